@@ -1,0 +1,17 @@
+# The 32-bit build: same sources, -m32, tests run under qemu-i386 when the
+# kernel cannot execute 32-bit programs itself.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_C_COMPILER gcc)
+set(CMAKE_CXX_COMPILER g++)
+set(CMAKE_C_FLAGS_INIT "-m32")
+set(CMAKE_CXX_FLAGS_INIT "-m32")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+find_program(ZVM_QEMU_I386 qemu-i386)
+if(ZVM_QEMU_I386)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZVM_QEMU_I386})
+endif()

@@ -1,0 +1,2 @@
+// (placeholder: the positional formatter is being written)
+#pragma once
