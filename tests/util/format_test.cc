@@ -1,0 +1,137 @@
+#include "util/format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+namespace Halden {
+namespace {
+
+struct Version {
+  uint32_t major, minor, patch;
+};
+
+std::string ToFormatText(const Version& v) {
+  return FormatMessage("%1.%2.%3", v.major, v.minor, v.patch);
+}
+
+struct Case {
+  const char* what;
+  std::string actual;
+  std::string expected;
+};
+
+TEST(FormatMessageTest, FormatsByKindAndPosition) {
+  const std::string text = "abc";
+  const char* null = nullptr;
+  const Case cases[] = {
+      {"string and uint32", FormatMessage("%1 %2", text, 42u), "abc 42"},
+      {"reverse order", FormatMessage("%2 %1", text, 42u), "42 abc"},
+      {"repeated", FormatMessage("%1 %1", text), "abc abc"},
+      {"d on a string becomes s", FormatMessage("[%1$5d]", text), "[  abc]"},
+      {"x on uint32", FormatMessage("%1$x", 255u), "ff"},
+      {"x on double becomes g", FormatMessage("%1$x", 2.5), "2.5"},
+      {"doubled percent", FormatMessage("100%% %1", 1), "100% 1"},
+      {"%3 is not a position", FormatMessage("%3 x", std::string("ab"), text), " abx"},
+      {"n never writes", FormatMessage("%1$n|%n", 17), "17|17"},
+      {"sequential directives", FormatMessage("%s-%d", "a", 5), "a-5"},
+      {"int32 bare", FormatMessage("%1", -12), "-12"},
+      {"int64 bare", FormatMessage("%1", int64_t{-9000000000}), "-9000000000"},
+      {"uint64 bare", FormatMessage("%1", uint64_t{18000000000000000000u}), "18000000000000000000"},
+      {"char prints a character", FormatMessage("%1", 'A'), "A"},
+      {"signed char as number", FormatMessage("%1$d", static_cast<signed char>(-2)), "-2"},
+      {"unsigned char is a number", FormatMessage("%1", static_cast<unsigned char>(65)), "65"},
+      {"bool as int", FormatMessage("%1 %2", true, false), "1 0"},
+      {"size_t", FormatMessage("%1", sizeof(int)), "4"},
+      {"long", FormatMessage("%1", -5L), "-5"},
+      {"double bare", FormatMessage("%1", 0.25), "0.25"},
+      {"double precision", FormatMessage("%1$.3f", 1.0), "1.000"},
+      {"c string", FormatMessage("'%1'", "quoted"), "'quoted'"},
+      {"null c string", FormatMessage("%1", null), "(null)"},
+      {"string_view", FormatMessage("%1", std::string_view("view")), "view"},
+      {"ToFormatText", FormatMessage("v%1", Version{18, 0, 2}), "v18.0.2"},
+      {"s on an int becomes d", FormatMessage("%1$s", 7), "7"},
+      {"long modifier on int32 reads 32 bits", FormatMessage("%1$lld", 7), "7"},
+      {"wide modifier on a string", FormatMessage("%1$ls", text), "abc"},
+      {"hh narrows an int32", FormatMessage("%1$hhx", 0x1ff), "ff"},
+      {"int64 c conversion", FormatMessage("%1$c", int64_t{66}), "B"},
+      {"star width from argument 2", FormatMessage("[%1$*2$s]", text, 5), "[  abc]"},
+      {"sequential star width", FormatMessage("[%*s]", -4, "ab"), "[ab  ]"},
+      {"star precision", FormatMessage("[%1$.*2$f]", 3.14159, 2), "[3.14]"},
+      {"int64 star takes low 32 bits", FormatMessage("[%1$*2$d]", 1, int64_t{0x100000003}),
+       "[  1]"},
+      {"star from a string stops", FormatMessage("a%1$*2$db", 1, "x"), "a"},
+      {"a position beyond the list is a width", FormatMessage("a%2$sb", 1), "a 1sb"},
+      {"sequential past the end stops", FormatMessage("%s %s!", "x"), "x "},
+      {"unterminated directive stops", FormatMessage("a%-5", 1), "a"},
+      {"negative precision digits", FormatMessage("%1$.-2s", text), "ab"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.actual, c.expected) << c.what;
+  }
+}
+
+std::string Posix(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Posix(const char* format, ...) {
+  char buffer[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+TEST(FormatMessageTest, MatchesPosixPositionalOutput) {
+  const std::string name = "name";
+  const Case cases[] = {
+      {"swap", FormatMessage("%2$s=%1$d", 42, name), Posix("%2$s=%1$d", 42, "name")},
+      {"flags", FormatMessage("%1$-6d|%1$+05d|%1$#x", 42), Posix("%1$-6d|%1$+05d|%1$#x", 42)},
+      {"precision", FormatMessage("%2$.2s|%1$8.3e", 1234.5, name),
+       Posix("%2$.2s|%1$8.3e", 1234.5, "name")},
+      {"star", FormatMessage("%1$*2$s|%1$-*2$s|", name, 7), Posix("%1$*2$s|%1$-*2$s|", "name", 7)},
+      {"uint64 hex", FormatMessage("%1$016llX", uint64_t{0xABCDEF0123}),
+       Posix("%1$016llX", 0xABCDEF0123ull)},
+      {"octal", FormatMessage("%1$#o %2$u", 8, 4000000000u), Posix("%1$#o %2$u", 8, 4000000000u)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.actual, c.expected) << c.what;
+  }
+}
+
+TEST(FormatTest, StopsAtTheEndOfTheBuffer) {
+  const std::string literal(5000, 'a');
+  EXPECT_EQ(FormatMessage(literal.c_str(), 1), std::string(4095, 'a'));
+  EXPECT_EQ(FormatMessage("%1", std::string(5000, 'b')), std::string(4095, 'b'));
+
+  const uint32_t parts[] = {18, 0, 11};
+  const FormatArgDescriptor u = FormatDescriptorOf(FormatKind::kUint32);
+  const FormatArgDescriptor descriptors[] = {u, u, u};
+  const void* arguments[] = {&parts[0], &parts[1], &parts[2]};
+  char buffer[33];
+  EXPECT_EQ(Format(buffer, sizeof buffer, "%1.%2.%3", descriptors, arguments, 3), 7u);
+  EXPECT_STREQ(buffer, "18.0.11");
+
+  char small[5] = "zzzz";
+  EXPECT_EQ(Format(small, sizeof small, "%1.%2.%3", descriptors, arguments, 3), 4u);
+  EXPECT_STREQ(small, "18.0");
+  EXPECT_EQ(Format(small, 3, "%1$5u", descriptors, arguments, 3), 2u);
+  EXPECT_STREQ(small, "  ");
+  EXPECT_EQ(Format(small, 1, "x", descriptors, arguments, 3), 0u);
+  EXPECT_STREQ(small, "");
+  EXPECT_EQ(Format(small, 0, "x", descriptors, arguments, 3), 0u);
+}
+
+TEST(FormatTest, LimitsTheWorkingSpecification) {
+  // "%", the flags, "5" and the conversion: 59 characters still format, 60 stop.
+  const std::string fits = "<%" + std::string(56, '-') + "5d>";
+  const std::string tooLong = "<%" + std::string(57, '-') + "5d>";
+  EXPECT_EQ(FormatMessage(fits.c_str(), 7), "<7    >");
+  EXPECT_EQ(FormatMessage(tooLong.c_str(), 7), "<");
+  // A width snprintf cannot represent ends formatting too.
+  EXPECT_EQ(FormatMessage("a%1$99999999999db", 7), "a");
+}
+
+}  // namespace
+}  // namespace Halden
