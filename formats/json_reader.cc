@@ -1,0 +1,318 @@
+#include "formats/json_reader.h"
+
+#include <cstddef>
+#include <locale>
+#include <sstream>
+#include <string_view>
+#include <utility>
+
+namespace Halden::json {
+
+namespace {
+
+using Token = Reader::Token;
+using Kind = Token::Kind;
+using ScanException = Reader::ScanException;
+using ParseException = Reader::ParseException;
+
+class Scanner {
+ public:
+  Scanner(const char* text, Reader::Tokens& tokens)
+      : text(text != nullptr ? text : ""), tokens(tokens) {}
+
+  void Run() {
+    for (;;) {
+      SkipSpace();
+      const char c = text[offset];
+      if (c == '\0') return;
+      Token token{Kind::Null, {}, Offset(), 0};
+      switch (c) {
+        case '{':
+          token.kind = Kind::ObjectBegin;
+          token.value = Literal("{");
+          break;
+        case '}':
+          token.kind = Kind::ObjectEnd;
+          token.value = Literal("}");
+          break;
+        case '[':
+          token.kind = Kind::ArrayBegin;
+          token.value = Literal("[");
+          break;
+        case ']':
+          token.kind = Kind::ArrayEnd;
+          token.value = Literal("]");
+          break;
+        case ',':
+          token.kind = Kind::NextElement;
+          token.value = Literal(",");
+          break;
+        case ':':
+          token.kind = Kind::MemberAssign;
+          token.value = Literal(":");
+          break;
+        case '"':
+          token.kind = Kind::String;
+          token.value = ScanString();
+          break;
+        case 't':
+          token.kind = Kind::Boolean;
+          token.value = Literal("true");
+          break;
+        case 'f':
+          token.kind = Kind::Boolean;
+          token.value = Literal("false");
+          break;
+        case 'n':
+          token.kind = Kind::Null;
+          token.value = Literal("null");
+          break;
+        default:
+          if (c != '-' && (c < '0' || c > '9')) {
+            throw ScanException(std::string("Unexpected character in stream: ") + c, Offset());
+          }
+          token.kind = Kind::Number;
+          token.value = ScanNumber();
+          break;
+      }
+      token.end = Offset();
+      tokens.push_back(std::move(token));
+    }
+  }
+
+ private:
+  // Offsets are 32-bit by contract; a longer text only gets wrapped locations.
+  std::uint32_t Offset() const { return static_cast<std::uint32_t>(offset); }
+
+  void SkipSpace() {
+    for (;;) {
+      switch (text[offset]) {
+        case ' ':
+        case '\t':
+        case '\n':
+        case '\v':
+        case '\f':
+        case '\r':
+          ++offset;
+          break;
+        default:
+          return;
+      }
+    }
+  }
+
+  // A mismatching byte counts as read; the terminating NUL does not.
+  void Expect(std::string_view expected) {
+    for (char e : expected) {
+      const char c = text[offset];
+      if (c == '\0') Fail(expected);
+      ++offset;
+      if (c != e) Fail(expected);
+    }
+  }
+
+  [[noreturn]] void Fail(std::string_view expected) const {
+    throw ScanException("Expected string: " + std::string(expected), Offset());
+  }
+
+  std::string Literal(std::string_view literal) {
+    Expect(literal);
+    return std::string(literal);
+  }
+
+  std::string ScanString() {
+    Expect("\"");
+    std::string value;
+    for (char c = text[offset]; c != '"' && c != '\0'; c = text[offset]) {
+      ++offset;
+      if (c != '\\' || text[offset] == '\0') {
+        value += c;
+        continue;
+      }
+      const char escape = text[offset++];
+      switch (escape) {
+        case '"':
+        case '/':
+        case '\\':
+          value += escape;
+          break;
+        case 'b':
+          value += '\b';
+          break;
+        case 'f':
+          value += '\f';
+          break;
+        case 'n':
+          value += '\n';
+          break;
+        case 'r':
+          value += '\r';
+          break;
+        case 't':
+          value += '\t';
+          break;
+        case 'u':
+          // Left undecoded: the four digits follow as ordinary bytes.
+          value += "\\u";
+          break;
+        default:
+          throw ScanException(
+              std::string("Unrecognized escape sequence found in string: \\") + escape, Offset());
+      }
+    }
+    Expect("\"");
+    return value;
+  }
+
+  std::string ScanNumber() {
+    constexpr std::string_view kNumberBytes = "0123456789.eE-+";
+    const std::size_t begin = offset;
+    while (text[offset] != '\0' && kNumberBytes.find(text[offset]) != std::string_view::npos) {
+      ++offset;
+    }
+    return std::string(text + begin, offset - begin);
+  }
+
+  const char* text;
+  Reader::Tokens& tokens;
+  std::size_t offset = 0;
+};
+
+class TokenStream {
+ public:
+  explicit TokenStream(const Reader::Tokens& tokens) : tokens(tokens) {}
+
+  bool AtEnd() const { return index == tokens.size(); }
+  const Token& Peek() const { return tokens[index]; }
+  bool NextIs(Kind kind) const { return !AtEnd() && Peek().kind == kind; }
+
+  const Token& Match(Kind kind) {
+    if (AtEnd()) throw ParseException("Unexpected End of token stream", 0, 0);
+    const Token& token = Peek();
+    if (token.kind != kind) UnexpectedToken(token);
+    ++index;
+    return token;
+  }
+
+  [[noreturn]] static void UnexpectedToken(const Token& token) {
+    throw ParseException("Unexpected token: " + token.value, token.begin, token.end);
+  }
+
+ private:
+  const Reader::Tokens& tokens;
+  std::size_t index = 0;
+};
+
+// Each parse function consumes its tokens from the stream. depth is the
+// nesting level of the container being parsed, or for ParseElement that of
+// the container holding the element.
+void ParseElement(TokenStream& stream, Element& element, int depth);
+
+void ParseObject(TokenStream& stream, Object& object, int depth) {
+  stream.Match(Kind::ObjectBegin);
+  if (!stream.AtEnd() && stream.Peek().kind != Kind::ObjectEnd) {
+    for (;;) {
+      const Token& name = stream.Match(Kind::String);
+      stream.Match(Kind::MemberAssign);
+      Element element;
+      ParseElement(stream, element, depth);
+      try {
+        object.Insert(name.value, std::move(element));
+      } catch (const Exception&) {
+        throw ParseException("Duplicate object member token: " + name.value, name.begin, name.end);
+      }
+      if (!stream.NextIs(Kind::NextElement)) break;
+      stream.Match(Kind::NextElement);
+    }
+  }
+  stream.Match(Kind::ObjectEnd);
+}
+
+void ParseArray(TokenStream& stream, Array& array, int depth) {
+  stream.Match(Kind::ArrayBegin);
+  if (stream.AtEnd() || stream.Peek().kind == Kind::ArrayEnd) {
+    stream.Match(Kind::ArrayEnd);
+    return;
+  }
+  for (;;) {
+    ParseElement(stream, array.Append(Element()), depth);
+    if (!stream.NextIs(Kind::NextElement)) break;
+    stream.Match(Kind::NextElement);
+  }
+  stream.Match(Kind::ArrayEnd);
+}
+
+void ParseNumber(TokenStream& stream, Number& number) {
+  const Token& token = stream.Match(Kind::Number);
+  std::istringstream input(token.value);
+  input.imbue(std::locale::classic());
+  double value = 0;
+  input >> value;
+  if (!input.eof()) {
+    // A failed extraction leaves the stream unable to peek until cleared.
+    input.clear();
+    const char next = static_cast<char>(input.peek());
+    throw ParseException(std::string("Unexpected character in NUMBER token: ") + next, token.begin,
+                         token.end);
+  }
+  number.SetValue(value);
+}
+
+// The recursion follows the document's nesting, so its depth is bounded
+// before a container is entered.
+void CheckNesting(const Token& token, int depth) {
+  if (depth >= Reader::kMaxNesting) {
+    throw ParseException(
+        "Nesting is deeper than " + std::to_string(Reader::kMaxNesting) + " levels", token.begin,
+        token.end);
+  }
+}
+
+void ParseElement(TokenStream& stream, Element& element, int depth) {
+  if (stream.AtEnd()) throw ParseException("Unexpected end of token stream", 0, 0);
+  const Token& token = stream.Peek();
+  switch (token.kind) {
+    case Kind::ObjectBegin:
+      CheckNesting(token, depth);
+      ParseObject(stream, element.AsObject(), depth + 1);
+      break;
+    case Kind::ArrayBegin:
+      CheckNesting(token, depth);
+      ParseArray(stream, element.AsArray(), depth + 1);
+      break;
+    case Kind::String:
+      element.AsString().SetValue(stream.Match(Kind::String).value);
+      break;
+    case Kind::Number:
+      ParseNumber(stream, element.AsNumber());
+      break;
+    case Kind::Boolean:
+      element.AsBoolean().SetValue(stream.Match(Kind::Boolean).value == "true");
+      break;
+    case Kind::Null:
+      stream.Match(Kind::Null);
+      element.AsNull();
+      break;
+    default:
+      TokenStream::UnexpectedToken(token);
+  }
+}
+
+}  // namespace
+
+void Reader::Scan(const char* text, Tokens& tokens) { Scanner(text, tokens).Run(); }
+
+void Reader::Read(const char* text, Element& document) {
+  Tokens tokens;
+  Scan(text, tokens);
+  TokenStream stream(tokens);
+  document = Element();
+  ParseObject(stream, document.AsObject(), 1);
+  if (!stream.AtEnd()) {
+    const Token& token = stream.Peek();
+    throw ParseException("Expected End of token stream; found " + token.value, token.begin,
+                         token.end);
+  }
+}
+
+}  // namespace Halden::json

@@ -1,0 +1,246 @@
+#include "formats/json_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/support/small_stack.h"
+
+namespace Halden::json {
+namespace {
+
+using Kind = Reader::Token::Kind;
+
+Element Number(double value) {
+  Element element;
+  element.AsNumber().SetValue(value);
+  return element;
+}
+
+Element Text(std::string value) {
+  Element element;
+  element.AsString().SetValue(std::move(value));
+  return element;
+}
+
+TEST(JsonReaderTest, ScansTokensWithTheirOffsets) {
+  struct Expected {
+    Kind kind;
+    std::string value;
+    std::uint32_t begin;
+    std::uint32_t end;
+  };
+  const std::vector<Expected> expected = {
+      {Kind::ObjectBegin, "{", 1, 2},    {Kind::String, "a b", 3, 8},
+      {Kind::MemberAssign, ":", 8, 9},   {Kind::ArrayBegin, "[", 10, 11},
+      {Kind::Boolean, "true", 11, 15},   {Kind::NextElement, ",", 15, 16},
+      {Kind::Boolean, "false", 16, 21},  {Kind::NextElement, ",", 21, 22},
+      {Kind::Null, "null", 23, 27},      {Kind::NextElement, ",", 27, 28},
+      {Kind::Number, "-1.5e+3", 28, 35}, {Kind::NextElement, ",", 35, 36},
+      {Kind::Number, "1-2E", 36, 40},    {Kind::ArrayEnd, "]", 40, 41},
+      {Kind::ObjectEnd, "}", 41, 42},
+  };
+  Reader::Tokens tokens;
+  Reader::Scan("\t{ \"a b\": [true,false,\nnull,-1.5e+3,1-2E]}\r\n", tokens);
+  ASSERT_EQ(tokens.size(), expected.size());
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    EXPECT_EQ(tokens[i].kind, expected[i].kind) << i;
+    EXPECT_EQ(tokens[i].value, expected[i].value) << i;
+    EXPECT_EQ(tokens[i].begin, expected[i].begin) << i;
+    EXPECT_EQ(tokens[i].end, expected[i].end) << i;
+  }
+
+  tokens.clear();
+  Reader::Scan(nullptr, tokens);
+  EXPECT_TRUE(tokens.empty());
+}
+
+TEST(JsonReaderTest, ReadsDocuments) {
+  Element array;
+  array.AsArray().Append(Number(1));
+  array.AsArray().Append(Number(25));
+  array.AsArray().Append(Number(-3));
+  Element expected;
+  expected.AsObject()["a"] = array;
+  expected.AsObject()["b"];
+
+  Element document;
+  Reader::Read(" {\n \"a\" : [ 1 ,\t2.5e1, -3 ] ,\"b\":null }\n", document);
+  EXPECT_EQ(document, expected);
+
+  // The previous content is replaced, and bytes behind a NUL are never read.
+  const std::string text("{}\0{\"x\"", 7);
+  Reader::Read(text.c_str(), document);
+  EXPECT_TRUE(document.IsObject());
+  EXPECT_EQ(document.AsObject().Size(), 0u);
+}
+
+TEST(JsonReaderTest, ReadsScalars) {
+  struct Case {
+    const char* value;
+    Element expected;
+  };
+  Element trueValue;
+  trueValue.AsBoolean().SetValue(true);
+  Element falseValue;
+  falseValue.AsBoolean();
+  Element nested;
+  nested.AsObject()["b"].AsArray().Append(Element()).AsArray();
+  const std::vector<Case> cases = {
+      {"0", Number(0)},
+      {"-0.5E-2", Number(-0.005)},
+      {"1e+2", Number(100)},
+      {"12345678901234567890", Number(12345678901234567890.0)},
+      {"true", trueValue},
+      {"false", falseValue},
+      {"null", Element()},
+      {"{\"b\":[[]]}", nested},
+      {"\"\"", Text("")},
+      {R"("q\"s\\b\/n\nr\rt\tb\bf\f")", Text("q\"s\\b/n\nr\rt\tb\bf\f")},
+      {R"("caf\u00e9")", Text("caf\\u00e9")},
+      {R"("\u")", Text("\\u")},
+      {"\"\x01\x7f\xc3\xa9\"", Text("\x01\x7f\xc3\xa9")},
+  };
+  for (const Case& c : cases) {
+    Element document;
+    Reader::Read(("{\"a\":" + std::string(c.value) + "}").c_str(), document);
+    Element expected;
+    expected.AsObject()["a"] = c.expected;
+    EXPECT_EQ(document, expected) << c.value;
+  }
+  Element document;
+  Reader::Read(R"({"a":"caf\u00e9"})", document);
+  EXPECT_EQ(document.AsObject()["a"].AsString().Value().size(), 9u);
+}
+
+TEST(JsonReaderTest, ScanFailures) {
+  struct Case {
+    std::string text;
+    std::string message;
+    std::uint32_t location;
+  };
+  const std::vector<Case> cases = {
+      {R"({"a":+1})", "Unexpected character in stream: +", 5},
+      {R"({"a":x})", "Unexpected character in stream: x", 5},
+      {"{\"a\":\xc3\xa9}", "Unexpected character in stream: \xc3", 5},
+      {R"({"a":tru})", "Expected string: true", 9},
+      {R"({"a":tRue})", "Expected string: true", 7},
+      {R"({"a":tru)", "Expected string: true", 8},
+      {R"({"a":fals)", "Expected string: false", 9},
+      {R"({"a":nul})", "Expected string: null", 9},
+      {R"({"a":"caf\q"})", "Unrecognized escape sequence found in string: \\q", 11},
+      {R"({"a":"caf\U"})", "Unrecognized escape sequence found in string: \\U", 11},
+      {R"({"a":"abc)", "Expected string: \"", 9},
+      {R"({"a":"ab\)", "Expected string: \"", 9},
+      {R"({"a":"ab\")", "Expected string: \"", 10},
+  };
+  for (const Case& c : cases) {
+    Element document;
+    try {
+      Reader::Read(c.text.c_str(), document);
+      ADD_FAILURE() << "no exception: " << c.text;
+    } catch (const Reader::ScanException& e) {
+      EXPECT_EQ(e.what(), c.message) << c.text;
+      EXPECT_EQ(e.Location(), c.location) << c.text;
+    }
+  }
+}
+
+TEST(JsonReaderTest, ParseFailures) {
+  struct Case {
+    std::string text;
+    std::string message;
+    std::uint32_t begin;
+    std::uint32_t end;
+  };
+  const std::vector<Case> cases = {
+      {"", "Unexpected End of token stream", 0, 0},
+      {" \t\n\v\f\r", "Unexpected End of token stream", 0, 0},
+      {"{", "Unexpected End of token stream", 0, 0},
+      {R"({"a")", "Unexpected End of token stream", 0, 0},
+      {R"({"a":1)", "Unexpected End of token stream", 0, 0},
+      {R"({"a":[)", "Unexpected End of token stream", 0, 0},
+      {R"({"a":)", "Unexpected end of token stream", 0, 0},
+      {R"({"a":[1,)", "Unexpected end of token stream", 0, 0},
+      {"[1]", "Unexpected token: [", 0, 1},
+      {" true", "Unexpected token: true", 1, 5},
+      {R"("x")", "Unexpected token: x", 0, 3},
+      {R"({1:2})", "Unexpected token: 1", 1, 2},
+      {R"({"a" 1})", "Unexpected token: 1", 5, 6},
+      {R"({"a":})", "Unexpected token: }", 5, 6},
+      {R"({"a":,})", "Unexpected token: ,", 5, 6},
+      {R"({"a":1,})", "Unexpected token: }", 7, 8},
+      {R"({"a":[1,]})", "Unexpected token: ]", 8, 9},
+      {R"({"a":[1 2]})", "Unexpected token: 2", 8, 9},
+      {R"({"a":1 "b":2})", "Unexpected token: b", 7, 10},
+      {R"({"a":1,"a":2})", "Duplicate object member token: a", 7, 10},
+      {R"({"a":{},"b":[],"a":{}})", "Duplicate object member token: a", 15, 18},
+      {R"({"a":1-2})", "Unexpected character in NUMBER token: -", 5, 8},
+      {R"({"a":--1})", "Unexpected character in NUMBER token: -", 5, 8},
+      {R"({"a":1.2.3})", "Unexpected character in NUMBER token: .", 5, 10},
+      {R"({"a":1e5e})", "Unexpected character in NUMBER token: e", 5, 9},
+      {"{}{", "Expected End of token stream; found {", 2, 3},
+      {R"({"a":"x"}})", "Expected End of token stream; found }", 9, 10},
+      {R"({} "tail")", "Expected End of token stream; found tail", 3, 9},
+  };
+  for (const Case& c : cases) {
+    Element document;
+    try {
+      Reader::Read(c.text.c_str(), document);
+      ADD_FAILURE() << "no exception: " << c.text;
+    } catch (const Reader::ParseException& e) {
+      EXPECT_EQ(e.what(), c.message) << c.text;
+      EXPECT_EQ(e.LocationBegin(), c.begin) << c.text;
+      EXPECT_EQ(e.LocationEnd(), c.end) << c.text;
+    }
+  }
+}
+
+// levels containers, the outermost an object: {"a":[[...]]}.
+std::string Nested(std::size_t levels) {
+  return "{\"a\":" + std::string(levels - 1, '[') + std::string(levels - 1, ']') + "}";
+}
+
+TEST(JsonReaderTest, RefusesNestingDeeperThan512Levels) {
+  struct Case {
+    std::string text;
+    std::uint32_t begin;
+  };
+  std::string objects;
+  for (int i = 0; i < 513; ++i) objects += "{\"a\":";
+  const std::vector<Case> cases = {
+      {Nested(513), 516},
+      {"{\"a\":" + std::string(1000000, '['), 516},
+      {objects, 2560},
+      {"{\"a\":[{\"a\":" + std::string(600, '['), 520},
+  };
+  for (const Case& c : cases) {
+    Element document;
+    try {
+      Reader::Read(c.text.c_str(), document);
+      ADD_FAILURE() << "no exception: " << c.text.substr(0, 20);
+    } catch (const Reader::ParseException& e) {
+      EXPECT_STREQ(e.what(), "Nesting is deeper than 512 levels");
+      EXPECT_EQ(e.LocationBegin(), c.begin);
+      EXPECT_EQ(e.LocationEnd(), c.begin + 1);
+    }
+  }
+}
+
+TEST(JsonReaderTest, DeepestDocumentFitsASmallStack) {
+  const std::string text = Nested(Reader::kMaxNesting);
+  bool deep = false;
+  EXPECT_TRUE(testing::RunOnSmallStack([&] {
+    Element document;
+    Reader::Read(text.c_str(), document);
+    Element copy = document;
+    deep = copy == document;
+    // The original and the copy are released here, on the small stack.
+  }));
+  EXPECT_TRUE(deep);
+}
+
+}  // namespace
+}  // namespace Halden::json
