@@ -1,0 +1,91 @@
+#include "binding/arena_page_source.h"
+
+#include <bit>
+#include <new>
+
+#include "platform/platform.h"
+
+namespace Halden {
+
+namespace {
+constexpr uint16_t kAllPagesFree = 0xFFFF;
+static_assert(ArenaPageSource::kPagesPerRegion == 16);
+}  // namespace
+
+ArenaPageSource& ArenaPageSource::Instance() {
+  // Never destroyed: trees held in static storage may return pages during exit.
+  static ArenaPageSource* const instance = new ArenaPageSource();
+  return *instance;
+}
+
+void* ArenaPageSource::TakePage() {
+  std::lock_guard<std::mutex> lock(mutex);
+  Region& region = withFree != nullptr ? *withFree : ReserveRegion();
+  const unsigned index = static_cast<unsigned>(std::countr_zero(region.freePages));
+  region.freePages = static_cast<uint16_t>(region.freePages & ~(1u << index));
+  if (region.freePages == 0) UnlinkWithFree(region);
+  ++counters.pagesTaken;
+  return reinterpret_cast<void*>(region.base + index * kPageSize);
+}
+
+void ArenaPageSource::ReturnPage(void* page) {
+  const uintptr_t address = reinterpret_cast<uintptr_t>(page);
+  std::lock_guard<std::mutex> lock(mutex);
+  auto it = std::prev(regions.upper_bound(address));
+  Region& region = it->second;
+  const unsigned index = static_cast<unsigned>((address - region.base) / kPageSize);
+  if (region.freePages == 0) LinkWithFree(region);
+  region.freePages = static_cast<uint16_t>(region.freePages | (1u << index));
+  ++counters.pagesReturned;
+  if (region.freePages == kAllPagesFree) {
+    UnlinkWithFree(region);
+    platform::ReleaseRegion(reinterpret_cast<void*>(region.base), kRegionSize);
+    regions.erase(it);
+    ++counters.regionsReleased;
+    --counters.regionsLive;
+  }
+}
+
+ArenaPageSource::Counters ArenaPageSource::GetCounters() const {
+  std::lock_guard<std::mutex> lock(mutex);
+  return counters;
+}
+
+ArenaPageSource::Region& ArenaPageSource::ReserveRegion() {
+  void* memory = platform::ReserveRegion(kRegionSize);
+  if (memory == nullptr) throw std::bad_alloc();
+  const uintptr_t base = reinterpret_cast<uintptr_t>(memory);
+  Region* region;
+  try {
+    region = &regions[base];
+  } catch (...) {
+    platform::ReleaseRegion(memory, kRegionSize);
+    throw;
+  }
+  region->base = base;
+  region->freePages = kAllPagesFree;
+  LinkWithFree(*region);
+  ++counters.regionsReserved;
+  ++counters.regionsLive;
+  return *region;
+}
+
+void ArenaPageSource::LinkWithFree(Region& region) {
+  region.prevWithFree = nullptr;
+  region.nextWithFree = withFree;
+  if (withFree != nullptr) withFree->prevWithFree = &region;
+  withFree = &region;
+}
+
+void ArenaPageSource::UnlinkWithFree(Region& region) {
+  if (region.prevWithFree != nullptr) {
+    region.prevWithFree->nextWithFree = region.nextWithFree;
+  } else {
+    withFree = region.nextWithFree;
+  }
+  if (region.nextWithFree != nullptr) region.nextWithFree->prevWithFree = region.prevWithFree;
+  region.prevWithFree = nullptr;
+  region.nextWithFree = nullptr;
+}
+
+}  // namespace Halden

@@ -1,0 +1,143 @@
+#include "binding/property_arena.h"
+
+#include <algorithm>
+
+namespace Halden {
+
+constinit InternedString InternedString::emptyEntry;
+
+namespace {
+constexpr uint32_t kInitialBucketCount = 8;
+}  // namespace
+
+PropertyArena::~PropertyArena() {
+  // The tree has released everything by now; the loops only find pages if a
+  // cell was left behind.
+  for (std::size_t c = 0; c < kClassCount; ++c) {
+    for (BlockHeader* list : {classes[c].open, classes[c].full}) {
+      while (list != nullptr) {
+        BlockHeader* next = list->next;
+        if (list->size == kPageSize) ArenaPageSource::Instance().ReturnPage(list);
+        list = next;
+      }
+    }
+  }
+  if (buckets != nullptr) {
+    ArenaAllocator<InternedString*>(this).deallocate(buckets, bucketCount);
+  }
+}
+
+PropertyArena::BlockHeader* PropertyArena::Format(void* memory, std::size_t blockSize,
+                                                  std::size_t cellSize) {
+  BlockHeader* block = new (memory) BlockHeader{};
+  block->size = static_cast<uint16_t>(blockSize);
+  const std::size_t slots = blockSize / cellSize;
+  const std::size_t first = (sizeof(BlockHeader) + cellSize - 1) / cellSize;
+  unsigned char* bytes = static_cast<unsigned char*>(memory);
+  for (std::size_t i = first; i < slots; ++i) {
+    const uint16_t next = static_cast<uint16_t>(i + 1 < slots ? i + 1 : 0);
+    std::memcpy(bytes + i * cellSize, &next, sizeof next);
+  }
+  block->freeHead = static_cast<uint16_t>(first);
+  return block;
+}
+
+PropertyArena::BlockHeader* PropertyArena::AddBlock(std::size_t sizeClass) {
+  const uint32_t bit = 1u << sizeClass;
+  BlockHeader* block;
+  // Built-in blocks are formatted on first use so that a small tree only
+  // touches the classes it needs.
+  if ((builtinFormatted & bit) == 0) {
+    block = Format(builtin[sizeClass], kBuiltinBlockSize, CellSize(sizeClass));
+    builtinFormatted |= bit;
+  } else {
+    block = Format(ArenaPageSource::Instance().TakePage(), kPageSize, CellSize(sizeClass));
+  }
+  Link(classes[sizeClass].open, block);
+  return block;
+}
+
+void PropertyArena::ReleasePage(std::size_t sizeClass, BlockHeader* block) {
+  Unlink(classes[sizeClass].open, block);
+  ArenaPageSource::Instance().ReturnPage(block);
+}
+
+InternedString* PropertyArena::Intern(const char* text) {
+  if (text == nullptr || *text == '\0') return InternedString::Empty();
+  // Length and hash in one pass.
+  uint32_t hash = kFnv1aOffsetBasis;
+  std::size_t size = 0;
+  for (; text[size] != '\0'; ++size) {
+    hash = (hash ^ static_cast<unsigned char>(text[size])) * kFnv1aPrime;
+  }
+  if (InternedString* entry = Find(text, size, hash)) return Retain(entry);
+  return Insert(std::string(text, size), hash);
+}
+
+InternedString* PropertyArena::Intern(std::string&& text) {
+  if (text.empty()) return InternedString::Empty();
+  const uint32_t hash = Fnv1a(text.data(), text.size());
+  if (InternedString* entry = Find(text.data(), text.size(), hash)) return Retain(entry);
+  return Insert(std::move(text), hash);
+}
+
+InternedString* PropertyArena::InternBytes(const char* data, std::size_t size) {
+  if (size == 0) return InternedString::Empty();
+  const uint32_t hash = Fnv1a(data, size);
+  if (InternedString* entry = Find(data, size, hash)) return Retain(entry);
+  return Insert(std::string(data, size), hash);
+}
+
+InternedString* PropertyArena::Find(const char* data, std::size_t size, uint32_t hash) const {
+  if (bucketCount == 0) return nullptr;
+  // The hash stops at a NUL, so equal hashes do not mean equal texts: the
+  // whole length and every byte decide.
+  for (InternedString* entry = buckets[hash & (bucketCount - 1)]; entry != nullptr;
+       entry = entry->next) {
+    if (entry->hash == hash && entry->text.size() == size &&
+        std::memcmp(entry->text.data(), data, size) == 0) {
+      return entry;
+    }
+  }
+  return nullptr;
+}
+
+InternedString* PropertyArena::Insert(std::string&& text, uint32_t hash) {
+  if (stringCount + 1 > bucketCount) {
+    Rehash(bucketCount == 0 ? kInitialBucketCount : bucketCount * 2);
+  }
+  InternedString* entry = Create<InternedString>(std::move(text), hash);
+  InternedString*& head = buckets[hash & (bucketCount - 1)];
+  entry->next = head;
+  head = entry;
+  ++stringCount;
+  return entry;
+}
+
+void PropertyArena::Remove(InternedString* entry) {
+  InternedString** link = &buckets[entry->hash & (bucketCount - 1)];
+  while (*link != entry) link = &(*link)->next;
+  *link = entry->next;
+  --stringCount;
+  Destroy(entry);
+}
+
+void PropertyArena::Rehash(uint32_t newBucketCount) {
+  ArenaAllocator<InternedString*> allocator(this);
+  InternedString** table = allocator.allocate(newBucketCount);
+  std::fill(table, table + newBucketCount, nullptr);
+  for (uint32_t b = 0; b < bucketCount; ++b) {
+    for (InternedString* entry = buckets[b]; entry != nullptr;) {
+      InternedString* next = entry->next;
+      InternedString*& head = table[entry->hash & (newBucketCount - 1)];
+      entry->next = head;
+      head = entry;
+      entry = next;
+    }
+  }
+  if (buckets != nullptr) allocator.deallocate(buckets, bucketCount);
+  buckets = table;
+  bucketCount = newBucketCount;
+}
+
+}  // namespace Halden
