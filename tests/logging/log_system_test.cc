@@ -1,0 +1,325 @@
+#include "logging/log_system.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "logging/console_log_targets.h"
+#include "logging_fixture.h"
+#include "platform/platform.h"
+
+namespace Halden {
+namespace {
+
+using LogSystemTest = LoggingTest;
+
+TEST_F(LogSystemTest, StartsWithItsInitialConfiguration) {
+  const LogSystemApi& system = LogSystem();
+  EXPECT_EQ(system.InterfaceVersion(), 1u);
+  EXPECT_EQ(system.GetMinimumLevel(), kLogWarning);
+  EXPECT_EQ(system.GetMutedGroups(), kGroupExtra);
+  EXPECT_STREQ(system.ProcessName(), "logging_tests");
+
+  struct Expected {
+    LogTargetHandle* handle;
+    const char* name;
+    bool attached;
+    uint64_t include;
+    uint64_t exclude;
+    const char* format;
+  };
+  const Expected builtIns[] = {
+      {system.GetStdOutTarget(), "StdOutLogTarget", false, 2, 1, "#M"},
+      {system.GetStdErrTarget(), "StdErrLogTarget", true, 1, 2, "#E(#T): #L| #M"},
+      {system.GetDebuggerTarget(), "DebuggerConsoleLogTarget", true, 1, 0, "#E(#T): #L| #M"},
+  };
+  for (const Expected& e : builtIns) {
+    LogTargetHandle* h = e.handle;
+    EXPECT_STREQ(h->operations->GetName(h), e.name);
+    EXPECT_EQ(h->operations->InterfaceVersion(h), 1u);
+    EXPECT_EQ(h->operations->GetMinimumLevel(h), 1u);
+    EXPECT_EQ(h->operations->GetIncludeMask(h), e.include) << e.name;
+    EXPECT_EQ(h->operations->GetExcludeMask(h), e.exclude) << e.name;
+    EXPECT_STREQ(h->operations->GetFormat(h), e.format);
+  }
+  // The fixture detached the built-ins; what it saw is what a new state has.
+  EXPECT_FALSE(system.GetStdErrTarget()->IsAttached());
+  EXPECT_EQ(system.FindTarget("StdErrLogTarget"), nullptr);
+}
+
+TEST_F(LogSystemTest, FiltersBySystemAndTarget) {
+  struct Case {
+    const char* what;
+    uint32_t systemLevel;
+    uint64_t muted;
+    bool disabled;
+    uint32_t targetLevel;
+    uint64_t include;
+    uint64_t exclude;
+    uint32_t level;
+    uint64_t groups;
+    bool written;
+  };
+  const Case cases[] = {
+      {"plain record", 1, 4, false, 1, 0, 0, 1, kGroupDebug, true},
+      {"level 0 under the initial minimum", 1, 4, false, 0, 0, 0, 0, 0, false},
+      {"level 0 after minimum 0", 0, 4, false, 0, 0, 0, 0, 0, true},
+      {"muted XTR", 0, 4, false, 0, 0, 0, 3, kGroupExtra, false},
+      {"muted among others", 0, 4, false, 0, 0, 0, 3, kGroupExtra | kGroupDebug, false},
+      {"XTR after unmuting", 0, 0, false, 0, 0, 0, 3, kGroupExtra, true},
+      {"disabled", 0, 0, true, 0, 0, 0, 3, 0, false},
+      {"below the target's level", 0, 0, false, 2, 0, 0, 1, 0, false},
+      {"mask 0 ignores include", 0, 0, false, 0, kGroupNetwork, 0, 1, 0, true},
+      {"mask 0 ignores exclude", 0, 0, false, 0, 0, ~uint64_t{0}, 1, 0, true},
+      {"excluded group", 0, 0, false, 0, 0, kGroupDebug, 1, kGroupDebug | kGroupNetwork, false},
+      {"not included", 0, 0, false, 0, kGroupNetwork, 0, 1, kGroupDebug, false},
+      {"included", 0, 0, false, 0, kGroupNetwork, 0, 1, kGroupDebug | kGroupNetwork, true},
+      {"high group bit", 0, 0, false, 0, uint64_t{1} << 40, 0, 1, uint64_t{1} << 40, true},
+  };
+  const LogSystemApi& system = LogSystem();
+  for (const Case& c : cases) {
+    CaptureTarget target;
+    target.Configure(c.targetLevel, c.include, c.exclude, "#M");
+    system.SetMinimumLevel(c.systemLevel);
+    system.SetMutedGroups(c.muted);
+    c.disabled ? system.Disable() : system.Enable();
+    Log(c.level, c.groups, "record %d", 7);
+    EXPECT_EQ(target.records.size(), c.written ? 1u : 0u) << c.what;
+  }
+}
+
+TEST_F(LogSystemTest, MakesRecordsAndCountsWarningsAndErrors) {
+  CaptureTarget target;
+  target.Configure(0, 0, 0, "#M");
+  LogSystem().SetMinimumLevel(0);
+  const uint32_t warnings = LogWarningCount();
+  const uint64_t errors = LogErrorCount();
+
+  const platform::LocalTime before = platform::GetLocalTime();
+  Log(kLogError, kGroupNetwork, "%s %d", "code", 42);
+  Log(kLogWarning, 0, "w");
+  Log(kLogOkay, 0, "o");
+  Log(kLogAlways, 0, "a");
+  Log(kLogError, kGroupExtra, "muted errors are not counted");
+  Log(kLogWarning, 0, "%s", std::string(5000, 'x').c_str());
+
+  ASSERT_EQ(target.records.size(), 5u);
+  const LogRecord& first = target.records[0];
+  EXPECT_STREQ(first.message, "code 42");
+  EXPECT_EQ(first.level, kLogError);
+  EXPECT_EQ(first.groups, kGroupNetwork);
+  EXPECT_GE(first.time.year, before.year);
+  EXPECT_EQ(target.Messages()[4], std::string(4095, 'x'));
+  EXPECT_EQ(LogWarningCount(), warnings + 2);
+  EXPECT_EQ(LogErrorCount(), errors + 1);
+}
+
+void LogThrough(uint32_t level, const char* format, ...) ZVM_PRINTF_FORMAT(2, 3);
+void LogThrough(uint32_t level, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  LogV(level, 0, format, arguments);
+  va_end(arguments);
+}
+
+TEST_F(LogSystemTest, AttachesDetachesAndFindsTargets) {
+  const LogSystemApi& system = LogSystem();
+  CaptureTarget first;
+  CaptureTarget second;
+  EXPECT_FALSE(first.IsAttached());
+  EXPECT_EQ(system.FindTarget("CaptureTarget"), nullptr);
+
+  first.Configure(1, 0, 0, "#M");
+  second.Configure(1, 0, 0, "#M");
+  first.Attach();  // attaching twice adds it once
+  EXPECT_TRUE(first.IsAttached());
+  EXPECT_EQ(system.FindTarget("CaptureTarget"), first.Handle());
+  EXPECT_EQ(system.FindTarget("Capture"), nullptr);
+  LogThrough(kLogWarning, "one %s", "line");
+  EXPECT_EQ(first.Messages(), std::vector<std::string>{"one line"});
+  EXPECT_EQ(second.Messages(), std::vector<std::string>{"one line"});
+
+  first.Handle()->Detach();
+  EXPECT_FALSE(first.IsAttached());
+  EXPECT_EQ(system.FindTarget("CaptureTarget"), second.Handle());
+  Log(kLogWarning, 0, "two");
+  EXPECT_EQ(first.records.size(), 1u);
+  EXPECT_EQ(second.records.size(), 2u);
+
+  // The raw list operations: AddTarget appends again, RemoveTarget removes
+  // every occurrence.
+  system.AddTarget(second.Handle());
+  Log(kLogWarning, 0, "three");
+  EXPECT_EQ(second.records.size(), 4u);
+  system.RemoveTarget(second.Handle());
+  Log(kLogWarning, 0, "four");
+  EXPECT_EQ(second.records.size(), 4u);
+
+  {
+    CaptureTarget temporary;
+    temporary.Configure(0, 0, 0, "#M");
+  }
+  EXPECT_EQ(system.FindTarget("CaptureTarget"), nullptr);
+  Log(kLogWarning, 0, "after the temporary target is gone");
+
+  // A plain LogTarget attaches but writes nothing.
+  LogTarget plain;
+  plain.Configure(0, 0, 0, "#M");
+  EXPECT_EQ(system.FindTarget("LogTarget"), plain.Handle());
+  LogRecord record{};
+  EXPECT_FALSE(plain.Handle()->operations->Write(plain.Handle(), &record));
+  EXPECT_TRUE(first.Handle()->operations->Write(first.Handle(), &record));
+}
+
+TEST(LogSystemLifetimeTest, LastReleaseDetachesEveryTarget) {
+  const LogSystemApi& system = LogSystem();
+  system.AddRef();
+  system.AddRef();
+  CaptureTarget target;
+  target.Configure(1, 0, 0, "#M");
+  system.SetMinimumLevel(3);
+  system.Release();
+  EXPECT_TRUE(target.IsAttached());
+  system.Release();
+  EXPECT_FALSE(target.IsAttached());
+  // A release without a reference changes nothing; the next use starts anew.
+  system.Release();
+  system.AddRef();
+  EXPECT_EQ(system.GetMinimumLevel(), kLogWarning);
+  EXPECT_EQ(system.FindTarget("CaptureTarget"), nullptr);
+  EXPECT_TRUE(system.GetStdErrTarget()->IsAttached());
+  system.Release();
+}
+
+TEST_F(LogSystemTest, NamesAndClaimsGroups) {
+  const LogSystemApi& system = LogSystem();
+  struct Case {
+    uint64_t mask;
+    const char* names;
+  };
+  const Case cases[] = {
+      {0x41, "DBG;NET"},
+      {0, ""},
+      {0xff, "DBG;GEN;XTR;PRF;MEM;DSK;NET;TST"},
+      {uint64_t{1} << 63, "???"},
+  };
+  char buffer[64];
+  for (const Case& c : cases) {
+    EXPECT_EQ(system.GroupNames(buffer, sizeof buffer, c.mask), std::strlen(c.names));
+    EXPECT_STREQ(buffer, c.names);
+  }
+  EXPECT_EQ(system.GroupNames(buffer, 5, 0x41), 4u);
+  EXPECT_STREQ(buffer, "DBG;");
+
+  EXPECT_EQ(system.GroupMask("NET"), kGroupNetwork);
+  EXPECT_EQ(system.GroupMask("NETWORK"), kGroupNetwork);
+  EXPECT_EQ(system.GroupMask("DBG"), kGroupDebug);
+  // New codes claim the next entries, in order, once.
+  const uint64_t first = system.GroupMask("QQA");
+  const uint64_t second = system.GroupMask("QQBX");
+  EXPECT_GE(first, uint64_t{1} << 8);
+  EXPECT_EQ(second, first << 1);
+  EXPECT_EQ(system.GroupMask("QQA"), first);
+  EXPECT_EQ(system.GroupMask("QQB"), second);
+  system.GroupNames(buffer, sizeof buffer, first | second | kGroupDebug);
+  EXPECT_STREQ(buffer, "DBG;QQA;QQB");
+}
+
+LogRecord SampleRecord(const char* message) {
+  LogRecord record{};
+  record.time = {2024, 3, 5, 7, 8, 9, 45};
+  record.level = kLogError;
+  record.groups = 0x41;
+  std::snprintf(record.message, sizeof record.message, "%s", message);
+  return record;
+}
+
+std::string Line(const char* format, const LogRecord& record, std::size_t size = 512) {
+  std::vector<char> buffer(size, '@');
+  const std::size_t length = LogSystem().FormatLine(buffer.data(), size, format, &record);
+  EXPECT_EQ(length, std::strlen(buffer.data())) << format;
+  return buffer.data();
+}
+
+TEST_F(LogSystemTest, FormatsLines) {
+  const LogRecord record = SampleRecord("hello");
+  char thread[32];
+  std::snprintf(thread, sizeof thread, "%p", reinterpret_cast<void*>(platform::CurrentThreadId()));
+  struct Case {
+    const char* format;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"#D", "2024-03-05T07:08:09.045\n"},
+      {"#E", "logging_tests\n"},
+      {"#G", "DBG;NET\n"},
+      {"#L", " ERROR\n"},
+      {"#M", "hello\n"},
+      {"#T", std::string(thread) + "\n"},
+      {"#D| #L| #G| #M", "2024-03-05T07:08:09.045|  ERROR| DBG;NET| hello\n"},
+      {"#E(#T): #L| #M", "logging_tests(" + std::string(thread) + "):  ERROR| hello\n"},
+      {"#X##", "X#\n"},
+      {"ends with #", "ends with \n"},
+      {"", "\n"},
+      {"already ends\n", "already ends\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Line(c.format, record), c.line) << c.format;
+  }
+  EXPECT_EQ(Line("#M", SampleRecord("two\n")), "two\n");
+  EXPECT_EQ(Line("[#G]", SampleRecord("")), "[DBG;NET]\n");
+  EXPECT_TRUE(std::regex_match(Line("#H", record), std::regex("[0-9]{6}\\.[0-9]{3}\n")));
+
+  // The newline and the NUL always fit; the rest is cut.
+  EXPECT_EQ(Line("#M world", record, 8), "hello \n");
+  EXPECT_EQ(Line("#M", SampleRecord("abc\n"), 4), "ab\n");
+  EXPECT_EQ(Line("#M", record, 2), "\n");
+  EXPECT_EQ(Line("#M", record, 1), "");
+}
+
+TEST_F(LogSystemTest, FormatsTimestampsAndLevelNames) {
+  const LogSystemApi& system = LogSystem();
+  const LogTime time = {987, 12, 31, 23, 59, 58, 7};
+  char buffer[64];
+  EXPECT_EQ(system.FormatTimestamp(buffer, sizeof buffer, &time), 23u);
+  EXPECT_STREQ(buffer, "0987-12-31T23:59:58.007");
+  EXPECT_EQ(system.FormatFileTimestamp(buffer, sizeof buffer, &time), 19u);
+  EXPECT_STREQ(buffer, "0987-12-31T23-59-58");
+  EXPECT_EQ(system.FormatTimestamp(buffer, 5, &time), 4u);
+  EXPECT_STREQ(buffer, "0987");
+
+  const char* const names[] = {"  OKAY", "  WARN", " ERROR", "ALWAYS", "  ????"};
+  for (uint32_t level = 0; level < 5; ++level) {
+    EXPECT_STREQ(system.LevelName(level), names[level]);
+  }
+}
+
+TEST_F(LogSystemTest, ConsoleTargetsWriteFormattedLines) {
+  const LogSystemApi& system = LogSystem();
+  LogTargetHandle* out = system.GetStdOutTarget();
+  LogTargetHandle* err = system.GetStdErrTarget();
+  out->Attach();
+  err->Attach();
+
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  Log(kLogWarning, kGroupGeneral, "general %d", 1);
+  Log(kLogWarning, kGroupDebug, "debug %d", 2);
+  std::fflush(stdout);
+  const std::string stdOut = testing::internal::GetCapturedStdout();
+  const std::string stdErr = testing::internal::GetCapturedStderr();
+  out->Detach();
+  err->Detach();
+
+  EXPECT_EQ(stdOut, "general 1\n");
+  EXPECT_TRUE(
+      std::regex_match(stdErr, std::regex("logging_tests\\(0x[0-9a-f]+\\):   WARN\\| debug 2\n")))
+      << stdErr;
+}
+
+}  // namespace
+}  // namespace Halden
