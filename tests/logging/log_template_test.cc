@@ -1,0 +1,102 @@
+#include "logging/log_template.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace Halden {
+namespace {
+
+std::vector<std::string> Names(const LogFields& fields) {
+  std::vector<std::string> names;
+  for (const auto& field : fields) names.push_back(field.first);
+  return names;
+}
+
+TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
+  const LogValue get = LogValue::Text("GET");
+  const LogValue url = LogValue::Text("/x");
+  const LogValue reason = LogValue::Text("reason");
+  const LogValue empty = LogValue::Text("");
+  struct Case {
+    const char* templateText;
+    std::vector<LogValue> arguments;
+    const char* positional;
+    const char* text;
+    std::vector<std::string> fields;
+  };
+  const Case cases[] = {
+      {"Error response for {method} {url}: {error}",
+       {get, url, reason},
+       "Error response for %1 %2: %3",
+       "Error response for GET /x: reason",
+       {"error", "method", "url"}},
+      {"{#count}", {LogValue::Signed(-3)}, "%1", "-3", {"count_int"}},
+      {"{#count_int}", {LogValue::Signed(3)}, "%1", "3", {"count_int"}},
+      {"{#size}", {LogValue::Unsigned(7)}, "%1", "7", {"size_int"}},
+      {"{#ok}", {LogValue::Bool(true)}, "%1", "1", {"ok_bool"}},
+      {"{#ratio}", {LogValue::Float(0.5)}, "%1", "0.5", {"ratio_float"}},
+      {"{#name}", {get}, "%1", "GET", {"name_str"}},
+      {"{#start_time} {#a_b} {#n_long}",
+       {get, url, LogValue::Signed(1)},
+       "%1 %2 %3",
+       "GET /x 1",
+       {"a_b_str", "n_long", "start_time"}},
+      {"[{count:5d}]", {LogValue::Signed(7)}, "[%1$5d]", "[    7]", {"count"}},
+      {"{{literal}} } {{", {}, "{literal} } {", "{literal} } {", {}},
+      {"100%% {x}", {get}, "100%% %1", "100% GET", {"x"}},
+      {"{n} %d {m}", {get, LogValue::Signed(5), url}, "%1 %2$d %3", "GET 5 /x", {"m", "n"}},
+      {"%s, %2$s", {get, url}, "%1$s, %2$s", "GET, /x", {}},
+      {"{value?none}", {empty}, "none", "none", {}},
+      {"{value?none}", {reason}, "%1", "reason", {"value"}},
+      {"{value?50%}", {LogValue::Unsigned(0)}, "50%%", "50%", {}},
+      {"Saved \t{id!}", {LogValue::Signed(9)}, "Saved", "Saved", {"id"}},
+      {"{a}0 {b}$", {LogValue::Signed(1), get}, "%1$s0 %2$s$", "10 GET$", {"a", "b"}},
+      {"{a\\:b\\}}", {get}, "%1", "GET", {"a:b}"}},
+      {"{}", {get}, "%1", "GET", {}},
+      {"{a{b}", {get}, "%1", "GET", {"ab"}},
+      {"{missing} and %d", {}, " and ", " and ", {}},
+      {"cut {unterminated", {get}, "cut ", "cut ", {}},
+      {"cut %-5", {get}, "cut ", "cut ", {}},
+  };
+  for (const Case& c : cases) {
+    LogFields fields;
+    EXPECT_EQ(TemplateToPositional(c.templateText, c.arguments, &fields), c.positional)
+        << c.templateText;
+    EXPECT_EQ(Names(fields), c.fields) << c.templateText;
+    std::string text;
+    LogFields formattedFields;
+    FormatTemplate(c.templateText, c.arguments, &text, &formattedFields);
+    EXPECT_EQ(text, c.text) << c.templateText;
+  }
+}
+
+TEST(LogTemplateTest, RecordsTheArgumentValues) {
+  LogFields fields;
+  std::string text;
+  const std::vector<LogValue> arguments = {LogValue::Signed(-4), LogValue::Text("t")};
+  FormatTemplate("{#count} {label}", arguments, &text, &fields);
+  ASSERT_EQ(fields.count("count_int"), 1u);
+  EXPECT_EQ(fields["count_int"].kind, LogValueKind::kSigned);
+  EXPECT_EQ(fields["count_int"].integer, -4);
+  EXPECT_EQ(fields["label"].text, "t");
+  EXPECT_EQ(text, "-4 t");
+
+  struct Emptiness {
+    LogValue value;
+    bool empty;
+  };
+  const Emptiness values[] = {
+      {LogValue::Bool(false), true}, {LogValue::Bool(true), false}, {LogValue::Signed(0), true},
+      {LogValue::Signed(-1), false}, {LogValue::Unsigned(0), true}, {LogValue::Unsigned(1), false},
+      {LogValue::Float(0.0), true},  {LogValue::Float(0.1), false}, {LogValue::Text(""), true},
+      {LogValue::Text("x"), false},
+  };
+  for (const Emptiness& v : values) {
+    EXPECT_EQ(v.value.IsEmpty(), v.empty) << static_cast<int>(v.value.kind);
+  }
+}
+
+}  // namespace
+}  // namespace Halden
