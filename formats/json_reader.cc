@@ -15,6 +15,24 @@ using Kind = Token::Kind;
 using ScanException = Reader::ScanException;
 using ParseException = Reader::ParseException;
 
+// The tokens whose text is fixed, by their first byte.
+struct Fixed {
+  Kind kind;
+  std::string_view text;
+};
+
+const Fixed* FindFixed(char first) {
+  static constexpr Fixed kFixed[] = {
+      {Kind::ObjectBegin, "{"}, {Kind::ObjectEnd, "}"},   {Kind::ArrayBegin, "["},
+      {Kind::ArrayEnd, "]"},    {Kind::NextElement, ","}, {Kind::MemberAssign, ":"},
+      {Kind::Boolean, "true"},  {Kind::Boolean, "false"}, {Kind::Null, "null"},
+  };
+  for (const Fixed& fixed : kFixed) {
+    if (fixed.text.front() == first) return &fixed;
+  }
+  return nullptr;
+}
+
 class Scanner {
  public:
   Scanner(const char* text, Reader::Tokens& tokens)
@@ -26,54 +44,18 @@ class Scanner {
       const char c = text[offset];
       if (c == '\0') return;
       Token token{Kind::Null, {}, Offset(), 0};
-      switch (c) {
-        case '{':
-          token.kind = Kind::ObjectBegin;
-          token.value = Literal("{");
-          break;
-        case '}':
-          token.kind = Kind::ObjectEnd;
-          token.value = Literal("}");
-          break;
-        case '[':
-          token.kind = Kind::ArrayBegin;
-          token.value = Literal("[");
-          break;
-        case ']':
-          token.kind = Kind::ArrayEnd;
-          token.value = Literal("]");
-          break;
-        case ',':
-          token.kind = Kind::NextElement;
-          token.value = Literal(",");
-          break;
-        case ':':
-          token.kind = Kind::MemberAssign;
-          token.value = Literal(":");
-          break;
-        case '"':
-          token.kind = Kind::String;
-          token.value = ScanString();
-          break;
-        case 't':
-          token.kind = Kind::Boolean;
-          token.value = Literal("true");
-          break;
-        case 'f':
-          token.kind = Kind::Boolean;
-          token.value = Literal("false");
-          break;
-        case 'n':
-          token.kind = Kind::Null;
-          token.value = Literal("null");
-          break;
-        default:
-          if (c != '-' && (c < '0' || c > '9')) {
-            throw ScanException(std::string("Unexpected character in stream: ") + c, Offset());
-          }
-          token.kind = Kind::Number;
-          token.value = ScanNumber();
-          break;
+      if (const Fixed* fixed = FindFixed(c)) {
+        token.kind = fixed->kind;
+        token.value = fixed->text;
+        Expect(fixed->text);
+      } else if (c == '"') {
+        token.kind = Kind::String;
+        token.value = ScanString();
+      } else if (c == '-' || (c >= '0' && c <= '9')) {
+        token.kind = Kind::Number;
+        token.value = ScanNumber();
+      } else {
+        throw ScanException(std::string("Unexpected character in stream: ") + c, Offset());
       }
       token.end = Offset();
       tokens.push_back(std::move(token));
@@ -113,11 +95,6 @@ class Scanner {
 
   [[noreturn]] void Fail(std::string_view expected) const {
     throw ScanException("Expected string: " + std::string(expected), Offset());
-  }
-
-  std::string Literal(std::string_view literal) {
-    Expect(literal);
-    return std::string(literal);
   }
 
   std::string ScanString() {
