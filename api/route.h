@@ -89,8 +89,8 @@ using RouteCaptures = std::map<std::string, std::string>;
 // must match: byte for byte a literal template, or else the pattern, with the
 // results of a full ECMAScript match of the expression (greedy captures,
 // earlier ones first). Returns the captures of a match, nullopt otherwise.
-// Costs time and memory in proportion to the path's length times the
-// template's, and no recursion, whatever the path.
+// Uses no recursion, whatever the path: one bit per path byte and template
+// piece, and time in proportion to the path's length times the template's.
 std::optional<RouteCaptures> MatchRoute(const CallKey& key, const Route& route);
 
 // Decodes a path segment or query text: "+" gives a space, "%" and two
