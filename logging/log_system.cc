@@ -343,6 +343,9 @@ void LogVOperation(uint32_t level, uint64_t groups, const char* format, va_list 
   }
 }
 
+// The table is a fixed interface: 26 operations, in order.
+static_assert(sizeof(LogSystemApi) == 26 * sizeof(void (*)()));
+
 const LogSystemApi kApi = {
     InterfaceVersion,
     AddRef,

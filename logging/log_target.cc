@@ -9,6 +9,8 @@ LogTarget& Of(LogTargetHandle* handle) { return *handle->target; }
 
 }  // namespace
 
+static_assert(sizeof(LogTargetOperations) == 12 * sizeof(void (*)()));
+
 const LogTargetOperations LogTarget::kOperations = {
     [](LogTargetHandle*) -> uint32_t { return 1; },
     [](LogTargetHandle* h, uint32_t level) { Of(h).SetMinimumLevel(level); },

@@ -292,6 +292,12 @@ TEST_F(LogSystemTest, FormatsTimestampsAndLevelNames) {
   EXPECT_EQ(system.FormatTimestamp(buffer, 5, &time), 4u);
   EXPECT_STREQ(buffer, "0987");
 
+  LogTime now{};
+  system.LocalTime(&now);
+  EXPECT_GE(now.month, 1u);
+  EXPECT_LE(now.month, 12u);
+  EXPECT_LE(now.millisecond, 999u);
+
   const char* const names[] = {"  OKAY", "  WARN", " ERROR", "ALWAYS", "  ????"};
   for (uint32_t level = 0; level < 5; ++level) {
     EXPECT_STREQ(system.LevelName(level), names[level]);

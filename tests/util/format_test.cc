@@ -53,7 +53,7 @@ TEST(FormatMessageTest, FormatsByKindAndPosition) {
       {"string_view", FormatMessage("%1", std::string_view("view")), "view"},
       {"ToFormatText", FormatMessage("v%1", Version{18, 0, 2}), "v18.0.2"},
       {"s on an int becomes d", FormatMessage("%1$s", 7), "7"},
-      {"long modifier on int32 reads 32 bits", FormatMessage("%1$lld", 7), "7"},
+      {"long modifier on int32 reads 32 bits", FormatMessage("%1$lld", -7), "-7"},
       {"wide modifier on a string", FormatMessage("%1$ls", text), "abc"},
       {"hh narrows an int32", FormatMessage("%1$hhx", 0x1ff), "ff"},
       {"int64 c conversion", FormatMessage("%1$c", int64_t{66}), "B"},
