@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "binding/host_value.h"
+
 #if defined(_WIN32) && !defined(_WIN64)
 #define ZVM_CDECL __cdecl
 #else
@@ -15,13 +17,90 @@
 namespace Halden {
 
 struct HostFunctions;
-struct HostEvent;
-struct JsonApiRequest;
-struct JsonApiResponse;
-struct ExternalRequestRecord;
-struct ExternalResponseRecord;
 
 #pragma pack(push, 1)
+
+// A name with a value, as request parameters and explicit call arguments
+// carry them.
+struct HostParameter {
+  const char* name;
+  HostValue value;
+};
+
+struct HostHeaderPair {
+  const char* name;
+  const char* value;
+};
+
+// A request to the host's local JSON API.
+struct JsonApiRequest {
+  uint32_t method;
+  const char* url;
+  const HostParameter* parameters;
+  uint32_t parameterCount;
+  uint8_t reserved[24];
+  uintptr_t hostToken;
+  uint32_t reservedWord;
+};
+
+struct JsonApiResponse;
+using StreamReadFunction = bool(ZVM_CDECL*)(void* handle, char* buffer, uint32_t* length,
+                                            bool* moreData);
+using StreamCloseFunction = void(ZVM_CDECL*)(void* handle);
+using JsonApiReleaseFunction = void(ZVM_CDECL*)(JsonApiResponse* response);
+
+// The answer to a JSON API request, and the plugin's answer to a local call.
+// Whoever fills it puts its release function into it.
+struct JsonApiResponse {
+  HostValue body;
+  const char* errorText;
+  uint8_t errorFlag;
+  uint32_t kind;
+  uint8_t reserved;
+  uint32_t status;
+  const char* contentType;
+  const HostHeaderPair* headers;
+  uint32_t headerCount;
+  StreamReadFunction streamRead;
+  StreamCloseFunction streamClose;
+  uint32_t expectedLength;
+  uint32_t reservedWord;
+  void* streamHandle;
+  JsonApiReleaseFunction release;
+};
+
+// A request to an external HTTP server, carried by the host.
+struct ExternalRequestRecord {
+  uint32_t method;
+  const char* url;
+  const HostHeaderPair* headers;
+  uint32_t headerCount;
+  const char* body;
+  uint32_t bodyLength;
+  uint32_t timeout;
+  uint32_t further;
+};
+
+struct ExternalResponseRecord;
+using ExternalReleaseFunction = void(ZVM_CDECL*)(ExternalResponseRecord* response);
+
+struct ExternalResponseRecord {
+  int32_t transport;
+  uint32_t status;
+  const HostHeaderPair* headers;
+  uint32_t headerCount;
+  const char* body;
+  uint32_t bodyLength;
+  ExternalReleaseFunction release;
+};
+
+// An event as it crosses the boundary in either direction.
+struct HostEvent {
+  const char* name;
+  HostValue payload;
+  uint32_t kind;
+  uintptr_t userData;
+};
 
 // Handed to the library's export. The host fills the core's version; the
 // plugin fills everything after it.
@@ -66,8 +145,8 @@ struct HostFunctions {
                              HostEventCallback callback, uintptr_t userData, uint32_t kind);
   void(ZVM_CDECL* Unsubscribe)(const HostFunctions* self, const char* eventName,
                                uintptr_t hostToken);
-  void(ZVM_CDECL* Reserved)(const HostFunctions* self, uint32_t a, uint32_t b, uint32_t c,
-                            double d, uint32_t e);
+  void(ZVM_CDECL* Reserved)(const HostFunctions* self, uint32_t a, uint32_t b, uint32_t c, double d,
+                            uint32_t e);
   void(ZVM_CDECL* Yield)(const HostFunctions* self);
   void(ZVM_CDECL* BeginWait)(const HostFunctions* self, const char* label, uint32_t word);
   void(ZVM_CDECL* EndWait)(const HostFunctions* self);
@@ -88,6 +167,29 @@ static_assert(sizeof(HostFunctions) == 40);
 static_assert(offsetof(HostFunctions, Subscribe) == 12);
 static_assert(offsetof(HostFunctions, Yield) == 24);
 static_assert(offsetof(HostFunctions, Log) == 36);
+static_assert(sizeof(HostParameter) == 16);
+static_assert(sizeof(HostHeaderPair) == 8);
+static_assert(sizeof(JsonApiRequest) == 48);
+static_assert(offsetof(JsonApiRequest, hostToken) == 40);
+static_assert(sizeof(JsonApiResponse) == 62);
+static_assert(offsetof(JsonApiResponse, errorText) == 12);
+static_assert(offsetof(JsonApiResponse, errorFlag) == 16);
+static_assert(offsetof(JsonApiResponse, kind) == 17);
+static_assert(offsetof(JsonApiResponse, status) == 22);
+static_assert(offsetof(JsonApiResponse, contentType) == 26);
+static_assert(offsetof(JsonApiResponse, headers) == 30);
+static_assert(offsetof(JsonApiResponse, headerCount) == 34);
+static_assert(offsetof(JsonApiResponse, streamRead) == 38);
+static_assert(offsetof(JsonApiResponse, streamClose) == 42);
+static_assert(offsetof(JsonApiResponse, expectedLength) == 46);
+static_assert(offsetof(JsonApiResponse, streamHandle) == 54);
+static_assert(offsetof(JsonApiResponse, release) == 58);
+static_assert(sizeof(ExternalRequestRecord) == 32);
+static_assert(sizeof(ExternalResponseRecord) == 28);
+static_assert(sizeof(HostEvent) == 24);
+static_assert(offsetof(HostEvent, kind) == 16);
+#else
+static_assert(sizeof(HostEvent) == 36);
 #endif
 
 }  // namespace Halden

@@ -1,0 +1,73 @@
+// Counts every heap allocation of the library for GetMemoryStats. The link
+// wraps the C allocation routines of all code in the library (the statically
+// linked C++ runtime included), and the global operators new and delete
+// below are private to the library.
+#include <malloc.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "plugin/memory_stats.h"
+
+extern "C" {
+void* __real_malloc(size_t size);
+void* __real_calloc(size_t count, size_t size);
+void* __real_realloc(void* block, size_t size);
+void __real_free(void* block);
+
+void* __wrap_malloc(size_t size) {
+  void* block = __real_malloc(size);
+  if (block != nullptr) Halden::CountAllocation(malloc_usable_size(block));
+  return block;
+}
+
+void* __wrap_calloc(size_t count, size_t size) {
+  void* block = __real_calloc(count, size);
+  if (block != nullptr) Halden::CountAllocation(malloc_usable_size(block));
+  return block;
+}
+
+void* __wrap_realloc(void* block, size_t size) {
+  size_t oldSize = block != nullptr ? malloc_usable_size(block) : 0;
+  void* moved = __real_realloc(block, size);
+  if (moved == nullptr && size != 0) return nullptr;  // the old block is untouched
+  if (block != nullptr) Halden::CountRelease(oldSize);
+  if (moved != nullptr) Halden::CountAllocation(malloc_usable_size(moved));
+  return moved;
+}
+
+void __wrap_free(void* block) {
+  if (block == nullptr) return;
+  Halden::CountRelease(malloc_usable_size(block));
+  __real_free(block);
+}
+
+char* __wrap_strdup(const char* text) {
+  size_t size = std::strlen(text) + 1;
+  auto* copy = static_cast<char*>(__wrap_malloc(size));
+  if (copy != nullptr) std::memcpy(copy, text, size);
+  return copy;
+}
+}
+
+void* operator new(size_t size) {
+  void* block = __wrap_malloc(size == 0 ? 1 : size);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+
+void* operator new[](size_t size) { return operator new(size); }
+
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+  return __wrap_malloc(size == 0 ? 1 : size);
+}
+
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+  return __wrap_malloc(size == 0 ? 1 : size);
+}
+
+void operator delete(void* block) noexcept { __wrap_free(block); }
+void operator delete[](void* block) noexcept { __wrap_free(block); }
+void operator delete(void* block, size_t) noexcept { __wrap_free(block); }
+void operator delete[](void* block, size_t) noexcept { __wrap_free(block); }

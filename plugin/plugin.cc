@@ -1,0 +1,132 @@
+#include "plugin/plugin.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "api/camel_case_name.h"
+#include "logging/assertion_report.h"
+#include "logging/log_system.h"
+#include "logging/plugin_log_target.h"
+#include "plugin/memory_stats.h"
+#include "util/format.h"
+
+namespace Halden {
+
+Plugin::Plugin() {
+  LogSystem().AddRef();
+  callbacks.Initialize = &InitializeShim;
+  callbacks.Shutdown = &ShutdownShim;
+  callbacks.GetMemoryStats = &GetMemoryStatsShim;
+}
+
+Plugin::~Plugin() {
+  logTarget.reset();
+  LogSystem().Release();
+}
+
+void Plugin::Register(Plugin* plugin, PluginRegistration* registration,
+                      const std::string& shortName) {
+  PluginApiVersion core{
+      registration->coreMajor, registration->coreMinor, registration->corePatch, {}, {}};
+  PluginApiVersion own = SupportedPluginApiVersion();
+  if (!IsCompatibleCore(core, own)) {
+    std::string reason =
+        FormatMessage("%1 which supports plugin API %2 is not compatible with core's plugin API %3",
+                      shortName, own, core);
+    Log(kLogError, kGroupDebug, "%s", reason.c_str());
+    RaiseFatalAssertion("ALE-EECF0606", "", 0, "", "");
+    std::abort();
+  }
+  plugin->coreVersion = core;
+  plugin->name = MakePluginName(shortName, "backend");
+  plugin->documentationTags = {"Plugins", "Plugin " + shortName};
+  plugin->typeNamePrefix = CamelCaseName("", shortName);
+  plugin->RegisterApi();
+
+  registration->pluginMajor = own.major;
+  registration->pluginMinor = own.minor;
+  registration->pluginPatch = own.patch;
+  registration->callbacks = &plugin->callbacks;
+  registration->instance = plugin;
+  registration->shortName = plugin->name.shortName.c_str();
+  registration->apiTable = nullptr;
+}
+
+bool Plugin::Initialize(const HostApi* api) {
+  hostApi = api;
+  const LogSystemApi& logging = LogSystem();
+  // Only the first plugin of the process takes over the logging configuration.
+  if (logging.FindTarget("PluginLogTarget") == nullptr) {
+    logging.GetStdOutTarget()->Detach();
+    logging.GetStdErrTarget()->Detach();
+    logging.GetDebuggerTarget()->Detach();
+    logging.SetMinimumLevel(kLogOkay);
+    logging.SetMutedGroups(4);
+    logTarget = std::make_unique<PluginLogTarget>(api->functions);
+    logTarget->Configure(logging.GetMinimumLevel(), 0, 0, "#D| #L| #G| #M");
+  }
+  std::string agent = FormatMessage("HaldenClient/%1 (%2)", coreVersion, name.shortName);
+  Connect(api->hostToken, name.shortName, agent);
+  return Start();
+}
+
+uint8_t ZVM_CDECL Plugin::InitializeShim(void* instance, const HostApi* api) {
+  try {
+    return static_cast<Plugin*>(instance)->Initialize(api) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+void ZVM_CDECL Plugin::ShutdownShim(void* instance) {
+  auto* plugin = static_cast<Plugin*>(instance);
+  try {
+    plugin->Stop();
+  } catch (...) {
+  }
+  try {
+    delete plugin;
+  } catch (...) {
+  }
+}
+
+void ZVM_CDECL Plugin::GetMemoryStatsShim(void*, uint64_t* out) {
+  MemoryStats stats = ReadMemoryStats();
+  std::memcpy(out, &stats, sizeof stats);
+}
+
+void Plugin::HostRequest(JsonApiResponse* response, const JsonApiRequest* request) {
+  hostApi->functions->Request(hostApi->functions, response, request);
+}
+
+void Plugin::HostExternalRequest(ExternalResponseRecord* response,
+                                 const ExternalRequestRecord* request) {
+  hostApi->functions->ExternalRequest(hostApi->functions, response, request);
+}
+
+void Plugin::HostSendEvent(const HostEvent* event) {
+  hostApi->functions->SendEvent(hostApi->functions, event);
+}
+
+void Plugin::HostSubscribe(const char* eventName, uintptr_t token, HostEventCallback callback,
+                           uintptr_t userData, uint32_t kind) {
+  hostApi->functions->Subscribe(hostApi->functions, eventName, token, callback, userData, kind);
+}
+
+void Plugin::HostUnsubscribe(const char* eventName, uintptr_t token) {
+  hostApi->functions->Unsubscribe(hostApi->functions, eventName, token);
+}
+
+void Plugin::HostReserved(uint32_t a, uint32_t b, uint32_t c, double d, uint32_t e) {
+  hostApi->functions->Reserved(hostApi->functions, a, b, c, d, e);
+}
+
+void Plugin::HostYield() { hostApi->functions->Yield(hostApi->functions); }
+
+void Plugin::HostBeginWait(const char* label, uint32_t word) {
+  hostApi->functions->BeginWait(hostApi->functions, label, word);
+}
+
+void Plugin::HostEndWait() { hostApi->functions->EndWait(hostApi->functions); }
+
+}  // namespace Halden

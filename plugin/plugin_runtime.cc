@@ -1,0 +1,21 @@
+#include "plugin/plugin_runtime.h"
+
+namespace Halden {
+
+PluginRuntime::~PluginRuntime() = default;
+
+void PluginRuntime::Stop() {}
+
+void PluginRuntime::Wait() {
+  HostBeginWait("Wait: yield", 0);
+  HostYield();
+  HostEndWait();
+}
+
+void PluginRuntime::Connect(uintptr_t token, const std::string& name, const std::string& agent) {
+  hostToken = token;
+  shortName = name;
+  userAgent = agent;
+}
+
+}  // namespace Halden

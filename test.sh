@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Sets the machine up, then builds and tests every configuration: native,
+# 32-bit (under qemu-i386 where needed) and AddressSanitizer+UBSan.
+# Usage: ./test.sh [native|i386|asan ...]   (default: all)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+if [ "$(id -u)" -eq 0 ] || command -v sudo >/dev/null; then
+  ./setup.sh
+fi
+
+configs=("$@")
+[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan)
+
+run_config() {
+  local name=$1
+  shift
+  echo "=== $name: configure and build"
+  cmake -S . -B "build/$name" -G Ninja "$@" >/dev/null
+  ninja -C "build/$name" -j2
+  echo "=== $name: test"
+  ctest --test-dir "build/$name" --output-on-failure -j2
+}
+
+for config in "${configs[@]}"; do
+  case "$config" in
+    native) run_config native -DCMAKE_BUILD_TYPE=RelWithDebInfo ;;
+    i386) run_config i386 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DCMAKE_TOOLCHAIN_FILE=cmake/i386.cmake -DZVM_BENCH=OFF ;;
+    asan) run_config asan -DCMAKE_BUILD_TYPE=Debug -DZVM_SANITIZE=ON -DZVM_BENCH=OFF ;;
+    *) echo "unknown configuration: $config" >&2; exit 2 ;;
+  esac
+done

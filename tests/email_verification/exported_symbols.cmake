@@ -1,0 +1,15 @@
+# Checks that the plugin library's dynamic symbol table defines exactly the
+# one export. Run as: cmake -DLIBRARY=<path> -P exported_symbols.cmake
+execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE table RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${table}")
+set(names)
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^.* " "" name "${line}")
+  list(APPEND names ${name})
+endforeach()
+if(NOT names STREQUAL "load_qor_email_verification")
+  message(FATAL_ERROR "exported symbols: ${names}")
+endif()
