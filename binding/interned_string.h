@@ -35,7 +35,7 @@ class InternedString {
  private:
   friend class PropertyArena;
 
-  constexpr InternedString() = default;
+  InternedString() = default;
   InternedString(std::string&& value, uint32_t valueHash)
       : text(std::move(value)), hash(valueHash), refCount(1) {}
 

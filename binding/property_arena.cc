@@ -4,11 +4,12 @@
 
 namespace Halden {
 
-constinit InternedString InternedString::emptyEntry;
+// Not constinit, like kEmptyString: its std::string may be built at start-up.
+InternedString InternedString::emptyEntry;
 
-namespace {
-constexpr uint32_t kInitialBucketCount = 8;
-}  // namespace
+// Defaulted here rather than in the class, so that `new PropertyArena()`
+// does not zero the built-in blocks first.
+PropertyArena::PropertyArena() = default;
 
 PropertyArena::~PropertyArena() {
   // The tree has released everything by now; the loops only find pages if a
@@ -22,7 +23,7 @@ PropertyArena::~PropertyArena() {
       }
     }
   }
-  if (buckets != nullptr) {
+  if (buckets != initialBuckets) {
     ArenaAllocator<InternedString*>(this).deallocate(buckets, bucketCount);
   }
 }
@@ -89,7 +90,6 @@ InternedString* PropertyArena::InternBytes(const char* data, std::size_t size) {
 }
 
 InternedString* PropertyArena::Find(const char* data, std::size_t size, uint32_t hash) const {
-  if (bucketCount == 0) return nullptr;
   // The hash stops at a NUL, so equal hashes do not mean equal texts: the
   // whole length and every byte decide.
   for (InternedString* entry = buckets[hash & (bucketCount - 1)]; entry != nullptr;
@@ -104,7 +104,7 @@ InternedString* PropertyArena::Find(const char* data, std::size_t size, uint32_t
 
 InternedString* PropertyArena::Insert(std::string&& text, uint32_t hash) {
   if (stringCount + 1 > bucketCount) {
-    Rehash(bucketCount == 0 ? kInitialBucketCount : bucketCount * 2);
+    Rehash(bucketCount * 2);
   }
   InternedString* entry = Create<InternedString>(std::move(text), hash);
   InternedString*& head = buckets[hash & (bucketCount - 1)];
@@ -135,7 +135,7 @@ void PropertyArena::Rehash(uint32_t newBucketCount) {
       entry = next;
     }
   }
-  if (buckets != nullptr) allocator.deallocate(buckets, bucketCount);
+  if (buckets != initialBuckets) allocator.deallocate(buckets, bucketCount);
   buckets = table;
   bucketCount = newBucketCount;
 }

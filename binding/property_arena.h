@@ -32,8 +32,9 @@ class PropertyArena {
   static constexpr std::size_t kMaxCellSize = 72;
   static constexpr std::size_t kBuiltinBlockSize = 144;
   static constexpr std::size_t kPageSize = ArenaPageSource::kPageSize;
+  static constexpr uint32_t kInitialBucketCount = 8;
 
-  PropertyArena() = default;
+  PropertyArena();
   ~PropertyArena();
   PropertyArena(const PropertyArena&) = delete;
   PropertyArena& operator=(const PropertyArena&) = delete;
@@ -99,9 +100,12 @@ class PropertyArena {
 
   SizeClass classes[kClassCount];
   uint32_t builtinFormatted = 0;  // bit per class whose built-in block is in use
-  uint32_t bucketCount = 0;
+  uint32_t bucketCount = kInitialBucketCount;
   uint32_t stringCount = 0;
-  InternedString** buckets = nullptr;
+  InternedString** buckets = initialBuckets;
+  // The table starts in the arena itself, so that a small tree's strings
+  // take no cell for it.
+  InternedString* initialBuckets[kInitialBucketCount] = {};
   alignas(16) unsigned char builtin[kClassCount][kBuiltinBlockSize];
 };
 

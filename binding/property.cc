@@ -1,0 +1,578 @@
+#include "binding/property.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <tuple>
+
+#include "binding/property_visitor.h"
+
+namespace Halden {
+
+// Not constinit: some compilers cannot build a std::string at compile time,
+// and construct it during start-up instead.
+const std::string kEmptyString;
+constinit const std::vector<uint8_t> kEmptyBlob;
+constinit const EnumValue kEmptyEnumValue;
+
+namespace {
+
+constinit const BindingProperty kEmptyProperty;
+
+[[noreturn]] void ThrowTooLong() { throw std::length_error("vector<T> too long"); }
+
+// Bytes of `text` before its first NUL.
+std::size_t TextLength(const std::string& text) {
+  const void* nul = std::memchr(text.data(), '\0', text.size());
+  return nul == nullptr ? text.size()
+                        : static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
+}
+
+std::string Base64(const std::vector<uint8_t>& bytes) {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  text.reserve((bytes.size() + 2) / 3 * 4);
+  std::size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const uint32_t group =
+        (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
+    text += kAlphabet[group >> 18];
+    text += kAlphabet[(group >> 12) & 0x3F];
+    text += kAlphabet[(group >> 6) & 0x3F];
+    text += kAlphabet[group & 0x3F];
+  }
+  if (i + 1 == bytes.size()) {
+    const uint32_t group = uint32_t{bytes[i]} << 16;
+    text += kAlphabet[group >> 18];
+    text += kAlphabet[(group >> 12) & 0x3F];
+    text += "==";
+  } else if (i + 2 == bytes.size()) {
+    const uint32_t group = (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8);
+    text += kAlphabet[group >> 18];
+    text += kAlphabet[(group >> 12) & 0x3F];
+    text += kAlphabet[(group >> 6) & 0x3F];
+    text += '=';
+  }
+  return text;
+}
+
+}  // namespace
+
+// The element array is a plain heap array; elements hold no pointers into
+// it, so growing it moves them by copying their fields.
+struct BindingProperty::CollectionCell {
+  BindingProperty* data = nullptr;
+  uint32_t size = 0;
+  uint32_t capacity = 0;
+
+  void Grow(PropertyArena* treeArena, std::size_t newCapacity) {
+    BindingProperty* grown =
+        static_cast<BindingProperty*>(::operator new(newCapacity * sizeof(BindingProperty)));
+    for (uint32_t i = 0; i < size; ++i) {
+      BindingProperty* element = new (&grown[i]) BindingProperty(ChildTag(), treeArena);
+      element->payload = data[i].payload;
+      element->kind = data[i].kind;
+    }
+    ::operator delete(data);
+    data = grown;
+    capacity = static_cast<uint32_t>(newCapacity);
+  }
+};
+
+const char* KindName(BindingPropertyKind kind) {
+  static constexpr const char* kNames[] = {"empty",  "bool", "signed", "unsigned",   "float",
+                                           "string", "blob", "enum",   "collection", "structure"};
+  const auto code = static_cast<std::size_t>(kind);
+  return code < std::size(kNames) ? kNames[code] : "";
+}
+
+BindingProperty::BindingProperty(const BindingProperty& other) {
+  try {
+    CopyIntoEmpty(other);
+  } catch (...) {
+    Reset();
+    delete arena;
+    throw;
+  }
+}
+
+BindingProperty::BindingProperty(BindingProperty&& other) noexcept {
+  if (other.ownsArena != 0) {
+    payload = other.payload;
+    arena = other.arena;
+    kind = other.kind;
+    other.payload.raw = 0;
+    other.arena = nullptr;
+    other.kind = BindingPropertyKind::Empty;
+  } else {
+    *this = std::move(other);
+  }
+}
+
+BindingProperty::~BindingProperty() {
+  Reset();
+  if (ownsArena != 0) delete arena;
+}
+
+BindingProperty& BindingProperty::operator=(const BindingProperty& other) {
+  if (this == &other) return *this;
+  if (other.kind <= BindingPropertyKind::Float) {
+    const Payload value = other.payload;
+    const BindingPropertyKind valueKind = other.kind;
+    Reset();
+    payload = value;
+    kind = valueKind;
+    return *this;
+  }
+  // Built apart first: `other` may lie inside this property's value, or
+  // this property inside `other`.
+  BindingProperty copy(ChildTag(), &TreeArena());
+  copy.CopyIntoEmpty(other);
+  Reset();
+  TakeValue(copy);
+  return *this;
+}
+
+BindingProperty& BindingProperty::operator=(BindingProperty&& other) {
+  if (this == &other) return *this;
+  if (ownsArena != 0 && other.ownsArena != 0) {
+    std::swap(payload, other.payload);
+    std::swap(arena, other.arena);
+    std::swap(kind, other.kind);
+    other.Reset();
+    return *this;
+  }
+  if (other.kind <= BindingPropertyKind::Float) {
+    const Payload value = other.payload;
+    const BindingPropertyKind valueKind = other.kind;
+    other.Reset();
+    Reset();
+    payload = value;
+    kind = valueKind;
+    return *this;
+  }
+  BindingProperty copy(ChildTag(), &TreeArena());
+  copy.CopyIntoEmpty(other);
+  // `other` is emptied before this value is released and its former value
+  // released last, so neither release can reach into the other's tree.
+  BindingProperty former(ChildTag(), other.arena);
+  former.TakeValue(other);
+  Reset();
+  TakeValue(copy);
+  return *this;
+}
+
+const BindingProperty& BindingProperty::Empty() { return kEmptyProperty; }
+
+uint32_t BindingProperty::Size() const {
+  switch (kind) {
+    case BindingPropertyKind::Empty:
+      return 0;
+    case BindingPropertyKind::String:
+      return static_cast<uint32_t>(payload.string->Text().size());
+    case BindingPropertyKind::Blob:
+      return static_cast<uint32_t>(payload.blob->size());
+    case BindingPropertyKind::Collection:
+      return payload.collection->size;
+    case BindingPropertyKind::Structure:
+      return static_cast<uint32_t>(payload.structure->members.size());
+    default:
+      return 1;
+  }
+}
+
+bool BindingProperty::GetBool(bool fallback) const {
+  return kind == BindingPropertyKind::Bool ? payload.boolean : fallback;
+}
+
+int64_t BindingProperty::GetSigned(int64_t fallback) const {
+  return kind == BindingPropertyKind::Signed ? payload.signedValue : fallback;
+}
+
+uint64_t BindingProperty::GetUnsigned(uint64_t fallback) const {
+  return kind == BindingPropertyKind::Unsigned ? payload.unsignedValue : fallback;
+}
+
+double BindingProperty::GetFloat(double fallback) const {
+  return kind == BindingPropertyKind::Float ? payload.floatValue : fallback;
+}
+
+const std::string& BindingProperty::GetString(const std::string& fallback) const {
+  return kind == BindingPropertyKind::String ? payload.string->Text() : fallback;
+}
+
+const std::vector<uint8_t>& BindingProperty::GetBlob(const std::vector<uint8_t>& fallback) const {
+  return kind == BindingPropertyKind::Blob ? *payload.blob : fallback;
+}
+
+const EnumValue& BindingProperty::GetEnum(const EnumValue& fallback) const {
+  return kind == BindingPropertyKind::Enum ? *payload.enumValue : fallback;
+}
+
+const BindingProperty& BindingProperty::Element(std::size_t index) const {
+  if (kind != BindingPropertyKind::Collection || index >= payload.collection->size) {
+    return kEmptyProperty;
+  }
+  return payload.collection->data[index];
+}
+
+const BindingProperty& BindingProperty::Find(const char* key) const {
+  if (kind != BindingPropertyKind::Structure) return kEmptyProperty;
+  const internal::MemberMap& members = payload.structure->members;
+  const auto it = members.find(std::string_view(key != nullptr ? key : ""));
+  return it == members.end() ? kEmptyProperty : it->second;
+}
+
+const BindingProperty& BindingProperty::Find(const std::string& key) const {
+  return Find(key.c_str());
+}
+
+bool BindingProperty::Accept(BindingPropertyVisitor& visitor) const { return Walk(visitor); }
+
+bool BindingProperty::Walk(BindingPropertyVisitor& visitor) const {
+  switch (kind) {
+    case BindingPropertyKind::Empty:
+      return visitor.VisitEmpty();
+    case BindingPropertyKind::Bool:
+      return visitor.VisitBool(payload.boolean);
+    case BindingPropertyKind::Signed:
+      return visitor.VisitSigned(payload.signedValue);
+    case BindingPropertyKind::Unsigned:
+      return visitor.VisitUnsigned(payload.unsignedValue);
+    case BindingPropertyKind::Float:
+      return visitor.VisitFloat(payload.floatValue);
+    case BindingPropertyKind::String:
+      return visitor.VisitString(*payload.string);
+    case BindingPropertyKind::Blob:
+      return visitor.VisitBlob(*payload.blob);
+    case BindingPropertyKind::Enum:
+      return visitor.VisitEnum(*payload.enumValue);
+    case BindingPropertyKind::Collection: {
+      const CollectionCell& cell = *payload.collection;
+      if (!visitor.BeginCollection(cell.size)) return false;
+      for (uint32_t i = 0; i < cell.size; ++i) {
+        if (!visitor.BeginElement(i) || !cell.data[i].Walk(visitor) || !visitor.EndElement(i)) {
+          return false;
+        }
+      }
+      return visitor.EndCollection();
+    }
+    case BindingPropertyKind::Structure: {
+      const internal::MemberMap& members = payload.structure->members;
+      if (!visitor.BeginStructure(static_cast<uint32_t>(members.size()))) return false;
+      for (const auto& [key, child] : members) {
+        if (!visitor.BeginMember(key->Text()) || !child.Walk(visitor) ||
+            !visitor.EndMember(key->Text())) {
+          return false;
+        }
+      }
+      return visitor.EndStructure();
+    }
+  }
+  return true;
+}
+
+std::string BindingProperty::ToText() const {
+  switch (kind) {
+    case BindingPropertyKind::Bool:
+      return payload.boolean ? "true" : "false";
+    case BindingPropertyKind::Signed:
+      return std::to_string(payload.signedValue);
+    case BindingPropertyKind::Unsigned:
+      return std::to_string(payload.unsignedValue);
+    case BindingPropertyKind::Float: {
+      // Wide enough for every double in fixed notation (309 digits and more).
+      char buffer[400];
+      std::snprintf(buffer, sizeof buffer, "%f", payload.floatValue);
+      return buffer;
+    }
+    case BindingPropertyKind::String:
+      return payload.string->Text();
+    case BindingPropertyKind::Blob:
+      return Base64(*payload.blob);
+    case BindingPropertyKind::Enum:
+      return std::to_string(payload.enumValue->value);
+    default:
+      return std::string();
+  }
+}
+
+void BindingProperty::Reset() {
+  if (kind >= BindingPropertyKind::String) ReleaseValue();
+  payload.raw = 0;
+  kind = BindingPropertyKind::Empty;
+}
+
+void BindingProperty::ReleaseValue() {
+  switch (kind) {
+    case BindingPropertyKind::String:
+      // The empty entry may sit in a root that has no arena.
+      if (payload.string != InternedString::Empty()) arena->Unref(payload.string);
+      break;
+    case BindingPropertyKind::Blob:
+      arena->Destroy(payload.blob);
+      break;
+    case BindingPropertyKind::Enum:
+      arena->Destroy(payload.enumValue);
+      break;
+    case BindingPropertyKind::Collection: {
+      CollectionCell* cell = payload.collection;
+      for (uint32_t i = 0; i < cell->size; ++i) cell->data[i].~BindingProperty();
+      ::operator delete(cell->data);
+      arena->Destroy(cell);
+      break;
+    }
+    case BindingPropertyKind::Structure: {
+      StructureCell* cell = payload.structure;
+      for (auto& member : cell->members) arena->Unref(member.first);
+      arena->Destroy(cell);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+PropertyArena& BindingProperty::TreeArena() {
+  // Only a root can be without an arena; children always share their root's.
+  if (arena == nullptr) arena = new PropertyArena();
+  return *arena;
+}
+
+void BindingProperty::TakeValue(BindingProperty& source) {
+  payload = source.payload;
+  kind = source.kind;
+  source.payload.raw = 0;
+  source.kind = BindingPropertyKind::Empty;
+}
+
+void BindingProperty::CopyIntoEmpty(const BindingProperty& source) {
+  switch (source.kind) {
+    case BindingPropertyKind::Empty:
+      return;
+    case BindingPropertyKind::Bool:
+    case BindingPropertyKind::Signed:
+    case BindingPropertyKind::Unsigned:
+    case BindingPropertyKind::Float:
+      payload = source.payload;
+      kind = source.kind;
+      return;
+    case BindingPropertyKind::String: {
+      InternedString* entry = source.payload.string;
+      // All bytes are copied, so a text with an embedded NUL stays whole.
+      if (entry == InternedString::Empty() || source.arena == arena) {
+        PropertyArena::Retain(entry);
+      } else {
+        entry = TreeArena().InternBytes(entry->Text().data(), entry->Text().size());
+      }
+      payload.string = entry;
+      kind = BindingPropertyKind::String;
+      return;
+    }
+    case BindingPropertyKind::Blob:
+      payload.blob = TreeArena().Create<std::vector<uint8_t>>(*source.payload.blob);
+      kind = BindingPropertyKind::Blob;
+      return;
+    case BindingPropertyKind::Enum:
+      payload.enumValue = TreeArena().Create<EnumValue>(*source.payload.enumValue);
+      kind = BindingPropertyKind::Enum;
+      return;
+    case BindingPropertyKind::Collection: {
+      const CollectionCell& from = *source.payload.collection;
+      CollectionCell* cell = TreeArena().Create<CollectionCell>();
+      payload.collection = cell;
+      kind = BindingPropertyKind::Collection;
+      if (from.size == 0) return;
+      cell->Grow(arena, from.size);
+      for (uint32_t i = 0; i < from.size; ++i) {
+        new (&cell->data[i]) BindingProperty(ChildTag(), arena);
+        ++cell->size;
+        cell->data[i].CopyIntoEmpty(from.data[i]);
+      }
+      return;
+    }
+    case BindingPropertyKind::Structure: {
+      const internal::MemberMap& from = source.payload.structure->members;
+      StructureCell* cell = TreeArena().Create<StructureCell>(arena);
+      payload.structure = cell;
+      kind = BindingPropertyKind::Structure;
+      const bool sameTree = source.arena == arena;
+      for (const auto& [key, child] : from) {
+        InternedString* entry = sameTree
+                                    ? PropertyArena::Retain(key)
+                                    : arena->InternBytes(key->Text().data(), key->Text().size());
+        internal::MemberMap::iterator it;
+        try {
+          // Keys arrive in order, so each member goes at the end.
+          it = cell->members.emplace_hint(cell->members.end(), std::piecewise_construct,
+                                          std::forward_as_tuple(entry),
+                                          std::forward_as_tuple(ChildTag(), arena));
+        } catch (...) {
+          arena->Unref(entry);
+          throw;
+        }
+        it->second.CopyIntoEmpty(child);
+      }
+      return;
+    }
+  }
+}
+
+BindingProperty& BindingProperty::SetBool(bool value) {
+  Reset();
+  payload.boolean = value;
+  kind = BindingPropertyKind::Bool;
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetSigned(int64_t value) {
+  Reset();
+  payload.signedValue = value;
+  kind = BindingPropertyKind::Signed;
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetUnsigned(uint64_t value) {
+  Reset();
+  payload.unsignedValue = value;
+  kind = BindingPropertyKind::Unsigned;
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetFloat(double value) {
+  Reset();
+  payload.floatValue = value;
+  kind = BindingPropertyKind::Float;
+  return *this;
+}
+
+// The new value is always obtained before the old one is released: the text,
+// blob or enum handed in may belong to the value being replaced.
+void BindingProperty::StoreString(InternedString* entry) {
+  Reset();
+  payload.string = entry;
+  kind = BindingPropertyKind::String;
+}
+
+BindingProperty& BindingProperty::SetString(const char* text) {
+  const bool empty = text == nullptr || *text == '\0';
+  StoreString(empty ? InternedString::Empty() : TreeArena().Intern(text));
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetString(const std::string& text) {
+  const std::size_t length = TextLength(text);
+  StoreString(length == 0 ? InternedString::Empty() : TreeArena().InternBytes(text.data(), length));
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetString(std::string&& text) {
+  StoreString(text.empty() ? InternedString::Empty() : TreeArena().Intern(std::move(text)));
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetBlob(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() > kMaxBlobSize) ThrowTooLong();
+  std::vector<uint8_t>* cell = TreeArena().Create<std::vector<uint8_t>>(bytes);
+  Reset();
+  payload.blob = cell;
+  kind = BindingPropertyKind::Blob;
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetBlob(std::vector<uint8_t>&& bytes) {
+  if (bytes.size() > kMaxBlobSize) ThrowTooLong();
+  std::vector<uint8_t>* cell = TreeArena().Create<std::vector<uint8_t>>(std::move(bytes));
+  bytes.clear();
+  Reset();
+  payload.blob = cell;
+  kind = BindingPropertyKind::Blob;
+  return *this;
+}
+
+BindingProperty& BindingProperty::SetEnum(const EnumValue& value) {
+  EnumValue* cell = TreeArena().Create<EnumValue>(value);
+  Reset();
+  payload.enumValue = cell;
+  kind = BindingPropertyKind::Enum;
+  return *this;
+}
+
+BindingProperty& BindingProperty::MakeCollection() {
+  if (kind == BindingPropertyKind::Collection) return *this;
+  CollectionCell* cell = TreeArena().Create<CollectionCell>();
+  Reset();
+  payload.collection = cell;
+  kind = BindingPropertyKind::Collection;
+  return *this;
+}
+
+BindingProperty& BindingProperty::MakeStructure() {
+  if (kind == BindingPropertyKind::Structure) return *this;
+  StructureCell* cell = TreeArena().Create<StructureCell>(arena);
+  Reset();
+  payload.structure = cell;
+  kind = BindingPropertyKind::Structure;
+  return *this;
+}
+
+BindingProperty& BindingProperty::Reserve(std::size_t count) {
+  if (kind != BindingPropertyKind::Collection) return *this;
+  if (count > kMaxCollectionSize) ThrowTooLong();
+  CollectionCell& cell = *payload.collection;
+  if (count > cell.capacity) cell.Grow(arena, count);
+  return *this;
+}
+
+BindingProperty& BindingProperty::At(std::size_t index) {
+  MakeCollection();
+  CollectionCell& cell = *payload.collection;
+  if (index < cell.size) return cell.data[index];
+  if (index >= kMaxCollectionSize) ThrowTooLong();
+  return AppendElements(index + 1 - cell.size);
+}
+
+BindingProperty& BindingProperty::Append() {
+  MakeCollection();
+  if (payload.collection->size >= kMaxCollectionSize) ThrowTooLong();
+  return AppendElements(1);
+}
+
+// Appends `count` Empty elements to this Collection and returns the last;
+// the caller has checked the length limit.
+BindingProperty& BindingProperty::AppendElements(std::size_t count) {
+  CollectionCell& cell = *payload.collection;
+  const std::size_t needed = cell.size + count;
+  if (needed > cell.capacity) {
+    const std::size_t doubled =
+        std::min<std::size_t>(std::size_t{cell.capacity} * 2, kMaxCollectionSize);
+    cell.Grow(arena, std::max({needed, doubled, std::size_t{4}}));
+  }
+  for (; cell.size < needed; ++cell.size)
+    new (&cell.data[cell.size]) BindingProperty(ChildTag(), arena);
+  return cell.data[cell.size - 1];
+}
+
+BindingProperty& BindingProperty::Member(const char* key) {
+  MakeStructure();
+  const std::string_view text(key != nullptr ? key : "");
+  internal::MemberMap& members = payload.structure->members;
+  auto it = members.lower_bound(text);
+  if (it != members.end() && it->first->Text() == text) return it->second;
+  InternedString* entry = arena->InternBytes(text.data(), text.size());
+  try {
+    it = members.emplace_hint(it, std::piecewise_construct, std::forward_as_tuple(entry),
+                              std::forward_as_tuple(ChildTag(), arena));
+  } catch (...) {
+    arena->Unref(entry);
+    throw;
+  }
+  return it->second;
+}
+
+BindingProperty& BindingProperty::Member(const std::string& key) { return Member(key.c_str()); }
+
+}  // namespace Halden
