@@ -48,10 +48,10 @@ struct Placeholder {
   bool typed = false;
   bool silent = false;
   bool hasAlternative = false;
-  bool hasSpec = false;
+  bool hasConversion = false;
   std::string name;
   std::string alternative;
-  std::string spec;
+  std::string conversion;
 };
 
 // Parses the placeholder after its '{' at `i`; false when the template ends
@@ -75,8 +75,8 @@ bool ParsePlaceholder(std::string_view t, std::size_t& i, Placeholder& p) {
         part = &p.alternative;
         break;
       case ':':
-        p.hasSpec = true;
-        part = &p.spec;
+        p.hasConversion = true;
+        part = &p.conversion;
         break;
       case '\\':
         if (i < t.size()) part->push_back(t[i++]);
@@ -200,8 +200,8 @@ std::string TemplateToPositional(std::string_view t, std::span<const LogValue> a
       continue;
     }
     out += '%' + std::to_string(next);
-    if (p.hasSpec) {
-      out += '$' + p.spec;
+    if (p.hasConversion) {
+      out += '$' + p.conversion;
     } else if (i < t.size() && (IsDigit(t[i]) || t[i] == '$')) {
       // "%1" followed by "0" would read as "%10"; a complete directive ends
       // the reference.

@@ -3,7 +3,7 @@
 // next argument; the text comes out with the arguments in place, and each
 // named argument is also recorded as a field under its name.
 //
-// Placeholder syntax, "{" [ "#" ] name [ "!" ] [ "?" alternative ] [ ":" spec ] "}":
+// Placeholder syntax, "{" [ "#" ] name [ "!" ] [ "?" alternative ] [ ":" conversion ] "}":
 //   "#"  typed name: the field name gets "_bool", "_int" (signed and
 //        unsigned), "_float" or "_str" appended, unless it already ends in
 //        one of "_bool", "_int", "_long", "_float", "_str", "_time".
@@ -11,7 +11,7 @@
 //        just before the placeholder is dropped.
 //   "?"  when the argument is empty (false, 0, 0.0, ""), the alternative text
 //        is printed instead and nothing is recorded.
-//   ":"  printf-style specification for the argument ("{count:5d}").
+//   ":"  printf-style flags, width and conversion for the argument ("{count:5d}").
 //   "\"  takes the next character literally.
 // "{{" prints "{", "}}" prints "}". A printf directive outside a placeholder
 // ("%d") takes the next argument too, without a field; "%%" prints "%".

@@ -6,9 +6,9 @@
 namespace Halden {
 namespace {
 
-// A directive whose working specification would reach this many characters
+// A directive whose working text would reach this many characters
 // ends formatting.
-constexpr std::size_t kSpecLimit = 60;
+constexpr std::size_t kDirectiveLimit = 60;
 constexpr std::size_t kMessageBufferSize = 4096;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -16,16 +16,16 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsOneOf(char c, const char* set) { return c != '\0' && std::strchr(set, c) != nullptr; }
 
 struct Directive {
-  char spec[64] = {};
+  char text[64] = {};
   std::size_t length = 0;
   int argument = 0;
   int stars[2] = {};
   int starCount = 0;
 
   bool Append(char c) {
-    if (length + 1 >= kSpecLimit) return false;
-    spec[length++] = c;
-    spec[length] = '\0';
+    if (length + 1 >= kDirectiveLimit) return false;
+    text[length++] = c;
+    text[length] = '\0';
     return true;
   }
 };
@@ -100,41 +100,42 @@ const char* ParseDirective(const char* p, int count, int& next, Directive& d) {
   return p;
 }
 
-// Ends `spec` with a conversion from `accepted` and the length modifier that
+// Ends `directive` with a conversion from `accepted` and the length modifier that
 // matches how the value is passed. The caller's own modifier never decides how
 // wide a read is ("%ld" of a 32-bit value would read past it); only "h" and
 // "hh" stay for 32-bit integers (`mayNarrow`), since they only narrow an int.
-char FinishSpec(char* spec, const char* accepted, const char* modifier, bool mayNarrow) {
-  std::size_t length = std::strlen(spec);
+char FinishDirective(char* directive, const char* accepted, const char* modifier, bool mayNarrow) {
+  std::size_t length = std::strlen(directive);
   char conversion = accepted[0];
   if (length > 1) {
-    const char last = spec[--length];
+    const char last = directive[--length];
     if (IsOneOf(last, accepted)) conversion = last;
     const std::size_t modifierEnd = length;
-    while (IsOneOf(spec[length - 1], "hlLjzt")) --length;
-    const std::string_view given(spec + length, modifierEnd - length);
+    while (IsOneOf(directive[length - 1], "hlLjzt")) --length;
+    const std::string_view given(directive + length, modifierEnd - length);
     if (conversion == 'c') {
       modifier = "";
     } else if (mayNarrow && (given == "h" || given == "hh")) {
       length = modifierEnd;
     }
   }
-  std::strcpy(spec + length, modifier);
+  std::strcpy(directive + length, modifier);
   length += std::strlen(modifier);
-  spec[length++] = conversion;
-  spec[length] = '\0';
+  directive[length++] = conversion;
+  directive[length] = '\0';
   return conversion;
 }
 
 template <typename V>
-int Print(char* out, std::size_t size, const char* spec, const int* stars, int starCount, V value) {
+int Print(char* out, std::size_t size, const char* directive, const int* stars, int starCount,
+          V value) {
   switch (starCount) {
     case 0:
-      return std::snprintf(out, size, spec, value);
+      return std::snprintf(out, size, directive, value);
     case 1:
-      return std::snprintf(out, size, spec, stars[0], value);
+      return std::snprintf(out, size, directive, stars[0], value);
     default:
-      return std::snprintf(out, size, spec, stars[0], stars[1], value);
+      return std::snprintf(out, size, directive, stars[0], stars[1], value);
   }
 }
 
@@ -143,63 +144,63 @@ const T& As(const void* argument) {
   return *static_cast<const T*>(argument);
 }
 
-int FormatInt32(char* out, std::size_t size, char* spec, const int* stars, int starCount,
+int FormatInt32(char* out, std::size_t size, char* directive, const int* stars, int starCount,
                 const void* argument) {
-  FinishSpec(spec, "dciouxX", "", true);
-  return Print(out, size, spec, stars, starCount, static_cast<int>(As<int32_t>(argument)));
+  FinishDirective(directive, "dciouxX", "", true);
+  return Print(out, size, directive, stars, starCount, static_cast<int>(As<int32_t>(argument)));
 }
 
-int FormatUint32(char* out, std::size_t size, char* spec, const int* stars, int starCount,
+int FormatUint32(char* out, std::size_t size, char* directive, const int* stars, int starCount,
                  const void* argument) {
   const uint32_t value = As<uint32_t>(argument);
-  if (FinishSpec(spec, "ucdioxX", "", true) == 'c') {
-    return Print(out, size, spec, stars, starCount, static_cast<int>(value));
+  if (FinishDirective(directive, "ucdioxX", "", true) == 'c') {
+    return Print(out, size, directive, stars, starCount, static_cast<int>(value));
   }
-  return Print(out, size, spec, stars, starCount, static_cast<unsigned>(value));
+  return Print(out, size, directive, stars, starCount, static_cast<unsigned>(value));
 }
 
-int FormatChar(char* out, std::size_t size, char* spec, const int* stars, int starCount,
+int FormatChar(char* out, std::size_t size, char* directive, const int* stars, int starCount,
                const void* argument) {
-  FinishSpec(spec, "cdiouxX", "", true);
-  return Print(out, size, spec, stars, starCount, static_cast<int>(As<int32_t>(argument)));
+  FinishDirective(directive, "cdiouxX", "", true);
+  return Print(out, size, directive, stars, starCount, static_cast<int>(As<int32_t>(argument)));
 }
 
-int FormatInt64(char* out, std::size_t size, char* spec, const int* stars, int starCount,
+int FormatInt64(char* out, std::size_t size, char* directive, const int* stars, int starCount,
                 const void* argument) {
   const int64_t value = As<int64_t>(argument);
-  if (FinishSpec(spec, "dciouxX", "ll", false) == 'c') {
-    return Print(out, size, spec, stars, starCount, static_cast<int>(value));
+  if (FinishDirective(directive, "dciouxX", "ll", false) == 'c') {
+    return Print(out, size, directive, stars, starCount, static_cast<int>(value));
   }
-  return Print(out, size, spec, stars, starCount, static_cast<long long>(value));
+  return Print(out, size, directive, stars, starCount, static_cast<long long>(value));
 }
 
-int FormatUint64(char* out, std::size_t size, char* spec, const int* stars, int starCount,
+int FormatUint64(char* out, std::size_t size, char* directive, const int* stars, int starCount,
                  const void* argument) {
   const uint64_t value = As<uint64_t>(argument);
-  if (FinishSpec(spec, "ucdioxX", "ll", false) == 'c') {
-    return Print(out, size, spec, stars, starCount, static_cast<int>(value));
+  if (FinishDirective(directive, "ucdioxX", "ll", false) == 'c') {
+    return Print(out, size, directive, stars, starCount, static_cast<int>(value));
   }
-  return Print(out, size, spec, stars, starCount, static_cast<unsigned long long>(value));
+  return Print(out, size, directive, stars, starCount, static_cast<unsigned long long>(value));
 }
 
-int FormatDouble(char* out, std::size_t size, char* spec, const int* stars, int starCount,
+int FormatDouble(char* out, std::size_t size, char* directive, const int* stars, int starCount,
                  const void* argument) {
-  FinishSpec(spec, "gaefGAEF", "", false);
-  return Print(out, size, spec, stars, starCount, As<double>(argument));
+  FinishDirective(directive, "gaefGAEF", "", false);
+  return Print(out, size, directive, stars, starCount, As<double>(argument));
 }
 
-int FormatString(char* out, std::size_t size, char* spec, const int* stars, int starCount,
+int FormatString(char* out, std::size_t size, char* directive, const int* stars, int starCount,
                  const void* argument) {
-  FinishSpec(spec, "s", "", false);
-  return Print(out, size, spec, stars, starCount, As<std::string>(argument).c_str());
+  FinishDirective(directive, "s", "", false);
+  return Print(out, size, directive, stars, starCount, As<std::string>(argument).c_str());
 }
 
-int FormatCString(char* out, std::size_t size, char* spec, const int* stars, int starCount,
+int FormatCString(char* out, std::size_t size, char* directive, const int* stars, int starCount,
                   const void* argument) {
-  FinishSpec(spec, "s", "", false);
+  FinishDirective(directive, "s", "", false);
   // Not every runtime survives a null "%s"; print what glibc prints.
   const char* text = As<const char*>(argument);
-  return Print(out, size, spec, stars, starCount, text != nullptr ? text : "(null)");
+  return Print(out, size, directive, stars, starCount, text != nullptr ? text : "(null)");
 }
 
 int Int32Value(const void* argument) { return As<int32_t>(argument); }
@@ -261,7 +262,7 @@ std::size_t Format(char* buffer, std::size_t size, const char* format,
     }
     if (!starsValid) break;
     const int written = descriptors[d.argument - 1].format(
-        buffer + out, size - out, d.spec, starValues, d.starCount, arguments[d.argument - 1]);
+        buffer + out, size - out, d.text, starValues, d.starCount, arguments[d.argument - 1]);
     // snprintf refuses widths it cannot represent; keep what came before.
     if (written < 0) break;
     out = static_cast<std::size_t>(written) >= size - out ? end : out + written;

@@ -2,10 +2,10 @@
 // "Couldn't assign value to '%1' of type %2 because the input is of an invalid type %3.".
 //
 // A format text is printf-like, but a directive may name its argument by
-// position: bare ("%2"), or with a full specification ("%2$-8s", "%1$*2$d").
-// Every argument travels with a descriptor of its kind; a directive whose
-// conversion letter does not suit the kind gets the kind's own letter, so no
-// directive ever reads an argument as another type.
+// position: bare ("%2"), or followed by "$" and the rest of a printf directive
+// ("%2$-8s", "%1$*2$d"). Every argument travels with a descriptor of its
+// kind; a directive whose conversion letter does not suit the kind gets the
+// kind's own letter, so no directive ever reads an argument as another type.
 #pragma once
 
 #include <cstddef>
@@ -17,14 +17,14 @@
 
 namespace Halden {
 
-// How the formatter treats one argument. `format` completes the working
-// specification `spec` (a NUL-terminated "%..." text with room for 64
+// How the formatter treats one argument. `format` completes `directive`, the
+// directive being worked on (a NUL-terminated "%..." text with room for 64
 // characters) for the argument's kind and prints the argument with it through
 // snprintf, passing `starCount` (0 to 2) width/precision values first; it
 // returns snprintf's result. `intValue` gives the argument's value when it
 // supplies a `*` width or precision, which only kinds with `mayBeStar` may do.
 struct FormatArgDescriptor {
-  int (*format)(char* out, std::size_t size, char* spec, const int* starValues, int starCount,
+  int (*format)(char* out, std::size_t size, char* directive, const int* starValues, int starCount,
                 const void* argument);
   int (*intValue)(const void* argument);
   bool mayBeStar;
@@ -133,7 +133,7 @@ std::string FormatArguments(const char* format, const A&... values) {
 }  // namespace format_internal
 
 // Message builders: format with one to three arguments, each referred to as
-// %1, %2, %3 (or positionally with a specification, "%2$08x"). Integers map
+// %1, %2, %3 (or "%2$08x" with flags, width and conversion). Integers map
 // to the 32- or 64-bit kinds by their size (bool prints as 0 or 1, char and
 // signed char as a character), floating-point values to double, std::string,
 // std::string_view and character pointers to text; any other type through

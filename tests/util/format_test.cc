@@ -123,7 +123,7 @@ TEST(FormatTest, StopsAtTheEndOfTheBuffer) {
   EXPECT_EQ(Format(small, 0, "x", descriptors, arguments, 3), 0u);
 }
 
-TEST(FormatTest, LimitsTheWorkingSpecification) {
+TEST(FormatTest, LimitsTheWorkingDirective) {
   // "%", the flags, "5" and the conversion: 59 characters still format, 60 stop.
   const std::string fits = "<%" + std::string(56, '-') + "5d>";
   const std::string tooLong = "<%" + std::string(57, '-') + "5d>";
