@@ -1,7 +1,7 @@
 #include "binding/property.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -284,10 +284,12 @@ std::string BindingProperty::ToText() const {
     case BindingPropertyKind::Unsigned:
       return std::to_string(payload.unsignedValue);
     case BindingPropertyKind::Float: {
-      // Wide enough for every double in fixed notation (309 digits and more).
+      // What "%f" prints in the C locale, whatever locale the host has set;
+      // wide enough for every double in fixed notation.
       char buffer[400];
-      std::snprintf(buffer, sizeof buffer, "%f", payload.floatValue);
-      return buffer;
+      const auto end = std::to_chars(buffer, buffer + sizeof buffer, payload.floatValue,
+                                     std::chars_format::fixed, 6);
+      return std::string(buffer, end.ptr);
     }
     case BindingPropertyKind::String:
       return payload.string->Text();
@@ -396,7 +398,8 @@ void BindingProperty::CopyIntoEmpty(const BindingProperty& source) {
     }
     case BindingPropertyKind::Structure: {
       const internal::MemberMap& from = source.payload.structure->members;
-      StructureCell* cell = TreeArena().Create<StructureCell>(arena);
+      PropertyArena& treeArena = TreeArena();
+      StructureCell* cell = treeArena.Create<StructureCell>(&treeArena);
       payload.structure = cell;
       kind = BindingPropertyKind::Structure;
       const bool sameTree = source.arena == arena;
@@ -512,7 +515,8 @@ BindingProperty& BindingProperty::MakeCollection() {
 
 BindingProperty& BindingProperty::MakeStructure() {
   if (kind == BindingPropertyKind::Structure) return *this;
-  StructureCell* cell = TreeArena().Create<StructureCell>(arena);
+  PropertyArena& treeArena = TreeArena();
+  StructureCell* cell = treeArena.Create<StructureCell>(&treeArena);
   Reset();
   payload.structure = cell;
   kind = BindingPropertyKind::Structure;
