@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "binding/property.h"
-#include "binding/property_visitor.h"
+#include "tests/binding/recording_visitor.h"
 
 namespace Halden {
 namespace {
@@ -30,47 +28,32 @@ constexpr std::size_t kStackSize = 1u << 20;
 constexpr std::size_t kStackSize = 1u << 20;
 #endif
 
-class DepthCounter : public BindingPropertyVisitor {
- public:
-  bool VisitEmpty() override { return true; }
-  bool VisitBool(bool) override { return true; }
-  bool VisitSigned(int64_t v) override {
-    leaf = v;
-    return true;
-  }
-  bool VisitUnsigned(uint64_t) override { return true; }
-  bool VisitFloat(double) override { return true; }
-  bool VisitString(const InternedString&) override { return true; }
-  bool VisitBlob(const std::vector<uint8_t>&) override { return true; }
-  bool VisitEnum(const EnumValue&) override { return true; }
-  bool BeginCollection(uint32_t) override { return Down(); }
-  bool BeginElement(uint32_t) override { return true; }
-  bool EndElement(uint32_t) override { return true; }
-  bool EndCollection() override { return Up(); }
-  bool BeginStructure(uint32_t) override { return Down(); }
-  bool BeginMember(const std::string&) override { return true; }
-  bool EndMember(const std::string&) override { return true; }
-  bool EndStructure() override { return Up(); }
-
-  int depth = 0;
+// The deepest nesting of containers seen by a walk, and its last scalar.
+struct Walked {
   int deepest = 0;
-  int64_t leaf = 0;
-
- private:
-  bool Down() {
-    deepest = std::max(deepest, ++depth);
-    return true;
-  }
-  bool Up() {
-    --depth;
-    return true;
-  }
+  std::string leaf;
 };
 
+Walked Walk(const BindingProperty& tree) {
+  binding_test::RecordingVisitor visitor;
+  tree.Accept(visitor);
+  Walked walked;
+  int depth = 0;
+  for (const std::string& event : visitor.events) {
+    if (event.starts_with("BeginCollection") || event.starts_with("BeginStructure")) {
+      walked.deepest = std::max(walked.deepest, ++depth);
+    } else if (event.starts_with("EndCollection") || event.starts_with("EndStructure")) {
+      --depth;
+    } else if (event.starts_with("Visit")) {
+      walked.leaf = event;
+    }
+  }
+  return walked;
+}
+
 struct Outcome {
-  int originalDepth = 0;
-  int copyDepth = 0;
-  int64_t leaf = 0;
+  Walked original;
+  Walked copy;
   bool moveEmptiedChild = false;
 };
 
@@ -85,13 +68,8 @@ void* BuildCopyWalkDestroy(void* out) {
     node->SetSigned(kDepth);
 
     BindingProperty copy(root);
-    DepthCounter original;
-    root.Accept(original);
-    DepthCounter copied;
-    copy.Accept(copied);
-    outcome.originalDepth = original.deepest;
-    outcome.copyDepth = copied.deepest;
-    outcome.leaf = copied.leaf;
+    outcome.original = Walk(root);
+    outcome.copy = Walk(copy);
 
     // Moving a deep child out of its tree copies it, then releases it.
     BindingProperty moved(std::move(root.Member("m")));
@@ -109,9 +87,9 @@ TEST(BindingPropertyDepthTest, DeepTreeOnSmallStack) {
   ASSERT_EQ(pthread_create(&thread, &attributes, BuildCopyWalkDestroy, &outcome), 0);
   ASSERT_EQ(pthread_join(thread, nullptr), 0);
   pthread_attr_destroy(&attributes);
-  EXPECT_EQ(outcome.originalDepth, kDepth);
-  EXPECT_EQ(outcome.copyDepth, kDepth);
-  EXPECT_EQ(outcome.leaf, kDepth);
+  EXPECT_EQ(outcome.original.deepest, kDepth);
+  EXPECT_EQ(outcome.copy.deepest, kDepth);
+  EXPECT_EQ(outcome.copy.leaf, "VisitSigned(512)");
   EXPECT_TRUE(outcome.moveEmptiedChild);
 }
 

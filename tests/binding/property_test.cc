@@ -8,65 +8,19 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "binding/property_visitor.h"
+#include "tests/binding/recording_visitor.h"
 
 namespace Halden {
 namespace {
 
 using ::testing::ElementsAre;
 using Kind = BindingPropertyKind;
+using binding_test::RecordingVisitor;
 
 static_assert(sizeof(BindingProperty) == (sizeof(void*) == 8 ? 24 : 16));
-
-// Records every event of a walk as text; stops at event `stopAt`.
-class Recorder : public BindingPropertyVisitor {
- public:
-  explicit Recorder(std::size_t stop = std::numeric_limits<std::size_t>::max()) : stopAt(stop) {}
-
-  bool VisitEmpty() override { return Add("VisitEmpty()"); }
-  bool VisitBool(bool v) override {
-    return Add(std::string("VisitBool(") + (v ? "true" : "false") + ")");
-  }
-  bool VisitSigned(int64_t v) override { return Add("VisitSigned(" + std::to_string(v) + ")"); }
-  bool VisitUnsigned(uint64_t v) override {
-    return Add("VisitUnsigned(" + std::to_string(v) + ")");
-  }
-  bool VisitFloat(double v) override { return Add("VisitFloat(" + std::to_string(v) + ")"); }
-  bool VisitString(const InternedString& v) override {
-    strings.push_back(&v);
-    return Add("VisitString(" + v.Text() + ")");
-  }
-  bool VisitBlob(const std::vector<uint8_t>& v) override {
-    return Add("VisitBlob(" + std::to_string(v.size()) + ")");
-  }
-  bool VisitEnum(const EnumValue& v) override {
-    return Add("VisitEnum(" + std::to_string(v.value) + ")");
-  }
-  bool BeginCollection(uint32_t n) override {
-    return Add("BeginCollection(" + std::to_string(n) + ")");
-  }
-  bool BeginElement(uint32_t i) override { return Add("BeginElement(" + std::to_string(i) + ")"); }
-  bool EndElement(uint32_t i) override { return Add("EndElement(" + std::to_string(i) + ")"); }
-  bool EndCollection() override { return Add("EndCollection()"); }
-  bool BeginStructure(uint32_t n) override {
-    return Add("BeginStructure(" + std::to_string(n) + ")");
-  }
-  bool BeginMember(const std::string& key) override { return Add("BeginMember(" + key + ")"); }
-  bool EndMember(const std::string& key) override { return Add("EndMember(" + key + ")"); }
-  bool EndStructure() override { return Add("EndStructure()"); }
-
-  std::vector<std::string> events;
-  std::vector<const InternedString*> strings;
-
- private:
-  bool Add(std::string event) {
-    events.push_back(std::move(event));
-    return events.size() <= stopAt;
-  }
-  std::size_t stopAt;
-};
 
 // A compact text of a whole tree, for comparing trees.
 std::string Dump(const BindingProperty& p) {
@@ -88,7 +42,7 @@ std::string Dump(const BindingProperty& p) {
 }
 
 const InternedString* EntryOf(const BindingProperty& p) {
-  Recorder recorder;
+  RecordingVisitor recorder;
   p.Accept(recorder);
   return recorder.strings.empty() ? nullptr : recorder.strings[0];
 }
@@ -149,79 +103,35 @@ TEST(BindingPropertyTest, StrictGettersNeverConvert) {
   EXPECT_EQ(p.GetEnum().type, &type);
 }
 
-TEST(BindingPropertyTest, SizeByKind) {
-  BindingProperty p;
-  EXPECT_EQ(p.SetBool(false).Size(), 1u);
-  EXPECT_EQ(p.SetSigned(0).Size(), 1u);
-  EXPECT_EQ(p.SetUnsigned(0).Size(), 1u);
-  EXPECT_EQ(p.SetFloat(0).Size(), 1u);
-  EXPECT_EQ(p.SetEnum({}).Size(), 1u);
-  EXPECT_EQ(p.SetString("four").Size(), 4u);
-  EXPECT_EQ(p.SetBlob(std::vector<uint8_t>(3)).Size(), 3u);
-  p.At(6);
-  EXPECT_EQ(p.Size(), 7u);
-  p.Member("a");
-  p.Member("b");
-  EXPECT_EQ(p.Size(), 2u);
-}
+std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
-TEST(BindingPropertyTest, ToText) {
-  struct Case {
-    const char* name;
-    void (*set)(BindingProperty&);
-    std::string text;
+TEST(BindingPropertyTest, SizeAndTextByKind) {
+  const auto check = [](const BindingProperty& p, uint32_t size, const std::string& text) {
+    EXPECT_EQ(p.Size(), size) << text;
+    EXPECT_EQ(p.ToText(), text);
   };
-  const Case cases[] = {
-      {"empty", [](BindingProperty&) {}, ""},
-      {"true", [](BindingProperty& p) { p.SetBool(true); }, "true"},
-      {"false", [](BindingProperty& p) { p.SetBool(false); }, "false"},
-      {"signed", [](BindingProperty& p) { p.SetSigned(-42); }, "-42"},
-      {"signed min", [](BindingProperty& p) { p.SetSigned(INT64_MIN); }, "-9223372036854775808"},
-      {"unsigned max", [](BindingProperty& p) { p.SetUnsigned(UINT64_MAX); },
-       "18446744073709551615"},
-      {"float", [](BindingProperty& p) { p.SetFloat(1.5); }, "1.500000"},
-      {"string", [](BindingProperty& p) { p.SetString("h\xC3\xA9"); }, "h\xC3\xA9"},
-      {"blob 0", [](BindingProperty& p) { p.SetBlob(std::vector<uint8_t>{}); }, ""},
-      {"blob 1", [](BindingProperty& p) { p.SetBlob(std::vector<uint8_t>{'f'}); }, "Zg=="},
-      {"blob 2",
-       [](BindingProperty& p) {
-         p.SetBlob(std::vector<uint8_t>{'f', 'o'});
-       },
-       "Zm8="},
-      {"blob 3",
-       [](BindingProperty& p) {
-         p.SetBlob(std::vector<uint8_t>{'f', 'o', 'o'});
-       },
-       "Zm9v"},
-      {"blob 4",
-       [](BindingProperty& p) {
-         p.SetBlob(std::vector<uint8_t>{'f', 'o', 'o', 'b'});
-       },
-       "Zm9vYg=="},
-      {"blob high",
-       [](BindingProperty& p) {
-         p.SetBlob(std::vector<uint8_t>{0xFB, 0xFF});
-       },
-       "+/8="},
-      {"enum",
-       [](BindingProperty& p) {
-         p.SetEnum({3, nullptr});
-       },
-       "3"},
-      {"enum negative",
-       [](BindingProperty& p) {
-         p.SetEnum({-7, nullptr});
-       },
-       "-7"},
-      {"collection", [](BindingProperty& p) { p.Append().SetSigned(1); }, ""},
-      {"structure", [](BindingProperty& p) { p.Member("a").SetSigned(1); }, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    BindingProperty p;
-    c.set(p);
-    EXPECT_EQ(p.ToText(), c.text);
-  }
+  BindingProperty p;
+  check(p, 0, "");
+  check(p.SetBool(true), 1, "true");
+  check(p.SetBool(false), 1, "false");
+  check(p.SetSigned(-42), 1, "-42");
+  check(p.SetSigned(INT64_MIN), 1, "-9223372036854775808");
+  check(p.SetUnsigned(UINT64_MAX), 1, "18446744073709551615");
+  check(p.SetFloat(1.5), 1, "1.500000");
+  check(p.SetString("h\xC3\xA9"), 3, "h\xC3\xA9");
+  check(p.SetBlob(Bytes("")), 0, "");
+  check(p.SetBlob(Bytes("f")), 1, "Zg==");
+  check(p.SetBlob(Bytes("fo")), 2, "Zm8=");
+  check(p.SetBlob(Bytes("foo")), 3, "Zm9v");
+  check(p.SetBlob(Bytes("foob")), 4, "Zm9vYg==");
+  check(p.SetBlob(Bytes("\xFB\xFF")), 2, "+/8=");
+  check(p.SetEnum({3, nullptr}), 1, "3");
+  check(p.SetEnum({-7, nullptr}), 1, "-7");
+  check(p.At(6), 0, "");
+  check(p, 7, "");
+  p.Member("a");
+  check(p.Member("b").SetSigned(1), 1, "1");
+  check(p, 2, "");
 }
 
 TEST(BindingPropertyTest, FloatTextIsPrintfFixed) {
@@ -474,7 +384,7 @@ TEST(BindingPropertyTest, WalkOrder) {
   BindingProperty p;
   p.Member("b").SetSigned(1);
   p.Member("a").Append().SetBool(true);
-  Recorder recorder;
+  RecordingVisitor recorder;
   EXPECT_TRUE(p.Accept(recorder));
   EXPECT_THAT(
       recorder.events,
@@ -485,10 +395,10 @@ TEST(BindingPropertyTest, WalkOrder) {
 
 TEST(BindingPropertyTest, VisitorStopsTheWalk) {
   const BindingProperty p = SampleStructure();
-  Recorder all;
+  RecordingVisitor all;
   ASSERT_TRUE(p.Accept(all));
   for (std::size_t n = 0; n < all.events.size(); ++n) {
-    Recorder stopping(n);
+    RecordingVisitor stopping(n);
     EXPECT_FALSE(p.Accept(stopping));
     EXPECT_EQ(stopping.events.size(), n + 1);
   }
