@@ -85,7 +85,9 @@ class BindingProperty {
   const PropertyArena* Arena() const { return arena; }
 
   // Strict getters: the value when the property has that very kind,
-  // otherwise `fallback`. There is no conversion between kinds.
+  // otherwise `fallback`. There is no conversion between kinds. A reference
+  // returned for a temporary fallback is valid only in the calling
+  // expression.
   bool GetBool(bool fallback = false) const;
   int64_t GetSigned(int64_t fallback = 0) const;
   uint64_t GetUnsigned(uint64_t fallback = 0) const;
