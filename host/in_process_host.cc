@@ -34,10 +34,9 @@ InProcessHost::InProcessHost() {
   };
 }
 
-InProcessHost::~InProcessHost() {
-  Shutdown();
-  if (library != nullptr) dlclose(library);
-}
+// Like the client's core, the host keeps a loaded library until the process
+// ends; loading the same path again reuses it.
+InProcessHost::~InProcessHost() { Shutdown(); }
 
 InProcessHost& InProcessHost::From(const HostFunctions* self) {
   // The function table is the first member of the host's table record.

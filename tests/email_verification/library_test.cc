@@ -40,7 +40,6 @@ TEST(PluginLibrary, AcceptsNewerMinorOfTheSameMajor) {
 }
 
 TEST(PluginLibraryDeathTest, IncompatibleCoreEndsTheProcessWithTheReport) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_DEATH(
       {
         InProcessHost host;
