@@ -9,6 +9,9 @@ if [ "$(id -u)" -eq 0 ] || command -v sudo >/dev/null; then
   ./setup.sh
 fi
 
+echo "=== format"
+git ls-files -co --exclude-standard '*.h' '*.cc' | xargs clang-format --dry-run -Werror
+
 configs=("$@")
 [ ${#configs[@]} -gt 0 ] || configs=(native i386 asan)
 
