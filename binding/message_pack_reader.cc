@@ -132,9 +132,7 @@ BindingResult MessagePackReader::Read(uint32_t& stoppedAt) {
 }
 
 // The frame the next item fills, pushing one for the next element or member
-// value; null once the outermost value is complete. A pending value is told
-// from an open container by its state, not by its target's kind: a repeated
-// map key's target already holds the earlier value.
+// value; null once the outermost value is complete.
 MessagePackReader::Frame* MessagePackReader::ChooseFrame(bool& keyMode) {
   while (!frames.empty()) {
     Frame& top = frames.back();
