@@ -1,0 +1,50 @@
+#include "binding/descriptors.h"
+
+#include "binding/fnv1a.h"
+
+namespace Halden {
+
+const BindingEnumeratorDescriptor* BindingTypeDescriptor::FindEnumerator(
+    const std::string& enumeratorName) const {
+  const auto it = enumerators.find(enumeratorName);
+  return it != enumerators.end() ? &it->second : nullptr;
+}
+
+bool BindingTypeDescriptor::HasEnumeratorValue(int32_t value) const {
+  for (const auto& [enumeratorName, enumerator] : enumerators) {
+    if (enumerator.value == value) return true;
+  }
+  return false;
+}
+
+BindingArgumentDescriptor& BindingFunctionDescriptor::Argument(std::size_t index) {
+  const std::size_t oldSize = arguments.size();
+  if (index >= oldSize) {
+    arguments.resize(index + 1);
+    for (std::size_t i = oldSize; i <= index; ++i) arguments[i].function = this;
+  }
+  return arguments[index];
+}
+
+void BindingFunctionDescriptor::SetArgumentType(std::size_t index, const BindingTypeRef& type,
+                                                bool optional) {
+  BindingArgumentDescriptor& argument = Argument(index);
+  argument.type = type;
+  argument.optional = optional ? 1 : 0;
+}
+
+void BindingFunctionDescriptor::SetArgumentName(std::size_t index, const std::string& argumentName,
+                                                const std::string& argumentDescription,
+                                                const BindingTypeRef& exposedType) {
+  BindingArgumentDescriptor& argument = Argument(index);
+  argument.name = argumentName;
+  argument.nameHash = Fnv1a(argumentName.c_str());
+  argument.description = argumentDescription;
+  if (exposedType.code != BindingTypeCode::None) argument.exposedType = exposedType;
+}
+
+void BindingFunctionDescriptor::AddTag(const std::string& tag) {
+  if (!tag.empty()) tags.push_back(tag);
+}
+
+}  // namespace Halden

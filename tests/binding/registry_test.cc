@@ -1,0 +1,174 @@
+#include "binding/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace Halden {
+namespace {
+
+struct Sample {
+  int32_t a;
+};
+struct Other {
+  int64_t b;
+};
+enum class Letter { A, B };
+
+template <typename T>
+bool Contains(const std::vector<const T*>& snapshot, const std::string& name) {
+  return std::any_of(snapshot.begin(), snapshot.end(),
+                     [&](const T* descriptor) { return descriptor->name == name; });
+}
+
+TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
+  BindingRegistry registry;
+  BindingTypeBuilder first = registry.RegisterType(8, "Sample", StaticTypeOf<Sample>(), false);
+  EXPECT_FALSE(first.Existed());
+  first.AddField("a", "", 0, &StaticTypeOf<int32_t>(), {BindingTypeCode::Int32}, {}, 0, nullptr,
+                 false);
+  first.SetDescription("first");
+
+  BindingTypeBuilder second = registry.RegisterType(16, "Sample", StaticTypeOf<Other>(), true);
+  EXPECT_TRUE(second.Existed());
+  EXPECT_EQ(second.Descriptor(), first.Descriptor());
+  second.AddField("b", "", 0, &StaticTypeOf<int64_t>(), {BindingTypeCode::Int64}, {}, 0, nullptr,
+                  false);
+  second.AddEnumerator("X", 1, "").SetDescription("second").SetNameSpace("ns").AddTag("t");
+
+  const BindingTypeDescriptor* type = registry.FindTypeByName("Sample");
+  ASSERT_NE(type, nullptr);
+  EXPECT_EQ(type->size, 8u);
+  EXPECT_EQ(type->isEnum, 0);
+  ASSERT_EQ(type->fields.size(), 1u);
+  EXPECT_EQ(type->fields[0].name, "a");
+  EXPECT_EQ(type->fields[0].owner, type);
+  EXPECT_TRUE(type->enumerators.empty());
+  EXPECT_EQ(type->description, "first");
+  EXPECT_EQ(type->nameSpace, "");
+  EXPECT_TRUE(type->tags.empty());
+  EXPECT_EQ(registry.FindType(&StaticTypeOf<Sample>()), type);
+  EXPECT_EQ(registry.FindType(&StaticTypeOf<Other>()), nullptr);
+  EXPECT_EQ(type->registry, &registry);
+}
+
+TEST(BindingRegistryTest, EnumeratorsByNameAndByValue) {
+  BindingRegistry registry;
+  BindingTypeBuilder builder = registry.RegisterType(4, "Letter", StaticTypeOf<Letter>(), true);
+  builder.AddEnumerator("B", 1, "bee").AddEnumerator("A", 1, "ay");
+  const StaticType* letter = &StaticTypeOf<Letter>();
+  ASSERT_NE(registry.EnumeratorName(letter, 1), nullptr);
+  EXPECT_EQ(*registry.EnumeratorName(letter, 1), "A");  // name order, not insertion order
+
+  builder.AddEnumerator("A", 2, "again");
+  EXPECT_EQ(*registry.EnumeratorName(letter, 1), "B");
+  EXPECT_EQ(*registry.EnumeratorName(letter, 2), "A");
+  EXPECT_EQ(registry.EnumeratorName(letter, 3), nullptr);
+  EXPECT_EQ(registry.EnumeratorName(&StaticTypeOf<Sample>(), 1), nullptr);
+  EXPECT_EQ(registry.EnumeratorName(nullptr, 1), nullptr);
+
+  const BindingTypeDescriptor* type = registry.FindType(letter);
+  ASSERT_EQ(type->enumerators.size(), 2u);
+  EXPECT_EQ(type->FindEnumerator("A")->description, "again");
+  EXPECT_EQ(type->FindEnumerator("A")->owner, type);
+  EXPECT_EQ(type->FindEnumerator("C"), nullptr);
+  EXPECT_TRUE(type->HasEnumeratorValue(2));
+  EXPECT_FALSE(type->HasEnumeratorValue(0));
+}
+
+TEST(BindingRegistryTest, TagsSkipEmptyTexts) {
+  BindingRegistry registry;
+  BindingTypeBuilder builder = registry.RegisterType(4, "Sample", StaticTypeOf<Sample>(), false);
+  builder.AddTag("").AddTag("one").AddTags({"two", "", "three"});
+  EXPECT_EQ(builder.Descriptor()->tags, (std::vector<std::string>{"one", "two", "three"}));
+
+  BindingEventBuilder event = registry.RegisterEvent("OnSample", builder.Descriptor());
+  event.AddTag("").AddTag("e").SetDescription("d");
+  EXPECT_EQ(event.Descriptor()->tags, std::vector<std::string>{"e"});
+  BindingEventBuilder again = registry.RegisterEvent("OnSample", nullptr);
+  EXPECT_TRUE(again.Existed());
+  again.SetDescription("other").AddTag("x");
+  const BindingEventDescriptor* found = registry.FindEvent("OnSample");
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->type, builder.Descriptor());
+  EXPECT_EQ(found->description, "d");
+  EXPECT_EQ(found->tags, std::vector<std::string>{"e"});
+}
+
+TEST(BindingRegistryTest, VoidIdentityIsFoundByNameOnly) {
+  BindingRegistry registry;
+  registry.RegisterType(0, "Nothing", StaticTypeOf<void>(), false);
+  EXPECT_NE(registry.FindTypeByName("Nothing"), nullptr);
+  EXPECT_EQ(registry.FindType(&StaticTypeOf<void>()), nullptr);
+  EXPECT_EQ(registry.FindType(&StaticTypeOf<Sample>()), nullptr);
+  EXPECT_EQ(registry.FindType(nullptr), nullptr);
+  EXPECT_TRUE(Contains(registry.TypeSnapshot(), "Nothing"));
+}
+
+TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
+  BindingRegistry registry;
+  const uint32_t before = registry.FunctionCount();
+  BindingFunctionDescriptor* function = registry.RegisterFunction("GetSample", 2);
+  ASSERT_EQ(function->arguments.size(), 2u);
+  EXPECT_EQ(function->arguments[0].function, function);
+  EXPECT_EQ(function->arguments[1].function, function);
+  EXPECT_EQ(function->registry, &registry);
+  function->SetArgumentType(0, {BindingTypeCode::Int32}, true);
+  function->SetArgumentName(0, "id", "the id");
+  function->SetArgumentName(3, "late", "", {BindingTypeCode::String});
+  ASSERT_EQ(function->arguments.size(), 4u);
+  EXPECT_EQ(function->arguments[0].optional, 1);
+  EXPECT_EQ(function->arguments[0].type.code, BindingTypeCode::Int32);
+  EXPECT_EQ(function->arguments[0].nameHash, Fnv1a("id"));
+  EXPECT_EQ(function->arguments[0].exposedType.code, BindingTypeCode::None);
+  EXPECT_EQ(function->arguments[3].exposedType.code, BindingTypeCode::String);
+  EXPECT_EQ(function->arguments[2].function, function);
+  function->AddTag("");
+  function->AddTag("t");
+  EXPECT_EQ(function->tags, std::vector<std::string>{"t"});
+
+  EXPECT_EQ(registry.RegisterFunction("GetSample", 5), function);
+  EXPECT_EQ(function->arguments.size(), 4u);
+  EXPECT_EQ(registry.FindFunction("GetSample"), function);
+  EXPECT_EQ(registry.FunctionCount(), before + 1);
+
+  std::unique_ptr<BindingFunctionDescriptor> detached = registry.CreateDetachedFunction("Cb", 1);
+  EXPECT_EQ(detached->arguments.size(), 1u);
+  EXPECT_EQ(detached->registry, &registry);
+  EXPECT_EQ(registry.FindFunction("Cb"), nullptr);
+  EXPECT_FALSE(Contains(registry.FunctionSnapshot(), "Cb"));
+  EXPECT_TRUE(Contains(registry.FunctionSnapshot(), "GetSample"));
+  EXPECT_EQ(registry.FunctionCount(), before + 1);
+}
+
+TEST(BindingRegistryTest, UnregisterEventAndClear) {
+  BindingRegistry registry;
+  registry.RegisterType(4, "Sample", StaticTypeOf<Sample>(), false);
+  registry.RegisterEvent("OnSample", registry.FindTypeByName("Sample"));
+  registry.RegisterFunction("F", 0);
+  EXPECT_TRUE(Contains(registry.EventSnapshot(), "OnSample"));
+  EXPECT_TRUE(registry.UnregisterEvent("OnSample"));
+  EXPECT_FALSE(registry.UnregisterEvent("OnSample"));
+  EXPECT_EQ(registry.FindEvent("OnSample"), nullptr);
+
+  EXPECT_TRUE(registry.IsInitialized());
+  registry.Clear();
+  EXPECT_FALSE(registry.IsInitialized());
+  EXPECT_TRUE(registry.TypeSnapshot().empty());
+  EXPECT_TRUE(registry.FunctionSnapshot().empty());
+  EXPECT_TRUE(registry.EventSnapshot().empty());
+  EXPECT_EQ(registry.FunctionCount(), 0u);
+  EXPECT_EQ(registry.FindType(&StaticTypeOf<Sample>()), nullptr);
+
+  // Clearing an uninitialised registry does nothing.
+  registry.RegisterType(4, "Sample", StaticTypeOf<Sample>(), false);
+  registry.Clear();
+  EXPECT_NE(registry.FindTypeByName("Sample"), nullptr);
+  registry.Initialize();
+  EXPECT_TRUE(registry.IsInitialized());
+}
+
+}  // namespace
+}  // namespace Halden
