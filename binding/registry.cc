@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "binding/builtin_types.h"
 #include "binding/fnv1a.h"
 
 namespace Halden {
@@ -101,6 +102,7 @@ BindingRegistry::~BindingRegistry() = default;
 
 void BindingRegistry::Initialize() {
   Clear();
+  RegisterBuiltinTypes(*this);
   std::lock_guard<std::mutex> lock(mutex);
   initialized = true;
 }

@@ -31,7 +31,8 @@ class BindingTypeBuilder {
   BindingTypeDescriptor* Descriptor() const { return descriptor; }
 
   // Appends a member; the builder takes the converter. `exposedType` is kept
-  // only when its code is not None.
+  // only when its code is not None. Conversions skip a member without a
+  // converter.
   BindingTypeBuilder& AddField(const std::string& name, const std::string& description,
                                uint32_t offset, const StaticType* staticType,
                                const BindingTypeRef& type, const BindingTypeRef& exposedType,

@@ -1,0 +1,159 @@
+#include "binding/converters.h"
+
+#include <utility>
+
+#include "binding/descriptors.h"
+#include "util/format.h"
+
+namespace Halden {
+namespace {
+
+// What the omit-if-empty flag leaves out.
+bool IsZeroOrEmpty(const BindingProperty& value) {
+  switch (value.GetKind()) {
+    case BindingPropertyKind::Empty:
+      return true;
+    case BindingPropertyKind::Bool:
+      return !value.GetBool();
+    case BindingPropertyKind::Signed:
+      return value.GetSigned() == 0;
+    case BindingPropertyKind::Unsigned:
+      return value.GetUnsigned() == 0;
+    case BindingPropertyKind::Float:
+      return value.GetFloat() == 0;
+    case BindingPropertyKind::Enum:
+      return value.GetEnum().value == 0;
+    default:
+      return value.Size() == 0;
+  }
+}
+
+}  // namespace
+
+void BoolConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
+                                 const std::string& memberName, const BindingTypeDescriptor*,
+                                 const BindingRegistry*, uint32_t) const {
+  BoolFromProperty(result, input, memberName, *static_cast<bool*>(value));
+}
+
+void BoolConverter::ToProperty(BindingResult& output, const void* value,
+                               const BindingTypeDescriptor*, const BindingRegistry*) const {
+  output.SetBool(*static_cast<const bool*>(value));
+}
+
+void StringConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
+                                   const std::string& memberName, const BindingTypeDescriptor*,
+                                   const BindingRegistry* registry, uint32_t) const {
+  StringFromProperty(result, input, memberName, registry, *static_cast<std::string*>(value));
+}
+
+void StringConverter::ToProperty(BindingResult& output, const void* value,
+                                 const BindingTypeDescriptor*, const BindingRegistry*) const {
+  output.SetString(static_cast<const std::string*>(value)->c_str());
+}
+
+void PropertyConverter::FromProperty(BindingResult& result, void* value,
+                                     const BindingProperty& input, const std::string&,
+                                     const BindingTypeDescriptor*, const BindingRegistry*,
+                                     uint32_t) const {
+  BindingProperty& native = *static_cast<BindingProperty*>(value);
+  native.Reset();
+  if (result.Ok()) native = input;
+}
+
+void PropertyConverter::ToProperty(BindingResult& output, const void* value,
+                                   const BindingTypeDescriptor*, const BindingRegistry*) const {
+  static_cast<BindingProperty&>(output) = *static_cast<const BindingProperty*>(value);
+}
+
+void StructConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
+                                   const std::string& memberName, const BindingTypeDescriptor* type,
+                                   const BindingRegistry* registry, uint32_t) const {
+  if (!result.Ok()) return;
+  if (input.IsEmpty()) {
+    FailRequired(result, memberName);
+    return;
+  }
+  if (type == nullptr) {
+    result.SetError(FormatMessage(
+        "Couldn't assign value to '%1' because the input is an unregistered structure or not a "
+        "structure at all.",
+        memberName));
+    return;
+  }
+  if (input.GetKind() != BindingPropertyKind::Structure) {
+    result.SetError(
+        FormatMessage("Couldn't assign value to '%1' of type %2 because the input not a structure.",
+                      memberName, type->name));
+    return;
+  }
+  char* const base = static_cast<char*>(value);
+  for (const BindingFieldDescriptor& field : type->fields) {
+    if (!result.Ok()) return;
+    if (field.converter == nullptr) continue;
+    const BindingProperty& member = input.Find(field.name);
+    if (!member.IsEmpty()) {
+      field.converter->FromProperty(result, base + field.offset, member, field.name,
+                                    field.type.descriptor, registry, field.flags);
+    } else if ((field.flags & kBindingFieldRequired) != 0) {
+      result.SetError(FormatMessage(
+          "Couldn't assign value to '%1' of type %2 because the input structure doesn't have "
+          "required field '%3'.",
+          memberName, type->name, field.name));
+    }
+  }
+}
+
+void StructConverter::ToProperty(BindingResult& output, const void* value,
+                                 const BindingTypeDescriptor* type,
+                                 const BindingRegistry* registry) const {
+  if (type == nullptr) {
+    output.SetError("Couldn't convert native value because it's an unregistered structure.");
+    return;
+  }
+  output.MakeStructure();
+  const char* const base = static_cast<const char*>(value);
+  // One scratch result serves every member: moving it out leaves it empty
+  // and keeps its arena.
+  BindingResult converted;
+  for (const BindingFieldDescriptor& field : type->fields) {
+    if (field.converter == nullptr) continue;
+    field.converter->ToProperty(converted, base + field.offset, field.type.descriptor, registry);
+    if (!converted.Ok()) {
+      output.SetError(converted.Error());
+      return;
+    }
+    if ((field.flags & kBindingFieldOmitIfEmpty) != 0 && IsZeroOrEmpty(converted)) {
+      converted.Reset();
+    } else {
+      output.Member(field.name) = std::move(converted);
+    }
+  }
+}
+
+namespace converter_internal {
+
+bool BeginVector(BindingResult& result, const BindingProperty& input,
+                 const std::string& memberName) {
+  if (!result.Ok()) return false;
+  if (input.GetKind() != BindingPropertyKind::Collection) {
+    result.SetError(FormatMessage(
+        "Couldn't assign value to '%1' of type vector because the input not a collection.",
+        memberName));
+    return false;
+  }
+  return true;
+}
+
+bool AppendElement(BindingResult& output, BindingResult& element) {
+  if (!element.Ok()) {
+    output.SetError(element.Error());
+    return false;
+  }
+  output.Append() = std::move(element);
+  return true;
+}
+
+}  // namespace converter_internal
+
+}  // namespace Halden

@@ -1,0 +1,54 @@
+// Conversion of whole native values to and from BindingProperty trees.
+#pragma once
+
+#include <string>
+
+#include "binding/binding_result.h"
+#include "binding/converter.h"
+#include "binding/converters.h"
+#include "binding/property.h"
+#include "binding/registry.h"
+
+namespace Halden {
+
+// `value` (a registered struct, or any type with a converter) as a property:
+// a struct goes through the struct-to-property rule with its descriptor
+// found in `registry` by StaticType; an unregistered struct gives the
+// failure "Couldn't convert native value because it's an unregistered
+// structure.".
+template <typename T>
+BindingResult ConvertToProperty(const BindingRegistry& registry, const T& value);
+
+// Fills `value` from `property` by the rule of T's converter (the struct
+// rule for a struct), naming the value `memberName` in messages; callers
+// converting whole payloads use "<result>" or "<value>". After a failure
+// `value` may be partly filled.
+template <typename T>
+BindingResult ConvertFromProperty(const BindingRegistry& registry, const BindingProperty& property,
+                                  T& value, const std::string& memberName);
+
+// The compiled bodies of the two templates.
+BindingResult ConvertToPropertyWith(const BindingConverter& converter, const void* value,
+                                    const BindingTypeDescriptor* type,
+                                    const BindingRegistry& registry);
+BindingResult ConvertFromPropertyWith(const BindingConverter& converter,
+                                      const BindingProperty& property, void* value,
+                                      const std::string& memberName,
+                                      const BindingTypeDescriptor* type,
+                                      const BindingRegistry& registry);
+
+template <typename T>
+BindingResult ConvertToProperty(const BindingRegistry& registry, const T& value) {
+  const NativeConverter<T> converter;
+  return ConvertToPropertyWith(converter, &value, TypeRefOf<T>(registry).descriptor, registry);
+}
+
+template <typename T>
+BindingResult ConvertFromProperty(const BindingRegistry& registry, const BindingProperty& property,
+                                  T& value, const std::string& memberName) {
+  const NativeConverter<T> converter;
+  return ConvertFromPropertyWith(converter, property, &value, memberName,
+                                 TypeRefOf<T>(registry).descriptor, registry);
+}
+
+}  // namespace Halden
