@@ -1,0 +1,254 @@
+#include "binding/host_value_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "binding/registration.h"
+#include "tests/binding/conversion_test_support.h"
+#include "tests/support/small_stack.h"
+
+namespace Halden {
+namespace {
+
+using binding_test::Dump;
+
+HostValue Host(int32_t kind) {
+  HostValue value;
+  std::memset(static_cast<void*>(&value), 0, sizeof value);
+  value.kind = kind;
+  return value;
+}
+HostValue HostSigned(int64_t number) {
+  HostValue value = Host(kHostSigned);
+  value.signedValue = number;
+  return value;
+}
+HostValue HostText(int32_t kind, const char* text, uint32_t length) {
+  HostValue value = Host(kind);
+  value.text.data = text;
+  value.text.length = length;
+  return value;
+}
+HostValue HostBlob(const uint8_t* data, uint32_t length) {
+  HostValue value = Host(kHostBlobBorrowed);
+  value.blob.data = data;
+  value.blob.length = length;
+  return value;
+}
+HostValue HostCollection(HostValue* elements, uint32_t count) {
+  HostValue value = Host(kHostCollection);
+  value.collection.elements = elements;
+  value.collection.count = count;
+  return value;
+}
+HostValue HostStructure(HostMemberEntry* entries, uint32_t count) {
+  HostValue value = Host(kHostStructure);
+  value.structure.entries = entries;
+  value.structure.count = count;
+  return value;
+}
+
+JsonApiResponse EmptyRecord() {
+  JsonApiResponse record;
+  std::memset(static_cast<void*>(&record), 0, sizeof record);
+  return record;
+}
+
+std::string Converted(const HostValue& value) {
+  BindingProperty property;
+  property.SetSigned(99);  // replaced whatever the kind
+  JsonApiResponse record = EmptyRecord();
+  if (!HostValueToProperty(value, property, "m", &record)) {
+    const std::string error = record.errorText;
+    delete[] record.errorText;
+    return "error: " + error;
+  }
+  return Dump(property);
+}
+
+TEST(HostValueConversionTest, HostValuesToProperties) {
+  const uint8_t bytes[] = {1, 2, 0, 4};
+  HostValue elements[] = {HostSigned(-1), Host(kHostNone)};
+  HostMemberEntry entries[] = {{"b", HostSigned(2), 0}, {"a", HostText(5, "x", 1), 0}};
+  HostValue boolean = Host(kHostBool);
+  boolean.boolean = 1;
+  HostValue unsignedValue = Host(kHostUnsigned);
+  unsignedValue.unsignedValue = 18446744073709551615u;
+  HostValue real = Host(kHostFloat);
+  real.floatValue = 0.5;
+  struct Case {
+    HostValue value;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {Host(kHostNone), "~"},
+      {boolean, "true"},
+      {Host(kHostBool), "false"},
+      {HostSigned(-7), "s-7"},
+      {unsignedValue, "u18446744073709551615"},
+      {real, "f0.500000"},
+      // Texts stop at the first NUL; the length word is not used.
+      {HostText(kHostStringBorrowed, "ab\0c", 4), "'ab'"},
+      {HostText(kHostStringOwned, "abc", 1), "'abc'"},
+      {HostBlob(bytes, 4), "b4"},
+      {HostCollection(elements, 2), "[s-1,~]"},
+      {HostStructure(entries, 2), "{a:'x',b:s2}"},
+      // Null pointers count as empty whatever the length or count.
+      {HostText(kHostStringOwned, nullptr, 5), "''"},
+      {HostBlob(nullptr, 5), "b0"},
+      {HostCollection(nullptr, 3), "[]"},
+      {HostStructure(nullptr, 3), "{}"},
+      {Host(11),
+       "error: Couldn't assign value to 'm' of type object because the input is of an "
+       "incompatible type ''."},
+      {Host(-1),
+       "error: Couldn't assign value to 'm' of type object because the input is of an "
+       "incompatible type ''."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    EXPECT_EQ(Converted(c.value), c.expected);
+  }
+  const HostValue blob = HostBlob(bytes, 4);
+  BindingProperty property;
+  ASSERT_TRUE(HostValueToProperty(blob, property, "m", nullptr));
+  EXPECT_EQ(property.GetBlob(), std::vector<uint8_t>(bytes, bytes + 4));
+  HostMemberEntry nullKey[] = {{nullptr, HostSigned(1), 0}};
+  EXPECT_EQ(Converted(HostStructure(nullKey, 1)), "{:s1}");
+}
+
+TEST(HostValueConversionTest, FailingEntryKeepsEarlierMembersAndFillsTheErrorRecord) {
+  HostMemberEntry entries[] = {
+      {"first", HostSigned(1), 0}, {"bad", Host(11), 0}, {"last", HostSigned(3), 0}};
+  const HostValue value = HostStructure(entries, 3);
+
+  JsonApiResponse record = EmptyRecord();
+  BindingProperty body;
+  body.SetString("owned body");
+  ASSERT_TRUE(PropertyToHostValue(body, record.body, nullptr));  // released on failure
+
+  BindingProperty property;
+  EXPECT_FALSE(HostValueToProperty(value, property, "arg", &record));
+  EXPECT_EQ(Dump(property), "{bad:~,first:s1}");
+  EXPECT_EQ(record.body.kind, kHostNone);
+  EXPECT_EQ(record.errorFlag, 1);
+  ASSERT_NE(record.errorText, nullptr);
+  EXPECT_STREQ(record.errorText,
+               "Couldn't assign value to 'arg' of type object because the input is of an "
+               "incompatible type ''.");
+  delete[] record.errorText;
+
+  // Without a record the failure is only the result.
+  EXPECT_FALSE(HostValueToProperty(value, property, "arg", nullptr));
+}
+
+// A chain of `depth` nested collections around Signed 1, on the heap.
+struct HostChain {
+  explicit HostChain(int depth) : links(depth + 1) {
+    links[depth] = HostSigned(1);
+    for (int i = depth - 1; i >= 0; --i) links[i] = HostCollection(&links[i + 1], 1);
+  }
+  std::vector<HostValue> links;
+};
+
+TEST(HostValueConversionTest, NestingIsLimited) {
+  std::string deepest;
+  std::string tooDeep;
+  bool backOk = false;
+  bool backTooDeep = true;
+  HostValue released = HostSigned(5);
+  ASSERT_TRUE(testing::RunOnSmallStack([&] {
+    const HostChain chain(kMaxHostValueNesting);
+    BindingProperty property;
+    deepest = HostValueToProperty(chain.links[0], property, "m", nullptr) ? "ok" : "failed";
+    // And back: 512 levels convert, one more does not.
+    HostValue host;
+    backOk = PropertyToHostValue(property, host, nullptr);
+    ReleaseHostValue(host);
+    BindingProperty deeper;
+    deeper.Append() = property;
+    backTooDeep = PropertyToHostValue(deeper, released, nullptr);
+
+    const HostChain longer(kMaxHostValueNesting + 1);
+    tooDeep = Converted(longer.links[0]);
+  }));
+  EXPECT_EQ(deepest, "ok");
+  EXPECT_EQ(tooDeep,
+            "error: Couldn't assign value to 'm' of type object because the input is of an "
+            "incompatible type 'collection'.");
+  EXPECT_TRUE(backOk);
+  EXPECT_FALSE(backTooDeep);
+  EXPECT_EQ(released.kind, kHostNone);
+}
+
+enum class Shade : int32_t { Dark = 1 };
+
+TEST(HostValueConversionTest, PropertiesToHostValues) {
+  BindingRegistry registry;
+  RegisterEnum<Shade>(registry, "Shade").Value("Dark", Shade::Dark);
+  BindingProperty property;
+  property.Member("text").SetString(std::string("a\0b", 3));
+  property.Member("empty").SetString("");
+  property.Member("blob").SetBlob(std::vector<uint8_t>{7, 8});
+  property.Member("noBytes").SetBlob(std::vector<uint8_t>());
+  property.Member("named").SetEnum({1, &StaticTypeOf<Shade>()});
+  property.Member("unnamed").SetEnum({-2, &StaticTypeOf<Shade>()});
+  property.Member("list").Append().SetBool(true);
+  property.Member("list").Append().SetUnsigned(3);
+  property.Member("list").Append().SetFloat(1.5);
+  property.Member("list").Append();
+  property.Member("none").MakeStructure();
+  property.Member("numbers").SetSigned(-4);
+
+  HostValue host;
+  ASSERT_TRUE(PropertyToHostValue(property, host, &registry));
+  ASSERT_EQ(host.kind, kHostStructure);
+  ASSERT_EQ(host.structure.count, 9u);
+  const HostMemberEntry* entries = host.structure.entries;
+  const char* keys[] = {"blob", "empty",   "list", "named",  "noBytes",
+                        "none", "numbers", "text", "unnamed"};
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_STREQ(entries[i].key, keys[i]);
+    EXPECT_EQ(entries[i].keyOwned, 1);
+  }
+  EXPECT_EQ(entries[0].value.kind, kHostBlobOwned);
+  EXPECT_EQ(entries[0].value.blob.length, 2u);
+  EXPECT_EQ(entries[0].value.blob.data[1], 8);
+  EXPECT_EQ(entries[1].value.kind, kHostStringOwned);
+  EXPECT_STREQ(entries[1].value.text.data, "");
+  const HostValue list = entries[2].value;
+  ASSERT_EQ(list.kind, kHostCollection);
+  ASSERT_EQ(list.collection.count, 4u);
+  EXPECT_EQ(list.collection.elements[0].kind, kHostBool);
+  EXPECT_EQ(list.collection.elements[0].boolean, 1);
+  EXPECT_EQ(list.collection.elements[1].unsignedValue, 3u);
+  EXPECT_EQ(list.collection.elements[2].floatValue, 1.5);
+  EXPECT_EQ(list.collection.elements[3].kind, kHostNone);
+  EXPECT_EQ(entries[3].value.kind, kHostStringOwned);
+  EXPECT_STREQ(entries[3].value.text.data, "Dark");
+  EXPECT_EQ(entries[4].value.kind, kHostBlobOwned);
+  EXPECT_EQ(entries[4].value.blob.data, nullptr);
+  EXPECT_EQ(entries[5].value.kind, kHostStructure);
+  EXPECT_EQ(entries[5].value.structure.entries, nullptr);
+  EXPECT_EQ(entries[6].value.signedValue, -4);
+  EXPECT_EQ(entries[7].value.text.length, 3u);
+  EXPECT_EQ(std::memcmp(entries[7].value.text.data, "a\0b", 4), 0);
+  EXPECT_EQ(entries[8].value.kind, kHostSigned);
+  EXPECT_EQ(entries[8].value.signedValue, -2);
+  ReleaseHostValue(host);
+  EXPECT_EQ(host.kind, kHostNone);
+
+  // Without a registry an enumeration crosses as its number.
+  BindingProperty named;
+  named.SetEnum({1, &StaticTypeOf<Shade>()});
+  ASSERT_TRUE(PropertyToHostValue(named, host, nullptr));
+  EXPECT_EQ(host.kind, kHostSigned);
+  EXPECT_EQ(host.signedValue, 1);
+}
+
+}  // namespace
+}  // namespace Halden

@@ -1,0 +1,344 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "binding/host_value_conversion.h"
+#include "binding/native_conversion.h"
+#include "binding/registration.h"
+#include "tests/binding/conversion_test_support.h"
+#include "tests/support/small_stack.h"
+
+namespace Halden {
+namespace {
+
+using binding_test::Dump;
+
+enum class Color : int32_t { Red = 1, Green = 2 };
+
+struct Inner {
+  std::string label;
+  Color color = Color::Red;
+};
+
+// Every native type that has a converter.
+struct Outer {
+  bool flag = false;
+  int8_t i8 = 0;
+  uint8_t u8 = 0;
+  int16_t i16 = 0;
+  uint16_t u16 = 0;
+  int32_t i32 = 0;
+  uint32_t u32 = 0;
+  int64_t i64 = 0;
+  uint64_t u64 = 0;
+  float f32 = 0;
+  double f64 = 0;
+  std::string text;
+  Color color = Color::Red;
+  Inner inner;
+  std::vector<Inner> inners;
+  std::vector<std::string> names;
+  std::vector<int32_t> numbers;
+  std::vector<BindingProperty> objects;
+  BindingProperty object;
+};
+
+struct Unlisted {
+  int32_t value = 0;
+};
+
+struct Holder {
+  Unlisted unlisted;
+  std::vector<Unlisted> many;
+};
+
+struct Flagged {
+  int32_t must = 0;
+  std::string maybe;
+  int32_t zero = 0;
+  bool off = false;
+  std::vector<int32_t> none;
+  Color color = Color::Red;
+};
+
+class StructConversionTest : public ::testing::Test {
+ protected:
+  StructConversionTest() {
+    RegisterEnum<Color>(registry, "Color").Value("Red", Color::Red).Value("Green", Color::Green);
+    RegisterStruct<Inner>(registry, "Inner")
+        .Field("label", &Inner::label)
+        .Field("color", &Inner::color);
+    RegisterStruct<Outer>(registry, "Outer")
+        .Field("flag", &Outer::flag)
+        .Field("i8", &Outer::i8)
+        .Field("u8", &Outer::u8)
+        .Field("i16", &Outer::i16)
+        .Field("u16", &Outer::u16)
+        .Field("i32", &Outer::i32)
+        .Field("u32", &Outer::u32)
+        .Field("i64", &Outer::i64)
+        .Field("u64", &Outer::u64)
+        .Field("f32", &Outer::f32)
+        .Field("f64", &Outer::f64)
+        .Field("text", &Outer::text)
+        .Field("color", &Outer::color)
+        .Field("inner", &Outer::inner)
+        .Field("inners", &Outer::inners)
+        .Field("names", &Outer::names)
+        .Field("numbers", &Outer::numbers)
+        .Field("objects", &Outer::objects)
+        .Field("object", &Outer::object);
+    RegisterStruct<Holder>(registry, "Holder")
+        .Field("unlisted", &Holder::unlisted)
+        .Field("many", &Holder::many);
+    RegisterStruct<Flagged>(registry, "Flagged")
+        .Field("must", &Flagged::must, "", kBindingFieldRequired)
+        .Field("maybe", &Flagged::maybe, "", kBindingFieldOmitIfEmpty)
+        .Field("zero", &Flagged::zero, "", kBindingFieldOmitIfEmpty)
+        .Field("off", &Flagged::off, "", kBindingFieldOmitIfEmpty)
+        .Field("none", &Flagged::none, "", kBindingFieldOmitIfEmpty)
+        .Field("color", &Flagged::color, "", kBindingFieldOmitIfEmpty);
+  }
+
+  Outer Sample() const {
+    Outer outer;
+    outer.flag = true;
+    outer.i8 = -8;
+    outer.u8 = 200;
+    outer.i16 = -16000;
+    outer.u16 = 65000;
+    outer.i32 = -2000000000;
+    outer.u32 = 4000000000u;
+    outer.i64 = -9000000000000000000LL;
+    outer.u64 = 18000000000000000000u;
+    outer.f32 = 0.5f;
+    outer.f64 = -1.25;
+    outer.text = "text";
+    outer.color = Color::Green;
+    outer.inner = {"in", Color::Green};
+    outer.inners = {{"a", Color::Red}, {"b", Color::Green}};
+    outer.names = {"x", "", "y"};
+    outer.numbers = {1, -2};
+    outer.objects.resize(2);
+    outer.objects[0].Member("k").SetString("v");
+    outer.objects[1].SetBlob(std::vector<uint8_t>{1, 2, 3});
+    outer.object.Append().SetFloat(2.5);
+    return outer;
+  }
+
+  BindingRegistry registry;
+};
+
+const char kSampleDump[] =
+    "{color:e2,f32:f0.500000,f64:f-1.250000,flag:true,i16:s-16000,i32:s-2000000000,"
+    "i64:s-9000000000000000000,i8:s-8,inner:{color:e2,label:'in'},"
+    "inners:[{color:e1,label:'a'},{color:e2,label:'b'}],names:['x','','y'],numbers:[s1,s-2],"
+    "object:[f2.500000],objects:[{k:'v'},b3],text:'text',u16:u65000,u32:u4000000000,"
+    "u64:u18000000000000000000,u8:u200}";
+
+TEST_F(StructConversionTest, StructToPropertyWritesEveryField) {
+  const BindingResult result = ConvertToProperty(registry, Sample());
+  ASSERT_TRUE(result.Ok()) << result.Error();
+  EXPECT_EQ(Dump(result), kSampleDump);
+  EXPECT_EQ(result.Find("color").GetEnum().type, &StaticTypeOf<Color>());
+}
+
+TEST_F(StructConversionTest, RoundTripThroughPropertyAndHostValue) {
+  const Outer original = Sample();
+  const BindingResult property = ConvertToProperty(registry, original);
+  HostValue host;
+  ASSERT_TRUE(PropertyToHostValue(property, host, &registry));
+  BindingProperty back;
+  EXPECT_TRUE(HostValueToProperty(host, back, "<value>", nullptr));
+  ReleaseHostValue(host);
+
+  // Enumerations cross as their names and come back as strings.
+  EXPECT_EQ(back.Find("color").GetString(), "Green");
+  Outer converted;
+  const BindingResult result = ConvertFromProperty(registry, back, converted, "<value>");
+  ASSERT_TRUE(result.Ok()) << result.Error();
+  EXPECT_EQ(Dump(ConvertToProperty(registry, converted)), kSampleDump);
+  EXPECT_EQ(converted.u64, original.u64);
+  EXPECT_EQ(converted.inners[1].color, Color::Green);
+}
+
+TEST_F(StructConversionTest, StructRuleKeepsMissingMembersAndIgnoresUnknownOnes) {
+  BindingProperty input;
+  input.Member("i32").SetString("12");
+  input.Member("text").Reset();  // an Empty member counts as missing
+  input.Member("unknown").SetBool(true);
+  input.Member("inner").Member("label").SetString("new");
+  Outer outer = Sample();
+  const BindingResult result = ConvertFromProperty(registry, input, outer, "<value>");
+  ASSERT_TRUE(result.Ok()) << result.Error();
+  EXPECT_EQ(outer.i32, 12);
+  EXPECT_EQ(outer.text, "text");
+  EXPECT_EQ(outer.inner.label, "new");
+  EXPECT_EQ(outer.inner.color, Color::Green);
+  EXPECT_EQ(outer.names.size(), 3u);
+}
+
+TEST_F(StructConversionTest, StructAndVectorRuleMessages) {
+  auto withMember = [](const char* name, const BindingProperty& value) {
+    BindingProperty input;
+    input.Member(name) = value;
+    return input;
+  };
+  BindingProperty number;
+  number.SetSigned(3);
+  BindingProperty structure;
+  structure.Member("label").SetString("x");
+  BindingProperty badElements;
+  badElements.Append().Member("color").SetString("Blue");
+  struct Case {
+    BindingProperty input;
+    std::string error;
+  };
+  const Case cases[] = {
+      {BindingProperty(), "A value for 'top' is required."},
+      {number, "Couldn't assign value to 'top' of type Outer because the input not a structure."},
+      {withMember("inner", number),
+       "Couldn't assign value to 'inner' of type Inner because the input not a structure."},
+      // Messages from nested members name only the innermost member.
+      {withMember("inner", withMember("color", number)),
+       "3 is not a valid Color enumeration value for 'color'."},
+      {withMember("inners", structure),
+       "Couldn't assign value to 'inners' of type vector because the input not a collection."},
+      {withMember("inners", badElements),
+       "Blue is not a valid Color enumeration value for 'color'."},
+      {withMember("numbers", withMember("0", number)),
+       "Couldn't assign value to 'numbers' of type vector because the input not a collection."},
+      {withMember("object", number), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    Outer outer;
+    EXPECT_EQ(ConvertFromProperty(registry, c.input, outer, "top").Error(), c.error);
+  }
+}
+
+TEST_F(StructConversionTest, UnregisteredStructs) {
+  Unlisted unlisted;
+  const BindingResult direct = ConvertToProperty(registry, unlisted);
+  EXPECT_FALSE(direct.Ok());
+  EXPECT_EQ(Dump(direct),
+            "{error:'Couldn't convert native value because it's an unregistered structure.'}");
+
+  // The member's failure becomes the whole output's.
+  Holder holder;
+  EXPECT_EQ(ConvertToProperty(registry, holder).Error(),
+            "Couldn't convert native value because it's an unregistered structure.");
+  holder.many.resize(1);
+  BindingProperty input;
+  input.Member("many").Append().Member("value").SetSigned(1);
+  EXPECT_EQ(ConvertFromProperty(registry, input, holder, "h").Error(),
+            "Couldn't assign value to 'many' because the input is an unregistered structure or "
+            "not a structure at all.");
+  EXPECT_EQ(ConvertFromProperty(registry, input, unlisted, "u").Error(),
+            "Couldn't assign value to 'u' because the input is an unregistered structure or not a "
+            "structure at all.");
+}
+
+TEST_F(StructConversionTest, VectorRule) {
+  BindingProperty input;
+  BindingProperty& names = input.Member("names");
+  names.Append().SetString("a");
+  names.Append();  // Empty: the default element stays
+  names.Append().SetString("c");
+  Outer outer;
+  outer.names = {"old1", "old2", "old3", "old4"};
+  ASSERT_TRUE(ConvertFromProperty(registry, input, outer, "o").Ok());
+  EXPECT_EQ(outer.names, (std::vector<std::string>{"a", "", "c"}));
+
+  // A failed element stops the conversion; the vector is emptied whatever
+  // the outcome, even after an earlier failure.
+  names.At(1).SetSigned(5);
+  BindingResult result = ConvertFromProperty(registry, input, outer, "o");
+  EXPECT_EQ(result.Error(), "Couldn't assign value to 'names' because the input is not a string.");
+  EXPECT_EQ(outer.names, (std::vector<std::string>{"a", "", ""}));
+  const NativeConverter<std::vector<std::string>> converter;
+  converter.FromProperty(result, &outer.names, names, "names", nullptr, &registry, 0);
+  EXPECT_TRUE(outer.names.empty());
+  outer.names = {"x"};
+  converter.FromProperty(result, &outer.names, BindingProperty(), "names", nullptr, &registry, 0);
+  EXPECT_TRUE(outer.names.empty());
+  EXPECT_EQ(result.Error(), "Couldn't assign value to 'names' because the input is not a string.");
+
+  // An Empty vector member is missing, not a failure; an empty native
+  // vector gives an empty collection.
+  Outer empty;
+  const BindingResult converted = ConvertToProperty(registry, empty);
+  EXPECT_EQ(converted.Find("inners").GetKind(), BindingPropertyKind::Collection);
+  EXPECT_EQ(converted.Find("inners").Size(), 0u);
+}
+
+TEST_F(StructConversionTest, CopyRule) {
+  BindingProperty input;
+  input.Member("object").Member("deep").Append().SetString("x");
+  Outer outer;
+  outer.object.SetSigned(1);
+  ASSERT_TRUE(ConvertFromProperty(registry, input, outer, "o").Ok());
+  EXPECT_EQ(Dump(outer.object), "{deep:['x']}");
+  EXPECT_NE(outer.object.Arena(), input.Arena());
+
+  // An Empty input is accepted; after a failure the member is only reset.
+  const NativeConverter<BindingProperty> converter;
+  BindingResult result;
+  converter.FromProperty(result, &outer.object, BindingProperty(), "object", nullptr, &registry, 0);
+  EXPECT_TRUE(result.Ok());
+  EXPECT_TRUE(outer.object.IsEmpty());
+  outer.object.SetSigned(1);
+  result.SetError("earlier");
+  converter.FromProperty(result, &outer.object, input, "object", nullptr, &registry, 0);
+  EXPECT_TRUE(outer.object.IsEmpty());
+}
+
+TEST_F(StructConversionTest, FieldFlags) {
+  Flagged flagged;
+  flagged.color = static_cast<Color>(0);
+  EXPECT_EQ(Dump(ConvertToProperty(registry, flagged)), "{must:s0}");
+  flagged.maybe = "m";
+  flagged.zero = 3;
+  flagged.off = true;
+  flagged.none = {0};
+  flagged.color = Color::Green;
+  EXPECT_EQ(Dump(ConvertToProperty(registry, flagged)),
+            "{color:e2,maybe:'m',must:s0,none:[s0],off:true,zero:s3}");
+
+  BindingProperty input;
+  input.Member("maybe").SetString("x");
+  EXPECT_EQ(ConvertFromProperty(registry, input, flagged, "f").Error(),
+            "Couldn't assign value to 'f' of type Flagged because the input structure doesn't "
+            "have required field 'must'.");
+  input.Member("must");
+  EXPECT_FALSE(ConvertFromProperty(registry, input, flagged, "f").Ok());
+  input.Member("must").SetSigned(4);
+  EXPECT_TRUE(ConvertFromProperty(registry, input, flagged, "f").Ok());
+  EXPECT_EQ(flagged.must, 4);
+}
+
+TEST_F(StructConversionTest, DeepObjectMemberOnASmallStack) {
+  // Only "object" members take nesting from the input; 512 levels of it
+  // convert both ways on a host thread's stack.
+  bool ok = false;
+  ASSERT_TRUE(testing::RunOnSmallStack([&] {
+    BindingProperty input;
+    BindingProperty* node = &input.Member("objects").Append();
+    for (int level = 0; level < 512; ++level) {
+      node = level % 2 == 0 ? &node->Member("m") : &node->Append();
+    }
+    node->SetSigned(1);
+    input.Member("object") = input.Find("objects").Element(0);
+    Outer outer;
+    const BindingResult in = ConvertFromProperty(registry, input, outer, "o");
+    const BindingResult out = ConvertToProperty(registry, outer);
+    ok = in.Ok() && out.Ok() && Dump(out.Find("object")) == Dump(input.Find("object")) &&
+         Dump(out.Find("objects")) == Dump(input.Find("objects"));
+  }));
+  EXPECT_TRUE(ok);
+}
+
+}  // namespace
+}  // namespace Halden
