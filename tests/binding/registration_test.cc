@@ -1,0 +1,157 @@
+#include "binding/registration.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "binding/native_conversion.h"
+#include "tests/binding/conversion_test_support.h"
+
+namespace Halden {
+namespace {
+
+using binding_test::Dump;
+
+// Records in the shape of a plugin runtime's resource event.
+enum class ResourceEventType : int32_t { Create = 0, Update = 1, Delete = 2 };
+
+struct ResourceEvent {
+  std::string uri;
+  ResourceEventType eventType = ResourceEventType::Create;
+  BindingProperty data;
+};
+
+struct Session {
+  std::string email;
+  bool emailVerified = false;
+};
+
+struct Listing {
+  std::vector<ResourceEventType> types;
+  std::vector<Session> sessions;
+  std::vector<uint8_t> bytes;
+};
+
+class RegistrationTest : public ::testing::Test {
+ protected:
+  RegistrationTest() {
+    RegisterEnum<ResourceEventType>(registry, "PrefixResourceEventType")
+        .Tags({"hclient"})
+        .Value("Create", ResourceEventType::Create)
+        .Value("Update", ResourceEventType::Update)
+        .Value("Delete", ResourceEventType::Delete);
+    RegisterStruct<ResourceEvent>(registry, "PrefixResourceEvent")
+        .Tags({"hclient"})
+        .Field("uri", &ResourceEvent::uri)
+        .Field("eventType", &ResourceEvent::eventType)
+        .Field("data", &ResourceEvent::data);
+    RegisterEvent<ResourceEvent>(registry, "OnJsonApiEvent")
+        .SetDescription("Fired when a resource is changed.")
+        .AddTag("hclient");
+    RegisterStruct<Session>(registry, "PrefixSession")
+        .Description("A session.")
+        .Field("email", &Session::email, "the address")
+        .Field("emailVerified", &Session::emailVerified);
+    RegisterStruct<Listing>(registry, "PrefixListing")
+        .Field("types", &Listing::types)
+        .Field("sessions", &Listing::sessions)
+        .Field("bytes", &Listing::bytes);
+  }
+
+  BindingRegistry registry;
+};
+
+TEST_F(RegistrationTest, FieldsRecordOffsetTypeAndConverter) {
+  const BindingTypeDescriptor* event = registry.FindType(&StaticTypeOf<ResourceEvent>());
+  ASSERT_NE(event, nullptr);
+  EXPECT_EQ(event->name, "PrefixResourceEvent");
+  EXPECT_EQ(event->size, sizeof(ResourceEvent));
+  EXPECT_EQ(event->isEnum, 0);
+  EXPECT_EQ(event->tags, std::vector<std::string>{"hclient"});
+  ASSERT_EQ(event->fields.size(), 3u);
+  const BindingTypeDescriptor* eventType = registry.FindTypeByName("PrefixResourceEventType");
+  struct Expected {
+    const char* name;
+    std::size_t offset;
+    const StaticType* staticType;
+    BindingTypeCode code;
+    const BindingTypeDescriptor* descriptor;
+  };
+  const Expected expected[] = {
+      {"uri", offsetof(ResourceEvent, uri), &StaticTypeOf<std::string>(), BindingTypeCode::String,
+       nullptr},
+      {"eventType", offsetof(ResourceEvent, eventType), &StaticTypeOf<ResourceEventType>(),
+       BindingTypeCode::Enum, eventType},
+      {"data", offsetof(ResourceEvent, data), &StaticTypeOf<BindingProperty>(),
+       BindingTypeCode::Object, nullptr},
+  };
+  for (std::size_t i = 0; i < 3; ++i) {
+    const BindingFieldDescriptor& field = event->fields[i];
+    SCOPED_TRACE(field.name);
+    EXPECT_EQ(field.name, expected[i].name);
+    EXPECT_EQ(field.nameHash, Fnv1a(expected[i].name));
+    EXPECT_EQ(field.offset, expected[i].offset);
+    EXPECT_EQ(field.staticType, expected[i].staticType);
+    EXPECT_EQ(field.type.code, expected[i].code);
+    EXPECT_EQ(field.type.elementCode, BindingTypeCode::None);
+    EXPECT_EQ(field.type.descriptor, expected[i].descriptor);
+    EXPECT_EQ(field.exposedType.code, BindingTypeCode::None);
+    EXPECT_EQ(field.owner, event);
+    EXPECT_NE(field.converter, nullptr);
+  }
+  EXPECT_EQ(registry.FindEvent("OnJsonApiEvent")->type, event);
+
+  const BindingTypeDescriptor* session = registry.FindTypeByName("PrefixSession");
+  EXPECT_EQ(session->description, "A session.");
+  EXPECT_EQ(session->fields[0].description, "the address");
+
+  const BindingTypeDescriptor* listing = registry.FindTypeByName("PrefixListing");
+  EXPECT_EQ(listing->fields[0].type.code, BindingTypeCode::Vector);
+  EXPECT_EQ(listing->fields[0].type.elementCode, BindingTypeCode::Enum);
+  EXPECT_EQ(listing->fields[0].type.descriptor, eventType);
+  EXPECT_EQ(listing->fields[1].type.elementCode, BindingTypeCode::Struct);
+  EXPECT_EQ(listing->fields[1].type.descriptor, session);
+  EXPECT_EQ(listing->fields[2].type.elementCode, BindingTypeCode::UInt8);
+  EXPECT_EQ(listing->fields[2].type.descriptor, nullptr);
+}
+
+TEST_F(RegistrationTest, RegisteredRecordsConvert) {
+  ResourceEvent event;
+  event.uri = "/qor/v1/email";
+  event.eventType = ResourceEventType::Update;
+  event.data.Member("emailVerified").SetBool(true);
+  const BindingResult property = ConvertToProperty(registry, event);
+  EXPECT_EQ(Dump(property), "{data:{emailVerified:true},eventType:e1,uri:'/qor/v1/email'}");
+
+  ResourceEvent back;
+  ASSERT_TRUE(ConvertFromProperty(registry, property, back, "<value>").Ok());
+  EXPECT_EQ(back.uri, event.uri);
+  EXPECT_EQ(back.eventType, ResourceEventType::Update);
+  EXPECT_EQ(Dump(back.data), "{emailVerified:true}");
+
+  Listing listing;
+  listing.types = {ResourceEventType::Delete};
+  listing.sessions = {{"a@b", true}};
+  listing.bytes = {0, 255};
+  EXPECT_EQ(Dump(ConvertToProperty(registry, listing)),
+            "{bytes:[u0,u255],sessions:[{email:'a@b',emailVerified:true}],types:[e2]}");
+}
+
+TEST_F(RegistrationTest, SecondRegistrationThroughTheHelpersChangesNothing) {
+  struct Other {
+    int32_t value = 0;
+  };
+  auto again = RegisterStruct<Other>(registry, "PrefixSession");
+  again.Field("value", &Other::value).Description("other");
+  EXPECT_TRUE(again.Builder().Existed());
+  const BindingTypeDescriptor* session = registry.FindTypeByName("PrefixSession");
+  EXPECT_EQ(session->fields.size(), 2u);
+  EXPECT_EQ(session->description, "A session.");
+  EXPECT_EQ(registry.FindType(&StaticTypeOf<Other>()), nullptr);
+}
+
+}  // namespace
+}  // namespace Halden
