@@ -16,6 +16,12 @@ namespace {
 
 using binding_test::Dump;
 
+// Packed fields may be misaligned: tests read them by value.
+template <typename T>
+T Read(T value) {
+  return value;
+}
+
 HostValue Host(int32_t kind) {
   HostValue value;
   std::memset(static_cast<void*>(&value), 0, sizeof value);
@@ -134,8 +140,8 @@ TEST(HostValueConversionTest, FailingEntryKeepsEarlierMembersAndFillsTheErrorRec
   BindingProperty property;
   EXPECT_FALSE(HostValueToProperty(value, property, "arg", &record));
   EXPECT_EQ(Dump(property), "{bad:~,first:s1}");
-  EXPECT_EQ(record.body.kind, kHostNone);
-  EXPECT_EQ(record.errorFlag, 1);
+  EXPECT_EQ(Read(record.body.kind), kHostNone);
+  EXPECT_EQ(Read(record.errorFlag), 1);
   ASSERT_NE(record.errorText, nullptr);
   EXPECT_STREQ(record.errorText,
                "Couldn't assign value to 'arg' of type object because the input is of an "
@@ -182,7 +188,7 @@ TEST(HostValueConversionTest, NestingIsLimited) {
             "incompatible type 'collection'.");
   EXPECT_TRUE(backOk);
   EXPECT_FALSE(backTooDeep);
-  EXPECT_EQ(released.kind, kHostNone);
+  EXPECT_EQ(Read(released.kind), kHostNone);
 }
 
 enum class Shade : int32_t { Dark = 1 };
@@ -206,48 +212,48 @@ TEST(HostValueConversionTest, PropertiesToHostValues) {
 
   HostValue host;
   ASSERT_TRUE(PropertyToHostValue(property, host, &registry));
-  ASSERT_EQ(host.kind, kHostStructure);
-  ASSERT_EQ(host.structure.count, 9u);
+  ASSERT_EQ(Read(host.kind), kHostStructure);
+  ASSERT_EQ(Read(host.structure.count), 9u);
   const HostMemberEntry* entries = host.structure.entries;
   const char* keys[] = {"blob", "empty",   "list", "named",  "noBytes",
                         "none", "numbers", "text", "unnamed"};
   for (int i = 0; i < 9; ++i) {
     EXPECT_STREQ(entries[i].key, keys[i]);
-    EXPECT_EQ(entries[i].keyOwned, 1);
+    EXPECT_EQ(Read(entries[i].keyOwned), 1);
   }
-  EXPECT_EQ(entries[0].value.kind, kHostBlobOwned);
-  EXPECT_EQ(entries[0].value.blob.length, 2u);
-  EXPECT_EQ(entries[0].value.blob.data[1], 8);
-  EXPECT_EQ(entries[1].value.kind, kHostStringOwned);
+  EXPECT_EQ(Read(entries[0].value.kind), kHostBlobOwned);
+  EXPECT_EQ(Read(entries[0].value.blob.length), 2u);
+  EXPECT_EQ(Read(entries[0].value.blob.data[1]), 8);
+  EXPECT_EQ(Read(entries[1].value.kind), kHostStringOwned);
   EXPECT_STREQ(entries[1].value.text.data, "");
   const HostValue list = entries[2].value;
-  ASSERT_EQ(list.kind, kHostCollection);
-  ASSERT_EQ(list.collection.count, 4u);
-  EXPECT_EQ(list.collection.elements[0].kind, kHostBool);
-  EXPECT_EQ(list.collection.elements[0].boolean, 1);
-  EXPECT_EQ(list.collection.elements[1].unsignedValue, 3u);
-  EXPECT_EQ(list.collection.elements[2].floatValue, 1.5);
-  EXPECT_EQ(list.collection.elements[3].kind, kHostNone);
-  EXPECT_EQ(entries[3].value.kind, kHostStringOwned);
+  ASSERT_EQ(Read(list.kind), kHostCollection);
+  ASSERT_EQ(Read(list.collection.count), 4u);
+  EXPECT_EQ(Read(list.collection.elements[0].kind), kHostBool);
+  EXPECT_EQ(Read(list.collection.elements[0].boolean), 1);
+  EXPECT_EQ(Read(list.collection.elements[1].unsignedValue), 3u);
+  EXPECT_EQ(Read(list.collection.elements[2].floatValue), 1.5);
+  EXPECT_EQ(Read(list.collection.elements[3].kind), kHostNone);
+  EXPECT_EQ(Read(entries[3].value.kind), kHostStringOwned);
   EXPECT_STREQ(entries[3].value.text.data, "Dark");
-  EXPECT_EQ(entries[4].value.kind, kHostBlobOwned);
-  EXPECT_EQ(entries[4].value.blob.data, nullptr);
-  EXPECT_EQ(entries[5].value.kind, kHostStructure);
-  EXPECT_EQ(entries[5].value.structure.entries, nullptr);
-  EXPECT_EQ(entries[6].value.signedValue, -4);
-  EXPECT_EQ(entries[7].value.text.length, 3u);
+  EXPECT_EQ(Read(entries[4].value.kind), kHostBlobOwned);
+  EXPECT_EQ(Read(entries[4].value.blob.data), nullptr);
+  EXPECT_EQ(Read(entries[5].value.kind), kHostStructure);
+  EXPECT_EQ(Read(entries[5].value.structure.entries), nullptr);
+  EXPECT_EQ(Read(entries[6].value.signedValue), -4);
+  EXPECT_EQ(Read(entries[7].value.text.length), 3u);
   EXPECT_EQ(std::memcmp(entries[7].value.text.data, "a\0b", 4), 0);
-  EXPECT_EQ(entries[8].value.kind, kHostSigned);
-  EXPECT_EQ(entries[8].value.signedValue, -2);
+  EXPECT_EQ(Read(entries[8].value.kind), kHostSigned);
+  EXPECT_EQ(Read(entries[8].value.signedValue), -2);
   ReleaseHostValue(host);
-  EXPECT_EQ(host.kind, kHostNone);
+  EXPECT_EQ(Read(host.kind), kHostNone);
 
   // Without a registry an enumeration crosses as its number.
   BindingProperty named;
   named.SetEnum({1, &StaticTypeOf<Shade>()});
   ASSERT_TRUE(PropertyToHostValue(named, host, nullptr));
-  EXPECT_EQ(host.kind, kHostSigned);
-  EXPECT_EQ(host.signedValue, 1);
+  EXPECT_EQ(Read(host.kind), kHostSigned);
+  EXPECT_EQ(Read(host.signedValue), 1);
 }
 
 }  // namespace
