@@ -4,15 +4,18 @@
 #include <cstring>
 
 #include "api/camel_case_name.h"
+#include "binding/registry.h"
 #include "logging/assertion_report.h"
 #include "logging/log_system.h"
 #include "logging/plugin_log_target.h"
 #include "plugin/memory_stats.h"
+#include "plugin/runtime_types.h"
 #include "util/format.h"
 
 namespace Halden {
 
-Plugin::Plugin() {
+Plugin::Plugin() : types(std::make_unique<BindingRegistry>()) {
+  types->Initialize();
   LogSystem().AddRef();
   callbacks.Initialize = &InitializeShim;
   callbacks.Shutdown = &ShutdownShim;
@@ -20,6 +23,7 @@ Plugin::Plugin() {
 }
 
 Plugin::~Plugin() {
+  types.reset();
   logTarget.reset();
   LogSystem().Release();
 }
@@ -41,6 +45,8 @@ void Plugin::Register(Plugin* plugin, PluginRegistration* registration,
   plugin->name = MakePluginName(shortName, "backend");
   plugin->documentationTags = {"Plugins", "Plugin " + shortName};
   plugin->typeNamePrefix = CamelCaseName("", shortName);
+  RegisterRuntimeTypes(*plugin->types);
+  plugin->UseRegistry(plugin->types.get());
   plugin->RegisterApi();
 
   registration->pluginMajor = own.major;

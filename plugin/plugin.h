@@ -46,6 +46,9 @@ class Plugin : public PluginRuntime {
   const PluginApiVersion& CoreVersion() const { return coreVersion; }
   const std::string& TypeNamePrefix() const { return typeNamePrefix; }
   const std::vector<std::string>& DocumentationTags() const { return documentationTags; }
+  // The plugin's own type registry: the builtin and runtime types, then
+  // whatever RegisterApi adds.
+  BindingRegistry& Types() { return *types; }
 
   // Registers `plugin` with the host through its registration record. An
   // incompatible core is fatal: the report is logged and the process ends.
@@ -64,6 +67,7 @@ class Plugin : public PluginRuntime {
   PluginName name;
   std::string typeNamePrefix;
   std::vector<std::string> documentationTags;
+  std::unique_ptr<BindingRegistry> types;
   const HostApi* hostApi = nullptr;
   PluginCallbacks callbacks{};
 };

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "binding/registry.h"
 #include "host/in_process_host.h"
 #include "logging/log_system.h"
 
@@ -66,6 +67,9 @@ TEST(Plugin, RegistrationFillsTheRecord) {
   EXPECT_EQ(plugin->DocumentationTags(),
             (std::vector<std::string>{"Plugins", "Plugin qor-email-verification"}));
   EXPECT_EQ(plugin->CoreVersion().ToText(), "18.3.1");
+  // The runtime's own records are registered before the plugin's.
+  EXPECT_NE(plugin->Types().FindEvent("OnJsonApiEvent"), nullptr);
+  EXPECT_NE(plugin->Types().FindTypeByName("PluginServiceProxyResponse"), nullptr);
 }
 
 TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
