@@ -1,8 +1,5 @@
 #include "formats/json_to_property.h"
 
-#include <rapidjson/error/en.h>
-#include <rapidjson/reader.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
@@ -12,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "formats/internal/rapidjson.h"
 #include "util/format.h"
 
 namespace Halden {
@@ -172,8 +170,14 @@ BindingResult JsonToProperty(const char* text) {
       reader.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag>(stream,
                                                                                            handler);
   if (parsed.IsError()) {
+    // The text is not blank, so "empty" means the iterative parser met a
+    // closing bracket, comma or colon where the value should begin, which the
+    // recursive parser calls an invalid value.
+    const rapidjson::ParseErrorCode code = parsed.Code() == rapidjson::kParseErrorDocumentEmpty
+                                               ? rapidjson::kParseErrorValueInvalid
+                                               : parsed.Code();
     const char* reason = handler.TooDeep() ? "Nesting is deeper than 512 levels."
-                                           : rapidjson::GetParseError_En(parsed.Code());
+                                           : rapidjson::GetParseError_En(code);
     result.SetError(FormatMessage("Error: %s at offset %u.", reason, parsed.Offset()));
   }
   return result;

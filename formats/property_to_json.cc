@@ -1,9 +1,5 @@
 #include "formats/property_to_json.h"
 
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +8,7 @@
 
 #include "binding/property_visitor.h"
 #include "binding/registry.h"
+#include "formats/internal/rapidjson.h"
 
 namespace Halden {
 namespace {

@@ -1,13 +1,12 @@
 #include "formats/json_to_property.h"
 
 #include <gtest/gtest.h>
-#include <rapidjson/error/en.h>
-#include <rapidjson/reader.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "formats/internal/rapidjson.h"
 #include "formats/property_to_json.h"
 #include "tests/formats/describe_property.h"
 #include "tests/support/small_stack.h"
@@ -88,6 +87,10 @@ TEST(JsonToPropertyTest, ReportsParseErrorsAsTheRecursiveParserDoes) {
       {"[", "Error: Invalid value. at offset 1."},
       {"nul", "Error: Invalid value. at offset 3."},
       {"NaN", "Error: Invalid value. at offset 0."},
+      {"]", "Error: Invalid value. at offset 0."},
+      {" }", "Error: Invalid value. at offset 1."},
+      {",1", "Error: Invalid value. at offset 0."},
+      {"\n:", "Error: Invalid value. at offset 1."},
       {"{\"a\":}", "Error: Invalid value. at offset 5."},
       {"{\"a\":", "Error: Invalid value. at offset 5."},
       {"{1}", "Error: Missing a name for object member. at offset 1."},
