@@ -9,6 +9,7 @@
 namespace Halden {
 
 class BindingProperty;
+// The dispatcher's call result; it must be defined as a struct.
 struct ApiResponse;
 
 // Calls the native handler of one registered function. The dispatcher calls
