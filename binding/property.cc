@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "binding/base64.h"
 #include "binding/property_visitor.h"
 
 namespace Halden {
@@ -28,35 +29,6 @@ std::size_t TextLength(const std::string& text) {
   const void* nul = std::memchr(text.data(), '\0', text.size());
   return nul == nullptr ? text.size()
                         : static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
-}
-
-std::string Base64(const std::vector<uint8_t>& bytes) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string text;
-  text.reserve((bytes.size() + 2) / 3 * 4);
-  std::size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const uint32_t group =
-        (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
-    text += kAlphabet[group >> 18];
-    text += kAlphabet[(group >> 12) & 0x3F];
-    text += kAlphabet[(group >> 6) & 0x3F];
-    text += kAlphabet[group & 0x3F];
-  }
-  if (i + 1 == bytes.size()) {
-    const uint32_t group = uint32_t{bytes[i]} << 16;
-    text += kAlphabet[group >> 18];
-    text += kAlphabet[(group >> 12) & 0x3F];
-    text += "==";
-  } else if (i + 2 == bytes.size()) {
-    const uint32_t group = (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8);
-    text += kAlphabet[group >> 18];
-    text += kAlphabet[(group >> 12) & 0x3F];
-    text += kAlphabet[(group >> 6) & 0x3F];
-    text += '=';
-  }
-  return text;
 }
 
 }  // namespace
@@ -294,7 +266,7 @@ std::string BindingProperty::ToText() const {
     case BindingPropertyKind::String:
       return payload.string->Text();
     case BindingPropertyKind::Blob:
-      return Base64(*payload.blob);
+      return Base64Encode(*payload.blob);
     case BindingPropertyKind::Enum:
       return std::to_string(payload.enumValue->value);
     default:

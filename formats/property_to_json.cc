@@ -6,40 +6,13 @@
 #include <cstring>
 #include <vector>
 
+#include "binding/base64.h"
 #include "binding/property_visitor.h"
 #include "binding/registry.h"
 #include "formats/internal/rapidjson.h"
 
 namespace Halden {
 namespace {
-
-std::string Base64(const std::vector<uint8_t>& bytes) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string text;
-  text.reserve((bytes.size() + 2) / 3 * 4);
-  std::size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const uint32_t group = uint32_t{bytes[i]} << 16 | uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
-    text += kAlphabet[group >> 18];
-    text += kAlphabet[group >> 12 & 63];
-    text += kAlphabet[group >> 6 & 63];
-    text += kAlphabet[group & 63];
-  }
-  if (i + 1 == bytes.size()) {
-    const uint32_t group = uint32_t{bytes[i]} << 16;
-    text += kAlphabet[group >> 18];
-    text += kAlphabet[group >> 12 & 63];
-    text += "==";
-  } else if (i + 2 == bytes.size()) {
-    const uint32_t group = uint32_t{bytes[i]} << 16 | uint32_t{bytes[i + 1]} << 8;
-    text += kAlphabet[group >> 18];
-    text += kAlphabet[group >> 12 & 63];
-    text += kAlphabet[group >> 6 & 63];
-    text += '=';
-  }
-  return text;
-}
 
 // Drives a compact or pretty writer; the walk goes on as long as the writer
 // accepts what it is given.
@@ -59,7 +32,7 @@ class JsonWritingVisitor final : public BindingPropertyVisitor {
     return std::isfinite(value) ? writer.Double(value) : writer.Null();
   }
   bool VisitString(const InternedString& value) override { return Text(value.Text()); }
-  bool VisitBlob(const std::vector<uint8_t>& value) override { return Text(Base64(value)); }
+  bool VisitBlob(const std::vector<uint8_t>& value) override { return Text(Base64Encode(value)); }
   bool VisitEnum(const EnumValue& value) override {
     const std::string* name =
         registry != nullptr ? registry->EnumeratorName(value.type, value.value) : nullptr;
