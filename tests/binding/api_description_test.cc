@@ -23,6 +23,12 @@ struct Tree {
   Shade shade = Shade::Light;
 };
 
+// The records are packed: fields are read by value, never bound to a reference.
+template <typename T>
+T Value(T field) {
+  return field;
+}
+
 template <typename Record>
 std::vector<std::string> Names(const Record* first) {
   std::vector<std::string> names;
@@ -75,13 +81,13 @@ class ApiDescriptionTest : public ::testing::Test {
 
 TEST_F(ApiDescriptionTest, RecordsAreLinkedAndCounted) {
   ApiDescription description = Build();
-  EXPECT_EQ(description.functionCount, 1u);
+  EXPECT_EQ(Value(description.functionCount), 1u);
   EXPECT_EQ(Names(description.functions), std::vector<std::string>{"Grow"});
-  EXPECT_EQ(description.typeCount, 15u + 3u);
-  EXPECT_EQ(Names(description.types).size(), description.typeCount);
+  EXPECT_EQ(Value(description.typeCount), 15u + 3u);
+  EXPECT_EQ(Names(description.types).size(), Value(description.typeCount));
   EXPECT_EQ(Names(description.events), std::vector<std::string>{"OnCallback"});
   EXPECT_STREQ(description.events->typeName, "BindingCallbackEvent");
-  ASSERT_EQ(description.events->tagCount, 1u);
+  ASSERT_EQ(Value(description.events->tagCount), 1u);
   EXPECT_STREQ(description.events->tags[0], "$builtin");
 
   // Building again replaces the records with equal ones.
@@ -91,37 +97,37 @@ TEST_F(ApiDescriptionTest, RecordsAreLinkedAndCounted) {
 
 TEST_F(ApiDescriptionTest, FunctionsArgumentsAndExposedTypes) {
   const ApiFunctionRecord& grow = *Build().functions;
-  EXPECT_EQ(grow.callContext, 0u);
-  EXPECT_EQ(grow.resultTypeCode, 17u);
+  EXPECT_EQ(Value(grow.callContext), 0u);
+  EXPECT_EQ(Value(grow.resultTypeCode), 17u);
   EXPECT_STREQ(grow.resultTypeName, "Tree");
   EXPECT_STREQ(grow.async, "Tree");
-  EXPECT_EQ(grow.threadSafe, 1);
+  EXPECT_EQ(Value(grow.threadSafe), 1);
   EXPECT_STREQ(grow.description, "grows");
-  ASSERT_EQ(grow.tagCount, 1u);
+  ASSERT_EQ(Value(grow.tagCount), 1u);
   EXPECT_STREQ(grow.tags[0], "garden");
-  ASSERT_EQ(grow.argumentCount, 2u);
+  ASSERT_EQ(Value(grow.argumentCount), 2u);
   EXPECT_EQ(Names(grow.arguments), (std::vector<std::string>{"name", "height"}));
   const ApiArgumentRecord& name = grow.arguments[0];
-  EXPECT_EQ(name.typeCode, 12u);
+  EXPECT_EQ(Value(name.typeCode), 12u);
   EXPECT_STREQ(name.typeName, "");
   EXPECT_STREQ(name.description, "the name");
-  EXPECT_EQ(name.optional, 0);
+  EXPECT_EQ(Value(name.optional), 0);
   // The exposed type is described in place of the native int32.
   const ApiArgumentRecord& height = grow.arguments[1];
-  EXPECT_EQ(height.typeCode, 15u);
-  EXPECT_EQ(height.elementCode, 17u);
+  EXPECT_EQ(Value(height.typeCode), 15u);
+  EXPECT_EQ(Value(height.elementCode), 17u);
   EXPECT_STREQ(height.typeName, "Leaf");
-  EXPECT_EQ(height.optional, 1);
+  EXPECT_EQ(Value(height.optional), 1);
 }
 
 TEST_F(ApiDescriptionTest, TypesWithFieldsOrEnumerators) {
   ApiDescription description = Build();
   const ApiTypeRecord* tree = Named(description.types, "Tree");
   ASSERT_NE(tree, nullptr);
-  EXPECT_EQ(tree->size, sizeof(Tree));
-  EXPECT_EQ(tree->enumerators, nullptr);
-  ASSERT_EQ(tree->count, 4u);
-  ASSERT_EQ(tree->tagCount, 2u);
+  EXPECT_EQ(Value(tree->size), sizeof(Tree));
+  EXPECT_EQ(Value(tree->enumerators), nullptr);
+  ASSERT_EQ(Value(tree->count), 4u);
+  ASSERT_EQ(Value(tree->tagCount), 2u);
   EXPECT_STREQ(tree->tags[1], "b");
   EXPECT_EQ(Names(tree->fields), (std::vector<std::string>{"name", "leaf", "leaves", "shade"}));
   struct Expected {
@@ -130,22 +136,22 @@ TEST_F(ApiDescriptionTest, TypesWithFieldsOrEnumerators) {
   } expected[] = {{12, 0, ""}, {17, 0, "Leaf"}, {15, 17, "Leaf"}, {16, 0, "Shade"}};
   for (uint32_t i = 0; i < 4; ++i) {
     const ApiFieldRecord& field = tree->fields[i];
-    EXPECT_EQ(field.typeCode, expected[i].code) << field.name;
-    EXPECT_EQ(field.elementCode, expected[i].element) << field.name;
+    EXPECT_EQ(Value(field.typeCode), expected[i].code) << field.name;
+    EXPECT_EQ(Value(field.elementCode), expected[i].element) << field.name;
     EXPECT_STREQ(field.typeName, expected[i].typeName) << field.name;
   }
-  EXPECT_EQ(tree->fields[1].offset, offsetof(Tree, leaf));
+  EXPECT_EQ(Value(tree->fields[1].offset), offsetof(Tree, leaf));
   const ApiTypeRecord* leaf = Named(description.types, "Leaf");
   EXPECT_STREQ(leaf->fields->description, "how many");
-  EXPECT_EQ(leaf->fields->typeCode, 6u);
+  EXPECT_EQ(Value(leaf->fields->typeCode), 6u);
   EXPECT_STREQ(leaf->fields->typeName, "");
 
   // Enumerators in name order, and no field records.
   const ApiTypeRecord* shade = Named(description.types, "Shade");
-  EXPECT_EQ(shade->fields, nullptr);
-  EXPECT_EQ(shade->count, 2u);
+  EXPECT_EQ(Value(shade->fields), nullptr);
+  EXPECT_EQ(Value(shade->count), 2u);
   EXPECT_EQ(Names(shade->enumerators), (std::vector<std::string>{"Dark", "Light"}));
-  EXPECT_EQ(shade->enumerators->value, 2);
+  EXPECT_EQ(Value(shade->enumerators->value), 2);
 }
 
 TEST(ApiDescription, NoFunctionsGiveNoList) {
@@ -153,10 +159,10 @@ TEST(ApiDescription, NoFunctionsGiveNoList) {
   registry.Initialize();
   ApiDescriptionStorage storage;
   ApiDescription description = BuildApiDescription({}, registry.TypeSnapshot(), {}, storage);
-  EXPECT_EQ(description.functions, nullptr);
-  EXPECT_EQ(description.functionCount, 0u);
-  EXPECT_EQ(description.events, nullptr);
-  EXPECT_EQ(description.typeCount, 15u);
+  EXPECT_EQ(Value(description.functions), nullptr);
+  EXPECT_EQ(Value(description.functionCount), 0u);
+  EXPECT_EQ(Value(description.events), nullptr);
+  EXPECT_EQ(Value(description.typeCount), 15u);
 }
 
 }  // namespace
