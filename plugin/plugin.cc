@@ -59,6 +59,7 @@ void Plugin::Register(Plugin* plugin, PluginRegistration* registration,
 }
 
 bool Plugin::Initialize(const HostApi* api) {
+  if (api == nullptr || api->functions == nullptr) return false;
   hostApi = api;
   const LogSystemApi& logging = LogSystem();
   // Only the first plugin of the process takes over the logging configuration.

@@ -67,6 +67,10 @@ TEST(Plugin, RegistrationFillsTheRecord) {
   EXPECT_EQ(plugin->DocumentationTags(),
             (std::vector<std::string>{"Plugins", "Plugin qor-email-verification"}));
   EXPECT_EQ(plugin->CoreVersion().ToText(), "18.3.1");
+  // A host that gives no function table gets a plugin that did not start.
+  EXPECT_EQ(record.callbacks->Initialize(record.instance, nullptr), 0);
+  HostApi noFunctions{nullptr, 0};
+  EXPECT_EQ(record.callbacks->Initialize(record.instance, &noFunctions), 0);
   // The runtime's own records are registered before the plugin's.
   EXPECT_NE(plugin->Types().FindEvent("OnJsonApiEvent"), nullptr);
   EXPECT_NE(plugin->Types().FindTypeByName("PluginServiceProxyResponse"), nullptr);
