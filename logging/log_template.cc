@@ -2,6 +2,9 @@
 
 #include <cctype>
 #include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "util/format.h"
@@ -91,6 +94,33 @@ bool ParsePlaceholder(std::string_view t, std::size_t& i, Placeholder& p) {
   return false;
 }
 
+// The positional format being built. A bare reference such as "%1" ends
+// where a digit or "$" would otherwise extend it ("%10", "%1$"), so whatever
+// text lands right behind one, literal or alternative, first closes it.
+class PositionalOutput {
+ public:
+  void Put(std::string_view piece) {
+    if (!piece.empty() && text.size() == bareEnd && (IsDigit(piece[0]) || piece[0] == '$')) {
+      text += "$s";
+    }
+    text += piece;
+  }
+  void Put(char c) { Put(std::string_view(&c, 1)); }
+  void PutBareReference(std::size_t argument) {
+    Put('%' + std::to_string(argument));
+    bareEnd = text.size();
+  }
+  // Removes trailing white space, which never reaches into a reference.
+  void TrimSpace() {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  }
+  std::string Take() { return std::move(text); }
+
+ private:
+  std::string text;
+  std::size_t bareEnd = std::string::npos;
+};
+
 }  // namespace
 
 LogValue LogValue::Bool(bool value) {
@@ -144,14 +174,14 @@ bool LogValue::IsEmpty() const {
 
 std::string TemplateToPositional(std::string_view t, std::span<const LogValue> arguments,
                                  LogFields* fields) {
-  std::string out;
+  PositionalOutput out;
   std::size_t next = 0;
   std::size_t i = 0;
   while (i < t.size()) {
     const char c = t[i];
     if (c == '%') {
       if (i + 1 < t.size() && t[i + 1] == '%') {
-        out += "%%";
+        out.Put("%%");
         i += 2;
         continue;
       }
@@ -160,25 +190,24 @@ std::string TemplateToPositional(std::string_view t, std::span<const LogValue> a
       if (i == t.size()) break;  // no conversion letter: nothing to print
       const std::string_view body = t.substr(start, ++i - start);
       if (++next > arguments.size()) continue;
-      out += '%';
       // A plain directive would take the formatter's own next argument, which
       // is not this one once a placeholder came before it.
-      if (!HasPosition(body)) out += std::to_string(next) + '$';
-      out += body;
+      out.Put(HasPosition(body) ? "%" : '%' + std::to_string(next) + '$');
+      out.Put(body);
       continue;
     }
     if (c == '{' && i + 1 < t.size() && t[i + 1] == '{') {
-      out += '{';
+      out.Put('{');
       i += 2;
       continue;
     }
     if (c == '}') {
-      out += '}';
+      out.Put('}');
       i += (i + 1 < t.size() && t[i + 1] == '}') ? 2 : 1;
       continue;
     }
     if (c != '{') {
-      out += c;
+      out.Put(c);
       ++i;
       continue;
     }
@@ -189,26 +218,23 @@ std::string TemplateToPositional(std::string_view t, std::span<const LogValue> a
     const LogValue& value = arguments[next - 1];
     if (p.hasAlternative && value.IsEmpty()) {
       // The alternative is plain text inside a format.
-      for (char a : p.alternative) out += a == '%' ? "%%" : std::string(1, a);
+      for (char a : p.alternative) out.Put(a == '%' ? "%%" : std::string(1, a));
       continue;
     }
     if (!p.name.empty() && fields != nullptr) {
       (*fields)[FieldName(p.name, p.typed, value)] = value;
     }
     if (p.silent) {
-      while (!out.empty() && std::isspace(static_cast<unsigned char>(out.back()))) out.pop_back();
+      out.TrimSpace();
       continue;
     }
-    out += '%' + std::to_string(next);
     if (p.hasConversion) {
-      out += '$' + p.conversion;
-    } else if (i < t.size() && (IsDigit(t[i]) || t[i] == '$')) {
-      // "%1" followed by "0" would read as "%10"; a complete directive ends
-      // the reference.
-      out += "$s";
+      out.Put('%' + std::to_string(next) + '$' + p.conversion);
+    } else {
+      out.PutBareReference(next);
     }
   }
-  return out;
+  return out.Take();
 }
 
 void FormatTemplate(std::string_view templateText, std::span<const LogValue> arguments,

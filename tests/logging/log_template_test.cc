@@ -53,6 +53,11 @@ TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
       {"{value?50%}", {LogValue::Unsigned(0)}, "50%%", "50%", {}},
       {"Saved \t{id!}", {LogValue::Signed(9)}, "Saved", "Saved", {"id"}},
       {"{a}0 {b}$", {LogValue::Signed(1), get}, "%1$s0 %2$s$", "10 GET$", {"a", "b"}},
+      // Text that comes to stand right behind a reference closes it too.
+      {"{a} {b!}0", {LogValue::Signed(1), get}, "%1$s0", "10", {"a", "b"}},
+      {"{a}{b?7}", {get, empty}, "%1$s7", "GET7", {"a"}},
+      {"{a}{b?$}", {get, empty}, "%1$s$", "GET$", {"a"}},
+      {"{a}{missing}5", {get}, "%1$s5", "GET5", {"a"}},
       {"{a\\:b\\}}", {get}, "%1", "GET", {"a:b}"}},
       {"{}", {get}, "%1", "GET", {}},
       {"{a{b}", {get}, "%1", "GET", {"ab"}},
