@@ -533,6 +533,13 @@ BindingProperty& BindingProperty::AppendElements(std::size_t count) {
 }
 
 BindingProperty& BindingProperty::Member(const char* key) {
+  // Turning another value into a Structure releases it, and the key may lie
+  // in that very value (its string, or a string of one of its children).
+  if (kind >= BindingPropertyKind::String && kind != BindingPropertyKind::Structure) {
+    const std::string owned(key != nullptr ? key : "");
+    MakeStructure();
+    return Member(owned.c_str());
+  }
   MakeStructure();
   const std::string_view text(key != nullptr ? key : "");
   internal::MemberMap& members = payload.structure->members;

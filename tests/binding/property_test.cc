@@ -254,6 +254,13 @@ TEST(BindingPropertyTest, ReplacingAValueWithItsOwnPartsIsSafe) {
   p.Member("k").SetString("inner text");
   p.SetString(p.Find("k").GetString());
   EXPECT_EQ(p.GetString(), "inner text");
+  // A key taken from the value that becoming a Structure releases.
+  p.SetString(std::string("a key longer than any inline string"));
+  p.Member(p.GetString()).SetSigned(1);
+  EXPECT_EQ(p.Find("a key longer than any inline string").GetSigned(), 1);
+  p.At(0).SetString(std::string("an element's text used as the key"));
+  p.Member(p.Element(0).GetString()).SetSigned(2);
+  EXPECT_EQ(p.Find("an element's text used as the key").GetSigned(), 2);
 }
 
 TEST(BindingPropertyTest, SetBlobByMoveEmptiesSource) {
