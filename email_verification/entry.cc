@@ -6,6 +6,7 @@
 extern "C" __attribute__((visibility("default"))) void ZVM_CDECL
 load_qor_email_verification(Halden::PluginRegistration* registration) {
   using Halden::Client::EmailVerification::EmailVerificationPlugin;
+  if (registration == nullptr) return;
   try {
     auto plugin = std::make_unique<EmailVerificationPlugin>();
     Halden::Plugin::Register(plugin.get(), registration, "qor-email-verification");

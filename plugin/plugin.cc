@@ -78,6 +78,7 @@ bool Plugin::Initialize(const HostApi* api) {
 }
 
 uint8_t ZVM_CDECL Plugin::InitializeShim(void* instance, const HostApi* api) {
+  if (instance == nullptr) return 0;
   try {
     return static_cast<Plugin*>(instance)->Initialize(api) ? 1 : 0;
   } catch (...) {
@@ -86,6 +87,7 @@ uint8_t ZVM_CDECL Plugin::InitializeShim(void* instance, const HostApi* api) {
 }
 
 void ZVM_CDECL Plugin::ShutdownShim(void* instance) {
+  if (instance == nullptr) return;
   auto* plugin = static_cast<Plugin*>(instance);
   try {
     plugin->Stop();
@@ -98,6 +100,7 @@ void ZVM_CDECL Plugin::ShutdownShim(void* instance) {
 }
 
 void ZVM_CDECL Plugin::GetMemoryStatsShim(void*, uint64_t* out) {
+  if (out == nullptr) return;
   MemoryStats stats = ReadMemoryStats();
   std::memcpy(out, &stats, sizeof stats);
 }

@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -37,6 +38,15 @@ TEST(PluginLibrary, AcceptsNewerMinorOfTheSameMajor) {
   InProcessHost host;
   ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, 18, 2, 0)) << host.Error();
   EXPECT_TRUE(host.Initialize());
+}
+
+TEST(PluginLibrary, IgnoresANullRegistrationRecord) {
+  void* library = dlopen(ZVM_PLUGIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  auto load =
+      reinterpret_cast<InProcessHost::Export>(dlsym(library, "load_qor_email_verification"));
+  ASSERT_NE(load, nullptr);
+  load(nullptr);
 }
 
 TEST(PluginLibraryDeathTest, IncompatibleCoreEndsTheProcessWithTheReport) {

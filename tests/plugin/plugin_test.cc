@@ -71,6 +71,10 @@ TEST(Plugin, RegistrationFillsTheRecord) {
   EXPECT_EQ(record.callbacks->Initialize(record.instance, nullptr), 0);
   HostApi noFunctions{nullptr, 0};
   EXPECT_EQ(record.callbacks->Initialize(record.instance, &noFunctions), 0);
+  // Null instances and outputs are refused rather than followed.
+  EXPECT_EQ(record.callbacks->Initialize(nullptr, &noFunctions), 0);
+  record.callbacks->Shutdown(nullptr);
+  record.callbacks->GetMemoryStats(record.instance, nullptr);
   // The runtime's own records are registered before the plugin's.
   EXPECT_NE(plugin->Types().FindEvent("OnJsonApiEvent"), nullptr);
   EXPECT_NE(plugin->Types().FindTypeByName("PluginServiceProxyResponse"), nullptr);
