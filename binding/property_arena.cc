@@ -12,8 +12,13 @@ InternedString InternedString::emptyEntry;
 PropertyArena::PropertyArena() = default;
 
 PropertyArena::~PropertyArena() {
-  // The tree has released everything by now; the loops only find pages if a
-  // cell was left behind.
+  // A grown table small enough for a cell (16 buckets of 4-byte pointers)
+  // may lie in a page, so it goes back before the pages do.
+  if (buckets != initialBuckets) {
+    ArenaAllocator<InternedString*>(this).deallocate(buckets, bucketCount);
+  }
+  // The tree has released everything else by now; the loops only find pages
+  // if a cell was left behind.
   for (std::size_t c = 0; c < kClassCount; ++c) {
     for (BlockHeader* list : {classes[c].open, classes[c].full}) {
       while (list != nullptr) {
@@ -22,9 +27,6 @@ PropertyArena::~PropertyArena() {
         list = next;
       }
     }
-  }
-  if (buckets != initialBuckets) {
-    ArenaAllocator<InternedString*>(this).deallocate(buckets, bucketCount);
   }
 }
 

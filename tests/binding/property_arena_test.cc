@@ -74,6 +74,19 @@ TEST(PropertyArenaTest, DestructionReturnsPagesStillHeld) {
   EXPECT_EQ(PagesReturned() - returned, PagesTaken() - taken);
 }
 
+TEST(PropertyArenaTest, DestructionReleasesAGrownTableBeforeItsPages) {
+  const uint64_t returned = PagesReturned();
+  const uint64_t taken = PagesTaken();
+  {
+    PropertyArena arena;
+    // The built-in block's one 64-byte slot is taken, so a 64-byte table
+    // (16 buckets where pointers have 4 bytes) goes into a page.
+    arena.Allocate(64);
+    for (int i = 0; i < 9; ++i) arena.Intern(std::to_string(i).c_str());
+  }
+  EXPECT_EQ(PagesReturned() - returned, PagesTaken() - taken);
+}
+
 TEST(PropertyArenaTest, InterningSharesOneCountedEntry) {
   PropertyArena arena;
   InternedString* a = arena.Intern("name");
