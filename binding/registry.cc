@@ -55,7 +55,7 @@ BindingTypeBuilder& BindingTypeBuilder::AddTag(const std::string& tag) {
 }
 
 BindingTypeBuilder& BindingTypeBuilder::AddTags(std::initializer_list<const char*> tags) {
-  for (const char* tag : tags) AddTag(tag);
+  if (!existed) descriptor->tags.insert(descriptor->tags.end(), tags.begin(), tags.end());
   return *this;
 }
 

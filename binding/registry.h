@@ -43,7 +43,8 @@ class BindingTypeBuilder {
                                     const std::string& description);
   BindingTypeBuilder& SetDescription(const std::string& text);
   BindingTypeBuilder& SetNameSpace(const std::string& text);
-  // Appends the tag unless it is empty; AddTags does so for each text.
+  // Appends the tag unless it is empty. AddTags appends every text of the
+  // list, empty ones included.
   BindingTypeBuilder& AddTag(const std::string& tag);
   BindingTypeBuilder& AddTags(std::initializer_list<const char*> tags);
 

@@ -78,11 +78,13 @@ TEST(BindingRegistryTest, EnumeratorsByNameAndByValue) {
   EXPECT_FALSE(type->HasEnumeratorValue(0));
 }
 
-TEST(BindingRegistryTest, TagsSkipEmptyTexts) {
+TEST(BindingRegistryTest, TagSkipsAnEmptyTextAndTagsAppendAll) {
   BindingRegistry registry;
   BindingTypeBuilder builder = registry.RegisterType(4, "Sample", StaticTypeOf<Sample>(), false);
   builder.AddTag("").AddTag("one").AddTags({"two", "", "three"});
-  EXPECT_EQ(builder.Descriptor()->tags, (std::vector<std::string>{"one", "two", "three"}));
+  EXPECT_EQ(builder.Descriptor()->tags, (std::vector<std::string>{"one", "two", "", "three"}));
+  registry.RegisterType(8, "Sample", StaticTypeOf<Sample>(), false).AddTags({"ignored"});
+  EXPECT_EQ(builder.Descriptor()->tags.size(), 4u);
 
   BindingEventBuilder event = registry.RegisterEvent("OnSample", builder.Descriptor());
   event.AddTag("").AddTag("e").SetDescription("d");
