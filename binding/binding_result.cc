@@ -3,9 +3,12 @@
 namespace Halden {
 
 BindingResult& BindingResult::SetError(const std::string& message) {
+  // The message may be text of this very result (its former error, or a
+  // string of its value), which Reset releases.
+  const std::string text = message;
   Reset();
   ok = 0;
-  Member("error").SetString(message);
+  Member("error").SetString(text);
   return *this;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
 
 namespace Halden {
@@ -27,6 +28,16 @@ TEST(BindingResultTest, SetErrorHoldsTheMessage) {
   // Without a String "error" member there is no message.
   result.Member("error").SetSigned(1);
   EXPECT_EQ(result.Error(), "");
+}
+
+TEST(BindingResultTest, SetErrorWithTextOfTheResultItself) {
+  const std::string message = "a message longer than any inline string";
+  BindingResult result;
+  result.Member("detail").SetString(message);
+  result.SetError(result.Find("detail").GetString());
+  EXPECT_EQ(result.Error(), message);
+  result.SetError(result.Error());
+  EXPECT_EQ(result.Error(), message);
 }
 
 TEST(BindingResultTest, FlagTravelsWithCopiesAndMoves) {
