@@ -15,6 +15,8 @@ void* __real_malloc(size_t size);
 void* __real_calloc(size_t count, size_t size);
 void* __real_realloc(void* block, size_t size);
 void __real_free(void* block);
+void* __real_aligned_alloc(size_t alignment, size_t size);
+int __real_posix_memalign(void** block, size_t alignment, size_t size);
 
 void* __wrap_malloc(size_t size) {
   void* block = __real_malloc(size);
@@ -35,6 +37,19 @@ void* __wrap_realloc(void* block, size_t size) {
   if (block != nullptr) Halden::CountRelease(oldSize);
   if (moved != nullptr) Halden::CountAllocation(malloc_usable_size(moved));
   return moved;
+}
+
+// The runtime's over-aligned operator new comes here; its delete frees.
+void* __wrap_aligned_alloc(size_t alignment, size_t size) {
+  void* block = __real_aligned_alloc(alignment, size);
+  if (block != nullptr) Halden::CountAllocation(malloc_usable_size(block));
+  return block;
+}
+
+int __wrap_posix_memalign(void** block, size_t alignment, size_t size) {
+  int error = __real_posix_memalign(block, alignment, size);
+  if (error == 0) Halden::CountAllocation(malloc_usable_size(*block));
+  return error;
 }
 
 void __wrap_free(void* block) {

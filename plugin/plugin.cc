@@ -15,7 +15,6 @@
 namespace Halden {
 
 Plugin::Plugin() : types(std::make_unique<BindingRegistry>()) {
-  types->Initialize();
   LogSystem().AddRef();
   callbacks.Initialize = &InitializeShim;
   callbacks.Shutdown = &ShutdownShim;
