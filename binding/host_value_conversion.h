@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "binding/host_value.h"
+#include "boundary/host_value.h"
 #include "binding/property.h"
-#include "plugin/host_interface.h"
+#include "boundary/host_interface.h"
 
 namespace Halden {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host_interface.h"
+#include "boundary/host_interface.h"
 
 namespace Halden::host {
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "logging/log_target.h"
-#include "plugin/host_interface.h"
+#include "boundary/host_interface.h"
 
 namespace Halden {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host_interface.h"
+#include "boundary/host_interface.h"
 #include "plugin/plugin_api_version.h"
 #include "plugin/plugin_name.h"
 #include "plugin/plugin_runtime.h"

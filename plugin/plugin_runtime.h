@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plugin/host_interface.h"
+#include "boundary/host_interface.h"
 #include "plugin/resource_subscriber.h"
 
 namespace Halden {

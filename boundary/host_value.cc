@@ -1,4 +1,4 @@
-#include "binding/host_value.h"
+#include "boundary/host_value.h"
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "binding/host_value.h"
+#include "boundary/host_value.h"
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define ZVM_CDECL __cdecl
