@@ -94,6 +94,31 @@ struct ExternalResponseRecord {
   ExternalReleaseFunction release;
 };
 
+// A local call the host routes to one of the plugin's endpoints. In the
+// 32-bit build it has the layout of JsonApiRequest: the request's reserved
+// bytes are where a call carries its context, headers, content type and body.
+struct ApiCallRecord {
+  uint32_t method;
+  // May carry a query after the first "?".
+  const char* path;
+  const HostParameter* arguments;
+  uint32_t argumentCount;
+  // The word of the endpoint's entry in the API table.
+  uintptr_t callContext;
+  const HostHeaderPair* headers;
+  uint32_t headerCount;
+  const char* contentType;
+  const uint8_t* body;
+  uint32_t bodyLength;
+  // Handed to the endpoint's invoker unchanged.
+  uintptr_t hostContext;
+  // Read for method code 8, a method named by text.
+  const char* methodName;
+};
+
+// The callback of an API table entry: fills `response` for `call`.
+using ApiCallCallback = void(ZVM_CDECL*)(JsonApiResponse* response, const ApiCallRecord* call);
+
 // An event as it crosses the boundary in either direction.
 struct HostEvent {
   const char* name;
@@ -185,10 +210,27 @@ static_assert(offsetof(JsonApiResponse, expectedLength) == 46);
 static_assert(offsetof(JsonApiResponse, streamHandle) == 54);
 static_assert(offsetof(JsonApiResponse, release) == 58);
 static_assert(sizeof(ExternalRequestRecord) == 32);
+static_assert(offsetof(ExternalRequestRecord, headers) == 8);
+static_assert(offsetof(ExternalRequestRecord, body) == 16);
+static_assert(offsetof(ExternalRequestRecord, timeout) == 24);
+static_assert(offsetof(ExternalRequestRecord, further) == 28);
 static_assert(sizeof(ExternalResponseRecord) == 28);
+static_assert(offsetof(ExternalResponseRecord, headers) == 8);
+static_assert(offsetof(ExternalResponseRecord, body) == 16);
+static_assert(offsetof(ExternalResponseRecord, release) == 24);
+static_assert(sizeof(ApiCallRecord) == 48);
+static_assert(offsetof(ApiCallRecord, callContext) == 16);
+static_assert(offsetof(ApiCallRecord, contentType) == 28);
+static_assert(offsetof(ApiCallRecord, bodyLength) == 36);
+static_assert(offsetof(ApiCallRecord, hostContext) == 40);
+static_assert(offsetof(ApiCallRecord, methodName) == 44);
 static_assert(sizeof(HostEvent) == 24);
+static_assert(offsetof(HostEvent, payload) == 4);
 static_assert(offsetof(HostEvent, kind) == 16);
+static_assert(offsetof(HostEvent, userData) == 20);
 #else
+static_assert(sizeof(JsonApiRequest) == 60);
+static_assert(sizeof(ApiCallRecord) == 80);
 static_assert(sizeof(HostEvent) == 36);
 #endif
 

@@ -1,0 +1,61 @@
+// Binding a call's named values (query entries, path captures, headers) to
+// the parameters of an endpoint function.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "binding/binding_result.h"
+#include "binding/descriptors.h"
+#include "binding/property.h"
+
+namespace Halden {
+
+// Query entries by decoded name; a name seen again replaces the earlier value.
+using QueryEntries = std::map<std::string, std::string>;
+
+// Parameter positions by parameter name.
+using ParameterIndex = std::unordered_map<std::string, std::size_t>;
+
+// Index segments of an argument path ("list.3") at or above this are refused,
+// so that one query key cannot grow a collection without bound.
+inline constexpr unsigned long long kMaxArgumentIndex = 65536;
+
+// Splits `query` (the text after the first "?") at every "&": a piece with
+// "=" gives the percent-decoded name before the first "=" and value after
+// it, a piece without gives its decoded text as name with an empty value.
+// Empty pieces ("a=1&&b=2", a trailing "&") name nothing and are skipped.
+QueryEntries ParseQueryString(std::string_view query);
+
+// Binds `value`, found under `key` in the source `sourceLocation` (kLocation*
+// of api_table.h), to the function's parameter named by the key up to its
+// first ".". The rest of the key, when there is one, is an argument path into
+// the parameter (BindArgumentPath). Without a path a non-empty value is
+// decoded by DecodeParameterValue (guessing the format for object, vector
+// and struct parameters) and an empty one means true for a bool, an empty
+// structure for an object or struct and an empty collection for a vector.
+// `locations` (one per parameter, may be null) refuses a value whose source
+// contradicts the parameter's location. Errors go to `callResult`:
+// "Unknown argument '%1' for '%2'.", "Argument '%1' for '%2' was specified in
+// an invalid location.", "Expected value for argument '%1'." and the
+// decoders' messages.
+void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& arguments,
+                       const ParameterIndex& parameters, const BindingFunctionDescriptor& function,
+                       const std::vector<uint32_t>* locations, const std::string& key,
+                       const std::string& value, const std::string& contentType,
+                       uint32_t sourceLocation);
+
+// Walks `path` ("filter.name", "list.2.x") from `target`, making members of
+// structures for names and elements of collections for indexes (decimal,
+// "0x" hexadecimal or leading-"0" octal), and decodes `value` into the last
+// one without guessing. Errors: "Index %1 is in an incorrect format" and
+// "Index %1 is out of range" (at or above kMaxArgumentIndex), %1 the segment.
+void BindArgumentPath(BindingResult& callResult, BindingProperty& target,
+                      const std::string& functionName, std::string_view path,
+                      const std::string& value, const std::string& contentType);
+
+}  // namespace Halden
