@@ -2,16 +2,92 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <cstring>
+
+#include "api/route.h"
+#include "binding/host_value_conversion.h"
+#include "formats/property_to_json.h"
+
 namespace Halden::host {
+namespace {
+
+char* CopyText(const std::string& text) {
+  char* copy = new char[text.size() + 1];
+  std::memcpy(copy, text.c_str(), text.size() + 1);
+  return copy;
+}
+
+std::string TextOf(const char* text) { return text != nullptr ? text : ""; }
+
+// A body the host streams to the plugin.
+struct HostStream {
+  std::string data;
+  std::size_t position = 0;
+  uint32_t chunkSize;
+  uint32_t chunks = 0;
+  uint32_t failAtChunk;
+  uint32_t overReport;
+};
+
+bool ZVM_CDECL ReadHostStream(void* handle, char* buffer, uint32_t* length, bool* moreData) {
+  auto& stream = *static_cast<HostStream*>(handle);
+  if (++stream.chunks == stream.failAtChunk) return false;
+  const std::size_t count =
+      std::min<std::size_t>({*length, stream.chunkSize, stream.data.size() - stream.position});
+  std::memcpy(buffer, stream.data.data() + stream.position, count);
+  stream.position += count;
+  *length = static_cast<uint32_t>(count) + stream.overReport;
+  *moreData = stream.position < stream.data.size();
+  return true;
+}
+
+void ZVM_CDECL CloseHostStream(void*) {}
+
+void ZVM_CDECL ReleaseHostResponse(JsonApiResponse* response) {
+  ReleaseHostValue(response->body);
+  delete[] response->errorText;
+  response->errorText = nullptr;
+  delete static_cast<HostStream*>(response->streamHandle);
+  response->streamHandle = nullptr;
+}
+
+void ZVM_CDECL ReleaseExternalResponse(ExternalResponseRecord* response) {
+  delete[] response->body;
+  response->body = nullptr;
+  if (response->headers != nullptr) {
+    for (uint32_t i = 0; i < response->headerCount; ++i) {
+      delete[] response->headers[i].name;
+      delete[] response->headers[i].value;
+    }
+    delete[] response->headers;
+  }
+  response->headers = nullptr;
+}
+
+// A property read from a host value the plugin sent, as compact JSON.
+std::string JsonOf(const HostValue& value) {
+  BindingProperty property;
+  JsonApiResponse errorRecord{};
+  if (!HostValueToProperty(value, property, "<value>", &errorRecord)) {
+    std::string text = TextOf(errorRecord.errorText);
+    delete[] errorRecord.errorText;
+    return "<" + text + ">";
+  }
+  return PropertyToJson(property, nullptr, nullptr);
+}
+
+}  // namespace
 
 InProcessHost::InProcessHost() {
   table.host = this;
   HostFunctions& f = table.functions;
-  f.Request = [](const HostFunctions* self, JsonApiResponse*, const JsonApiRequest*) {
-    From(self).Record("Request");
+  f.Request = [](const HostFunctions* self, JsonApiResponse* response,
+                 const JsonApiRequest* request) { From(self).AnswerRequest(response, request); };
+  f.ExternalRequest = [](const HostFunctions* self, ExternalResponseRecord* response,
+                         const ExternalRequestRecord* request) {
+    From(self).AnswerExternal(response, request);
   };
-  f.ExternalRequest = [](const HostFunctions* self, ExternalResponseRecord*,
-                         const ExternalRequestRecord*) { From(self).Record("ExternalRequest"); };
   f.SendEvent = [](const HostFunctions* self, const HostEvent*) { From(self).Record("SendEvent"); };
   f.Subscribe = [](const HostFunctions* self, const char*, uintptr_t, HostEventCallback, uintptr_t,
                    uint32_t) { From(self).Record("Subscribe"); };
@@ -30,7 +106,7 @@ InProcessHost::InProcessHost() {
     InProcessHost& host = From(self);
     std::lock_guard guard(host.lock);
     host.calls.emplace_back("Log");
-    host.lines.push_back({level, message});
+    host.lines.push_back({level, TextOf(message)});
   };
 }
 
@@ -40,7 +116,7 @@ InProcessHost::~InProcessHost() { Shutdown(); }
 
 InProcessHost& InProcessHost::From(const HostFunctions* self) {
   // The function table is the first member of the host's table record.
-  return *reinterpret_cast<const Table*>(self)->host;
+  return *reinterpret_cast<const FunctionTable*>(self)->host;
 }
 
 void InProcessHost::Record(const char* call) {
@@ -92,6 +168,199 @@ void InProcessHost::Shutdown() {
   if (shutDown || registration.instance == nullptr) return;
   shutDown = true;
   registration.callbacks->Shutdown(registration.instance);
+}
+
+void InProcessHost::SetResource(const std::string& path, ResourceAnswer answer) {
+  std::lock_guard guard(lock);
+  resources[path] = std::move(answer);
+}
+
+void InProcessHost::SetResourceBody(const std::string& path, const BindingProperty& body) {
+  ResourceAnswer answer;
+  answer.body = body;
+  SetResource(path, std::move(answer));
+}
+
+void InProcessHost::SetResourceError(const std::string& path, uint32_t status,
+                                     const std::string& text) {
+  ResourceAnswer answer;
+  answer.fails = true;
+  answer.status = status;
+  answer.error = text;
+  SetResource(path, std::move(answer));
+}
+
+void InProcessHost::RemoveResource(const std::string& path) {
+  std::lock_guard guard(lock);
+  resources.erase(path);
+}
+
+std::vector<RecordedRequest> InProcessHost::Requests() const {
+  std::lock_guard guard(lock);
+  return requests;
+}
+
+void InProcessHost::AnswerRequest(JsonApiResponse* response, const JsonApiRequest* request) {
+  const std::string url = TextOf(request->url);
+  std::string parameters = "{";
+  for (uint32_t i = 0; i < request->parameterCount; ++i) {
+    if (i > 0) parameters += ",";
+    parameters +=
+        "\"" + TextOf(request->parameters[i].name) + "\":" + JsonOf(request->parameters[i].value);
+  }
+  parameters += "}";
+  std::lock_guard guard(lock);
+  calls.emplace_back("Request");
+  requests.push_back({request->method, url, parameters, request->hostToken});
+  response->release = &ReleaseHostResponse;
+  const auto found = resources.find(url.substr(0, url.find('?')));
+  if (found == resources.end()) {
+    response->errorText = CopyText("Resource not found");
+    response->status = 404;
+    return;
+  }
+  const ResourceAnswer& answer = found->second;
+  response->status = answer.status;
+  if (answer.fails) {
+    response->errorText = CopyText(answer.error);
+  } else if (answer.stream) {
+    response->streamHandle = new HostStream{
+        answer.streamed, 0, answer.chunkSize, 0, answer.failAtChunk, answer.overReport};
+    response->streamRead = &ReadHostStream;
+    response->streamClose = &CloseHostStream;
+    response->expectedLength = answer.expectedLength;
+  } else {
+    PropertyToHostValue(answer.body, response->body, nullptr);
+  }
+}
+
+void InProcessHost::SetExternalHandler(ExternalHandler handler) {
+  std::lock_guard guard(lock);
+  externalHandler = std::move(handler);
+}
+
+std::vector<ExternalCall> InProcessHost::ExternalCalls() const {
+  std::lock_guard guard(lock);
+  return externalCalls;
+}
+
+void InProcessHost::AnswerExternal(ExternalResponseRecord* response,
+                                   const ExternalRequestRecord* request) {
+  ExternalCall call{request->method,  TextOf(request->url), {}, {}, request->body == nullptr,
+                    request->timeout, request->further};
+  for (uint32_t i = 0; i < request->headerCount; ++i) {
+    call.headers.emplace_back(TextOf(request->headers[i].name), TextOf(request->headers[i].value));
+  }
+  if (request->body != nullptr) call.body.assign(request->body, request->bodyLength);
+  ExternalHandler handler;
+  {
+    std::lock_guard guard(lock);
+    calls.emplace_back("ExternalRequest");
+    externalCalls.push_back(call);
+    handler = externalHandler;
+  }
+  ExternalAnswer answer;
+  if (handler) {
+    answer = handler(call);
+  } else {
+    answer.transport = 1;
+    answer.body = "no handler";
+  }
+  response->release = &ReleaseExternalResponse;
+  response->transport = answer.transport;
+  response->status = answer.status;
+  response->bodyLength = static_cast<uint32_t>(answer.body.size());
+  if (!answer.nullBody && !answer.body.empty()) {
+    char* body = new char[answer.body.size()];
+    std::memcpy(body, answer.body.data(), answer.body.size());
+    response->body = body;
+  }
+  response->headerCount = static_cast<uint32_t>(answer.headers.size());
+  if (!answer.nullHeaderArray && !answer.headers.empty()) {
+    auto* pairs = new HostHeaderPair[answer.headers.size()]();
+    for (std::size_t i = 0; i < answer.headers.size(); ++i) {
+      if (!answer.nullHeaderNames) pairs[i].name = CopyText(answer.headers[i].first);
+      pairs[i].value = CopyText(answer.headers[i].second);
+    }
+    response->headers = pairs;
+  }
+}
+
+CallResponse InProcessHost::Call(const CallRequest& request) {
+  const ApiTable* api = Table();
+  const std::string path = request.path.substr(0, request.path.find('?'));
+  for (uint32_t i = 0; api != nullptr && i < api->entryCount; ++i) {
+    const ApiEndpointEntry& entry = api->entries[i];
+    const Route route =
+        MakeRoute(entry.method, TextOf(entry.methodName), TextOf(entry.pathTemplate));
+    const uint32_t method = request.method <= 8 ? request.method : 0;
+    const CallKey key{method, method == 8 ? request.methodName : "", path};
+    if (MatchRoute(key, route)) return CallEntry(entry, request);
+  }
+  return {};
+}
+
+CallResponse InProcessHost::Call(uint32_t method, const std::string& path,
+                                 const std::string& contentType, const std::string& body) {
+  CallRequest request;
+  request.method = method;
+  request.path = path;
+  request.contentType = contentType;
+  request.body = body;
+  request.hasBody = !body.empty();
+  return Call(request);
+}
+
+CallResponse InProcessHost::CallEntry(const ApiEndpointEntry& entry, const CallRequest& request) {
+  std::vector<HostHeaderPair> headers;
+  for (const auto& [name, value] : request.headers)
+    headers.push_back({name.c_str(), value.c_str()});
+  ApiCallRecord call{};
+  call.method = request.method;
+  call.path = request.path.c_str();
+  call.arguments = request.arguments.empty() ? nullptr : request.arguments.data();
+  call.argumentCount = static_cast<uint32_t>(request.arguments.size());
+  call.callContext = entry.function.callContext;
+  call.headers = headers.empty() ? nullptr : headers.data();
+  call.headerCount = static_cast<uint32_t>(headers.size());
+  call.contentType = request.contentType.c_str();
+  call.body = request.hasBody ? reinterpret_cast<const uint8_t*>(request.body.data()) : nullptr;
+  call.bodyLength = request.hasBody ? static_cast<uint32_t>(request.body.size()) : 0;
+  call.hostContext = request.hostContext;
+  call.methodName = request.methodName.c_str();
+
+  JsonApiResponse response{};
+  entry.callback(&response, &call);
+
+  CallResponse result;
+  result.found = true;
+  result.error = response.errorText != nullptr;
+  result.errorText = TextOf(response.errorText);
+  result.status = response.status;
+  result.kind = response.kind;
+  result.contentType = TextOf(response.contentType);
+  for (uint32_t i = 0; response.headers != nullptr && i < response.headerCount; ++i) {
+    result.headers.emplace_back(TextOf(response.headers[i].name),
+                                TextOf(response.headers[i].value));
+  }
+  JsonApiResponse errorRecord{};
+  if (HostValueToProperty(response.body, result.body, "<result>", &errorRecord)) {
+    result.json = PropertyToJson(result.body, nullptr, nullptr);
+  }
+  delete[] errorRecord.errorText;
+  if (response.streamRead != nullptr) {
+    result.streamed = true;
+    char chunk[4096];
+    bool more = true;
+    while (more) {
+      uint32_t length = sizeof chunk;
+      if (!response.streamRead(response.streamHandle, chunk, &length, &more)) break;
+      result.streamedBody.append(chunk, std::min<uint32_t>(length, sizeof chunk));
+    }
+    if (response.streamClose != nullptr) response.streamClose(response.streamHandle);
+  }
+  if (response.release != nullptr) response.release(&response);
+  return result;
 }
 
 std::vector<std::string> InProcessHost::Calls() const {

@@ -1,21 +1,26 @@
 // Our stand-in for the client's core: loads the plugin library, registers
-// it, implements the host function table (recording every call and every
-// logged line) and drives the plugin's lifecycle callbacks.
+// it, implements the host function table and drives the plugin's lifecycle
+// callbacks. A test holds a conversation with the plugin through it: it
+// scripts the resources the host answers from and the external HTTP
+// service, calls the plugin's endpoints through the API table like the core
+// does, and reads back every call, request and logged line.
+//
+// The host functions may be called on any thread; the host's records are
+// guarded by one lock, which is never held while a test's handler runs.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "api/api_table.h"
 #include "boundary/host_interface.h"
+#include "host/host_records.h"
 
 namespace Halden::host {
-
-struct LoggedLine {
-  uint32_t level;
-  std::string message;
-};
 
 class InProcessHost {
  public:
@@ -32,6 +37,7 @@ class InProcessHost {
   bool Register(Export load, uint32_t major = 18, uint32_t minor = 0, uint32_t patch = 0);
   const std::string& Error() const { return error; }
   const PluginRegistration& Registration() const { return registration; }
+  const ApiTable* Table() const { return static_cast<const ApiTable*>(registration.apiTable); }
 
   bool Initialize(uintptr_t hostToken = 0x5eed);
   // Seven counters: peak bytes, live blocks, bytes allocated, allocations,
@@ -39,21 +45,47 @@ class InProcessHost {
   std::vector<uint64_t> GetMemoryStats();
   void Shutdown();
 
+  // Requests for `path` (matched without the query) get `answer`; other
+  // paths an error "Resource not found" with status 404.
+  void SetResource(const std::string& path, ResourceAnswer answer);
+  void SetResourceBody(const std::string& path, const BindingProperty& body);
+  void SetResourceError(const std::string& path, uint32_t status, const std::string& text);
+  void RemoveResource(const std::string& path);
+  std::vector<RecordedRequest> Requests() const;
+
+  // Answers the plugin's external requests; without a handler every one
+  // fails with transport code 1 and the body "no handler".
+  using ExternalHandler = std::function<ExternalAnswer(const ExternalCall&)>;
+  void SetExternalHandler(ExternalHandler handler);
+  std::vector<ExternalCall> ExternalCalls() const;
+
+  // Calls the entry whose method and path template match `request` (the
+  // path taken without its query), as the core does, reads the response and
+  // calls the release function the plugin put into it. `found` is false when
+  // no entry matches.
+  CallResponse Call(const CallRequest& request);
+  CallResponse Call(uint32_t method, const std::string& path, const std::string& contentType = "",
+                    const std::string& body = "");
+  // Calls a given entry, whatever its template.
+  CallResponse CallEntry(const ApiEndpointEntry& entry, const CallRequest& request);
+
   // Names of the host functions the plugin called, in call order.
   std::vector<std::string> Calls() const;
   std::vector<LoggedLine> Lines() const;
 
  private:
-  struct Table {
+  struct FunctionTable {
     HostFunctions functions;
     InProcessHost* host;
   };
   static InProcessHost& From(const HostFunctions* self);
   void Record(const char* call);
+  void AnswerRequest(JsonApiResponse* response, const JsonApiRequest* request);
+  void AnswerExternal(ExternalResponseRecord* response, const ExternalRequestRecord* request);
 
   void* library = nullptr;
   PluginRegistration registration{};
-  Table table{};
+  FunctionTable table{};
   HostApi api{};
   bool initialized = false;
   bool shutDown = false;
@@ -61,6 +93,10 @@ class InProcessHost {
   mutable std::mutex lock;
   std::vector<std::string> calls;
   std::vector<LoggedLine> lines;
+  std::map<std::string, ResourceAnswer> resources;
+  std::vector<RecordedRequest> requests;
+  ExternalHandler externalHandler;
+  std::vector<ExternalCall> externalCalls;
 };
 
 }  // namespace Halden::host

@@ -14,7 +14,9 @@
 
 namespace Halden {
 
-Plugin::Plugin() : types(std::make_unique<BindingRegistry>()) {
+Plugin::Plugin()
+    : types(std::make_unique<BindingRegistry>()),
+      dispatcher(std::make_unique<ApiDispatcher>(*types)) {
   LogSystem().AddRef();
   callbacks.Initialize = &InitializeShim;
   callbacks.Shutdown = &ShutdownShim;
@@ -22,6 +24,7 @@ Plugin::Plugin() : types(std::make_unique<BindingRegistry>()) {
 }
 
 Plugin::~Plugin() {
+  dispatcher.reset();
   types.reset();
   logTarget.reset();
   LogSystem().Release();
@@ -47,6 +50,7 @@ void Plugin::Register(Plugin* plugin, PluginRegistration* registration,
   RegisterRuntimeTypes(*plugin->types);
   plugin->UseRegistry(plugin->types.get());
   plugin->RegisterApi();
+  const ApiTable* table = plugin->dispatcher->BuildApiTable();
 
   registration->pluginMajor = own.major;
   registration->pluginMinor = own.minor;
@@ -54,7 +58,7 @@ void Plugin::Register(Plugin* plugin, PluginRegistration* registration,
   registration->callbacks = &plugin->callbacks;
   registration->instance = plugin;
   registration->shortName = plugin->name.shortName.c_str();
-  registration->apiTable = nullptr;
+  registration->apiTable = table;
 }
 
 bool Plugin::Initialize(const HostApi* api) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "api/api_dispatcher.h"
+#include "api/typed_endpoint.h"
 #include "boundary/host_interface.h"
 #include "plugin/plugin_api_version.h"
 #include "plugin/plugin_name.h"
@@ -49,11 +51,25 @@ class Plugin : public PluginRuntime {
   // The plugin's own type registry: the builtin and runtime types, then
   // whatever RegisterApi adds.
   BindingRegistry& Types() { return *types; }
+  // The endpoints of the plugin and the API table built from them.
+  ApiDispatcher& Dispatcher() { return *dispatcher; }
 
   // Registers `plugin` with the host through its registration record. An
   // incompatible core is fatal: the report is logged and the process ends.
   static void Register(Plugin* plugin, PluginRegistration* registration,
                        const std::string& shortName);
+
+ protected:
+  // Registers `handler` of the derived plugin as the endpoint for `method`
+  // (kMethod*) and `path`, tagged with the plugin's documentation tags:
+  //   Endpoint(kMethodPut, "/v1/email", &MyPlugin::PutEmail).Body("EmailUpdate");
+  template <typename C, typename R, typename... A>
+  EndpointRegistration Endpoint(uint32_t method, const std::string& path, R (C::*handler)(A...)) {
+    EndpointRegistration registration =
+        TypedEndpoint(*dispatcher, static_cast<C*>(this), method, path, handler);
+    registration.Tags(documentationTags);
+    return registration;
+  }
 
  private:
   bool Initialize(const HostApi* api);
@@ -68,6 +84,7 @@ class Plugin : public PluginRuntime {
   std::string typeNamePrefix;
   std::vector<std::string> documentationTags;
   std::unique_ptr<BindingRegistry> types;
+  std::unique_ptr<ApiDispatcher> dispatcher;
   const HostApi* hostApi = nullptr;
   PluginCallbacks callbacks{};
 };

@@ -1,0 +1,81 @@
+// The API table as the host sees it: read from raw bytes at the offsets of
+// the boundary layout (pointers 4 bytes wide in the 32-bit build).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/in_process_host.h"
+#include "tests/support/sample_plugin.h"
+
+namespace Halden {
+namespace {
+
+constexpr std::size_t P = sizeof(void*);
+
+template <typename T>
+T At(const void* base, std::size_t offset) {
+  T value;
+  std::memcpy(&value, static_cast<const char*>(base) + offset, sizeof value);
+  return value;
+}
+const char* TextAt(const void* base, std::size_t offset) { return At<const char*>(base, offset); }
+const void* PointerAt(const void* base, std::size_t offset) {
+  return At<const void*>(base, offset);
+}
+
+TEST(ApiTableLayout, EntriesLocationsAndTextListsAtTheirOffsets) {
+  host::InProcessHost host;
+  ASSERT_TRUE(host.Register(&testing::LoadSamplePlugin));
+  const void* table = host.Registration().apiTable;
+  const void* entries = PointerAt(table, 0);
+  const uint32_t count = At<uint32_t>(table, P);
+  EXPECT_EQ(count, 11u);
+  EXPECT_GT(At<uint32_t>(table, 2 * P + 4), 20u);   // types, the builtin ones included
+  EXPECT_NE(PointerAt(table, 2 * P + 8), nullptr);  // events
+
+  const std::size_t entrySize = 15 * P + 30;
+  static_assert(P != 4 || 15 * P + 30 == 90);
+  EXPECT_EQ(sizeof(ApiEndpointEntry), entrySize);
+  const void* put = nullptr;
+  const void* purge = nullptr;
+  for (uint32_t i = 0; i < count; ++i) {
+    const char* entry = static_cast<const char*>(entries) + i * entrySize;
+    const std::string name = TextAt(entry, 2 * P + 4);
+    if (name == "PutV1ItemsById") put = entry;
+    if (name == "V1Cache") purge = entry;
+    EXPECT_NE(At<uintptr_t>(entry, P + 4), 0u) << name;         // call context
+    EXPECT_NE(PointerAt(entry, 10 * P + 21), nullptr) << name;  // callback
+  }
+  ASSERT_NE(put, nullptr);
+  ASSERT_NE(purge, nullptr);
+  EXPECT_EQ(At<uint32_t>(put, 5 * P + 4), 4u);  // argument count
+  EXPECT_STREQ(TextAt(put, 12 * P + 21), "/v1/items/{id}");
+  EXPECT_EQ(At<uint32_t>(put, 13 * P + 21), 7u);
+  EXPECT_EQ(At<uint8_t>(put, 13 * P + 25), 1u);
+  EXPECT_STREQ(TextAt(put, 14 * P + 30), "");
+  EXPECT_EQ(At<uint32_t>(purge, 13 * P + 21), 8u);
+  EXPECT_STREQ(TextAt(purge, 14 * P + 30), "PURGE");
+
+  std::vector<uint32_t> locations;
+  for (const void* record = PointerAt(put, 11 * P + 21); record != nullptr;
+       record = PointerAt(record, 0)) {
+    locations.push_back(At<uint32_t>(record, P));
+  }
+  EXPECT_EQ(locations, (std::vector<uint32_t>{2, 5, 1, 4}));
+
+  EXPECT_EQ(At<uint32_t>(put, 14 * P + 26), 2u);
+  std::vector<std::vector<std::string>> lists;
+  for (const void* record = PointerAt(put, 13 * P + 26); record != nullptr;
+       record = PointerAt(record, 0)) {
+    const char* const* texts = At<const char* const*>(record, P);
+    std::vector<std::string>& list = lists.emplace_back();
+    for (uint32_t t = 0; t < At<uint32_t>(record, 2 * P); ++t) list.push_back(texts[t]);
+  }
+  EXPECT_EQ(lists, (std::vector<std::vector<std::string>>{{"a", "b"}, {"c"}}));
+}
+
+}  // namespace
+}  // namespace Halden

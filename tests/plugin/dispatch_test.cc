@@ -1,0 +1,286 @@
+// Calls through the API table of a plugin registered with the in-process
+// host, as the client's core makes them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "api/call_response.h"
+#include "formats/json_to_property.h"
+#include "host/in_process_host.h"
+#include "tests/support/sample_plugin.h"
+
+namespace Halden {
+namespace {
+
+using host::CallRequest;
+using host::CallResponse;
+using testing::SamplePlugin;
+
+class Dispatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.Register(&testing::LoadSamplePlugin));
+    ASSERT_TRUE(host.Initialize());
+    plugin = static_cast<SamplePlugin*>(host.Registration().instance);
+  }
+
+  const ApiEndpointEntry& Entry(const char* name) {
+    const ApiTable& table = *host.Table();
+    for (uint32_t i = 0; i < table.entryCount; ++i) {
+      if (std::strcmp(table.entries[i].function.name, name) == 0) return table.entries[i];
+    }
+    ADD_FAILURE() << "no entry " << name;
+    return table.entries[0];
+  }
+
+  host::InProcessHost host;
+  SamplePlugin* plugin = nullptr;
+};
+
+TEST_F(Dispatch, AnswersWithValueStatusKindContentTypeAndHeaders) {
+  CallResponse summary = host.Call(kMethodGet, "/v1/summary");
+  ASSERT_TRUE(summary.found);
+  EXPECT_FALSE(summary.error) << summary.errorText;
+  EXPECT_EQ(summary.json,
+            R"({"active":true,"color":"Blue","count":42,"name":"sample","ratio":0.5})");
+  EXPECT_EQ(summary.status, 0u);
+
+  CallResponse custom = host.Call(kMethodGet, "/v1/custom");
+  EXPECT_EQ(custom.json, "\"created\"");
+  EXPECT_EQ(custom.status, 201u);
+  EXPECT_EQ(custom.kind, 3u);
+  EXPECT_EQ(custom.contentType, "text/plain");
+  EXPECT_EQ(custom.headers, (host::HeaderList{{"X-One", "1"}, {"X-Two", "2"}}));
+
+  CallResponse stream = host.Call(kMethodGet, "/v1/stream?size=10000");
+  EXPECT_TRUE(stream.streamed);
+  EXPECT_EQ(stream.streamedBody, std::string(10000, 'x'));
+}
+
+TEST_F(Dispatch, HandlerFailuresAndExceptionsBecomeErrors) {
+  struct Case {
+    const char* path;
+    uint32_t status;
+    const char* text;
+  } cases[] = {
+      {"/v1/fail/busy", 409, "conflict: busy"},
+      {"/v1/fail/throw", 500, "handler failed"},
+      {"/v1/fail/memory", 500, "std::bad_alloc"},
+      {"/v1/fail/length", 500, "vector<T> too long"},
+  };
+  for (const Case& c : cases) {
+    CallResponse response = host.Call(kMethodGet, c.path);
+    EXPECT_TRUE(response.error) << c.path;
+    EXPECT_EQ(response.status, c.status) << c.path;
+    EXPECT_EQ(response.errorText, c.text);
+  }
+}
+
+TEST_F(Dispatch, MatchesMethodAndTemplate) {
+  CallRequest request;
+  request.path = "/v1/other";
+  CallResponse wrongPath = host.CallEntry(Entry("GetV1Summary"), request);
+  EXPECT_EQ(wrongPath.errorText, "Invalid function");
+  EXPECT_EQ(wrongPath.status, 404u);
+  request.path = "/v1/summary";
+  request.method = kMethodPost;
+  EXPECT_EQ(host.CallEntry(Entry("GetV1Summary"), request).errorText, "Invalid function");
+  // The query is not part of the route.
+  request.method = kMethodGet;
+  request.path = "/v1/summary?x=1";
+  EXPECT_EQ(host.CallEntry(Entry("GetV1Summary"), request).errorText,
+            "Unknown argument 'x' for 'GetV1Summary'.");
+
+  request.method = kMethodNamed;
+  request.methodName = "";
+  request.path = "/v1/cache";
+  EXPECT_EQ(host.CallEntry(Entry("V1Cache"), request).errorText, "Invalid function");
+  request.methodName = "PURGE";
+  EXPECT_FALSE(host.CallEntry(Entry("V1Cache"), request).error);
+  for (uint32_t method : {kMethodDelete, kMethodPost, 99u}) {
+    EXPECT_FALSE(host.Call(method, "/v1/anything").error) << method;
+  }
+}
+
+TEST_F(Dispatch, BindsEveryParameterTypeFromTheQuery) {
+  CallResponse response =
+      host.Call(kMethodGet,
+                "/v1/scalars?b&i8=-5&u8=0x10&i16=010&u16=65535&i32=1&i32=2&u32=4294967295"
+                "&i64=-9223372036854775808&u64=18446744073709551615&f=1.5&d=-2.25&s=a+b%21&e=Green"
+                "&v=[%22x%22,%22y%22]&obj={%22k%22:[1]}&st.name=n&st.count=3");
+  ASSERT_FALSE(response.error) << response.errorText;
+  EXPECT_EQ(response.json,
+            R"({"b":true,"d":-2.25,"e":"Green","f":1.5,"i16":8,"i32":2,"i64":-9223372036854775808,)"
+            R"("i8":-5,"obj":{"k":[1]},"opt":0,"s":"a b!","st":{"count":3,"name":"n"},)"
+            R"("u16":65535,"u32":4294967295,"u64":18446744073709551615,"u8":16,"v":["x","y"]})");
+  // An absent required flag is false; an empty vector, object and struct
+  // come from keys without values; indexes grow a collection.
+  response = host.Call(kMethodGet, "/v1/scalars?v&obj&st&v.2=z&v.0x1=y");
+  ASSERT_FALSE(response.error) << response.errorText;
+  EXPECT_NE(response.json.find(R"("b":false)"), std::string::npos);
+  EXPECT_NE(response.json.find(R"("v":["","y","z"])"), std::string::npos);
+  EXPECT_NE(response.json.find(R"("obj":{})"), std::string::npos);
+}
+
+TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
+  struct Case {
+    uint32_t method;
+    const char* path;
+    const char* contentType;
+    const char* body;
+    const char* text;
+  } cases[] = {
+      {kMethodGet, "/v1/scalars?zzz=1", "", "", "Unknown argument 'zzz' for 'GetV1Scalars'."},
+      {kMethodGet, "/v1/scalars?zzz.a=1", "", "", "Unknown argument 'zzz' for 'GetV1Scalars'."},
+      {kMethodDelete, "/v1/items/3?secret=x", "", "",
+       "Argument 'secret' for 'DeleteV1ItemsById' was specified in an invalid location."},
+      {kMethodPut, "/v1/items/3?id=4", "", "",
+       "Argument 'id' for 'PutV1ItemsById' was specified in an invalid location."},
+      {kMethodGet, "/v1/scalars?i32", "", "", "Expected value for argument 'i32'."},
+      {kMethodGet, "/v1/scalars?v.1a=x", "", "", "Index 1a is in an incorrect format"},
+      {kMethodGet, "/v1/scalars?v.65536=x", "", "", "Index 65536 is out of range"},
+      {kMethodGet, "/v1/scalars?v.2147483647=x", "", "", "Index 2147483647 is out of range"},
+      {kMethodGet, "/v1/scalars?v.99999999999999999999=x", "", "",
+       "Index 99999999999999999999 is out of range"},
+      {kMethodGet, "/v1/scalars?i32=abc", "", "",
+       "Value abc for 'i32' of type int32 is in an incorrect format"},
+      {kMethodGet, "/v1/scalars?u8=256", "", "",
+       "Value 256 for 'u8' of type uint8 is out of range"},
+      {kMethodGet, "/v1/scalars?e=Purple", "", "",
+       "Purple is not a valid SampleColor enumeration value for 'e'."},
+      {kMethodGet, "/v1/scalars?obj={", "", "",
+       "Couldn't deserialize JSON value for parameter 'obj' of 'GetV1Scalars': Error: Missing a "
+       "name for object member. at offset 1."},
+      {kMethodPost, "/v1/echo", "text/plain", "x", "Unsupported body content type"},
+      {kMethodPost, "/v1/echo", "application/x-msgpack", "\x01\x02",
+       "Extra MessgePack data found in body"},
+      {kMethodPost, "/v1/echo", "application/json", "[1,", "Error: Invalid value. at offset 3."},
+      {kMethodPost, "/v1/echo", "application/x-yaml", "a: [",
+       "YAML parser error: did not find expected node content. At line: 1 col: 0"},
+      {kMethodPut, "/v1/items/3", "", "", "A value for 'item' is required."},
+      {kMethodPut, "/v1/items/x", "application/json", "{}",
+       "Value x for 'id' of type uint32 is in an incorrect format"},
+  };
+  for (const Case& c : cases) {
+    CallResponse response = host.Call(c.method, c.path, c.contentType, c.body);
+    ASSERT_TRUE(response.found) << c.path;
+    EXPECT_TRUE(response.error) << c.path;
+    EXPECT_EQ(response.errorText, c.text) << c.path;
+    EXPECT_EQ(response.status, 0u) << c.path;
+  }
+  EXPECT_EQ(plugin->calls, 0);
+}
+
+TEST_F(Dispatch, BindsPathHeaderQueryAndBodyInEveryFormat) {
+  CallRequest request;
+  request.method = kMethodPut;
+  request.path = "/v1/items/12?verbose";
+  request.headers = {{"trace", "t-1"}, {"Trace", "ignored"}};
+  request.contentType = "Application/JSON; charset=utf-8";
+  request.body = R"({"name":"n","count":2,"parts":[{"name":"p"}],"tags":["a"],"x":1})";
+  request.hasBody = true;
+  CallResponse response = host.Call(request);
+  ASSERT_FALSE(response.error) << response.errorText;
+  EXPECT_EQ(plugin->lastId, 12u);
+  EXPECT_TRUE(plugin->lastVerbose);
+  EXPECT_EQ(plugin->lastTrace, "t-1");
+  EXPECT_EQ(plugin->lastItem.parts.at(0).name, "p");
+
+  struct Case {
+    const char* contentType;
+    std::string body;
+    const char* json;
+  } bodies[] = {
+      {"application/vnd.api+json", R"({"a":[1,-2]})", R"({"a":[1,-2]})"},
+      {"application/json", std::string("{\"a\":1}\0{", 9), R"({"a":1})"},
+      {"application/x-yaml", "a: [1, yes, ~]\n", R"({"a":[1,true,null]})"},
+      {"application/x-msgpack-ext", "\x81\xa1\x61\x93\x01\xc3\xc0", R"({"a":[1,true,null]})"},
+  };
+  for (const Case& c : bodies) {
+    request = {};
+    request.method = kMethodPost;
+    request.path = "/v1/echo";
+    request.contentType = c.contentType;
+    request.body = c.body;
+    request.hasBody = true;
+    response = host.Call(request);
+    EXPECT_EQ(response.json, c.json) << c.contentType << ": " << response.errorText;
+  }
+  // Without a body parameter the body is not looked at; empty query pieces
+  // name nothing.
+  EXPECT_FALSE(host.Call(kMethodGet, "/v1/summary", "text/plain", "x").error);
+  EXPECT_NE(host.Call(kMethodGet, "/v1/scalars?&i32=3&&").json.find(R"("i32":3)"),
+            std::string::npos);
+  // A captured segment is percent-decoded; a rest capture takes slashes.
+  EXPECT_EQ(host.Call(kMethodGet, "/v1/files/a%2Fb/c+d").json, "\"a/b/c d\"");
+}
+
+TEST_F(Dispatch, ExplicitArgumentsByNameAndPosition) {
+  HostValue seven{};
+  seven.kind = kHostSigned;
+  seven.signedValue = 7;
+  HostValue text{};
+  text.kind = kHostStringBorrowed;
+  text.text = {"word", 4};
+  CallRequest request;
+  request.path = "/v1/scalars";
+  request.arguments = {{"i32", seven}, {nullptr, seven}, {nullptr, seven}, {nullptr, text}};
+  // Positions count from the first parameter: b, i8, u8, then i16 fails on
+  // the word, named after its parameter.
+  CallResponse response = host.Call(request);
+  EXPECT_EQ(response.errorText, "Value word for 'i16' of type int16 is in an incorrect format");
+
+  request.arguments = {{"i32", seven}, {nullptr, seven}};
+  request.path = "/v1/items/4";
+  request.method = kMethodDelete;
+  // After the one path capture, the first positional argument is the second
+  // parameter; a second one lies beyond the parameters.
+  request.arguments = {{nullptr, text}, {nullptr, text}};
+  EXPECT_EQ(host.Call(request).errorText, "Unknown argument '2' for 'DeleteV1ItemsById'.");
+  HostValue bad{};
+  bad.kind = 11;
+  request.arguments = {{"secret", bad}};
+  EXPECT_EQ(host.Call(request).errorText,
+            "Couldn't assign value to 'secret' of type object because the input is of an "
+            "incompatible type ''.");
+}
+
+TEST_F(Dispatch, ReadsAHostBodyWithinItsLength) {
+  // The body has no NUL after it: reading on would leave the allocation.
+  const std::string json = R"({"a":1})";
+  auto body = std::make_unique<uint8_t[]>(json.size());
+  std::memcpy(body.get(), json.data(), json.size());
+  ApiCallRecord call{};
+  call.method = kMethodPost;
+  call.path = "/v1/echo";
+  call.callContext = Entry("PostV1Echo").function.callContext;
+  call.contentType = "application/json";
+  call.body = body.get();
+  call.bodyLength = static_cast<uint32_t>(json.size());
+  JsonApiResponse response{};
+  Entry("PostV1Echo").callback(&response, &call);
+  EXPECT_EQ(response.errorText, nullptr);
+  EXPECT_EQ(response.body.kind, kHostStructure);
+  call.contentType = "application/x-yaml";
+  response.release(&response);
+  Entry("PostV1Echo").callback(&response, &call);
+  EXPECT_EQ(response.body.kind, kHostStructure);
+  // Releasing twice frees once.
+  response.release(&response);
+  response.release(&response);
+  EXPECT_EQ(response.body.kind, kHostNone);
+  EXPECT_EQ(response.contentType, nullptr);
+}
+
+TEST_F(Dispatch, NullCallAndContextAreRefused) {
+  JsonApiResponse response{};
+  ApiDispatcher::HandleCall(&response, nullptr);
+  EXPECT_STREQ(response.errorText, "Invalid function");
+  response.release(&response);
+  ApiDispatcher::HandleCall(nullptr, nullptr);
+}
+
+}  // namespace
+}  // namespace Halden

@@ -1,0 +1,219 @@
+// The runtime's requests through the in-process host: local JSON API
+// requests, streamed answers and external requests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "binding/registration.h"
+#include "formats/json_to_property.h"
+#include "host/in_process_host.h"
+#include "plugin/plugin.h"
+
+namespace Halden {
+namespace {
+
+enum class Mode : int32_t { Off = 0, On = 1 };
+
+struct Setting {
+  std::string name;
+  Mode mode = Mode::Off;
+};
+
+class RequestingPlugin : public Plugin {
+ public:
+  void RegisterApi() override {
+    RegisterEnum<Mode>(Types(), "Mode").Value("Off", Mode::Off).Value("On", Mode::On);
+    RegisterStruct<Setting>(Types(), "Setting")
+        .Field("name", &Setting::name)
+        .Field("mode", &Setting::mode);
+  }
+};
+
+void ZVM_CDECL LoadRequestingPlugin(PluginRegistration* registration) {
+  Plugin::Register(new RequestingPlugin, registration, "requesting");
+}
+
+BindingProperty Json(const char* text) { return JsonToProperty(text); }
+
+class HostRequest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.Register(&LoadRequestingPlugin));
+    ASSERT_TRUE(host.Initialize(0xab));
+    plugin = static_cast<RequestingPlugin*>(host.Registration().instance);
+  }
+
+  int Count(const std::string& call) const {
+    int count = 0;
+    for (const std::string& name : host.Calls()) count += name == call;
+    return count;
+  }
+
+  host::InProcessHost host;
+  RequestingPlugin* plugin = nullptr;
+};
+
+TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
+  host.SetResourceBody("/setting", Json(R"({"name":"a","mode":"On","other":1})"));
+  RequestResult<Setting> setting = plugin->Request<Setting>(kMethodGet, "/setting?x=1");
+  ASSERT_TRUE(setting.Ok()) << setting.Error().message;
+  EXPECT_EQ(setting.Value().name, "a");
+  EXPECT_EQ(setting.Value().mode, Mode::On);
+  const host::RecordedRequest sent = host.Requests().back();
+  EXPECT_EQ(sent.method, kMethodGet);
+  EXPECT_EQ(sent.url, "/setting?x=1");
+  EXPECT_EQ(sent.hostToken, 0xabu);
+
+  host.SetResourceBody("/setting", Json(R"({"mode":"Sideways"})"));
+  setting = plugin->Request<Setting>(kMethodGet, "/setting");
+  EXPECT_EQ(setting.Error().message,
+            "Error converting response for GET /setting: Sideways is not a valid Mode enumeration "
+            "value for 'mode'.");
+  EXPECT_EQ(setting.Error().status, 0u);
+
+  host.SetResourceError("/setting", 503, "");
+  RequestResult<> plain = plugin->Request(kMethodPost, "/setting");
+  ASSERT_FALSE(plain.Ok());
+  const ApiError& error = plain.Error();
+  EXPECT_EQ(error.message, "Error response for POST /setting: ");
+  EXPECT_EQ(error.status, 503u);
+  EXPECT_EQ(error.fields.at("method").text, "POST");
+  EXPECT_EQ(error.fields.at("url").text, "/setting");
+  EXPECT_EQ(error.fields.at("errorCode_int").unsignedInteger, 503u);
+  EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/missing").Error().message,
+            "Error response for GET /missing: Resource not found");
+}
+
+TEST_F(HostRequest, StreamedAnswers) {
+  host::ResourceAnswer answer;
+  answer.stream = true;
+  answer.streamed = "[" + std::string(4094, ' ') + "]";
+  answer.expectedLength = 4000000000u;  // a hint only
+  host.SetResource("/s", answer);
+  RequestResult<BindingProperty> body = plugin->Request<BindingProperty>(kMethodGet, "/s");
+  ASSERT_TRUE(body.Ok()) << body.Error().message;
+  EXPECT_EQ(body.Value().GetKind(), BindingPropertyKind::Collection);
+  EXPECT_EQ(Count("Yield"), 0);
+
+  // Full chunks with more to come are read again at once; a short chunk
+  // with more to come waits for the host first.
+  answer.streamed = "[" + std::string(9000, ' ') + "1]";
+  host.SetResource("/s", answer);
+  EXPECT_TRUE(plugin->Request<BindingProperty>(kMethodGet, "/s").Ok());
+  EXPECT_EQ(Count("Yield"), 0);
+  answer.chunkSize = 1000;
+  host.SetResource("/s", answer);
+  EXPECT_EQ(plugin->Request<std::vector<uint32_t>>(kMethodGet, "/s").Value(),
+            std::vector<uint32_t>{1});
+  EXPECT_EQ(Count("Yield"), 9);
+
+  answer.chunkSize = 4096;
+  answer.overReport = 1;
+  host.SetResource("/s", answer);
+  EXPECT_EQ(plugin->Request(kMethodGet, "/s").Ok(), true);  // the body is not read
+  EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/s").Error().message,
+            "Error reading streamed response for GET /s: Stream read error");
+  answer.overReport = 0;
+  answer.failAtChunk = 2;
+  host.SetResource("/s", answer);
+  EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/s").Error().message,
+            "Error reading streamed response for GET /s: Stream read error");
+  answer.failAtChunk = 0;
+  answer.streamed = "[1,";
+  host.SetResource("/s", answer);
+  EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/s").Error().message,
+            "Error reading streamed response for GET /s: Error: Invalid value. at offset 3.");
+}
+
+TEST_F(HostRequest, ParametersCrossOrStopTheRequest) {
+  host.SetResourceBody("/p", BindingProperty());
+  BindingProperty mode;
+  mode.SetEnum({1, &StaticTypeOf<Mode>()});
+  BindingProperty unnamed;
+  unnamed.SetEnum({5, &StaticTypeOf<Mode>()});
+  EXPECT_TRUE(plugin->RequestWithParameters(kMethodPut, "/p", {{"m", mode}, {"n", unnamed}}).Ok());
+  EXPECT_EQ(host.Requests().back().parameters, R"({"m":"On","n":5})");
+
+  BindingProperty deep;
+  BindingProperty* at = &deep;
+  for (int i = 0; i < 600; ++i) at = &at->Append();
+  const std::size_t before = host.Requests().size();
+  RequestResult<> refused = plugin->RequestWithParameters(kMethodPost, "/p", {{"deep", deep}});
+  EXPECT_EQ(refused.Error().status, 400u);
+  EXPECT_EQ(refused.Error().message.rfind(
+                "Request not sent: Error converting parameters for POST /p: ", 0),
+            0u);
+  EXPECT_EQ(host.Requests().size(), before);
+}
+
+TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
+  host::ExternalAnswer answer;
+  host.SetExternalHandler([&](const host::ExternalCall&) { return answer; });
+  RemoteRequest request{kMethodPut, "http://svc/x", {{"A", "1"}}, "{}", 30, 1};
+
+  answer.body = R"({"name":"n","mode":1})";
+  answer.headers = {{"h", "v"}};
+  RemoteResponse<Setting> typed = plugin->ExternalRequest<Setting>(request);
+  EXPECT_TRUE(typed.Succeeded()) << typed.error;
+  EXPECT_EQ(typed.value.mode, Mode::On);
+  EXPECT_EQ(typed.headers.at("h"), "v");
+  const host::ExternalCall call = host.ExternalCalls().back();
+  EXPECT_EQ(call.headers,
+            (host::HeaderList{{"user-agent", "HaldenClient/18.0.0 (requesting)"}, {"A", "1"}}));
+  EXPECT_EQ(call.body, "{}");
+  EXPECT_EQ(call.timeout, 30u);
+  EXPECT_EQ(call.further, 1u);
+
+  request.headers = {{"User-Agent", "mine"}};
+  plugin->ExternalTextRequest(request);
+  EXPECT_EQ(host.ExternalCalls().back().headers, (host::HeaderList{{"User-Agent", "mine"}}));
+
+  struct Case {
+    int32_t transport;
+    const char* body;
+    bool nullHeaders;
+    int32_t wantTransport, parseError, conversionError;
+    const char* error;
+  } cases[] = {
+      {5, "refused", false, 1, -1, -1, "refused"},
+      {2, "", false, 2, -1, -1, ""},
+      {0, "", false, 0, 1, -1, "Error converting response for PUT http://svc/x: body was empty"},
+      {0, "nope", false, 0, 1, -1,
+       "Error deserializing json response for PUT http://svc/x: Error: Invalid value. at offset "
+       "1. given body nope"},
+      {0, R"({"mode":"x"})", false, 0, 0, 1,
+       "Error converting response for PUT http://svc/x to Setting: x is not a valid Mode "
+       "enumeration value for 'mode'."},
+      {0, "{}", true, 0, 1, -1, "Error converting response for PUT http://svc/x: headers was null"},
+  };
+  for (const Case& c : cases) {
+    answer = {};
+    answer.transport = c.transport;
+    answer.body = c.body;
+    answer.headers = {{"h", "v"}};
+    answer.nullHeaderArray = c.nullHeaders;
+    typed = plugin->ExternalRequest<Setting>(request);
+    EXPECT_EQ(typed.transport, c.wantTransport) << c.body;
+    EXPECT_EQ(typed.parseError, c.parseError) << c.body;
+    EXPECT_EQ(typed.conversionError, c.conversionError) << c.body;
+    EXPECT_EQ(typed.error, c.error);
+    EXPECT_FALSE(typed.Succeeded());
+  }
+
+  answer = {};
+  answer.status = 204;
+  answer.headers = {{"h", "v"}, {"g", "w"}};
+  answer.nullHeaderNames = true;
+  RemoteResponse<std::string> text = plugin->ExternalTextRequest(request);
+  EXPECT_TRUE(text.Succeeded()) << text.error;
+  EXPECT_TRUE(text.headers.empty());
+  answer.body = "abc";
+  answer.nullBody = true;
+  text = plugin->ExternalTextRequest(request);
+  EXPECT_EQ(text.error, "Error converting response for PUT http://svc/x: body was null");
+  EXPECT_EQ(text.parseError, 1);
+}
+
+}  // namespace
+}  // namespace Halden
