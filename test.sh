@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets the machine up, then builds and tests every configuration: native,
-# 32-bit (under qemu-i386 where needed) and AddressSanitizer+UBSan, and runs
+# 32-bit (under qemu-i386 where needed), AddressSanitizer+UBSan and
+# ThreadSanitizer, and runs
 # every fuzz target for FUZZ_SECONDS (default 30) each.
-# Usage: ./test.sh [native|i386|asan|fuzz ...]   (default: all)
+# Usage: ./test.sh [native|i386|asan|tsan|fuzz ...]   (default: all)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -14,7 +15,7 @@ echo "=== format"
 git ls-files -co --exclude-standard '*.h' '*.cc' | xargs clang-format --dry-run -Werror
 
 configs=("$@")
-[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan fuzz)
+[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan tsan fuzz)
 
 run_config() {
   local name=$1
@@ -32,6 +33,7 @@ for config in "${configs[@]}"; do
     i386) run_config i386 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
             -DCMAKE_TOOLCHAIN_FILE=cmake/i386.cmake -DZVM_BENCH=OFF ;;
     asan) run_config asan -DCMAKE_BUILD_TYPE=Debug -DZVM_SANITIZE=ON -DZVM_BENCH=OFF ;;
+    tsan) run_config tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZVM_TSAN=ON -DZVM_BENCH=OFF ;;
     fuzz) fuzz/run.sh "${FUZZ_SECONDS:-30}" ;;
     *) echo "unknown configuration: $config" >&2; exit 2 ;;
   esac

@@ -148,6 +148,10 @@ const ApiTable* ApiDispatcher::BuildApiTable() {
     const BindingFunctionDescriptor* function = record.function;
     record.route = MakeRoute(record.methodCode, record.methodName,
                              record.pathTemplate.empty() ? function->name : record.pathTemplate);
+    record.parameters.clear();
+    for (std::size_t p = 0; p < function->arguments.size(); ++p) {
+      record.parameters.emplace(function->arguments[p].name, p);
+    }
     ApiEndpointEntry& entry = entries[i];
 
     std::vector<ApiLocationRecord>& locationRecords = locations[i];
@@ -235,8 +239,7 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
   BindingResult& outcome = result.result;
   const std::size_t count = function.arguments.size();
   std::vector<BindingProperty> arguments(count);
-  ParameterIndex parameters;
-  for (std::size_t i = 0; i < count; ++i) parameters.emplace(function.arguments[i].name, i);
+  const ParameterIndex& parameters = endpoint.parameters;
   const std::vector<uint32_t>& locations = endpoint.locations;
   auto locationOf = [&](std::size_t i) {
     return i < locations.size() ? locations[i] : kLocationAny;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "api/call_binding.h"
 #include "api/route.h"
 #include "binding/descriptors.h"
 
@@ -24,9 +25,11 @@ struct EndpointFunction {
   uint8_t flag = 0;
   std::vector<std::vector<std::string>> textLists;
   std::vector<uint32_t> locations;
-  // Built with the API table from the method and the template (the
-  // function's name when there is no template).
+  // Built with the API table: the route from the method and the template
+  // (the function's name when there is no template), and the parameters'
+  // positions by name.
   Route route;
+  ParameterIndex parameters;
 };
 
 class ApiDispatcher;

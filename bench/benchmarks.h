@@ -6,5 +6,6 @@ namespace Halden::bench {
 
 void RegisterTreeBuildDestroy();
 void RegisterSmallTreeBuildDestroy();
+void RegisterDispatch();
 
 }  // namespace Halden::bench

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   try {
     Halden::bench::RegisterTreeBuildDestroy();
     Halden::bench::RegisterSmallTreeBuildDestroy();
+    Halden::bench::RegisterDispatch();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zvm_bench: %s\n", e.what());
     return 1;

@@ -70,6 +70,22 @@ struct ExternalAnswer {
   bool nullHeaderNames = false;
 };
 
+// A subscription the plugin made with the host.
+struct HostSubscription {
+  std::string name;
+  uintptr_t token;
+  HostEventCallback callback;
+  uintptr_t userData;
+  uint32_t kind;
+};
+
+// An event the plugin sent, its payload as compact JSON.
+struct SentEvent {
+  std::string name;
+  uint32_t kind;
+  std::string payload;
+};
+
 // A local call into the plugin's API table.
 struct CallRequest {
   uint32_t method = 2;

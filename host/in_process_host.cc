@@ -8,6 +8,7 @@
 #include "api/route.h"
 #include "binding/host_value_conversion.h"
 #include "formats/property_to_json.h"
+#include "plugin/event_name.h"
 
 namespace Halden::host {
 namespace {
@@ -88,11 +89,15 @@ InProcessHost::InProcessHost() {
                          const ExternalRequestRecord* request) {
     From(self).AnswerExternal(response, request);
   };
-  f.SendEvent = [](const HostFunctions* self, const HostEvent*) { From(self).Record("SendEvent"); };
-  f.Subscribe = [](const HostFunctions* self, const char*, uintptr_t, HostEventCallback, uintptr_t,
-                   uint32_t) { From(self).Record("Subscribe"); };
-  f.Unsubscribe = [](const HostFunctions* self, const char*, uintptr_t) {
-    From(self).Record("Unsubscribe");
+  f.SendEvent = [](const HostFunctions* self, const HostEvent* event) {
+    From(self).RecordEvent(event);
+  };
+  f.Subscribe = [](const HostFunctions* self, const char* name, uintptr_t token,
+                   HostEventCallback callback, uintptr_t userData, uint32_t kind) {
+    From(self).AddSubscription({TextOf(name), token, callback, userData, kind});
+  };
+  f.Unsubscribe = [](const HostFunctions* self, const char* name, uintptr_t token) {
+    From(self).RemoveSubscription(TextOf(name), token);
   };
   f.Reserved = [](const HostFunctions* self, uint32_t, uint32_t, uint32_t, double, uint32_t) {
     From(self).Record("Reserved");
@@ -213,6 +218,11 @@ void InProcessHost::AnswerRequest(JsonApiResponse* response, const JsonApiReques
   calls.emplace_back("Request");
   requests.push_back({request->method, url, parameters, request->hostToken});
   response->release = &ReleaseHostResponse;
+  constexpr std::string_view kTelemetry = "/telemetry/v1/events/";
+  if (url.starts_with(kTelemetry)) {
+    telemetryPosts.emplace_back(url.substr(kTelemetry.size()), parameters);
+    return;
+  }
   const auto found = resources.find(url.substr(0, url.find('?')));
   if (found == resources.end()) {
     response->errorText = CopyText("Resource not found");
@@ -361,6 +371,71 @@ CallResponse InProcessHost::CallEntry(const ApiEndpointEntry& entry, const CallR
   }
   if (response.release != nullptr) response.release(&response);
   return result;
+}
+
+void InProcessHost::AddSubscription(HostSubscription subscription) {
+  std::lock_guard guard(lock);
+  calls.emplace_back("Subscribe");
+  subscriptions.push_back(std::move(subscription));
+}
+
+void InProcessHost::RemoveSubscription(const std::string& name, uintptr_t token) {
+  std::lock_guard guard(lock);
+  calls.emplace_back("Unsubscribe");
+  std::erase_if(subscriptions, [&](const HostSubscription& subscription) {
+    return subscription.name == name && subscription.token == token;
+  });
+}
+
+std::vector<HostSubscription> InProcessHost::Subscriptions() const {
+  std::lock_guard guard(lock);
+  return subscriptions;
+}
+
+void InProcessHost::RecordEvent(const HostEvent* event) {
+  SentEvent sent{TextOf(event->name), event->kind, JsonOf(event->payload)};
+  std::lock_guard guard(lock);
+  calls.emplace_back("SendEvent");
+  sentEvents.push_back(std::move(sent));
+}
+
+std::vector<SentEvent> InProcessHost::SentEvents() const {
+  std::lock_guard guard(lock);
+  return sentEvents;
+}
+
+std::vector<std::pair<std::string, std::string>> InProcessHost::TelemetryPosts() const {
+  std::lock_guard guard(lock);
+  return telemetryPosts;
+}
+
+int InProcessHost::Deliver(const std::string& name, const BindingProperty& payload, uint32_t kind) {
+  std::vector<HostSubscription> targets;
+  {
+    std::lock_guard guard(lock);
+    for (const HostSubscription& subscription : subscriptions) {
+      if (subscription.name == name) targets.push_back(subscription);
+    }
+  }
+  HostEvent event{};
+  event.name = name.c_str();
+  event.kind = kind;
+  PropertyToHostValue(payload, event.payload, nullptr);
+  for (const HostSubscription& target : targets) {
+    event.userData = target.userData;
+    target.callback(&event);
+  }
+  ReleaseHostValue(event.payload);
+  return static_cast<int>(targets.size());
+}
+
+int InProcessHost::DeliverResourceEvent(const std::string& uri, const std::string& eventType,
+                                        const BindingProperty& data) {
+  BindingProperty payload;
+  payload.Member("uri").SetString(uri);
+  payload.Member("eventType").SetString(eventType);
+  payload.Member("data") = data;
+  return Deliver(EventNameForUri(uri), payload);
 }
 
 std::vector<std::string> InProcessHost::Calls() const {

@@ -69,6 +69,23 @@ class InProcessHost {
   // Calls a given entry, whatever its template.
   CallResponse CallEntry(const ApiEndpointEntry& entry, const CallRequest& request);
 
+  // The plugin's subscriptions, in the order made (removed ones left out).
+  std::vector<HostSubscription> Subscriptions() const;
+  // Delivers an event under `name` to every subscriber of that name, with
+  // the subscriber's user data, on the calling thread (any thread may
+  // deliver). The payload is converted to a host value for the call.
+  // Returns the number of subscribers reached.
+  int Deliver(const std::string& name, const BindingProperty& payload, uint32_t kind = 0);
+  // A resource event: {uri, eventType, data} under the URI's event name;
+  // `eventType` is "Create", "Update" or "Delete".
+  int DeliverResourceEvent(const std::string& uri, const std::string& eventType,
+                           const BindingProperty& data);
+  // Every event the plugin sent, in order.
+  std::vector<SentEvent> SentEvents() const;
+  // Posts to "/telemetry/v1/events/<name>": the event name and the payload
+  // (the request's parameters as JSON). They are answered with success.
+  std::vector<std::pair<std::string, std::string>> TelemetryPosts() const;
+
   // Names of the host functions the plugin called, in call order.
   std::vector<std::string> Calls() const;
   std::vector<LoggedLine> Lines() const;
@@ -82,6 +99,9 @@ class InProcessHost {
   void Record(const char* call);
   void AnswerRequest(JsonApiResponse* response, const JsonApiRequest* request);
   void AnswerExternal(ExternalResponseRecord* response, const ExternalRequestRecord* request);
+  void AddSubscription(HostSubscription subscription);
+  void RemoveSubscription(const std::string& name, uintptr_t token);
+  void RecordEvent(const HostEvent* event);
 
   void* library = nullptr;
   PluginRegistration registration{};
@@ -97,6 +117,9 @@ class InProcessHost {
   std::vector<RecordedRequest> requests;
   ExternalHandler externalHandler;
   std::vector<ExternalCall> externalCalls;
+  std::vector<HostSubscription> subscriptions;
+  std::vector<SentEvent> sentEvents;
+  std::vector<std::pair<std::string, std::string>> telemetryPosts;
 };
 
 }  // namespace Halden::host

@@ -4,7 +4,7 @@ namespace Halden {
 
 PluginRuntime::~PluginRuntime() = default;
 
-void PluginRuntime::Stop() {}
+void PluginRuntime::Stop() { StopEvents(); }
 
 void PluginRuntime::Wait() {
   HostBeginWait("Wait: yield", 0);
@@ -16,6 +16,8 @@ void PluginRuntime::Connect(uintptr_t token, const std::string& name, const std:
   hostToken = token;
   shortName = name;
   userAgent = agent;
+  telemetry = std::make_unique<HostTelemetrySink>(*this);
+  ConnectServiceProxies();
 }
 
 }  // namespace Halden

@@ -5,23 +5,42 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "api/method.h"
+#include "binding/fnv1a.h"
 #include "binding/native_conversion.h"
 #include "binding/property.h"
 #include "boundary/host_interface.h"
 #include "plugin/remote_response.h"
+#include "plugin/request_parameters.h"
 #include "plugin/request_result.h"
+#include "plugin/resource_event.h"
 #include "plugin/resource_subscriber.h"
+#include "plugin/runtime_types.h"
+#include "plugin/telemetry_sink.h"
 
 namespace Halden {
 
 class BindingRegistry;
 
-// Named values sent with a request, converted to host values on the way.
-using RequestParameters = std::vector<std::pair<std::string, BindingProperty>>;
+// Receives the payloads the host delivers under one event name.
+class HostEventHandler {
+ public:
+  virtual ~HostEventHandler() = default;
+  // Converts `payload` to the handler's own type and handles it; false, with
+  // nothing handled, when it does not convert.
+  virtual bool Handle(const BindingProperty& payload, const BindingRegistry& registry) = 0;
+};
+
+using ServiceProxyHandler = std::function<void(const PluginServiceProxyResponse&)>;
 
 class PluginRuntime : public ResourceSubscriber {
  public:
@@ -67,12 +86,55 @@ class PluginRuntime : public ResourceSubscriber {
   // The same with the body kept as text.
   RemoteResponse<std::string> ExternalTextRequest(const RemoteRequest& request);
 
+  // Resource events. ObserveResource stores `handler` for `uri` (a URI with
+  // "*" is a pattern, see MatchesUriPattern), replacing an earlier one,
+  // subscribes to the URI's event name and, for a plain URI, reads the
+  // resource at once and hands it to the handler as a Create event. Events
+  // whose data does not convert to T are dropped, except Deletes, which
+  // carry T's default. Handlers run on the host's threads, never under the
+  // runtime's locks; a handler replaced or removed while an event is on its
+  // way finishes that event.
+  template <typename T>
+  void ObserveResource(const std::string& uri,
+                       std::function<void(const ResourceEvent<T>&)> handler);
+  // Removes the handler of `uri` and its subscription.
+  void UnobserveResource(const std::string& uri);
+  // The host subscription behind a URI, counted per event name: the first
+  // subscription of a name subscribes with the host, the last one leaves.
+  void Subscribe(const std::string& uri) override;
+  void Unsubscribe(const std::string& uri) override;
+  // Announces an Update of the plugin's resource at `uri` with `value` as its
+  // data; nothing is sent when the value does not convert.
+  template <typename T>
+  void PublishResource(const std::string& uri, const T& value);
+  // Sends `payload` under the event name of its URI and, when different,
+  // again under `eventName`.
+  void SendEvent(const std::string& eventName, const PluginResourceEvent& payload, uint32_t kind);
+  // The callback handed to the host for every subscription; the event's user
+  // data is the runtime. Never throws: a failing event is dropped.
+  static void ZVM_CDECL OnHostEvent(const HostEvent* event);
+
+  // Service-proxy messages. A request waits under its uuid or method key
+  // ("service.method") until a message with that key arrives, which is then
+  // handed to it once; an asynchronous handler receives every async message
+  // of its method key. Handlers run under the proxy lock and must not use
+  // these operations themselves.
+  void AddServiceProxyRequest(const std::string& key, ServiceProxyHandler handler);
+  void AddAsyncServiceProxyHandler(const std::string& methodKey, ServiceProxyHandler handler);
+  static std::string ServiceProxyMethodKey(const PluginServiceProxyResponse& response);
+
+  // Posts telemetry events through the host; created when the plugin is
+  // initialized.
+  TelemetrySink* Telemetry() const { return telemetry.get(); }
+
   const std::string& UserAgent() const { return userAgent; }
   const std::string& ShortName() const { return shortName; }
   uintptr_t HostToken() const { return hostToken; }
 
  protected:
   // Keeps what the runtime needs once the host has initialized the plugin.
+  // Also creates the telemetry sink and registers the service-proxy handlers
+  // with the host.
   void Connect(uintptr_t token, const std::string& name, const std::string& agent);
   void UseRegistry(BindingRegistry* types) { registry = types; }
 
@@ -82,6 +144,24 @@ class PluginRuntime : public ResourceSubscriber {
   std::string userAgent;
 
  private:
+  using ResourceHandler = std::function<void(const PluginResourceEvent&)>;
+  // Observer tables hash URIs with FNV-1a.
+  struct UriHash {
+    std::size_t operator()(const std::string& uri) const { return Fnv1a(uri.c_str()); }
+  };
+  using ObserverTable =
+      std::unordered_map<std::string, std::shared_ptr<const ResourceHandler>, UriHash>;
+
+  void StoreObserver(const std::string& uri, std::shared_ptr<const ResourceHandler> handler);
+  void RouteResourceEvent(const PluginResourceEvent& event);
+  void AddHostHandler(const std::string& name, std::shared_ptr<HostEventHandler> handler,
+                      uint32_t kind);
+  void ConnectServiceProxies();
+  void OnServiceProxyMessage(const PluginServiceProxyResponse& response, bool byUuid);
+  void OnAsyncServiceProxyMessage(const PluginServiceProxyResponse& response);
+  void Fulfil();
+  void StopEvents();
+
   // Sends the request and leaves the host's answer in `response`; the caller
   // uses and releases it (ReleaseResponse).
   RequestResult<> Send(uint32_t method, const std::string& url, const RequestParameters& parameters,
@@ -102,7 +182,74 @@ class PluginRuntime : public ResourceSubscriber {
                     std::string* text, std::string& label);
   static void ConvertFailed(RemoteResponseStatus& out, const std::string& label,
                             const char* typeName, const std::string& error);
+
+  // The event tables, guarded by eventLock, which is held only to read or
+  // change them. subscriptionLock keeps each subscription change and its
+  // host call together.
+  std::mutex eventLock;
+  std::recursive_mutex subscriptionLock;
+  ObserverTable exactObservers;
+  ObserverTable wildcardObservers;
+  std::map<std::string, std::shared_ptr<HostEventHandler>> hostHandlers;
+  std::map<std::string, uint32_t> subscriptionCounts;
+
+  std::mutex proxyLock;
+  std::map<std::string, ServiceProxyHandler> pendingRequests;
+  std::map<std::string, ServiceProxyHandler> asyncHandlers;
+  std::map<std::string, PluginServiceProxyResponse> receivedResponses;
+
+  std::unique_ptr<TelemetrySink> telemetry;
 };
+
+// A host handler for payloads of type T.
+template <typename T>
+class TypedHostEventHandler final : public HostEventHandler {
+ public:
+  explicit TypedHostEventHandler(std::function<void(const T&)> function)
+      : function(std::move(function)) {}
+  bool Handle(const BindingProperty& payload, const BindingRegistry& registry) override {
+    T value{};
+    if (!ConvertFromProperty(registry, payload, value, "<result>").Ok()) return false;
+    function(value);
+    return true;
+  }
+
+ private:
+  std::function<void(const T&)> function;
+};
+
+template <typename T>
+void PluginRuntime::ObserveResource(const std::string& uri,
+                                    std::function<void(const ResourceEvent<T>&)> handler) {
+  const BindingRegistry* types = registry;
+  auto adapter =
+      std::make_shared<const ResourceHandler>([types, handler](const PluginResourceEvent& event) {
+        ResourceEvent<T> typed{event.uri, event.eventType, T{}};
+        if (event.eventType != PluginResourceEventType::Delete &&
+            !ConvertFromProperty(*types, event.data, typed.data, "<value>").Ok()) {
+          return;
+        }
+        handler(typed);
+      });
+  StoreObserver(uri, adapter);
+  Subscribe(uri);
+  if (uri.find('*') != std::string::npos) return;
+  RequestResult<T> current = Request<T>(kMethodGet, uri);
+  if (current.Ok()) {
+    handler(ResourceEvent<T>{uri, PluginResourceEventType::Create, std::move(current.Value())});
+  }
+}
+
+template <typename T>
+void PluginRuntime::PublishResource(const std::string& uri, const T& value) {
+  PluginResourceEvent event;
+  event.uri = uri;
+  event.eventType = PluginResourceEventType::Update;
+  BindingResult data = ConvertToProperty(*registry, value);
+  if (!data.Ok()) return;
+  event.data = std::move(static_cast<BindingProperty&>(data));
+  SendEvent("OnJsonApiEvent", event, 0);
+}
 
 template <typename T>
 RequestResult<T> PluginRuntime::Request(uint32_t method, const std::string& url) {

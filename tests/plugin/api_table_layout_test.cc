@@ -32,7 +32,7 @@ TEST(ApiTableLayout, EntriesLocationsAndTextListsAtTheirOffsets) {
   const void* table = host.Registration().apiTable;
   const void* entries = PointerAt(table, 0);
   const uint32_t count = At<uint32_t>(table, P);
-  EXPECT_EQ(count, 11u);
+  EXPECT_EQ(count, 12u);
   EXPECT_GT(At<uint32_t>(table, 2 * P + 4), 20u);   // types, the builtin ones included
   EXPECT_NE(PointerAt(table, 2 * P + 8), nullptr);  // events
 

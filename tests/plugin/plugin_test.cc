@@ -92,7 +92,9 @@ TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].level, 1u);
   EXPECT_EQ(lines[0].message, "started HaldenClient/18.3.1 (qor-email-verification)");
-  EXPECT_EQ(first.Calls(), (std::vector<std::string>{"Log", "BeginWait", "Yield", "EndWait"}));
+  // The runtime subscribes to the three service-proxy events before Start.
+  EXPECT_EQ(first.Calls(), (std::vector<std::string>{"Subscribe", "Subscribe", "Subscribe", "Log",
+                                                     "BeginWait", "Yield", "EndWait"}));
 
   // A second plugin in the process leaves the configuration to the first.
   LogSystem().SetMinimumLevel(kLogWarning);

@@ -76,6 +76,10 @@ void SamplePlugin::RegisterApi() {
                            "v", "obj", "st", "opt"}) {
     scalars.Arg(name, kLocationAny, true);
   }
+  Endpoint(kMethodPut, "/v1/summary", &SamplePlugin::PutSummary)
+      .Body("summary")
+      .Arg("limit", kLocationQuery)
+      .Arg("verbose", kLocationQuery);
   Endpoint(kMethodPut, "/v1/items/{id}", &SamplePlugin::PutItem)
       .Arg("id", kLocationPath)
       .Body("item")
@@ -108,6 +112,13 @@ ApiResult<Scalars> SamplePlugin::GetScalars(bool b, int8_t i8, uint8_t u8, int16
                                             const BindingProperty& obj, const Inner& st,
                                             int32_t opt) {
   return Scalars{b, i8, u8, i16, u16, i32, u32, i64, u64, f, d, s, e, v, obj, st, opt};
+}
+
+ApiResponse SamplePlugin::PutSummary(const Summary& summary, uint32_t limit, bool verbose) {
+  lastSummary = summary;
+  lastLimit = limit;
+  lastVerbose = verbose;
+  return ApiResponse::Ok();
 }
 
 ApiResponse SamplePlugin::PutItem(uint32_t id, const Item& item, bool verbose,
@@ -149,7 +160,7 @@ ApiResponse SamplePlugin::Custom() {
 
 ApiResponse SamplePlugin::Stream(uint32_t size) {
   ApiResponse response;
-  response.stream = std::make_shared<CountingStream>(size);
+  response.stream = std::make_shared<CountingStream>(std::min<uint32_t>(size, 1 << 20));
   return response;
 }
 

@@ -62,6 +62,8 @@ class SamplePlugin : public Plugin {
   void RegisterApi() override;
 
   // What the handlers saw last.
+  Summary lastSummary;
+  uint32_t lastLimit = 0;
   Item lastItem;
   uint32_t lastId = 0;
   bool lastVerbose = false;
@@ -75,6 +77,7 @@ class SamplePlugin : public Plugin {
                                 double d, const std::string& s, Color e,
                                 const std::vector<std::string>& v, const BindingProperty& obj,
                                 const Inner& st, int32_t opt);
+  ApiResponse PutSummary(const Summary& summary, uint32_t limit, bool verbose);
   ApiResponse PutItem(uint32_t id, const Item& item, bool verbose, const std::string& trace);
   ApiResponse Echo(const BindingProperty& value);
   ApiResult<std::string> GetFile(const std::string& path);

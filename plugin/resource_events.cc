@@ -1,0 +1,147 @@
+// The runtime's resource events: observers, host subscriptions, routing of
+// incoming events and publishing of the plugin's own.
+#include <exception>
+
+#include "binding/host_value_conversion.h"
+#include "logging/trace.h"
+#include "plugin/event_name.h"
+#include "plugin/plugin_runtime.h"
+
+namespace Halden {
+
+void PluginRuntime::StoreObserver(const std::string& uri,
+                                  std::shared_ptr<const ResourceHandler> handler) {
+  std::lock_guard lock(eventLock);
+  ObserverTable& table = uri.find('*') != std::string::npos ? wildcardObservers : exactObservers;
+  table[uri] = std::move(handler);
+}
+
+void PluginRuntime::UnobserveResource(const std::string& uri) {
+  {
+    std::lock_guard lock(eventLock);
+    ObserverTable& table = uri.find('*') != std::string::npos ? wildcardObservers : exactObservers;
+    if (table.erase(uri) == 0) return;
+  }
+  Unsubscribe(uri);
+}
+
+void PluginRuntime::Subscribe(const std::string& uri) {
+  std::lock_guard subscription(subscriptionLock);
+  const std::string name = EventNameForUri(uri);
+  {
+    std::lock_guard lock(eventLock);
+    if (++subscriptionCounts[name] != 1) return;
+  }
+  Trace("%s: Subscribing to event: %s", shortName.c_str(), name.c_str());
+  AddHostHandler(name,
+                 std::make_shared<TypedHostEventHandler<PluginResourceEvent>>(
+                     [this](const PluginResourceEvent& event) { RouteResourceEvent(event); }),
+                 0);
+}
+
+void PluginRuntime::Unsubscribe(const std::string& uri) {
+  std::lock_guard subscription(subscriptionLock);
+  const std::string name = EventNameForUri(uri);
+  {
+    std::lock_guard lock(eventLock);
+    auto count = subscriptionCounts.find(name);
+    if (count == subscriptionCounts.end() || count->second == 0 || --count->second != 0) return;
+    hostHandlers.erase(name);
+  }
+  Trace("%s: Unsubscribing to event: %s", shortName.c_str(), name.c_str());
+  HostUnsubscribe(name.c_str(), hostToken);
+}
+
+void PluginRuntime::AddHostHandler(const std::string& name,
+                                   std::shared_ptr<HostEventHandler> handler, uint32_t kind) {
+  {
+    std::lock_guard lock(eventLock);
+    hostHandlers[name] = std::move(handler);
+  }
+  HostSubscribe(name.c_str(), hostToken, &OnHostEvent, reinterpret_cast<uintptr_t>(this), kind);
+}
+
+void ZVM_CDECL PluginRuntime::OnHostEvent(const HostEvent* event) {
+  if (event == nullptr || event->name == nullptr || event->userData == 0) return;
+  try {
+    auto& runtime = *reinterpret_cast<PluginRuntime*>(event->userData);
+    std::shared_ptr<HostEventHandler> handler;
+    {
+      std::lock_guard lock(runtime.eventLock);
+      const auto found = runtime.hostHandlers.find(event->name);
+      if (found == runtime.hostHandlers.end()) return;
+      handler = found->second;
+    }
+    Trace("%s: Handling event %s", runtime.shortName.c_str(), event->name);
+    BindingProperty payload;
+    JsonApiResponse errorRecord{};
+    if (!HostValueToProperty(event->payload, payload, "<result>", &errorRecord)) {
+      Trace("%s: Couldn't convert payload %s for event %s: %s", runtime.shortName.c_str(),
+            "<result>", event->name, errorRecord.errorText);
+      delete[] errorRecord.errorText;
+      return;
+    }
+    handler->Handle(payload, *runtime.registry);
+  } catch (...) {
+    // An event the plugin cannot take is dropped; the host never sees why.
+  }
+}
+
+void PluginRuntime::RouteResourceEvent(const PluginResourceEvent& received) {
+  PluginResourceEvent event = received;
+  if (event.uri.empty() || event.uri[0] != '/') event.uri = "/" + event.uri;
+  std::shared_ptr<const ResourceHandler> exact;
+  std::vector<std::shared_ptr<const ResourceHandler>> wildcards;
+  {
+    std::lock_guard lock(eventLock);
+    const auto found = exactObservers.find(event.uri);
+    if (found != exactObservers.end()) exact = found->second;
+    for (const auto& [pattern, handler] : wildcardObservers) {
+      if (MatchesUriPattern(pattern, event.uri)) wildcards.push_back(handler);
+    }
+  }
+  if (exact) (*exact)(event);
+  for (const auto& handler : wildcards) (*handler)(event);
+}
+
+void PluginRuntime::SendEvent(const std::string& eventName, const PluginResourceEvent& payload,
+                              uint32_t kind) {
+  const BindingResult converted = ConvertToProperty(*registry, payload);
+  if (!converted.Ok()) {
+    Trace("%s: Couldn't convert resource %s for event uri \"%s\"", shortName.c_str(),
+          "PluginResourceEvent", payload.uri.c_str());
+    return;
+  }
+  const std::string specific = EventNameForUri(payload.uri);
+  HostEvent event{};
+  if (!PropertyToHostValue(converted, event.payload, registry)) return;
+  struct Release {
+    HostValue& value;
+    ~Release() { ReleaseHostValue(value); }
+  } release{event.payload};
+  event.kind = kind;
+  event.name = specific.c_str();
+  Trace("%s: Sending event: %s", shortName.c_str(), specific.c_str());
+  HostSendEvent(&event);
+  if (eventName != specific) {
+    event.name = eventName.c_str();
+    HostSendEvent(&event);
+  }
+}
+
+void PluginRuntime::StopEvents() {
+  std::map<std::string, std::shared_ptr<HostEventHandler>> handlers;
+  {
+    std::lock_guard lock(eventLock);
+    handlers.swap(hostHandlers);
+    exactObservers.clear();
+    wildcardObservers.clear();
+  }
+  for (const auto& [name, handler] : handlers) HostUnsubscribe(name.c_str(), hostToken);
+  std::lock_guard lock(proxyLock);
+  pendingRequests.clear();
+  asyncHandlers.clear();
+  receivedResponses.clear();
+}
+
+}  // namespace Halden

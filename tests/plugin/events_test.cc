@@ -1,0 +1,262 @@
+// Resource observers, host subscriptions, routing, publishing, service-proxy
+// messages and telemetry, through the in-process host.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "binding/registration.h"
+#include "formats/json_to_property.h"
+#include "host/in_process_host.h"
+#include "plugin/event_name.h"
+#include "plugin/plugin.h"
+
+namespace Halden {
+namespace {
+
+struct Note {
+  std::string text;
+  uint32_t count = 0;
+};
+
+class ObservingPlugin : public Plugin {
+ public:
+  void RegisterApi() override {
+    RegisterStruct<Note>(Types(), "Note").Field("text", &Note::text).Field("count", &Note::count);
+  }
+};
+
+void ZVM_CDECL LoadObservingPlugin(PluginRegistration* registration) {
+  Plugin::Register(new ObservingPlugin, registration, "observing");
+}
+
+BindingProperty Json(const char* text) { return JsonToProperty(text); }
+
+class Events : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.Register(&LoadObservingPlugin));
+    ASSERT_TRUE(host.Initialize());
+    plugin = static_cast<ObservingPlugin*>(host.Registration().instance);
+  }
+
+  int SubscriptionsNamed(const std::string& name) const {
+    int count = 0;
+    for (const auto& subscription : host.Subscriptions()) count += subscription.name == name;
+    return count;
+  }
+
+  // Observes `uri`, recording what arrives as "<type>:<uri>:<text>".
+  void Record(const std::string& uri) {
+    plugin->ObserveResource<Note>(uri, [this, uri](const ResourceEvent<Note>& event) {
+      static const char* const kTypes[] = {"Create", "Update", "Delete"};
+      seen.push_back(uri + " " + kTypes[static_cast<int>(event.eventType)] + ":" + event.uri + ":" +
+                     event.data.text);
+    });
+  }
+
+  host::InProcessHost host;
+  ObservingPlugin* plugin = nullptr;
+  std::vector<std::string> seen;
+};
+
+TEST(EventName, SegmentsAndPatterns) {
+  struct Name {
+    const char* uri;
+    const char* name;
+  } names[] = {
+      {"/qor-email-verification/v1/email", "OnJsonApiEvent_qor-email-verification_v1_email"},
+      {"/ksa-auth/v1/authorization/access-token", "OnJsonApiEvent_ksa-auth_v1_authorization"},
+      {"/qor-platform-config/v1/namespaces/a/b/c",
+       "OnJsonApiEvent_qor-platform-config_v1_namespaces_a_b"},
+      {"/a//b/", "OnJsonApiEvent_a_b"},
+      {"a/b", "OnJsonApiEvent_a_b"},
+      {"", "OnJsonApiEvent"},
+  };
+  for (const Name& n : names) EXPECT_EQ(EventNameForUri(n.uri), n.name) << n.uri;
+  struct Match {
+    const char* pattern;
+    const char* uri;
+    bool matches;
+  } matches[] = {
+      {"/a/*/c", "/a/b/c", true}, {"/a/*/c", "/a//c", true}, {"/a/*/c", "/a/b/d/c", false},
+      {"/a/*", "/a/b", true},     {"/a/*", "/a/", false},    {"/a/*x", "/a/bx", false},
+      {"*", "", false},           {"/a/b", "/a/b", true},    {"/a/b", "/a/bc", false},
+  };
+  for (const Match& m : matches) {
+    EXPECT_EQ(MatchesUriPattern(m.pattern, m.uri), m.matches) << m.pattern << " " << m.uri;
+  }
+}
+
+TEST_F(Events, ObservingReadsAtOnceAndSharesOneHostSubscriptionPerName) {
+  host.SetResourceBody("/a/b/c/d", Json(R"({"text":"now"})"));
+  Record("/a/b/c/d");
+  Record("/a/b/c/e");  // nothing to read
+  EXPECT_EQ(seen, std::vector<std::string>{"/a/b/c/d Create:/a/b/c/d:now"});
+  EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 1);
+  plugin->UnobserveResource("/a/b/c/d");
+  EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 1);
+  plugin->UnobserveResource("/a/b/c/e");
+  EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 0);
+  // Service-proxy messages are subscribed with kind 1 from the start.
+  int proxies = 0;
+  for (const auto& subscription : host.Subscriptions()) proxies += subscription.kind == 1;
+  EXPECT_EQ(proxies, 3);
+}
+
+TEST_F(Events, RoutesToExactAndWildcardObservers) {
+  Record("/x/y");
+  Record("/w/*/c");
+  Record("/w/*");
+  host.DeliverResourceEvent("x/y", "Update", Json(R"({"text":"1"})"));
+  host.DeliverResourceEvent("/x/y", "Update", Json(R"({"text":"wrong","count":-1})"));
+  host.DeliverResourceEvent("/x/y", "Delete", Json(R"("garbage")"));
+  for (const char* uri : {"/w/b/c", "/w//c", "/w/b/d/c", "/w/b", "/w/"}) {
+    BindingProperty payload;
+    payload.Member("uri").SetString(uri);
+    payload.Member("eventType").SetString("Update");
+    payload.Member("data").Member("text").SetString(uri);
+    EXPECT_EQ(host.Deliver(EventNameForUri("/w/*/c"), payload), 1);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "/x/y Update:/x/y:1",
+                      "/x/y Delete:/x/y:",
+                      "/w/*/c Update:/w/b/c:/w/b/c",
+                      "/w/*/c Update:/w//c:/w//c",
+                      "/w/* Update:/w/b:/w/b",
+                  }));
+}
+
+TEST_F(Events, PublishingSendsUnderBothNames) {
+  plugin->PublishResource("/x/y", Note{"hi", 2});
+  const std::vector<host::SentEvent> sent = host.SentEvents();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].name, "OnJsonApiEvent_x_y");
+  EXPECT_EQ(sent[1].name, "OnJsonApiEvent");
+  for (const host::SentEvent& event : sent) {
+    EXPECT_EQ(event.payload,
+              R"({"data":{"count":2,"text":"hi"},"eventType":"Update","uri":"/x/y"})");
+    EXPECT_EQ(event.kind, 0u);
+  }
+  plugin->SendEvent("OnJsonApiEvent_x_y", {"/x/y", PluginResourceEventType::Create, {}}, 4);
+  EXPECT_EQ(host.SentEvents().size(), 3u);
+}
+
+TEST_F(Events, FailingHandlersAndReplacementsMidEvent) {
+  int calls = 0;
+  plugin->ObserveResource<Note>("/t", [&](const ResourceEvent<Note>&) {
+    ++calls;
+    throw std::runtime_error("observer failed");
+  });
+  host.DeliverResourceEvent("/t", "Update", Json("{}"));
+  host.DeliverResourceEvent("/t", "Update", Json("{}"));
+  EXPECT_EQ(calls, 2);
+
+  // The handler replaces itself while it runs; its own state must outlive
+  // the call.
+  auto count = std::make_shared<int>(0);
+  plugin->ObserveResource<Note>("/t", [this, count](const ResourceEvent<Note>&) {
+    plugin->ObserveResource<Note>("/t", [](const ResourceEvent<Note>&) {});
+    ++*count;
+  });
+  host.DeliverResourceEvent("/t", "Update", Json("{}"));
+  host.DeliverResourceEvent("/t", "Update", Json("{}"));
+  EXPECT_EQ(*count, 1);
+}
+
+TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
+  std::vector<std::string> handled;
+  auto message = [](const char* uuid, const char* payload) {
+    BindingProperty response;
+    response.Member("uuid").SetString(uuid);
+    response.Member("serviceName").SetString("svc");
+    response.Member("methodName").SetString("m");
+    response.Member("payload").SetString(payload);
+    return response;
+  };
+  plugin->AddServiceProxyRequest("svc.m", [&](const PluginServiceProxyResponse& r) {
+    handled.push_back("pending " + r.payload);
+  });
+  plugin->AddAsyncServiceProxyHandler("svc.m", [&](const PluginServiceProxyResponse& r) {
+    handled.push_back("async " + r.payload);
+  });
+  host.Deliver("OnServiceProxyAsyncEvent", message("u0", "1"), 1);
+  host.Deliver("OnServiceProxyMethodEvent", message("u0", "2"), 1);
+  host.Deliver("OnServiceProxyMethodEvent", message("u0", "3"), 1);  // kept for a later request
+  host.Deliver("OnServiceProxyUuidEvent", message("u1", "4"), 1);
+  plugin->AddServiceProxyRequest(
+      "u1", [&](const PluginServiceProxyResponse& r) { handled.push_back("uuid " + r.payload); });
+  EXPECT_EQ(handled, (std::vector<std::string>{"async 1", "pending 2", "uuid 4"}));
+
+  BindingProperty unknown = message("u2", "5");
+  unknown.Member("methodName").SetString("x");
+  host.Deliver("OnServiceProxyAsyncEvent", unknown, 1);
+  const std::vector<host::LoggedLine> lines = host.Lines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2].message, "observing: Fulfilled service proxy request: u1");
+  EXPECT_EQ(lines.back().message,
+            "observing: Could not find registered handler for async service proxy event svc.x");
+  EXPECT_EQ(lines.back().level, 2u);
+}
+
+TEST_F(Events, TelemetryPostsThroughTheHost) {
+  BindingProperty value;
+  value.SetSigned(1);
+  RequestResult<> posted = plugin->Telemetry()->PostTelemetryEvent("start", {{"k", value}}).get();
+  EXPECT_TRUE(posted.Ok());
+  EXPECT_EQ(host.TelemetryPosts(),
+            (std::vector<std::pair<std::string, std::string>>{{"start", R"({"k":1})"}}));
+  BindingProperty deep;
+  BindingProperty* at = &deep;
+  for (int i = 0; i < 600; ++i) at = &at->Append();
+  EXPECT_EQ(plugin->Telemetry()->PostTelemetryEvent("deep", {{"k", deep}}).get().Error().status,
+            400u);
+}
+
+TEST_F(Events, StopLeavesEveryHostSubscription) {
+  Record("/x/y");
+  Record("/w/*");
+  host.Shutdown();
+  EXPECT_TRUE(host.Subscriptions().empty());
+}
+
+TEST_F(Events, ConcurrentDeliveryWhileObservingAndPublishing) {
+  constexpr int kThreads = 8;
+  constexpr int kEvents = 300;
+  std::atomic<int> received[kThreads] = {};
+  for (int t = 0; t < kThreads; ++t) {
+    plugin->ObserveResource<Note>("/s/" + std::to_string(t),
+                                  [&received, t](const ResourceEvent<Note>& e) {
+                                    if (e.data.count == static_cast<uint32_t>(t)) ++received[t];
+                                  });
+  }
+  std::atomic<bool> done{false};
+  std::thread churn([&] {
+    for (int i = 0; !done; ++i) {
+      plugin->ObserveResource<Note>("/c/" + std::to_string(i % 4),
+                                    [](const ResourceEvent<Note>&) {});
+      plugin->PublishResource("/p", Note{"n", 1});
+      plugin->UnobserveResource("/c/" + std::to_string(i % 4));
+    }
+  });
+  std::vector<std::thread> senders;
+  for (int t = 0; t < kThreads; ++t) {
+    senders.emplace_back([&, t] {
+      BindingProperty data;
+      data.Member("count").SetUnsigned(t);
+      for (int i = 0; i < kEvents; ++i) {
+        host.DeliverResourceEvent("/s/" + std::to_string(t), "Update", data);
+      }
+    });
+  }
+  for (std::thread& sender : senders) sender.join();
+  done = true;
+  churn.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(received[t], kEvents) << t;
+}
+
+}  // namespace
+}  // namespace Halden
