@@ -7,5 +7,6 @@ namespace Halden::bench {
 void RegisterTreeBuildDestroy();
 void RegisterSmallTreeBuildDestroy();
 void RegisterDispatch();
+void RegisterEmailResource();
 
 }  // namespace Halden::bench

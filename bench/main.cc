@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     Halden::bench::RegisterTreeBuildDestroy();
     Halden::bench::RegisterSmallTreeBuildDestroy();
     Halden::bench::RegisterDispatch();
+    Halden::bench::RegisterEmailResource();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zvm_bench: %s\n", e.what());
     return 1;

@@ -1,0 +1,93 @@
+// EmailResource: the feature's endpoints called through the API table of the
+// real library, as the client's core calls them.
+//   get-loaded: a GET of the resource once the status has been fetched.
+//   put: a PUT whose remote request the host answers with 204 at once.
+#include <benchmark/benchmark.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "benchmarks.h"
+#include "formats/json_to_property.h"
+#include "host/in_process_host.h"
+
+namespace Halden::bench {
+namespace {
+
+struct Feature {
+  host::InProcessHost host;
+  const ApiEndpointEntry* get = nullptr;
+  const ApiEndpointEntry* put = nullptr;
+
+  Feature() {
+    host.SetResourceBody("/ksa-auth/v1/authorization/access-token",
+                         JsonToProperty(R"({"token":"bench","expiry":1})"));
+    host.SetExternalHandler([](const host::ExternalCall& call) {
+      host::ExternalAnswer answer;
+      if (call.method == 2) {
+        answer.body = R"({"email":"bench@example.com","emailVerified":true})";
+      } else {
+        answer.status = 204;
+      }
+      return answer;
+    });
+    if (!host.Load(ZVM_PLUGIN_LIBRARY) || !host.Initialize()) {
+      throw std::runtime_error("the plugin did not start: " + host.Error());
+    }
+    const ApiTable& table = *host.Table();
+    for (uint32_t i = 0; i < table.entryCount; ++i) {
+      const std::string name = table.entries[i].function.name;
+      if (name == "GetQorEmailVerificationV1Email") get = &table.entries[i];
+      if (name == "PutQorEmailVerificationV1Email") put = &table.entries[i];
+    }
+    if (host.Call(2, "/qor-email-verification/v1/email").error) {
+      throw std::runtime_error("the status was not loaded");
+    }
+  }
+};
+
+Feature& SharedFeature() {
+  static Feature* feature = new Feature();
+  return *feature;
+}
+
+void Call(const ApiEndpointEntry& entry, ApiCallRecord& call) {
+  call.callContext = entry.function.callContext;
+  JsonApiResponse response{};
+  entry.callback(&response, &call);
+  if (response.errorText != nullptr) throw std::runtime_error(response.errorText);
+  benchmark::DoNotOptimize(response.body);
+  response.release(&response);
+}
+
+void GetLoaded(benchmark::State& state) {
+  Feature& feature = SharedFeature();
+  ApiCallRecord call{};
+  call.method = 2;
+  call.path = "/qor-email-verification/v1/email";
+  for (auto _ : state) Call(*feature.get, call);
+  state.SetItemsProcessed(state.iterations());
+}
+
+void Put(benchmark::State& state) {
+  Feature& feature = SharedFeature();
+  const std::string body = R"({"email":"new@example.com","password":"correct horse"})";
+  ApiCallRecord call{};
+  call.method = 7;
+  call.path = "/qor-email-verification/v1/email";
+  call.contentType = "application/json";
+  call.body = reinterpret_cast<const uint8_t*>(body.data());
+  call.bodyLength = static_cast<uint32_t>(body.size());
+  for (auto _ : state) Call(*feature.put, call);
+  state.SetItemsProcessed(state.iterations());
+}
+
+}  // namespace
+
+void RegisterEmailResource() {
+  benchmark::RegisterBenchmark("EmailResource/ours/get-loaded", GetLoaded)
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("EmailResource/ours/put", Put)->Unit(benchmark::kMicrosecond);
+}
+
+}  // namespace Halden::bench

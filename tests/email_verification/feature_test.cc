@@ -1,0 +1,291 @@
+// Scenarios of the email verification feature, played through the real
+// library: given host state, calls and events; the responses, events, log
+// lines and remote requests that follow.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/email_verification/feature_support.h"
+
+namespace Halden::feature_test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TEST_F(FeatureTest, ServiceUrlFromBuiltInDataStoreAndCommandLine) {
+  const std::string regionData =
+      R"({"EU":{"servers":{"email_verification":{"external_url":"https://eu.example"}}},)"
+      R"("NA":{"servers":{"email_verification":{"other":1}}}})";
+  struct Case {
+    const char* globals;  // null: the read fails
+    const char* regionData;
+    Strings arguments;
+    const char* url;
+    Strings errors;
+  } cases[] = {
+      {R"({"region":"EU"})", regionData.c_str(), {}, "https://eu.example", {}},
+      {R"({"region":"EU"})",
+       regionData.c_str(),
+       {"--email-verification.hostname=http://cli", "--email-verification.hostname=http://2nd"},
+       "http://cli",
+       {}},
+      {R"({"region":"NA"})", regionData.c_str(), {}, "", {}},
+      {"{}", regionData.c_str(), {"--Email-verification.hostname=http://x"}, kBuiltIn, {}},
+      {R"({"region":"EU"})",
+       nullptr,
+       {"--email-verification.hostname=http://cli"},
+       "http://cli",
+       {"Failed to get regionSettings"}},
+      {nullptr,
+       regionData.c_str(),
+       {"--email-verification.hostname", "http://next"},
+       kBuiltIn,
+       {"Failed to get globalUserSettings"}},
+      {R"({"region":"EU"})", regionData.c_str(), {"--email-verification.hostname="}, "", {}},
+  };
+  for (const Case& c : cases) {
+    host::InProcessHost caseHost;
+    if (c.globals)
+      caseHost.SetResourceBody("/data-store/v1/install-settings/globals", Json(c.globals));
+    if (c.regionData) {
+      caseHost.SetResourceBody("/data-store/v1/system-settings/region_data", Json(c.regionData));
+    }
+    BindingProperty arguments;
+    arguments.MakeCollection();
+    for (const std::string& argument : c.arguments) arguments.Append().SetString(argument);
+    caseHost.SetResourceBody("/haldenclient/command-line-args", arguments);
+    caseHost.SetResourceBody(kTokenPath, Json(R"({"token":"t"})"));
+    ASSERT_TRUE(caseHost.Load(ZVM_PLUGIN_LIBRARY));
+    ASSERT_TRUE(caseHost.Initialize());
+    caseHost.Call(7, kEmailPath, "application/json", "{}");
+    ASSERT_EQ(caseHost.ExternalCalls().size(), 1u);
+    EXPECT_EQ(caseHost.ExternalCalls()[0].url, std::string(c.url) + "/v1/account/email") << c.url;
+    Strings errors;
+    for (const host::LoggedLine& line : caseHost.Lines()) {
+      if (line.level == 2 && line.message.starts_with("Failed")) errors.push_back(line.message);
+    }
+    EXPECT_EQ(errors, c.errors) << c.url;
+  }
+}
+
+TEST_F(FeatureTest, StartsOnAHostThatAnswersNothing) {
+  Start();
+  EXPECT_TRUE(Errors() ==
+              (Strings{"Failed to get regionSettings", "Failed to get globalUserSettings"}));
+  host::CallResponse response = Get();
+  EXPECT_EQ(response.status, 500u);
+  EXPECT_EQ(
+      response.errorText,
+      "EmailVerification: Email verification status fetch failure: No KSA id token available");
+  EXPECT_TRUE(host.ExternalCalls().empty());
+  // The API table lists the three endpoints.
+  Strings names;
+  for (uint32_t i = 0; i < host.Table()->entryCount; ++i) {
+    names.push_back(host.Table()->entries[i].function.name);
+  }
+  EXPECT_EQ(names,
+            (Strings{"GetQorEmailVerificationV1Email", "PostQorEmailVerificationV1ConfirmEmail",
+                     "PutQorEmailVerificationV1Email"}));
+}
+
+TEST_F(FeatureTest, StatusIsFetchedOnceATokenIsThere) {
+  Serve("GET", "/v1/account/status", Answer(200, R"({"email":"a@x","emailVerified":true})"));
+  Start();
+  EXPECT_EQ(Get().status, 500u);
+  TokenEvent("Update", "tok-1");
+  host::CallResponse response = Get();
+  EXPECT_FALSE(response.error) << response.errorText;
+  EXPECT_EQ(response.json, R"({"email":"a@x","emailVerified":true,"fatalError":false})");
+  EXPECT_EQ(Get().json, response.json);
+  ASSERT_EQ(host.ExternalCalls().size(), 1u);
+  const host::ExternalCall call = host.ExternalCalls()[0];
+  EXPECT_EQ(call.url, std::string(kBuiltIn) + "/v1/account/status");
+  EXPECT_EQ(call.headers,
+            (host::HeaderList{{"user-agent", "HaldenClient/18.0.0 (qor-email-verification)"},
+                              {"Authorization", "Bearer tok-1"}}));
+  EXPECT_EQ(call.timeout, 30u);
+  EXPECT_EQ(call.further, 1u);
+  EXPECT_TRUE(Published().empty());
+}
+
+TEST_F(FeatureTest, TheSuccessRule) {
+  SignedInAtStart("t");
+  Start();
+  // Failures first: a successful status fetch is never repeated.
+  struct Case {
+    uint32_t status;
+    const char* body;
+    bool get, put;
+  } cases[] = {
+      {204, "", false, true},
+      {300, R"({"email":"e"})", false, false},
+      {199, R"({"email":"e"})", false, false},
+      {200, R"(["not a session"])", false, true},
+      {299, R"({"email":"e"})", true, true},
+  };
+  for (const Case& c : cases) {
+    Serve("GET", "/v1/account/status", Answer(c.status, c.body));
+    Serve("PUT", "/v1/account/email", Answer(c.status, c.body));
+    Serve("POST", "/v1/account/email/verification", Answer(c.status, c.body));
+    if (c.status == 204) {
+      EXPECT_EQ(Get().errorText,
+                "EmailVerification: Email verification status fetch failure: Error converting "
+                "response for GET http://email-verification.dev.halden.local/v1/account/status: "
+                "body was empty");
+    }
+    EXPECT_EQ(!Get().error, c.get) << c.status << c.body;
+    EXPECT_EQ(!Put("e@x", "pw").error, c.put) << c.status << c.body;
+    EXPECT_EQ(!Post().error, c.put) << c.status << c.body;
+  }
+}
+
+TEST_F(FeatureTest, ChangingTheEmail) {
+  Serve("GET", "/v1/account/status", Answer(200, R"({"email":"old@x","emailVerified":true})"));
+  Start();
+  host::CallResponse response = Put("new@x", "pw");
+  EXPECT_EQ(response.status, 500u);
+  EXPECT_EQ(response.errorText, "");
+  EXPECT_EQ(Errors().back(), "email-verification: ");
+
+  TokenEvent("Create", "t");
+  Serve("PUT", "/v1/account/email", Answer(400, "Wrong password"));
+  response = Put("new@x", "pw");
+  EXPECT_EQ(response.status, 400u);
+  EXPECT_EQ(response.errorText, "Wrong password");
+  EXPECT_EQ(Errors().back(), "email-verification: Wrong password");
+  const host::ExternalCall call = host.ExternalCalls().back();
+  EXPECT_EQ(call.body, "{\r\n    \"email\": \"new@x\",\r\n    \"password\": \"pw\"\r\n}");
+  EXPECT_EQ(call.headers.back(),
+            (std::pair<std::string, std::string>{"Content-Type", "application/json"}));
+
+  // A change before the first read is published; the read then replaces
+  // the whole record.
+  Serve("PUT", "/v1/account/email", Answer(204, ""));
+  EXPECT_FALSE(Put("new@x", "pw").error);
+  EXPECT_EQ(Published(), Strings{Session("new@x", false, false)});
+  EXPECT_EQ(Get().json, R"({"email":"old@x","emailVerified":true,"fatalError":false})");
+  EXPECT_FALSE(Put("newer@x", "pw").error);
+  EXPECT_EQ(Published().back(), Session("newer@x", true, false));
+  EXPECT_EQ(host.SentEvents().back().name, "OnJsonApiEvent");
+}
+
+TEST_F(FeatureTest, RequestingTheVerificationMail) {
+  host.SetResourceBody(
+      "/haldenclient/region-locale",
+      Json(R"({"region":"EU","locale":"en_US","webRegion":"eu","webLanguage":"en"})"));
+  SignedInAtStart("t");
+  Serve("POST", "/v1/account/email/verification", Answer(200, ""));
+  Start();
+  EXPECT_FALSE(Post().error);
+  EXPECT_EQ(host.ExternalCalls().back().body, "{\r\n    \"locale\": \"en_us\"\r\n}");
+  EXPECT_TRUE(Published().empty());
+  TokenEvent("Delete", "");
+  host::CallResponse response = Post();
+  EXPECT_EQ(response.status, 500u);
+  EXPECT_EQ(response.errorText,
+            "EmailVerification: Error setting changed email: No KSA id token available");
+  EXPECT_EQ(host.ExternalCalls().size(), 1u);
+}
+
+TEST_F(FeatureTest, MessagingNotifications) {
+  Start();
+  struct Case {
+    const char* payload;
+    const char* error;  // null: none
+    bool published;
+  } cases[] = {
+      {R"({"emailStatus":"VALIDATED"})",
+       "EmailVerification: Received an unexpected email status. It should always be 'validated', "
+       "but we observed 'VALIDATED'",
+       false},
+      {R"({"other":1})", "Could not parse the emailStatus field", false},
+      {R"({"emailStatus":1})", "Could not parse the emailStatus field", false},
+      {R"({"emailStatus":null})", "Could not parse the emailStatus field", false},
+      {R"({"emailStatus":"validated"})", nullptr, true},
+      {R"({"emailStatus":"validated"})", nullptr, true},
+      {"", "EmailVerification: Failed deserializing an OMX message: ", true},
+      {"[1]", "EmailVerification: Failed deserializing an OMX message: [1]", true},
+      {"{}{}", "EmailVerification: Failed deserializing an OMX message: {}{}", true},
+      {R"({"emailStatus":"validated","emailStatus":"x"})",
+       R"(EmailVerification: Failed deserializing an OMX message: {"emailStatus":"validated","emailStatus":"x"})",
+       true},
+  };
+  for (const Case& c : cases) {
+    const std::size_t errors = Errors().size();
+    const std::size_t published = Published().size();
+    Message(c.payload);
+    EXPECT_EQ(Errors().size(), errors + (c.error != nullptr)) << c.payload;
+    if (c.error != nullptr) {
+      EXPECT_EQ(Errors().back(), c.error);
+    }
+    EXPECT_EQ(Published().size(), published + c.published) << c.payload;
+  }
+  EXPECT_EQ(Published()[0], Session("", true, false));
+  EXPECT_EQ(Published().back(), Session("", true, true));
+  const std::size_t published = Published().size();
+  Message(R"({"emailStatus":"validated"})", "Delete");
+  EXPECT_EQ(Published().size(), published);
+}
+
+TEST_F(FeatureTest, ThePasswordGoesNowhereButTheRemoteBody) {
+  const std::string password = "s3cret-Pw";
+  Start();
+  host::CallResponse response = Put("a@x", password);  // no token
+  TokenEvent("Update", "t");
+  std::vector<host::CallResponse> responses{response};
+  for (host::ExternalAnswer answer :
+       {Answer(400, "Password is wrong"), Answer(500, ""), host::ExternalAnswer{}}) {
+    if (answer.status == 200) {
+      answer.transport = 7;
+      answer.body = "connection refused";
+    }
+    Serve("PUT", "/v1/account/email", answer);
+    responses.push_back(Put("a@x", password));
+    EXPECT_TRUE(responses.back().error);
+  }
+  for (const host::CallResponse& r : responses)
+    EXPECT_EQ(r.errorText.find(password), std::string::npos);
+  for (const host::LoggedLine& line : host.Lines())
+    EXPECT_EQ(line.message.find(password), std::string::npos);
+  for (const host::SentEvent& event : host.SentEvents())
+    EXPECT_EQ(event.payload.find(password), std::string::npos);
+  EXPECT_EQ(host.ExternalCalls().size(), 3u);
+}
+
+TEST_F(FeatureTest, SurvivesAHostThatAnswersWithGarbage) {
+  host.SetResourceBody(kTokenPath, Json(R"("not a token")"));
+  host.SetResourceBody("/haldenclient/region-locale", Json("[1,2]"));
+  host.SetResourceBody("/data-store/v1/install-settings/globals", Json(R"({"region":{"x":1}})"));
+  host.SetResourceBody("/data-store/v1/system-settings/region_data", Json("7"));
+  host.SetResourceBody("/haldenclient/command-line-args", Json(R"({"a":1})"));
+  Start();
+  EXPECT_EQ(Get().status, 500u);  // the token did not convert
+  host.DeliverResourceEvent(kTokenPath, "Update", Json("[]"));
+  TokenEvent("Update", "t");
+  host::ExternalAnswer garbage = Answer(200, R"({"email":"e"})");
+  garbage.nullBody = true;
+  garbage.headers = {{"a", "b"}};
+  garbage.nullHeaderNames = true;
+  Serve("GET", "/v1/account/status", garbage);
+  Serve("PUT", "/v1/account/email", garbage);
+  EXPECT_TRUE(Get().error);
+  EXPECT_EQ(Put("a@x", "p").errorText, "");
+  garbage.nullBody = false;
+  garbage.nullHeaderArray = true;
+  Serve("GET", "/v1/account/status", garbage);
+  EXPECT_EQ(
+      Get().errorText,
+      "EmailVerification: Email verification status fetch failure: Error converting response "
+      "for GET http://email-verification.dev.halden.local/v1/account/status: headers was null");
+  Message(std::string(1 << 20, '{'));
+  Message(std::string(1 << 20, 'x'));
+  BindingProperty noPayload;
+  noPayload.SetSigned(3);
+  host.DeliverResourceEvent(kMessagePath, "Update", noPayload);
+  EXPECT_EQ(Published().size(), 3u);
+  EXPECT_EQ(Published().back(), Session("", false, true));
+}
+
+}  // namespace
+}  // namespace Halden::feature_test
