@@ -8,5 +8,6 @@ void RegisterTreeBuildDestroy();
 void RegisterSmallTreeBuildDestroy();
 void RegisterDispatch();
 void RegisterEmailResource();
+void RegisterEventDelivery();
 
 }  // namespace Halden::bench

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     Halden::bench::RegisterSmallTreeBuildDestroy();
     Halden::bench::RegisterDispatch();
     Halden::bench::RegisterEmailResource();
+    Halden::bench::RegisterEventDelivery();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zvm_bench: %s\n", e.what());
     return 1;
