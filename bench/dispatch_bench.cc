@@ -16,6 +16,7 @@
 
 #include "benchmarks.h"
 #include "host/in_process_host.h"
+#include "table_call.h"
 #include "tests/support/sample_plugin.h"
 
 namespace Halden::bench {
@@ -38,28 +39,14 @@ struct Fixture {
   Fixture() {
     if (!host.Register(&testing::LoadSamplePlugin)) throw std::runtime_error("no sample plugin");
     plugin = static_cast<testing::SamplePlugin*>(host.Registration().instance);
-    const ApiTable& table = *host.Table();
-    for (uint32_t i = 0; i < table.entryCount; ++i) {
-      const std::string name = table.entries[i].function.name;
-      if (name == "GetV1Summary") get = &table.entries[i];
-      if (name == "PutV1Summary") put = &table.entries[i];
-    }
-    if (get == nullptr || put == nullptr) throw std::runtime_error("no summary endpoints");
+    get = &FindEntry(*host.Table(), "GetV1Summary");
+    put = &FindEntry(*host.Table(), "PutV1Summary");
   }
 };
 
 Fixture& SharedFixture() {
   static Fixture* fixture = new Fixture();
   return *fixture;
-}
-
-void CallThroughTable(const ApiEndpointEntry& entry, ApiCallRecord& call) {
-  call.callContext = entry.function.callContext;
-  JsonApiResponse response{};
-  entry.callback(&response, &call);
-  if (response.errorText != nullptr) throw std::runtime_error(response.errorText);
-  benchmark::DoNotOptimize(response.body);
-  response.release(&response);
 }
 
 void OursGet(benchmark::State& state) {

@@ -10,6 +10,7 @@
 #include "benchmarks.h"
 #include "formats/json_to_property.h"
 #include "host/in_process_host.h"
+#include "table_call.h"
 
 namespace Halden::bench {
 namespace {
@@ -34,12 +35,8 @@ struct Feature {
     if (!host.Load(ZVM_PLUGIN_LIBRARY) || !host.Initialize()) {
       throw std::runtime_error("the plugin did not start: " + host.Error());
     }
-    const ApiTable& table = *host.Table();
-    for (uint32_t i = 0; i < table.entryCount; ++i) {
-      const std::string name = table.entries[i].function.name;
-      if (name == "GetQorEmailVerificationV1Email") get = &table.entries[i];
-      if (name == "PutQorEmailVerificationV1Email") put = &table.entries[i];
-    }
+    get = &FindEntry(*host.Table(), "GetQorEmailVerificationV1Email");
+    put = &FindEntry(*host.Table(), "PutQorEmailVerificationV1Email");
     if (host.Call(2, "/qor-email-verification/v1/email").error) {
       throw std::runtime_error("the status was not loaded");
     }
@@ -51,21 +48,12 @@ Feature& SharedFeature() {
   return *feature;
 }
 
-void Call(const ApiEndpointEntry& entry, ApiCallRecord& call) {
-  call.callContext = entry.function.callContext;
-  JsonApiResponse response{};
-  entry.callback(&response, &call);
-  if (response.errorText != nullptr) throw std::runtime_error(response.errorText);
-  benchmark::DoNotOptimize(response.body);
-  response.release(&response);
-}
-
 void GetLoaded(benchmark::State& state) {
   Feature& feature = SharedFeature();
   ApiCallRecord call{};
   call.method = 2;
   call.path = "/qor-email-verification/v1/email";
-  for (auto _ : state) Call(*feature.get, call);
+  for (auto _ : state) CallThroughTable(*feature.get, call);
   state.SetItemsProcessed(state.iterations());
 }
 
@@ -78,7 +66,7 @@ void Put(benchmark::State& state) {
   call.contentType = "application/json";
   call.body = reinterpret_cast<const uint8_t*>(body.data());
   call.bodyLength = static_cast<uint32_t>(body.size());
-  for (auto _ : state) Call(*feature.put, call);
+  for (auto _ : state) CallThroughTable(*feature.put, call);
   state.SetItemsProcessed(state.iterations());
 }
 
