@@ -18,9 +18,9 @@ char* CopyText(const std::string& text) {
   return copy;
 }
 
-void FreeText(const char*& text) {
+// Packed fields are passed by value: a reference to one may be misaligned.
+void FreeText(const char* text) {
   if (text != kOutOfMemory) delete[] text;
-  text = nullptr;
 }
 
 // What the host's stream handle points at.
@@ -94,9 +94,11 @@ void ZVM_CDECL ReleaseCallResponse(JsonApiResponse* response) {
   if (response == nullptr) return;
   ReleaseHostValue(response->body);
   FreeText(response->errorText);
+  response->errorText = nullptr;
   FreeText(response->contentType);
+  response->contentType = nullptr;
   if (response->headers != nullptr) {
-    auto* pairs = const_cast<HostHeaderPair*>(response->headers);
+    const HostHeaderPair* pairs = response->headers;
     for (uint32_t i = 0; i < response->headerCount; ++i) {
       FreeText(pairs[i].name);
       FreeText(pairs[i].value);
