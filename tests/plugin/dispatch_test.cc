@@ -261,7 +261,7 @@ TEST_F(Dispatch, ReadsAHostBodyWithinItsLength) {
   call.bodyLength = static_cast<uint32_t>(json.size());
   JsonApiResponse response{};
   Entry("PostV1Echo").callback(&response, &call);
-  EXPECT_EQ(response.errorText, nullptr);
+  EXPECT_STREQ(response.errorText, nullptr);
   EXPECT_EQ(response.body.kind, kHostStructure);
   call.contentType = "application/x-yaml";
   response.release(&response);
@@ -271,7 +271,7 @@ TEST_F(Dispatch, ReadsAHostBodyWithinItsLength) {
   response.release(&response);
   response.release(&response);
   EXPECT_EQ(response.body.kind, kHostNone);
-  EXPECT_EQ(response.contentType, nullptr);
+  EXPECT_STREQ(response.contentType, nullptr);
 }
 
 TEST_F(Dispatch, NullCallAndContextAreRefused) {
