@@ -138,7 +138,8 @@ RequestResult<BindingProperty> PluginRuntime::ReadBody(uint32_t method, const st
 }
 
 bool PluginRuntime::ReadStream(const JsonApiResponse& response, std::string& text) {
-  text.reserve(std::min(response.expectedLength, kMaxReserve));
+  const uint32_t expected = response.expectedLength;
+  text.reserve(std::min(expected, kMaxReserve));
   char chunk[kChunkSize];
   bool moreData = true;
   bool ok = true;
