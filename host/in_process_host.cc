@@ -210,8 +210,11 @@ void InProcessHost::AnswerRequest(JsonApiResponse* response, const JsonApiReques
   std::string parameters = "{";
   for (uint32_t i = 0; i < request->parameterCount; ++i) {
     if (i > 0) parameters += ",";
-    parameters +=
-        "\"" + TextOf(request->parameters[i].name) + "\":" + JsonOf(request->parameters[i].value);
+    // Appended piece by piece: GCC 12 warns wrongly on a chain of + here.
+    parameters += '"';
+    parameters += TextOf(request->parameters[i].name);
+    parameters += "\":";
+    parameters += JsonOf(request->parameters[i].value);
   }
   parameters += "}";
   std::lock_guard guard(lock);

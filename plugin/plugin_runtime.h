@@ -144,7 +144,14 @@ class PluginRuntime : public ResourceSubscriber {
   std::string userAgent;
 
  private:
-  using ResourceHandler = std::function<void(const PluginResourceEvent&)>;
+  // A resource event as routed: its data not yet converted to an
+  // observer's type.
+  struct RoutedEvent {
+    const std::string& uri;
+    PluginResourceEventType eventType;
+    const BindingProperty& data;
+  };
+  using ResourceHandler = std::function<void(const RoutedEvent&)>;
   // Observer tables hash URIs with FNV-1a.
   struct UriHash {
     std::size_t operator()(const std::string& uri) const { return Fnv1a(uri.c_str()); }
@@ -153,7 +160,9 @@ class PluginRuntime : public ResourceSubscriber {
       std::unordered_map<std::string, std::shared_ptr<const ResourceHandler>, UriHash>;
 
   void StoreObserver(const std::string& uri, std::shared_ptr<const ResourceHandler> handler);
-  void RouteResourceEvent(const PluginResourceEvent& event);
+  void RouteResourceEvent(std::string uri, PluginResourceEventType eventType,
+                          const BindingProperty& data);
+  class ResourceEventHandler;
   void AddHostHandler(const std::string& name, std::shared_ptr<HostEventHandler> handler,
                       uint32_t kind);
   void ConnectServiceProxies();
@@ -223,7 +232,7 @@ void PluginRuntime::ObserveResource(const std::string& uri,
                                     std::function<void(const ResourceEvent<T>&)> handler) {
   const BindingRegistry* types = registry;
   auto adapter =
-      std::make_shared<const ResourceHandler>([types, handler](const PluginResourceEvent& event) {
+      std::make_shared<const ResourceHandler>([types, handler](const RoutedEvent& event) {
         ResourceEvent<T> typed{event.uri, event.eventType, T{}};
         if (event.eventType != PluginResourceEventType::Delete &&
             !ConvertFromProperty(*types, event.data, typed.data, "<value>").Ok()) {

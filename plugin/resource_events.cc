@@ -9,6 +9,35 @@
 
 namespace Halden {
 
+// Receives the resource events of one subscribed event name. The payload is
+// read as a PluginResourceEvent would be converted from it (missing members
+// keep their defaults, a wrong kind drops the event), but its data is routed
+// as it is, without a copy: each observer converts it to its own type.
+class PluginRuntime::ResourceEventHandler final : public HostEventHandler {
+ public:
+  explicit ResourceEventHandler(PluginRuntime& owner) : runtime(owner) {}
+
+  bool Handle(const BindingProperty& payload, const BindingRegistry& registry) override {
+    if (payload.GetKind() != BindingPropertyKind::Structure) return false;
+    std::string uri;
+    PluginResourceEventType eventType = PluginResourceEventType::Create;
+    const BindingProperty& uriValue = payload.Find("uri");
+    if (!uriValue.IsEmpty() && !ConvertFromProperty(registry, uriValue, uri, "uri").Ok()) {
+      return false;
+    }
+    const BindingProperty& typeValue = payload.Find("eventType");
+    if (!typeValue.IsEmpty() &&
+        !ConvertFromProperty(registry, typeValue, eventType, "eventType").Ok()) {
+      return false;
+    }
+    runtime.RouteResourceEvent(std::move(uri), eventType, payload.Find("data"));
+    return true;
+  }
+
+ private:
+  PluginRuntime& runtime;
+};
+
 void PluginRuntime::StoreObserver(const std::string& uri,
                                   std::shared_ptr<const ResourceHandler> handler) {
   std::lock_guard lock(eventLock);
@@ -33,10 +62,7 @@ void PluginRuntime::Subscribe(const std::string& uri) {
     if (++subscriptionCounts[name] != 1) return;
   }
   Trace("%s: Subscribing to event: %s", shortName.c_str(), name.c_str());
-  AddHostHandler(name,
-                 std::make_shared<TypedHostEventHandler<PluginResourceEvent>>(
-                     [this](const PluginResourceEvent& event) { RouteResourceEvent(event); }),
-                 0);
+  AddHostHandler(name, std::make_shared<ResourceEventHandler>(*this), 0);
 }
 
 void PluginRuntime::Unsubscribe(const std::string& uri) {
@@ -87,19 +113,20 @@ void ZVM_CDECL PluginRuntime::OnHostEvent(const HostEvent* event) {
   }
 }
 
-void PluginRuntime::RouteResourceEvent(const PluginResourceEvent& received) {
-  PluginResourceEvent event = received;
-  if (event.uri.empty() || event.uri[0] != '/') event.uri = "/" + event.uri;
+void PluginRuntime::RouteResourceEvent(std::string uri, PluginResourceEventType eventType,
+                                       const BindingProperty& data) {
+  if (uri.empty() || uri[0] != '/') uri = "/" + uri;
   std::shared_ptr<const ResourceHandler> exact;
   std::vector<std::shared_ptr<const ResourceHandler>> wildcards;
   {
     std::lock_guard lock(eventLock);
-    const auto found = exactObservers.find(event.uri);
+    const auto found = exactObservers.find(uri);
     if (found != exactObservers.end()) exact = found->second;
     for (const auto& [pattern, handler] : wildcardObservers) {
-      if (MatchesUriPattern(pattern, event.uri)) wildcards.push_back(handler);
+      if (MatchesUriPattern(pattern, uri)) wildcards.push_back(handler);
     }
   }
+  const RoutedEvent event{uri, eventType, data};
   if (exact) (*exact)(event);
   for (const auto& handler : wildcards) (*handler)(event);
 }
