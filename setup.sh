@@ -63,5 +63,7 @@ fi
 # the distribution's source package. Fetched once; build/ is not versioned.
 if ! compgen -G "build/sources/libyaml-*/src/api.c" >/dev/null; then
   mkdir -p build/sources
-  (cd build/sources && apt-get source -qq libyaml)
+  # As root, apt would hand the download to its sandbox user, who cannot
+  # write here, and warn.
+  (cd build/sources && apt-get source -qq -o APT::Sandbox::User=root libyaml)
 fi
