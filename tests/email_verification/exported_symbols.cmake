@@ -9,7 +9,7 @@ if(OBJDUMP)
   # "\t[   0] +base[   1] 1370 Export RVA" and "\t[   0] load_qor_email_verification".
   # An export by ordinal alone has an address but no name.
   string(REGEX MATCH "Export Address Table -- [^\n]*\n(\t[^\n]*\n)*" addresses "${table}")
-  string(REGEX MATCHALL "\t\\[" addresses "${addresses}")
+  string(REGEX MATCHALL "\n\t" addresses "${addresses}")
   list(LENGTH addresses count)
   if(NOT count EQUAL 1)
     message(FATAL_ERROR "${count} exports in ${LIBRARY}")
