@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, only the packages this project needs that are missing.
+# Installs, with apt-get, only the packages this project needs that are missing,
+# and fetches the libyaml sources the Windows builds compile (into build/sources).
 # Safe to run again; runs as root on a fresh Debian machine.
 set -euo pipefail
+cd "$(dirname "$0")"
 
 native=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   rapidjson-dev libyaml-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev g++-multilib qemu-user)
 i386=(libyaml-dev:i386 libc6-dev:i386)
+windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
@@ -34,11 +37,33 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   need_update=1
 fi
 
-todo=($(missing "${native[@]}" "${i386[@]}"))
+# apt-get source needs a source entry: mirror the machine's own Debian
+# entries, so the sources are those of the installed suite.
+if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+      "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/zvm-deb-src.sources >/dev/null
+  else
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list |
+      "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/zvm-deb-src.list >/dev/null
+  fi
+  need_update=1
+fi
+
+todo=($(missing "${native[@]}" "${i386[@]}" "${windows[@]}"))
 if [ ${#todo[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
   update_index
-  todo=($(missing "${native[@]}" "${i386[@]}"))
+  todo=($(missing "${native[@]}" "${i386[@]}" "${windows[@]}"))
   if [ ${#todo[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${todo[@]}"
   fi
+fi
+
+# No Debian package carries libyaml for Windows: the Windows builds compile
+# the distribution's source package. Fetched once; build/ is not versioned.
+if ! compgen -G "build/sources/libyaml-*/src/api.c" >/dev/null; then
+  mkdir -p build/sources
+  # As root, apt would hand the download to its sandbox user, who cannot
+  # write here, and warn.
+  (cd build/sources && apt-get source -qq -o APT::Sandbox::User=root libyaml)
 fi

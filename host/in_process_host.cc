@@ -1,6 +1,6 @@
 #include "host/in_process_host.h"
 
-#include <dlfcn.h>
+#include "platform/shared_library.h"
 
 #include <algorithm>
 #include <cstring>
@@ -130,12 +130,10 @@ void InProcessHost::Record(const char* call) {
 }
 
 bool InProcessHost::Load(const std::string& path, uint32_t major, uint32_t minor, uint32_t patch) {
-  library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    error = dlerror();
-    return false;
-  }
-  auto load = reinterpret_cast<Export>(dlsym(library, "load_qor_email_verification"));
+  library = platform::LoadSharedLibrary(path, error);
+  if (library == nullptr) return false;
+  auto load =
+      reinterpret_cast<Export>(platform::FindExport(library, "load_qor_email_verification"));
   if (load == nullptr) {
     error = "load_qor_email_verification not exported";
     return false;

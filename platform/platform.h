@@ -32,7 +32,13 @@ uintptr_t CurrentThreadId();
 
 // True when a debugger is attached to the process.
 bool DebuggerAttached();
-// Sends text to the debugger's output channel.
+// Sends text to the debugger's output channel; without an attached debugger
+// nothing is sent.
 void DebuggerOutput(const char* text);
+
+// Ends the process at once and abnormally, after a fatal report: what was
+// written to the standard streams is flushed, nothing else runs and nothing
+// is shown to the user.
+[[noreturn]] void AbortProcess();
 
 }  // namespace Halden::platform

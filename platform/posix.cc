@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -62,6 +63,11 @@ void DebuggerOutput(const char* text) {
   if (DebuggerAttached()) {
     std::fputs(text, stderr);
   }
+}
+
+void AbortProcess() {
+  std::fflush(nullptr);
+  std::abort();
 }
 
 }  // namespace Halden::platform

@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "platform/platform.h"
 
 namespace Halden::platform {
@@ -31,13 +34,25 @@ uint64_t HighResolutionFrequency() {
 std::string ExecutablePath() {
   char buffer[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  return std::string(buffer, n);
+  // A path that filled the buffer was cut.
+  return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
 }
 
 uintptr_t CurrentThreadId() { return GetCurrentThreadId(); }
 
 bool DebuggerAttached() { return IsDebuggerPresent() != 0; }
 
-void DebuggerOutput(const char* text) { OutputDebugStringA(text); }
+void DebuggerOutput(const char* text) {
+  if (DebuggerAttached()) OutputDebugStringA(text);
+}
+
+void AbortProcess() {
+  // The C runtime buffers a redirected standard error stream, which holds the
+  // report. Its abort() would show a message box in the client, a window
+  // program.
+  std::fflush(nullptr);
+  TerminateProcess(GetCurrentProcess(), 3);
+  std::abort();  // only when TerminateProcess failed
+}
 
 }  // namespace Halden::platform

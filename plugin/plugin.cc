@@ -1,6 +1,5 @@
 #include "plugin/plugin.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "api/camel_case_name.h"
@@ -8,6 +7,7 @@
 #include "logging/assertion_report.h"
 #include "logging/log_system.h"
 #include "logging/plugin_log_target.h"
+#include "platform/platform.h"
 #include "plugin/memory_stats.h"
 #include "plugin/runtime_types.h"
 #include "util/format.h"
@@ -41,7 +41,7 @@ void Plugin::Register(Plugin* plugin, PluginRegistration* registration,
                       shortName, own, core);
     Log(kLogError, kGroupDebug, "%s", reason.c_str());
     RaiseFatalAssertion("ALE-EECF0606", "", 0, "", "");
-    std::abort();
+    platform::AbortProcess();
   }
   plugin->coreVersion = core;
   plugin->name = MakePluginName(shortName, "backend");

@@ -10,6 +10,9 @@ namespace {
 // ends formatting.
 constexpr std::size_t kDirectiveLimit = 60;
 constexpr std::size_t kMessageBufferSize = 4096;
+// A larger width or precision could only pad what is cut, and MinGW's C
+// runtime builds a whole padded number on the stack: it ends formatting.
+constexpr int kWidthLimit = static_cast<int>(kMessageBufferSize);
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -58,8 +61,10 @@ bool ParseWidth(const char*& p, int count, int& next, Directive& d) {
     return true;
   }
   if (*p == '-') ++p;
-  while (IsDigit(*p)) {
-    if (!d.Append(*p++)) return false;
+  const char* digits = p;
+  if (ReadNumber(p, kWidthLimit) > kWidthLimit) return false;
+  for (; digits != p; ++digits) {
+    if (!d.Append(*digits)) return false;
   }
   return true;
 }
@@ -259,11 +264,15 @@ std::size_t Format(char* buffer, std::size_t size, const char* format,
         break;
       }
       starValues[i] = descriptors[source - 1].intValue(arguments[source - 1]);
+      if (starValues[i] > kWidthLimit || starValues[i] < -kWidthLimit) {
+        starsValid = false;
+        break;
+      }
     }
     if (!starsValid) break;
     const int written = descriptors[d.argument - 1].format(
         buffer + out, size - out, d.text, starValues, d.starCount, arguments[d.argument - 1]);
-    // snprintf refuses widths it cannot represent; keep what came before.
+    // snprintf refuses what it cannot represent; keep what came before.
     if (written < 0) break;
     out = static_cast<std::size_t>(written) >= size - out ? end : out + written;
   }

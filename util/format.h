@@ -49,8 +49,8 @@ const FormatArgDescriptor& FormatDescriptorOf(FormatKind kind);
 // returns the number of characters written, not counting the terminating NUL.
 // The text is always NUL-terminated when `size` is not 0. Nothing is
 // reported: an unparseable directive, a reference to a missing argument, a
-// `*` taken from an argument that cannot supply it, or a full buffer ends
-// formatting with the text produced so far.
+// `*` taken from an argument that cannot supply it, a width or precision
+// above 4096, or a full buffer ends formatting with the text produced so far.
 std::size_t Format(char* buffer, std::size_t size, const char* format,
                    const FormatArgDescriptor* descriptors, const void* const* arguments, int count);
 

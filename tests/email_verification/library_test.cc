@@ -1,9 +1,11 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "host/in_process_host.h"
+#include "platform/shared_library.h"
 
 namespace Halden::host {
 namespace {
@@ -40,11 +42,33 @@ TEST(PluginLibrary, AcceptsNewerMinorOfTheSameMajor) {
   EXPECT_TRUE(host.Initialize());
 }
 
-TEST(PluginLibrary, IgnoresANullRegistrationRecord) {
-  void* library = dlopen(ZVM_PLUGIN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(library, nullptr) << dlerror();
-  auto load =
-      reinterpret_cast<InProcessHost::Export>(dlsym(library, "load_qor_email_verification"));
+TEST(PluginLibrary, CountsItsOwnAllocationsOnly) {
+  InProcessHost host;
+  ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY)) << host.Error();
+  const std::vector<uint64_t> registered = host.GetMemoryStats();
+  // The host's operator new and C heap: the plugin's counters stay as they are.
+  auto hostObject = std::make_unique<std::string>(4096, 'h');
+  void* hostBlock = std::malloc(4096);
+  ASSERT_NE(hostBlock, nullptr);
+  EXPECT_EQ(host.GetMemoryStats(), registered);
+  std::free(hostBlock);
+  hostObject.reset();
+  EXPECT_EQ(host.GetMemoryStats(), registered);
+  // The plugin's own work is counted.
+  ASSERT_TRUE(host.Initialize());
+  EXPECT_GT(host.GetMemoryStats()[3], registered[3]);
+}
+
+TEST(PluginLibrary, LoaderFindsTheExportOnlyAndIgnoresANullRecord) {
+  std::string error;
+  EXPECT_EQ(platform::LoadSharedLibrary("no-such-plugin-library", error), nullptr);
+  EXPECT_NE(error.find("no-such-plugin-library"), std::string::npos) << error;
+
+  void* library = platform::LoadSharedLibrary(ZVM_PLUGIN_LIBRARY, error);
+  ASSERT_NE(library, nullptr) << error;
+  EXPECT_EQ(platform::FindExport(library, "__wrap_malloc"), nullptr);
+  auto load = reinterpret_cast<InProcessHost::Export>(
+      platform::FindExport(library, "load_qor_email_verification"));
   ASSERT_NE(load, nullptr);
   load(nullptr);
 }

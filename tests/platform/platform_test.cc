@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace Halden::platform {
 namespace {
@@ -26,6 +28,27 @@ TEST(Platform, TimeCounterAndProcess) {
   EXPECT_GT(HighResolutionFrequency(), 0u);
   EXPECT_NE(ExecutablePath().find("platform_tests"), std::string::npos);
   EXPECT_NE(CurrentThreadId(), 0u);
+  uintptr_t other = 0;
+  std::thread([&other] { other = CurrentThreadId(); }).join();
+  EXPECT_NE(other, CurrentThreadId());
+}
+
+TEST(Platform, DebuggerOutputIsSilentWithoutADebugger) {
+  if (DebuggerAttached()) GTEST_SKIP() << "a debugger is attached";
+  testing::internal::CaptureStderr();
+  DebuggerOutput("for the debugger only\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(PlatformDeathTest, AbortProcessKeepsTheBufferedReport) {
+  EXPECT_DEATH(
+      {
+        // As the Windows C runtime buffers a redirected standard error stream.
+        std::setvbuf(stderr, nullptr, _IOFBF, 4096);
+        std::fputs("the fatal report", stderr);
+        AbortProcess();
+      },
+      "the fatal report");
 }
 
 }  // namespace

@@ -9,15 +9,15 @@
 
 namespace Halden::testing {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define HALDEN_TEST_ASAN 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define HALDEN_TEST_ASAN 1
 #endif
 #endif
 
-// AddressSanitizer's redzones make every frame several times larger.
+// The sanitizers' instrumentation makes every frame several times larger.
 #ifdef HALDEN_TEST_ASAN
 inline constexpr std::size_t kSmallStack = std::size_t{8} << 20;
 #else
