@@ -231,11 +231,15 @@ template <typename T>
 void PluginRuntime::ObserveResource(const std::string& uri,
                                     std::function<void(const ResourceEvent<T>&)> handler) {
   const BindingRegistry* types = registry;
+  // Looked up once: every event of the observer converts to the same type.
+  const BindingTypeDescriptor* type = TypeRefOf<T>(*types).descriptor;
   auto adapter =
-      std::make_shared<const ResourceHandler>([types, handler](const RoutedEvent& event) {
+      std::make_shared<const ResourceHandler>([types, type, handler](const RoutedEvent& event) {
         ResourceEvent<T> typed{event.uri, event.eventType, T{}};
         if (event.eventType != PluginResourceEventType::Delete &&
-            !ConvertFromProperty(*types, event.data, typed.data, "<value>").Ok()) {
+            !ConvertFromPropertyWith(NativeConverter<T>(), event.data, &typed.data, "<value>", type,
+                                     *types)
+                 .Ok()) {
           return;
         }
         handler(typed);

@@ -15,7 +15,8 @@ namespace Halden {
 // as it is, without a copy: each observer converts it to its own type.
 class PluginRuntime::ResourceEventHandler final : public HostEventHandler {
  public:
-  explicit ResourceEventHandler(PluginRuntime& owner) : runtime(owner) {}
+  ResourceEventHandler(PluginRuntime& owner, const BindingTypeDescriptor* eventTypes)
+      : runtime(owner), eventTypes(eventTypes) {}
 
   bool Handle(const BindingProperty& payload, const BindingRegistry& registry) override {
     if (payload.GetKind() != BindingPropertyKind::Structure) return false;
@@ -27,7 +28,9 @@ class PluginRuntime::ResourceEventHandler final : public HostEventHandler {
     }
     const BindingProperty& typeValue = payload.Find("eventType");
     if (!typeValue.IsEmpty() &&
-        !ConvertFromProperty(registry, typeValue, eventType, "eventType").Ok()) {
+        !ConvertFromPropertyWith(NativeConverter<PluginResourceEventType>(), typeValue, &eventType,
+                                 "eventType", eventTypes, registry)
+             .Ok()) {
       return false;
     }
     runtime.RouteResourceEvent(std::move(uri), eventType, payload.Find("data"));
@@ -36,6 +39,8 @@ class PluginRuntime::ResourceEventHandler final : public HostEventHandler {
 
  private:
   PluginRuntime& runtime;
+  // The enumeration of event types, looked up once.
+  const BindingTypeDescriptor* eventTypes;
 };
 
 void PluginRuntime::StoreObserver(const std::string& uri,
@@ -62,7 +67,10 @@ void PluginRuntime::Subscribe(const std::string& uri) {
     if (++subscriptionCounts[name] != 1) return;
   }
   Trace("%s: Subscribing to event: %s", shortName.c_str(), name.c_str());
-  AddHostHandler(name, std::make_shared<ResourceEventHandler>(*this), 0);
+  AddHostHandler(name,
+                 std::make_shared<ResourceEventHandler>(
+                     *this, TypeRefOf<PluginResourceEventType>(*registry).descriptor),
+                 0);
 }
 
 void PluginRuntime::Unsubscribe(const std::string& uri) {
