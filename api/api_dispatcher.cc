@@ -1,5 +1,6 @@
 #include "api/api_dispatcher.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <exception>
@@ -51,6 +52,64 @@ BindingResult ReadBody(const ApiCallRecord& call) {
     default:
       body.SetError("Unsupported body content type");
       return body;
+  }
+}
+
+// Parameters located in the headers (or anywhere) whose lower-cased name
+// is the name of a header, with the header's value. Header names are taken
+// as the host gives them; a later pair of one name replaces an earlier one.
+std::map<std::string, std::string> HeaderArguments(const ApiCallRecord& call,
+                                                   const BindingFunctionDescriptor& function,
+                                                   const std::vector<uint32_t>& locations) {
+  std::map<std::string, std::string> arguments;
+  if (call.headers == nullptr || call.headerCount == 0) return arguments;
+  std::map<std::string, std::string, std::less<>> headers;
+  for (uint32_t h = 0; h < call.headerCount; ++h) {
+    if (call.headers[h].name == nullptr) continue;
+    headers[call.headers[h].name] = TextOrEmpty(call.headers[h].value);
+  }
+  for (std::size_t i = 0; i < function.arguments.size(); ++i) {
+    const uint32_t location = i < locations.size() ? locations[i] : kLocationAny;
+    if (location != kLocationAny && location != kLocationHeader) continue;
+    const auto found = headers.find(Lowered(function.arguments[i].name));
+    if (found != headers.end()) arguments[function.arguments[i].name] = found->second;
+  }
+  return arguments;
+}
+
+// The host's explicit arguments, by name or by position after the values
+// captured from the path, converted into their parameters' values.
+void BindExplicitArguments(BindingResult& outcome, std::vector<BindingProperty>& arguments,
+                           const ApiCallRecord& call, const BindingFunctionDescriptor& function,
+                           std::size_t captureCount) {
+  const std::size_t count = function.arguments.size();
+  for (uint32_t a = 0; a < call.argumentCount && call.arguments != nullptr && outcome.Ok(); ++a) {
+    const HostParameter& argument = call.arguments[a];
+    std::size_t index = count;
+    std::string name;
+    if (argument.name != nullptr) {
+      name = argument.name;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (function.arguments[i].name == name) {
+          index = i;
+          break;
+        }
+      }
+    } else {
+      index = a + captureCount;
+      name = std::to_string(index);
+    }
+    if (index >= count) {
+      outcome.SetError(FormatMessage("Unknown argument '%1' for '%2'.", name, function.name));
+      return;
+    }
+    JsonApiResponse errorRecord{};
+    if (!HostValueToProperty(argument.value, arguments[index],
+                             argument.name != nullptr ? name : function.arguments[index].name,
+                             &errorRecord)) {
+      outcome.SetError(TextOrEmpty(errorRecord.errorText));
+      delete[] errorRecord.errorText;
+    }
   }
 }
 
@@ -241,25 +300,9 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
   std::vector<BindingProperty> arguments(count);
   const ParameterIndex& parameters = endpoint.parameters;
   const std::vector<uint32_t>& locations = endpoint.locations;
-  auto locationOf = [&](std::size_t i) {
-    return i < locations.size() ? locations[i] : kLocationAny;
-  };
 
-  std::map<std::string, std::string> headerArguments;
-  if (call.headers != nullptr && call.headerCount > 0) {
-    std::map<std::string, std::string, std::less<>> headers;
-    for (uint32_t h = 0; h < call.headerCount; ++h) {
-      if (call.headers[h].name == nullptr) continue;
-      headers[call.headers[h].name] = TextOrEmpty(call.headers[h].value);
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-      const uint32_t location = locationOf(i);
-      if (location != kLocationAny && location != kLocationHeader) continue;
-      const auto found = headers.find(Lowered(function.arguments[i].name));
-      if (found != headers.end()) headerArguments[function.arguments[i].name] = found->second;
-    }
-  }
-
+  const std::map<std::string, std::string> headerArguments =
+      HeaderArguments(call, function, locations);
   QueryEntries query;
   if (const std::size_t mark = path.find('?'); mark != std::string_view::npos) {
     query = ParseQueryString(path.substr(mark + 1));
@@ -283,45 +326,16 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
   bindAll(*captures, kLocationPath);
   bindAll(query, kLocationQuery);
 
-  for (uint32_t a = 0; a < call.argumentCount && call.arguments != nullptr && outcome.Ok(); ++a) {
-    const HostParameter& argument = call.arguments[a];
-    std::size_t index = count;
-    std::string name;
-    if (argument.name != nullptr) {
-      name = argument.name;
-      for (std::size_t i = 0; i < count; ++i) {
-        if (function.arguments[i].name == name) {
-          index = i;
-          break;
-        }
-      }
-    } else {
-      index = a + captures->size();
-      name = std::to_string(index);
-    }
-    if (index >= count) {
-      outcome.SetError(FormatMessage("Unknown argument '%1' for '%2'.", name, function.name));
-      break;
-    }
-    JsonApiResponse errorRecord{};
-    if (!HostValueToProperty(argument.value, arguments[index],
-                             argument.name != nullptr ? name : function.arguments[index].name,
-                             &errorRecord)) {
-      outcome.SetError(TextOrEmpty(errorRecord.errorText));
-      delete[] errorRecord.errorText;
-    }
-  }
-
+  BindExplicitArguments(outcome, arguments, call, function, captures->size());
   if (outcome.Ok() && call.body != nullptr && call.bodyLength > 0) {
-    for (std::size_t i = 0; i < count; ++i) {
-      if (locationOf(i) != kLocationBody) continue;
-      BindingResult body = ReadBody(call);
-      if (body.Ok()) {
-        arguments[i] = std::move(static_cast<BindingProperty&>(body));
+    const auto body = std::find(locations.begin(), locations.end(), kLocationBody);
+    if (body != locations.end()) {
+      BindingResult read = ReadBody(call);
+      if (read.Ok()) {
+        arguments[body - locations.begin()] = std::move(static_cast<BindingProperty&>(read));
       } else {
-        outcome.SetError(body.Error());
+        outcome.SetError(read.Error());
       }
-      break;
     }
   }
 
