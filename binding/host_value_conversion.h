@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "boundary/host_value.h"
 #include "binding/property.h"
 #include "boundary/host_interface.h"
+#include "boundary/host_value.h"
 
 namespace Halden {
 

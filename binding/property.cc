@@ -541,19 +541,19 @@ BindingProperty& BindingProperty::Member(const char* key) {
     return Member(owned.c_str());
   }
   MakeStructure();
-  const std::string_view text(key != nullptr ? key : "");
-  internal::MemberMap& members = payload.structure->members;
-  auto it = members.lower_bound(text);
-  if (it != members.end() && it->first->Text() == text) return it->second;
-  InternedString* entry = arena->InternBytes(text.data(), text.size());
+  // The key is interned first: a new member needs its entry anyway, and
+  // with it the tree is searched once, equal keys found by their entry.
+  InternedString* entry = arena->Intern(key);
   try {
-    it = members.emplace_hint(it, std::piecewise_construct, std::forward_as_tuple(entry),
-                              std::forward_as_tuple(ChildTag(), arena));
+    const auto [it, inserted] =
+        payload.structure->members.emplace(std::piecewise_construct, std::forward_as_tuple(entry),
+                                           std::forward_as_tuple(ChildTag(), arena));
+    if (!inserted) arena->Unref(entry);
+    return it->second;
   } catch (...) {
     arena->Unref(entry);
     throw;
   }
-  return it->second;
 }
 
 BindingProperty& BindingProperty::Member(const std::string& key) { return Member(key.c_str()); }

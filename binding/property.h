@@ -195,15 +195,30 @@ static_assert(sizeof(void*) == 8 ? sizeof(BindingProperty) == 24 : sizeof(Bindin
 
 namespace internal {
 
+// Byte-wise unsigned order of two texts. Keys are short and mostly differ
+// early, so a plain loop beats a call to memcmp.
+inline bool KeyTextLess(std::string_view a, std::string_view b) {
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < common; ++i) {
+    if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+  }
+  return a.size() < b.size();
+}
+
 // Byte-wise unsigned order of member keys, also against plain text so that
-// lookups need no entry.
+// lookups need no entry. Keys of one tree are interned, so one entry is one
+// text and equal entries need no comparison.
 struct MemberKeyLess {
   using is_transparent = void;
   bool operator()(const InternedString* a, const InternedString* b) const {
-    return a->Text() < b->Text();
+    return a != b && KeyTextLess(a->Text(), b->Text());
   }
-  bool operator()(const InternedString* a, std::string_view b) const { return a->Text() < b; }
-  bool operator()(std::string_view a, const InternedString* b) const { return a < b->Text(); }
+  bool operator()(const InternedString* a, std::string_view b) const {
+    return KeyTextLess(a->Text(), b);
+  }
+  bool operator()(std::string_view a, const InternedString* b) const {
+    return KeyTextLess(a, b->Text());
+  }
 };
 
 using MemberMap = std::map<InternedString*, BindingProperty, MemberKeyLess,
