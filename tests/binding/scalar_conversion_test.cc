@@ -240,7 +240,6 @@ TEST_F(ScalarConversionTest, EnumerationRule) {
                  {Text("7"), Letter::B, ""},
                  {Text("0x7"), Letter::B, ""},
                  {Signed(7), Letter::B, ""},
-                 {Signed(0x100000007LL), Letter::B, ""},  // the low 32 bits count
                  {Unsigned(7), Letter::B, ""},
                  {Enum(7, &StaticTypeOf<Unregistered>()), Letter::B, ""},
                  {BindingProperty(), Letter::A, kRequired},
@@ -248,7 +247,9 @@ TEST_F(ScalarConversionTest, EnumerationRule) {
                  {Text("b"), Letter::A, invalid("b")},
                  {Text("99999999999"), Letter::A, invalid("99999999999")},
                  {Signed(8), Letter::A, invalid("8")},
-                 {Unsigned(4294967296u), Letter::A, ""},  // low 32 bits 0
+                 {Signed(4294967303LL), Letter::A, invalid("4294967303")},
+                 {Signed(-4294967289LL), Letter::A, invalid("-4294967289")},
+                 {Unsigned(4294967296u), Letter::A, invalid("4294967296")},
                  {Unsigned(4294967297u), Letter::A, invalid("4294967297")},
                  {Enum(1, &StaticTypeOf<Letter>()), Letter::A, invalid("1")},
                  {Float(7), Letter::A, invalidType("float")},
