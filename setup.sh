@@ -5,7 +5,7 @@ set -euo pipefail
 
 native=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   rapidjson-dev libyaml-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
-  nlohmann-json3-dev g++-multilib qemu-user)
+  nlohmann-json3-dev libmsgpack-cxx-dev g++-multilib qemu-user locales)
 i386=(libyaml-dev:i386 libc6-dev:i386)
 
 sudo_cmd=()
@@ -41,4 +41,10 @@ if [ ${#todo[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
   if [ ${#todo[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${todo[@]}"
   fi
+fi
+
+# A locale with a decimal comma, for the tests that number reading ignores
+# the locale the host sets.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
