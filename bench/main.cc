@@ -11,6 +11,11 @@ int main(int argc, char** argv) {
   try {
     Halden::bench::RegisterTreeBuildDestroy();
     Halden::bench::RegisterSmallTreeBuildDestroy();
+    Halden::bench::RegisterStructRoundTrip();
+    Halden::bench::RegisterJsonRead();
+    Halden::bench::RegisterJsonWrite();
+    Halden::bench::RegisterMsgpackRead();
+    Halden::bench::RegisterYamlRead();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zvm_bench: %s\n", e.what());
     return 1;
