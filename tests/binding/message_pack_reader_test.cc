@@ -1,20 +1,14 @@
 #include "binding/message_pack_reader.h"
 
 #include <gtest/gtest.h>
-#include <rapidjson/document.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "tests/binding/recording_visitor.h"
-#include "tests/support/small_stack.h"
 #include "util/format.h"
 
 namespace Halden {
@@ -228,44 +222,6 @@ TEST(MessagePackReaderTest, KeepsEveryByteOfAString) {
   EXPECT_EQ(result.Size(), 4u);
 }
 
-// The deepest tree accepted must also be released, copied and walked on a
-// host thread's small stack; containers of both kinds alternate.
-TEST(MessagePackReaderTest, DeepestAcceptedTreeFitsASmallStack) {
-  std::vector<uint8_t> bytes;
-  for (uint32_t level = 0; level < kMaxMessagePackNesting; ++level) {
-    const std::vector<uint8_t> header = Bytes(level % 2 == 0 ? "91" : "81 A1 6B");
-    bytes.insert(bytes.end(), header.begin(), header.end());
-  }
-  bytes.push_back(0x07);
-  int deepest = 0;
-  std::size_t originalEvents = 0;
-  std::size_t copyEvents = 0;
-  std::string leaf;
-  const bool completed = testing::RunOnSmallStack([&] {
-    uint32_t position = 0;
-    const BindingResult result =
-        ReadMessagePack(bytes.data(), static_cast<uint32_t>(bytes.size()), position);
-    binding_test::RecordingVisitor original;
-    result.Accept(original);
-    const BindingProperty copy = result;
-    binding_test::RecordingVisitor copied;
-    copy.Accept(copied);
-    // Each container holds one child, so every container begun is a level.
-    deepest = static_cast<int>(
-        std::count_if(copied.events.begin(), copied.events.end(), [](const std::string& event) {
-          return event.starts_with("BeginCollection") || event.starts_with("BeginStructure");
-        }));
-    originalEvents = original.events.size();
-    copyEvents = copied.events.size();
-    leaf = copied.events[copied.events.size() / 2];
-  });
-  ASSERT_TRUE(completed);
-  EXPECT_EQ(deepest, static_cast<int>(kMaxMessagePackNesting));
-  EXPECT_EQ(originalEvents, 512u * 4 + 1);
-  EXPECT_EQ(copyEvents, originalEvents);
-  EXPECT_EQ(leaf, "VisitSigned(7)");
-}
-
 TEST(MessagePackReaderTest, LooksLikeMessagePackOnlyForMapsAndArrays) {
   for (int b = 0; b < 256; ++b) {
     const uint8_t bytes[] = {static_cast<uint8_t>(b), 0x00};
@@ -277,83 +233,6 @@ TEST(MessagePackReaderTest, LooksLikeMessagePackOnlyForMapsAndArrays) {
   const uint8_t map[] = {0x81};
   EXPECT_TRUE(LooksLikeMessagePack(map, 1));
   EXPECT_FALSE(LooksLikeMessagePack(map, 0));
-}
-
-// The first difference between a JSON value and a tree read from the same
-// document in MessagePack, as a path; empty when they agree.
-std::string Difference(const rapidjson::Value& json, const BindingProperty& p,
-                       const std::string& path) {
-  bool same = false;
-  switch (json.GetType()) {
-    case rapidjson::kNullType:
-      same = p.IsEmpty();
-      break;
-    case rapidjson::kFalseType:
-    case rapidjson::kTrueType:
-      same = p.GetKind() == Kind::Bool && p.GetBool() == json.GetBool();
-      break;
-    case rapidjson::kStringType:
-      same = p.GetKind() == Kind::String &&
-             p.GetString() == std::string_view(json.GetString(), json.GetStringLength());
-      break;
-    case rapidjson::kNumberType:
-      if (json.IsUint64()) {
-        same = p.GetUnsigned(~json.GetUint64()) == json.GetUint64() ||
-               (json.GetUint64() < 128 && p.GetSigned(-1) == json.GetInt64());
-      } else if (json.IsInt64()) {
-        same = p.GetSigned(~json.GetInt64()) == json.GetInt64();
-      } else {
-        same = p.GetKind() == Kind::Float && p.GetFloat() == json.GetDouble();
-      }
-      break;
-    case rapidjson::kArrayType:
-      if (p.GetKind() != Kind::Collection || p.Size() != json.Size()) return path;
-      for (rapidjson::SizeType i = 0; i < json.Size(); ++i) {
-        std::string inner = Difference(json[i], p.Element(i), path + "/" + std::to_string(i));
-        if (!inner.empty()) return inner;
-      }
-      return "";
-    case rapidjson::kObjectType:
-      if (p.GetKind() != Kind::Structure || p.Size() != json.MemberCount()) return path;
-      for (const auto& member : json.GetObject()) {
-        const std::string key(member.name.GetString(), member.name.GetStringLength());
-        std::string inner = Difference(member.value, p.Find(key), path + "/" + key);
-        if (!inner.empty()) return inner;
-      }
-      return "";
-  }
-  return same ? "" : path;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-TEST(MessagePackReaderTest, ReadsTheTwitterDocumentAsItsJsonTwin) {
-  const std::filesystem::path data =
-      std::filesystem::path(__FILE__).parent_path() / "../../../shared/bench-data";
-  if (!std::filesystem::exists(data / "twitter.msgpack")) GTEST_SKIP() << "no " << data;
-  const std::string packed = ReadFile(data / "twitter.msgpack");
-  const std::string text = ReadFile(data / "twitter.json");
-
-  uint32_t position = 0;
-  const BindingResult result = ReadMessagePack(reinterpret_cast<const uint8_t*>(packed.data()),
-                                               static_cast<uint32_t>(packed.size()), position);
-  ASSERT_TRUE(result.Ok()) << result.Error();
-  EXPECT_EQ(position, packed.size());
-
-  const BindingProperty& statuses = result.Find("statuses");
-  EXPECT_EQ(statuses.Size(), 100u);
-  EXPECT_EQ(result.Find("search_metadata").Find("count").GetSigned(), 100);
-  EXPECT_EQ(statuses.Element(0).Find("id").GetUnsigned(), 505874924095815700u);
-  EXPECT_EQ(statuses.Element(0).Find("id_str").GetString(), "505874924095815681");
-  EXPECT_EQ(statuses.Element(0).Find("metadata").Find("iso_language_code").GetString(), "ja");
-
-  rapidjson::Document json;
-  json.Parse(text.c_str());
-  ASSERT_FALSE(json.HasParseError());
-  EXPECT_EQ(Difference(json, result, ""), "");
 }
 
 }  // namespace

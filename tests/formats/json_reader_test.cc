@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/small_stack.h"
-
 namespace Halden::json {
 namespace {
 
@@ -227,19 +225,6 @@ TEST(JsonReaderTest, RefusesNestingDeeperThan512Levels) {
       EXPECT_EQ(e.LocationEnd(), c.begin + 1);
     }
   }
-}
-
-TEST(JsonReaderTest, DeepestDocumentFitsASmallStack) {
-  const std::string text = Nested(Reader::kMaxNesting);
-  bool deep = false;
-  EXPECT_TRUE(testing::RunOnSmallStack([&] {
-    Element document;
-    Reader::Read(text.c_str(), document);
-    Element copy = document;
-    deep = copy == document;
-    // The original and the copy are released here, on the small stack.
-  }));
-  EXPECT_TRUE(deep);
 }
 
 }  // namespace

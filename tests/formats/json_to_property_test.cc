@@ -2,14 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "formats/internal/rapidjson.h"
-#include "formats/property_to_json.h"
 #include "tests/formats/describe_property.h"
-#include "tests/support/small_stack.h"
 
 namespace Halden {
 namespace {
@@ -149,27 +146,6 @@ TEST(JsonToPropertyTest, RefusesNestingDeeperThanTheLimit) {
     const BindingResult result = JsonToProperty(c.text.c_str());
     EXPECT_EQ(result.Error(), c.expected) << c.text.substr(0, 12);
   }
-}
-
-TEST(JsonToPropertyTest, DeepestAcceptedDocumentOnSmallStack) {
-  // Alternating objects and arrays, 512 levels, a number at the bottom.
-  const std::string text =
-      Repeat("{\"a\":[", kMaxJsonNesting / 2) + "7" + Repeat("]}", kMaxJsonNesting / 2);
-  std::string compact;
-  std::string pretty;
-  std::size_t prettyLines = 0;
-  bool equalCopy = false;
-  ASSERT_TRUE(testing::RunOnSmallStack([&] {
-    const BindingResult result = JsonToProperty(text.c_str());
-    const BindingProperty copy(result);
-    compact = PropertyToJson(copy, nullptr, nullptr);
-    pretty = PropertyToJson(result, nullptr, "\n");
-    prettyLines = std::count(pretty.begin(), pretty.end(), '\n');
-    equalCopy = PropertyToJson(JsonToProperty(pretty.c_str()), nullptr, "") == compact;
-  }));
-  EXPECT_EQ(compact, text);
-  EXPECT_EQ(prettyLines, 2u * kMaxJsonNesting);
-  EXPECT_TRUE(equalCopy);
 }
 
 }  // namespace

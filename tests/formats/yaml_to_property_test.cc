@@ -2,14 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <clocale>
 #include <string>
 #include <vector>
 
-#include "formats/property_to_json.h"
 #include "tests/formats/describe_property.h"
-#include "tests/support/small_stack.h"
 
 namespace Halden {
 namespace {
@@ -214,31 +211,6 @@ TEST(YamlToPropertyTest, RefusesAliasExpansionBeyondTheLimit) {
 
   // Only copies count: the input's own values are bounded by its size.
   EXPECT_TRUE(Read("[" + Repeat("0,", kMaxYamlValues) + "0]").Ok());
-}
-
-TEST(YamlToPropertyTest, DeepestAcceptedDocumentOnSmallStack) {
-  // Block mappings and flow sequences alternating down to 512 levels, and a
-  // copy of the deepest part through an alias.
-  std::string text;
-  for (uint32_t level = 0; level < kMaxYamlNesting / 2 - 1; ++level) {
-    text += std::string(level * 2, ' ') + "m:\n";
-  }
-  const std::string indent((kMaxYamlNesting / 2 - 1) * 2, ' ');
-  text += indent + "m: &deep " + Repeat("[", kMaxYamlNesting / 2) + "7" +
-          Repeat("]", kMaxYamlNesting / 2) + "\n";
-  text += indent + "n: *deep\n";
-  std::string json;
-  std::string error = "not run";
-  ASSERT_TRUE(testing::RunOnSmallStack([&] {
-    const BindingResult result = Read(text);
-    error = result.Error();
-    const BindingProperty copy(result);
-    json = PropertyToJson(copy, nullptr, "\r\n");
-  }));
-  EXPECT_EQ(error, "");
-  EXPECT_EQ(json.find("[[["), std::string::npos);
-  EXPECT_EQ(std::count(json.begin(), json.end(), '7'), 2);
-  EXPECT_EQ(std::count(json.begin(), json.end(), '['), kMaxYamlNesting);
 }
 
 }  // namespace
