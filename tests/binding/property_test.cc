@@ -19,7 +19,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using Kind = BindingPropertyKind;
-using binding_test::Dump;
+using binding_test::Describe;
 using binding_test::RecordingVisitor;
 
 const InternedString* EntryOf(const BindingProperty& p) {
@@ -101,11 +101,11 @@ TEST(BindingPropertyTest, AtFillsWithEmptyElements) {
   p.At(1).SetSigned(1);
   p.Append().SetSigned(4);
   p.MakeCollection();
-  EXPECT_EQ(Dump(p), "[~,s1,~,~,s4]");
+  EXPECT_EQ(Describe(p), "[~,s1,~,~,s4]");
   EXPECT_EQ(&p.Find("a"), &BindingProperty::Empty());
   EXPECT_EQ(p.Members().begin(), p.Members().end());
   p.MakeStructure();
-  EXPECT_EQ(Dump(p), "{}");
+  EXPECT_EQ(Describe(p), "{}");
 }
 
 TEST(BindingPropertyTest, MembersInByteOrder) {
@@ -198,31 +198,31 @@ BindingProperty SampleStructure() {
 
 TEST(BindingPropertyTest, CopyBetweenTreesAndWithinOne) {
   const BindingProperty source = SampleStructure();
-  const std::string text = Dump(source);
+  const std::string text = Describe(source);
   BindingProperty target;
   target.SetSigned(1);
   target = source;
-  EXPECT_EQ(Dump(target), text);
+  EXPECT_EQ(Describe(target), text);
   EXPECT_NE(target.Arena(), source.Arena());
   EXPECT_EQ(target.Find("nul").GetString(), std::string("a\0b", 3));
   BindingProperty child;
   child.Member("c") = source;
-  EXPECT_EQ(Dump(child.Find("c")), text);
+  EXPECT_EQ(Describe(child.Find("c")), text);
   // Within one tree, copied texts share their entries.
   child.Member("d") = child.Find("c");
   EXPECT_EQ(EntryOf(child.Find("d").Find("name")), EntryOf(child.Find("c").Find("name")));
   const BindingProperty& self = target;
   target = self;
-  EXPECT_EQ(Dump(target), text);
+  EXPECT_EQ(Describe(target), text);
   // From an ancestor or a descendant.
   BindingProperty p;
   p.Member("a").Member("b").SetSigned(1);
   p = p.Find("a");
   p.Member("c") = p;
-  EXPECT_EQ(Dump(p), "{b:s1,c:{b:s1,c:~}}");
+  EXPECT_EQ(Describe(p), "{b:s1,c:{b:s1,c:~}}");
   BindingProperty q;
   q.At(0) = q;
-  EXPECT_EQ(Dump(q), "[[~]]");
+  EXPECT_EQ(Describe(q), "[[~]]");
 }
 
 TEST(BindingPropertyTest, MoveBetweenRootsExchangesArenasAndFromAChildCopies) {
@@ -243,17 +243,17 @@ TEST(BindingPropertyTest, MoveBetweenRootsExchangesArenasAndFromAChildCopies) {
 
   BindingProperty target;
   target = std::move(c.Member("k"));
-  EXPECT_EQ(Dump(target), "'value of b'");
-  EXPECT_EQ(Dump(c), "{k:~}");
+  EXPECT_EQ(Describe(target), "\"value of b\"");
+  EXPECT_EQ(Describe(c), "{k:~}");
   c.Member("x").Member("y").SetSigned(2);
   BindingProperty constructed(std::move(c.Member("x")));
-  EXPECT_EQ(Dump(constructed), "{y:s2}");
+  EXPECT_EQ(Describe(constructed), "{y:s2}");
   // Into a child of another tree, and out of a descendant of the target.
   BindingProperty other;
   other.Member("o") = std::move(constructed);
   EXPECT_TRUE(constructed.IsEmpty());
   other = std::move(other.Member("o"));
-  EXPECT_EQ(Dump(other), "{y:s2}");
+  EXPECT_EQ(Describe(other), "{y:s2}");
 }
 
 TEST(BindingPropertyTest, ReserveAndLengthLimit) {
@@ -322,7 +322,7 @@ TEST(BindingResultTest, FailureHoldsTheMessageAndTravelsWithCopies) {
   // The message may be text of the result itself.
   result.SetError(result.Find("detail").GetString());
   EXPECT_FALSE(result.Ok());
-  EXPECT_EQ(Dump(result), "{error:'a message longer than any inline string'}");
+  EXPECT_EQ(Describe(result), "{error:\"a message longer than any inline string\"}");
   BindingResult copy(result);
   BindingResult moved(std::move(copy));
   BindingResult assigned;

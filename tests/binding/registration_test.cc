@@ -12,7 +12,7 @@
 namespace Halden {
 namespace {
 
-using binding_test::Dump;
+using binding_test::Describe;
 
 // Records in the shape of a plugin runtime's resource event.
 enum class ResourceEventType : int32_t { Create = 0, Update = 1, Delete = 2 };
@@ -99,20 +99,20 @@ TEST_F(RegistrationTest, RegisteredRecordsConvert) {
   event.eventType = ResourceEventType::Update;
   event.data.Member("emailVerified").SetBool(true);
   const BindingResult property = ConvertToProperty(registry, event);
-  EXPECT_EQ(Dump(property), "{data:{emailVerified:true},eventType:e1,uri:'/qor/v1/email'}");
+  EXPECT_EQ(Describe(property), "{data:{emailVerified:true},eventType:e1,uri:\"/qor/v1/email\"}");
 
   ResourceEvent back;
   ASSERT_TRUE(ConvertFromProperty(registry, property, back, "<value>").Ok());
   EXPECT_EQ(back.uri, event.uri);
   EXPECT_EQ(back.eventType, ResourceEventType::Update);
-  EXPECT_EQ(Dump(back.data), "{emailVerified:true}");
+  EXPECT_EQ(Describe(back.data), "{emailVerified:true}");
 
   Listing listing;
   listing.types = {ResourceEventType::Delete};
   listing.sessions = {{"a@b", true}};
   listing.bytes = {0, 255};
-  EXPECT_EQ(Dump(ConvertToProperty(registry, listing)),
-            "{bytes:[u0,u255],sessions:[{email:'a@b',emailVerified:true}],types:[e2]}");
+  EXPECT_EQ(Describe(ConvertToProperty(registry, listing)),
+            "{bytes:[u0,u255],sessions:[{email:\"a@b\",emailVerified:true}],types:[e2]}");
 }
 
 TEST_F(RegistrationTest, SecondRegistrationThroughTheHelpersChangesNothing) {

@@ -13,7 +13,7 @@
 namespace Halden {
 namespace {
 
-using binding_test::Dump;
+using binding_test::Describe;
 
 enum class Color : int32_t { Red = 1, Green = 2 };
 
@@ -25,10 +25,6 @@ struct Inner {
 // Every native type that has a converter.
 struct Outer {
   bool flag = false;
-  int8_t i8 = 0;
-  uint8_t u8 = 0;
-  int16_t i16 = 0;
-  uint16_t u16 = 0;
   int32_t i32 = 0;
   uint32_t u32 = 0;
   int64_t i64 = 0;
@@ -72,10 +68,6 @@ class StructConversionTest : public ::testing::Test {
         .Field("color", &Inner::color);
     RegisterStruct<Outer>(registry, "Outer")
         .Field("flag", &Outer::flag)
-        .Field("i8", &Outer::i8)
-        .Field("u8", &Outer::u8)
-        .Field("i16", &Outer::i16)
-        .Field("u16", &Outer::u16)
         .Field("i32", &Outer::i32)
         .Field("u32", &Outer::u32)
         .Field("i64", &Outer::i64)
@@ -102,25 +94,22 @@ class StructConversionTest : public ::testing::Test {
         .Field("color", &Flagged::color, "", kBindingFieldOmitIfEmpty);
   }
 
-  Outer Sample() const {
-    Outer outer;
-    outer.flag = true;
-    outer.i8 = -8;
-    outer.u8 = 200;
-    outer.i16 = -16000;
-    outer.u16 = 65000;
-    outer.i32 = -2000000000;
-    outer.u32 = 4000000000u;
-    outer.i64 = -9000000000000000000LL;
-    outer.u64 = 18000000000000000000u;
-    outer.f32 = 0.5f;
-    outer.f64 = -1.25;
-    outer.text = "text";
-    outer.color = Color::Green;
-    outer.inner = {"in", Color::Green};
-    outer.inners = {{"a", Color::Red}, {"b", Color::Green}};
-    outer.names = {"x", "", "y"};
-    outer.numbers = {1, -2};
+  static Outer Sample() {
+    Outer outer{.flag = true,
+                .i32 = -2000000000,
+                .u32 = 4000000000u,
+                .i64 = -9000000000000000000LL,
+                .u64 = 18000000000000000000u,
+                .f32 = 0.5f,
+                .f64 = -1.25,
+                .text = "text",
+                .color = Color::Green,
+                .inner = {"in", Color::Green},
+                .inners = {{"a", Color::Red}, {"b", Color::Green}},
+                .names = {"x", "", "y"},
+                .numbers = {1, -2},
+                .objects = {},
+                .object = {}};
     outer.objects.resize(2);
     outer.objects[0].Member("k").SetString("v");
     outer.objects[1].SetBlob(std::vector<uint8_t>{1, 2, 3});
@@ -132,36 +121,28 @@ class StructConversionTest : public ::testing::Test {
 };
 
 const char kSampleDump[] =
-    "{color:e2,f32:f0.500000,f64:f-1.250000,flag:true,i16:s-16000,i32:s-2000000000,"
-    "i64:s-9000000000000000000,i8:s-8,inner:{color:e2,label:'in'},"
-    "inners:[{color:e1,label:'a'},{color:e2,label:'b'}],names:['x','','y'],numbers:[s1,s-2],"
-    "object:[f2.500000],objects:[{k:'v'},b3],text:'text',u16:u65000,u32:u4000000000,"
-    "u64:u18000000000000000000,u8:u200}";
-
-TEST_F(StructConversionTest, StructToPropertyWritesEveryField) {
-  const BindingResult result = ConvertToProperty(registry, Sample());
-  ASSERT_TRUE(result.Ok()) << result.Error();
-  EXPECT_EQ(Dump(result), kSampleDump);
-  EXPECT_EQ(result.Find("color").GetEnum().type, &StaticTypeOf<Color>());
-}
+    "{color:e2,f32:f0.5,f64:f-1.25,flag:true,i32:s-2000000000,i64:s-9000000000000000000,"
+    "inner:{color:e2,label:\"in\"},inners:[{color:e1,label:\"a\"},{color:e2,label:\"b\"}],"
+    "names:[\"x\",\"\",\"y\"],numbers:[s1,s-2],object:[f2.5],objects:[{k:\"v\"},bAQID],"
+    "text:\"text\",u32:u4000000000,u64:u18000000000000000000}";
 
 TEST_F(StructConversionTest, RoundTripThroughPropertyAndHostValue) {
   const Outer original = Sample();
   const BindingResult property = ConvertToProperty(registry, original);
+  ASSERT_TRUE(property.Ok()) << property.Error();
+  EXPECT_EQ(Describe(property), kSampleDump);
+  EXPECT_EQ(property.Find("color").GetEnum().type, &StaticTypeOf<Color>());
   HostValue host;
   ASSERT_TRUE(PropertyToHostValue(property, host, &registry));
   BindingProperty back;
   EXPECT_TRUE(HostValueToProperty(host, back, "<value>", nullptr));
   ReleaseHostValue(host);
-
   // Enumerations cross as their names and come back as strings.
   EXPECT_EQ(back.Find("color").GetString(), "Green");
   Outer converted;
   const BindingResult result = ConvertFromProperty(registry, back, converted, "<value>");
   ASSERT_TRUE(result.Ok()) << result.Error();
-  EXPECT_EQ(Dump(ConvertToProperty(registry, converted)), kSampleDump);
-  EXPECT_EQ(converted.u64, original.u64);
-  EXPECT_EQ(converted.inners[1].color, Color::Green);
+  EXPECT_EQ(Describe(ConvertToProperty(registry, converted)), kSampleDump);
 }
 
 TEST_F(StructConversionTest, StructRuleKeepsMissingMembersAndIgnoresUnknownOnes) {
@@ -223,8 +204,8 @@ TEST_F(StructConversionTest, UnregisteredStructs) {
   Unlisted unlisted;
   const BindingResult direct = ConvertToProperty(registry, unlisted);
   EXPECT_FALSE(direct.Ok());
-  EXPECT_EQ(Dump(direct),
-            "{error:'Couldn't convert native value because it's an unregistered structure.'}");
+  EXPECT_EQ(Describe(direct),
+            "{error:\"Couldn't convert native value because it's an unregistered structure.\"}");
 
   // The member's failure becomes the whole output's.
   Holder holder;
@@ -280,7 +261,7 @@ TEST_F(StructConversionTest, CopyRule) {
   Outer outer;
   outer.object.SetSigned(1);
   ASSERT_TRUE(ConvertFromProperty(registry, input, outer, "o").Ok());
-  EXPECT_EQ(Dump(outer.object), "{deep:['x']}");
+  EXPECT_EQ(Describe(outer.object), "{deep:[\"x\"]}");
   EXPECT_NE(outer.object.Arena(), input.Arena());
 
   // An Empty input is accepted; after a failure the member is only reset.
@@ -298,14 +279,14 @@ TEST_F(StructConversionTest, CopyRule) {
 TEST_F(StructConversionTest, FieldFlags) {
   Flagged flagged;
   flagged.color = static_cast<Color>(0);
-  EXPECT_EQ(Dump(ConvertToProperty(registry, flagged)), "{must:s0}");
+  EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)), "{must:s0}");
   flagged.maybe = "m";
   flagged.zero = 3;
   flagged.off = true;
   flagged.none = {0};
   flagged.color = Color::Green;
-  EXPECT_EQ(Dump(ConvertToProperty(registry, flagged)),
-            "{color:e2,maybe:'m',must:s0,none:[s0],off:true,zero:s3}");
+  EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)),
+            "{color:e2,maybe:\"m\",must:s0,none:[s0],off:true,zero:s3}");
 
   BindingProperty input;
   input.Member("maybe").SetString("x");
@@ -334,8 +315,8 @@ TEST_F(StructConversionTest, DeepObjectMemberOnASmallStack) {
     Outer outer;
     const BindingResult in = ConvertFromProperty(registry, input, outer, "o");
     const BindingResult out = ConvertToProperty(registry, outer);
-    ok = in.Ok() && out.Ok() && Dump(out.Find("object")) == Dump(input.Find("object")) &&
-         Dump(out.Find("objects")) == Dump(input.Find("objects"));
+    ok = in.Ok() && out.Ok() && Describe(out.Find("object")) == Describe(input.Find("object")) &&
+         Describe(out.Find("objects")) == Describe(input.Find("objects"));
   }));
   EXPECT_TRUE(ok);
 }

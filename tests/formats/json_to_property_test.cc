@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "formats/internal/rapidjson.h"
-#include "tests/formats/describe_property.h"
+#include "tests/binding/conversion_test_support.h"
 
 namespace Halden {
 namespace {
 
-using formats_test::Describe;
+using binding_test::Describe;
 
 struct ReadCase {
   const char* text;
@@ -19,42 +19,38 @@ struct ReadCase {
 };
 
 TEST(JsonToPropertyTest, ReadsValuesOfEveryKind) {
-  const std::vector<ReadCase> cases = {
-      {"", "~"},
-      {" \n\r\t", "~"},
-      {"null", "~"},
-      {"true", "true"},
-      {" false ", "false"},
-      {"5", "u5"},
-      {"-5", "s-5"},
-      {"-0", "s0"},
-      {"5.0", "f5"},
-      {"1e2", "f100"},
-      {"18446744073709551615", "u18446744073709551615"},
-      {"18446744073709551616", "f18446744073709551616"},
-      {"-9223372036854775808", "s-9223372036854775808"},
-      {"-9223372036854775809", "f-9223372036854775808"},
-      // Numbers are read to the nearest double, whatever their exponent.
-      {"0.30000000000000007", "f0.30000000000000004"},
-      {"2.2250738585072011e-308", "f2.225073858507201e-308"},
-      {"0.00000000001e-2147483639", "f0"},
-      {"-0.00000000001e-2147483647", "f-0"},
-      {"1e-400", "f0"},
-      {"10e308", "finf"},
-      {"-0.0", "f-0"},
-      {R"("a\"b\\c\u00e9")", "\"a\"b\\c\xc3\xa9\""},
-      {R"("a\u0000b")", "\"a\""},
-      {R"([1,null,[],{}])", "[u1,~,[],{}]"},
-      {R"({"b":{"c":[true]},"a":-1.5})", "{a:f-1.5,b:{c:[true]}}"},
-      {R"({"a\u0000x":1})", "{a:u1}"},
-      // A repeated name addresses the same member.
-      {R"({"a":[1],"a":[2]})", "{a:[u1,u2]}"},
-      {R"({"a":{"x":1},"a":{"y":2}})", "{a:{x:u1,y:u2}}"},
-      {R"({"a":1,"a":2})", "{a:u2}"},
-      {R"({"a":1,"a":null})", "{a:u1}"},
-      {R"({"a":{"x":1},"a":"s"})", "{a:\"s\"}"},
-      {R"({"a":[1],"a":{"x":1}})", "{a:{x:u1}}"},
-  };
+  const std::vector<ReadCase> cases = {{"", "~"},
+                                       {" \n\r\t", "~"},
+                                       {"null", "~"},
+                                       {"true", "true"},
+                                       {" false ", "false"},
+                                       {"5", "u5"},
+                                       {"-5", "s-5"},
+                                       {"-0", "s0"},
+                                       {"5.0", "f5"},
+                                       {"1e2", "f100"},
+                                       {"18446744073709551615", "u18446744073709551615"},
+                                       {"18446744073709551616", "f18446744073709551616"},
+                                       {"-9223372036854775808", "s-9223372036854775808"},
+                                       {"-9223372036854775809", "f-9223372036854775808"},
+                                       {"0.30000000000000007", "f0.30000000000000004"},
+                                       {"2.2250738585072011e-308", "f2.225073858507201e-308"},
+                                       {"0.00000000001e-2147483639", "f0"},
+                                       {"-0.00000000001e-2147483647", "f-0"},
+                                       {"1e-400", "f0"},
+                                       {"10e308", "finf"},
+                                       {"-0.0", "f-0"},
+                                       {R"("a\"b\\c\u00e9")", "\"a\"b\\c\xc3\xa9\""},
+                                       {R"("a\u0000b")", "\"a\""},
+                                       {R"([1,null,[],{}])", "[u1,~,[],{}]"},
+                                       {R"({"b":{"c":[true]},"a":-1.5})", "{a:f-1.5,b:{c:[true]}}"},
+                                       {R"({"a\u0000x":1})", "{a:u1}"},
+                                       {R"({"a":[1],"a":[2]})", "{a:[u1,u2]}"},
+                                       {R"({"a":{"x":1},"a":{"y":2}})", "{a:{x:u1,y:u2}}"},
+                                       {R"({"a":1,"a":2})", "{a:u2}"},
+                                       {R"({"a":1,"a":null})", "{a:u1}"},
+                                       {R"({"a":{"x":1},"a":"s"})", "{a:\"s\"}"},
+                                       {R"({"a":[1],"a":{"x":1}})", "{a:{x:u1}}"}};
   for (const ReadCase& c : cases) {
     const BindingResult result = JsonToProperty(c.text);
     EXPECT_TRUE(result.Ok()) << c.text << ": " << result.Error();
@@ -108,8 +104,7 @@ TEST(JsonToPropertyTest, ReportsParseErrorsAsTheRecursiveParserDoes) {
       {"1.", "Error: Miss fraction part in number. at offset 2."},
       {"1e", "Error: Miss exponent in number. at offset 2."},
       {"[1,2,3]]", "Error: The document root must not be followed by other values. at offset 7."},
-      {"// c\n1", "Error: Invalid value. at offset 0."},
-  };
+      {"// c\n1", "Error: Invalid value. at offset 0."}};
   for (const ReadCase& c : cases) {
     const BindingResult result = JsonToProperty(c.text);
     EXPECT_FALSE(result.Ok()) << c.text;
@@ -139,9 +134,7 @@ TEST(JsonToPropertyTest, RefusesNestingDeeperThanTheLimit) {
       {Repeat("[", 1000000), "Error: Nesting is deeper than 512 levels. at offset 512."},
       {Repeat("{\"a\":", 1000000), "Error: Nesting is deeper than 512 levels. at offset 2560."},
       {Repeat("[{\"\": ", 1000000), "Error: Nesting is deeper than 512 levels. at offset 1536."},
-      // The limit is checked before the input's own faults further on.
-      {Repeat("[", 600) + "x", "Error: Nesting is deeper than 512 levels. at offset 512."},
-  };
+      {Repeat("[", 600) + "x", "Error: Nesting is deeper than 512 levels. at offset 512."}};
   for (const DeepCase& c : cases) {
     const BindingResult result = JsonToProperty(c.text.c_str());
     EXPECT_EQ(result.Error(), c.expected) << c.text.substr(0, 12);
