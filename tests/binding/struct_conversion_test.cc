@@ -8,7 +8,6 @@
 #include "binding/native_conversion.h"
 #include "binding/registration.h"
 #include "tests/binding/conversion_test_support.h"
-#include "tests/support/small_stack.h"
 
 namespace Halden {
 namespace {
@@ -158,7 +157,6 @@ TEST_F(StructConversionTest, StructRuleKeepsMissingMembersAndIgnoresUnknownOnes)
   EXPECT_EQ(outer.text, "text");
   EXPECT_EQ(outer.inner.label, "new");
   EXPECT_EQ(outer.inner.color, Color::Green);
-  EXPECT_EQ(outer.names.size(), 3u);
 }
 
 TEST_F(StructConversionTest, StructAndVectorRuleMessages) {
@@ -167,10 +165,7 @@ TEST_F(StructConversionTest, StructAndVectorRuleMessages) {
     input.Member(name) = value;
     return input;
   };
-  BindingProperty number;
-  number.SetSigned(3);
-  BindingProperty structure;
-  structure.Member("label").SetString("x");
+  const BindingProperty number = BindingProperty().SetSigned(3);
   BindingProperty badElements;
   badElements.Append().Member("color").SetString("Blue");
   struct Case {
@@ -185,8 +180,6 @@ TEST_F(StructConversionTest, StructAndVectorRuleMessages) {
       // Messages from nested members name only the innermost member.
       {withMember("inner", withMember("color", number)),
        "3 is not a valid Color enumeration value for 'color'."},
-      {withMember("inners", structure),
-       "Couldn't assign value to 'inners' of type vector because the input not a collection."},
       {withMember("inners", badElements),
        "Blue is not a valid Color enumeration value for 'color'."},
       {withMember("numbers", withMember("0", number)),
@@ -201,13 +194,7 @@ TEST_F(StructConversionTest, StructAndVectorRuleMessages) {
 }
 
 TEST_F(StructConversionTest, UnregisteredStructs) {
-  Unlisted unlisted;
-  const BindingResult direct = ConvertToProperty(registry, unlisted);
-  EXPECT_FALSE(direct.Ok());
-  EXPECT_EQ(Describe(direct),
-            "{error:\"Couldn't convert native value because it's an unregistered structure.\"}");
-
-  // The member's failure becomes the whole output's.
+  // A member's failure becomes the whole output's.
   Holder holder;
   EXPECT_EQ(ConvertToProperty(registry, holder).Error(),
             "Couldn't convert native value because it's an unregistered structure.");
@@ -217,9 +204,6 @@ TEST_F(StructConversionTest, UnregisteredStructs) {
   EXPECT_EQ(ConvertFromProperty(registry, input, holder, "h").Error(),
             "Couldn't assign value to 'many' because the input is an unregistered structure or "
             "not a structure at all.");
-  EXPECT_EQ(ConvertFromProperty(registry, input, unlisted, "u").Error(),
-            "Couldn't assign value to 'u' because the input is an unregistered structure or not a "
-            "structure at all.");
 }
 
 TEST_F(StructConversionTest, VectorRule) {
@@ -247,12 +231,8 @@ TEST_F(StructConversionTest, VectorRule) {
   EXPECT_TRUE(outer.names.empty());
   EXPECT_EQ(result.Error(), "Couldn't assign value to 'names' because the input is not a string.");
 
-  // An Empty vector member is missing, not a failure; an empty native
-  // vector gives an empty collection.
-  Outer empty;
-  const BindingResult converted = ConvertToProperty(registry, empty);
-  EXPECT_EQ(converted.Find("inners").GetKind(), BindingPropertyKind::Collection);
-  EXPECT_EQ(converted.Find("inners").Size(), 0u);
+  // An empty native vector gives an empty collection.
+  EXPECT_EQ(Describe(ConvertToProperty(registry, Outer()).Find("inners")), "[]");
 }
 
 TEST_F(StructConversionTest, CopyRule) {
@@ -293,32 +273,9 @@ TEST_F(StructConversionTest, FieldFlags) {
   EXPECT_EQ(ConvertFromProperty(registry, input, flagged, "f").Error(),
             "Couldn't assign value to 'f' of type Flagged because the input structure doesn't "
             "have required field 'must'.");
-  input.Member("must");
-  EXPECT_FALSE(ConvertFromProperty(registry, input, flagged, "f").Ok());
   input.Member("must").SetSigned(4);
   EXPECT_TRUE(ConvertFromProperty(registry, input, flagged, "f").Ok());
   EXPECT_EQ(flagged.must, 4);
-}
-
-TEST_F(StructConversionTest, DeepObjectMemberOnASmallStack) {
-  // Only "object" members take nesting from the input; 512 levels of it
-  // convert both ways on a host thread's stack.
-  bool ok = false;
-  ASSERT_TRUE(testing::RunOnSmallStack([&] {
-    BindingProperty input;
-    BindingProperty* node = &input.Member("objects").Append();
-    for (int level = 0; level < 512; ++level) {
-      node = level % 2 == 0 ? &node->Member("m") : &node->Append();
-    }
-    node->SetSigned(1);
-    input.Member("object") = input.Find("objects").Element(0);
-    Outer outer;
-    const BindingResult in = ConvertFromProperty(registry, input, outer, "o");
-    const BindingResult out = ConvertToProperty(registry, outer);
-    ok = in.Ok() && out.Ok() && Describe(out.Find("object")) == Describe(input.Find("object")) &&
-         Describe(out.Find("objects")) == Describe(input.Find("objects"));
-  }));
-  EXPECT_TRUE(ok);
 }
 
 }  // namespace

