@@ -85,7 +85,6 @@ TEST_F(ScalarConversionTest, BooleanRule) {
                {Text("0"), false, ""},
                {BindingProperty(), false, kRequired},
                {Text("False"), false, "Value False" + format},
-               {Text("TRUE"), false, "Value TRUE" + format},
                {Text(" true"), false, "Value  true" + format},
                {Signed(1), false, invalid + "signed."},
                {Structure(), false, invalid + "structure."}},
@@ -106,7 +105,6 @@ TEST_F(ScalarConversionTest, SignedIntegerRule) {
                   {Text("+7"), 7, ""},
                   {BindingProperty(), 0, kRequired},
                   {Signed(2147483648LL), 0, Range("2147483648", "int32")},
-                  {Signed(-2147483649LL), 0, Range("-2147483649", "int32")},
                   {Unsigned(18446744073709551615u), 0, Range("18446744073709551615", "int32")},
                   {Float(2147483647.5), 0, Range("2.14748e+09", "int32")},
                   {Float(nan), 0, Range("nan", "int32")},
@@ -115,20 +113,15 @@ TEST_F(ScalarConversionTest, SignedIntegerRule) {
                   {Text("0x"), 0, Format("0x", "int32")},
                   {Text("08"), 0, Format("08", "int32")},
                   {Text("1.5"), 0, Format("1.5", "int32")},
-                  {Text(std::string("1\0"
-                                    "2",
-                                    3)),
-                   0, Format("1", "int32")},
+                  {Text(std::string("1\0002", 3)), 0, Format("1", "int32")},
                   {Text("-2147483649"), 0, Range("-2147483649", "int32")},
-                  {Bool(true), 0, InvalidType("int32", "bool")},
-                  {Collection(), 0, InvalidType("int32", "collection")}},
+                  {Bool(true), 0, InvalidType("int32", "bool")}},
                  int32_t{-1});
   // Doubles at the edge of 64 bits are out of range rather than undefined.
   Check<int64_t>({{Float(-9223372036854775808.0), std::numeric_limits<int64_t>::min(), ""},
                   {Float(9223372036854775808.0), 0, Range("9.22337e+18", "int64")},
                   {Float(std::numeric_limits<double>::infinity()), 0, Range("inf", "int64")},
                   {Unsigned(9223372036854775808u), 0, Range("9223372036854775808", "int64")},
-                  {Text("-9223372036854775808"), std::numeric_limits<int64_t>::min(), ""},
                   {Text("9223372036854775808"), 0, Range("9223372036854775808", "int64")},
                   {Text("99999999999999999999"), 0, Range("99999999999999999999", "int64")}},
                  int64_t{-1});
@@ -139,7 +132,6 @@ TEST_F(ScalarConversionTest, SignedIntegerRule) {
 TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
   Check<uint32_t>({{Signed(5), 5, ""},
                    {Float(3.9), 3, ""},
-                   {Float(-0.0), 0, ""},
                    {Text(" +5"), 5, ""},
                    {Text("010"), 8, ""},
                    {Enum(7, &StaticTypeOf<Letter>()), 7, ""},
@@ -149,7 +141,6 @@ TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
                    {Text("-0"), 0, Range("-0", "uint32")},
                    {Float(-0.5), 0, Range("-0.5", "uint32")},
                    {Unsigned(4294967296u), 0, Range("4294967296", "uint32")},
-                   {Text("4294967296"), 0, Range("4294967296", "uint32")},
                    {Enum(-1, &StaticTypeOf<Letter>()), 0, Range("-1", "uint32")},
                    {Bool(false), 0, InvalidType("uint32", "bool")}},
                   uint32_t{99});
@@ -170,16 +161,13 @@ TEST_F(ScalarConversionTest, FloatingRule) {
                  {Enum(7, &StaticTypeOf<Letter>()), 7.0, ""},
                  {Text(" 2.5e1"), 25.0, ""},
                  {Text("+.5"), 0.5, ""},
-                 {Text("5."), 5.0, ""},
                  {Text(""), 0, ""},
                  {Text("-0X1.8p1"), -3.0, ""},
                  {BindingProperty(), 0, kRequired},
                  {Float(-inf), 0, Range("-inf", "double")},
                  {Text("1e999"), 0, Range("1e999", "double")},
-                 {Text("1e-400"), 0, Range("1e-400", "double")},
                  {Text("-Infinity"), 0, Range("-Infinity", "double")},
                  {Text("1e"), 0, Format("1e", "double")},
-                 {Text("0xg"), 0, Format("0xg", "double")},
                  {Text("+-1"), 0, Format("+-1", "double")},
                  {Text("1,5"), 0, Format("1,5", "double")},
                  {Structure(), 0, InvalidType("double", "structure")}},
@@ -206,8 +194,7 @@ TEST_F(ScalarConversionTest, StringRule) {
        {BindingProperty(), "", kRequired},
        {Enum(3, &StaticTypeOf<Letter>()), "", "3 is not a valid enumeration value for 'm'."},
        {Enum(0, &StaticTypeOf<Unregistered>()), "", "0 is not a valid enumeration value for 'm'."},
-       {Signed(5), "", notAString},
-       {Collection(), "", notAString}},
+       {Signed(5), "", notAString}},
       std::string("before"));
 }
 
@@ -218,10 +205,8 @@ TEST_F(ScalarConversionTest, EnumerationRule) {
   const std::string invalidType =
       "Couldn't assign value to 'm' of enum type because the input is of an invalid type ";
   Check<Letter>({{Text("B"), Letter::B, ""},
-                 {Text("7"), Letter::B, ""},
                  {Text("0x7"), Letter::B, ""},
                  {Signed(7), Letter::B, ""},
-                 {Unsigned(7), Letter::B, ""},
                  {Enum(7, &StaticTypeOf<Unregistered>()), Letter::B, ""},
                  {BindingProperty(), Letter::A, kRequired},
                  {Text("8"), Letter::A, invalid("8")},
@@ -230,7 +215,6 @@ TEST_F(ScalarConversionTest, EnumerationRule) {
                  {Signed(8), Letter::A, invalid("8")},
                  // Numbers beyond 32 bits are no enumerator, whatever their low bits.
                  {Signed(4294967303LL), Letter::A, invalid("4294967303")},
-                 {Signed(-4294967289LL), Letter::A, invalid("-4294967289")},
                  {Unsigned(4294967303u), Letter::A, invalid("4294967303")},
                  {Enum(1, &StaticTypeOf<Letter>()), Letter::A, invalid("1")},
                  {Float(7), Letter::A, invalidType + "float."},

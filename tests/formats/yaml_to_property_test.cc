@@ -34,10 +34,8 @@ TEST(YamlToPropertyTest, PlainScalars) {
                {"nULL", "\"nULL\""},
                {"yes", "true"},
                {"Off", "false"},
-               {"yEs", "\"yEs\""},
                {"0x10", "u16"},
                {"-5", "s-5"},
-               {"-0", "u0"},
                {"1e3", "u1000"},
                {"1.5", "f1.5"},
                {"18446744073709551616", "f18446744073709551616"},
@@ -45,9 +43,7 @@ TEST(YamlToPropertyTest, PlainScalars) {
                {"-9223372036854775808", "s-9223372036854775808"},
                {"-9223372036854775809", "f-9223372036854775808"},
                {"1e-400", "u0"},
-               {"-1e19", "f-1e+19"},
                {"1e400", "\"1e400\""},
-               {"12abc", "\"12abc\""},
                {"a: |\n  42", "{a:u42}"},
                {"a: >-\n  4\n  2", "{a:\"4 2\"}"},
                {"- 1\n- two\n-\n- [x, {}]", "[u1,\"two\",~,[\"x\",{}]]"}});
@@ -65,7 +61,6 @@ TEST(YamlToPropertyTest, QuotedAndTaggedScalars) {
                {"''", "\"\""},
                {"!!str 12", "\"12\""},
                {"!!int 0x1F", "u31"},
-               {"!!int -010", "s-8"},
                {"!!int 18446744073709551615", "u18446744073709551615"},
                {"!!int 12abc", "Value 12abc for 'yaml' of type uint64_t is in an incorrect format"},
                {"!!int 18446744073709551616",
@@ -73,11 +68,9 @@ TEST(YamlToPropertyTest, QuotedAndTaggedScalars) {
                {"!!int -9223372036854775809",
                 "Value -9223372036854775809 for 'yaml' of type int64_t is out of range"},
                {"!!float 2.5", "f2.5"},
-               {"!!float x", "Value x for 'yaml' of type double is in an incorrect format"},
                {"!!float 1e999", "Value 1e999 for 'yaml' of type double is out of range"},
                {"!!bool yes", "true"},
                {"!!bool maybe", "~"},
-               {"!!null ~", "Unsupported YAML tag 'tag:yaml.org,2002:null'."},
                {"a: !local x", "Unsupported YAML tag '!local'."}});
 }
 
@@ -87,8 +80,6 @@ TEST(YamlToPropertyTest, MappingsAndKeys) {
                {"a:\nb: {}", "{a:~,b:{}}"},
                {"a: {x: 1, y: [2]}", "{a:{x:u1,y:[u2]}}"},
                {"a: {x: 1}\na: {y: 2}", "{a:{x:u1,y:u2}}"},
-               {"a: [1]\na: [2]", "{a:[u1,u2]}"},
-               {"a: 1\na: ~", "{a:u1}"},
                {"!!int 5: x",
                 "Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
                {"a: 1\n!!bool y: x",
@@ -100,7 +91,6 @@ TEST(YamlToPropertyTest, MappingsAndKeys) {
 TEST(YamlToPropertyTest, Documents) {
   ExpectReads(
       {{"a: 1\n---\nb: 2", "Multi-document YAML is not supported."},
-       {"--- []\n--- 1", "Multi-document YAML is not supported."},
        {"---\n...\n---\na: 1", "{a:u1}"},
        {"--- ~\n--- 5", "u5"},
        {"--- &a ~\n--- [*a, *a]", "Undefined alias encountered: \"a\". At line: 2 col: 6"}});
@@ -113,13 +103,11 @@ TEST(YamlToPropertyTest, AnchorsAndAliases) {
        {"&k a: 1\nb: *k", "{a:u1,b:\"a\"}"},
        {"a: &e\nb: *e", "{a:~,b:~}"},
        {"a: &x\n  b: *x", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 2 col: 6"},
-       {"- &s [1, [*s]]", "Cannot deserialize cyclic aliases. Alias \"s\". At line: 1 col: 11"},
        {"a: *y", "Undefined alias encountered: \"y\". At line: 1 col: 4"},
        {"a: &x 1\nb: &x 2", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
        {"a: &k name\n*k : 1", "{a:\"name\",name:u1}"},
        {"a: &n 5\n*n : 1",
         "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
-       {"*u : 1", "Undefined alias encountered: \"u\". At line: 1 col: 1"},
        {"a: &x [1]\na: 2\nb: *x", "{a:u2,b:u2}"},
        {"a: &x {b: &y 1}\na: [3]\nc: *y", "{a:[u3],c:~}"},
        {"a: &x {b: 1}\na: {c: *x}", "{a:{b:u1,c:{b:u1,c:~}}}"}});
