@@ -300,9 +300,7 @@ void BindingProperty::ReleaseValue() {
       break;
     }
     case BindingPropertyKind::Structure: {
-      StructureCell* cell = payload.structure;
-      for (auto& member : cell->members) arena->Unref(member.first);
-      arena->Destroy(cell);
+      arena->Destroy(payload.structure);
       break;
     }
     default:
@@ -543,12 +541,14 @@ BindingProperty& BindingProperty::Member(const char* key) {
   MakeStructure();
   // The key is interned first: a new member needs its entry anyway, and
   // with it the tree is searched once, equal keys found by their entry.
+  // Until the map holds the entry, a failure drops its reference here.
   InternedString* entry = arena->Intern(key);
   try {
     const auto [it, inserted] =
         payload.structure->members.emplace(std::piecewise_construct, std::forward_as_tuple(entry),
                                            std::forward_as_tuple(ChildTag(), arena));
-    if (!inserted) arena->Unref(entry);
+    // A member already there keeps its key; the node made for nothing
+    // dropped the new reference as it went.
     return it->second;
   } catch (...) {
     arena->Unref(entry);

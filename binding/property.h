@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -221,16 +222,34 @@ struct MemberKeyLess {
   }
 };
 
-using MemberMap = std::map<InternedString*, BindingProperty, MemberKeyLess,
-                           ArenaAllocator<std::pair<InternedString* const, BindingProperty>>>;
+using Member = std::pair<InternedString* const, BindingProperty>;
+
+// The allocator of member maps: destroying a member also drops its key's
+// reference, so that releasing a structure walks its members once.
+template <typename T>
+class MemberAllocator : public ArenaAllocator<T> {
+ public:
+  explicit MemberAllocator(PropertyArena* owner) noexcept : ArenaAllocator<T>(owner) {}
+  template <typename U>
+  MemberAllocator(const MemberAllocator<U>& other) noexcept : ArenaAllocator<T>(other) {}
+
+  template <typename U>
+  void destroy(U* object) {
+    if constexpr (std::is_same_v<U, Member>) this->arena->Unref(object->first);
+    object->~U();
+  }
+};
+
+using MemberMap =
+    std::map<InternedString*, BindingProperty, MemberKeyLess, MemberAllocator<Member>>;
 
 }  // namespace internal
 
 // The cell of a Structure: its allocator handle, tree head and member count.
 struct BindingProperty::StructureCell {
   explicit StructureCell(PropertyArena* treeArena)
-      : members(internal::MemberKeyLess(),
-                ArenaAllocator<internal::MemberMap::value_type>(treeArena)) {}
+      : members(internal::MemberKeyLess(), internal::MemberAllocator<internal::Member>(treeArena)) {
+  }
   internal::MemberMap members;
 };
 

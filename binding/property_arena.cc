@@ -34,14 +34,7 @@ PropertyArena::BlockHeader* PropertyArena::Format(void* memory, std::size_t bloc
                                                   std::size_t cellSize) {
   BlockHeader* block = new (memory) BlockHeader{};
   block->size = static_cast<uint16_t>(blockSize);
-  const std::size_t slots = blockSize / cellSize;
-  const std::size_t first = (sizeof(BlockHeader) + cellSize - 1) / cellSize;
-  unsigned char* bytes = static_cast<unsigned char*>(memory);
-  for (std::size_t i = first; i < slots; ++i) {
-    const uint16_t next = static_cast<uint16_t>(i + 1 < slots ? i + 1 : 0);
-    std::memcpy(bytes + i * cellSize, &next, sizeof next);
-  }
-  block->freeHead = static_cast<uint16_t>(first);
+  block->fresh = static_cast<uint16_t>((sizeof(BlockHeader) + cellSize - 1) / cellSize);
   return block;
 }
 
