@@ -109,18 +109,5 @@ TEST_F(RegistrationTest, RegisteredRecordsConvert) {
             "{bytes:[u0,u255],sessions:[{email:\"a@b\",emailVerified:true}],types:[e2]}");
 }
 
-TEST_F(RegistrationTest, SecondRegistrationThroughTheHelpersChangesNothing) {
-  struct Other {
-    int32_t value = 0;
-  };
-  auto again = RegisterStruct<Other>(registry, "PrefixSession");
-  again.Field("value", &Other::value).Description("other");
-  EXPECT_TRUE(again.Builder().Existed());
-  const BindingTypeDescriptor* session = registry.FindTypeByName("PrefixSession");
-  EXPECT_EQ(session->fields.size(), 2u);
-  EXPECT_EQ(session->description, "A session.");
-  EXPECT_EQ(registry.FindType(&StaticTypeOf<Other>()), nullptr);
-}
-
 }  // namespace
 }  // namespace Halden

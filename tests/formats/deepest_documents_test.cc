@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/host_value_conversion.h"
 #include "binding/message_pack_reader.h"
 #include "formats/json_reader.h"
 #include "formats/json_to_property.h"
@@ -77,6 +78,15 @@ TEST(DeepestDocumentsTest, ReadCopyWalkWriteAndReleaseOnASmallStack) {
       written = result.Ok() ? PropertyToJson(copy, nullptr, "") : result.Error();
       rewritten = PropertyToJson(JsonToProperty(PropertyToJson(result, nullptr, "\n").c_str()),
                                  nullptr, "");
+      // Across the host boundary and back.
+      HostValue host;
+      BindingProperty back;
+      if (!PropertyToHostValue(result, host, nullptr) ||
+          !HostValueToProperty(host, back, "m", nullptr) ||
+          PropertyToJson(back, nullptr, "") != written) {
+        written = "differs after crossing the host boundary";
+      }
+      ReleaseHostValue(host);
       // Moving a deep child out of its tree copies it, then releases it.
       BindingProperty moved(std::move(result.Member("m")));
     })) << reader.name;
