@@ -85,8 +85,14 @@ BindingProperty::BindingProperty(BindingProperty&& other) noexcept {
 }
 
 BindingProperty::~BindingProperty() {
-  Reset();
-  if (ownsArena != 0) delete arena;
+  if (ownsArena == 0 || arena == nullptr) {
+    Reset();
+    return;
+  }
+  // The arena goes with the root and takes every cell and string of the tree
+  // with it, so only what lives on the general heap is freed one by one.
+  Discard();
+  delete arena;
 }
 
 BindingProperty& BindingProperty::operator=(const BindingProperty& other) {
@@ -303,6 +309,25 @@ void BindingProperty::ReleaseValue() {
       arena->Destroy(payload.structure);
       break;
     }
+    default:
+      break;
+  }
+}
+
+void BindingProperty::Discard() {
+  switch (kind) {
+    case BindingPropertyKind::Blob:
+      payload.blob->~vector();
+      break;
+    case BindingPropertyKind::Collection: {
+      CollectionCell* cell = payload.collection;
+      for (uint32_t i = 0; i < cell->size; ++i) cell->data[i].Discard();
+      ::operator delete(cell->data);
+      break;
+    }
+    case BindingPropertyKind::Structure:
+      for (auto& member : payload.structure->members) member.second.Discard();
+      break;
     default:
       break;
   }

@@ -179,6 +179,9 @@ class BindingProperty {
 
   PropertyArena& TreeArena();
   void ReleaseValue();
+  // Frees what the value holds on the general heap, leaving the arena's
+  // cells and strings to the arena's destruction.
+  void Discard();
   void CopyIntoEmpty(const BindingProperty& source);
   void TakeValue(BindingProperty& source);
   void StoreString(InternedString* entry);

@@ -12,13 +12,21 @@ InternedString InternedString::emptyEntry;
 PropertyArena::PropertyArena() = default;
 
 PropertyArena::~PropertyArena() {
+  // Entries still in the table (a tree's root discards its tree without
+  // releasing them one by one) free their texts; their cells go with the pages.
+  for (uint32_t b = 0; b < bucketCount; ++b) {
+    for (InternedString* entry = buckets[b]; entry != nullptr;) {
+      InternedString* next = entry->next;
+      entry->~InternedString();
+      entry = next;
+    }
+  }
   // A grown table small enough for a cell (16 buckets of 4-byte pointers)
   // may lie in a page, so it goes back before the pages do.
   if (buckets != initialBuckets) {
     ArenaAllocator<InternedString*>(this).deallocate(buckets, bucketCount);
   }
-  // The tree has released everything else by now; the loops only find pages
-  // if a cell was left behind.
+  // Every page still held goes back, whatever cells are left in it.
   for (std::size_t c = 0; c < kClassCount; ++c) {
     for (BlockHeader* list : {classes[c].open, classes[c].full}) {
       while (list != nullptr) {

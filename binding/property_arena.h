@@ -20,8 +20,9 @@ namespace Halden {
 // strings. Cells come from 18 size classes (4, 8, ... 72 bytes); each class
 // starts with a 144-byte block built into the arena and adds 4096-byte pages
 // from the ArenaPageSource as it fills. A page goes back to the source as
-// soon as its last cell is released; destroying the arena returns every
-// page it still holds.
+// soon as its last cell is released; destroying the arena frees the texts of
+// the entries left in its table and returns every page it still holds, with
+// whatever cells are left in them (objects in those cells are not destroyed).
 //
 // An arena belongs to one tree and is used by one thread at a time; it has
 // no lock. It is created by the tree's root on the first allocation the
