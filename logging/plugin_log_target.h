@@ -4,8 +4,8 @@
 // detaches it.
 #pragma once
 
-#include "logging/log_target.h"
 #include "boundary/host_interface.h"
+#include "logging/log_target.h"
 
 namespace Halden {
 
