@@ -38,6 +38,8 @@ struct Outer {
   std::vector<int32_t> numbers;
   std::vector<BindingProperty> objects;
   BindingProperty object;
+  std::vector<Color> colors;
+  std::vector<uint8_t> bytes;
 };
 
 struct Unlisted {
@@ -80,7 +82,12 @@ class StructConversionTest : public ::testing::Test {
         .Field("names", &Outer::names)
         .Field("numbers", &Outer::numbers)
         .Field("objects", &Outer::objects)
-        .Field("object", &Outer::object);
+        .Field("object", &Outer::object)
+        .Field("colors", &Outer::colors, "the colors")
+        .Field("bytes", &Outer::bytes)
+        .Description("Every type.")
+        .Tags({"t"});
+    RegisterEvent<Outer>(registry, "OnOuter").SetDescription("Fired.").AddTag("e");
     RegisterStruct<Holder>(registry, "Holder")
         .Field("unlisted", &Holder::unlisted)
         .Field("many", &Holder::many);
@@ -108,7 +115,9 @@ class StructConversionTest : public ::testing::Test {
                 .names = {"x", "", "y"},
                 .numbers = {1, -2},
                 .objects = {},
-                .object = {}};
+                .object = {},
+                .colors = {Color::Green},
+                .bytes = {0, 255}};
     outer.objects.resize(2);
     outer.objects[0].Member("k").SetString("v");
     outer.objects[1].SetBlob(std::vector<uint8_t>{1, 2, 3});
@@ -120,10 +129,33 @@ class StructConversionTest : public ::testing::Test {
 };
 
 const char kSampleDump[] =
-    "{color:e2,f32:f0.5,f64:f-1.25,flag:true,i32:s-2000000000,i64:s-9000000000000000000,"
+    "{bytes:[u0,u255],color:e2,colors:[e2],f32:f0.5,f64:f-1.25,flag:true,i32:s-2000000000,i64:s-"
+    "9000000000000000000,"
     "inner:{color:e2,label:\"in\"},inners:[{color:e1,label:\"a\"},{color:e2,label:\"b\"}],"
     "names:[\"x\",\"\",\"y\"],numbers:[s1,s-2],object:[f2.5],objects:[{k:\"v\"},bAQID],"
     "text:\"text\",u32:u4000000000,u64:u18000000000000000000}";
+
+TEST_F(StructConversionTest, FieldsRecordTheirTypes) {
+  const BindingTypeDescriptor* outer = registry.FindType(&StaticTypeOf<Outer>());
+  ASSERT_NE(outer, nullptr);
+  std::string fields;
+  for (const BindingFieldDescriptor& field : outer->fields) {
+    fields += field.name + " " + TypeCodeName(field.type.code) + "/" +
+              TypeCodeName(field.type.elementCode) + "/" +
+              (field.type.descriptor != nullptr ? field.type.descriptor->name : "") +
+              (field.converter != nullptr ? "; " : " without converter; ");
+  }
+  EXPECT_EQ(fields,
+            "flag bool//; i32 int32//; u32 uint32//; i64 int64//; u64 uint64//; f32 float//; "
+            "f64 double//; text string//; color enum//Color; inner struct//Inner; "
+            "inners vector/struct/Inner; names vector/string/; numbers vector/int32/; "
+            "objects vector/object/; object object//; colors vector/enum/Color; "
+            "bytes vector/uint8/; ");
+  EXPECT_EQ(outer->description, "Every type.");
+  EXPECT_EQ(outer->tags, std::vector<std::string>{"t"});
+  EXPECT_EQ(outer->fields[15].description, "the colors");
+  EXPECT_EQ(registry.FindEvent("OnOuter")->type, outer);
+}
 
 TEST_F(StructConversionTest, RoundTripThroughPropertyAndHostValue) {
   const Outer original = Sample();
