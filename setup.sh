@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 
 native=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   rapidjson-dev libyaml-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
-  nlohmann-json3-dev g++-multilib qemu-user)
+  nlohmann-json3-dev libmsgpack-cxx-dev g++-multilib qemu-user locales)
 i386=(libyaml-dev:i386 libc6-dev:i386)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
 
@@ -66,4 +66,10 @@ if ! compgen -G "build/sources/libyaml-*/src/api.c" >/dev/null; then
   # As root, apt would hand the download to its sandbox user, who cannot
   # write here, and warn.
   (cd build/sources && apt-get source -qq -o APT::Sandbox::User=root libyaml)
+fi
+
+# A locale with a decimal comma, for the tests that number reading ignores
+# the locale the host sets.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

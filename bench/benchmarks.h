@@ -4,8 +4,16 @@
 
 namespace Halden::bench {
 
+// The documents read and written in JSON and MessagePack.
+inline constexpr const char* kJsonDocuments[] = {"twitter", "citm_catalog", "canada"};
+
 void RegisterTreeBuildDestroy();
 void RegisterSmallTreeBuildDestroy();
+void RegisterStructRoundTrip();
+void RegisterJsonRead();
+void RegisterJsonWrite();
+void RegisterMsgpackRead();
+void RegisterYamlRead();
 void RegisterDispatch();
 void RegisterEmailResource();
 void RegisterEventDelivery();

@@ -11,6 +11,11 @@ int main(int argc, char** argv) {
   try {
     Halden::bench::RegisterTreeBuildDestroy();
     Halden::bench::RegisterSmallTreeBuildDestroy();
+    Halden::bench::RegisterStructRoundTrip();
+    Halden::bench::RegisterJsonRead();
+    Halden::bench::RegisterJsonWrite();
+    Halden::bench::RegisterMsgpackRead();
+    Halden::bench::RegisterYamlRead();
     Halden::bench::RegisterDispatch();
     Halden::bench::RegisterEmailResource();
     Halden::bench::RegisterEventDelivery();

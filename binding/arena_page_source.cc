@@ -20,6 +20,12 @@ ArenaPageSource& ArenaPageSource::Instance() {
 
 void* ArenaPageSource::TakePage() {
   std::lock_guard<std::mutex> lock(mutex);
+  if (withFree == nullptr && kept != nullptr) {
+    Region* spare = kept;
+    kept = spare->nextWithFree;
+    --counters.regionsKept;
+    LinkWithFree(*spare);
+  }
   Region& region = withFree != nullptr ? *withFree : ReserveRegion();
   const unsigned index = static_cast<unsigned>(std::countr_zero(region.freePages));
   region.freePages = static_cast<uint16_t>(region.freePages & ~(1u << index));
@@ -39,6 +45,12 @@ void ArenaPageSource::ReturnPage(void* page) {
   ++counters.pagesReturned;
   if (region.freePages == kAllPagesFree) {
     UnlinkWithFree(region);
+    if (counters.regionsKept < kKeptRegions) {
+      region.nextWithFree = kept;
+      kept = &region;
+      ++counters.regionsKept;
+      return;
+    }
     platform::ReleaseRegion(reinterpret_cast<void*>(region.base), kRegionSize);
     regions.erase(it);
     ++counters.regionsReleased;

@@ -9,9 +9,13 @@
 namespace Halden {
 
 // Hands out 4096-byte pages, each aligned to 4096 bytes, cut from 64 KiB
-// regions reserved from the operating system. A region goes back to the
-// system as soon as all sixteen of its pages have been returned, and the
-// next request that finds no free page reserves a new one.
+// regions reserved from the operating system. A region whose sixteen pages
+// have all been returned is kept for the next trees while fewer than
+// kKeptRegions empty regions are kept, and goes back to the system
+// otherwise: trees are built and dropped for every request, and mapping,
+// faulting in and unmapping fresh memory for each would cost far more than
+// the tree itself. A request that finds no free page takes a kept region
+// before it reserves a new one, and pages of regions in use go first.
 //
 // There is one source per process (`Instance()`); it lives until the process
 // ends. Every call takes the source's mutex; a failure to lock it raises
@@ -21,6 +25,7 @@ class ArenaPageSource {
   static constexpr std::size_t kPageSize = 4096;
   static constexpr std::size_t kRegionSize = 64 * 1024;
   static constexpr unsigned kPagesPerRegion = kRegionSize / kPageSize;
+  static constexpr unsigned kKeptRegions = 16;
 
   // Running totals since the process started, for tests and benchmarks.
   struct Counters {
@@ -29,6 +34,7 @@ class ArenaPageSource {
     uint64_t regionsReserved = 0;
     uint64_t regionsReleased = 0;
     uint64_t regionsLive = 0;
+    uint64_t regionsKept = 0;  // empty regions held for reuse, counted in regionsLive
   };
 
   static ArenaPageSource& Instance();
@@ -59,7 +65,8 @@ class ArenaPageSource {
   mutable std::mutex mutex;
   // Regions by base address; a page's region is the last one at or below it.
   std::map<uintptr_t, Region> regions;
-  Region* withFree = nullptr;  // regions that have at least one free page
+  Region* withFree = nullptr;  // regions in use that have at least one free page
+  Region* kept = nullptr;      // empty regions, linked through nextWithFree
   Counters counters;
 };
 

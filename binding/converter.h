@@ -28,11 +28,13 @@ class BindingConverter {
   virtual void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                             const std::string& memberName, const BindingTypeDescriptor* type,
                             const BindingRegistry* registry, uint32_t flags) const = 0;
-  // Fills `output`, a fresh result, from the native value at `value`; on
-  // failure `output` holds the error.
-  virtual void ToProperty(BindingResult& output, const void* value,
-                          const BindingTypeDescriptor* type,
-                          const BindingRegistry* registry) const = 0;
+  // Writes the native value at `value` into `output`, an Empty property of
+  // the tree whose root is `result` (or `result` itself), building nested
+  // values in place. On failure calls `result.SetError`, which releases
+  // `output` with the rest of the tree, and returns false.
+  virtual bool ToProperty(BindingProperty& output, const void* value,
+                          const BindingTypeDescriptor* type, const BindingRegistry* registry,
+                          BindingResult& result) const = 0;
   virtual ~BindingConverter() = default;
 };
 

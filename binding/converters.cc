@@ -36,9 +36,11 @@ void BoolConverter::FromProperty(BindingResult& result, void* value, const Bindi
   BoolFromProperty(result, input, memberName, *static_cast<bool*>(value));
 }
 
-void BoolConverter::ToProperty(BindingResult& output, const void* value,
-                               const BindingTypeDescriptor*, const BindingRegistry*) const {
+bool BoolConverter::ToProperty(BindingProperty& output, const void* value,
+                               const BindingTypeDescriptor*, const BindingRegistry*,
+                               BindingResult&) const {
   output.SetBool(*static_cast<const bool*>(value));
+  return true;
 }
 
 void StringConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
@@ -47,9 +49,11 @@ void StringConverter::FromProperty(BindingResult& result, void* value, const Bin
   StringFromProperty(result, input, memberName, registry, *static_cast<std::string*>(value));
 }
 
-void StringConverter::ToProperty(BindingResult& output, const void* value,
-                                 const BindingTypeDescriptor*, const BindingRegistry*) const {
+bool StringConverter::ToProperty(BindingProperty& output, const void* value,
+                                 const BindingTypeDescriptor*, const BindingRegistry*,
+                                 BindingResult&) const {
   output.SetString(static_cast<const std::string*>(value)->c_str());
+  return true;
 }
 
 void PropertyConverter::FromProperty(BindingResult& result, void* value,
@@ -61,9 +65,11 @@ void PropertyConverter::FromProperty(BindingResult& result, void* value,
   if (result.Ok()) native = input;
 }
 
-void PropertyConverter::ToProperty(BindingResult& output, const void* value,
-                                   const BindingTypeDescriptor*, const BindingRegistry*) const {
-  static_cast<BindingProperty&>(output) = *static_cast<const BindingProperty*>(value);
+bool PropertyConverter::ToProperty(BindingProperty& output, const void* value,
+                                   const BindingTypeDescriptor*, const BindingRegistry*,
+                                   BindingResult&) const {
+  output = *static_cast<const BindingProperty*>(value);
+  return true;
 }
 
 void StructConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
@@ -104,31 +110,35 @@ void StructConverter::FromProperty(BindingResult& result, void* value, const Bin
   }
 }
 
-void StructConverter::ToProperty(BindingResult& output, const void* value,
-                                 const BindingTypeDescriptor* type,
-                                 const BindingRegistry* registry) const {
+bool StructConverter::ToProperty(BindingProperty& output, const void* value,
+                                 const BindingTypeDescriptor* type, const BindingRegistry* registry,
+                                 BindingResult& result) const {
   if (type == nullptr) {
-    output.SetError("Couldn't convert native value because it's an unregistered structure.");
-    return;
+    result.SetError("Couldn't convert native value because it's an unregistered structure.");
+    return false;
   }
   output.MakeStructure();
   const char* const base = static_cast<const char*>(value);
-  // One scratch result serves every member: moving it out leaves it empty
-  // and keeps its arena.
-  BindingResult converted;
   for (const BindingFieldDescriptor& field : type->fields) {
     if (field.converter == nullptr) continue;
-    field.converter->ToProperty(converted, base + field.offset, field.type.descriptor, registry);
-    if (!converted.Ok()) {
-      output.SetError(converted.Error());
-      return;
+    const void* member = base + field.offset;
+    if ((field.flags & kBindingFieldOmitIfEmpty) == 0) {
+      if (!field.converter->ToProperty(output.Member(field.name), member, field.type.descriptor,
+                                       registry, result)) {
+        return false;
+      }
+      continue;
     }
-    if ((field.flags & kBindingFieldOmitIfEmpty) != 0 && IsZeroOrEmpty(converted)) {
-      converted.Reset();
-    } else {
-      output.Member(field.name) = std::move(converted);
+    // Only the converted value tells whether the member is left out.
+    BindingResult converted;
+    if (!field.converter->ToProperty(converted, member, field.type.descriptor, registry,
+                                     converted)) {
+      result.SetError(converted.Error());
+      return false;
     }
+    if (!IsZeroOrEmpty(converted)) output.Member(field.name) = std::move(converted);
   }
+  return true;
 }
 
 namespace converter_internal {
@@ -142,15 +152,6 @@ bool BeginVector(BindingResult& result, const BindingProperty& input,
         memberName));
     return false;
   }
-  return true;
-}
-
-bool AppendElement(BindingResult& output, BindingResult& element) {
-  if (!element.Ok()) {
-    output.SetError(element.Error());
-    return false;
-  }
-  output.Append() = std::move(element);
   return true;
 }
 

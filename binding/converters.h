@@ -62,8 +62,8 @@ class BoolConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry* registry, uint32_t flags) const override;
-  void ToProperty(BindingResult& output, const void* value, const BindingTypeDescriptor* type,
-                  const BindingRegistry* registry) const override;
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
+                  const BindingRegistry* registry, BindingResult& result) const override;
 };
 
 // An integer type: the signed or unsigned rule with the type's limits and
@@ -89,13 +89,14 @@ class IntegerConverter final : public BindingConverter {
       }
     }
   }
-  void ToProperty(BindingResult& output, const void* value, const BindingTypeDescriptor*,
-                  const BindingRegistry*) const override {
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
+                  const BindingRegistry*, BindingResult&) const override {
     if constexpr (std::is_signed_v<T>) {
       output.SetSigned(*static_cast<const T*>(value));
     } else {
       output.SetUnsigned(*static_cast<const T*>(value));
     }
+    return true;
   }
 };
 
@@ -114,9 +115,10 @@ class FloatingConverter final : public BindingConverter {
       *static_cast<T*>(value) = static_cast<T>(number);
     }
   }
-  void ToProperty(BindingResult& output, const void* value, const BindingTypeDescriptor*,
-                  const BindingRegistry*) const override {
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
+                  const BindingRegistry*, BindingResult&) const override {
     output.SetFloat(*static_cast<const T*>(value));
+    return true;
   }
 };
 
@@ -126,8 +128,8 @@ class StringConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry* registry, uint32_t flags) const override;
-  void ToProperty(BindingResult& output, const void* value, const BindingTypeDescriptor* type,
-                  const BindingRegistry* registry) const override;
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
+                  const BindingRegistry* registry, BindingResult& result) const override;
 };
 
 // BindingProperty ("object"): the copy rule (an Empty input is accepted); a
@@ -137,8 +139,8 @@ class PropertyConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry* registry, uint32_t flags) const override;
-  void ToProperty(BindingResult& output, const void* value, const BindingTypeDescriptor* type,
-                  const BindingRegistry* registry) const override;
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
+                  const BindingRegistry* registry, BindingResult& result) const override;
 };
 
 // A registered enumeration E, described by `type`: the enumeration rule; an
@@ -156,9 +158,10 @@ class EnumConverter final : public BindingConverter {
       *static_cast<E*>(value) = static_cast<E>(number);
     }
   }
-  void ToProperty(BindingResult& output, const void* value, const BindingTypeDescriptor*,
-                  const BindingRegistry*) const override {
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
+                  const BindingRegistry*, BindingResult&) const override {
     output.SetEnum({static_cast<int32_t>(*static_cast<const E*>(value)), &StaticTypeOf<E>()});
+    return true;
   }
 };
 
@@ -169,19 +172,16 @@ class StructConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry* registry, uint32_t flags) const override;
-  void ToProperty(BindingResult& output, const void* value, const BindingTypeDescriptor* type,
-                  const BindingRegistry* registry) const override;
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
+                  const BindingRegistry* registry, BindingResult& result) const override;
 };
 
 namespace converter_internal {
 
-// The compiled steps of the vector rules. BeginVector empties nothing; it
-// checks the result and the input's kind. AppendElement moves a converted
-// element into `output`, or on failure passes its message on and returns
-// false.
+// The compiled first step of the vector rule: checks the result and the
+// input's kind (it empties nothing).
 bool BeginVector(BindingResult& result, const BindingProperty& input,
                  const std::string& memberName);
-bool AppendElement(BindingResult& output, BindingResult& element);
 
 }  // namespace converter_internal
 
@@ -214,18 +214,15 @@ class VectorConverter final : public BindingConverter {
       }
     }
   }
-  void ToProperty(BindingResult& output, const void* value, const BindingTypeDescriptor* type,
-                  const BindingRegistry* registry) const override {
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
+                  const BindingRegistry* registry, BindingResult& result) const override {
     const std::vector<E>& elements = *static_cast<const std::vector<E>*>(value);
     output.MakeCollection().Reserve(elements.size());
     const NativeConverter<E> element;
-    // One scratch result serves every element: moving it out leaves it
-    // empty and keeps its arena.
-    BindingResult converted;
     for (const E& item : elements) {
-      element.ToProperty(converted, &item, type, registry);
-      if (!converter_internal::AppendElement(output, converted)) return;
+      if (!element.ToProperty(output.Append(), &item, type, registry, result)) return false;
     }
+    return true;
   }
 };
 

@@ -6,7 +6,7 @@ BindingResult ConvertToPropertyWith(const BindingConverter& converter, const voi
                                     const BindingTypeDescriptor* type,
                                     const BindingRegistry& registry) {
   BindingResult output;
-  converter.ToProperty(output, value, type, &registry);
+  converter.ToProperty(output, value, type, &registry, output);
   return output;
 }
 

@@ -85,8 +85,14 @@ BindingProperty::BindingProperty(BindingProperty&& other) noexcept {
 }
 
 BindingProperty::~BindingProperty() {
-  Reset();
-  if (ownsArena != 0) delete arena;
+  if (ownsArena == 0 || arena == nullptr) {
+    Reset();
+    return;
+  }
+  // The arena goes with the root and takes every cell and string of the tree
+  // with it, so only what lives on the general heap is freed one by one.
+  Discard();
+  delete arena;
 }
 
 BindingProperty& BindingProperty::operator=(const BindingProperty& other) {
@@ -300,11 +306,28 @@ void BindingProperty::ReleaseValue() {
       break;
     }
     case BindingPropertyKind::Structure: {
-      StructureCell* cell = payload.structure;
-      for (auto& member : cell->members) arena->Unref(member.first);
-      arena->Destroy(cell);
+      arena->Destroy(payload.structure);
       break;
     }
+    default:
+      break;
+  }
+}
+
+void BindingProperty::Discard() {
+  switch (kind) {
+    case BindingPropertyKind::Blob:
+      payload.blob->~vector();
+      break;
+    case BindingPropertyKind::Collection: {
+      CollectionCell* cell = payload.collection;
+      for (uint32_t i = 0; i < cell->size; ++i) cell->data[i].Discard();
+      ::operator delete(cell->data);
+      break;
+    }
+    case BindingPropertyKind::Structure:
+      for (auto& member : payload.structure->members) member.second.Discard();
+      break;
     default:
       break;
   }
@@ -541,19 +564,21 @@ BindingProperty& BindingProperty::Member(const char* key) {
     return Member(owned.c_str());
   }
   MakeStructure();
-  const std::string_view text(key != nullptr ? key : "");
-  internal::MemberMap& members = payload.structure->members;
-  auto it = members.lower_bound(text);
-  if (it != members.end() && it->first->Text() == text) return it->second;
-  InternedString* entry = arena->InternBytes(text.data(), text.size());
+  // The key is interned first: a new member needs its entry anyway, and
+  // with it the tree is searched once, equal keys found by their entry.
+  // Until the map holds the entry, a failure drops its reference here.
+  InternedString* entry = arena->Intern(key);
   try {
-    it = members.emplace_hint(it, std::piecewise_construct, std::forward_as_tuple(entry),
-                              std::forward_as_tuple(ChildTag(), arena));
+    const auto [it, inserted] =
+        payload.structure->members.emplace(std::piecewise_construct, std::forward_as_tuple(entry),
+                                           std::forward_as_tuple(ChildTag(), arena));
+    // A member already there keeps its key; the node made for nothing
+    // dropped the new reference as it went.
+    return it->second;
   } catch (...) {
     arena->Unref(entry);
     throw;
   }
-  return it->second;
 }
 
 BindingProperty& BindingProperty::Member(const std::string& key) { return Member(key.c_str()); }

@@ -3,9 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -178,6 +180,9 @@ class BindingProperty {
 
   PropertyArena& TreeArena();
   void ReleaseValue();
+  // Frees what the value holds on the general heap, leaving the arena's
+  // cells and strings to the arena's destruction.
+  void Discard();
   void CopyIntoEmpty(const BindingProperty& source);
   void TakeValue(BindingProperty& source);
   void StoreString(InternedString* entry);
@@ -195,27 +200,62 @@ static_assert(sizeof(void*) == 8 ? sizeof(BindingProperty) == 24 : sizeof(Bindin
 
 namespace internal {
 
+// Byte-wise unsigned order of two texts. Keys mostly differ in their first
+// byte, which is compared in place; only keys with a common beginning pay
+// for a call to memcmp.
+inline bool KeyTextLess(std::string_view a, std::string_view b) {
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  if (common != 0 && a[0] != b[0]) {
+    return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+  }
+  const int order = common != 0 ? std::memcmp(a.data(), b.data(), common) : 0;
+  return order != 0 ? order < 0 : a.size() < b.size();
+}
+
 // Byte-wise unsigned order of member keys, also against plain text so that
-// lookups need no entry.
+// lookups need no entry. Keys of one tree are interned, so one entry is one
+// text and equal entries need no comparison.
 struct MemberKeyLess {
   using is_transparent = void;
   bool operator()(const InternedString* a, const InternedString* b) const {
-    return a->Text() < b->Text();
+    return a != b && KeyTextLess(a->Text(), b->Text());
   }
-  bool operator()(const InternedString* a, std::string_view b) const { return a->Text() < b; }
-  bool operator()(std::string_view a, const InternedString* b) const { return a < b->Text(); }
+  bool operator()(const InternedString* a, std::string_view b) const {
+    return KeyTextLess(a->Text(), b);
+  }
+  bool operator()(std::string_view a, const InternedString* b) const {
+    return KeyTextLess(a, b->Text());
+  }
 };
 
-using MemberMap = std::map<InternedString*, BindingProperty, MemberKeyLess,
-                           ArenaAllocator<std::pair<InternedString* const, BindingProperty>>>;
+using Member = std::pair<InternedString* const, BindingProperty>;
+
+// The allocator of member maps: destroying a member also drops its key's
+// reference, so that releasing a structure walks its members once.
+template <typename T>
+class MemberAllocator : public ArenaAllocator<T> {
+ public:
+  explicit MemberAllocator(PropertyArena* owner) noexcept : ArenaAllocator<T>(owner) {}
+  template <typename U>
+  MemberAllocator(const MemberAllocator<U>& other) noexcept : ArenaAllocator<T>(other) {}
+
+  template <typename U>
+  void destroy(U* object) {
+    if constexpr (std::is_same_v<U, Member>) this->arena->Unref(object->first);
+    object->~U();
+  }
+};
+
+using MemberMap =
+    std::map<InternedString*, BindingProperty, MemberKeyLess, MemberAllocator<Member>>;
 
 }  // namespace internal
 
 // The cell of a Structure: its allocator handle, tree head and member count.
 struct BindingProperty::StructureCell {
   explicit StructureCell(PropertyArena* treeArena)
-      : members(internal::MemberKeyLess(),
-                ArenaAllocator<internal::MemberMap::value_type>(treeArena)) {}
+      : members(internal::MemberKeyLess(), internal::MemberAllocator<internal::Member>(treeArena)) {
+  }
   internal::MemberMap members;
 };
 

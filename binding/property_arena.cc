@@ -12,13 +12,21 @@ InternedString InternedString::emptyEntry;
 PropertyArena::PropertyArena() = default;
 
 PropertyArena::~PropertyArena() {
+  // Entries still in the table (a tree's root discards its tree without
+  // releasing them one by one) free their texts; their cells go with the pages.
+  for (uint32_t b = 0; b < bucketCount; ++b) {
+    for (InternedString* entry = buckets[b]; entry != nullptr;) {
+      InternedString* next = entry->next;
+      entry->~InternedString();
+      entry = next;
+    }
+  }
   // A grown table small enough for a cell (16 buckets of 4-byte pointers)
   // may lie in a page, so it goes back before the pages do.
   if (buckets != initialBuckets) {
     ArenaAllocator<InternedString*>(this).deallocate(buckets, bucketCount);
   }
-  // The tree has released everything else by now; the loops only find pages
-  // if a cell was left behind.
+  // Every page still held goes back, whatever cells are left in it.
   for (std::size_t c = 0; c < kClassCount; ++c) {
     for (BlockHeader* list : {classes[c].open, classes[c].full}) {
       while (list != nullptr) {
@@ -34,14 +42,7 @@ PropertyArena::BlockHeader* PropertyArena::Format(void* memory, std::size_t bloc
                                                   std::size_t cellSize) {
   BlockHeader* block = new (memory) BlockHeader{};
   block->size = static_cast<uint16_t>(blockSize);
-  const std::size_t slots = blockSize / cellSize;
-  const std::size_t first = (sizeof(BlockHeader) + cellSize - 1) / cellSize;
-  unsigned char* bytes = static_cast<unsigned char*>(memory);
-  for (std::size_t i = first; i < slots; ++i) {
-    const uint16_t next = static_cast<uint16_t>(i + 1 < slots ? i + 1 : 0);
-    std::memcpy(bytes + i * cellSize, &next, sizeof next);
-  }
-  block->freeHead = static_cast<uint16_t>(first);
+  block->fresh = static_cast<uint16_t>((sizeof(BlockHeader) + cellSize - 1) / cellSize);
   return block;
 }
 

@@ -20,8 +20,9 @@ namespace Halden {
 // strings. Cells come from 18 size classes (4, 8, ... 72 bytes); each class
 // starts with a 144-byte block built into the arena and adds 4096-byte pages
 // from the ArenaPageSource as it fills. A page goes back to the source as
-// soon as its last cell is released; destroying the arena returns every
-// page it still holds.
+// soon as its last cell is released; destroying the arena frees the texts of
+// the entries left in its table and returns every page it still holds, with
+// whatever cells are left in them (objects in those cells are not destroyed).
 //
 // An arena belongs to one tree and is used by one thread at a time; it has
 // no lock. It is created by the tree's root on the first allocation the
@@ -68,14 +69,17 @@ class PropertyArena {
 
  private:
   // Header of a built-in block or a page, followed by slots of the class
-  // size. Free slots are chained through their first two bytes by index;
-  // index 0 is covered by the header and so ends the chain.
+  // size. Released slots are chained through their first two bytes by index;
+  // index 0 is covered by the header and so ends the chain. Slots from
+  // `fresh` on have never been handed out and are not chained, so that a new
+  // block costs no pass over its slots.
   struct BlockHeader {
     BlockHeader* next;
     BlockHeader* prev;
     uint16_t size;
     uint16_t used;
     uint16_t freeHead;
+    uint16_t fresh;
   };
   // Blocks with a free slot, and blocks without one (kept so that the
   // arena's destruction can find every page).
@@ -86,6 +90,7 @@ class PropertyArena {
 
   static std::size_t ClassOf(std::size_t size) { return (size + 3) / 4 - 1; }
   static std::size_t CellSize(std::size_t sizeClass) { return (sizeClass + 1) * 4; }
+  static bool HasFreshSlot(const BlockHeader* block, std::size_t cellSize);
   static void Link(BlockHeader*& list, BlockHeader* block);
   static void Unlink(BlockHeader*& list, BlockHeader* block);
 
@@ -146,15 +151,20 @@ class ArenaAllocator {
 
 inline void* PropertyArena::Allocate(std::size_t size) {
   const std::size_t sizeClass = ClassOf(size);
+  const std::size_t cellSize = CellSize(sizeClass);
   SizeClass& sc = classes[sizeClass];
   BlockHeader* block = sc.open != nullptr ? sc.open : AddBlock(sizeClass);
-  unsigned char* slot =
-      reinterpret_cast<unsigned char*>(block) + block->freeHead * CellSize(sizeClass);
-  uint16_t next;
-  std::memcpy(&next, slot, sizeof next);
-  block->freeHead = next;
+  unsigned char* const base = reinterpret_cast<unsigned char*>(block);
+  unsigned char* slot;
+  if (block->freeHead != 0) {
+    slot = base + block->freeHead * cellSize;
+    std::memcpy(&block->freeHead, slot, sizeof block->freeHead);
+  } else {
+    slot = base + block->fresh * cellSize;
+    ++block->fresh;
+  }
   ++block->used;
-  if (next == 0) {
+  if (block->freeHead == 0 && !HasFreshSlot(block, cellSize)) {
     Unlink(sc.open, block);
     Link(sc.full, block);
   }
@@ -163,20 +173,25 @@ inline void* PropertyArena::Allocate(std::size_t size) {
 
 inline void PropertyArena::Release(void* cell, std::size_t size) {
   const std::size_t sizeClass = ClassOf(size);
+  const std::size_t cellSize = CellSize(sizeClass);
   SizeClass& sc = classes[sizeClass];
   const uintptr_t address = reinterpret_cast<uintptr_t>(cell);
   const uintptr_t own = reinterpret_cast<uintptr_t>(builtin[sizeClass]);
   const bool inBuiltin = address - own < kBuiltinBlockSize;
   const uintptr_t base = inBuiltin ? own : address & ~static_cast<uintptr_t>(kPageSize - 1);
   BlockHeader* block = reinterpret_cast<BlockHeader*>(base);
-  if (block->freeHead == 0) {
+  if (block->freeHead == 0 && !HasFreshSlot(block, cellSize)) {
     Unlink(sc.full, block);
     Link(sc.open, block);
   }
   std::memcpy(cell, &block->freeHead, sizeof block->freeHead);
-  block->freeHead = static_cast<uint16_t>((address - base) / CellSize(sizeClass));
+  block->freeHead = static_cast<uint16_t>((address - base) / cellSize);
   --block->used;
   if (block->used == 0 && !inBuiltin) ReleasePage(sizeClass, block);
+}
+
+inline bool PropertyArena::HasFreshSlot(const BlockHeader* block, std::size_t cellSize) {
+  return (block->fresh + std::size_t{1}) * cellSize <= block->size;
 }
 
 inline void PropertyArena::Link(BlockHeader*& list, BlockHeader* block) {

@@ -260,11 +260,14 @@ bool EnumFromProperty(BindingResult& result, const BindingProperty& input,
     case BindingPropertyKind::Empty:
       return FailRequired(result, memberName);
     case BindingPropertyKind::Signed:
-      if (accept(static_cast<int32_t>(static_cast<uint32_t>(input.GetSigned())))) return true;
+      if (accept(input.GetSigned())) return true;
       result.SetError(FormatMessage(kNotAnEnumerator, input.GetSigned(), typeName, memberName));
       return false;
     case BindingPropertyKind::Unsigned:
-      if (accept(static_cast<int32_t>(static_cast<uint32_t>(input.GetUnsigned())))) return true;
+      if (input.GetUnsigned() <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) &&
+          accept(static_cast<int64_t>(input.GetUnsigned()))) {
+        return true;
+      }
       result.SetError(FormatMessage(kNotAnEnumerator, input.GetUnsigned(), typeName, memberName));
       return false;
     case BindingPropertyKind::String: {

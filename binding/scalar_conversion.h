@@ -49,9 +49,9 @@ bool StringFromProperty(BindingResult& result, const BindingProperty& input,
                         std::string& out);
 
 // A value of the enumeration `type` (null when it is not registered, which
-// makes every value invalid): an enumerator's name, a number in a Signed,
-// Unsigned (low 32 bits), String or Enum input that some enumerator
-// carries.
+// makes every value invalid): an enumerator's name, or a number in a
+// Signed, Unsigned, String or Enum input that some enumerator carries; a
+// number outside the signed 32-bit range is never one.
 bool EnumFromProperty(BindingResult& result, const BindingProperty& input,
                       const std::string& memberName, const BindingTypeDescriptor* type,
                       int32_t& out);

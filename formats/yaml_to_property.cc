@@ -4,14 +4,15 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <unordered_map>
 #include <vector>
 
@@ -91,6 +92,10 @@ class EventReader {
     switch (event.type) {
       case YAML_DOCUMENT_START_EVENT:
         if (!result.IsEmpty()) return Fail("Multi-document YAML is not supported.");
+        // Anchors belong to their document: one on an empty first document
+        // would name the root the next document is building.
+        anchors.clear();
+        steps.resize(1);
         return true;
       case YAML_ALIAS_EVENT:
         return Alias(event);
@@ -189,7 +194,8 @@ class EventReader {
     return &entry->second;
   }
 
-  bool Count(uint64_t values, const yaml_event_t& event) {
+  // Only copies count: the input's own values are bounded by its size.
+  bool CountCopies(uint64_t values, const yaml_event_t& event) {
     valueCount += values;
     if (valueCount <= kMaxYamlValues) return true;
     return FailAt("YAML alias expansion exceeds 1000000 values. At line: %1 col: %2", event);
@@ -205,7 +211,6 @@ class EventReader {
     if (frames.size() == kMaxYamlNesting) {
       return FailAt("Nesting is deeper than 512 levels. At line: %1 col: %2", event);
     }
-    if (!Count(1, event)) return false;
     if (mapping) {
       place.node->MakeStructure();
     } else {
@@ -245,7 +250,7 @@ class EventReader {
       pendingKey = std::move(key);
       return true;
     }
-    if (!Count(1, event) || !Assign(*place.node, event)) return false;
+    if (!Assign(*place.node, event)) return false;
     if (scalar.anchor != nullptr) {
       Anchor* anchor = Record(scalar.anchor, event);
       if (anchor == nullptr) return false;
@@ -268,7 +273,7 @@ class EventReader {
     }
     const Anchor& anchor = found->second;
     if (anchor.onKey) {
-      if (!Count(1, event)) return false;
+      if (!CountCopies(1, event)) return false;
       place.node->SetString(anchor.key);
       return true;
     }
@@ -278,7 +283,7 @@ class EventReader {
     if (frames.size() + extent.height > kMaxYamlNesting) {
       return FailAt("Nesting is deeper than 512 levels. At line: %1 col: %2", event);
     }
-    if (!Count(extent.count, event)) return false;
+    if (!CountCopies(extent.count, event)) return false;
     *place.node = node;
     return true;
   }
@@ -312,7 +317,7 @@ class EventReader {
           scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE) {
         target.SetString(std::string(value));
       } else {
-        AssignPlain(target, text, value);
+        AssignPlain(target, value);
       }
       return true;
     }
@@ -357,34 +362,70 @@ class EventReader {
     return true;
   }
 
-  // libyaml ends every scalar's text with a NUL, which strtod needs.
-  static void AssignPlain(BindingProperty& target, const char* text, std::string_view value) {
+  static void AssignPlain(BindingProperty& target, std::string_view value) {
     if (IsOneOf(value, kNullWords)) return;
-    char* end = nullptr;
-    const double number = std::strtod(text, &end);
-    if (end == text + value.size() && std::isfinite(number)) {
-      // Whole numbers outside the 64-bit ranges stay Float: converting them
-      // would be undefined.
-      if (number != std::trunc(number)) {
-        target.SetFloat(number);
-      } else if (number < 0) {
-        if (number >= -0x1p63) {
-          target.SetSigned(static_cast<int64_t>(number));
-        } else {
-          target.SetFloat(number);
-        }
-      } else if (number < 0x1p64) {
-        target.SetUnsigned(static_cast<uint64_t>(number));
-      } else {
-        target.SetFloat(number);
-      }
-    } else if (IsOneOf(value, kTrueWords)) {
+    if (AssignNumber(target, value)) return;
+    if (IsOneOf(value, kTrueWords)) {
       target.SetBool(true);
     } else if (IsOneOf(value, kFalseWords)) {
       target.SetBool(false);
     } else {
       target.SetString(std::string(value));
     }
+  }
+
+  // A plain scalar that is a finite number in the syntax of the C library's
+  // text-to-double routine (leading blanks, a sign, decimal or "0x" digits,
+  // an exponent), read the same whatever locale the host has set. Decimal
+  // integers are read exactly; whole numbers beyond 64 bits stay Float.
+  static bool AssignNumber(BindingProperty& target, std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const char* first = text.data() + i;
+    const char* const last = text.data() + text.size();
+    if (first == last || *first == '+' || *first == '-') return false;
+    uint64_t magnitude = 0;
+    const auto whole = std::from_chars(first, last, magnitude);
+    if (whole.ptr == last && whole.ec == std::errc()) {
+      if (!negative || magnitude == 0) {
+        target.SetUnsigned(magnitude);
+        return true;
+      }
+      if (magnitude <= uint64_t{1} << 63) {
+        target.SetSigned(static_cast<int64_t>(0 - magnitude));
+        return true;
+      }
+    }
+    double number = 0;
+    const bool hex = last - first > 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X');
+    const auto read = hex ? std::from_chars(first + 2, last, number, std::chars_format::hex)
+                          : std::from_chars(first, last, number);
+    if (read.ptr != last) return false;
+    if (read.ec == std::errc::result_out_of_range) {
+      // Too small a magnitude reads as zero, too large as infinity.
+      const std::size_t exponent = text.find_first_of(hex ? "pP" : "eE", i);
+      if (exponent == std::string_view::npos || exponent + 1 >= text.size() ||
+          text[exponent + 1] != '-') {
+        return false;
+      }
+      number = 0;
+    } else if (read.ec != std::errc() || !std::isfinite(number)) {
+      return false;
+    }
+    if (negative) number = -number;
+    // A decimal integer beyond 64 bits stays Float, however it rounds.
+    if (whole.ptr == last || number != std::trunc(number)) {
+      target.SetFloat(number);
+    } else if (number < 0 && number >= -0x1p63) {
+      target.SetSigned(static_cast<int64_t>(number));
+    } else if (number >= 0 && number < 0x1p64) {
+      target.SetUnsigned(static_cast<uint64_t>(number));
+    } else {
+      target.SetFloat(number);
+    }
+    return true;
   }
 
   bool Fail(const std::string& message) {

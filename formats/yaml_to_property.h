@@ -13,8 +13,9 @@ namespace Halden {
 // land.
 inline constexpr uint32_t kMaxYamlNesting = 512;
 
-// The most values one document may produce, every value an alias copies
-// counted: a few lines of nested aliases could otherwise expand to billions.
+// The most values aliases may copy into one document: a few lines of nested
+// aliases could otherwise expand to billions. The document's own values are
+// bounded by its size and do not count.
 inline constexpr uint64_t kMaxYamlValues = 1000000;
 
 // Reads the one YAML document of `text` (`length` bytes of UTF-8; null reads
@@ -22,8 +23,9 @@ inline constexpr uint64_t kMaxYamlValues = 1000000;
 //
 // Mappings become Structures, sequences Collections. Keys must be scalars and
 // are taken as text whatever they look like ("1", "null"). Untagged plain
-// scalars are Empty for "", "~", "null", "Null", "NULL"; numbers (whole ones
-// Unsigned, or Signed when negative; others Float); bool for the YAML 1.1
+// scalars are Empty for "", "~", "null", "Null", "NULL"; numbers, read the
+// same whatever the locale (whole ones Unsigned, or Signed when negative,
+// decimal integers exactly within 64 bits; others Float); bool for the YAML 1.1
 // words (yes/no, on/off, y/n, true/false in three spellings); otherwise
 // strings. Quoted scalars and "!!str" are strings; "!!int", "!!float" and
 // "!!bool" convert the text; any other tag on a value is an error. An alias
@@ -37,7 +39,8 @@ inline constexpr uint64_t kMaxYamlValues = 1000000;
 // second document after a non-empty first, a non-string key, a sequence or
 // mapping as a key, a repeated anchor name, an alias to an enclosing node or
 // to no anchor, an unsupported tag, a number that does not convert, nesting
-// deeper than kMaxYamlNesting, more than kMaxYamlValues values, and the
+// deeper than kMaxYamlNesting, more than kMaxYamlValues values copied by
+// aliases, and the
 // parser's own syntax errors (position counted from 0). Throws only
 // std::bad_alloc and std::length_error.
 BindingResult YamlToProperty(const char* text, std::size_t length);

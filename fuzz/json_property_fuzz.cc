@@ -1,7 +1,10 @@
 // Feeds arbitrary text to the JSON reader for property trees. Every input
 // must give the recursive parser's verdict (within the nesting limit), and a
 // tree read, written and read again must write the same text, compact and
-// pretty.
+// pretty; except that the writer writes NaN and infinities as null, which
+// reads back as Empty, so a lone non-finite number writes no text the second
+// time.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,11 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       read.Error() != RecursiveParserMessage(text.c_str())) {
     __builtin_trap();
   }
+  const bool nonFinite =
+      read.GetKind() == Halden::BindingPropertyKind::Float && !std::isfinite(read.GetFloat());
   for (const char* lineBreak : {"", "\r\n"}) {
     const std::string first = Halden::PropertyToJson(read, nullptr, lineBreak);
     const Halden::BindingResult again = Halden::JsonToProperty(first.c_str());
     if (!again.Ok()) __builtin_trap();
-    if (Halden::PropertyToJson(again, nullptr, lineBreak) != first) __builtin_trap();
+    if (Halden::PropertyToJson(again, nullptr, lineBreak) != (nonFinite ? "" : first)) {
+      __builtin_trap();
+    }
   }
   return 0;
 }

@@ -328,10 +328,15 @@ void LogVOperation(uint32_t level, uint64_t groups, const char* format, va_list 
   if (state == nullptr) return;
   if (level == kLogWarning) ++state->warnings;
   if (level == kLogError) ++state->errors;
-  // Indexed, and re-checked each time, because a target may detach (or the
-  // last reference go) while it writes.
-  for (std::size_t i = 0; state != nullptr && i < state->targets.size(); ++i) {
-    LogTargetHandle* handle = state->targets[i];
+  // A target may detach itself or others (or the last reference may go)
+  // while it writes, so the targets attached now are visited from a copy,
+  // each only while it is still attached.
+  const std::vector<LogTargetHandle*> attached = state->targets;
+  for (LogTargetHandle* handle : attached) {
+    if (state == nullptr) break;
+    if (std::find(state->targets.begin(), state->targets.end(), handle) == state->targets.end()) {
+      continue;
+    }
     const LogTargetOperations& target = *handle->operations;
     if (level < target.GetMinimumLevel(handle)) continue;
     if (groups != 0) {

@@ -31,8 +31,7 @@ TEST(CamelCaseNameTest, NamesFromMethodAndPath) {
       {"", "x}y", "Xy"},
       {"", "{a}b", "ByAb"},
       {"", "already Camel", "Already Camel"},
-      {"", "//v1//", "V1"},
-  };
+      {"", "//v1//", "V1"}};
   for (const Case& c : cases) {
     EXPECT_EQ(CamelCaseName(c.method, c.path), c.name) << c.method << " " << c.path;
   }

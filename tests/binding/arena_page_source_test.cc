@@ -27,33 +27,35 @@ TEST(ArenaPageSourceTest, PagesAreAlignedAndCounted) {
   EXPECT_EQ(after.pagesReturned - before.pagesReturned, 2u);
 }
 
-TEST(ArenaPageSourceTest, RegionIsReleasedWhenAllSixteenPagesReturn) {
+TEST(ArenaPageSourceTest, SixteenEmptyRegionsAreKeptAndTheNextIsReleased) {
   ArenaPageSource& source = ArenaPageSource::Instance();
-  // Take pages until a new region is reserved: from then on the new region
-  // is the only one with free pages.
+  constexpr unsigned kPages = ArenaPageSource::kPagesPerRegion;
+  constexpr unsigned kRegions = ArenaPageSource::kKeptRegions + 1;
+  // Take every free page there is (kept regions included), then whole new
+  // regions: pages come region by region from then on.
+  const Counters start = source.GetCounters();
+  const uint64_t free = start.regionsLive * kPages - (start.pagesTaken - start.pagesReturned);
   std::vector<void*> earlier;
-  const uint64_t reserved = source.GetCounters().regionsReserved;
-  void* first = source.TakePage();
-  while (source.GetCounters().regionsReserved == reserved) {
-    earlier.push_back(first);
-    first = source.TakePage();
-  }
-  std::vector<void*> region{first};
-  for (unsigned i = 1; i < ArenaPageSource::kPagesPerRegion; ++i) {
-    region.push_back(source.TakePage());
-  }
+  for (uint64_t i = 0; i < free; ++i) earlier.push_back(source.TakePage());
+  EXPECT_EQ(source.GetCounters().regionsKept, 0u);
+  std::vector<void*> pages;
+  for (unsigned i = 0; i < kRegions * kPages; ++i) pages.push_back(source.TakePage());
   const Counters full = source.GetCounters();
-  EXPECT_EQ(full.regionsReserved, reserved + 1);
-  for (unsigned i = 0; i + 1 < region.size(); ++i) source.ReturnPage(region[i]);
-  EXPECT_EQ(source.GetCounters().regionsReleased, full.regionsReleased);
-  source.ReturnPage(region.back());
+  EXPECT_EQ(full.regionsReserved, start.regionsReserved + kRegions);
+
+  for (unsigned i = 0; i < (kRegions - 1) * kPages; ++i) source.ReturnPage(pages[i]);
+  const Counters kept = source.GetCounters();
+  EXPECT_EQ(kept.regionsKept, ArenaPageSource::kKeptRegions);
+  EXPECT_EQ(kept.regionsReleased, full.regionsReleased);
+  for (unsigned i = (kRegions - 1) * kPages; i < pages.size(); ++i) source.ReturnPage(pages[i]);
   const Counters released = source.GetCounters();
   EXPECT_EQ(released.regionsReleased, full.regionsReleased + 1);
   EXPECT_EQ(released.regionsLive, full.regionsLive - 1);
 
-  // Every other region is still full, so the next page needs a new region.
+  // The next page comes from a kept region.
   void* next = source.TakePage();
-  EXPECT_EQ(source.GetCounters().regionsReserved, full.regionsReserved + 1);
+  EXPECT_EQ(source.GetCounters().regionsReserved, full.regionsReserved);
+  EXPECT_EQ(source.GetCounters().regionsKept, ArenaPageSource::kKeptRegions - 1);
   source.ReturnPage(next);
   for (void* page : earlier) source.ReturnPage(page);
 }

@@ -1,6 +1,7 @@
 // Short builders of input properties for conversion tests.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,41 +10,18 @@
 
 namespace Halden::binding_test {
 
-inline BindingProperty Bool(bool value) {
-  BindingProperty property;
-  property.SetBool(value);
-  return property;
-}
-inline BindingProperty Signed(int64_t value) {
-  BindingProperty property;
-  property.SetSigned(value);
-  return property;
-}
-inline BindingProperty Unsigned(uint64_t value) {
-  BindingProperty property;
-  property.SetUnsigned(value);
-  return property;
-}
-inline BindingProperty Float(double value) {
-  BindingProperty property;
-  property.SetFloat(value);
-  return property;
-}
+// Each builder returns a copy of the temporary it sets.
+inline BindingProperty Bool(bool value) { return BindingProperty().SetBool(value); }
+inline BindingProperty Signed(int64_t value) { return BindingProperty().SetSigned(value); }
+inline BindingProperty Unsigned(uint64_t value) { return BindingProperty().SetUnsigned(value); }
+inline BindingProperty Float(double value) { return BindingProperty().SetFloat(value); }
 inline BindingProperty Text(const std::string& value) {
-  BindingProperty property;
-  property.SetString(std::string(value));
-  return property;
+  return BindingProperty().SetString(std::string(value));
 }
 inline BindingProperty Enum(int32_t value, const StaticType* type) {
-  BindingProperty property;
-  property.SetEnum({value, type});
-  return property;
+  return BindingProperty().SetEnum({value, type});
 }
-inline BindingProperty Blob() {
-  BindingProperty property;
-  property.SetBlob(std::vector<uint8_t>{1, 2});
-  return property;
-}
+inline BindingProperty Blob() { return BindingProperty().SetBlob(std::vector<uint8_t>{1, 2}); }
 inline BindingProperty Collection() {
   BindingProperty property;
   property.Append().SetSigned(1);
@@ -55,37 +33,41 @@ inline BindingProperty Structure() {
   return property;
 }
 
-// A compact text of a whole tree, for comparing trees: ~ Empty, s/u/f
-// numbers, 'text', b<size> blobs, e<value> enums, [..] and {key:..}.
-inline std::string Dump(const BindingProperty& property) {
-  switch (property.GetKind()) {
+// A compact text of a whole tree that shows every kind, for comparing trees:
+// ~ Empty, true/false, s-1 Signed, u1 Unsigned, f1.5 Float (shortest form),
+// "x" String, b<Base64> Blob, e3 Enum, [a,b] Collection, {k:v,...} Structure.
+inline std::string Describe(const BindingProperty& value) {
+  switch (value.GetKind()) {
     case BindingPropertyKind::Empty:
       return "~";
     case BindingPropertyKind::Bool:
-      return property.GetBool() ? "true" : "false";
+      return value.GetBool() ? "true" : "false";
     case BindingPropertyKind::Signed:
-      return "s" + std::to_string(property.GetSigned());
+      return "s" + std::to_string(value.GetSigned());
     case BindingPropertyKind::Unsigned:
-      return "u" + std::to_string(property.GetUnsigned());
-    case BindingPropertyKind::Float:
-      return "f" + property.ToText();
+      return "u" + std::to_string(value.GetUnsigned());
+    case BindingPropertyKind::Float: {
+      char digits[32];
+      const auto end = std::to_chars(digits, digits + sizeof digits, value.GetFloat()).ptr;
+      return "f" + std::string(digits, end);
+    }
     case BindingPropertyKind::String:
-      return "'" + property.GetString() + "'";
+      return "\"" + value.GetString() + "\"";
     case BindingPropertyKind::Blob:
-      return "b" + std::to_string(property.Size());
+      return "b" + value.ToText();
     case BindingPropertyKind::Enum:
-      return "e" + std::to_string(property.GetEnum().value);
+      return "e" + value.ToText();
     case BindingPropertyKind::Collection: {
       std::string text = "[";
-      for (uint32_t i = 0; i < property.Size(); ++i) {
-        text += (i == 0 ? "" : ",") + Dump(property.Element(i));
+      for (uint32_t i = 0; i < value.Size(); ++i) {
+        text += (i == 0 ? "" : ",") + Describe(value.Element(i));
       }
       return text + "]";
     }
     case BindingPropertyKind::Structure: {
       std::string text = "{";
-      for (const auto [key, value] : property.Members()) {
-        text += (text.size() == 1 ? "" : ",") + key + ":" + Dump(value);
+      for (auto [key, child] : value.Members()) {
+        text += (text.size() == 1 ? "" : ",") + key + ":" + Describe(child);
       }
       return text + "}";
     }

@@ -11,50 +11,41 @@
 
 namespace Halden::binding_test {
 
-// Records every event of a walk as text; stops at event `stopAt`.
+// Records every event of a walk as text, "Name(argument)"; stops at event
+// `stopAt`. Keeps the entries of the strings visited.
 class RecordingVisitor : public BindingPropertyVisitor {
  public:
   explicit RecordingVisitor(std::size_t stop = std::numeric_limits<std::size_t>::max())
       : stopAt(stop) {}
 
-  bool VisitEmpty() override { return Add("VisitEmpty()"); }
-  bool VisitBool(bool v) override {
-    return Add(std::string("VisitBool(") + (v ? "true" : "false") + ")");
-  }
-  bool VisitSigned(int64_t v) override { return Add("VisitSigned(" + std::to_string(v) + ")"); }
-  bool VisitUnsigned(uint64_t v) override {
-    return Add("VisitUnsigned(" + std::to_string(v) + ")");
-  }
-  bool VisitFloat(double v) override { return Add("VisitFloat(" + std::to_string(v) + ")"); }
+  bool VisitEmpty() override { return Add("VisitEmpty", ""); }
+  bool VisitBool(bool v) override { return Add("VisitBool", v ? "true" : "false"); }
+  bool VisitSigned(int64_t v) override { return Add("VisitSigned", std::to_string(v)); }
+  bool VisitUnsigned(uint64_t v) override { return Add("VisitUnsigned", std::to_string(v)); }
+  bool VisitFloat(double v) override { return Add("VisitFloat", std::to_string(v)); }
   bool VisitString(const InternedString& v) override {
     strings.push_back(&v);
-    return Add("VisitString(" + v.Text() + ")");
+    return Add("VisitString", v.Text());
   }
   bool VisitBlob(const std::vector<uint8_t>& v) override {
-    return Add("VisitBlob(" + std::to_string(v.size()) + ")");
+    return Add("VisitBlob", std::to_string(v.size()));
   }
-  bool VisitEnum(const EnumValue& v) override {
-    return Add("VisitEnum(" + std::to_string(v.value) + ")");
-  }
-  bool BeginCollection(uint32_t n) override {
-    return Add("BeginCollection(" + std::to_string(n) + ")");
-  }
-  bool BeginElement(uint32_t i) override { return Add("BeginElement(" + std::to_string(i) + ")"); }
-  bool EndElement(uint32_t i) override { return Add("EndElement(" + std::to_string(i) + ")"); }
-  bool EndCollection() override { return Add("EndCollection()"); }
-  bool BeginStructure(uint32_t n) override {
-    return Add("BeginStructure(" + std::to_string(n) + ")");
-  }
-  bool BeginMember(const std::string& key) override { return Add("BeginMember(" + key + ")"); }
-  bool EndMember(const std::string& key) override { return Add("EndMember(" + key + ")"); }
-  bool EndStructure() override { return Add("EndStructure()"); }
+  bool VisitEnum(const EnumValue& v) override { return Add("VisitEnum", std::to_string(v.value)); }
+  bool BeginCollection(uint32_t n) override { return Add("BeginCollection", std::to_string(n)); }
+  bool BeginElement(uint32_t i) override { return Add("BeginElement", std::to_string(i)); }
+  bool EndElement(uint32_t i) override { return Add("EndElement", std::to_string(i)); }
+  bool EndCollection() override { return Add("EndCollection", ""); }
+  bool BeginStructure(uint32_t n) override { return Add("BeginStructure", std::to_string(n)); }
+  bool BeginMember(const std::string& key) override { return Add("BeginMember", key); }
+  bool EndMember(const std::string& key) override { return Add("EndMember", key); }
+  bool EndStructure() override { return Add("EndStructure", ""); }
 
   std::vector<std::string> events;
   std::vector<const InternedString*> strings;
 
  private:
-  bool Add(std::string event) {
-    events.push_back(std::move(event));
+  bool Add(const char* name, const std::string& argument) {
+    events.push_back(std::string(name) + "(" + argument + ")");
     return events.size() <= stopAt;
   }
   std::size_t stopAt;

@@ -76,94 +76,70 @@ TEST_F(ScalarConversionTest, BooleanRule) {
   const std::string format =
       " for 'm' of type bool is in an incorrect format. Options are \"true\", \"false\", "
       "\"1\", \"0\".";
-  auto invalid = [](const char* kind) {
-    return std::string(
-               "Couldn't assign value to 'm' of type bool because the input is of an "
-               "invalid type ") +
-           kind + ".";
-  };
-  Check<bool>({{Bool(true), true, ""},
-               {Bool(false), false, ""},
+  const std::string invalid =
+      "Couldn't assign value to 'm' of type bool because the input is of an invalid type ";
+  Check<bool>({{Bool(false), false, ""},
                {Text("true"), true, ""},
                {Text("1"), true, ""},
                {Text("false"), false, ""},
                {Text("0"), false, ""},
                {BindingProperty(), false, kRequired},
-               {Text("TRUE"), false, "Value TRUE" + format},
+               {Text("False"), false, "Value False" + format},
                {Text(" true"), false, "Value  true" + format},
-               {Text("true "), false, "Value true " + format},
-               {Text(""), false, "Value " + format},
-               {Signed(1), false, invalid("signed")},
-               {Unsigned(0), false, invalid("unsigned")},
-               {Float(1), false, invalid("float")},
-               {Enum(1, &StaticTypeOf<Letter>()), false, invalid("enum")},
-               {Blob(), false, invalid("blob")},
-               {Collection(), false, invalid("collection")},
-               {Structure(), false, invalid("structure")}},
+               {Signed(1), false, invalid + "signed."},
+               {Structure(), false, invalid + "structure."}},
               true);
 }
 
 TEST_F(ScalarConversionTest, SignedIntegerRule) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  Check<int32_t>({{Signed(-5), -5, ""},
-                  {Signed(2147483647), 2147483647, ""},
-                  {Signed(-2147483648LL), std::numeric_limits<int32_t>::min(), ""},
+  Check<int32_t>({{Signed(-2147483648LL), std::numeric_limits<int32_t>::min(), ""},
                   {Unsigned(2147483647), 2147483647, ""},
-                  {Float(3.9), 3, ""},
                   {Float(-3.9), -3, ""},
                   {Float(2147483647.0), 2147483647, ""},
-                  {Text(""), 0, ""},
-                  {Text("0x10"), 16, ""},
-                  {Text(" -010"), -8, ""},
                   {Enum(7, &StaticTypeOf<Letter>()), 7, ""},
+                  {Text(""), 0, ""},
+                  {Text("0XfF"), 255, ""},
+                  {Text("-0x10"), -16, ""},
+                  {Text(" \t-010"), -8, ""},
+                  {Text("+7"), 7, ""},
                   {BindingProperty(), 0, kRequired},
                   {Signed(2147483648LL), 0, Range("2147483648", "int32")},
-                  {Signed(-2147483649LL), 0, Range("-2147483649", "int32")},
-                  {Unsigned(2147483648u), 0, Range("2147483648", "int32")},
                   {Unsigned(18446744073709551615u), 0, Range("18446744073709551615", "int32")},
                   {Float(2147483647.5), 0, Range("2.14748e+09", "int32")},
-                  {Float(-2147483649.0), 0, Range("-2.14748e+09", "int32")},
                   {Float(nan), 0, Range("nan", "int32")},
-                  {Float(1e300), 0, Range("1e+300", "int32")},
-                  {Text("12abc"), 0, Format("12abc", "int32")},
-                  {Text("2147483648"), 0, Range("2147483648", "int32")},
-                  {Bool(true), 0, InvalidType("int32", "bool")},
-                  {Blob(), 0, InvalidType("int32", "blob")},
-                  {Collection(), 0, InvalidType("int32", "collection")},
-                  {Structure(), 0, InvalidType("int32", "structure")}},
+                  {Text("12 "), 0, Format("12 ", "int32")},
+                  {Text("+"), 0, Format("+", "int32")},
+                  {Text("0x"), 0, Format("0x", "int32")},
+                  {Text("08"), 0, Format("08", "int32")},
+                  {Text("1.5"), 0, Format("1.5", "int32")},
+                  {Text(std::string("1\0002", 3)), 0, Format("1", "int32")},
+                  {Text("-2147483649"), 0, Range("-2147483649", "int32")},
+                  {Bool(true), 0, InvalidType("int32", "bool")}},
                  int32_t{-1});
   // Doubles at the edge of 64 bits are out of range rather than undefined.
   Check<int64_t>({{Float(-9223372036854775808.0), std::numeric_limits<int64_t>::min(), ""},
-                  {Float(9223372036854774784.0), 9223372036854774784LL, ""},
                   {Float(9223372036854775808.0), 0, Range("9.22337e+18", "int64")},
-                  {Float(-1e19), 0, Range("-1e+19", "int64")},
-                  {Float(nan), 0, Range("nan", "int64")},
                   {Float(std::numeric_limits<double>::infinity()), 0, Range("inf", "int64")},
-                  {Unsigned(9223372036854775808u), 0, Range("9223372036854775808", "int64")}},
+                  {Unsigned(9223372036854775808u), 0, Range("9223372036854775808", "int64")},
+                  {Text("9223372036854775808"), 0, Range("9223372036854775808", "int64")},
+                  {Text("99999999999999999999"), 0, Range("99999999999999999999", "int64")}},
                  int64_t{-1});
-  Check<int8_t>({{Signed(-128), -128, ""},
-                 {Text("127"), 127, ""},
-                 {Signed(128), 0, Range("128", "int8")},
-                 {Text("-129"), 0, Range("-129", "int8")}},
-                int8_t{1});
-  Check<int16_t>({{Signed(-32768), -32768, ""}, {Unsigned(32768), 0, Range("32768", "int16")}},
-                 int16_t{1});
+  Check<int8_t>({{Text("127"), 127, ""}, {Signed(-129), 0, Range("-129", "int8")}}, int8_t{1});
+  Check<int16_t>({{Unsigned(32768), 0, Range("32768", "int16")}}, int16_t{1});
 }
 
 TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
-  Check<uint32_t>({{Unsigned(4294967295u), 4294967295u, ""},
-                   {Signed(5), 5, ""},
+  Check<uint32_t>({{Signed(5), 5, ""},
                    {Float(3.9), 3, ""},
-                   {Float(-0.0), 0, ""},
-                   {Text("0x10"), 16, ""},
+                   {Text(" +5"), 5, ""},
                    {Text("010"), 8, ""},
                    {Enum(7, &StaticTypeOf<Letter>()), 7, ""},
-                   {BindingProperty(), 0, kRequired},
-                   {Text("12abc"), 0, Format("12abc", "uint32")},
+                   {Text("-abc"), 0, Format("-abc", "uint32")},
                    {Signed(-1), 0, Range("-1", "uint32")},
                    {Text("-1"), 0, Range("-1", "uint32")},
+                   {Text("-0"), 0, Range("-0", "uint32")},
                    {Float(-0.5), 0, Range("-0.5", "uint32")},
-                   {Float(4294967296.0), 0, Range("4.29497e+09", "uint32")},
                    {Unsigned(4294967296u), 0, Range("4294967296", "uint32")},
                    {Enum(-1, &StaticTypeOf<Letter>()), 0, Range("-1", "uint32")},
                    {Bool(false), 0, InvalidType("uint32", "bool")}},
@@ -171,38 +147,38 @@ TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
   Check<uint64_t>({{Unsigned(18446744073709551615u), 18446744073709551615u, ""},
                    {Float(18446744073709549568.0), 18446744073709549568u, ""},
                    {Float(18446744073709551616.0), 0, Range("1.84467e+19", "uint64")},
-                   {Float(std::numeric_limits<double>::quiet_NaN()), 0, Range("nan", "uint64")},
                    {Text("18446744073709551616"), 0, Range("18446744073709551616", "uint64")}},
                   uint64_t{99});
-  Check<uint8_t>({{Signed(255), 255, ""}, {Signed(256), 0, Range("256", "uint8")}}, uint8_t{1});
+  Check<uint8_t>({{Signed(256), 0, Range("256", "uint8")}}, uint8_t{1});
   Check<uint16_t>({{Text("0xffff"), 65535, ""}, {Text("65536"), 0, Range("65536", "uint16")}},
                   uint16_t{1});
 }
 
 TEST_F(ScalarConversionTest, FloatingRule) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  Check<double>({{Float(1.5), 1.5, ""},
-                 {Signed(-3), -3.0, ""},
+  Check<double>({{Signed(-3), -3.0, ""},
                  {Unsigned(18446744073709551615u), 18446744073709551616.0, ""},
-                 {Text(" 2.5e1"), 25.0, ""},
-                 {Text("0x1p4"), 16.0, ""},
                  {Enum(7, &StaticTypeOf<Letter>()), 7.0, ""},
+                 {Text(" 2.5e1"), 25.0, ""},
+                 {Text("+.5"), 0.5, ""},
+                 {Text(""), 0, ""},
+                 {Text("-0X1.8p1"), -3.0, ""},
                  {BindingProperty(), 0, kRequired},
-                 {Float(inf), 0, Range("inf", "double")},
                  {Float(-inf), 0, Range("-inf", "double")},
                  {Text("1e999"), 0, Range("1e999", "double")},
-                 {Text("1.5.2"), 0, Format("1.5.2", "double")},
-                 {Bool(true), 0, InvalidType("double", "bool")},
+                 {Text("-Infinity"), 0, Range("-Infinity", "double")},
+                 {Text("1e"), 0, Format("1e", "double")},
+                 {Text("+-1"), 0, Format("+-1", "double")},
+                 {Text("1,5"), 0, Format("1,5", "double")},
                  {Structure(), 0, InvalidType("double", "structure")}},
                 -1.0);
-  Check<float>({{Float(0.5), 0.5f, ""},
-                {Signed(std::numeric_limits<int64_t>::max()), 9223372036854775808.0f, ""},
+  Check<float>({{Signed(std::numeric_limits<int64_t>::max()), 9223372036854775808.0f, ""},
                 {Float(1e39), 0, Range("1e+39", "float")},
                 {Text("-1e39"), 0, Range("-1e39", "float")}},
                -1.0f);
   // A NaN passes the limits.
-  for (const BindingProperty& input : {Float(nan), Text("nan")}) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const BindingProperty& input : {Float(nan), Text("-nan"), Text("nan(1)")}) {
     float value = 0;
     EXPECT_TRUE(ConvertFromProperty(registry, input, value, "m").Ok());
     EXPECT_TRUE(std::isnan(value));
@@ -212,17 +188,13 @@ TEST_F(ScalarConversionTest, FloatingRule) {
 TEST_F(ScalarConversionTest, StringRule) {
   const std::string notAString = "Couldn't assign value to 'm' because the input is not a string.";
   Check<std::string>(
-      {{Text("hello"), "hello", ""},
-       {Text(""), "", ""},
+      {{Text(""), "", ""},
        {Text(std::string("a\0b", 3)), std::string("a\0b", 3), ""},
        {Enum(7, &StaticTypeOf<Letter>()), "B", ""},
        {BindingProperty(), "", kRequired},
        {Enum(3, &StaticTypeOf<Letter>()), "", "3 is not a valid enumeration value for 'm'."},
        {Enum(0, &StaticTypeOf<Unregistered>()), "", "0 is not a valid enumeration value for 'm'."},
-       {Signed(5), "", notAString},
-       {Float(1.5), "", notAString},
-       {Bool(true), "", notAString},
-       {Collection(), "", notAString}},
+       {Signed(5), "", notAString}},
       std::string("before"));
 }
 
@@ -230,32 +202,23 @@ TEST_F(ScalarConversionTest, EnumerationRule) {
   auto invalid = [](const std::string& value) {
     return value + " is not a valid E enumeration value for 'm'.";
   };
-  auto invalidType = [](const char* kind) {
-    return std::string(
-               "Couldn't assign value to 'm' of enum type because the input is of an invalid "
-               "type ") +
-           kind + ".";
-  };
+  const std::string invalidType =
+      "Couldn't assign value to 'm' of enum type because the input is of an invalid type ";
   Check<Letter>({{Text("B"), Letter::B, ""},
-                 {Text("7"), Letter::B, ""},
                  {Text("0x7"), Letter::B, ""},
                  {Signed(7), Letter::B, ""},
-                 {Signed(0x100000007LL), Letter::B, ""},  // the low 32 bits count
-                 {Unsigned(7), Letter::B, ""},
                  {Enum(7, &StaticTypeOf<Unregistered>()), Letter::B, ""},
                  {BindingProperty(), Letter::A, kRequired},
                  {Text("8"), Letter::A, invalid("8")},
                  {Text("b"), Letter::A, invalid("b")},
                  {Text("99999999999"), Letter::A, invalid("99999999999")},
                  {Signed(8), Letter::A, invalid("8")},
-                 {Unsigned(4294967296u), Letter::A, ""},  // low 32 bits 0
-                 {Unsigned(4294967297u), Letter::A, invalid("4294967297")},
+                 // Numbers beyond 32 bits are no enumerator, whatever their low bits.
+                 {Signed(4294967303LL), Letter::A, invalid("4294967303")},
+                 {Unsigned(4294967303u), Letter::A, invalid("4294967303")},
                  {Enum(1, &StaticTypeOf<Letter>()), Letter::A, invalid("1")},
-                 {Float(7), Letter::A, invalidType("float")},
-                 {Bool(true), Letter::A, invalidType("bool")},
-                 {Blob(), Letter::A, invalidType("blob")},
-                 {Collection(), Letter::A, invalidType("collection")},
-                 {Structure(), Letter::A, invalidType("structure")}},
+                 {Float(7), Letter::A, invalidType + "float."},
+                 {Structure(), Letter::A, invalidType + "structure."}},
                 Letter::A);
   // An enumeration that was never registered has no valid value.
   Unregistered value = Unregistered::X;

@@ -8,12 +8,11 @@
 #include "binding/native_conversion.h"
 #include "binding/registration.h"
 #include "tests/binding/conversion_test_support.h"
-#include "tests/support/small_stack.h"
 
 namespace Halden {
 namespace {
 
-using binding_test::Dump;
+using binding_test::Describe;
 
 enum class Color : int32_t { Red = 1, Green = 2 };
 
@@ -25,10 +24,6 @@ struct Inner {
 // Every native type that has a converter.
 struct Outer {
   bool flag = false;
-  int8_t i8 = 0;
-  uint8_t u8 = 0;
-  int16_t i16 = 0;
-  uint16_t u16 = 0;
   int32_t i32 = 0;
   uint32_t u32 = 0;
   int64_t i64 = 0;
@@ -43,6 +38,8 @@ struct Outer {
   std::vector<int32_t> numbers;
   std::vector<BindingProperty> objects;
   BindingProperty object;
+  std::vector<Color> colors;
+  std::vector<uint8_t> bytes;
 };
 
 struct Unlisted {
@@ -72,10 +69,6 @@ class StructConversionTest : public ::testing::Test {
         .Field("color", &Inner::color);
     RegisterStruct<Outer>(registry, "Outer")
         .Field("flag", &Outer::flag)
-        .Field("i8", &Outer::i8)
-        .Field("u8", &Outer::u8)
-        .Field("i16", &Outer::i16)
-        .Field("u16", &Outer::u16)
         .Field("i32", &Outer::i32)
         .Field("u32", &Outer::u32)
         .Field("i64", &Outer::i64)
@@ -89,7 +82,12 @@ class StructConversionTest : public ::testing::Test {
         .Field("names", &Outer::names)
         .Field("numbers", &Outer::numbers)
         .Field("objects", &Outer::objects)
-        .Field("object", &Outer::object);
+        .Field("object", &Outer::object)
+        .Field("colors", &Outer::colors, "the colors")
+        .Field("bytes", &Outer::bytes)
+        .Description("Every type.")
+        .Tags({"t"});
+    RegisterEvent<Outer>(registry, "OnOuter").SetDescription("Fired.").AddTag("e");
     RegisterStruct<Holder>(registry, "Holder")
         .Field("unlisted", &Holder::unlisted)
         .Field("many", &Holder::many);
@@ -102,25 +100,24 @@ class StructConversionTest : public ::testing::Test {
         .Field("color", &Flagged::color, "", kBindingFieldOmitIfEmpty);
   }
 
-  Outer Sample() const {
-    Outer outer;
-    outer.flag = true;
-    outer.i8 = -8;
-    outer.u8 = 200;
-    outer.i16 = -16000;
-    outer.u16 = 65000;
-    outer.i32 = -2000000000;
-    outer.u32 = 4000000000u;
-    outer.i64 = -9000000000000000000LL;
-    outer.u64 = 18000000000000000000u;
-    outer.f32 = 0.5f;
-    outer.f64 = -1.25;
-    outer.text = "text";
-    outer.color = Color::Green;
-    outer.inner = {"in", Color::Green};
-    outer.inners = {{"a", Color::Red}, {"b", Color::Green}};
-    outer.names = {"x", "", "y"};
-    outer.numbers = {1, -2};
+  static Outer Sample() {
+    Outer outer{.flag = true,
+                .i32 = -2000000000,
+                .u32 = 4000000000u,
+                .i64 = -9000000000000000000LL,
+                .u64 = 18000000000000000000u,
+                .f32 = 0.5f,
+                .f64 = -1.25,
+                .text = "text",
+                .color = Color::Green,
+                .inner = {"in", Color::Green},
+                .inners = {{"a", Color::Red}, {"b", Color::Green}},
+                .names = {"x", "", "y"},
+                .numbers = {1, -2},
+                .objects = {},
+                .object = {},
+                .colors = {Color::Green},
+                .bytes = {0, 255}};
     outer.objects.resize(2);
     outer.objects[0].Member("k").SetString("v");
     outer.objects[1].SetBlob(std::vector<uint8_t>{1, 2, 3});
@@ -132,36 +129,51 @@ class StructConversionTest : public ::testing::Test {
 };
 
 const char kSampleDump[] =
-    "{color:e2,f32:f0.500000,f64:f-1.250000,flag:true,i16:s-16000,i32:s-2000000000,"
-    "i64:s-9000000000000000000,i8:s-8,inner:{color:e2,label:'in'},"
-    "inners:[{color:e1,label:'a'},{color:e2,label:'b'}],names:['x','','y'],numbers:[s1,s-2],"
-    "object:[f2.500000],objects:[{k:'v'},b3],text:'text',u16:u65000,u32:u4000000000,"
-    "u64:u18000000000000000000,u8:u200}";
+    "{bytes:[u0,u255],color:e2,colors:[e2],f32:f0.5,f64:f-1.25,flag:true,i32:s-2000000000,i64:s-"
+    "9000000000000000000,"
+    "inner:{color:e2,label:\"in\"},inners:[{color:e1,label:\"a\"},{color:e2,label:\"b\"}],"
+    "names:[\"x\",\"\",\"y\"],numbers:[s1,s-2],object:[f2.5],objects:[{k:\"v\"},bAQID],"
+    "text:\"text\",u32:u4000000000,u64:u18000000000000000000}";
 
-TEST_F(StructConversionTest, StructToPropertyWritesEveryField) {
-  const BindingResult result = ConvertToProperty(registry, Sample());
-  ASSERT_TRUE(result.Ok()) << result.Error();
-  EXPECT_EQ(Dump(result), kSampleDump);
-  EXPECT_EQ(result.Find("color").GetEnum().type, &StaticTypeOf<Color>());
+TEST_F(StructConversionTest, FieldsRecordTheirTypes) {
+  const BindingTypeDescriptor* outer = registry.FindType(&StaticTypeOf<Outer>());
+  ASSERT_NE(outer, nullptr);
+  std::string fields;
+  for (const BindingFieldDescriptor& field : outer->fields) {
+    fields += field.name + " " + TypeCodeName(field.type.code) + "/" +
+              TypeCodeName(field.type.elementCode) + "/" +
+              (field.type.descriptor != nullptr ? field.type.descriptor->name : "") +
+              (field.converter != nullptr ? "; " : " without converter; ");
+  }
+  EXPECT_EQ(fields,
+            "flag bool//; i32 int32//; u32 uint32//; i64 int64//; u64 uint64//; f32 float//; "
+            "f64 double//; text string//; color enum//Color; inner struct//Inner; "
+            "inners vector/struct/Inner; names vector/string/; numbers vector/int32/; "
+            "objects vector/object/; object object//; colors vector/enum/Color; "
+            "bytes vector/uint8/; ");
+  EXPECT_EQ(outer->description, "Every type.");
+  EXPECT_EQ(outer->tags, std::vector<std::string>{"t"});
+  EXPECT_EQ(outer->fields[15].description, "the colors");
+  EXPECT_EQ(registry.FindEvent("OnOuter")->type, outer);
 }
 
 TEST_F(StructConversionTest, RoundTripThroughPropertyAndHostValue) {
   const Outer original = Sample();
   const BindingResult property = ConvertToProperty(registry, original);
+  ASSERT_TRUE(property.Ok()) << property.Error();
+  EXPECT_EQ(Describe(property), kSampleDump);
+  EXPECT_EQ(property.Find("color").GetEnum().type, &StaticTypeOf<Color>());
   HostValue host;
   ASSERT_TRUE(PropertyToHostValue(property, host, &registry));
   BindingProperty back;
   EXPECT_TRUE(HostValueToProperty(host, back, "<value>", nullptr));
   ReleaseHostValue(host);
-
   // Enumerations cross as their names and come back as strings.
   EXPECT_EQ(back.Find("color").GetString(), "Green");
   Outer converted;
   const BindingResult result = ConvertFromProperty(registry, back, converted, "<value>");
   ASSERT_TRUE(result.Ok()) << result.Error();
-  EXPECT_EQ(Dump(ConvertToProperty(registry, converted)), kSampleDump);
-  EXPECT_EQ(converted.u64, original.u64);
-  EXPECT_EQ(converted.inners[1].color, Color::Green);
+  EXPECT_EQ(Describe(ConvertToProperty(registry, converted)), kSampleDump);
 }
 
 TEST_F(StructConversionTest, StructRuleKeepsMissingMembersAndIgnoresUnknownOnes) {
@@ -177,7 +189,6 @@ TEST_F(StructConversionTest, StructRuleKeepsMissingMembersAndIgnoresUnknownOnes)
   EXPECT_EQ(outer.text, "text");
   EXPECT_EQ(outer.inner.label, "new");
   EXPECT_EQ(outer.inner.color, Color::Green);
-  EXPECT_EQ(outer.names.size(), 3u);
 }
 
 TEST_F(StructConversionTest, StructAndVectorRuleMessages) {
@@ -186,10 +197,7 @@ TEST_F(StructConversionTest, StructAndVectorRuleMessages) {
     input.Member(name) = value;
     return input;
   };
-  BindingProperty number;
-  number.SetSigned(3);
-  BindingProperty structure;
-  structure.Member("label").SetString("x");
+  const BindingProperty number = BindingProperty().SetSigned(3);
   BindingProperty badElements;
   badElements.Append().Member("color").SetString("Blue");
   struct Case {
@@ -204,8 +212,6 @@ TEST_F(StructConversionTest, StructAndVectorRuleMessages) {
       // Messages from nested members name only the innermost member.
       {withMember("inner", withMember("color", number)),
        "3 is not a valid Color enumeration value for 'color'."},
-      {withMember("inners", structure),
-       "Couldn't assign value to 'inners' of type vector because the input not a collection."},
       {withMember("inners", badElements),
        "Blue is not a valid Color enumeration value for 'color'."},
       {withMember("numbers", withMember("0", number)),
@@ -220,13 +226,7 @@ TEST_F(StructConversionTest, StructAndVectorRuleMessages) {
 }
 
 TEST_F(StructConversionTest, UnregisteredStructs) {
-  Unlisted unlisted;
-  const BindingResult direct = ConvertToProperty(registry, unlisted);
-  EXPECT_FALSE(direct.Ok());
-  EXPECT_EQ(Dump(direct),
-            "{error:'Couldn't convert native value because it's an unregistered structure.'}");
-
-  // The member's failure becomes the whole output's.
+  // A member's failure becomes the whole output's.
   Holder holder;
   EXPECT_EQ(ConvertToProperty(registry, holder).Error(),
             "Couldn't convert native value because it's an unregistered structure.");
@@ -236,9 +236,6 @@ TEST_F(StructConversionTest, UnregisteredStructs) {
   EXPECT_EQ(ConvertFromProperty(registry, input, holder, "h").Error(),
             "Couldn't assign value to 'many' because the input is an unregistered structure or "
             "not a structure at all.");
-  EXPECT_EQ(ConvertFromProperty(registry, input, unlisted, "u").Error(),
-            "Couldn't assign value to 'u' because the input is an unregistered structure or not a "
-            "structure at all.");
 }
 
 TEST_F(StructConversionTest, VectorRule) {
@@ -266,12 +263,8 @@ TEST_F(StructConversionTest, VectorRule) {
   EXPECT_TRUE(outer.names.empty());
   EXPECT_EQ(result.Error(), "Couldn't assign value to 'names' because the input is not a string.");
 
-  // An Empty vector member is missing, not a failure; an empty native
-  // vector gives an empty collection.
-  Outer empty;
-  const BindingResult converted = ConvertToProperty(registry, empty);
-  EXPECT_EQ(converted.Find("inners").GetKind(), BindingPropertyKind::Collection);
-  EXPECT_EQ(converted.Find("inners").Size(), 0u);
+  // An empty native vector gives an empty collection.
+  EXPECT_EQ(Describe(ConvertToProperty(registry, Outer()).Find("inners")), "[]");
 }
 
 TEST_F(StructConversionTest, CopyRule) {
@@ -280,7 +273,7 @@ TEST_F(StructConversionTest, CopyRule) {
   Outer outer;
   outer.object.SetSigned(1);
   ASSERT_TRUE(ConvertFromProperty(registry, input, outer, "o").Ok());
-  EXPECT_EQ(Dump(outer.object), "{deep:['x']}");
+  EXPECT_EQ(Describe(outer.object), "{deep:[\"x\"]}");
   EXPECT_NE(outer.object.Arena(), input.Arena());
 
   // An Empty input is accepted; after a failure the member is only reset.
@@ -298,46 +291,23 @@ TEST_F(StructConversionTest, CopyRule) {
 TEST_F(StructConversionTest, FieldFlags) {
   Flagged flagged;
   flagged.color = static_cast<Color>(0);
-  EXPECT_EQ(Dump(ConvertToProperty(registry, flagged)), "{must:s0}");
+  EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)), "{must:s0}");
   flagged.maybe = "m";
   flagged.zero = 3;
   flagged.off = true;
   flagged.none = {0};
   flagged.color = Color::Green;
-  EXPECT_EQ(Dump(ConvertToProperty(registry, flagged)),
-            "{color:e2,maybe:'m',must:s0,none:[s0],off:true,zero:s3}");
+  EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)),
+            "{color:e2,maybe:\"m\",must:s0,none:[s0],off:true,zero:s3}");
 
   BindingProperty input;
   input.Member("maybe").SetString("x");
   EXPECT_EQ(ConvertFromProperty(registry, input, flagged, "f").Error(),
             "Couldn't assign value to 'f' of type Flagged because the input structure doesn't "
             "have required field 'must'.");
-  input.Member("must");
-  EXPECT_FALSE(ConvertFromProperty(registry, input, flagged, "f").Ok());
   input.Member("must").SetSigned(4);
   EXPECT_TRUE(ConvertFromProperty(registry, input, flagged, "f").Ok());
   EXPECT_EQ(flagged.must, 4);
-}
-
-TEST_F(StructConversionTest, DeepObjectMemberOnASmallStack) {
-  // Only "object" members take nesting from the input; 512 levels of it
-  // convert both ways on a host thread's stack.
-  bool ok = false;
-  ASSERT_TRUE(testing::RunOnSmallStack([&] {
-    BindingProperty input;
-    BindingProperty* node = &input.Member("objects").Append();
-    for (int level = 0; level < 512; ++level) {
-      node = level % 2 == 0 ? &node->Member("m") : &node->Append();
-    }
-    node->SetSigned(1);
-    input.Member("object") = input.Find("objects").Element(0);
-    Outer outer;
-    const BindingResult in = ConvertFromProperty(registry, input, outer, "o");
-    const BindingResult out = ConvertToProperty(registry, outer);
-    ok = in.Ok() && out.Ok() && Dump(out.Find("object")) == Dump(input.Find("object")) &&
-         Dump(out.Find("objects")) == Dump(input.Find("objects"));
-  }));
-  EXPECT_TRUE(ok);
 }
 
 }  // namespace

@@ -25,8 +25,7 @@ TEST(ContentTypeTest, SelectsFormatsByCaseInsensitivePrefix) {
       {"application/jso", BodyFormat::Unsupported, BodyFormat::Text},
       {" application/json", BodyFormat::Unsupported, BodyFormat::Text},
       {"text/plain", BodyFormat::Unsupported, BodyFormat::Text},
-      {"", BodyFormat::Unsupported, BodyFormat::Text},
-  };
+      {"", BodyFormat::Unsupported, BodyFormat::Text}};
   for (const Case& c : cases) {
     EXPECT_EQ(RequestBodyFormat(c.contentType), c.body) << c.contentType;
     EXPECT_EQ(ParameterValueFormat(c.contentType), c.parameter) << c.contentType;

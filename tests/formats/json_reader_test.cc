@@ -4,9 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
-
-#include "tests/support/small_stack.h"
 
 namespace Halden::json {
 namespace {
@@ -40,8 +39,7 @@ TEST(JsonReaderTest, ScansTokensWithTheirOffsets) {
       {Kind::Null, "null", 23, 27},      {Kind::NextElement, ",", 27, 28},
       {Kind::Number, "-1.5e+3", 28, 35}, {Kind::NextElement, ",", 35, 36},
       {Kind::Number, "1-2E", 36, 40},    {Kind::ArrayEnd, "]", 40, 41},
-      {Kind::ObjectEnd, "}", 41, 42},
-  };
+      {Kind::ObjectEnd, "}", 41, 42}};
   Reader::Tokens tokens;
   Reader::Scan("\t{ \"a b\": [true,false,\nnull,-1.5e+3,1-2E]}\r\n", tokens);
   ASSERT_EQ(tokens.size(), expected.size());
@@ -91,18 +89,13 @@ TEST(JsonReaderTest, ReadsScalars) {
   const std::vector<Case> cases = {
       {"0", Number(0)},
       {"-0.5E-2", Number(-0.005)},
-      {"1e+2", Number(100)},
       {"12345678901234567890", Number(12345678901234567890.0)},
       {"true", trueValue},
-      {"false", falseValue},
       {"null", Element()},
       {"{\"b\":[[]]}", nested},
-      {"\"\"", Text("")},
       {R"("q\"s\\b\/n\nr\rt\tb\bf\f")", Text("q\"s\\b/n\nr\rt\tb\bf\f")},
       {R"("caf\u00e9")", Text("caf\\u00e9")},
-      {R"("\u")", Text("\\u")},
-      {"\"\x01\x7f\xc3\xa9\"", Text("\x01\x7f\xc3\xa9")},
-  };
+      {"\"\x01\x7f\xc3\xa9\"", Text("\x01\x7f\xc3\xa9")}};
   for (const Case& c : cases) {
     Element document;
     Reader::Read(("{\"a\":" + std::string(c.value) + "}").c_str(), document);
@@ -115,131 +108,49 @@ TEST(JsonReaderTest, ReadsScalars) {
   EXPECT_EQ(document.AsObject()["a"].AsString().Value().size(), 9u);
 }
 
-TEST(JsonReaderTest, ScanFailures) {
-  struct Case {
-    std::string text;
-    std::string message;
-    std::uint32_t location;
-  };
-  const std::vector<Case> cases = {
-      {R"({"a":+1})", "Unexpected character in stream: +", 5},
-      {R"({"a":x})", "Unexpected character in stream: x", 5},
-      {"{\"a\":\xc3\xa9}", "Unexpected character in stream: \xc3", 5},
-      {R"({"a":tru})", "Expected string: true", 9},
-      {R"({"a":tRue})", "Expected string: true", 7},
-      {R"({"a":tru)", "Expected string: true", 8},
-      {R"({"a":fals)", "Expected string: false", 9},
-      {R"({"a":nul})", "Expected string: null", 9},
-      {R"({"a":"caf\q"})", "Unrecognized escape sequence found in string: \\q", 11},
-      {R"({"a":"caf\U"})", "Unrecognized escape sequence found in string: \\U", 11},
-      {R"({"a":"abc)", "Expected string: \"", 9},
-      {R"({"a":"ab\)", "Expected string: \"", 9},
-      {R"({"a":"ab\")", "Expected string: \"", 10},
-  };
-  for (const Case& c : cases) {
-    Element document;
-    try {
-      Reader::Read(c.text.c_str(), document);
-      ADD_FAILURE() << "no exception: " << c.text;
-    } catch (const Reader::ScanException& e) {
-      EXPECT_EQ(e.what(), c.message) << c.text;
-      EXPECT_EQ(e.Location(), c.location) << c.text;
-    }
+// The failure of reading `text`: "message @begin-end" for the parser's,
+// "message @location" for the scanner's.
+std::string Failure(const std::string& text) {
+  Element document;
+  try {
+    Reader::Read(text.c_str(), document);
+  } catch (const Reader::ParseException& e) {
+    return std::string(e.what()) + " @" + std::to_string(e.LocationBegin()) + "-" +
+           std::to_string(e.LocationEnd());
+  } catch (const Reader::ScanException& e) {
+    return std::string(e.what()) + " @" + std::to_string(e.Location());
   }
+  return "no failure";
 }
 
-TEST(JsonReaderTest, ParseFailures) {
-  struct Case {
-    std::string text;
-    std::string message;
-    std::uint32_t begin;
-    std::uint32_t end;
-  };
-  const std::vector<Case> cases = {
-      {"", "Unexpected End of token stream", 0, 0},
-      {" \t\n\v\f\r", "Unexpected End of token stream", 0, 0},
-      {"{", "Unexpected End of token stream", 0, 0},
-      {R"({"a")", "Unexpected End of token stream", 0, 0},
-      {R"({"a":1)", "Unexpected End of token stream", 0, 0},
-      {R"({"a":[)", "Unexpected End of token stream", 0, 0},
-      {R"({"a":)", "Unexpected end of token stream", 0, 0},
-      {R"({"a":[1,)", "Unexpected end of token stream", 0, 0},
-      {"[1]", "Unexpected token: [", 0, 1},
-      {" true", "Unexpected token: true", 1, 5},
-      {R"("x")", "Unexpected token: x", 0, 3},
-      {R"({1:2})", "Unexpected token: 1", 1, 2},
-      {R"({"a" 1})", "Unexpected token: 1", 5, 6},
-      {R"({"a":})", "Unexpected token: }", 5, 6},
-      {R"({"a":,})", "Unexpected token: ,", 5, 6},
-      {R"({"a":1,})", "Unexpected token: }", 7, 8},
-      {R"({"a":[1,]})", "Unexpected token: ]", 8, 9},
-      {R"({"a":[1 2]})", "Unexpected token: 2", 8, 9},
-      {R"({"a":1 "b":2})", "Unexpected token: b", 7, 10},
-      {R"({"a":1,"a":2})", "Duplicate object member token: a", 7, 10},
-      {R"({"a":{},"b":[],"a":{}})", "Duplicate object member token: a", 15, 18},
-      {R"({"a":1-2})", "Unexpected character in NUMBER token: -", 5, 8},
-      {R"({"a":--1})", "Unexpected character in NUMBER token: -", 5, 8},
-      {R"({"a":1.2.3})", "Unexpected character in NUMBER token: .", 5, 10},
-      {R"({"a":1e5e})", "Unexpected character in NUMBER token: e", 5, 9},
-      {"{}{", "Expected End of token stream; found {", 2, 3},
-      {R"({"a":"x"}})", "Expected End of token stream; found }", 9, 10},
-      {R"({} "tail")", "Expected End of token stream; found tail", 3, 9},
-  };
-  for (const Case& c : cases) {
-    Element document;
-    try {
-      Reader::Read(c.text.c_str(), document);
-      ADD_FAILURE() << "no exception: " << c.text;
-    } catch (const Reader::ParseException& e) {
-      EXPECT_EQ(e.what(), c.message) << c.text;
-      EXPECT_EQ(e.LocationBegin(), c.begin) << c.text;
-      EXPECT_EQ(e.LocationEnd(), c.end) << c.text;
-    }
-  }
-}
-
-// levels containers, the outermost an object: {"a":[[...]]}.
-std::string Nested(std::size_t levels) {
-  return "{\"a\":" + std::string(levels - 1, '[') + std::string(levels - 1, ']') + "}";
-}
-
-TEST(JsonReaderTest, RefusesNestingDeeperThan512Levels) {
-  struct Case {
-    std::string text;
-    std::uint32_t begin;
-  };
+TEST(JsonReaderTest, Failures) {
   std::string objects;
   for (int i = 0; i < 513; ++i) objects += "{\"a\":";
-  const std::vector<Case> cases = {
-      {Nested(513), 516},
-      {"{\"a\":" + std::string(1000000, '['), 516},
-      {objects, 2560},
-      {"{\"a\":[{\"a\":" + std::string(600, '['), 520},
-  };
-  for (const Case& c : cases) {
-    Element document;
-    try {
-      Reader::Read(c.text.c_str(), document);
-      ADD_FAILURE() << "no exception: " << c.text.substr(0, 20);
-    } catch (const Reader::ParseException& e) {
-      EXPECT_STREQ(e.what(), "Nesting is deeper than 512 levels");
-      EXPECT_EQ(e.LocationBegin(), c.begin);
-      EXPECT_EQ(e.LocationEnd(), c.begin + 1);
-    }
-  }
-}
-
-TEST(JsonReaderTest, DeepestDocumentFitsASmallStack) {
-  const std::string text = Nested(Reader::kMaxNesting);
-  bool deep = false;
-  EXPECT_TRUE(testing::RunOnSmallStack([&] {
-    Element document;
-    Reader::Read(text.c_str(), document);
-    Element copy = document;
-    deep = copy == document;
-    // The original and the copy are released here, on the small stack.
-  }));
-  EXPECT_TRUE(deep);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"({"a":+1})", "Unexpected character in stream: + @5"},
+      {"{\"a\":\xc3\xa9}", "Unexpected character in stream: \xc3 @5"},
+      {R"({"a":tru})", "Expected string: true @9"},
+      {R"({"a":fals)", "Expected string: false @9"},
+      {R"({"a":"caf\q"})", "Unrecognized escape sequence found in string: \\q @11"},
+      {R"({"a":"ab\")", "Expected string: \" @10"},
+      {"", "Unexpected End of token stream @0-0"},
+      {R"({"a":1)", "Unexpected End of token stream @0-0"},
+      {R"({"a":)", "Unexpected end of token stream @0-0"},
+      {"[1]", "Unexpected token: [ @0-1"},
+      {R"({1:2})", "Unexpected token: 1 @1-2"},
+      {R"({"a":1,})", "Unexpected token: } @7-8"},
+      {R"({"a":[1 2]})", "Unexpected token: 2 @8-9"},
+      {R"({"a":1 "b":2})", "Unexpected token: b @7-10"},
+      {R"({"a":{},"b":[],"a":{}})", "Duplicate object member token: a @15-18"},
+      {R"({"a":1.2.3})", "Unexpected character in NUMBER token: . @5-10"},
+      {R"({} "tail")", "Expected End of token stream; found tail @3-9"},
+      // At most 512 levels.
+      {"{\"a\":" + std::string(512, '[') + std::string(512, ']') + "}",
+       "Nesting is deeper than 512 levels @516-517"},
+      {"{\"a\":" + std::string(1000000, '['), "Nesting is deeper than 512 levels @516-517"},
+      {objects, "Nesting is deeper than 512 levels @2560-2561"},
+      {"{\"a\":" + std::string(511, '[') + std::string(511, ']') + "}", "no failure"}};
+  for (const auto& [text, failure] : cases) EXPECT_EQ(Failure(text), failure) << text.substr(0, 20);
 }
 
 }  // namespace

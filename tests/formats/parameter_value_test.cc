@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/formats/describe_property.h"
+#include "tests/binding/conversion_test_support.h"
 
 namespace Halden {
 namespace {
 
-using formats_test::Describe;
+using binding_test::Describe;
 
 struct DecodeCase {
   std::string value;
@@ -53,8 +53,7 @@ TEST(DecodeParameterValueTest, ChoosesTheFormat) {
        "find expected ',' or ']'. At line: 1 col: 0"},
       // Bytes and text keep every byte.
       {std::string("a\0b", 3), "application/octet-stream", false, "bYQBi"},
-      {"5", "", true, "\"5\""},
-  };
+      {"5", "", true, "\"5\""}};
   for (const DecodeCase& c : cases) {
     BindingProperty target;
     BindingResult call;

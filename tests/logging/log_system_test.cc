@@ -189,6 +189,27 @@ TEST_F(LogSystemTest, AttachesDetachesAndFindsTargets) {
   EXPECT_TRUE(first.Handle()->operations->Write(first.Handle(), &record));
 }
 
+// Detaches itself from within its first write.
+class QuittingTarget final : public LogTarget {
+ public:
+  QuittingTarget()
+      : LogTarget("QuittingTarget", [](LogTarget& target, const LogRecord&) {
+          target.Detach();
+          return true;
+        }) {}
+};
+
+TEST_F(LogSystemTest, TargetDetachingWhileItWritesLetsTheNextOneWrite) {
+  QuittingTarget quitting;
+  quitting.Configure(0, 0, 0, "#M");
+  CaptureTarget next;
+  next.Configure(0, 0, 0, "#M");
+  Log(kLogWarning, 0, "seen by both");
+  EXPECT_FALSE(quitting.IsAttached());
+  Log(kLogWarning, 0, "seen by the second");
+  EXPECT_EQ(next.Messages(), (std::vector<std::string>{"seen by both", "seen by the second"}));
+}
+
 TEST(LogSystemLifetimeTest, LastReleaseDetachesEveryTarget) {
   const LogSystemApi& system = LogSystem();
   system.AddRef();
