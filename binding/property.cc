@@ -66,7 +66,7 @@ BindingProperty::BindingProperty(const BindingProperty& other) {
     CopyIntoEmpty(other);
   } catch (...) {
     Reset();
-    delete arena;
+    PropertyArena::Dispose(arena);
     throw;
   }
 }
@@ -92,7 +92,7 @@ BindingProperty::~BindingProperty() {
   // The arena goes with the root and takes every cell and string of the tree
   // with it, so only what lives on the general heap is freed one by one.
   Discard();
-  delete arena;
+  PropertyArena::Dispose(arena);
 }
 
 BindingProperty& BindingProperty::operator=(const BindingProperty& other) {
@@ -335,7 +335,7 @@ void BindingProperty::Discard() {
 
 PropertyArena& BindingProperty::TreeArena() {
   // Only a root can be without an arena; children always share their root's.
-  if (arena == nullptr) arena = new PropertyArena();
+  if (arena == nullptr) arena = PropertyArena::Acquire();
   return *arena;
 }
 

@@ -7,6 +7,46 @@ namespace Halden {
 // Not constinit, like kEmptyString: its std::string may be built at start-up.
 InternedString InternedString::emptyEntry;
 
+namespace {
+
+// Memory of disposed arenas, per thread. A cache destroyed at thread exit
+// takes nothing more.
+class ArenaMemoryCache {
+ public:
+  ~ArenaMemoryCache() {
+    while (count > 0) ::operator delete(slots[--count]);
+    count = kClosed;
+  }
+  void* Take() { return count > 0 ? slots[--count] : nullptr; }
+  bool Keep(void* memory) {
+    if (count < 0 || count == kSlots) return false;
+    slots[count++] = memory;
+    return true;
+  }
+
+ private:
+  static constexpr int kSlots = 4;
+  static constexpr int kClosed = -1;
+  void* slots[kSlots] = {};
+  int count = 0;
+};
+
+thread_local ArenaMemoryCache memoryCache;
+
+}  // namespace
+
+PropertyArena* PropertyArena::Acquire() {
+  void* memory = memoryCache.Take();
+  if (memory == nullptr) memory = ::operator new(sizeof(PropertyArena));
+  return new (memory) PropertyArena();
+}
+
+void PropertyArena::Dispose(PropertyArena* arena) noexcept {
+  if (arena == nullptr) return;
+  arena->~PropertyArena();
+  if (!memoryCache.Keep(arena)) ::operator delete(arena);
+}
+
 // Defaulted here rather than in the class, so that `new PropertyArena()`
 // does not zero the built-in blocks first.
 PropertyArena::PropertyArena() = default;

@@ -38,6 +38,10 @@ class PropertyArena {
   PropertyArena();
   ~PropertyArena();
   PropertyArena(const PropertyArena&) = delete;
+  // Trees come and go by the thousand, and an arena is a few kilobytes: the
+  // memory of the last few arenas a thread disposed of serves its next ones.
+  static PropertyArena* Acquire();
+  static void Dispose(PropertyArena* arena) noexcept;
   PropertyArena& operator=(const PropertyArena&) = delete;
 
   // A cell of at least `size` bytes (1 to kMaxCellSize), aligned to the
