@@ -5,6 +5,7 @@
 #include <string>
 
 #include "api/method.h"
+#include "host/devhost/ascii_case.h"
 
 namespace Halden::devhost {
 namespace {
@@ -22,8 +23,7 @@ host::ExternalAnswer Failure(httplib::Error error, const std::string& text) {
 bool SplitUrl(const std::string& url, std::string& origin, std::string& target) {
   const std::size_t scheme = url.find("://");
   if (scheme == std::string::npos) return false;
-  std::string name = url.substr(0, scheme);
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string name = LowerAscii(url.substr(0, scheme));
   if (name != "http" && name != "https") return false;
   const std::size_t path = url.find_first_of("/?#", scheme + 3);
   origin = name + url.substr(scheme, path == std::string::npos ? std::string::npos : path - scheme);

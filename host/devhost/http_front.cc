@@ -1,9 +1,8 @@
 #include "host/devhost/http_front.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string_view>
 
+#include "host/devhost/ascii_case.h"
 #include "host/devhost/json_reply.h"
 #include "host/devhost/openapi_document.h"
 #include "logging/log_level.h"
@@ -20,12 +19,6 @@ uint32_t MethodCode(std::string_view method) {
     if (method == kNames[i]) return i + 1;
   }
   return 0;
-}
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 // A request without a length and without chunks has no body; the library
@@ -100,7 +93,8 @@ void HttpFront::CallPlugin(const httplib::Request& request, const std::string& b
   call.path = request.target;
   // The core hands header names over in lower case, as the dispatcher
   // looks them up.
-  for (const auto& [name, value] : request.headers) call.headers.emplace_back(Lower(name), value);
+  for (const auto& [name, value] : request.headers)
+    call.headers.emplace_back(LowerAscii(name), value);
   call.contentType = request.get_header_value("Content-Type");
   call.body = body;
   call.hasBody = !body.empty();

@@ -1,21 +1,15 @@
 #include "host/devhost/loopback_guard.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string_view>
+
+#include "host/devhost/ascii_case.h"
 
 namespace Halden::devhost {
 namespace {
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 bool IsOwnAuthority(const std::string& authority, int port) {
   const std::string suffix = ":" + std::to_string(port);
-  const std::string lower = Lower(authority);
+  const std::string lower = LowerAscii(authority);
   return lower == "127.0.0.1" + suffix || lower == "localhost" + suffix;
 }
 
@@ -38,7 +32,7 @@ std::string LoopbackRefusal(const httplib::Request& request, int port) {
   }
   if (request.has_header("Origin") && ChangesState(request)) {
     const std::string origin = request.get_header_value("Origin");
-    const std::string lower = Lower(origin);
+    const std::string lower = LowerAscii(origin);
     if (request.get_header_value_count("Origin") != 1 || !lower.starts_with("http://") ||
         !IsOwnAuthority(lower.substr(7), port)) {
       return "Refused: a cross-site " + request.method + " " + request.path + " from the origin '" +
