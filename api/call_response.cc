@@ -18,9 +18,10 @@ char* CopyText(const std::string& text) {
   return copy;
 }
 
-void FreeText(const char*& text) {
+// Takes the field by value: the record is packed, so a reference to one of
+// its pointers (the content type's, at least) would be misaligned.
+void FreeText(const char* text) {
   if (text != kOutOfMemory) delete[] text;
-  text = nullptr;
 }
 
 // What the host's stream handle points at.
@@ -94,7 +95,9 @@ void ZVM_CDECL ReleaseCallResponse(JsonApiResponse* response) {
   if (response == nullptr) return;
   ReleaseHostValue(response->body);
   FreeText(response->errorText);
+  response->errorText = nullptr;
   FreeText(response->contentType);
+  response->contentType = nullptr;
   if (response->headers != nullptr) {
     auto* pairs = const_cast<HostHeaderPair*>(response->headers);
     for (uint32_t i = 0; i < response->headerCount; ++i) {

@@ -138,7 +138,10 @@ RequestResult<BindingProperty> PluginRuntime::ReadBody(uint32_t method, const st
 }
 
 bool PluginRuntime::ReadStream(const JsonApiResponse& response, std::string& text) {
-  text.reserve(std::min(response.expectedLength, kMaxReserve));
+  // Read by value: a reference to the packed record's field may be
+  // misaligned.
+  const uint32_t expectedLength = response.expectedLength;
+  text.reserve(std::min(expectedLength, kMaxReserve));
   char chunk[kChunkSize];
   bool moreData = true;
   bool ok = true;
