@@ -104,10 +104,10 @@ void HttpFront::CallPlugin(const httplib::Request& request, const std::string& b
     return;
   }
   if (answer.error) {
-    BindingProperty body;
-    body.Member("message").SetString(answer.errorText);
-    body.Member("status").SetUnsigned(answer.status == 0 ? 500 : answer.status);
-    ReplyJson(response, ErrorStatus(answer.status), body);
+    BindingProperty failure;
+    failure.Member("message").SetString(answer.errorText);
+    failure.Member("status").SetUnsigned(answer.status == 0 ? 500 : answer.status);
+    ReplyJson(response, ErrorStatus(answer.status), failure);
     return;
   }
   for (const auto& [name, value] : answer.headers) response.set_header(name, value);
