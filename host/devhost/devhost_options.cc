@@ -1,6 +1,8 @@
 #include "host/devhost/devhost_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace Halden::devhost {
 namespace {
@@ -50,6 +52,12 @@ bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptio
       (name == "--quiet" ? options.quiet : name == "--demo" ? options.demo : options.help) = true;
       continue;
     }
+    const char* const kValued[] = {"--port",   "--mock-port", "--max-body",
+                                   "--config", "--library",   "--email-verification.hostname"};
+    if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
+      error = "Unknown option " + name;
+      return false;
+    }
     if (!value && i + 1 < arguments.size()) value = arguments[++i];
     if (!value) {
       error = name + " needs a value";
@@ -68,11 +76,8 @@ bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptio
       options.config = *value;
     } else if (name == "--library") {
       options.library = *value;
-    } else if (name == "--email-verification.hostname") {
-      options.hostname = *value;
     } else {
-      error = "Unknown option " + name;
-      return false;
+      options.hostname = *value;
     }
     if (!read) {
       error = "The value of " + name + " does not read: '" + *value + "'";
