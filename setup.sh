@@ -7,7 +7,8 @@ cd "$(dirname "$0")"
 
 native=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   rapidjson-dev libyaml-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
-  nlohmann-json3-dev libmsgpack-cxx-dev g++-multilib qemu-user locales)
+  nlohmann-json3-dev libmsgpack-cxx-dev g++-multilib qemu-user locales libcpp-httplib-dev
+  pkg-config)
 i386=(libyaml-dev:i386 libc6-dev:i386)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
 
@@ -31,6 +32,17 @@ update_index() {
   done
   echo "setup: apt-get update kept failing; trying the install anyway" >&2
 }
+
+# ./run.sh needs only the build tools and the development host's library.
+if [ "${1:-}" = run ]; then
+  todo=($(missing cmake ninja-build g++ rapidjson-dev libyaml-dev libgtest-dev libgmock-dev \
+    googletest libcpp-httplib-dev pkg-config))
+  if [ ${#todo[@]} -gt 0 ]; then
+    update_index
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${todo[@]}"
+  fi
+  exit 0
+fi
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
@@ -72,4 +84,15 @@ fi
 # the locale the host sets.
 if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
   "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi
+
+# The development host's test checks its OpenAPI 3.1 document with an npm
+# validator (test only; Debian has none for 3.1), kept under build/.
+if ! command -v npm >/dev/null; then
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends nodejs npm
+fi
+npm_dir="build/npm"
+if [ ! -x "$npm_dir/node_modules/.bin/validate-api" ]; then
+  npm install --prefix "$npm_dir" --no-audit --no-fund --loglevel=error \
+    @seriousme/openapi-schema-validator@2.11.0
 fi

@@ -2,8 +2,9 @@
 # Sets the machine up, then builds and tests every configuration: native,
 # 32-bit (under qemu-i386 where needed), AddressSanitizer+UBSan,
 # ThreadSanitizer and Windows (MinGW-w64, tests under wine64), and runs every
-# fuzz target for FUZZ_SECONDS (default 30) each.
-# Usage: ./test.sh [native|i386|asan|tsan|windows|fuzz ...]   (default: all)
+# fuzz target for FUZZ_SECONDS (default 30) each; then the development host's
+# checks (tests/devhost/check.sh).
+# Usage: ./test.sh [native|i386|asan|tsan|windows|fuzz|devhost ...]   (default: all)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,7 +16,7 @@ echo "=== format"
 git ls-files -co --exclude-standard '*.h' '*.cc' | xargs clang-format --dry-run -Werror
 
 configs=("$@")
-[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan tsan windows fuzz)
+[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan tsan windows fuzz devhost)
 
 configure() {
   local name=$1
@@ -59,6 +60,7 @@ for config in "${configs[@]}"; do
     tsan) run_config tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZVM_TSAN=ON -DZVM_BENCH=OFF ;;
     windows) windows ;;
     fuzz) fuzz/run.sh "${FUZZ_SECONDS:-30}" ;;
+    devhost) tests/devhost/check.sh ;;
     *) echo "unknown configuration: $config" >&2; exit 2 ;;
   esac
 done

@@ -108,10 +108,7 @@ InProcessHost::InProcessHost() {
   };
   f.EndWait = [](const HostFunctions* self) { From(self).Record("EndWait"); };
   f.Log = [](const HostFunctions* self, uint32_t level, const char* message) {
-    InProcessHost& host = From(self);
-    std::lock_guard guard(host.lock);
-    host.calls.emplace_back("Log");
-    host.lines.push_back({level, TextOf(message)});
+    From(self).RecordLine({level, TextOf(message)});
   };
 }
 
@@ -126,7 +123,18 @@ InProcessHost& InProcessHost::From(const HostFunctions* self) {
 
 void InProcessHost::Record(const char* call) {
   std::lock_guard guard(lock);
-  calls.emplace_back(call);
+  if (recording) calls.emplace_back(call);
+}
+
+void InProcessHost::RecordLine(const LoggedLine& line) {
+  {
+    std::lock_guard guard(lock);
+    if (recording) {
+      calls.emplace_back("Log");
+      lines.push_back(line);
+    }
+  }
+  if (logListener) logListener(line);
 }
 
 bool InProcessHost::Load(const std::string& path, uint32_t major, uint32_t minor, uint32_t patch) {
@@ -216,12 +224,14 @@ void InProcessHost::AnswerRequest(JsonApiResponse* response, const JsonApiReques
   }
   parameters += "}";
   std::lock_guard guard(lock);
-  calls.emplace_back("Request");
-  requests.push_back({request->method, url, parameters, request->hostToken});
+  if (recording) {
+    calls.emplace_back("Request");
+    requests.push_back({request->method, url, parameters, request->hostToken});
+  }
   response->release = &ReleaseHostResponse;
   constexpr std::string_view kTelemetry = "/telemetry/v1/events/";
   if (url.starts_with(kTelemetry)) {
-    telemetryPosts.emplace_back(url.substr(kTelemetry.size()), parameters);
+    if (recording) telemetryPosts.emplace_back(url.substr(kTelemetry.size()), parameters);
     return;
   }
   const auto found = resources.find(url.substr(0, url.find('?')));
@@ -266,8 +276,10 @@ void InProcessHost::AnswerExternal(ExternalResponseRecord* response,
   ExternalHandler handler;
   {
     std::lock_guard guard(lock);
-    calls.emplace_back("ExternalRequest");
-    externalCalls.push_back(call);
+    if (recording) {
+      calls.emplace_back("ExternalRequest");
+      externalCalls.push_back(call);
+    }
     handler = externalHandler;
   }
   ExternalAnswer answer;
@@ -376,13 +388,13 @@ CallResponse InProcessHost::CallEntry(const ApiEndpointEntry& entry, const CallR
 
 void InProcessHost::AddSubscription(HostSubscription subscription) {
   std::lock_guard guard(lock);
-  calls.emplace_back("Subscribe");
+  if (recording) calls.emplace_back("Subscribe");
   subscriptions.push_back(std::move(subscription));
 }
 
 void InProcessHost::RemoveSubscription(const std::string& name, uintptr_t token) {
   std::lock_guard guard(lock);
-  calls.emplace_back("Unsubscribe");
+  if (recording) calls.emplace_back("Unsubscribe");
   std::erase_if(subscriptions, [&](const HostSubscription& subscription) {
     return subscription.name == name && subscription.token == token;
   });
@@ -395,9 +407,14 @@ std::vector<HostSubscription> InProcessHost::Subscriptions() const {
 
 void InProcessHost::RecordEvent(const HostEvent* event) {
   SentEvent sent{TextOf(event->name), event->kind, JsonOf(event->payload)};
-  std::lock_guard guard(lock);
-  calls.emplace_back("SendEvent");
-  sentEvents.push_back(std::move(sent));
+  {
+    std::lock_guard guard(lock);
+    if (recording) {
+      calls.emplace_back("SendEvent");
+      sentEvents.push_back(sent);
+    }
+  }
+  if (eventListener) eventListener(sent);
 }
 
 std::vector<SentEvent> InProcessHost::SentEvents() const {
@@ -447,6 +464,19 @@ std::vector<std::string> InProcessHost::Calls() const {
 std::vector<LoggedLine> InProcessHost::Lines() const {
   std::lock_guard guard(lock);
   return lines;
+}
+
+void InProcessHost::SetRecording(bool on) {
+  std::lock_guard guard(lock);
+  recording = on;
+}
+
+void InProcessHost::SetEventListener(std::function<void(const SentEvent&)> listener) {
+  eventListener = std::move(listener);
+}
+
+void InProcessHost::SetLogListener(std::function<void(const LoggedLine&)> listener) {
+  logListener = std::move(listener);
 }
 
 }  // namespace Halden::host

@@ -90,6 +90,16 @@ class InProcessHost {
   std::vector<std::string> Calls() const;
   std::vector<LoggedLine> Lines() const;
 
+  // A host that runs for long keeps no records: with recording off the
+  // calls, lines, requests, external calls, sent events and telemetry posts
+  // above are no longer kept. On by default.
+  void SetRecording(bool on);
+  // Called with every event the plugin sends and every line it logs, on the
+  // plugin's calling thread and without the host's lock held; set them
+  // before Initialize.
+  void SetEventListener(std::function<void(const SentEvent&)> listener);
+  void SetLogListener(std::function<void(const LoggedLine&)> listener);
+
  private:
   struct FunctionTable {
     HostFunctions functions;
@@ -97,6 +107,7 @@ class InProcessHost {
   };
   static InProcessHost& From(const HostFunctions* self);
   void Record(const char* call);
+  void RecordLine(const LoggedLine& line);
   void AnswerRequest(JsonApiResponse* response, const JsonApiRequest* request);
   void AnswerExternal(ExternalResponseRecord* response, const ExternalRequestRecord* request);
   void AddSubscription(HostSubscription subscription);
@@ -120,6 +131,9 @@ class InProcessHost {
   std::vector<HostSubscription> subscriptions;
   std::vector<SentEvent> sentEvents;
   std::vector<std::pair<std::string, std::string>> telemetryPosts;
+  bool recording = true;
+  std::function<void(const SentEvent&)> eventListener;
+  std::function<void(const LoggedLine&)> logListener;
 };
 
 }  // namespace Halden::host

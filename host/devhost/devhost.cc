@@ -1,0 +1,92 @@
+#include "host/devhost/devhost.h"
+
+#include "host/devhost/external_http.h"
+#include "host/devhost/memory_counters.h"
+#include "logging/log_level.h"
+
+namespace Halden::devhost {
+namespace {
+
+constexpr std::size_t kMaxEventStreams = 8;
+constexpr const char* kCommandLineResource = "/haldenclient/command-line-args";
+
+}  // namespace
+
+Devhost::Devhost(const DevhostOptions& options, Terminal& terminal)
+    : options(options),
+      terminal(terminal),
+      events(kMaxEventStreams),
+      mock([this](const MockAccount&) {
+        controls->DeliverMessage(R"({"emailStatus":"validated"})");
+      }),
+      front(host, events, terminal, options.maxBody) {}
+
+Devhost::~Devhost() { Stop(); }
+
+bool Devhost::Start(std::string& error) {
+  const int port = options.port.value_or(options.demo ? 0 : 8080);
+  if (!front.Bind(port, error) || !mock.Bind(options.mockPort, error) || !Configure(error)) {
+    return false;
+  }
+  host.SetRecording(false);
+  host.SetExternalHandler(&CarryExternalRequest);
+  host.SetEventListener([this](const host::SentEvent& event) {
+    events.Publish(event);
+    if (terminal.Shows(kLogOkay))
+      terminal.Line(kLogOkay, "event " + event.name + " " + event.payload);
+  });
+  host.SetLogListener(
+      [this](const host::LoggedLine& line) { terminal.Line(line.level, line.message); });
+  if (!host.Load(options.library)) {
+    error = "cannot load the plugin library: " + host.Error();
+    return false;
+  }
+  if (!host.Initialize()) {
+    error = "the plugin's Initialize failed";
+    return false;
+  }
+  mock.Start();
+  front.Start(*controls);
+  serving = true;
+  const PluginRegistration& plugin = host.Registration();
+  terminal.Line(kLogAlways, "zvm-devhost: serving " + std::string(plugin.shortName) + " " +
+                                std::to_string(plugin.pluginMajor) + "." +
+                                std::to_string(plugin.pluginMinor) + "." +
+                                std::to_string(plugin.pluginPatch) + " on " + Url() +
+                                " (events: /events, OpenAPI: /openapi.json)");
+  terminal.Line(kLogAlways, "zvm-devhost: mock email-verification service on " + MockUrl() +
+                                " (mailbox: /mailbox)");
+  return true;
+}
+
+bool Devhost::Configure(std::string& error) {
+  if (!LoadDevhostConfig(options.config, mock.Url(), config, error)) return false;
+  // The story of the demo begins before sign-in.
+  if (options.demo) config.resources.erase(kTokenResource);
+  if (options.hostname) {
+    BindingProperty& arguments = config.resources[kCommandLineResource];
+    arguments.MakeCollection();
+    arguments.Append().SetString("--email-verification.hostname=" + *options.hostname);
+  }
+  for (const auto& [path, body] : config.resources) host.SetResourceBody(path, body);
+  mock.SetAccounts(config.accounts);
+  std::optional<BindingProperty> token;
+  if (const auto found = config.resources.find(kTokenResource); found != config.resources.end()) {
+    token = found->second;
+  }
+  controls = std::make_unique<HostControls>(host, std::move(token));
+  return true;
+}
+
+void Devhost::Stop() {
+  if (!serving) return;
+  serving = false;
+  events.Close();
+  front.Stop();
+  mock.Stop();
+  terminal.Line(kLogAlways, "zvm-devhost: memory counters of the plugin at shutdown: " +
+                                MemoryCountersText(host.GetMemoryStats()));
+  host.Shutdown();
+}
+
+}  // namespace Halden::devhost

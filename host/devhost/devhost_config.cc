@@ -1,0 +1,61 @@
+#include "host/devhost/devhost_config.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "formats/yaml_to_property.h"
+
+namespace Halden::devhost {
+
+bool ReadDevhostConfig(const std::string& text, const std::string& mockUrl, DevhostConfig& config,
+                       std::string& error) {
+  std::string expanded = text;
+  const std::string placeholder = "${mock}";
+  for (std::size_t at = expanded.find(placeholder); at != std::string::npos;
+       at = expanded.find(placeholder, at + mockUrl.size())) {
+    expanded.replace(at, placeholder.size(), mockUrl);
+  }
+  const BindingResult document = YamlToProperty(expanded.data(), expanded.size());
+  if (!document.Ok()) {
+    error = document.Error();
+    return false;
+  }
+  config = {};
+  for (const auto& [path, body] : document.Find("resources").Members()) {
+    if (!path.starts_with("/")) {
+      error = "The resource path '" + path + "' does not begin with '/'";
+      return false;
+    }
+    config.resources[path] = body;
+  }
+  const BindingProperty& accounts = document.Find("accounts");
+  for (uint32_t i = 0; i < accounts.Size() && accounts.GetKind() == BindingPropertyKind::Collection;
+       ++i) {
+    const BindingProperty& account = accounts.Element(i);
+    if (account.Find("token").ToText().empty()) {
+      error = "Account " + std::to_string(i + 1) + " has no token";
+      return false;
+    }
+    config.accounts.push_back({account.Find("token").ToText(), account.Find("email").ToText(),
+                               account.Find("password").ToText(),
+                               account.Find("verified").GetBool()});
+  }
+  return true;
+}
+
+bool LoadDevhostConfig(const std::string& path, const std::string& mockUrl, DevhostConfig& config,
+                       std::string& error) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  if (!(text << file.rdbuf())) {
+    error = "Cannot read the configuration file '" + path + "'";
+    return false;
+  }
+  if (!ReadDevhostConfig(text.str(), mockUrl, config, error)) {
+    error = path + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace Halden::devhost

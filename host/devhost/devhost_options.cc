@@ -1,0 +1,90 @@
+#include "host/devhost/devhost_options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <iterator>
+
+namespace Halden::devhost {
+namespace {
+
+template <typename Number>
+bool ReadNumber(const std::string& text, Number minimum, Number maximum, Number& value) {
+  Number read{};
+  const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), read);
+  if (failure != std::errc() || end != text.data() + text.size() || read < minimum ||
+      read > maximum) {
+    return false;
+  }
+  value = read;
+  return true;
+}
+
+}  // namespace
+
+const char* const kDevhostUsage =
+    "Usage: zvm-devhost [options]\n"
+    "Serves the email verification plugin over HTTP on 127.0.0.1, with a mock\n"
+    "email-verification service on another loopback port.\n"
+    "  --port=N            the HTTP port (8080; 0 picks a free one)\n"
+    "  --mock-port=N       the mock service's port (a free one)\n"
+    "  --config=FILE       the configuration (YAML)\n"
+    "  --library=FILE      the plugin library to load\n"
+    "  --max-body=BYTES    the longest request body accepted (16777216)\n"
+    "  --email-verification.hostname=URL\n"
+    "                      passed on to the plugin's command line\n"
+    "  --quiet             only errors on the terminal\n"
+    "  --demo              play the whole story against the mock service, then exit\n";
+
+bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptions& options,
+                         std::string& error) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string name = arguments[i];
+    std::optional<std::string> value;
+    if (const std::size_t equals = name.find('='); equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    if (name == "--quiet" || name == "--demo" || name == "--help") {
+      if (value) {
+        error = name + " takes no value";
+        return false;
+      }
+      (name == "--quiet" ? options.quiet : name == "--demo" ? options.demo : options.help) = true;
+      continue;
+    }
+    const char* const kValued[] = {"--port",   "--mock-port", "--max-body",
+                                   "--config", "--library",   "--email-verification.hostname"};
+    if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
+      error = "Unknown option " + name;
+      return false;
+    }
+    if (!value && i + 1 < arguments.size()) value = arguments[++i];
+    if (!value) {
+      error = name + " needs a value";
+      return false;
+    }
+    int port = 0;
+    bool read = true;
+    if (name == "--port") {
+      read = ReadNumber(*value, 0, 65535, port);
+      options.port = port;
+    } else if (name == "--mock-port") {
+      read = ReadNumber(*value, 0, 65535, options.mockPort);
+    } else if (name == "--max-body") {
+      read = ReadNumber<std::size_t>(*value, 1, std::size_t{1} << 31, options.maxBody);
+    } else if (name == "--config") {
+      options.config = *value;
+    } else if (name == "--library") {
+      options.library = *value;
+    } else {
+      options.hostname = *value;
+    }
+    if (!read) {
+      error = "The value of " + name + " does not read: '" + *value + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace Halden::devhost

@@ -1,0 +1,34 @@
+// The development host's command line.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Halden::devhost {
+
+struct DevhostOptions {
+  // The front's port; 8080, or a free one for the demo, when not given.
+  std::optional<int> port;
+  int mockPort = 0;
+  std::string config;
+  std::string library;
+  std::size_t maxBody = 16u << 20;
+  // The value of --email-verification.hostname=, passed on to the plugin.
+  std::optional<std::string> hostname;
+  bool quiet = false;
+  bool demo = false;
+  bool help = false;
+};
+
+// What --help prints.
+extern const char* const kDevhostUsage;
+
+// Reads the arguments after the program name, "--name=value" or
+// "--name value"; `config` and `library` start as the given defaults. False
+// with `error` set for an unknown option or a value that does not read.
+bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptions& options,
+                         std::string& error);
+
+}  // namespace Halden::devhost

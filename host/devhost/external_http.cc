@@ -1,0 +1,92 @@
+#include "host/devhost/external_http.h"
+
+#include <httplib.h>
+
+#include <string>
+
+#include "api/method.h"
+#include "host/devhost/ascii_case.h"
+
+namespace Halden::devhost {
+namespace {
+
+host::ExternalAnswer Failure(httplib::Error error, const std::string& text) {
+  host::ExternalAnswer answer;
+  answer.transport = static_cast<int32_t>(error);
+  answer.status = 0;
+  answer.body = text;
+  return answer;
+}
+
+// "http://host:port/path?query" split after the authority; only the two
+// schemes the library speaks.
+bool SplitUrl(const std::string& url, std::string& origin, std::string& target) {
+  const std::size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return false;
+  const std::string name = LowerAscii(url.substr(0, scheme));
+  if (name != "http" && name != "https") return false;
+  const std::size_t path = url.find_first_of("/?#", scheme + 3);
+  origin = name + url.substr(scheme, path == std::string::npos ? std::string::npos : path - scheme);
+  if (origin.size() == name.size() + 3) return false;
+  target = path == std::string::npos ? "/" : url.substr(path, url.find('#', path) - path);
+  if (target.empty() || target[0] != '/') target.insert(0, "/");
+  return true;
+}
+
+// The library's own names of its errors are single words.
+std::string Describe(httplib::Error error) {
+  switch (error) {
+    case httplib::Error::Connection:
+      return "Could not establish connection";
+    case httplib::Error::ConnectionTimeout:
+      return "Connection timed out";
+    case httplib::Error::Read:
+      return "Failed to read connection";
+    case httplib::Error::Write:
+      return "Failed to write connection";
+    case httplib::Error::SSLConnection:
+    case httplib::Error::SSLLoadingCerts:
+    case httplib::Error::SSLServerVerification:
+      return "TLS failure: " + httplib::to_string(error);
+    default:
+      return "Transport failure: " + httplib::to_string(error);
+  }
+}
+
+}  // namespace
+
+host::ExternalAnswer CarryExternalRequest(const host::ExternalCall& call) {
+  const char* method = MethodName(call.method);
+  if (*method == '\0') {
+    return Failure(httplib::Error::Unknown,
+                   "Unsupported method code " + std::to_string(call.method));
+  }
+  std::string origin;
+  httplib::Request request;
+  if (!SplitUrl(call.url, origin, request.path)) {
+    return Failure(httplib::Error::Unknown, "Unsupported URL '" + call.url + "'");
+  }
+  request.method = method;
+  for (const auto& [name, value] : call.headers) request.headers.emplace(name, value);
+  request.body = call.body;
+  try {
+    httplib::Client client(origin);
+    client.set_tcp_nodelay(true);
+    if (call.timeout > 0) {
+      client.set_connection_timeout(call.timeout);
+      client.set_read_timeout(call.timeout);
+      client.set_write_timeout(call.timeout);
+    }
+    const httplib::Result result = client.send(request);
+    if (!result) return Failure(result.error(), Describe(result.error()));
+    host::ExternalAnswer answer;
+    answer.status = static_cast<uint32_t>(result->status);
+    for (const auto& [name, value] : result->headers) answer.headers.emplace_back(name, value);
+    answer.body = result->body;
+    return answer;
+  } catch (const std::exception& failure) {
+    return Failure(httplib::Error::Unknown, failure.what());
+  }
+}
+
+}  // namespace Halden::devhost

@@ -1,0 +1,55 @@
+// The control endpoints under /_host/, through which a developer plays the
+// rest of the client around the plugin:
+//   POST /_host/sign-in    {"token": <text>, "expiry": <number, optional>}:
+//                          sets the access-token resource and delivers its
+//                          Create event, or Update when signed in already
+//   POST /_host/sign-out   removes the resource and delivers its Delete
+//                          event with the last token
+//   POST /_host/message    delivers the body, as text, as the payload of the
+//                          messaging service's email message (Create)
+//   GET  /_host/memory     the plugin's memory counters
+// The event endpoints answer {"eventType", "subscribers"}: what was
+// delivered and to how many of the plugin's subscriptions.
+#pragma once
+
+#include <httplib.h>
+
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "binding/property.h"
+#include "host/in_process_host.h"
+
+namespace Halden::devhost {
+
+inline constexpr const char* kTokenResource = "/ksa-auth/v1/authorization/access-token";
+inline constexpr const char* kMessageResource =
+    "/halden-messaging-service/v1/message/account/v1/email";
+
+class HostControls {
+ public:
+  // `token` is the access token the host starts with, if any.
+  HostControls(host::InProcessHost& host, std::optional<BindingProperty> token)
+      : host(host), token(std::move(token)) {}
+
+  // Answers a request with `body` to a path under /_host/ (404 for unknown
+  // ones).
+  void Handle(const httplib::Request& request, const std::string& body,
+              httplib::Response& response);
+  // Delivers a messaging-service email message with `payload`; returns the
+  // number of subscriptions reached.
+  int DeliverMessage(const std::string& payload);
+
+ private:
+  void SignIn(const std::string& body, httplib::Response& response);
+  void SignOut(httplib::Response& response);
+
+  host::InProcessHost& host;
+  // Sign-in and sign-out one at a time, so that Create and Update follow the
+  // token's state.
+  std::mutex lock;
+  std::optional<BindingProperty> token;
+};
+
+}  // namespace Halden::devhost

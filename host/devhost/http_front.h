@@ -1,0 +1,49 @@
+// The development host's HTTP front on 127.0.0.1: every endpoint of the
+// plugin's API table, called as the client's core calls it, with
+//   GET /events         the events the plugin sends (EventStream)
+//   GET /openapi.json   the plugin's OpenAPI document
+//   /_host/...          the control endpoints (HostControls)
+// Any other path is a call of the plugin's API table: the method, the path
+// with its query, the headers (names in lower case), the content type and
+// the body go into the call record; the answer's status, content type,
+// headers and body (the tree as JSON) come back. An error answers
+// {"message", "status"} with the status the call result carries: 500 where
+// it carries 0, and 502 where it carries one that is no error status in
+// HTTP (a failed remote answer of 204, say), which would read as success.
+// A path no entry takes is answered 404.
+#pragma once
+
+#include <string>
+
+#include "host/devhost/event_stream.h"
+#include "host/devhost/host_controls.h"
+#include "host/devhost/loopback_server.h"
+#include "host/devhost/terminal.h"
+#include "host/in_process_host.h"
+
+namespace Halden::devhost {
+
+class HttpFront {
+ public:
+  HttpFront(host::InProcessHost& host, EventStream& events, Terminal& terminal,
+            std::size_t maxBody);
+
+  // As LoopbackServer::Bind.
+  bool Bind(int port, std::string& error) { return server.Bind(port, error); }
+  std::string Url() const { return server.Url(); }
+  // Sets the routes up and serves; the plugin must be registered.
+  void Start(HostControls& controls);
+  void Stop() { server.Stop(); }
+
+ private:
+  void CallPlugin(const httplib::Request& request, const std::string& body,
+                  httplib::Response& response);
+
+  host::InProcessHost& host;
+  EventStream& events;
+  Terminal& terminal;
+  LoopbackServer server;
+  std::string openApi;
+};
+
+}  // namespace Halden::devhost

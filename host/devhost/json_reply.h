@@ -1,0 +1,19 @@
+// Answers of the development host's own making, as JSON.
+#pragma once
+
+#include <httplib.h>
+
+#include <string>
+
+#include "binding/property.h"
+
+namespace Halden::devhost {
+
+// Sets `body` written as compact JSON, with the content type
+// "application/json" and `status`.
+void ReplyJson(httplib::Response& response, int status, const BindingProperty& body);
+
+// The object {"message": <message>, "status": <status>} with `status`.
+void ReplyMessage(httplib::Response& response, int status, const std::string& message);
+
+}  // namespace Halden::devhost

@@ -1,0 +1,157 @@
+#include "host/devhost/mock_service.h"
+
+#include <random>
+
+#include "formats/json_to_property.h"
+#include "formats/property_to_json.h"
+#include "host/devhost/json_reply.h"
+
+namespace Halden::devhost {
+namespace {
+
+constexpr std::size_t kThreads = 4;
+constexpr std::size_t kMaxBody = 1 << 20;
+
+std::string LinkCode() {
+  static std::mutex lock;
+  static std::mt19937_64 generator{std::random_device{}()};
+  std::lock_guard guard(lock);
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(generator()));
+  return text;
+}
+
+void ReplyText(httplib::Response& response, int status, const std::string& text) {
+  response.status = status;
+  response.set_content(text, "text/plain");
+}
+
+}  // namespace
+
+MockEmailService::MockEmailService(ValidatedHandler onValidated)
+    : server(kThreads, kMaxBody), onValidated(std::move(onValidated)) {}
+
+bool MockEmailService::Bind(int port, std::string& error) {
+  if (!server.Bind(port, error)) return false;
+  Route();
+  return true;
+}
+
+void MockEmailService::Route() {
+  httplib::Server& http = server.Http();
+  http.Get("/v1/account/status",
+           [this](const httplib::Request& request, httplib::Response& response) {
+             std::lock_guard guard(lock);
+             const MockAccount* account = Authorized(request, response);
+             if (account == nullptr) return;
+             BindingProperty status;
+             status.Member("email").SetString(account->email);
+             status.Member("emailVerified").SetBool(account->verified);
+             ReplyJson(response, 200, status);
+           });
+  http.Put("/v1/account/email",
+           [this](const httplib::Request& request, httplib::Response& response) {
+             PutEmail(request, response);
+           });
+  http.Post("/v1/account/email/verification",
+            [this](const httplib::Request& request, httplib::Response& response) {
+              SendMail(request, response);
+            });
+  http.Get("/v1/account/email/verify",
+           [this](const httplib::Request& request, httplib::Response& response) {
+             FollowLink(request, response);
+           });
+  http.Get("/mailbox", [this](const httplib::Request&, httplib::Response& response) {
+    BindingProperty mails;
+    mails.MakeCollection();
+    for (const MockMail& mail : Mailbox()) {
+      BindingProperty& entry = mails.Append();
+      entry.Member("to").SetString(mail.to);
+      entry.Member("locale").SetString(mail.locale);
+      entry.Member("link").SetString(mail.link);
+    }
+    ReplyJson(response, 200, mails);
+  });
+}
+
+MockAccount* MockEmailService::Authorized(const httplib::Request& request,
+                                          httplib::Response& response) {
+  const std::string authorization = request.get_header_value("Authorization");
+  constexpr std::string_view kBearer = "Bearer ";
+  if (authorization.starts_with(kBearer)) {
+    const std::string token = authorization.substr(kBearer.size());
+    for (MockAccount& account : accounts) {
+      if (!token.empty() && account.token == token) return &account;
+    }
+  }
+  response.set_header("WWW-Authenticate", "Bearer");
+  ReplyText(response, 401, "Unknown or missing bearer token");
+  return nullptr;
+}
+
+void MockEmailService::PutEmail(const httplib::Request& request, httplib::Response& response) {
+  const BindingResult body = JsonToProperty(request.body.c_str());
+  const BindingProperty& email = body.Find("email");
+  const BindingProperty& password = body.Find("password");
+  std::lock_guard guard(lock);
+  MockAccount* account = Authorized(request, response);
+  if (account == nullptr) return;
+  if (!body.Ok() || email.GetKind() != BindingPropertyKind::String ||
+      password.GetKind() != BindingPropertyKind::String) {
+    ReplyText(response, 400, "Expected a JSON object with the strings email and password");
+  } else if (password.GetString() != account->password) {
+    ReplyText(response, 400, "Wrong password");
+  } else if (email.GetString().find('@') == std::string::npos) {
+    ReplyText(response, 400, "Not an email address");
+  } else {
+    account->email = email.GetString();
+    account->verified = false;
+    response.status = 204;
+  }
+}
+
+void MockEmailService::SendMail(const httplib::Request& request, httplib::Response& response) {
+  const BindingResult body = JsonToProperty(request.body.c_str());
+  std::lock_guard guard(lock);
+  MockAccount* account = Authorized(request, response);
+  if (account == nullptr) return;
+  if (account->email.empty()) {
+    ReplyText(response, 409, "The account has no email address");
+    return;
+  }
+  const std::string code = LinkCode();
+  links[code] = {static_cast<std::size_t>(account - accounts.data()), account->email};
+  mailbox.push_back({account->email, body.Find("locale").ToText(),
+                     server.Url() + "/v1/account/email/verify?code=" + code});
+  response.status = 204;
+}
+
+void MockEmailService::FollowLink(const httplib::Request& request, httplib::Response& response) {
+  MockAccount validated;
+  {
+    std::lock_guard guard(lock);
+    const auto link = links.find(request.get_param_value("code"));
+    if (link == links.end()) {
+      ReplyText(response, 404, "This link is unknown or was used already");
+      return;
+    }
+    MockAccount& account = accounts[link->second.first];
+    const std::string address = link->second.second;
+    links.erase(link);
+    if (account.email != address) {
+      ReplyText(response, 409, "The account's address changed since this mail was sent");
+      return;
+    }
+    account.verified = true;
+    validated = account;
+  }
+  ReplyText(response, 200, "Validated " + validated.email);
+  onValidated(validated);
+}
+
+std::vector<MockMail> MockEmailService::Mailbox() const {
+  std::lock_guard guard(lock);
+  return mailbox;
+}
+
+}  // namespace Halden::devhost

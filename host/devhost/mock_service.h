@@ -1,0 +1,76 @@
+// A stand-in for the remote email-verification service, on a loopback port
+// of its own: the accounts it knows by bearer token, and a mailbox where the
+// verification mails it sends land.
+//
+//   GET  /v1/account/status              {"email", "emailVerified"}
+//   PUT  /v1/account/email               {"email", "password"}: 204, or 400
+//                                        with a short text ("Wrong password")
+//   POST /v1/account/email/verification  {"locale"}: 204; mails a link
+//   GET  /v1/account/email/verify?code=  the mail's link: validates the
+//                                        address the mail was sent to
+//   GET  /mailbox                        the mails sent, oldest first
+//
+// The /v1/account requests need "Authorization: Bearer <token>" with an
+// account's token (401 otherwise). A changed address is not verified.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/devhost/loopback_server.h"
+
+namespace Halden::devhost {
+
+struct MockAccount {
+  std::string token;
+  std::string email;
+  std::string password;
+  bool verified = false;
+};
+
+struct MockMail {
+  std::string to;
+  std::string locale;
+  std::string link;
+};
+
+class MockEmailService {
+ public:
+  // Called, without the service's lock, when a mail's link validated an
+  // address.
+  using ValidatedHandler = std::function<void(const MockAccount& account)>;
+
+  explicit MockEmailService(ValidatedHandler onValidated);
+
+  // As LoopbackServer::Bind; the routes are set up once bound.
+  bool Bind(int port, std::string& error);
+  std::string Url() const { return server.Url(); }
+  // The accounts the service knows; set them before Start.
+  void SetAccounts(std::vector<MockAccount> known) { accounts = std::move(known); }
+  void Start() { server.Start(); }
+  void Stop() { server.Stop(); }
+
+  std::vector<MockMail> Mailbox() const;
+
+ private:
+  void Route();
+  // The account of the request's bearer token, or null after answering 401;
+  // the caller holds the lock.
+  MockAccount* Authorized(const httplib::Request& request, httplib::Response& response);
+  void PutEmail(const httplib::Request& request, httplib::Response& response);
+  void SendMail(const httplib::Request& request, httplib::Response& response);
+  void FollowLink(const httplib::Request& request, httplib::Response& response);
+
+  LoopbackServer server;
+  ValidatedHandler onValidated;
+  mutable std::mutex lock;
+  std::vector<MockAccount> accounts;
+  std::vector<MockMail> mailbox;
+  // A link's code: the account and the address it validates.
+  std::map<std::string, std::pair<std::size_t, std::string>> links;
+};
+
+}  // namespace Halden::devhost

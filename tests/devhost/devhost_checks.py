@@ -1,0 +1,254 @@
+#!/usr/bin/python3
+"""The development host driven over HTTP: zvm-devhost started on free ports,
+its answers, refusals and event stream checked, its OpenAPI document given to
+a validator, and the load check run against it.
+
+    devhost_checks.py <build dir> <OpenAPI validator command>
+"""
+import http.client
+import json
+import os
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+BUILD, VALIDATOR = sys.argv[1], sys.argv[2]
+PROGRAM = os.path.join(BUILD, "host/devhost/zvm-devhost")
+LOAD = os.path.join(BUILD, "zvm-devhost-load")
+EMAIL = "/qor-email-verification/v1/email"
+EVENT = "OnJsonApiEvent_qor-email-verification_v1_email"
+PASSWORD = "correct-horse"  # of the default configuration's first account
+results = []
+
+
+def check(holds, what):
+    print(("ok     " if holds else "FAILED ") + what, flush=True)
+    results.append(holds)
+
+
+class Devhost:
+    """zvm-devhost on free ports, its output collected line by line."""
+
+    def __init__(self, *options):
+        self.process = subprocess.Popen(
+            [PROGRAM, "--port=0", *options], stdout=subprocess.PIPE,
+            stderr=subprocess.STDOUT, text=True)
+        self.lines = []
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+        deadline = time.time() + 30
+        while time.time() < deadline and not self.mock_url():
+            time.sleep(0.05)
+        serving = self.find("zvm-devhost: serving")
+        if not serving or not self.mock_url():
+            self.process.kill()
+            raise SystemExit("zvm-devhost did not start:\n" + "".join(self.lines))
+        self.port = int(serving.split(" on http://127.0.0.1:")[1].split(" ")[0])
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.append(line)
+
+    def find(self, text):
+        return next((line for line in self.lines if text in line), None)
+
+    def mock_url(self):
+        line = self.find("mock email-verification service on ")
+        return line.split(" on ")[1].split(" ")[0] if line else None
+
+    def stop(self):
+        self.process.send_signal(signal.SIGINT)
+        code = self.process.wait(timeout=30)
+        self.reader.join(timeout=5)
+        return code
+
+
+def request(port, method, path, body=None, headers=None, host=None):
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+    connection.putrequest(method, path, skip_host=True)
+    connection.putheader("Host", host or "127.0.0.1:%d" % port)
+    for name, value in (headers or {}).items():
+        connection.putheader(name, value)
+    data = body.encode() if isinstance(body, str) else body
+    if data is not None:
+        connection.putheader("Content-Length", str(len(data)))
+    connection.endheaders(data)
+    response = connection.getresponse()
+    answer = (response.status, response.read().decode(errors="replace"))
+    connection.close()
+    return answer
+
+
+def raw(port, data):
+    """Sends bytes as they are and leaves; the answer's first line, or "" when
+    the host dropped the connection."""
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as connection:
+        connection.sendall(data)
+        connection.shutdown(socket.SHUT_WR)
+        try:
+            return connection.recv(4096).decode(errors="replace").split("\r\n")[0]
+        except (ConnectionResetError, socket.timeout):
+            return ""
+
+
+def message(answer):
+    try:
+        return json.loads(answer[1]).get("message", "")
+    except ValueError:
+        return ""
+
+
+class EventClient:
+    """A client of GET /events that reads whole events."""
+
+    def __init__(self, port):
+        self.socket = socket.create_connection(("127.0.0.1", port), timeout=10)
+        self.socket.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % port)
+        self.text = ""
+        self.read_until(": events of the plugin")
+
+    def read_until(self, text):
+        while text not in self.text:
+            self.text += self.socket.recv(65536).decode()
+        return self.text
+
+    def event(self, name):
+        """The data of the first whole event named `name`."""
+        marker = "event: %s\ndata: " % name
+        while marker not in self.text or "\n" not in self.text.split(marker, 1)[1]:
+            self.text += self.socket.recv(65536).decode()
+        return json.loads(self.text.split(marker, 1)[1].split("\n", 1)[0])
+
+    def close(self):
+        self.socket.close()
+
+
+def serving(devhost):
+    status, body = request(devhost.port, "GET", EMAIL)
+    return status == 200
+
+
+def check_http(devhost):
+    port = devhost.port
+    status, body = request(port, "GET", EMAIL)
+    check((status, body) == (200, '{"email":"player@example.test","emailVerified":false,'
+                                  '"fatalError":false}'), "GET of the email loads the account")
+
+    status, document = request(port, "GET", "/openapi.json")
+    with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as file:
+        file.write(document)
+    validation = subprocess.run([VALIDATOR, file.name], capture_output=True, text=True)
+    os.unlink(file.name)
+    check(status == 200 and validation.returncode == 0 and '"valid": true' in validation.stdout,
+          "the OpenAPI document validates: " + validation.stdout.strip()[:300])
+    paths = json.loads(document)["paths"]
+    check(sorted((path, method) for path in paths for method in paths[path]) ==
+          [("/qor-email-verification/v1/confirm-email", "post"), (EMAIL, "get"), (EMAIL, "put")],
+          "the document has the three endpoints")
+
+    answer = request(port, "GET", "/no/such/path")
+    check(answer[0] == 404 and message(answer) == "No endpoint takes GET /no/such/path",
+          "an unknown path is answered 404 with a JSON message")
+
+    # DNS rebinding, and cross-site requests.
+    foreign = {"Origin": "http://evil.example"}
+    refusals = [
+        ("GET", EMAIL, None, {}, "evil.example:%d" % port, "Refused: the Host header"),
+        ("PUT", EMAIL, '{"email":"x@evil","password":"%s"}' % PASSWORD, foreign, None,
+         "Refused: a cross-site PUT"),
+        ("POST", "/_host/sign-out", None, foreign, None, "Refused: a cross-site POST"),
+        ("GET", "/events", None, foreign, None, "Refused: a cross-site GET /events"),
+    ]
+    for method, path, body, headers, host, reason in refusals:
+        answer = request(port, method, path, body, headers, host)
+        check(answer[0] == 403 and message(answer).startswith(reason),
+              "%s %s refused: %s" % (method, path, answer))
+    check(request(port, "GET", EMAIL, None, foreign, "localhost:%d" % port)[0] == 200,
+          "a read from localhost with a foreign Origin passes")
+    check(json.loads(request(port, "GET", EMAIL)[1])["email"] == "player@example.test",
+          "the refused PUT changed nothing")
+
+    events = EventClient(port)
+    wrong = "not-" + PASSWORD
+    answer = request(port, "PUT", EMAIL, '{"email":"new@example.test","password":"%s"}' % wrong,
+                     {"Content-Type": "application/json"})
+    check(answer[0] == 400 and message(answer) == "Wrong password" and wrong not in answer[1],
+          "a wrong password: 400 with the service's text")
+    answer = request(port, "PUT", EMAIL, '{"email":"new@example.test","password":"%s"}' % PASSWORD,
+                     {"Content-Type": "application/json"})
+    data = events.event(EVENT)
+    check(answer[0] == 204 and data["data"]["email"] == "new@example.test",
+          "the right password: 204, and the Update event on the stream")
+    # Gone in the middle of the stream.
+    events.close()
+    check(serving(devhost), "a client leaving the event stream leaves the host serving")
+
+    answer = request(port, "PUT", EMAIL, b"x" * (16 << 20 | 1), {"Content-Type": "application/json"})
+    check(answer[0] == 413 and message(answer).startswith("The request body exceeds the limit"),
+          "a body over 16 MiB: 413")
+    for garbage in [b"GARBAGE\r\n\r\n", b"GET / HTTP/1.1\r\nHost\r\n\r\n",
+                    b"PUT " + EMAIL.encode() + b" HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n"
+                    b"Content-Length: 1000\r\n\r\n{\"email\"" % port]:
+        line = raw(port, garbage)
+        check((line == "" or line.startswith("HTTP/1.1 4")) and serving(devhost),
+              "%r: answered %r or dropped, and the host serves on" % (garbage[:20], line))
+
+    answer = request(port, "POST", "/_host/sign-out")
+    check(answer == (200, '{"eventType":"Delete","subscribers":1}'), "sign-out: %s" % (answer,))
+    answer = request(port, "POST", "/qor-email-verification/v1/confirm-email")
+    check(answer[0] == 500 and message(answer).endswith("No KSA id token available"),
+          "signed out, the plugin has no token: %s" % (answer,))
+    answer = request(port, "POST", "/_host/sign-in", '{"token":"dev-token-2"}')
+    check(answer == (200, '{"eventType":"Create","subscribers":1}'), "sign-in: %s" % (answer,))
+    check(devhost.find(" ERROR| email-verification: Wrong password") is not None,
+          "the plugin's error lines reach the terminal with their level")
+
+    other = subprocess.run([PROGRAM, "--port=%d" % port], capture_output=True, text=True,
+                           timeout=30)
+    check(other.returncode == 1 and
+          "port %d on 127.0.0.1 is already in use" % port in other.stderr,
+          "a second host on the port: " + other.stderr.strip())
+
+
+def check_load(devhost):
+    load = subprocess.run([LOAD, "http://127.0.0.1:%d" % devhost.port, PASSWORD],
+                          capture_output=True, text=True, timeout=600)
+    print(load.stdout + load.stderr, end="")
+    check(load.returncode == 0, "the load check")
+    check(not any("  OKAY|" in line for line in devhost.lines), "--quiet shows no OKAY lines")
+
+
+def main():
+    devhost = Devhost()
+    try:
+        check_http(devhost)
+    finally:
+        code = devhost.stop()
+    check(code == 0 and devhost.find("memory counters of the plugin at shutdown") is not None,
+          "Ctrl-C shuts the plugin down and prints its memory counters")
+
+    # The program's own option reaches the plugin's command line, and a
+    # service that refuses the connection is a transport failure.
+    devhost = Devhost("--email-verification.hostname=http://127.0.0.1:1")
+    try:
+        answer = request(devhost.port, "GET", EMAIL)
+        check(answer[0] == 500 and message(answer).endswith(": Could not establish connection"),
+              "--email-verification.hostname= reaches the plugin: %s" % (answer,))
+    finally:
+        devhost.stop()
+
+    devhost = Devhost("--quiet")
+    try:
+        check_load(devhost)
+    finally:
+        devhost.stop()
+    print("%d passed, %d failed" % (results.count(True), results.count(False)))
+    return 0 if all(results) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,45 @@
+#include "host/devhost/devhost_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace Halden::devhost {
+namespace {
+
+TEST(DevhostOptions, BothFormsAndTheirRefusals) {
+  DevhostOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseDevhostOptions({"--port=0", "--mock-port", "9001", "--quiet", "--max-body=10",
+                                   "--email-verification.hostname=http://h", "--config", "c.yaml"},
+                                  options, error))
+      << error;
+  EXPECT_EQ(options.port, 0);
+  EXPECT_EQ(options.mockPort, 9001);
+  EXPECT_TRUE(options.quiet);
+  EXPECT_FALSE(options.demo);
+  EXPECT_EQ(options.maxBody, 10u);
+  EXPECT_EQ(options.hostname, "http://h");
+  EXPECT_EQ(options.config, "c.yaml");
+
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* error;
+  } cases[] = {
+      {{"--bogus"}, "Unknown option --bogus"},
+      {{"--demo=1"}, "--demo takes no value"},
+      {{"--port"}, "--port needs a value"},
+      {{"--port=65536"}, "The value of --port does not read: '65536'"},
+      {{"--port=80x"}, "The value of --port does not read: '80x'"},
+      {{"--max-body=0"}, "The value of --max-body does not read: '0'"},
+  };
+  for (const Case& c : cases) {
+    DevhostOptions refused;
+    EXPECT_FALSE(ParseDevhostOptions(c.arguments, refused, error));
+    EXPECT_EQ(error, c.error);
+  }
+}
+
+}  // namespace
+}  // namespace Halden::devhost

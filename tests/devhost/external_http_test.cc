@@ -1,0 +1,67 @@
+#include "host/devhost/external_http.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace Halden::devhost {
+namespace {
+
+TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
+  httplib::Server server;
+  server.Put("/echo", [](const httplib::Request& request, httplib::Response& response) {
+    response.status = 201;
+    response.set_header("X-Seen", request.get_header_value("Authorization"));
+    response.set_content(request.method + " " + request.target + " " + request.body, "text/plain");
+  });
+  server.Get("/slow", [](const httplib::Request&, httplib::Response& response) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    response.set_content("late", "text/plain");
+  });
+  const int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  std::thread serving([&] { server.listen_after_bind(); });
+  while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const std::string base = "http://127.0.0.1:" + std::to_string(port);
+
+  struct Case {
+    uint32_t method;
+    std::string url;
+    uint32_t timeout;
+    int32_t transport;
+    uint32_t status;
+    std::string body;
+  } cases[] = {
+      {7, base + "/echo?a=1#part", 30, 0, 201, "PUT /echo?a=1 {\"x\":1}"},
+      {7, "HTTP://127.0.0.1:" + std::to_string(port) + "/echo", 0, 0, 201, "PUT /echo {\"x\":1}"},
+      {2, base + "/missing", 30, 0, 404, ""},
+      {2, base + "/slow", 1, static_cast<int32_t>(httplib::Error::Read), 0,
+       "Failed to read connection"},
+      {2, "http://127.0.0.1:1/x", 5, static_cast<int32_t>(httplib::Error::Connection), 0,
+       "Could not establish connection"},
+      {2, "ftp://127.0.0.1/x", 5, 1, 0, "Unsupported URL 'ftp://127.0.0.1/x'"},
+      {2, "http:///x", 5, 1, 0, "Unsupported URL 'http:///x'"},
+      {8, base + "/echo", 5, 1, 0, "Unsupported method code 8"},
+  };
+  for (const Case& c : cases) {
+    host::ExternalCall call{c.method,  c.url, {{"Authorization", "Bearer t"}}, "{\"x\":1}", false,
+                            c.timeout, 1};
+    const host::ExternalAnswer answer = CarryExternalRequest(call);
+    EXPECT_EQ(answer.transport, c.transport) << c.url;
+    EXPECT_EQ(answer.status, c.status) << c.url;
+    EXPECT_EQ(answer.body, c.body) << c.url;
+    if (c.status == 201) {
+      EXPECT_NE(std::find(answer.headers.begin(), answer.headers.end(),
+                          std::pair<std::string, std::string>{"X-Seen", "Bearer t"}),
+                answer.headers.end());
+    }
+  }
+  server.stop();
+  serving.join();
+}
+
+}  // namespace
+}  // namespace Halden::devhost

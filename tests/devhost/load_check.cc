@@ -1,0 +1,166 @@
+// zvm-devhost-load: the development host's load check. Concurrent clients
+// make GET and PUT calls of the plugin's email resource through a running
+// host on the loopback address, and then through a bare cpp-httplib server
+// in this process that answers the same JSON; none may fail, the plugin's
+// live blocks must not grow, and the requests per second of both are shown.
+//
+//   zvm-devhost-load <host URL> <password> [clients] [calls]
+//
+// Exits 0 when the check passed, 1 when it did not, 2 on wrong arguments.
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "formats/json_to_property.h"
+
+namespace {
+
+constexpr const char* kEmail = "/qor-email-verification/v1/email";
+// Every run stops by itself: calls after the deadline count as failed.
+constexpr auto kDeadline = std::chrono::seconds(120);
+constexpr std::size_t kServerThreads = 24;
+
+struct Outcome {
+  std::size_t calls = 0;
+  std::size_t failed = 0;
+  double seconds = 0;
+  std::string firstFailure;
+};
+
+// `calls` calls from `clients` threads, each with its own connection; with
+// `puts`, every second call is a PUT of a new address.
+Outcome Run(const std::string& url, const std::string& password, std::size_t clients,
+            std::size_t calls, bool puts) {
+  std::atomic<std::size_t> failed{0};
+  std::mutex lock;
+  std::string firstFailure;
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::thread> threads;
+  for (std::size_t c = 0; c < clients; ++c) {
+    threads.emplace_back([&, c] {
+      httplib::Client client(url);
+      client.set_keep_alive(true);
+      client.set_tcp_nodelay(true);
+      const std::size_t count = calls / clients + (c < calls % clients ? 1 : 0);
+      for (std::size_t i = 0; i < count; ++i) {
+        const bool put = puts && i % 2 == 1;
+        if (std::chrono::steady_clock::now() - start > kDeadline) {
+          failed += count - i;
+          std::lock_guard guard(lock);
+          firstFailure = "the run passed its deadline";
+          break;
+        }
+        const httplib::Result result =
+            put ? client.Put(kEmail,
+                             R"({"email":"load-)" + std::to_string(c) + "-" + std::to_string(i) +
+                                 R"(@example.test","password":")" + password + R"("})",
+                             "application/json")
+                : client.Get(kEmail);
+        const int expected = put ? 204 : 200;
+        if (!result || result->status != expected) {
+          ++failed;
+          std::lock_guard guard(lock);
+          if (firstFailure.empty()) {
+            firstFailure = result ? std::to_string(result->status) + " " + result->body
+                                  : httplib::to_string(result.error());
+          }
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  return {calls, failed, elapsed.count(), firstFailure};
+}
+
+uint64_t LiveBlocks(const std::string& url) {
+  httplib::Client client(url);
+  const httplib::Result result = client.Get("/_host/memory");
+  if (!result || result->status != 200) return UINT64_MAX;
+  return Halden::JsonToProperty(result->body.c_str()).Find("liveBlocks").GetUnsigned(UINT64_MAX);
+}
+
+void Print(const char* name, const Outcome& outcome) {
+  std::printf("  %-18s %zu calls in %.2f s: %.0f requests/s, %zu failed%s%s\n", name, outcome.calls,
+              outcome.seconds, outcome.calls / outcome.seconds, outcome.failed,
+              outcome.firstFailure.empty() ? "" : "; first: ", outcome.firstFailure.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3 || argc > 5) {
+    std::fprintf(stderr, "usage: zvm-devhost-load <host URL> <password> [clients] [calls]\n");
+    return 2;
+  }
+  const std::string url = argv[1];
+  const std::string password = argv[2];
+  const std::size_t clients = argc > 3 ? std::stoul(argv[3]) : 8;
+  const std::size_t calls = argc > 4 ? std::stoul(argv[4]) : 10000;
+  if (!url.starts_with("http://127.0.0.1:") && !url.starts_with("http://localhost:")) {
+    std::fprintf(stderr, "zvm-devhost-load: only a host on the loopback address is loaded\n");
+    return 2;
+  }
+  if (clients == 0 || calls < clients) {
+    std::fprintf(stderr, "zvm-devhost-load: needs a client and a call per client\n");
+    return 2;
+  }
+
+  // The same JSON from the bare server; the warm-up also settles the
+  // plugin's caches and pools before its blocks are counted.
+  httplib::Client probe(url);
+  const httplib::Result session = probe.Get(kEmail);
+  if (!session || session->status != 200) {
+    std::fprintf(stderr, "zvm-devhost-load: GET %s%s failed\n", url.c_str(), kEmail);
+    return 1;
+  }
+  const std::string json = session->body;
+  Run(url, password, clients, clients * 20, true);
+  const uint64_t before = LiveBlocks(url);
+  const Outcome mixed = Run(url, password, clients, calls, true);
+  const Outcome reads = Run(url, password, clients, calls, false);
+  const uint64_t after = LiveBlocks(url);
+
+  httplib::Server bare;
+  // As the host's front is set up.
+  bare.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
+  bare.set_tcp_nodelay(true);
+  bare.Get(kEmail, [&json](const httplib::Request&, httplib::Response& response) {
+    response.set_content(json, "application/json");
+  });
+  bare.Put(kEmail,
+           [](const httplib::Request&, httplib::Response& response) { response.status = 204; });
+  const int port = bare.bind_to_any_port("127.0.0.1");
+  std::thread serving([&] { bare.listen_after_bind(); });
+  while (!bare.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const std::string bareUrl = "http://127.0.0.1:" + std::to_string(port);
+  Run(bareUrl, password, clients, clients * 20, true);
+  const Outcome bareMixed = Run(bareUrl, password, clients, calls, true);
+  const Outcome bareReads = Run(bareUrl, password, clients, calls, false);
+  bare.stop();
+  serving.join();
+
+  std::printf("load: %zu clients, %zu calls per run\n", clients, calls);
+  std::printf(" GET and PUT, half each:\n");
+  Print("devhost", mixed);
+  Print("bare cpp-httplib", bareMixed);
+  std::printf("  ratio (bare / devhost requests per second): %.2f\n",
+              bareMixed.seconds > 0 ? mixed.seconds / bareMixed.seconds : 0);
+  std::printf(" GET only:\n");
+  Print("devhost", reads);
+  Print("bare cpp-httplib", bareReads);
+  std::printf("  ratio (bare / devhost requests per second): %.2f\n",
+              bareReads.seconds > 0 ? reads.seconds / bareReads.seconds : 0);
+  std::printf(" plugin live blocks: %llu before, %llu after\n",
+              static_cast<unsigned long long>(before), static_cast<unsigned long long>(after));
+  const bool passed = mixed.failed == 0 && reads.failed == 0 && bareMixed.failed == 0 &&
+                      bareReads.failed == 0 && before != UINT64_MAX && after <= before;
+  std::printf("load check %s\n", passed ? "passed" : "FAILED");
+  return passed ? 0 : 1;
+}

@@ -1,0 +1,84 @@
+#include "host/devhost/mock_service.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace Halden::devhost {
+namespace {
+
+TEST(MockEmailService, AccountsMailboxAndLinks) {
+  std::vector<std::string> validated;
+  MockEmailService service([&](const MockAccount& account) { validated.push_back(account.email); });
+  std::string error;
+  ASSERT_TRUE(service.Bind(0, error)) << error;
+  service.SetAccounts({{"t1", "one@x.test", "pw1", true}, {"t2", "two@x.test", "pw2", false}});
+  service.Start();
+  httplib::Client client(service.Url());
+
+  struct Case {
+    const char* method;
+    const char* path;
+    const char* token;  // null: no Authorization header
+    const char* body;
+    int status;
+    const char* answer;
+  } cases[] = {
+      {"GET", "/v1/account/status", nullptr, "", 401, "Unknown or missing bearer token"},
+      {"GET", "/v1/account/status", "t3", "", 401, "Unknown or missing bearer token"},
+      {"GET", "/v1/account/status", "t1", "", 200,
+       R"({"email":"one@x.test","emailVerified":true})"},
+      {"PUT", "/v1/account/email", "t1", R"({"email":"new@x.test","password":"pw2"})", 400,
+       "Wrong password"},
+      {"PUT", "/v1/account/email", "t1", R"({"email":"new@x.test"})", 400,
+       "Expected a JSON object with the strings email and password"},
+      {"PUT", "/v1/account/email", "t1", R"({"email":"new","password":"pw1"})", 400,
+       "Not an email address"},
+      {"PUT", "/v1/account/email", "t1",
+       "{\r\n  \"email\": \"new@x.test\",\r\n  \"password\": \"pw1\"\r\n}", 204, ""},
+      {"GET", "/v1/account/status", "t1", "", 200,
+       R"({"email":"new@x.test","emailVerified":false})"},
+      {"POST", "/v1/account/email/verification", "t1", R"({"locale":"en_us"})", 204, ""},
+      {"POST", "/v1/account/email/verification", "t2", "{}", 204, ""},
+  };
+  for (const Case& c : cases) {
+    httplib::Request request;
+    request.method = c.method;
+    request.path = c.path;
+    request.body = c.body;
+    if (c.token != nullptr) request.set_header("Authorization", std::string("Bearer ") + c.token);
+    const httplib::Result result = client.send(request);
+    ASSERT_TRUE(result) << c.path;
+    EXPECT_EQ(result->status, c.status) << c.method << " " << c.path << " " << c.body;
+    EXPECT_EQ(result->body, c.answer) << c.method << " " << c.path << " " << c.body;
+  }
+
+  const std::vector<MockMail> mails = service.Mailbox();
+  ASSERT_EQ(mails.size(), 2u);
+  EXPECT_EQ(mails[0].to, "new@x.test");
+  EXPECT_EQ(mails[0].locale, "en_us");
+  ASSERT_TRUE(mails[0].link.starts_with(service.Url() + "/v1/account/email/verify?code="));
+  auto follow = [&](const MockMail& mail) {
+    return client.Get(mail.link.substr(service.Url().size()))->status;
+  };
+  // A link validates once; one to an address the account no longer has, never.
+  EXPECT_EQ(follow(mails[0]), 200);
+  EXPECT_EQ(follow(mails[0]), 404);
+  ASSERT_EQ(client
+                .Put("/v1/account/email", {{"Authorization", "Bearer t2"}},
+                     R"({"email":"other@x.test","password":"pw2"})", "application/json")
+                ->status,
+            204);
+  EXPECT_EQ(follow(mails[1]), 409);
+  EXPECT_EQ(validated, std::vector<std::string>{"new@x.test"});
+  EXPECT_EQ(client.Get("/v1/account/status", {{"Authorization", "Bearer t1"}})->body,
+            R"({"email":"new@x.test","emailVerified":true})");
+  const std::string mailbox = client.Get("/mailbox")->body;
+  EXPECT_TRUE(mailbox.starts_with(R"([{"link":")")) << mailbox;
+  EXPECT_NE(mailbox.find(R"("locale":"","to":"two@x.test"})"), std::string::npos) << mailbox;
+  service.Stop();
+}
+
+}  // namespace
+}  // namespace Halden::devhost

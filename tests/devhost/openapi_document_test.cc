@@ -1,0 +1,141 @@
+#include "host/devhost/openapi_document.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "formats/json_to_property.h"
+#include "formats/property_to_json.h"
+#include "host/in_process_host.h"
+#include "tests/support/sample_plugin.h"
+
+namespace Halden::devhost {
+namespace {
+
+class OpenApiDocumentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.Register(&Halden::testing::LoadSamplePlugin));
+    document = JsonToProperty(RenderOpenApi(host.Registration(), "http://127.0.0.1:9").c_str());
+    ASSERT_TRUE(document.Ok()) << document.Error();
+  }
+
+  const BindingProperty& Operation(const char* path, const char* method) const {
+    return document.Find("paths").Find(path).Find(method);
+  }
+
+  // "name in required" of each parameter, in order.
+  static std::vector<std::string> Parameters(const BindingProperty& operation) {
+    std::vector<std::string> parameters;
+    const BindingProperty& list = operation.Find("parameters");
+    for (uint32_t i = 0; i < list.Size(); ++i) {
+      const BindingProperty& parameter = list.Element(i);
+      parameters.push_back(parameter.Find("name").ToText() + " " + parameter.Find("in").ToText() +
+                           " " + parameter.Find("required").ToText());
+    }
+    return parameters;
+  }
+
+  // Every "$ref" in the tree.
+  static void References(const BindingProperty& node, std::vector<std::string>& references) {
+    for (auto [key, value] : node.Members()) {
+      if (key == "$ref") references.push_back(value.ToText());
+      References(value, references);
+    }
+    for (uint32_t i = 0; node.GetKind() == BindingPropertyKind::Collection && i < node.Size();
+         ++i) {
+      References(node.Element(i), references);
+    }
+  }
+
+  host::InProcessHost host;
+  BindingResult document;
+};
+
+TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
+  EXPECT_EQ(document.Find("openapi").ToText(), "3.1.0");
+  EXPECT_EQ(document.Find("info").Find("title").ToText(), "sample");
+  EXPECT_EQ(document.Find("servers").Element(0).Find("url").ToText(), "http://127.0.0.1:9");
+  using Strings = std::vector<std::string>;
+  struct Case {
+    const char* path;
+    const char* method;
+    Strings parameters;
+    const char* body;  // the body schema's reference, null: none
+  } cases[] = {
+      {"/v1/summary", "put", {"limit query true", "verbose query true"}, "SampleSummary"},
+      {"/v1/items/{id}",
+       "put",
+       {"id path true", "verbose query true", "trace header false"},
+       "SampleItem"},
+      // Passed to the host only: no parameter.
+      {"/v1/items/{id}", "delete", {"id path true"}, nullptr},
+      // A rest placeholder, and one taken from anywhere, are path parameters.
+      {"/v1/files/{path}", "get", {"path path true"}, nullptr},
+      {"/v1/fail/{how}", "get", {"how path true"}, nullptr},
+  };
+  for (const Case& c : cases) {
+    const BindingProperty& operation = Operation(c.path, c.method);
+    EXPECT_EQ(Parameters(operation), c.parameters) << c.path << " " << c.method;
+    const BindingProperty& body = operation.Find("requestBody");
+    EXPECT_EQ(body.Find("content").Find("application/json").Find("schema").Find("$ref").ToText(),
+              c.body ? std::string("#/components/schemas/") + c.body : "")
+        << c.path;
+  }
+  EXPECT_EQ(Operation("/v1/scalars", "get").Find("parameters").Size(), 17u);
+  // A method named by text has no place in OpenAPI 3.1; any method is each.
+  EXPECT_TRUE(document.Find("paths").Find("/v1/cache").IsEmpty());
+  EXPECT_EQ(document.Find("paths").Find("/v1/anything").Size(), 7u);
+  const std::string patch = Operation("/v1/anything", "patch").Find("operationId").ToText();
+  EXPECT_TRUE(patch.ends_with("_patch")) << patch;
+  EXPECT_NE(Operation("/v1/anything", "get").Find("operationId").ToText(), patch);
+  EXPECT_EQ(Operation("/v1/summary", "get")
+                .Find("responses")
+                .Find("200")
+                .Find("content")
+                .Find("application/json")
+                .Find("schema")
+                .Find("$ref")
+                .ToText(),
+            "#/components/schemas/SampleSummary");
+}
+
+TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
+  const BindingProperty& schemas = document.Find("components").Find("schemas");
+  EXPECT_EQ(PropertyToJson(schemas.Find("SampleColor"), nullptr, nullptr),
+            R"({"enum":["Blue","Green","Red"],"type":"string",)"
+            R"("x-enum-values":{"Blue":7,"Green":1,"Red":0}})");
+  const BindingProperty& scalars = schemas.Find("SampleScalars").Find("properties");
+  struct Case {
+    const char* field;
+    const char* schema;
+  } cases[] = {
+      {"b", R"({"type":"boolean"})"},
+      {"u8", R"({"maximum":255,"minimum":0,"type":"integer"})"},
+      {"i64", R"({"format":"int64","type":"integer"})"},
+      {"f", R"({"format":"float","type":"number"})"},
+      {"s", R"({"type":"string"})"},
+      {"e", R"({"$ref":"#/components/schemas/SampleColor"})"},
+      {"v", R"({"items":{"type":"string"},"type":"array"})"},
+      {"obj", "{}"},
+      {"st", R"({"$ref":"#/components/schemas/SampleInner"})"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PropertyToJson(scalars.Find(c.field), nullptr, nullptr), c.schema) << c.field;
+  }
+  EXPECT_EQ(
+      PropertyToJson(schemas.Find("SampleItem").Find("properties").Find("parts"), nullptr, nullptr),
+      R"({"items":{"$ref":"#/components/schemas/SampleInner"},"type":"array"})");
+  // Every reference names a schema of the document.
+  std::vector<std::string> references;
+  References(document, references);
+  EXPECT_GT(references.size(), 10u);
+  for (const std::string& reference : references) {
+    ASSERT_TRUE(reference.starts_with("#/components/schemas/")) << reference;
+    EXPECT_FALSE(schemas.Find(reference.substr(21)).IsEmpty()) << reference;
+  }
+}
+
+}  // namespace
+}  // namespace Halden::devhost

@@ -1,0 +1,39 @@
+#include "host/devhost/terminal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace Halden::devhost {
+namespace {
+
+TEST(Terminal, LevelsQuietAndControlCharacters) {
+  struct Case {
+    bool quiet;
+    uint32_t level;
+    const char* text;
+    const char* shown;
+  } cases[] = {
+      {false, 0, "GET / 200", "  OKAY| GET / 200\n"},
+      {false, 1, "warned", "  WARN| warned\n"},
+      {true, 0, "GET / 200", ""},
+      {true, 1, "warned", ""},
+      {true, 2, "failed", " ERROR| failed\n"},
+      {true, 3, "serving", "ALWAYS| serving\n"},
+      {false, 2, "two\nlines \x1b[2J\r\x7f", " ERROR| two?lines ?[2J??\n"},
+  };
+  for (const Case& c : cases) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    Terminal(file, c.quiet).Line(c.level, c.text);
+    std::rewind(file);
+    char buffer[256] = {};
+    const std::size_t length = std::fread(buffer, 1, sizeof buffer - 1, file);
+    std::fclose(file);
+    EXPECT_EQ(std::string(buffer, length), c.shown) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace Halden::devhost
