@@ -317,7 +317,8 @@ CallResponse InProcessHost::Call(const CallRequest& request) {
     const Route route =
         MakeRoute(entry.method, TextOf(entry.methodName), TextOf(entry.pathTemplate));
     const uint32_t method = request.method <= 8 ? request.method : 0;
-    const CallKey key{method, method == 8 ? request.methodName : "", path};
+    const std::string_view methodName = method == 8 ? std::string_view(request.methodName) : "";
+    const CallKey key{method, methodName, path};
     if (MatchRoute(key, route)) return CallEntry(entry, request);
   }
   return {};
