@@ -407,6 +407,11 @@ std::vector<HostSubscription> InProcessHost::Subscriptions() const {
 }
 
 void InProcessHost::RecordEvent(const HostEvent* event) {
+  {
+    std::lock_guard guard(lock);
+    // Nobody reads the event: spare the payload's conversion.
+    if (!recording && !eventListener) return;
+  }
   SentEvent sent{TextOf(event->name), event->kind, JsonOf(event->payload)};
   {
     std::lock_guard guard(lock);
