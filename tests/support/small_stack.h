@@ -10,15 +10,15 @@
 namespace Halden::testing {
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define HALDEN_TEST_ASAN 1
+#define HALDEN_TEST_SANITIZED 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define HALDEN_TEST_ASAN 1
+#define HALDEN_TEST_SANITIZED 1
 #endif
 #endif
 
 // The sanitizers' instrumentation makes every frame several times larger.
-#ifdef HALDEN_TEST_ASAN
+#ifdef HALDEN_TEST_SANITIZED
 inline constexpr std::size_t kSmallStack = std::size_t{8} << 20;
 #else
 inline constexpr std::size_t kSmallStack = std::size_t{1} << 20;
