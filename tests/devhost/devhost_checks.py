@@ -103,13 +103,15 @@ def message(answer):
 
 
 class EventClient:
-    """A client of GET /events that reads whole events."""
+    """A client of a stream of server-sent events (GET /events, GET
+    /_host/log) that reads whole events."""
 
-    def __init__(self, port):
+    def __init__(self, port, path="/events", opening=": events of the plugin"):
         self.socket = socket.create_connection(("127.0.0.1", port), timeout=10)
-        self.socket.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % port)
+        self.socket.sendall(b"GET %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" %
+                            (path.encode(), port))
         self.text = ""
-        self.read_until(": events of the plugin")
+        self.read_until(opening)
 
     def read_until(self, text):
         while text not in self.text:
@@ -150,6 +152,9 @@ def check_http(devhost):
           [("/qor-email-verification/v1/confirm-email", "post"), (EMAIL, "get"), (EMAIL, "put")],
           "the document has the three endpoints")
 
+    check(request(port, "GET", "/_host/token") == (200, '{"signedIn":true}'),
+          "the configuration's token: signed in")
+
     answer = request(port, "GET", "/no/such/path")
     check(answer[0] == 404 and message(answer) == "No endpoint takes GET /no/such/path",
           "an unknown path is answered 404 with a JSON message")
@@ -162,6 +167,8 @@ def check_http(devhost):
          "Refused: a cross-site PUT"),
         ("POST", "/_host/sign-out", None, foreign, None, "Refused: a cross-site POST"),
         ("GET", "/events", None, foreign, None, "Refused: a cross-site GET /events"),
+        ("GET", "/_host/log", None, foreign, None, "Refused: a cross-site GET /_host/log"),
+        ("GET", "/_host/mailbox", None, foreign, None, "Refused: a cross-site GET /_host/mailbox"),
     ]
     for method, path, body, headers, host, reason in refusals:
         answer = request(port, method, path, body, headers, host)
@@ -173,11 +180,15 @@ def check_http(devhost):
           "the refused PUT changed nothing")
 
     events = EventClient(port)
+    log = EventClient(port, "/_host/log", ": log lines of the plugin")
     wrong = "not-" + PASSWORD
     answer = request(port, "PUT", EMAIL, '{"email":"new@example.test","password":"%s"}' % wrong,
                      {"Content-Type": "application/json"})
     check(answer[0] == 400 and message(answer) == "Wrong password" and wrong not in answer[1],
           "a wrong password: 400 with the service's text")
+    check(log.event("log") == {"level": "ERROR", "text": "email-verification: Wrong password"},
+          "the plugin's error line on the log stream")
+    log.close()
     answer = request(port, "PUT", EMAIL, '{"email":"new@example.test","password":"%s"}' % PASSWORD,
                      {"Content-Type": "application/json"})
     data = events.event(EVENT)
