@@ -21,7 +21,7 @@ Devhost::Devhost(const DevhostOptions& options, Terminal& terminal)
       mock([this](const MockAccount&) {
         controls->DeliverMessage(R"({"emailStatus":"validated"})");
       }),
-      front(host, events, terminal, options.maxBody) {}
+      front(host, events, terminal, options.maxBody, options.consoleDir) {}
 
 Devhost::~Devhost() { Stop(); }
 
@@ -64,6 +64,7 @@ bool Devhost::Start(std::string& error) {
                                 " (events: /events, OpenAPI: /openapi.json)");
   terminal.Line(kLogAlways, "zvm-devhost: mock email-verification service on " + MockUrl() +
                                 " (mailbox: /mailbox)");
+  terminal.Line(kLogAlways, "zvm-devhost: the console is at " + Url() + "/");
   return true;
 }
 

@@ -152,6 +152,16 @@ def check_http(devhost):
           [("/qor-email-verification/v1/confirm-email", "post"), (EMAIL, "get"), (EMAIL, "put")],
           "the document has the three endpoints")
 
+    for path, content_type in [("/", "text/html; charset=utf-8"),
+                               ("/console/main.js", "text/javascript; charset=utf-8")]:
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+        connection.request("GET", path)
+        response = connection.getresponse()
+        response.read()
+        connection.close()
+        check(response.status == 200 and response.getheader("Content-Type") == content_type and
+              response.getheader("Content-Security-Policy").startswith("default-src 'none';"),
+              "the console's %s: %s with its policy" % (path, content_type))
     check(request(port, "GET", "/_host/token") == (200, '{"signedIn":true}'),
           "the configuration's token: signed in")
 
