@@ -8,13 +8,12 @@ a validator, and the load check run against it.
 import http.client
 import json
 import os
-import signal
 import socket
 import subprocess
 import sys
 import tempfile
-import threading
-import time
+
+from devhost_process import Devhost, request
 
 BUILD, VALIDATOR = sys.argv[1], sys.argv[2]
 PROGRAM = os.path.join(BUILD, "host/devhost/zvm-devhost")
@@ -28,59 +27,6 @@ results = []
 def check(holds, what):
     print(("ok     " if holds else "FAILED ") + what, flush=True)
     results.append(holds)
-
-
-class Devhost:
-    """zvm-devhost on free ports, its output collected line by line."""
-
-    def __init__(self, *options):
-        self.process = subprocess.Popen(
-            [PROGRAM, "--port=0", *options], stdout=subprocess.PIPE,
-            stderr=subprocess.STDOUT, text=True)
-        self.lines = []
-        self.reader = threading.Thread(target=self._read, daemon=True)
-        self.reader.start()
-        deadline = time.time() + 30
-        while time.time() < deadline and not self.mock_url():
-            time.sleep(0.05)
-        serving = self.find("zvm-devhost: serving")
-        if not serving or not self.mock_url():
-            self.process.kill()
-            raise SystemExit("zvm-devhost did not start:\n" + "".join(self.lines))
-        self.port = int(serving.split(" on http://127.0.0.1:")[1].split(" ")[0])
-
-    def _read(self):
-        for line in self.process.stdout:
-            self.lines.append(line)
-
-    def find(self, text):
-        return next((line for line in self.lines if text in line), None)
-
-    def mock_url(self):
-        line = self.find("mock email-verification service on ")
-        return line.split(" on ")[1].split(" ")[0] if line else None
-
-    def stop(self):
-        self.process.send_signal(signal.SIGINT)
-        code = self.process.wait(timeout=30)
-        self.reader.join(timeout=5)
-        return code
-
-
-def request(port, method, path, body=None, headers=None, host=None):
-    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
-    connection.putrequest(method, path, skip_host=True)
-    connection.putheader("Host", host or "127.0.0.1:%d" % port)
-    for name, value in (headers or {}).items():
-        connection.putheader(name, value)
-    data = body.encode() if isinstance(body, str) else body
-    if data is not None:
-        connection.putheader("Content-Length", str(len(data)))
-    connection.endheaders(data)
-    response = connection.getresponse()
-    answer = (response.status, response.read().decode(errors="replace"))
-    connection.close()
-    return answer
 
 
 def raw(port, data):
@@ -244,7 +190,7 @@ def check_load(devhost):
 
 
 def main():
-    devhost = Devhost()
+    devhost = Devhost(PROGRAM)
     try:
         check_http(devhost)
     finally:
@@ -254,7 +200,7 @@ def main():
 
     # The program's own option reaches the plugin's command line, and a
     # service that refuses the connection is a transport failure.
-    devhost = Devhost("--email-verification.hostname=http://127.0.0.1:1")
+    devhost = Devhost(PROGRAM, "--email-verification.hostname=http://127.0.0.1:1")
     try:
         answer = request(devhost.port, "GET", EMAIL)
         check(answer[0] == 500 and message(answer).endswith(": Could not establish connection"),
@@ -262,7 +208,7 @@ def main():
     finally:
         devhost.stop()
 
-    devhost = Devhost("--quiet")
+    devhost = Devhost(PROGRAM, "--quiet")
     try:
         check_load(devhost)
     finally:
