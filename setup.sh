@@ -9,6 +9,8 @@ native=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   rapidjson-dev libyaml-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libmsgpack-cxx-dev g++-multilib qemu-user locales libcpp-httplib-dev
   pkg-config)
+# The development host's browser test: headless Chromium driven by Selenium.
+browser=(chromium chromium-driver python3-selenium)
 i386=(libyaml-dev:i386 libc6-dev:i386)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
 
@@ -62,10 +64,10 @@ if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sou
   need_update=1
 fi
 
-todo=($(missing "${native[@]}" "${i386[@]}" "${windows[@]}"))
+todo=($(missing "${native[@]}" "${browser[@]}" "${i386[@]}" "${windows[@]}"))
 if [ ${#todo[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
   update_index
-  todo=($(missing "${native[@]}" "${i386[@]}" "${windows[@]}"))
+  todo=($(missing "${native[@]}" "${browser[@]}" "${i386[@]}" "${windows[@]}"))
   if [ ${#todo[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${todo[@]}"
   fi

@@ -3,8 +3,9 @@
 # 32-bit (under qemu-i386 where needed), AddressSanitizer+UBSan,
 # ThreadSanitizer and Windows (MinGW-w64, tests under wine64), and runs every
 # fuzz target for FUZZ_SECONDS (default 30) each; then the development host's
-# checks (tests/devhost/check.sh).
-# Usage: ./test.sh [native|i386|asan|tsan|windows|fuzz|devhost ...]   (default: all)
+# checks (tests/devhost/check.sh) and its web console in headless Chromium
+# (tests/devhost/browser.sh).
+# Usage: ./test.sh [native|i386|asan|tsan|windows|fuzz|devhost|browser ...]   (default: all)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -16,7 +17,7 @@ echo "=== format"
 git ls-files -co --exclude-standard '*.h' '*.cc' | xargs clang-format --dry-run -Werror
 
 configs=("$@")
-[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan tsan windows fuzz devhost)
+[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan tsan windows fuzz devhost browser)
 
 configure() {
   local name=$1
@@ -61,6 +62,7 @@ for config in "${configs[@]}"; do
     windows) windows ;;
     fuzz) fuzz/run.sh "${FUZZ_SECONDS:-30}" ;;
     devhost) tests/devhost/check.sh ;;
+    browser) tests/devhost/browser.sh ;;
     *) echo "unknown configuration: $config" >&2; exit 2 ;;
   esac
 done

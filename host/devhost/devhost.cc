@@ -1,5 +1,6 @@
 #include "host/devhost/devhost.h"
 
+#include "formats/property_to_json.h"
 #include "host/devhost/external_http.h"
 #include "host/devhost/memory_counters.h"
 #include "logging/log_level.h"
@@ -15,11 +16,12 @@ constexpr const char* kCommandLineResource = "/haldenclient/command-line-args";
 Devhost::Devhost(const DevhostOptions& options, Terminal& terminal)
     : options(options),
       terminal(terminal),
-      events(kMaxEventStreams),
+      events(kMaxEventStreams, "events of the plugin"),
+      logLines(kMaxEventStreams, "log lines of the plugin"),
       mock([this](const MockAccount&) {
         controls->DeliverMessage(R"({"emailStatus":"validated"})");
       }),
-      front(host, events, terminal, options.maxBody) {}
+      front(host, events, terminal, options.maxBody, options.consoleDir) {}
 
 Devhost::~Devhost() { Stop(); }
 
@@ -31,12 +33,18 @@ bool Devhost::Start(std::string& error) {
   host.SetRecording(false);
   host.SetExternalHandler(&CarryExternalRequest);
   host.SetEventListener([this](const host::SentEvent& event) {
-    events.Publish(event);
+    events.Publish(event.name, event.payload);
     if (terminal.Shows(kLogOkay))
       terminal.Line(kLogOkay, "event " + event.name + " " + event.payload);
   });
-  host.SetLogListener(
-      [this](const host::LoggedLine& line) { terminal.Line(line.level, line.message); });
+  host.SetLogListener([this](const host::LoggedLine& line) {
+    terminal.Line(line.level, line.message);
+    BindingProperty data;
+    const std::string level = LevelName(line.level);
+    data.Member("level").SetString(level.substr(level.find_first_not_of(' ')));
+    data.Member("text").SetString(line.message);
+    logLines.Publish("log", PropertyToJson(data, nullptr, nullptr));
+  });
   if (!host.Load(options.library)) {
     error = "cannot load the plugin library: " + host.Error();
     return false;
@@ -56,6 +64,7 @@ bool Devhost::Start(std::string& error) {
                                 " (events: /events, OpenAPI: /openapi.json)");
   terminal.Line(kLogAlways, "zvm-devhost: mock email-verification service on " + MockUrl() +
                                 " (mailbox: /mailbox)");
+  terminal.Line(kLogAlways, "zvm-devhost: the console is at " + Url() + "/");
   return true;
 }
 
@@ -74,7 +83,7 @@ bool Devhost::Configure(std::string& error) {
   if (const auto found = config.resources.find(kTokenResource); found != config.resources.end()) {
     token = found->second;
   }
-  controls = std::make_unique<HostControls>(host, std::move(token));
+  controls = std::make_unique<HostControls>(host, std::move(token), mock, logLines);
   return true;
 }
 
@@ -82,6 +91,7 @@ void Devhost::Stop() {
   if (!serving) return;
   serving = false;
   events.Close();
+  logLines.Close();
   front.Stop();
   mock.Stop();
   terminal.Line(kLogAlways, "zvm-devhost: memory counters of the plugin at shutdown: " +

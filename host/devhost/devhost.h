@@ -46,6 +46,7 @@ class Devhost {
   // Destroyed after the servers that call into it.
   host::InProcessHost host;
   EventStream events;
+  EventStream logLines;
   DevhostConfig config;
   std::unique_ptr<HostControls> controls;
   MockEmailService mock;

@@ -29,6 +29,7 @@ const char* const kDevhostUsage =
     "  --mock-port=N       the mock service's port (a free one)\n"
     "  --config=FILE       the configuration (YAML)\n"
     "  --library=FILE      the plugin library to load\n"
+    "  --console-dir=DIR   where the web console's files are (the source tree's)\n"
     "  --max-body=BYTES    the longest request body accepted (16777216)\n"
     "  --email-verification.hostname=URL\n"
     "                      passed on to the plugin's command line\n"
@@ -52,8 +53,13 @@ bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptio
       (name == "--quiet" ? options.quiet : name == "--demo" ? options.demo : options.help) = true;
       continue;
     }
-    const char* const kValued[] = {"--port",   "--mock-port", "--max-body",
-                                   "--config", "--library",   "--email-verification.hostname"};
+    const char* const kValued[] = {"--port",
+                                   "--mock-port",
+                                   "--max-body",
+                                   "--config",
+                                   "--library",
+                                   "--console-dir",
+                                   "--email-verification.hostname"};
     if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
       error = "Unknown option " + name;
       return false;
@@ -76,6 +82,8 @@ bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptio
       options.config = *value;
     } else if (name == "--library") {
       options.library = *value;
+    } else if (name == "--console-dir") {
+      options.consoleDir = *value;
     } else {
       options.hostname = *value;
     }

@@ -14,6 +14,8 @@ struct DevhostOptions {
   int mockPort = 0;
   std::string config;
   std::string library;
+  // Where the web console's files are.
+  std::string consoleDir;
   std::size_t maxBody = 16u << 20;
   // The value of --email-verification.hostname=, passed on to the plugin.
   std::optional<std::string> hostname;
@@ -26,8 +28,9 @@ struct DevhostOptions {
 extern const char* const kDevhostUsage;
 
 // Reads the arguments after the program name, "--name=value" or
-// "--name value"; `config` and `library` start as the given defaults. False
-// with `error` set for an unknown option or a value that does not read.
+// "--name value"; `config`, `library` and `consoleDir` start as the given
+// defaults. False with `error` set for an unknown option or a value that
+// does not read.
 bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptions& options,
                          std::string& error);
 

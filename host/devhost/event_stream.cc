@@ -17,10 +17,10 @@ std::string FormatServerSentEvent(uint64_t id, const std::string& name, const st
   return "id: " + std::to_string(id) + "\nevent: " + name + "\ndata: " + data + "\n\n";
 }
 
-void EventStream::Publish(const host::SentEvent& event) {
+void EventStream::Publish(const std::string& name, const std::string& data) {
   {
     std::lock_guard guard(lock);
-    recent.push_back({nextId, FormatServerSentEvent(nextId, event.name, event.payload)});
+    recent.push_back({nextId, FormatServerSentEvent(nextId, name, data)});
     ++nextId;
     if (recent.size() > kKept) recent.pop_front();
   }
@@ -56,7 +56,6 @@ void EventStream::Serve(httplib::Response& response) {
       [this, cursor, first](std::size_t, httplib::DataSink& sink) {
         if (*cursor == 0) {
           *cursor = first;
-          const std::string opening = ": events of the plugin\n\n";
           return sink.write(opening.data(), opening.size());
         }
         const std::string text = Next(*cursor);

@@ -28,6 +28,17 @@ void HostControls::Handle(const httplib::Request& request, const std::string& bo
     ReplyDelivered(response, "Create", DeliverMessage(body));
   } else if (request.method == "GET" && path == "/_host/memory") {
     ReplyJson(response, 200, MemoryCountersJson(host.GetMemoryStats()));
+  } else if (request.method == "GET" && path == "/_host/token") {
+    BindingProperty state;
+    {
+      std::lock_guard guard(lock);
+      state.Member("signedIn").SetBool(token.has_value());
+    }
+    ReplyJson(response, 200, state);
+  } else if (request.method == "GET" && path == "/_host/mailbox") {
+    ReplyJson(response, 200, MailboxJson(mock.Mailbox()));
+  } else if (request.method == "GET" && path == "/_host/log") {
+    logLines.Serve(response);
   } else {
     ReplyMessage(response, 404, "No control endpoint " + request.method + " " + path);
   }

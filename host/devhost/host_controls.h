@@ -8,8 +8,13 @@
 //   POST /_host/message    delivers the body, as text, as the payload of the
 //                          messaging service's email message (Create)
 //   GET  /_host/memory     the plugin's memory counters
+//   GET  /_host/token      {"signedIn": <whether the host has a token>}
+//   GET  /_host/mailbox    the mock service's mailbox, as its /mailbox
+//   GET  /_host/log        the plugin's log lines as server-sent events
+//                          "log" of {"level": "ERROR", "text": <line>}
 // The event endpoints answer {"eventType", "subscribers"}: what was
-// delivered and to how many of the plugin's subscriptions.
+// delivered and to how many of the plugin's subscriptions. The mailbox and
+// the log are here so that the host's own page reads them from its origin.
 #pragma once
 
 #include <httplib.h>
@@ -19,6 +24,8 @@
 #include <string>
 
 #include "binding/property.h"
+#include "host/devhost/event_stream.h"
+#include "host/devhost/mock_service.h"
 #include "host/in_process_host.h"
 
 namespace Halden::devhost {
@@ -29,9 +36,11 @@ inline constexpr const char* kMessageResource =
 
 class HostControls {
  public:
-  // `token` is the access token the host starts with, if any.
-  HostControls(host::InProcessHost& host, std::optional<BindingProperty> token)
-      : host(host), token(std::move(token)) {}
+  // `token` is the access token the host starts with, if any; `logLines`
+  // is the stream the host publishes the plugin's log lines to.
+  HostControls(host::InProcessHost& host, std::optional<BindingProperty> token,
+               const MockEmailService& mock, EventStream& logLines)
+      : host(host), mock(mock), logLines(logLines), token(std::move(token)) {}
 
   // Answers a request with `body` to a path under /_host/ (404 for unknown
   // ones).
@@ -46,6 +55,8 @@ class HostControls {
   void SignOut(httplib::Response& response);
 
   host::InProcessHost& host;
+  const MockEmailService& mock;
+  EventStream& logLines;
   // Sign-in and sign-out one at a time, so that Create and Update follow the
   // token's state.
   std::mutex lock;

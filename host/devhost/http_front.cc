@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "host/devhost/ascii_case.h"
+#include "host/devhost/console_files.h"
 #include "host/devhost/json_reply.h"
 #include "host/devhost/openapi_document.h"
 #include "logging/log_level.h"
@@ -44,8 +45,12 @@ int ErrorStatus(uint32_t carried) {
 }  // namespace
 
 HttpFront::HttpFront(host::InProcessHost& host, EventStream& events, Terminal& terminal,
-                     std::size_t maxBody)
-    : host(host), events(events), terminal(terminal), server(kThreads, maxBody) {}
+                     std::size_t maxBody, std::string consoleDir)
+    : host(host),
+      events(events),
+      terminal(terminal),
+      server(kThreads, maxBody),
+      consoleDir(std::move(consoleDir)) {}
 
 void HttpFront::Start(HostControls& controls) {
   openApi = RenderOpenApi(host.Registration(), server.Url());
@@ -54,6 +59,12 @@ void HttpFront::Start(HostControls& controls) {
     if (!terminal.Shows(kLogOkay)) return;
     terminal.Line(kLogOkay,
                   request.method + " " + request.target + " " + std::to_string(response.status));
+  });
+  http.Get("/", [this](const httplib::Request&, httplib::Response& response) {
+    ServeConsoleFile(consoleDir, "index.html", response);
+  });
+  http.Get("/console/(.*)", [this](const httplib::Request& request, httplib::Response& response) {
+    ServeConsoleFile(consoleDir, request.matches[1], response);
   });
   http.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
     events.Serve(response);

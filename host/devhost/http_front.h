@@ -1,5 +1,7 @@
 // The development host's HTTP front on 127.0.0.1: every endpoint of the
 // plugin's API table, called as the client's core calls it, with
+//   GET /               the web console's page (ServeConsoleFile)
+//   GET /console/...    the page's files
 //   GET /events         the events the plugin sends (EventStream)
 //   GET /openapi.json   the plugin's OpenAPI document
 //   /_host/...          the control endpoints (HostControls)
@@ -25,8 +27,9 @@ namespace Halden::devhost {
 
 class HttpFront {
  public:
-  HttpFront(host::InProcessHost& host, EventStream& events, Terminal& terminal,
-            std::size_t maxBody);
+  // The console's files are read from `consoleDir`.
+  HttpFront(host::InProcessHost& host, EventStream& events, Terminal& terminal, std::size_t maxBody,
+            std::string consoleDir);
 
   // As LoopbackServer::Bind.
   bool Bind(int port, std::string& error) { return server.Bind(port, error); }
@@ -43,6 +46,7 @@ class HttpFront {
   EventStream& events;
   Terminal& terminal;
   LoopbackServer server;
+  const std::string consoleDir;
   std::string openApi;
 };
 

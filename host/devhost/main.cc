@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   DevhostOptions options;
   options.config = ZVM_DEVHOST_CONFIG;
   options.library = ZVM_DEVHOST_LIBRARY;
+  options.consoleDir = ZVM_DEVHOST_CONSOLE;
   std::string error;
   if (!ParseDevhostOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
     std::fprintf(stderr, "zvm-devhost: %s\n%s", error.c_str(), kDevhostUsage);

@@ -28,6 +28,18 @@ void ReplyText(httplib::Response& response, int status, const std::string& text)
 
 }  // namespace
 
+BindingProperty MailboxJson(const std::vector<MockMail>& mails) {
+  BindingProperty list;
+  list.MakeCollection();
+  for (const MockMail& mail : mails) {
+    BindingProperty& entry = list.Append();
+    entry.Member("to").SetString(mail.to);
+    entry.Member("locale").SetString(mail.locale);
+    entry.Member("link").SetString(mail.link);
+  }
+  return list;
+}
+
 MockEmailService::MockEmailService(ValidatedHandler onValidated)
     : server(kThreads, kMaxBody), onValidated(std::move(onValidated)) {}
 
@@ -62,15 +74,7 @@ void MockEmailService::Route() {
              FollowLink(request, response);
            });
   http.Get("/mailbox", [this](const httplib::Request&, httplib::Response& response) {
-    BindingProperty mails;
-    mails.MakeCollection();
-    for (const MockMail& mail : Mailbox()) {
-      BindingProperty& entry = mails.Append();
-      entry.Member("to").SetString(mail.to);
-      entry.Member("locale").SetString(mail.locale);
-      entry.Member("link").SetString(mail.link);
-    }
-    ReplyJson(response, 200, mails);
+    ReplyJson(response, 200, MailboxJson(Mailbox()));
   });
 }
 

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/property.h"
 #include "host/devhost/loopback_server.h"
 
 namespace Halden::devhost {
@@ -36,6 +37,9 @@ struct MockMail {
   std::string locale;
   std::string link;
 };
+
+// The mails as GET /mailbox lists them: [{"to", "locale", "link"}, ...].
+BindingProperty MailboxJson(const std::vector<MockMail>& mails);
 
 class MockEmailService {
  public:

@@ -214,6 +214,21 @@ BindingProperty Operation(const ApiEndpointEntry& entry,
   return operation;
 }
 
+// An event as a webhook, OpenAPI's form for the requests an API sends
+// rather than answers: its payload is the body.
+BindingProperty Webhook(const ApiEventRecord& event) {
+  BindingProperty operation;
+  if (!Text(event.description).empty()) operation.Member("summary").SetString(event.description);
+  for (uint32_t i = 0; i < event.tagCount; ++i) {
+    operation.Member("tags").Append().SetString(Text(event.tags[i]));
+  }
+  BindingProperty& body = operation.Member("requestBody");
+  body.Member("required").SetBool(true);
+  body.Member("content").Member("application/json").Member("schema") =
+      Schema(static_cast<uint32_t>(BindingTypeCode::Struct), 0, Text(event.typeName));
+  return operation;
+}
+
 BindingProperty ErrorSchema() {
   BindingProperty schema;
   schema.Member("type").SetString("object");
@@ -255,6 +270,10 @@ std::string RenderOpenApi(const PluginRegistration& registration, const std::str
   }
   for (uint32_t i = 0; table != nullptr && i < table->typeCount; ++i) {
     schemas.Member(ComponentName(Text(table->types[i].name))) = TypeSchema(table->types[i]);
+  }
+  for (uint32_t i = 0; table != nullptr && i < table->eventCount; ++i) {
+    const ApiEventRecord& event = table->events[i];
+    document.Member("webhooks").Member(Text(event.name)).Member("post") = Webhook(event);
   }
   return PropertyToJson(document, nullptr, "\n");
 }

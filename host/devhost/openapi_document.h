@@ -4,7 +4,8 @@
 // a method named by text are left out, since OpenAPI 3.1 has no such
 // methods), its parameters where the dispatcher takes them from, its body,
 // its result, and every registered record and enumeration as a schema under
-// components.
+// components; every event the plugin declares is a webhook whose POST
+// carries the event's record.
 #pragma once
 
 #include <string>

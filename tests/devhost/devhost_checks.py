@@ -8,13 +8,12 @@ a validator, and the load check run against it.
 import http.client
 import json
 import os
-import signal
 import socket
 import subprocess
 import sys
 import tempfile
-import threading
-import time
+
+from devhost_process import Devhost, request
 
 BUILD, VALIDATOR = sys.argv[1], sys.argv[2]
 PROGRAM = os.path.join(BUILD, "host/devhost/zvm-devhost")
@@ -28,59 +27,6 @@ results = []
 def check(holds, what):
     print(("ok     " if holds else "FAILED ") + what, flush=True)
     results.append(holds)
-
-
-class Devhost:
-    """zvm-devhost on free ports, its output collected line by line."""
-
-    def __init__(self, *options):
-        self.process = subprocess.Popen(
-            [PROGRAM, "--port=0", *options], stdout=subprocess.PIPE,
-            stderr=subprocess.STDOUT, text=True)
-        self.lines = []
-        self.reader = threading.Thread(target=self._read, daemon=True)
-        self.reader.start()
-        deadline = time.time() + 30
-        while time.time() < deadline and not self.mock_url():
-            time.sleep(0.05)
-        serving = self.find("zvm-devhost: serving")
-        if not serving or not self.mock_url():
-            self.process.kill()
-            raise SystemExit("zvm-devhost did not start:\n" + "".join(self.lines))
-        self.port = int(serving.split(" on http://127.0.0.1:")[1].split(" ")[0])
-
-    def _read(self):
-        for line in self.process.stdout:
-            self.lines.append(line)
-
-    def find(self, text):
-        return next((line for line in self.lines if text in line), None)
-
-    def mock_url(self):
-        line = self.find("mock email-verification service on ")
-        return line.split(" on ")[1].split(" ")[0] if line else None
-
-    def stop(self):
-        self.process.send_signal(signal.SIGINT)
-        code = self.process.wait(timeout=30)
-        self.reader.join(timeout=5)
-        return code
-
-
-def request(port, method, path, body=None, headers=None, host=None):
-    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
-    connection.putrequest(method, path, skip_host=True)
-    connection.putheader("Host", host or "127.0.0.1:%d" % port)
-    for name, value in (headers or {}).items():
-        connection.putheader(name, value)
-    data = body.encode() if isinstance(body, str) else body
-    if data is not None:
-        connection.putheader("Content-Length", str(len(data)))
-    connection.endheaders(data)
-    response = connection.getresponse()
-    answer = (response.status, response.read().decode(errors="replace"))
-    connection.close()
-    return answer
 
 
 def raw(port, data):
@@ -103,13 +49,15 @@ def message(answer):
 
 
 class EventClient:
-    """A client of GET /events that reads whole events."""
+    """A client of a stream of server-sent events (GET /events, GET
+    /_host/log) that reads whole events."""
 
-    def __init__(self, port):
+    def __init__(self, port, path="/events", opening=": events of the plugin"):
         self.socket = socket.create_connection(("127.0.0.1", port), timeout=10)
-        self.socket.sendall(b"GET /events HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % port)
+        self.socket.sendall(b"GET %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" %
+                            (path.encode(), port))
         self.text = ""
-        self.read_until(": events of the plugin")
+        self.read_until(opening)
 
     def read_until(self, text):
         while text not in self.text:
@@ -150,6 +98,19 @@ def check_http(devhost):
           [("/qor-email-verification/v1/confirm-email", "post"), (EMAIL, "get"), (EMAIL, "put")],
           "the document has the three endpoints")
 
+    for path, content_type in [("/", "text/html; charset=utf-8"),
+                               ("/console/main.js", "text/javascript; charset=utf-8")]:
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+        connection.request("GET", path)
+        response = connection.getresponse()
+        response.read()
+        connection.close()
+        check(response.status == 200 and response.getheader("Content-Type") == content_type and
+              response.getheader("Content-Security-Policy").startswith("default-src 'none';"),
+              "the console's %s: %s with its policy" % (path, content_type))
+    check(request(port, "GET", "/_host/token") == (200, '{"signedIn":true}'),
+          "the configuration's token: signed in")
+
     answer = request(port, "GET", "/no/such/path")
     check(answer[0] == 404 and message(answer) == "No endpoint takes GET /no/such/path",
           "an unknown path is answered 404 with a JSON message")
@@ -162,6 +123,8 @@ def check_http(devhost):
          "Refused: a cross-site PUT"),
         ("POST", "/_host/sign-out", None, foreign, None, "Refused: a cross-site POST"),
         ("GET", "/events", None, foreign, None, "Refused: a cross-site GET /events"),
+        ("GET", "/_host/log", None, foreign, None, "Refused: a cross-site GET /_host/log"),
+        ("GET", "/_host/mailbox", None, foreign, None, "Refused: a cross-site GET /_host/mailbox"),
     ]
     for method, path, body, headers, host, reason in refusals:
         answer = request(port, method, path, body, headers, host)
@@ -173,11 +136,15 @@ def check_http(devhost):
           "the refused PUT changed nothing")
 
     events = EventClient(port)
+    log = EventClient(port, "/_host/log", ": log lines of the plugin")
     wrong = "not-" + PASSWORD
     answer = request(port, "PUT", EMAIL, '{"email":"new@example.test","password":"%s"}' % wrong,
                      {"Content-Type": "application/json"})
     check(answer[0] == 400 and message(answer) == "Wrong password" and wrong not in answer[1],
           "a wrong password: 400 with the service's text")
+    check(log.event("log") == {"level": "ERROR", "text": "email-verification: Wrong password"},
+          "the plugin's error line on the log stream")
+    log.close()
     answer = request(port, "PUT", EMAIL, '{"email":"new@example.test","password":"%s"}' % PASSWORD,
                      {"Content-Type": "application/json"})
     data = events.event(EVENT)
@@ -223,7 +190,7 @@ def check_load(devhost):
 
 
 def main():
-    devhost = Devhost()
+    devhost = Devhost(PROGRAM)
     try:
         check_http(devhost)
     finally:
@@ -233,7 +200,7 @@ def main():
 
     # The program's own option reaches the plugin's command line, and a
     # service that refuses the connection is a transport failure.
-    devhost = Devhost("--email-verification.hostname=http://127.0.0.1:1")
+    devhost = Devhost(PROGRAM, "--email-verification.hostname=http://127.0.0.1:1")
     try:
         answer = request(devhost.port, "GET", EMAIL)
         check(answer[0] == 500 and message(answer).endswith(": Could not establish connection"),
@@ -241,7 +208,7 @@ def main():
     finally:
         devhost.stop()
 
-    devhost = Devhost("--quiet")
+    devhost = Devhost(PROGRAM, "--quiet")
     try:
         check_load(devhost)
     finally:

@@ -11,9 +11,10 @@ namespace {
 TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   DevhostOptions options;
   std::string error;
-  ASSERT_TRUE(ParseDevhostOptions({"--port=0", "--mock-port", "9001", "--quiet", "--max-body=10",
-                                   "--email-verification.hostname=http://h", "--config", "c.yaml"},
-                                  options, error))
+  ASSERT_TRUE(ParseDevhostOptions(
+      {"--port=0", "--mock-port", "9001", "--quiet", "--max-body=10",
+       "--email-verification.hostname=http://h", "--config", "c.yaml", "--console-dir=pages"},
+      options, error))
       << error;
   EXPECT_EQ(options.port, 0);
   EXPECT_EQ(options.mockPort, 9001);
@@ -22,6 +23,7 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   EXPECT_EQ(options.maxBody, 10u);
   EXPECT_EQ(options.hostname, "http://h");
   EXPECT_EQ(options.config, "c.yaml");
+  EXPECT_EQ(options.consoleDir, "pages");
 
   struct Case {
     std::vector<std::string> arguments;

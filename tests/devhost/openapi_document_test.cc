@@ -101,6 +101,28 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
             "#/components/schemas/SampleSummary");
 }
 
+TEST_F(OpenApiDocumentTest, EventsAsWebhooks) {
+  const BindingProperty& webhooks = document.Find("webhooks");
+  struct Case {
+    const char* event;
+    const char* record;
+    const char* summary;
+  } cases[] = {
+      {"OnJsonApiEvent", "PluginResourceEvent", "Fired when a resource is changed."},
+      {"OnServiceProxyUuidEvent", "PluginServiceProxyResponse",
+       "Fired when a uuid-based service proxy message is received."},
+  };
+  for (const Case& c : cases) {
+    const BindingProperty& operation = webhooks.Find(c.event).Find("post");
+    EXPECT_EQ(PropertyToJson(operation.Find("requestBody"), nullptr, nullptr),
+              std::string(R"({"content":{"application/json":{"schema":{"$ref":")") +
+                  "#/components/schemas/" + c.record + R"("}}},"required":true})")
+        << c.event;
+    EXPECT_EQ(operation.Find("summary").ToText(), c.summary) << c.event;
+    EXPECT_EQ(operation.Find("tags").Element(0).ToText(), "hclient") << c.event;
+  }
+}
+
 TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   const BindingProperty& schemas = document.Find("components").Find("schemas");
   EXPECT_EQ(PropertyToJson(schemas.Find("SampleColor"), nullptr, nullptr),

@@ -1,0 +1,40 @@
+// Calls to the host from the page, and how their results read.
+
+// Sends `method` `path` with `json` (a value sent as JSON) or `text` (sent
+// as it is, as JSON). Resolves, never rejects, to {status, ok, text, data,
+// message}: `data` is the body read as JSON (null when it is not JSON),
+// `message` the error's message for a failure ({"message", "status"}), or
+// the body's text; status 0 when no answer came.
+export async function call(method, path, { json, text, headers = {} } = {}) {
+  const init = { method, headers: { ...headers }, cache: "no-store" };
+  if (json !== undefined) text = JSON.stringify(json);
+  if (text !== undefined) {
+    init.body = text;
+    init.headers["Content-Type"] = "application/json";
+  }
+  let response;
+  try {
+    response = await fetch(path, init);
+  } catch (error) {
+    return { status: 0, ok: false, text: "", data: null, message: `No answer: ${error.message}` };
+  }
+  const body = await response.text();
+  let data = null;
+  try {
+    data = body ? JSON.parse(body) : null;
+  } catch {
+    // Not JSON: the text stands for itself.
+  }
+  const failed = !response.ok && data !== null && typeof data.message === "string";
+  return { status: response.status, ok: response.ok, text: body, data,
+           message: failed ? data.message : body };
+}
+
+// Shows a result in `output`: "204 <success>" when it succeeded, otherwise
+// the status and the message the call's answer carries.
+export function showResult(output, result, success) {
+  const status = result.status === 0 ? "—" : result.status;
+  output.textContent = `${status} ${result.ok ? success : result.message}`.trim();
+  output.classList.toggle("ok", result.ok);
+  output.classList.toggle("error", !result.ok);
+}

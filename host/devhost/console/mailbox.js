@@ -1,0 +1,31 @@
+// The mock service's mailbox, newest mail first, each with the link that
+// validates its address. The link opens in a tab of its own, as a mail's
+// would, so that this page stays and sees the events that follow.
+import { call, showResult } from "./call.js";
+import { element } from "./dom.js";
+
+export function createMailbox() {
+  const list = document.getElementById("mailbox-list");
+  const output = document.getElementById("verification-result");
+
+  async function refresh() {
+    const result = await call("GET", "/_host/mailbox");
+    if (result.ok) list.replaceChildren(...result.data.reverse().map(mailEntry));
+    else showResult(output, result, "");
+  }
+
+  document.getElementById("mailbox-refresh").addEventListener("click", refresh);
+  return { refresh };
+}
+
+function mailEntry(mail) {
+  // Only web links become links: a mail's text is the network's.
+  const link = /^https?:\/\//.test(mail.link)
+    ? element("a", { href: mail.link, target: "_blank", rel: "noopener noreferrer",
+                     class: "mail-link" }, mail.link)
+    : element("span", {}, mail.link);
+  return element("li", { class: "mail" },
+    element("div", {}, "To ", element("strong", {}, mail.to),
+            mail.locale ? ` (locale ${mail.locale})` : ""),
+    element("div", {}, "Validate the address: ", link));
+}

@@ -1,0 +1,60 @@
+#include "host/devhost/console_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace Halden::devhost {
+namespace {
+
+TEST(ConsoleFiles, ServesOnlyFlatNamesOfItsKinds) {
+  const std::filesystem::path directory =
+      std::filesystem::path(::testing::TempDir()) / "console_files_test";
+  std::filesystem::create_directories(directory / "sub");
+  for (const char* name : {"page.html", "app-2_x.js", "style.css", "icon.svg", "notes.txt",
+                           "Upper.js", "sub/inner.js", "empty.css"}) {
+    std::ofstream(directory / name) << (std::string(name) == "empty.css" ? "" : name);
+  }
+  // Beside the directory: what a name climbing out of it would reach.
+  std::ofstream(directory.parent_path() / "outside.js") << "outside";
+
+  struct Case {
+    const char* name;
+    const char* contentType;  // null: refused with 404
+  } cases[] = {
+      {"page.html", "text/html; charset=utf-8"},
+      {"app-2_x.js", "text/javascript; charset=utf-8"},
+      {"style.css", "text/css; charset=utf-8"},
+      {"icon.svg", "image/svg+xml"},
+      {"empty.css", "text/css; charset=utf-8"},
+      {"notes.txt", nullptr},
+      {"Upper.js", nullptr},
+      {"sub/inner.js", nullptr},
+      {"../outside.js", nullptr},
+      {"..%2foutside.js", nullptr},
+      {".js", nullptr},
+      {"missing.js", nullptr},
+  };
+  for (const Case& c : cases) {
+    httplib::Response response;
+    ServeConsoleFile(directory.string(), c.name, response);
+    if (c.contentType == nullptr) {
+      EXPECT_EQ(response.status, 404) << c.name;
+      const std::string message = "No console file '" + std::string(c.name) + "' in " +
+                                  directory.string() + " (see --console-dir)";
+      EXPECT_EQ(response.body, "{\"message\":\"" + message + "\",\"status\":404}");
+      EXPECT_FALSE(response.has_header("Content-Security-Policy")) << c.name;
+      continue;
+    }
+    EXPECT_EQ(response.get_header_value("Content-Type"), c.contentType) << c.name;
+    EXPECT_EQ(response.body, std::string(c.name) == "empty.css" ? "" : c.name);
+    EXPECT_EQ(response.get_header_value("Content-Security-Policy"), kConsoleSecurityPolicy);
+    EXPECT_EQ(response.get_header_value("X-Content-Type-Options"), "nosniff");
+  }
+  std::filesystem::remove_all(directory);
+}
+
+}  // namespace
+}  // namespace Halden::devhost
