@@ -1,6 +1,7 @@
 #include "binding/property_arena.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace Halden {
 
@@ -9,34 +10,39 @@ InternedString InternedString::emptyEntry;
 
 namespace {
 
-// Memory of disposed arenas, per thread. A cache destroyed at thread exit
-// takes nothing more.
-class ArenaMemoryCache {
+// Memory of disposed arenas, shared by every thread. Not per thread: a
+// thread-local cache would have to give its memory back at thread exit, and
+// where thread-local storage is emulated (MinGW) that storage may already be
+// freed when its destructor runs. Never destroyed, like the page source:
+// trees in static storage may be dropped during exit.
+class ArenaMemoryPool {
  public:
-  ~ArenaMemoryCache() {
-    while (count > 0) ::operator delete(slots[--count]);
-    count = kClosed;
+  static ArenaMemoryPool& Instance() {
+    static ArenaMemoryPool* const instance = new ArenaMemoryPool();
+    return *instance;
   }
-  void* Take() { return count > 0 ? slots[--count] : nullptr; }
+  void* Take() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return count > 0 ? slots[--count] : nullptr;
+  }
   bool Keep(void* memory) {
-    if (count < 0 || count == kSlots) return false;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (count == kSlots) return false;
     slots[count++] = memory;
     return true;
   }
 
  private:
-  static constexpr int kSlots = 4;
-  static constexpr int kClosed = -1;
+  static constexpr int kSlots = 8;
+  std::mutex mutex;
   void* slots[kSlots] = {};
   int count = 0;
 };
 
-thread_local ArenaMemoryCache memoryCache;
-
 }  // namespace
 
 PropertyArena* PropertyArena::Acquire() {
-  void* memory = memoryCache.Take();
+  void* memory = ArenaMemoryPool::Instance().Take();
   if (memory == nullptr) memory = ::operator new(sizeof(PropertyArena));
   return new (memory) PropertyArena();
 }
@@ -44,7 +50,7 @@ PropertyArena* PropertyArena::Acquire() {
 void PropertyArena::Dispose(PropertyArena* arena) noexcept {
   if (arena == nullptr) return;
   arena->~PropertyArena();
-  if (!memoryCache.Keep(arena)) ::operator delete(arena);
+  if (!ArenaMemoryPool::Instance().Keep(arena)) ::operator delete(arena);
 }
 
 // Defaulted here rather than in the class, so that `new PropertyArena()`

@@ -39,7 +39,8 @@ class PropertyArena {
   ~PropertyArena();
   PropertyArena(const PropertyArena&) = delete;
   // Trees come and go by the thousand, and an arena is a few kilobytes: the
-  // memory of the last few arenas a thread disposed of serves its next ones.
+  // memory of the last few arenas disposed of, by any thread, serves the
+  // next ones.
   static PropertyArena* Acquire();
   static void Dispose(PropertyArena* arena) noexcept;
   PropertyArena& operator=(const PropertyArena&) = delete;
