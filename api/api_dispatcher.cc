@@ -1,7 +1,6 @@
 #include "api/api_dispatcher.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -16,16 +15,11 @@
 #include "formats/content_type.h"
 #include "formats/json_to_property.h"
 #include "formats/yaml_to_property.h"
+#include "util/ascii_case.h"
 #include "util/format.h"
 
 namespace Halden {
 namespace {
-
-std::string Lowered(std::string_view text) {
-  std::string lowered(text);
-  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lowered;
-}
 
 const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
@@ -71,7 +65,7 @@ std::map<std::string, std::string> HeaderArguments(const ApiCallRecord& call,
   for (std::size_t i = 0; i < function.arguments.size(); ++i) {
     const uint32_t location = i < locations.size() ? locations[i] : kLocationAny;
     if (location != kLocationAny && location != kLocationHeader) continue;
-    const auto found = headers.find(Lowered(function.arguments[i].name));
+    const auto found = headers.find(LowerAscii(function.arguments[i].name));
     if (found != headers.end()) arguments[function.arguments[i].name] = found->second;
   }
   return arguments;

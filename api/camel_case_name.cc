@@ -1,22 +1,14 @@
 #include "api/camel_case_name.h"
 
+#include "util/ascii_case.h"
 #include "util/format.h"
 
 namespace Halden {
 
-namespace {
-
-// Plain ASCII, so that the process locale cannot change a function's name.
-char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char ToLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
-
 std::string CamelCaseName(std::string_view method, std::string_view path) {
   std::string words;
   if (!method.empty()) {
-    std::string rest(method.substr(1));
-    for (char& c : rest) c = ToLower(c);
+    const std::string rest = LowerAscii(method.substr(1));
     words = FormatMessage("%1%2/", method.front(), rest);
   }
   words += path;
@@ -40,7 +32,7 @@ std::string CamelCaseName(std::string_view method, std::string_view path) {
       case '}':
         break;
       default:
-        name += capitalise ? ToUpper(c) : c;
+        name += capitalise ? UpperAscii(c) : c;
         capitalise = false;
         break;
     }

@@ -5,6 +5,7 @@
 #include "email_verification/email_verification_plugin.h"
 #include "formats/property_to_json.h"
 #include "logging/log_system.h"
+#include "util/ascii_case.h"
 
 namespace Halden::Client::EmailVerification {
 namespace {
@@ -16,13 +17,6 @@ constexpr const char* kBodyLineBreak = "\r\n";
 ApiResponse Failure(uint32_t status, const std::string& message) {
   Log(kLogError, kFeatureGroups, "%s", message.c_str());
   return ApiResponse::Error(status, message);
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
 }
 
 }  // namespace

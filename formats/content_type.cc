@@ -2,13 +2,9 @@
 
 #include <cstddef>
 
+#include "util/ascii_case.h"
+
 namespace Halden {
-namespace {
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
-
 bool HasContentTypePrefix(std::string_view contentType, std::string_view prefix) {
   if (contentType.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {

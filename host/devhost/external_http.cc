@@ -5,7 +5,7 @@
 #include <string>
 
 #include "api/method.h"
-#include "host/devhost/ascii_case.h"
+#include "util/ascii_case.h"
 
 namespace Halden::devhost {
 namespace {

@@ -2,11 +2,11 @@
 
 #include <string_view>
 
-#include "host/devhost/ascii_case.h"
 #include "host/devhost/console_files.h"
 #include "host/devhost/json_reply.h"
 #include "host/devhost/openapi_document.h"
 #include "logging/log_level.h"
+#include "util/ascii_case.h"
 
 namespace Halden::devhost {
 namespace {

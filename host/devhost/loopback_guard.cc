@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "host/devhost/ascii_case.h"
+#include "util/ascii_case.h"
 
 namespace Halden::devhost {
 namespace {

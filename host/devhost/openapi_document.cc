@@ -54,7 +54,8 @@ BindingProperty Schema(uint32_t code, uint32_t element, const std::string& typeN
     case BindingTypeCode::Int32:
     case BindingTypeCode::Int64:
       schema.Member("type").SetString("integer");
-      schema.Member("format").SetString(code == 6 ? "int32" : "int64");
+      schema.Member("format").SetString(
+          static_cast<BindingTypeCode>(code) == BindingTypeCode::Int32 ? "int32" : "int64");
       break;
     case BindingTypeCode::UInt32:
       Range(schema, 0, 4294967295u);
@@ -65,7 +66,8 @@ BindingProperty Schema(uint32_t code, uint32_t element, const std::string& typeN
     case BindingTypeCode::Float:
     case BindingTypeCode::Double:
       schema.Member("type").SetString("number");
-      schema.Member("format").SetString(code == 10 ? "float" : "double");
+      schema.Member("format").SetString(
+          static_cast<BindingTypeCode>(code) == BindingTypeCode::Float ? "float" : "double");
       break;
     case BindingTypeCode::String:
       schema.Member("type").SetString("string");
