@@ -10,6 +10,7 @@ class BindingProperty;
 class BindingResult;
 class BindingRegistry;
 struct BindingTypeDescriptor;
+struct HostValue;
 
 // Converts one native type between its native value and a BindingProperty.
 // One stateless class exists per native type (and per enumeration, struct
@@ -28,6 +29,13 @@ class BindingConverter {
   virtual void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                             const std::string& memberName, const BindingTypeDescriptor* type,
                             const BindingRegistry* registry, uint32_t flags) const = 0;
+  // The same from a host value, read as the property HostValueToProperty
+  // would make of it, without making it. Every kind in `input`'s tree must
+  // be one that converts (ConvertFromHostValueWith checks the whole tree
+  // first).
+  virtual void FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                             const std::string& memberName, const BindingTypeDescriptor* type,
+                             const BindingRegistry* registry, uint32_t flags) const = 0;
   // Writes the native value at `value` into `output`, an Empty property of
   // the tree whose root is `result` (or `result` itself), building nested
   // values in place. On failure calls `result.SetError`, which releases

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "binding/descriptors.h"
+#include "binding/host_value_conversion.h"
 #include "util/format.h"
 
 namespace Halden {
@@ -28,12 +29,59 @@ bool IsZeroOrEmpty(const BindingProperty& value) {
   }
 }
 
+// The struct rule over either kind of input.
+template <typename Input>
+void ReadStruct(BindingResult& result, void* value, const Input& input,
+                const std::string& memberName, const BindingTypeDescriptor* type,
+                const BindingRegistry* registry) {
+  if (!result.Ok()) return;
+  const BindingPropertyKind kind = InputKind(input);
+  if (kind == BindingPropertyKind::Empty) {
+    FailRequired(result, memberName);
+    return;
+  }
+  if (type == nullptr) {
+    result.SetError(FormatMessage(
+        "Couldn't assign value to '%1' because the input is an unregistered structure or not a "
+        "structure at all.",
+        memberName));
+    return;
+  }
+  if (kind != BindingPropertyKind::Structure) {
+    result.SetError(
+        FormatMessage("Couldn't assign value to '%1' of type %2 because the input not a structure.",
+                      memberName, type->name));
+    return;
+  }
+  char* const base = static_cast<char*>(value);
+  for (const BindingFieldDescriptor& field : type->fields) {
+    if (!result.Ok()) return;
+    if (field.converter == nullptr) continue;
+    const auto& member = InputMember(input, field.name);
+    if (InputKind(member) != BindingPropertyKind::Empty) {
+      ReadInput(*field.converter, result, base + field.offset, member, field.name,
+                field.type.descriptor, registry, field.flags);
+    } else if ((field.flags & kBindingFieldRequired) != 0) {
+      result.SetError(FormatMessage(
+          "Couldn't assign value to '%1' of type %2 because the input structure doesn't have "
+          "required field '%3'.",
+          memberName, type->name, field.name));
+    }
+  }
+}
+
 }  // namespace
 
 void BoolConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                                  const std::string& memberName, const BindingTypeDescriptor*,
                                  const BindingRegistry*, uint32_t) const {
-  BoolFromProperty(result, input, memberName, *static_cast<bool*>(value));
+  BoolFromScalar(result, input, memberName, *static_cast<bool*>(value));
+}
+
+void BoolConverter::FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                                  const std::string& memberName, const BindingTypeDescriptor*,
+                                  const BindingRegistry*, uint32_t) const {
+  BoolFromScalar(result, InputScalar(input), memberName, *static_cast<bool*>(value));
 }
 
 bool BoolConverter::ToProperty(BindingProperty& output, const void* value,
@@ -46,7 +94,14 @@ bool BoolConverter::ToProperty(BindingProperty& output, const void* value,
 void StringConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                                    const std::string& memberName, const BindingTypeDescriptor*,
                                    const BindingRegistry* registry, uint32_t) const {
-  StringFromProperty(result, input, memberName, registry, *static_cast<std::string*>(value));
+  StringFromScalar(result, input, memberName, registry, *static_cast<std::string*>(value));
+}
+
+void StringConverter::FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                                    const std::string& memberName, const BindingTypeDescriptor*,
+                                    const BindingRegistry* registry, uint32_t) const {
+  StringFromScalar(result, InputScalar(input), memberName, registry,
+                   *static_cast<std::string*>(value));
 }
 
 bool StringConverter::ToProperty(BindingProperty& output, const void* value,
@@ -65,6 +120,19 @@ void PropertyConverter::FromProperty(BindingResult& result, void* value,
   if (result.Ok()) native = input;
 }
 
+void PropertyConverter::FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                                      const std::string& memberName, const BindingTypeDescriptor*,
+                                      const BindingRegistry*, uint32_t) const {
+  BindingProperty& native = *static_cast<BindingProperty*>(value);
+  native.Reset();
+  if (!result.Ok()) return;
+  JsonApiResponse refused{};
+  if (!HostValueToProperty(input, native, memberName, &refused)) {
+    result.SetError(refused.errorText);
+    delete[] refused.errorText;
+  }
+}
+
 bool PropertyConverter::ToProperty(BindingProperty& output, const void* value,
                                    const BindingTypeDescriptor*, const BindingRegistry*,
                                    BindingResult&) const {
@@ -75,39 +143,14 @@ bool PropertyConverter::ToProperty(BindingProperty& output, const void* value,
 void StructConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                                    const std::string& memberName, const BindingTypeDescriptor* type,
                                    const BindingRegistry* registry, uint32_t) const {
-  if (!result.Ok()) return;
-  if (input.IsEmpty()) {
-    FailRequired(result, memberName);
-    return;
-  }
-  if (type == nullptr) {
-    result.SetError(FormatMessage(
-        "Couldn't assign value to '%1' because the input is an unregistered structure or not a "
-        "structure at all.",
-        memberName));
-    return;
-  }
-  if (input.GetKind() != BindingPropertyKind::Structure) {
-    result.SetError(
-        FormatMessage("Couldn't assign value to '%1' of type %2 because the input not a structure.",
-                      memberName, type->name));
-    return;
-  }
-  char* const base = static_cast<char*>(value);
-  for (const BindingFieldDescriptor& field : type->fields) {
-    if (!result.Ok()) return;
-    if (field.converter == nullptr) continue;
-    const BindingProperty& member = input.Find(field.name);
-    if (!member.IsEmpty()) {
-      field.converter->FromProperty(result, base + field.offset, member, field.name,
-                                    field.type.descriptor, registry, field.flags);
-    } else if ((field.flags & kBindingFieldRequired) != 0) {
-      result.SetError(FormatMessage(
-          "Couldn't assign value to '%1' of type %2 because the input structure doesn't have "
-          "required field '%3'.",
-          memberName, type->name, field.name));
-    }
-  }
+  ReadStruct(result, value, input, memberName, type, registry);
+}
+
+void StructConverter::FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                                    const std::string& memberName,
+                                    const BindingTypeDescriptor* type,
+                                    const BindingRegistry* registry, uint32_t) const {
+  ReadStruct(result, value, input, memberName, type, registry);
 }
 
 bool StructConverter::ToProperty(BindingProperty& output, const void* value,
@@ -143,10 +186,9 @@ bool StructConverter::ToProperty(BindingProperty& output, const void* value,
 
 namespace converter_internal {
 
-bool BeginVector(BindingResult& result, const BindingProperty& input,
-                 const std::string& memberName) {
+bool BeginVector(BindingResult& result, BindingPropertyKind kind, const std::string& memberName) {
   if (!result.Ok()) return false;
-  if (input.GetKind() != BindingPropertyKind::Collection) {
+  if (kind != BindingPropertyKind::Collection) {
     result.SetError(FormatMessage(
         "Couldn't assign value to '%1' of type vector because the input not a collection.",
         memberName));

@@ -11,6 +11,7 @@
 
 #include "binding/binding_result.h"
 #include "binding/converter.h"
+#include "binding/converter_input.h"
 #include "binding/property.h"
 #include "binding/registry.h"
 #include "binding/scalar_conversion.h"
@@ -62,6 +63,9 @@ class BoolConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry* registry, uint32_t flags) const override;
+  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                     const std::string& memberName, const BindingTypeDescriptor* type,
+                     const BindingRegistry* registry, uint32_t flags) const override;
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
                   const BindingRegistry* registry, BindingResult& result) const override;
 };
@@ -74,20 +78,12 @@ class IntegerConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor*,
                     const BindingRegistry*, uint32_t) const override {
-    const char* typeName = TypeCodeName(TypeCodeOf<T>());
-    if constexpr (std::is_signed_v<T>) {
-      int64_t number;
-      if (SignedFromProperty(result, input, memberName, typeName, std::numeric_limits<T>::min(),
-                             std::numeric_limits<T>::max(), number)) {
-        *static_cast<T*>(value) = static_cast<T>(number);
-      }
-    } else {
-      uint64_t number;
-      if (UnsignedFromProperty(result, input, memberName, typeName, std::numeric_limits<T>::max(),
-                               number)) {
-        *static_cast<T*>(value) = static_cast<T>(number);
-      }
-    }
+    Read(result, value, ScalarInput(input), memberName);
+  }
+  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                     const std::string& memberName, const BindingTypeDescriptor*,
+                     const BindingRegistry*, uint32_t) const override {
+    Read(result, value, InputScalar(input), memberName);
   }
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
                   const BindingRegistry*, BindingResult&) const override {
@@ -97,6 +93,25 @@ class IntegerConverter final : public BindingConverter {
       output.SetUnsigned(*static_cast<const T*>(value));
     }
     return true;
+  }
+
+ private:
+  static void Read(BindingResult& result, void* value, const ScalarInput& input,
+                   const std::string& memberName) {
+    const char* typeName = TypeCodeName(TypeCodeOf<T>());
+    if constexpr (std::is_signed_v<T>) {
+      int64_t number;
+      if (SignedFromScalar(result, input, memberName, typeName, std::numeric_limits<T>::min(),
+                           std::numeric_limits<T>::max(), number)) {
+        *static_cast<T*>(value) = static_cast<T>(number);
+      }
+    } else {
+      uint64_t number;
+      if (UnsignedFromScalar(result, input, memberName, typeName, std::numeric_limits<T>::max(),
+                             number)) {
+        *static_cast<T*>(value) = static_cast<T>(number);
+      }
+    }
   }
 };
 
@@ -108,17 +123,27 @@ class FloatingConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor*,
                     const BindingRegistry*, uint32_t) const override {
-    double number;
-    if (FloatFromProperty(result, input, memberName, TypeCodeName(TypeCodeOf<T>()),
-                          std::numeric_limits<T>::lowest(), std::numeric_limits<T>::max(),
-                          number)) {
-      *static_cast<T*>(value) = static_cast<T>(number);
-    }
+    Read(result, value, ScalarInput(input), memberName);
+  }
+  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                     const std::string& memberName, const BindingTypeDescriptor*,
+                     const BindingRegistry*, uint32_t) const override {
+    Read(result, value, InputScalar(input), memberName);
   }
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
                   const BindingRegistry*, BindingResult&) const override {
     output.SetFloat(*static_cast<const T*>(value));
     return true;
+  }
+
+ private:
+  static void Read(BindingResult& result, void* value, const ScalarInput& input,
+                   const std::string& memberName) {
+    double number;
+    if (FloatFromScalar(result, input, memberName, TypeCodeName(TypeCodeOf<T>()),
+                        std::numeric_limits<T>::lowest(), std::numeric_limits<T>::max(), number)) {
+      *static_cast<T*>(value) = static_cast<T>(number);
+    }
   }
 };
 
@@ -128,6 +153,9 @@ class StringConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry* registry, uint32_t flags) const override;
+  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                     const std::string& memberName, const BindingTypeDescriptor* type,
+                     const BindingRegistry* registry, uint32_t flags) const override;
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
                   const BindingRegistry* registry, BindingResult& result) const override;
 };
@@ -139,6 +167,9 @@ class PropertyConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry* registry, uint32_t flags) const override;
+  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                     const std::string& memberName, const BindingTypeDescriptor* type,
+                     const BindingRegistry* registry, uint32_t flags) const override;
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
                   const BindingRegistry* registry, BindingResult& result) const override;
 };
@@ -153,15 +184,26 @@ class EnumConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry*, uint32_t) const override {
-    int32_t number;
-    if (EnumFromProperty(result, input, memberName, type, number)) {
-      *static_cast<E*>(value) = static_cast<E>(number);
-    }
+    Read(result, value, ScalarInput(input), memberName, type);
+  }
+  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                     const std::string& memberName, const BindingTypeDescriptor* type,
+                     const BindingRegistry*, uint32_t) const override {
+    Read(result, value, InputScalar(input), memberName, type);
   }
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
                   const BindingRegistry*, BindingResult&) const override {
     output.SetEnum({static_cast<int32_t>(*static_cast<const E*>(value)), &StaticTypeOf<E>()});
     return true;
+  }
+
+ private:
+  static void Read(BindingResult& result, void* value, const ScalarInput& input,
+                   const std::string& memberName, const BindingTypeDescriptor* type) {
+    int32_t number;
+    if (EnumFromScalar(result, input, memberName, type, number)) {
+      *static_cast<E*>(value) = static_cast<E>(number);
+    }
   }
 };
 
@@ -172,6 +214,9 @@ class StructConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry* registry, uint32_t flags) const override;
+  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                     const std::string& memberName, const BindingTypeDescriptor* type,
+                     const BindingRegistry* registry, uint32_t flags) const override;
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
                   const BindingRegistry* registry, BindingResult& result) const override;
 };
@@ -180,8 +225,7 @@ namespace converter_internal {
 
 // The compiled first step of the vector rule: checks the result and the
 // input's kind (it empties nothing).
-bool BeginVector(BindingResult& result, const BindingProperty& input,
-                 const std::string& memberName);
+bool BeginVector(BindingResult& result, BindingPropertyKind kind, const std::string& memberName);
 
 }  // namespace converter_internal
 
@@ -202,17 +246,12 @@ class VectorConverter final : public BindingConverter {
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry* registry, uint32_t flags) const override {
-    std::vector<E>& elements = *static_cast<std::vector<E>*>(value);
-    elements.clear();
-    if (!converter_internal::BeginVector(result, input, memberName)) return;
-    elements.resize(input.Size());
-    const NativeConverter<E> element;
-    for (std::size_t i = 0; i < elements.size() && result.Ok(); ++i) {
-      const BindingProperty& item = input.Element(i);
-      if (!item.IsEmpty()) {
-        element.FromProperty(result, &elements[i], item, memberName, type, registry, flags);
-      }
-    }
+    Read(result, value, input, memberName, type, registry, flags);
+  }
+  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
+                     const std::string& memberName, const BindingTypeDescriptor* type,
+                     const BindingRegistry* registry, uint32_t flags) const override {
+    Read(result, value, input, memberName, type, registry, flags);
   }
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
                   const BindingRegistry* registry, BindingResult& result) const override {
@@ -223,6 +262,24 @@ class VectorConverter final : public BindingConverter {
       if (!element.ToProperty(output.Append(), &item, type, registry, result)) return false;
     }
     return true;
+  }
+
+ private:
+  template <typename Input>
+  static void Read(BindingResult& result, void* value, const Input& input,
+                   const std::string& memberName, const BindingTypeDescriptor* type,
+                   const BindingRegistry* registry, uint32_t flags) {
+    std::vector<E>& elements = *static_cast<std::vector<E>*>(value);
+    elements.clear();
+    if (!converter_internal::BeginVector(result, InputKind(input), memberName)) return;
+    elements.resize(InputSize(input));
+    const NativeConverter<E> element;
+    for (std::size_t i = 0; i < elements.size() && result.Ok(); ++i) {
+      const auto& item = InputElement(input, i);
+      if (InputKind(item) != BindingPropertyKind::Empty) {
+        ReadInput(element, result, &elements[i], item, memberName, type, registry, flags);
+      }
+    }
   }
 };
 

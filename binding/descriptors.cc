@@ -5,7 +5,7 @@
 namespace Halden {
 
 const BindingEnumeratorDescriptor* BindingTypeDescriptor::FindEnumerator(
-    const std::string& enumeratorName) const {
+    std::string_view enumeratorName) const {
   const auto it = enumerators.find(enumeratorName);
   return it != enumerators.end() ? &it->second : nullptr;
 }

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "binding/converter.h"
@@ -66,11 +68,11 @@ struct BindingTypeDescriptor {
   std::string description;
   std::vector<std::string> tags;
   std::vector<BindingFieldDescriptor> fields;
-  std::map<std::string, BindingEnumeratorDescriptor> enumerators;
+  std::map<std::string, BindingEnumeratorDescriptor, std::less<>> enumerators;
   const BindingRegistry* registry = nullptr;
 
   // The enumerator of that name, or null.
-  const BindingEnumeratorDescriptor* FindEnumerator(const std::string& enumeratorName) const;
+  const BindingEnumeratorDescriptor* FindEnumerator(std::string_view enumeratorName) const;
   // Whether some enumerator carries `value`.
   bool HasEnumeratorValue(int32_t value) const;
 };

@@ -13,10 +13,7 @@ namespace {
 bool FailIncompatible(JsonApiResponse* errorRecord, const std::string& memberName, int32_t kind) {
   if (errorRecord == nullptr) return false;
   ReleaseHostValue(errorRecord->body);
-  const std::string message = FormatMessage(
-      "Couldn't assign value to '%1' of type object because the input is of an incompatible "
-      "type '%2'.",
-      memberName, HostKindName(kind));
+  const std::string message = IncompatibleHostValueMessage(memberName, kind);
   char* text = new char[message.size() + 1];
   std::memcpy(text, message.c_str(), message.size() + 1);
   errorRecord->errorText = text;
@@ -88,6 +85,30 @@ bool FromHost(const HostValue& value, BindingProperty& out, const std::string& m
     }
     default:
       return FailIncompatible(errorRecord, memberName, value.kind);
+  }
+}
+
+// FromHost's walk without the building.
+const HostValue* FindUnconvertible(const HostValue& value, int depth) {
+  switch (value.kind) {
+    case kHostCollection:
+      if (depth >= kMaxHostValueNesting) return &value;
+      if (value.collection.elements == nullptr) return nullptr;
+      for (uint32_t i = 0; i < value.collection.count; ++i) {
+        const HostValue* refused = FindUnconvertible(value.collection.elements[i], depth + 1);
+        if (refused != nullptr) return refused;
+      }
+      return nullptr;
+    case kHostStructure:
+      if (depth >= kMaxHostValueNesting) return &value;
+      if (value.structure.entries == nullptr) return nullptr;
+      for (uint32_t i = 0; i < value.structure.count; ++i) {
+        const HostValue* refused = FindUnconvertible(value.structure.entries[i].value, depth + 1);
+        if (refused != nullptr) return refused;
+      }
+      return nullptr;
+    default:
+      return value.kind >= kHostNone && value.kind <= kHostStructure ? nullptr : &value;
   }
 }
 
@@ -194,6 +215,17 @@ bool ToHost(const BindingProperty& property, HostValue& out, const BindingRegist
 bool HostValueToProperty(const HostValue& value, BindingProperty& out,
                          const std::string& memberName, JsonApiResponse* errorRecord) {
   return FromHost(value, out, memberName, errorRecord, 0);
+}
+
+const HostValue* FindUnconvertibleHostValue(const HostValue& value) {
+  return FindUnconvertible(value, 0);
+}
+
+std::string IncompatibleHostValueMessage(const std::string& memberName, int32_t kind) {
+  return FormatMessage(
+      "Couldn't assign value to '%1' of type object because the input is of an incompatible "
+      "type '%2'.",
+      memberName, HostKindName(kind));
 }
 
 bool PropertyToHostValue(const BindingProperty& property, HostValue& out,

@@ -34,6 +34,12 @@ inline constexpr int kMaxHostValueNesting = 512;
 bool HostValueToProperty(const HostValue& value, BindingProperty& out,
                          const std::string& memberName, JsonApiResponse* errorRecord);
 
+// The value that makes HostValueToProperty fail on `value`'s tree (the
+// first one in its order), or null when the tree converts.
+const HostValue* FindUnconvertibleHostValue(const HostValue& value);
+// The text of that failure for a value of `kind` named `memberName`.
+std::string IncompatibleHostValueMessage(const std::string& memberName, int32_t kind);
+
 // Fills `out`, whose earlier content is overwritten without being released,
 // from a property: Empty, Bool, Signed, Unsigned and Float become kinds 0 to
 // 4; a String an owned text (kind 6, NUL-terminated, length without the

@@ -1,4 +1,5 @@
-// Conversion of whole native values to and from BindingProperty trees.
+// Conversion of whole native values to and from BindingProperty trees, and
+// from the HostValue trees that cross the host boundary.
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@
 #include "binding/converters.h"
 #include "binding/property.h"
 #include "binding/registry.h"
+#include "boundary/host_value.h"
 
 namespace Halden {
 
@@ -27,7 +29,15 @@ template <typename T>
 BindingResult ConvertFromProperty(const BindingRegistry& registry, const BindingProperty& property,
                                   T& value, const std::string& memberName);
 
-// The compiled bodies of the two templates.
+// Fills `value` from a host value as ConvertFromProperty would from the
+// property HostValueToProperty makes of it, with the same result, but
+// without building that property. A tree HostValueToProperty refuses fails
+// with its message.
+template <typename T>
+BindingResult ConvertFromHostValue(const BindingRegistry& registry, const HostValue& input,
+                                   T& value, const std::string& memberName);
+
+// The compiled bodies of the templates.
 BindingResult ConvertToPropertyWith(const BindingConverter& converter, const void* value,
                                     const BindingTypeDescriptor* type,
                                     const BindingRegistry& registry);
@@ -36,6 +46,10 @@ BindingResult ConvertFromPropertyWith(const BindingConverter& converter,
                                       const std::string& memberName,
                                       const BindingTypeDescriptor* type,
                                       const BindingRegistry& registry);
+BindingResult ConvertFromHostValueWith(const BindingConverter& converter, const HostValue& input,
+                                       void* value, const std::string& memberName,
+                                       const BindingTypeDescriptor* type,
+                                       const BindingRegistry& registry);
 
 template <typename T>
 BindingResult ConvertToProperty(const BindingRegistry& registry, const T& value) {
@@ -49,6 +63,14 @@ BindingResult ConvertFromProperty(const BindingRegistry& registry, const Binding
   const NativeConverter<T> converter;
   return ConvertFromPropertyWith(converter, property, &value, memberName,
                                  TypeRefOf<T>(registry).descriptor, registry);
+}
+
+template <typename T>
+BindingResult ConvertFromHostValue(const BindingRegistry& registry, const HostValue& input,
+                                   T& value, const std::string& memberName) {
+  const NativeConverter<T> converter;
+  return ConvertFromHostValueWith(converter, input, &value, memberName,
+                                  TypeRefOf<T>(registry).descriptor, registry);
 }
 
 }  // namespace Halden

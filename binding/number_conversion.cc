@@ -33,7 +33,7 @@ struct WholeNumber {
 
 // The syntax of strtoull with base 0: a text without digits converts
 // nothing, so only the empty text counts as complete.
-WholeNumber ParseWholeNumber(const std::string& text) {
+WholeNumber ParseWholeNumber(std::string_view text) {
   WholeNumber number;
   std::size_t i = 0;
   const std::size_t size = text.size();
@@ -69,7 +69,7 @@ WholeNumber ParseWholeNumber(const std::string& text) {
   return number;
 }
 
-bool Fail(BindingResult& result, const char* message, const std::string& text,
+bool Fail(BindingResult& result, const char* message, std::string_view text,
           const std::string& memberName, const char* typeName) {
   result.SetError(FormatMessage(message, text, memberName, typeName));
   return false;
@@ -77,7 +77,7 @@ bool Fail(BindingResult& result, const char* message, const std::string& text,
 
 }  // namespace
 
-bool ParseSignedText(BindingResult& result, const std::string& text, const std::string& memberName,
+bool ParseSignedText(BindingResult& result, std::string_view text, const std::string& memberName,
                      const char* typeName, int64_t minimum, int64_t maximum, int64_t& out) {
   const WholeNumber number = ParseWholeNumber(text);
   if (!number.complete) return Fail(result, kIncorrectFormat, text, memberName, typeName);
@@ -101,9 +101,8 @@ bool ParseSignedText(BindingResult& result, const std::string& text, const std::
   return true;
 }
 
-bool ParseUnsignedText(BindingResult& result, const std::string& text,
-                       const std::string& memberName, const char* typeName, uint64_t maximum,
-                       uint64_t& out) {
+bool ParseUnsignedText(BindingResult& result, std::string_view text, const std::string& memberName,
+                       const char* typeName, uint64_t maximum, uint64_t& out) {
   const WholeNumber number = ParseWholeNumber(text);
   if (!number.complete) return Fail(result, kIncorrectFormat, text, memberName, typeName);
   // The standard routine would wrap a negative number around; it is out of
@@ -115,7 +114,7 @@ bool ParseUnsignedText(BindingResult& result, const std::string& text,
   return true;
 }
 
-bool ParseFloatText(BindingResult& result, const std::string& text, const std::string& memberName,
+bool ParseFloatText(BindingResult& result, std::string_view text, const std::string& memberName,
                     const char* typeName, double minimum, double maximum, double& out) {
   const char* const end = text.data() + text.size();
   const char* at = text.data();

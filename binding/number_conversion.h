@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "binding/binding_result.h"
 
@@ -21,19 +22,18 @@ namespace Halden {
 
 // A whole number in automatic base: leading blanks, an optional sign, "0x"
 // or "0X" for hexadecimal, a leading "0" for octal, decimal otherwise.
-bool ParseSignedText(BindingResult& result, const std::string& text, const std::string& memberName,
+bool ParseSignedText(BindingResult& result, std::string_view text, const std::string& memberName,
                      const char* typeName, int64_t minimum, int64_t maximum, int64_t& out);
 
 // As ParseSignedText; a number with a minus sign is out of range.
-bool ParseUnsignedText(BindingResult& result, const std::string& text,
-                       const std::string& memberName, const char* typeName, uint64_t maximum,
-                       uint64_t& out);
+bool ParseUnsignedText(BindingResult& result, std::string_view text, const std::string& memberName,
+                       const char* typeName, uint64_t maximum, uint64_t& out);
 
 // A floating-point number: leading blanks, an optional sign, decimal or
 // "0x" hexadecimal digits with an optional exponent, or the spellings of
 // infinity and not-a-number, in any case. A value too large or too small in
 // magnitude for a double is out of range; a NaN is within any limits.
-bool ParseFloatText(BindingResult& result, const std::string& text, const std::string& memberName,
+bool ParseFloatText(BindingResult& result, std::string_view text, const std::string& memberName,
                     const char* typeName, double minimum, double maximum, double& out);
 
 }  // namespace Halden

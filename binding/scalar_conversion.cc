@@ -28,9 +28,9 @@ bool FailOutOfRange(BindingResult& result, const V& value, const std::string& me
   return false;
 }
 
-bool FailInvalidType(BindingResult& result, const BindingProperty& input,
-                     const std::string& memberName, const char* typeName) {
-  result.SetError(FormatMessage(kInvalidType, memberName, typeName, KindName(input.GetKind())));
+bool FailInvalidType(BindingResult& result, const ScalarInput& input, const std::string& memberName,
+                     const char* typeName) {
+  result.SetError(FormatMessage(kInvalidType, memberName, typeName, KindName(input.kind)));
   return false;
 }
 
@@ -45,17 +45,17 @@ bool FailRequired(BindingResult& result, const std::string& memberName) {
   return false;
 }
 
-bool BoolFromProperty(BindingResult& result, const BindingProperty& input,
-                      const std::string& memberName, bool& out) {
+bool BoolFromScalar(BindingResult& result, const ScalarInput& input, const std::string& memberName,
+                    bool& out) {
   if (!result.Ok()) return false;
-  switch (input.GetKind()) {
+  switch (input.kind) {
     case BindingPropertyKind::Empty:
       return FailRequired(result, memberName);
     case BindingPropertyKind::Bool:
-      out = input.GetBool();
+      out = input.boolean;
       return true;
     case BindingPropertyKind::String: {
-      const std::string& text = input.GetString();
+      const std::string_view text = input.text;
       if (text == "1" || text == "true") {
         out = true;
         return true;
@@ -73,20 +73,20 @@ bool BoolFromProperty(BindingResult& result, const BindingProperty& input,
     default:
       result.SetError(FormatMessage(
           "Couldn't assign value to '%1' of type bool because the input is of an invalid type %2.",
-          memberName, KindName(input.GetKind())));
+          memberName, KindName(input.kind)));
       return false;
   }
 }
 
-bool SignedFromProperty(BindingResult& result, const BindingProperty& input,
-                        const std::string& memberName, const char* typeName, int64_t minimum,
-                        int64_t maximum, int64_t& out) {
+bool SignedFromScalar(BindingResult& result, const ScalarInput& input,
+                      const std::string& memberName, const char* typeName, int64_t minimum,
+                      int64_t maximum, int64_t& out) {
   if (!result.Ok()) return false;
-  switch (input.GetKind()) {
+  switch (input.kind) {
     case BindingPropertyKind::Empty:
       return FailRequired(result, memberName);
     case BindingPropertyKind::Signed: {
-      const int64_t value = input.GetSigned();
+      const int64_t value = input.signedValue;
       if (!SignedInRange(value, minimum, maximum)) {
         return FailOutOfRange(result, value, memberName, typeName);
       }
@@ -94,7 +94,7 @@ bool SignedFromProperty(BindingResult& result, const BindingProperty& input,
       return true;
     }
     case BindingPropertyKind::Unsigned: {
-      const uint64_t value = input.GetUnsigned();
+      const uint64_t value = input.unsignedValue;
       if (maximum < 0 || value > static_cast<uint64_t>(maximum) ||
           static_cast<int64_t>(value) < minimum) {
         return FailOutOfRange(result, value, memberName, typeName);
@@ -103,7 +103,7 @@ bool SignedFromProperty(BindingResult& result, const BindingProperty& input,
       return true;
     }
     case BindingPropertyKind::Float: {
-      const double value = input.GetFloat();
+      const double value = input.floatValue;
       // Written so that NaN fails every test.
       if (!(value >= static_cast<double>(minimum) && value <= static_cast<double>(maximum) &&
             value >= -kTwoTo63 && value < kTwoTo63)) {
@@ -113,10 +113,9 @@ bool SignedFromProperty(BindingResult& result, const BindingProperty& input,
       return true;
     }
     case BindingPropertyKind::String:
-      return ParseSignedText(result, input.GetString(), memberName, typeName, minimum, maximum,
-                             out);
+      return ParseSignedText(result, input.text, memberName, typeName, minimum, maximum, out);
     case BindingPropertyKind::Enum: {
-      const int32_t value = input.GetEnum().value;
+      const int32_t value = input.enumValue.value;
       if (!SignedInRange(value, minimum, maximum)) {
         return FailOutOfRange(result, value, memberName, typeName);
       }
@@ -128,15 +127,15 @@ bool SignedFromProperty(BindingResult& result, const BindingProperty& input,
   }
 }
 
-bool UnsignedFromProperty(BindingResult& result, const BindingProperty& input,
-                          const std::string& memberName, const char* typeName, uint64_t maximum,
-                          uint64_t& out) {
+bool UnsignedFromScalar(BindingResult& result, const ScalarInput& input,
+                        const std::string& memberName, const char* typeName, uint64_t maximum,
+                        uint64_t& out) {
   if (!result.Ok()) return false;
-  switch (input.GetKind()) {
+  switch (input.kind) {
     case BindingPropertyKind::Empty:
       return FailRequired(result, memberName);
     case BindingPropertyKind::Signed: {
-      const int64_t value = input.GetSigned();
+      const int64_t value = input.signedValue;
       if (value < 0 || static_cast<uint64_t>(value) > maximum) {
         return FailOutOfRange(result, value, memberName, typeName);
       }
@@ -144,13 +143,13 @@ bool UnsignedFromProperty(BindingResult& result, const BindingProperty& input,
       return true;
     }
     case BindingPropertyKind::Unsigned: {
-      const uint64_t value = input.GetUnsigned();
+      const uint64_t value = input.unsignedValue;
       if (value > maximum) return FailOutOfRange(result, value, memberName, typeName);
       out = value;
       return true;
     }
     case BindingPropertyKind::Float: {
-      const double value = input.GetFloat();
+      const double value = input.floatValue;
       if (!(value >= 0 && value <= static_cast<double>(maximum) && value < kTwoTo64)) {
         return FailOutOfRange(result, value, memberName, typeName);
       }
@@ -158,9 +157,9 @@ bool UnsignedFromProperty(BindingResult& result, const BindingProperty& input,
       return true;
     }
     case BindingPropertyKind::String:
-      return ParseUnsignedText(result, input.GetString(), memberName, typeName, maximum, out);
+      return ParseUnsignedText(result, input.text, memberName, typeName, maximum, out);
     case BindingPropertyKind::Enum: {
-      const int32_t value = input.GetEnum().value;
+      const int32_t value = input.enumValue.value;
       if (value < 0 || static_cast<uint64_t>(value) > maximum) {
         return FailOutOfRange(result, value, memberName, typeName);
       }
@@ -172,38 +171,37 @@ bool UnsignedFromProperty(BindingResult& result, const BindingProperty& input,
   }
 }
 
-bool FloatFromProperty(BindingResult& result, const BindingProperty& input,
-                       const std::string& memberName, const char* typeName, double minimum,
-                       double maximum, double& out) {
+bool FloatFromScalar(BindingResult& result, const ScalarInput& input, const std::string& memberName,
+                     const char* typeName, double minimum, double maximum, double& out) {
   if (!result.Ok()) return false;
   double value;
-  switch (input.GetKind()) {
+  switch (input.kind) {
     case BindingPropertyKind::Empty:
       return FailRequired(result, memberName);
     case BindingPropertyKind::Signed:
-      value = static_cast<double>(input.GetSigned());
+      value = static_cast<double>(input.signedValue);
       if (value < minimum || value > maximum) {
-        return FailOutOfRange(result, input.GetSigned(), memberName, typeName);
+        return FailOutOfRange(result, input.signedValue, memberName, typeName);
       }
       break;
     case BindingPropertyKind::Unsigned:
-      value = static_cast<double>(input.GetUnsigned());
+      value = static_cast<double>(input.unsignedValue);
       if (value < minimum || value > maximum) {
-        return FailOutOfRange(result, input.GetUnsigned(), memberName, typeName);
+        return FailOutOfRange(result, input.unsignedValue, memberName, typeName);
       }
       break;
     case BindingPropertyKind::Float:
-      value = input.GetFloat();
+      value = input.floatValue;
       if (value < minimum || value > maximum) {
         return FailOutOfRange(result, value, memberName, typeName);
       }
       break;
     case BindingPropertyKind::String:
-      return ParseFloatText(result, input.GetString(), memberName, typeName, minimum, maximum, out);
+      return ParseFloatText(result, input.text, memberName, typeName, minimum, maximum, out);
     case BindingPropertyKind::Enum:
-      value = input.GetEnum().value;
+      value = input.enumValue.value;
       if (value < minimum || value > maximum) {
-        return FailOutOfRange(result, input.GetEnum().value, memberName, typeName);
+        return FailOutOfRange(result, input.enumValue.value, memberName, typeName);
       }
       break;
     default:
@@ -213,18 +211,18 @@ bool FloatFromProperty(BindingResult& result, const BindingProperty& input,
   return true;
 }
 
-bool StringFromProperty(BindingResult& result, const BindingProperty& input,
-                        const std::string& memberName, const BindingRegistry* registry,
-                        std::string& out) {
+bool StringFromScalar(BindingResult& result, const ScalarInput& input,
+                      const std::string& memberName, const BindingRegistry* registry,
+                      std::string& out) {
   if (!result.Ok()) return false;
-  switch (input.GetKind()) {
+  switch (input.kind) {
     case BindingPropertyKind::Empty:
       return FailRequired(result, memberName);
     case BindingPropertyKind::String:
-      out = input.GetString();
+      out = input.text;
       return true;
     case BindingPropertyKind::Enum: {
-      const EnumValue& value = input.GetEnum();
+      const EnumValue& value = input.enumValue;
       const std::string* name =
           registry != nullptr ? registry->EnumeratorName(value.type, value.value) : nullptr;
       if (name == nullptr) {
@@ -242,9 +240,8 @@ bool StringFromProperty(BindingResult& result, const BindingProperty& input,
   }
 }
 
-bool EnumFromProperty(BindingResult& result, const BindingProperty& input,
-                      const std::string& memberName, const BindingTypeDescriptor* type,
-                      int32_t& out) {
+bool EnumFromScalar(BindingResult& result, const ScalarInput& input, const std::string& memberName,
+                    const BindingTypeDescriptor* type, int32_t& out) {
   if (!result.Ok()) return false;
   const std::string& typeName = type != nullptr ? type->name : kEmptyString;
   auto accept = [&](int64_t value) {
@@ -256,22 +253,22 @@ bool EnumFromProperty(BindingResult& result, const BindingProperty& input,
     out = static_cast<int32_t>(value);
     return true;
   };
-  switch (input.GetKind()) {
+  switch (input.kind) {
     case BindingPropertyKind::Empty:
       return FailRequired(result, memberName);
     case BindingPropertyKind::Signed:
-      if (accept(input.GetSigned())) return true;
-      result.SetError(FormatMessage(kNotAnEnumerator, input.GetSigned(), typeName, memberName));
+      if (accept(input.signedValue)) return true;
+      result.SetError(FormatMessage(kNotAnEnumerator, input.signedValue, typeName, memberName));
       return false;
     case BindingPropertyKind::Unsigned:
-      if (input.GetUnsigned() <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) &&
-          accept(static_cast<int64_t>(input.GetUnsigned()))) {
+      if (input.unsignedValue <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) &&
+          accept(static_cast<int64_t>(input.unsignedValue))) {
         return true;
       }
-      result.SetError(FormatMessage(kNotAnEnumerator, input.GetUnsigned(), typeName, memberName));
+      result.SetError(FormatMessage(kNotAnEnumerator, input.unsignedValue, typeName, memberName));
       return false;
     case BindingPropertyKind::String: {
-      const std::string& text = input.GetString();
+      const std::string_view text = input.text;
       const BindingEnumeratorDescriptor* named =
           type != nullptr ? type->FindEnumerator(text) : nullptr;
       if (named != nullptr) {
@@ -291,13 +288,13 @@ bool EnumFromProperty(BindingResult& result, const BindingProperty& input,
       return false;
     }
     case BindingPropertyKind::Enum:
-      if (accept(input.GetEnum().value)) return true;
-      result.SetError(FormatMessage(kNotAnEnumerator, input.GetEnum().value, typeName, memberName));
+      if (accept(input.enumValue.value)) return true;
+      result.SetError(FormatMessage(kNotAnEnumerator, input.enumValue.value, typeName, memberName));
       return false;
     default:
       result.SetError(FormatMessage(
           "Couldn't assign value to '%1' of enum type because the input is of an invalid type %2.",
-          memberName, KindName(input.GetKind())));
+          memberName, KindName(input.kind)));
       return false;
   }
 }

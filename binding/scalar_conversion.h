@@ -1,12 +1,12 @@
-// The property-to-native rules of the scalar types: booleans, numbers,
-// strings and enumerations.
+// The rules that read the scalar types from a property or a host value:
+// booleans, numbers, strings and enumerations.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "binding/binding_result.h"
-#include "binding/property.h"
+#include "binding/scalar_input.h"
 
 namespace Halden {
 
@@ -20,41 +20,39 @@ struct BindingTypeDescriptor;
 // "A value for '%1' is required.".
 
 // Bool, or a String holding exactly "true", "false", "1" or "0".
-bool BoolFromProperty(BindingResult& result, const BindingProperty& input,
-                      const std::string& memberName, bool& out);
+bool BoolFromScalar(BindingResult& result, const ScalarInput& input, const std::string& memberName,
+                    bool& out);
 
 // A number within [minimum, maximum]: Signed, Unsigned, Enum, a Float
 // (truncated toward zero; NaN is out of range) or a String parsed by
 // ParseSignedText. `typeName` ("int32", ...) names the type in messages.
-bool SignedFromProperty(BindingResult& result, const BindingProperty& input,
-                        const std::string& memberName, const char* typeName, int64_t minimum,
-                        int64_t maximum, int64_t& out);
+bool SignedFromScalar(BindingResult& result, const ScalarInput& input,
+                      const std::string& memberName, const char* typeName, int64_t minimum,
+                      int64_t maximum, int64_t& out);
 
 // As SignedFromProperty with the limits [0, maximum]; negative inputs are
 // out of range.
-bool UnsignedFromProperty(BindingResult& result, const BindingProperty& input,
-                          const std::string& memberName, const char* typeName, uint64_t maximum,
-                          uint64_t& out);
+bool UnsignedFromScalar(BindingResult& result, const ScalarInput& input,
+                        const std::string& memberName, const char* typeName, uint64_t maximum,
+                        uint64_t& out);
 
 // A Float within [minimum, maximum] (NaN is within any limits), an integer
 // kind converted to double, or a String parsed by ParseFloatText.
-bool FloatFromProperty(BindingResult& result, const BindingProperty& input,
-                       const std::string& memberName, const char* typeName, double minimum,
-                       double maximum, double& out);
+bool FloatFromScalar(BindingResult& result, const ScalarInput& input, const std::string& memberName,
+                     const char* typeName, double minimum, double maximum, double& out);
 
 // The bytes of a String, or the name of an Enum's enumerator, looked up in
 // `registry` (which may be null). Numbers are not turned into text.
-bool StringFromProperty(BindingResult& result, const BindingProperty& input,
-                        const std::string& memberName, const BindingRegistry* registry,
-                        std::string& out);
+bool StringFromScalar(BindingResult& result, const ScalarInput& input,
+                      const std::string& memberName, const BindingRegistry* registry,
+                      std::string& out);
 
 // A value of the enumeration `type` (null when it is not registered, which
 // makes every value invalid): an enumerator's name, or a number in a
 // Signed, Unsigned, String or Enum input that some enumerator carries; a
 // number outside the signed 32-bit range is never one.
-bool EnumFromProperty(BindingResult& result, const BindingProperty& input,
-                      const std::string& memberName, const BindingTypeDescriptor* type,
-                      int32_t& out);
+bool EnumFromScalar(BindingResult& result, const ScalarInput& input, const std::string& memberName,
+                    const BindingTypeDescriptor* type, int32_t& out);
 
 // "A value for '%1' is required." into `result`; returns false.
 bool FailRequired(BindingResult& result, const std::string& memberName);

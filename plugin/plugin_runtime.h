@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -36,8 +37,9 @@ class HostEventHandler {
  public:
   virtual ~HostEventHandler() = default;
   // Converts `payload` to the handler's own type and handles it; false, with
-  // nothing handled, when it does not convert.
-  virtual bool Handle(const BindingProperty& payload, const BindingRegistry& registry) = 0;
+  // nothing handled, when it does not convert. The payload's tree holds only
+  // kinds that convert (OnHostEvent drops the others).
+  virtual bool Handle(const HostValue& payload, const BindingRegistry& registry) = 0;
 };
 
 using ServiceProxyHandler = std::function<void(const PluginServiceProxyResponse&)>;
@@ -147,21 +149,23 @@ class PluginRuntime : public ResourceSubscriber {
   // A resource event as routed: its data not yet converted to an
   // observer's type.
   struct RoutedEvent {
-    const std::string& uri;
+    std::string_view uri;
     PluginResourceEventType eventType;
-    const BindingProperty& data;
+    const HostValue& data;
   };
   using ResourceHandler = std::function<void(const RoutedEvent&)>;
-  // Observer tables hash URIs with FNV-1a.
+  // Observer tables hash URIs with FNV-1a; an event's URI is looked up
+  // without a copy.
   struct UriHash {
-    std::size_t operator()(const std::string& uri) const { return Fnv1a(uri.c_str()); }
+    using is_transparent = void;
+    std::size_t operator()(std::string_view uri) const { return Fnv1a(uri.data(), uri.size()); }
   };
-  using ObserverTable =
-      std::unordered_map<std::string, std::shared_ptr<const ResourceHandler>, UriHash>;
+  using ObserverTable = std::unordered_map<std::string, std::shared_ptr<const ResourceHandler>,
+                                           UriHash, std::equal_to<>>;
 
   void StoreObserver(const std::string& uri, std::shared_ptr<const ResourceHandler> handler);
-  void RouteResourceEvent(std::string uri, PluginResourceEventType eventType,
-                          const BindingProperty& data);
+  void RouteResourceEvent(std::string_view uri, PluginResourceEventType eventType,
+                          const HostValue& data);
   class ResourceEventHandler;
   void AddHostHandler(const std::string& name, std::shared_ptr<HostEventHandler> handler,
                       uint32_t kind);
@@ -199,7 +203,7 @@ class PluginRuntime : public ResourceSubscriber {
   std::recursive_mutex subscriptionLock;
   ObserverTable exactObservers;
   ObserverTable wildcardObservers;
-  std::map<std::string, std::shared_ptr<HostEventHandler>> hostHandlers;
+  std::map<std::string, std::shared_ptr<HostEventHandler>, std::less<>> hostHandlers;
   std::map<std::string, uint32_t> subscriptionCounts;
 
   std::mutex proxyLock;
@@ -216,9 +220,9 @@ class TypedHostEventHandler final : public HostEventHandler {
  public:
   explicit TypedHostEventHandler(std::function<void(const T&)> function)
       : function(std::move(function)) {}
-  bool Handle(const BindingProperty& payload, const BindingRegistry& registry) override {
+  bool Handle(const HostValue& payload, const BindingRegistry& registry) override {
     T value{};
-    if (!ConvertFromProperty(registry, payload, value, "<result>").Ok()) return false;
+    if (!ConvertFromHostValue(registry, payload, value, "<result>").Ok()) return false;
     function(value);
     return true;
   }
@@ -235,12 +239,13 @@ void PluginRuntime::ObserveResource(const std::string& uri,
   const BindingTypeDescriptor* type = TypeRefOf<T>(*types).descriptor;
   auto adapter =
       std::make_shared<const ResourceHandler>([types, type, handler](const RoutedEvent& event) {
-        ResourceEvent<T> typed{event.uri, event.eventType, T{}};
-        if (event.eventType != PluginResourceEventType::Delete &&
-            !ConvertFromPropertyWith(NativeConverter<T>(), event.data, &typed.data, "<value>", type,
-                                     *types)
-                 .Ok()) {
-          return;
+        ResourceEvent<T> typed{std::string(event.uri), event.eventType, T{}};
+        if (event.eventType != PluginResourceEventType::Delete) {
+          // The host handler has checked the whole payload's kinds.
+          BindingResult converted;
+          NativeConverter<T>().FromHostValue(converted, &typed.data, event.data, "<value>", type,
+                                             types, 0);
+          if (!converted.Ok()) return;
         }
         handler(typed);
       });

@@ -2,6 +2,7 @@
 // incoming events and publishing of the plugin's own.
 #include <exception>
 
+#include "binding/converter_input.h"
 #include "binding/host_value_conversion.h"
 #include "logging/trace.h"
 #include "plugin/event_name.h"
@@ -12,28 +13,32 @@ namespace Halden {
 // Receives the resource events of one subscribed event name. The payload is
 // read as a PluginResourceEvent would be converted from it (missing members
 // keep their defaults, a wrong kind drops the event), but its data is routed
-// as it is, without a copy: each observer converts it to its own type.
+// as it is: each observer converts it to its own type.
 class PluginRuntime::ResourceEventHandler final : public HostEventHandler {
  public:
   ResourceEventHandler(PluginRuntime& owner, const BindingTypeDescriptor* eventTypes)
       : runtime(owner), eventTypes(eventTypes) {}
 
-  bool Handle(const BindingProperty& payload, const BindingRegistry& registry) override {
-    if (payload.GetKind() != BindingPropertyKind::Structure) return false;
-    std::string uri;
+  bool Handle(const HostValue& payload, const BindingRegistry& registry) override {
+    if (InputKind(payload) != BindingPropertyKind::Structure) return false;
+    // Of a host value, only a String converts to the uri's string; its text
+    // is routed where it lies.
+    std::string_view uri;
+    const HostValue& uriValue = InputMember(payload, "uri");
+    if (InputKind(uriValue) == BindingPropertyKind::String) {
+      uri = InputScalar(uriValue).text;
+    } else if (InputKind(uriValue) != BindingPropertyKind::Empty) {
+      return false;
+    }
     PluginResourceEventType eventType = PluginResourceEventType::Create;
-    const BindingProperty& uriValue = payload.Find("uri");
-    if (!uriValue.IsEmpty() && !ConvertFromProperty(registry, uriValue, uri, "uri").Ok()) {
-      return false;
+    BindingResult read;
+    const HostValue& typeValue = InputMember(payload, "eventType");
+    if (InputKind(typeValue) != BindingPropertyKind::Empty) {
+      NativeConverter<PluginResourceEventType>().FromHostValue(
+          read, &eventType, typeValue, "eventType", eventTypes, &registry, 0);
     }
-    const BindingProperty& typeValue = payload.Find("eventType");
-    if (!typeValue.IsEmpty() &&
-        !ConvertFromPropertyWith(NativeConverter<PluginResourceEventType>(), typeValue, &eventType,
-                                 "eventType", eventTypes, registry)
-             .Ok()) {
-      return false;
-    }
-    runtime.RouteResourceEvent(std::move(uri), eventType, payload.Find("data"));
+    if (!read.Ok()) return false;
+    runtime.RouteResourceEvent(uri, eventType, InputMember(payload, "data"));
     return true;
   }
 
@@ -102,28 +107,32 @@ void ZVM_CDECL PluginRuntime::OnHostEvent(const HostEvent* event) {
     std::shared_ptr<HostEventHandler> handler;
     {
       std::lock_guard lock(runtime.eventLock);
-      const auto found = runtime.hostHandlers.find(event->name);
+      const auto found = runtime.hostHandlers.find(std::string_view(event->name));
       if (found == runtime.hostHandlers.end()) return;
       handler = found->second;
     }
     Trace("%s: Handling event %s", runtime.shortName.c_str(), event->name);
-    BindingProperty payload;
-    JsonApiResponse errorRecord{};
-    if (!HostValueToProperty(event->payload, payload, "<result>", &errorRecord)) {
+    // Handlers read the payload where it is; a tree that would not convert
+    // as a whole is dropped before any of it is read.
+    if (const HostValue* refused = FindUnconvertibleHostValue(event->payload)) {
       Trace("%s: Couldn't convert payload %s for event %s: %s", runtime.shortName.c_str(),
-            "<result>", event->name, errorRecord.errorText);
-      delete[] errorRecord.errorText;
+            "<result>", event->name,
+            IncompatibleHostValueMessage("<result>", refused->kind).c_str());
       return;
     }
-    handler->Handle(payload, *runtime.registry);
+    handler->Handle(event->payload, *runtime.registry);
   } catch (...) {
     // An event the plugin cannot take is dropped; the host never sees why.
   }
 }
 
-void PluginRuntime::RouteResourceEvent(std::string uri, PluginResourceEventType eventType,
-                                       const BindingProperty& data) {
-  if (uri.empty() || uri[0] != '/') uri = "/" + uri;
+void PluginRuntime::RouteResourceEvent(std::string_view uri, PluginResourceEventType eventType,
+                                       const HostValue& data) {
+  std::string rooted;
+  if (uri.empty() || uri[0] != '/') {
+    rooted.append("/").append(uri);
+    uri = rooted;
+  }
   std::shared_ptr<const ResourceHandler> exact;
   std::vector<std::shared_ptr<const ResourceHandler>> wildcards;
   {
@@ -165,7 +174,7 @@ void PluginRuntime::SendEvent(const std::string& eventName, const PluginResource
 }
 
 void PluginRuntime::StopEvents() {
-  std::map<std::string, std::shared_ptr<HostEventHandler>> handlers;
+  std::map<std::string, std::shared_ptr<HostEventHandler>, std::less<>> handlers;
   {
     std::lock_guard lock(eventLock);
     handlers.swap(hostHandlers);

@@ -1,12 +1,14 @@
-// Short builders of input properties for conversion tests.
+// Short builders of input properties and host values for conversion tests.
 #pragma once
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "binding/property.h"
+#include "boundary/host_value.h"
 
 namespace Halden::binding_test {
 
@@ -31,6 +33,43 @@ inline BindingProperty Structure() {
   BindingProperty property;
   property.Member("a").SetSigned(1);
   return property;
+}
+
+// Host values, by kind; texts, blobs and arrays are borrowed.
+inline HostValue Host(int32_t kind) {
+  HostValue value;
+  std::memset(static_cast<void*>(&value), 0, sizeof value);
+  value.kind = kind;
+  return value;
+}
+inline HostValue HostSigned(int64_t number) {
+  HostValue value = Host(kHostSigned);
+  value.signedValue = number;
+  return value;
+}
+inline HostValue HostText(int32_t kind, const char* text, uint32_t length) {
+  HostValue value = Host(kind);
+  value.text.data = text;
+  value.text.length = length;
+  return value;
+}
+inline HostValue HostBlob(const uint8_t* data, uint32_t length) {
+  HostValue value = Host(kHostBlobBorrowed);
+  value.blob.data = data;
+  value.blob.length = length;
+  return value;
+}
+inline HostValue HostCollection(HostValue* elements, uint32_t count) {
+  HostValue value = Host(kHostCollection);
+  value.collection.elements = elements;
+  value.collection.count = count;
+  return value;
+}
+inline HostValue HostStructure(HostMemberEntry* entries, uint32_t count) {
+  HostValue value = Host(kHostStructure);
+  value.structure.entries = entries;
+  value.structure.count = count;
+  return value;
 }
 
 // A compact text of a whole tree that shows every kind, for comparing trees:

@@ -14,46 +14,16 @@ namespace Halden {
 namespace {
 
 using binding_test::Describe;
+using binding_test::Host;
+using binding_test::HostBlob;
+using binding_test::HostCollection;
+using binding_test::HostSigned;
+using binding_test::HostStructure;
+using binding_test::HostText;
 
 // Packed fields may be misaligned: tests read them by value.
 template <typename T>
 T Read(T value) {
-  return value;
-}
-
-HostValue Host(int32_t kind) {
-  HostValue value;
-  std::memset(static_cast<void*>(&value), 0, sizeof value);
-  value.kind = kind;
-  return value;
-}
-HostValue HostSigned(int64_t number) {
-  HostValue value = Host(kHostSigned);
-  value.signedValue = number;
-  return value;
-}
-HostValue HostText(int32_t kind, const char* text, uint32_t length) {
-  HostValue value = Host(kind);
-  value.text.data = text;
-  value.text.length = length;
-  return value;
-}
-HostValue HostBlob(const uint8_t* data, uint32_t length) {
-  HostValue value = Host(kHostBlobBorrowed);
-  value.blob.data = data;
-  value.blob.length = length;
-  return value;
-}
-HostValue HostCollection(HostValue* elements, uint32_t count) {
-  HostValue value = Host(kHostCollection);
-  value.collection.elements = elements;
-  value.collection.count = count;
-  return value;
-}
-HostValue HostStructure(HostMemberEntry* entries, uint32_t count) {
-  HostValue value = Host(kHostStructure);
-  value.structure.entries = entries;
-  value.structure.count = count;
   return value;
 }
 

@@ -235,12 +235,12 @@ TEST_F(ScalarConversionTest, RulesDoNothingAfterAFailure) {
   double real = 1;
   std::string text = "kept";
   int32_t letter = 1;
-  EXPECT_FALSE(BoolFromProperty(result, Bool(true), "m", flag));
-  EXPECT_FALSE(SignedFromProperty(result, Signed(2), "m", "int64", -9, 9, number));
-  EXPECT_FALSE(UnsignedFromProperty(result, Signed(2), "m", "uint64", 9, unsignedNumber));
-  EXPECT_FALSE(FloatFromProperty(result, Float(2), "m", "double", -9, 9, real));
-  EXPECT_FALSE(StringFromProperty(result, Text("x"), "m", nullptr, text));
-  EXPECT_FALSE(EnumFromProperty(result, Signed(7), "m", nullptr, letter));
+  EXPECT_FALSE(BoolFromScalar(result, Bool(true), "m", flag));
+  EXPECT_FALSE(SignedFromScalar(result, Signed(2), "m", "int64", -9, 9, number));
+  EXPECT_FALSE(UnsignedFromScalar(result, Signed(2), "m", "uint64", 9, unsignedNumber));
+  EXPECT_FALSE(FloatFromScalar(result, Float(2), "m", "double", -9, 9, real));
+  EXPECT_FALSE(StringFromScalar(result, Text("x"), "m", nullptr, text));
+  EXPECT_FALSE(EnumFromScalar(result, Signed(7), "m", nullptr, letter));
   EXPECT_EQ(result.Error(), "first");
   EXPECT_FALSE(flag);
   EXPECT_EQ(number, 1);

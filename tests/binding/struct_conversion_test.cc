@@ -13,6 +13,11 @@ namespace Halden {
 namespace {
 
 using binding_test::Describe;
+using binding_test::Host;
+using binding_test::HostCollection;
+using binding_test::HostSigned;
+using binding_test::HostStructure;
+using binding_test::HostText;
 
 enum class Color : int32_t { Red = 1, Green = 2 };
 
@@ -174,6 +179,82 @@ TEST_F(StructConversionTest, RoundTripThroughPropertyAndHostValue) {
   const BindingResult result = ConvertFromProperty(registry, back, converted, "<value>");
   ASSERT_TRUE(result.Ok()) << result.Error();
   EXPECT_EQ(Describe(ConvertToProperty(registry, converted)), kSampleDump);
+}
+
+// Reading a host value where it lies gives what converting it to a property
+// first gives: the same message and the same native value.
+TEST_F(StructConversionTest, HostValuesReadAsTheirProperties) {
+  auto expectSame = [&](const HostValue& host, const std::string& what) {
+    SCOPED_TRACE(what);
+    Outer direct = Sample();
+    Outer staged = Sample();
+    BindingProperty property;
+    JsonApiResponse refused{};
+    std::string stagedError;
+    if (HostValueToProperty(host, property, "o", &refused)) {
+      stagedError = ConvertFromProperty(registry, property, staged, "o").Error();
+    } else {
+      stagedError = refused.errorText;
+      delete[] refused.errorText;
+    }
+    EXPECT_EQ(ConvertFromHostValue(registry, host, direct, "o").Error(), stagedError);
+    EXPECT_EQ(Describe(ConvertToProperty(registry, direct)),
+              Describe(ConvertToProperty(registry, staged)));
+  };
+  auto with = [](const char* name, BindingProperty value) {
+    BindingProperty input;
+    input.Member(name) = std::move(value);
+    return input;
+  };
+  BindingProperty mixed = with("i32", binding_test::Text("12"));
+  mixed.Member("flag").SetString("true");
+  mixed.Member("f64").SetSigned(3);
+  mixed.Member("names").Append().SetString("a");
+  mixed.Member("names").Append();
+  mixed.Member("object").Member("deep").Append().SetString("x");
+  BindingProperty badColor;
+  badColor.Append().Member("color").SetString("Blue");
+  const BindingProperty inputs[] = {
+      ConvertToProperty(registry, Sample()),
+      mixed,
+      BindingProperty(),
+      binding_test::Signed(1),
+      with("u32", binding_test::Signed(-1)),
+      with("inner", binding_test::Signed(3)),
+      with("inners", badColor),
+      with("numbers", binding_test::Structure()),
+      with("text", binding_test::Blob()),
+      with("bytes", binding_test::Text("x")),
+  };
+  for (const BindingProperty& input : inputs) {
+    HostValue host;
+    ASSERT_TRUE(PropertyToHostValue(input, host, &registry));
+    expectSame(host, Describe(input));
+    ReleaseHostValue(host);
+  }
+
+  // Trees only the host makes: repeated keys (the last counts, kind 0 as
+  // missing), null keys, texts and arrays, a text past its NUL.
+  HostMemberEntry repeated[] = {{"i32", HostSigned(1), 0},
+                                {"i32", HostSigned(2), 0},
+                                {"i64", HostSigned(7), 0},
+                                {"i64", Host(kHostNone), 0},
+                                {nullptr, HostSigned(5), 0},
+                                {"text", HostText(kHostStringBorrowed, nullptr, 4), 0},
+                                {"inner", HostStructure(nullptr, 3), 0},
+                                {"names", HostCollection(nullptr, 2), 0},
+                                {"object", HostText(kHostStringOwned, "ab\0cd", 5), 0}};
+  expectSame(HostStructure(repeated, 9), "host-made");
+  // A kind that does not convert fails the whole tree, even where no member
+  // reads it, and so does too deep a tree.
+  HostValue unknownKind = Host(42);
+  HostMemberEntry unread[] = {{"i32", HostSigned(1), 0},
+                              {"unknown", HostCollection(&unknownKind, 1), 0}};
+  expectSame(HostStructure(unread, 2), "unknown kind");
+  std::vector<HostValue> chain(kMaxHostValueNesting + 1, Host(kHostNone));
+  for (std::size_t i = 0; i + 1 < chain.size(); ++i) chain[i] = HostCollection(&chain[i + 1], 1);
+  HostMemberEntry deep[] = {{"object", chain[0], 0}};
+  expectSame(HostStructure(deep, 1), "too deep");
 }
 
 TEST_F(StructConversionTest, StructRuleKeepsMissingMembersAndIgnoresUnknownOnes) {

@@ -130,6 +130,36 @@ TEST_F(Events, RoutesToExactAndWildcardObservers) {
                   }));
 }
 
+// Payloads only a host can make: a kind that does not convert anywhere in
+// the payload drops the event, and so does a uri that is not a string.
+TEST_F(Events, PayloadsThatDoNotConvertAreDropped) {
+  Record("/x/y");
+  Record("/");  // where an event without a uri goes
+  const std::string name = EventNameForUri("/x/y");
+  HostEvent event{};
+  event.name = name.c_str();
+  for (const host::HostSubscription& subscription : host.Subscriptions()) {
+    if (subscription.name == name) event.userData = subscription.userData;
+  }
+  HostMemberEntry data[] = {{"text", {}, 0}};
+  data[0].value.kind = kHostStringBorrowed;
+  data[0].value.text.data = "t";
+  HostMemberEntry members[] = {{"uri", {}, 0}, {"data", {}, 0}, {"extra", {}, 0}};
+  members[0].value.kind = kHostStringBorrowed;
+  members[0].value.text.data = "/x/y";
+  members[1].value.kind = kHostStructure;
+  members[1].value.structure = {data, 1};
+  event.payload.kind = kHostStructure;
+  event.payload.structure = {members, 3};
+  PluginRuntime::OnHostEvent(&event);
+  members[2].value.kind = 11;
+  PluginRuntime::OnHostEvent(&event);
+  members[2].value.kind = kHostNone;
+  members[0].value.kind = kHostSigned;
+  PluginRuntime::OnHostEvent(&event);
+  EXPECT_EQ(seen, std::vector<std::string>{"/x/y Create:/x/y:t"});
+}
+
 TEST_F(Events, PublishingSendsUnderBothNames) {
   plugin->PublishResource("/x/y", Note{"hi", 2});
   const std::vector<host::SentEvent> sent = host.SentEvents();

@@ -1,0 +1,55 @@
+#include "binding/converter_input.h"
+
+namespace Halden {
+
+ScalarInput InputScalar(const HostValue& input) {
+  ScalarInput scalar;
+  scalar.kind = InputKind(input);
+  switch (scalar.kind) {
+    case BindingPropertyKind::Bool:
+      scalar.boolean = input.boolean != 0;
+      break;
+    case BindingPropertyKind::Signed:
+      scalar.signedValue = input.signedValue;
+      break;
+    case BindingPropertyKind::Unsigned:
+      scalar.unsignedValue = input.unsignedValue;
+      break;
+    case BindingPropertyKind::Float:
+      scalar.floatValue = input.floatValue;
+      break;
+    case BindingPropertyKind::String:
+      if (input.text.data != nullptr) scalar.text = input.text.data;
+      break;
+    default:
+      break;
+  }
+  return scalar;
+}
+
+namespace {
+
+// Compares as the interned keys of a property would: a key with a NUL in
+// it equals no host key, which ends at its first NUL.
+bool KeyEquals(const char* hostKey, std::string_view key) {
+  for (const char c : key) {
+    if (c == '\0' || *hostKey != c) return false;
+    ++hostKey;
+  }
+  return *hostKey == '\0';
+}
+
+}  // namespace
+
+const HostValue& InputMember(const HostValue& input, std::string_view key) {
+  static const HostValue kNone{};
+  if (input.kind != kHostStructure || input.structure.entries == nullptr) return kNone;
+  // The last entry of a key is the one a property keeps.
+  for (uint32_t i = input.structure.count; i-- > 0;) {
+    const HostMemberEntry& entry = input.structure.entries[i];
+    if (KeyEquals(entry.key != nullptr ? entry.key : "", key)) return entry.value;
+  }
+  return kNone;
+}
+
+}  // namespace Halden
