@@ -72,16 +72,10 @@ void ReadStruct(BindingResult& result, void* value, const Input& input,
 
 }  // namespace
 
-void BoolConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
-                                 const std::string& memberName, const BindingTypeDescriptor*,
-                                 const BindingRegistry*, uint32_t) const {
+void BoolConverter::Read(BindingResult& result, void* value, const ScalarInput& input,
+                         const std::string& memberName, const BindingTypeDescriptor*,
+                         const BindingRegistry*) {
   BoolFromScalar(result, input, memberName, *static_cast<bool*>(value));
-}
-
-void BoolConverter::FromHostValue(BindingResult& result, void* value, const HostValue& input,
-                                  const std::string& memberName, const BindingTypeDescriptor*,
-                                  const BindingRegistry*, uint32_t) const {
-  BoolFromScalar(result, InputScalar(input), memberName, *static_cast<bool*>(value));
 }
 
 bool BoolConverter::ToProperty(BindingProperty& output, const void* value,
@@ -91,17 +85,10 @@ bool BoolConverter::ToProperty(BindingProperty& output, const void* value,
   return true;
 }
 
-void StringConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
-                                   const std::string& memberName, const BindingTypeDescriptor*,
-                                   const BindingRegistry* registry, uint32_t) const {
+void StringConverter::Read(BindingResult& result, void* value, const ScalarInput& input,
+                           const std::string& memberName, const BindingTypeDescriptor*,
+                           const BindingRegistry* registry) {
   StringFromScalar(result, input, memberName, registry, *static_cast<std::string*>(value));
-}
-
-void StringConverter::FromHostValue(BindingResult& result, void* value, const HostValue& input,
-                                    const std::string& memberName, const BindingTypeDescriptor*,
-                                    const BindingRegistry* registry, uint32_t) const {
-  StringFromScalar(result, InputScalar(input), memberName, registry,
-                   *static_cast<std::string*>(value));
 }
 
 bool StringConverter::ToProperty(BindingProperty& output, const void* value,

@@ -57,15 +57,32 @@ constexpr BindingTypeCode TypeCodeOf() {
   }
 }
 
-// bool: the boolean rule; Bool.
-class BoolConverter final : public BindingConverter {
+// The converters of scalar types read both kinds of input as a ScalarInput:
+// Derived supplies the rule as
+//   static void Read(BindingResult&, void* value, const ScalarInput&,
+//                    const std::string& memberName, const BindingTypeDescriptor*,
+//                    const BindingRegistry*).
+template <typename Derived>
+class ScalarConverter : public BindingConverter {
  public:
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
-                    const BindingRegistry* registry, uint32_t flags) const override;
+                    const BindingRegistry* registry, uint32_t) const final {
+    Derived::Read(result, value, ScalarInput(input), memberName, type, registry);
+  }
   void FromHostValue(BindingResult& result, void* value, const HostValue& input,
                      const std::string& memberName, const BindingTypeDescriptor* type,
-                     const BindingRegistry* registry, uint32_t flags) const override;
+                     const BindingRegistry* registry, uint32_t) const final {
+    Derived::Read(result, value, InputScalar(input), memberName, type, registry);
+  }
+};
+
+// bool: the boolean rule; Bool.
+class BoolConverter final : public ScalarConverter<BoolConverter> {
+ public:
+  static void Read(BindingResult& result, void* value, const ScalarInput& input,
+                   const std::string& memberName, const BindingTypeDescriptor* type,
+                   const BindingRegistry* registry);
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
                   const BindingRegistry* registry, BindingResult& result) const override;
 };
@@ -73,31 +90,11 @@ class BoolConverter final : public BindingConverter {
 // An integer type: the signed or unsigned rule with the type's limits and
 // type-code name; Signed or Unsigned.
 template <typename T>
-class IntegerConverter final : public BindingConverter {
+class IntegerConverter final : public ScalarConverter<IntegerConverter<T>> {
  public:
-  void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
-                    const std::string& memberName, const BindingTypeDescriptor*,
-                    const BindingRegistry*, uint32_t) const override {
-    Read(result, value, ScalarInput(input), memberName);
-  }
-  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
-                     const std::string& memberName, const BindingTypeDescriptor*,
-                     const BindingRegistry*, uint32_t) const override {
-    Read(result, value, InputScalar(input), memberName);
-  }
-  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
-                  const BindingRegistry*, BindingResult&) const override {
-    if constexpr (std::is_signed_v<T>) {
-      output.SetSigned(*static_cast<const T*>(value));
-    } else {
-      output.SetUnsigned(*static_cast<const T*>(value));
-    }
-    return true;
-  }
-
- private:
   static void Read(BindingResult& result, void* value, const ScalarInput& input,
-                   const std::string& memberName) {
+                   const std::string& memberName, const BindingTypeDescriptor*,
+                   const BindingRegistry*) {
     const char* typeName = TypeCodeName(TypeCodeOf<T>());
     if constexpr (std::is_signed_v<T>) {
       int64_t number;
@@ -113,49 +110,44 @@ class IntegerConverter final : public BindingConverter {
       }
     }
   }
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
+                  const BindingRegistry*, BindingResult&) const override {
+    if constexpr (std::is_signed_v<T>) {
+      output.SetSigned(*static_cast<const T*>(value));
+    } else {
+      output.SetUnsigned(*static_cast<const T*>(value));
+    }
+    return true;
+  }
 };
 
 // float and double: the floating rule within the largest finite values of
 // either sign; Float.
 template <typename T>
-class FloatingConverter final : public BindingConverter {
+class FloatingConverter final : public ScalarConverter<FloatingConverter<T>> {
  public:
-  void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
-                    const std::string& memberName, const BindingTypeDescriptor*,
-                    const BindingRegistry*, uint32_t) const override {
-    Read(result, value, ScalarInput(input), memberName);
-  }
-  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
-                     const std::string& memberName, const BindingTypeDescriptor*,
-                     const BindingRegistry*, uint32_t) const override {
-    Read(result, value, InputScalar(input), memberName);
-  }
-  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
-                  const BindingRegistry*, BindingResult&) const override {
-    output.SetFloat(*static_cast<const T*>(value));
-    return true;
-  }
-
- private:
   static void Read(BindingResult& result, void* value, const ScalarInput& input,
-                   const std::string& memberName) {
+                   const std::string& memberName, const BindingTypeDescriptor*,
+                   const BindingRegistry*) {
     double number;
     if (FloatFromScalar(result, input, memberName, TypeCodeName(TypeCodeOf<T>()),
                         std::numeric_limits<T>::lowest(), std::numeric_limits<T>::max(), number)) {
       *static_cast<T*>(value) = static_cast<T>(number);
     }
   }
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
+                  const BindingRegistry*, BindingResult&) const override {
+    output.SetFloat(*static_cast<const T*>(value));
+    return true;
+  }
 };
 
 // std::string: the string rule; String (the text up to its first NUL).
-class StringConverter final : public BindingConverter {
+class StringConverter final : public ScalarConverter<StringConverter> {
  public:
-  void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
-                    const std::string& memberName, const BindingTypeDescriptor* type,
-                    const BindingRegistry* registry, uint32_t flags) const override;
-  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
-                     const std::string& memberName, const BindingTypeDescriptor* type,
-                     const BindingRegistry* registry, uint32_t flags) const override;
+  static void Read(BindingResult& result, void* value, const ScalarInput& input,
+                   const std::string& memberName, const BindingTypeDescriptor* type,
+                   const BindingRegistry* registry);
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
                   const BindingRegistry* registry, BindingResult& result) const override;
 };
@@ -177,33 +169,22 @@ class PropertyConverter final : public BindingConverter {
 // A registered enumeration E, described by `type`: the enumeration rule; an
 // Enum holding the value and E's StaticType.
 template <typename E>
-class EnumConverter final : public BindingConverter {
+class EnumConverter final : public ScalarConverter<EnumConverter<E>> {
   static_assert(sizeof(E) <= sizeof(int32_t), "enumerations convert through int32_t");
 
  public:
-  void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
-                    const std::string& memberName, const BindingTypeDescriptor* type,
-                    const BindingRegistry*, uint32_t) const override {
-    Read(result, value, ScalarInput(input), memberName, type);
-  }
-  void FromHostValue(BindingResult& result, void* value, const HostValue& input,
-                     const std::string& memberName, const BindingTypeDescriptor* type,
-                     const BindingRegistry*, uint32_t) const override {
-    Read(result, value, InputScalar(input), memberName, type);
+  static void Read(BindingResult& result, void* value, const ScalarInput& input,
+                   const std::string& memberName, const BindingTypeDescriptor* type,
+                   const BindingRegistry*) {
+    int32_t number;
+    if (EnumFromScalar(result, input, memberName, type, number)) {
+      *static_cast<E*>(value) = static_cast<E>(number);
+    }
   }
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
                   const BindingRegistry*, BindingResult&) const override {
     output.SetEnum({static_cast<int32_t>(*static_cast<const E*>(value)), &StaticTypeOf<E>()});
     return true;
-  }
-
- private:
-  static void Read(BindingResult& result, void* value, const ScalarInput& input,
-                   const std::string& memberName, const BindingTypeDescriptor* type) {
-    int32_t number;
-    if (EnumFromScalar(result, input, memberName, type, number)) {
-      *static_cast<E*>(value) = static_cast<E>(number);
-    }
   }
 };
 
