@@ -12,7 +12,8 @@ class BindingRegistry;
 struct BindingTypeDescriptor;
 struct HostValue;
 
-// Converts one native type between its native value and a BindingProperty.
+// Converts one native type between its native value and a BindingProperty,
+// and from a HostValue.
 // One stateless class exists per native type (and per enumeration, struct
 // and vector element type); field descriptors own one instance each.
 //
