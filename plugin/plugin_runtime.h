@@ -214,6 +214,16 @@ class PluginRuntime : public ResourceSubscriber {
   std::unique_ptr<TelemetrySink> telemetry;
 };
 
+// Converts a part of an event's payload, whose kinds OnHostEvent has
+// already checked, into `value`; false when it does not convert.
+template <typename T>
+bool ReadCheckedPayload(const HostValue& input, T& value, const std::string& memberName,
+                        const BindingTypeDescriptor* type, const BindingRegistry& registry) {
+  BindingResult result;
+  NativeConverter<T>().FromHostValue(result, &value, input, memberName, type, &registry, 0);
+  return result.Ok();
+}
+
 // A host handler for payloads of type T.
 template <typename T>
 class TypedHostEventHandler final : public HostEventHandler {
@@ -222,7 +232,10 @@ class TypedHostEventHandler final : public HostEventHandler {
       : function(std::move(function)) {}
   bool Handle(const HostValue& payload, const BindingRegistry& registry) override {
     T value{};
-    if (!ConvertFromHostValue(registry, payload, value, "<result>").Ok()) return false;
+    if (!ReadCheckedPayload(payload, value, "<result>", TypeRefOf<T>(registry).descriptor,
+                            registry)) {
+      return false;
+    }
     function(value);
     return true;
   }
@@ -240,12 +253,9 @@ void PluginRuntime::ObserveResource(const std::string& uri,
   auto adapter =
       std::make_shared<const ResourceHandler>([types, type, handler](const RoutedEvent& event) {
         ResourceEvent<T> typed{std::string(event.uri), event.eventType, T{}};
-        if (event.eventType != PluginResourceEventType::Delete) {
-          // The host handler has checked the whole payload's kinds.
-          BindingResult converted;
-          NativeConverter<T>().FromHostValue(converted, &typed.data, event.data, "<value>", type,
-                                             types, 0);
-          if (!converted.Ok()) return;
+        if (event.eventType != PluginResourceEventType::Delete &&
+            !ReadCheckedPayload(event.data, typed.data, "<value>", type, *types)) {
+          return;
         }
         handler(typed);
       });

@@ -31,13 +31,11 @@ class PluginRuntime::ResourceEventHandler final : public HostEventHandler {
       return false;
     }
     PluginResourceEventType eventType = PluginResourceEventType::Create;
-    BindingResult read;
     const HostValue& typeValue = InputMember(payload, "eventType");
-    if (InputKind(typeValue) != BindingPropertyKind::Empty) {
-      NativeConverter<PluginResourceEventType>().FromHostValue(
-          read, &eventType, typeValue, "eventType", eventTypes, &registry, 0);
+    if (InputKind(typeValue) != BindingPropertyKind::Empty &&
+        !ReadCheckedPayload(typeValue, eventType, "eventType", eventTypes, registry)) {
+      return false;
     }
-    if (!read.Ok()) return false;
     runtime.RouteResourceEvent(uri, eventType, InputMember(payload, "data"));
     return true;
   }
