@@ -1,5 +1,6 @@
 #include "api/call_binding.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -51,8 +52,14 @@ void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& 
   const BindingArgumentDescriptor& parameter = function.arguments[index];
   BindingProperty& target = arguments[index];
   if (dot != std::string::npos) {
-    BindArgumentPath(callResult, target, function.name, std::string_view(key).substr(dot + 1),
-                     value, contentType);
+    const std::string_view path = std::string_view(key).substr(dot + 1);
+    if (static_cast<std::size_t>(std::count(path.begin(), path.end(), '.')) >=
+        kMaxArgumentPathDepth) {
+      callResult.SetError(FormatMessage("Argument '%1' for '%2' nests deeper than %3 levels.",
+                                        baseName, function.name, kMaxArgumentPathDepth));
+      return;
+    }
+    BindArgumentPath(callResult, target, function.name, path, value, contentType);
     return;
   }
   const BindingTypeCode type = parameter.type.code;

@@ -12,6 +12,7 @@
 #include "binding/binding_result.h"
 #include "binding/descriptors.h"
 #include "binding/property.h"
+#include "formats/json_to_property.h"
 
 namespace Halden {
 
@@ -24,6 +25,10 @@ using ParameterIndex = std::unordered_map<std::string, std::size_t>;
 // Index segments of an argument path ("list.3") at or above this are refused,
 // so that one query key cannot grow a collection without bound.
 inline constexpr unsigned long long kMaxArgumentIndex = 65536;
+
+// An argument path makes one level per segment; it may not nest deeper than
+// a body may.
+inline constexpr std::size_t kMaxArgumentPathDepth = kMaxJsonNesting;
 
 // Splits `query` (the text after the first "?") at every "&": a piece with
 // "=" gives the percent-decoded name before the first "=" and value after
@@ -41,8 +46,9 @@ QueryEntries ParseQueryString(std::string_view query);
 // `locations` (one per parameter, may be null) refuses a value whose source
 // contradicts the parameter's location. Errors go to `callResult`:
 // "Unknown argument '%1' for '%2'.", "Argument '%1' for '%2' was specified in
-// an invalid location.", "Expected value for argument '%1'." and the
-// decoders' messages.
+// an invalid location.", "Argument '%1' for '%2' nests deeper than 512
+// levels." (a path of more than kMaxArgumentPathDepth segments), "Expected
+// value for argument '%1'." and the decoders' messages.
 void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& arguments,
                        const ParameterIndex& parameters, const BindingFunctionDescriptor& function,
                        const std::vector<uint32_t>* locations, const std::string& key,

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "binding/base64.h"
+#include "binding/internal/walk_stack.h"
 #include "binding/property_visitor.h"
 
 namespace Halden {
@@ -52,6 +53,48 @@ struct BindingProperty::CollectionCell {
     data = grown;
     capacity = static_cast<uint32_t>(newCapacity);
   }
+};
+
+// One open level of a walk: a container and the position of the child
+// being visited among its elements or members.
+template <typename Property>
+struct BindingProperty::Cursor {
+  using Members =
+      std::conditional_t<std::is_const_v<Property>, const internal::MemberMap, internal::MemberMap>;
+
+  Cursor() = default;
+  explicit Cursor(Property& container) : node(&container) {
+    if (container.kind == BindingPropertyKind::Structure) {
+      member = container.payload.structure->members.begin();
+    }
+  }
+
+  bool InCollection() const { return node->kind == BindingPropertyKind::Collection; }
+  bool AtEnd() const {
+    return InCollection() ? index == node->payload.collection->size
+                          : member == node->payload.structure->members.end();
+  }
+  Property& Child() const {
+    return InCollection() ? node->payload.collection->data[index] : member->second;
+  }
+  void Advance() {
+    if (InCollection()) {
+      ++index;
+    } else {
+      ++member;
+    }
+  }
+  bool BeginChild(BindingPropertyVisitor& visitor) const {
+    return InCollection() ? visitor.BeginElement(index)
+                          : visitor.BeginMember(member->first->Text());
+  }
+  bool EndChild(BindingPropertyVisitor& visitor) const {
+    return InCollection() ? visitor.EndElement(index) : visitor.EndMember(member->first->Text());
+  }
+
+  Property* node = nullptr;
+  uint32_t index = 0;
+  decltype(std::declval<Members&>().begin()) member{};
 };
 
 const char* KindName(BindingPropertyKind kind) {
@@ -208,9 +251,37 @@ const BindingProperty& BindingProperty::Find(const std::string& key) const {
   return Find(key.c_str());
 }
 
-bool BindingProperty::Accept(BindingPropertyVisitor& visitor) const { return Walk(visitor); }
+bool BindingProperty::Accept(BindingPropertyVisitor& visitor) const {
+  if (!IsContainer()) return VisitScalar(visitor);
+  if (!BeginContainer(visitor)) return false;
+  internal::WalkStack<Cursor<const BindingProperty>> open;
+  open.Push(Cursor<const BindingProperty>(*this));
+  while (!open.Empty()) {
+    Cursor<const BindingProperty>& top = open.Back();
+    if (top.AtEnd()) {
+      if (!top.node->EndContainer(visitor)) return false;
+      open.Pop();
+      if (open.Empty()) break;
+      Cursor<const BindingProperty>& parent = open.Back();
+      if (!parent.EndChild(visitor)) return false;
+      parent.Advance();
+      continue;
+    }
+    if (!top.BeginChild(visitor)) return false;
+    const BindingProperty& child = top.Child();
+    if (child.IsContainer()) {
+      // Its end, and the end of its element or member, come when it is done.
+      if (!child.BeginContainer(visitor)) return false;
+      open.Push(Cursor<const BindingProperty>(child));
+      continue;
+    }
+    if (!child.VisitScalar(visitor) || !top.EndChild(visitor)) return false;
+    top.Advance();
+  }
+  return true;
+}
 
-bool BindingProperty::Walk(BindingPropertyVisitor& visitor) const {
+bool BindingProperty::VisitScalar(BindingPropertyVisitor& visitor) const {
   switch (kind) {
     case BindingPropertyKind::Empty:
       return visitor.VisitEmpty();
@@ -228,29 +299,18 @@ bool BindingProperty::Walk(BindingPropertyVisitor& visitor) const {
       return visitor.VisitBlob(*payload.blob);
     case BindingPropertyKind::Enum:
       return visitor.VisitEnum(*payload.enumValue);
-    case BindingPropertyKind::Collection: {
-      const CollectionCell& cell = *payload.collection;
-      if (!visitor.BeginCollection(cell.size)) return false;
-      for (uint32_t i = 0; i < cell.size; ++i) {
-        if (!visitor.BeginElement(i) || !cell.data[i].Walk(visitor) || !visitor.EndElement(i)) {
-          return false;
-        }
-      }
-      return visitor.EndCollection();
-    }
-    case BindingPropertyKind::Structure: {
-      const internal::MemberMap& members = payload.structure->members;
-      if (!visitor.BeginStructure(static_cast<uint32_t>(members.size()))) return false;
-      for (const auto& [key, child] : members) {
-        if (!visitor.BeginMember(key->Text()) || !child.Walk(visitor) ||
-            !visitor.EndMember(key->Text())) {
-          return false;
-        }
-      }
-      return visitor.EndStructure();
-    }
+    default:
+      return true;
   }
-  return true;
+}
+
+bool BindingProperty::BeginContainer(BindingPropertyVisitor& visitor) const {
+  return kind == BindingPropertyKind::Collection ? visitor.BeginCollection(payload.collection->size)
+                                                 : visitor.BeginStructure(Size());
+}
+
+bool BindingProperty::EndContainer(BindingPropertyVisitor& visitor) const {
+  return kind == BindingPropertyKind::Collection ? visitor.EndCollection() : visitor.EndStructure();
 }
 
 std::string BindingProperty::ToText() const {
@@ -298,39 +358,59 @@ void BindingProperty::ReleaseValue() {
     case BindingPropertyKind::Enum:
       arena->Destroy(payload.enumValue);
       break;
-    case BindingPropertyKind::Collection: {
-      CollectionCell* cell = payload.collection;
-      for (uint32_t i = 0; i < cell->size; ++i) cell->data[i].~BindingProperty();
-      ::operator delete(cell->data);
-      arena->Destroy(cell);
+    case BindingPropertyKind::Collection:
+    case BindingPropertyKind::Structure:
+      Dismantle<false>();
       break;
-    }
-    case BindingPropertyKind::Structure: {
-      arena->Destroy(payload.structure);
-      break;
-    }
     default:
       break;
   }
 }
 
 void BindingProperty::Discard() {
-  switch (kind) {
-    case BindingPropertyKind::Blob:
-      payload.blob->~vector();
-      break;
-    case BindingPropertyKind::Collection: {
-      CollectionCell* cell = payload.collection;
-      for (uint32_t i = 0; i < cell->size; ++i) cell->data[i].Discard();
-      ::operator delete(cell->data);
-      break;
-    }
-    case BindingPropertyKind::Structure:
-      for (auto& member : payload.structure->members) member.second.Discard();
-      break;
-    default:
-      break;
+  if (IsContainer()) {
+    Dismantle<true>();
+  } else if (kind == BindingPropertyKind::Blob) {
+    payload.blob->~vector();
   }
+}
+
+template <bool kDiscard>
+void BindingProperty::Dismantle() noexcept {
+  internal::WalkStack<Cursor<BindingProperty>> open;
+  open.Push(Cursor<BindingProperty>(*this));
+  while (!open.Empty()) {
+    Cursor<BindingProperty>& top = open.Back();
+    if (top.AtEnd()) {
+      top.node->FreeContainer<kDiscard>();
+      open.Pop();
+      continue;
+    }
+    BindingProperty& child = top.Child();
+    top.Advance();
+    if (child.IsContainer()) {
+      // Out of memory for a frame, the machine stack is the last resort.
+      if (!open.TryPush(Cursor<BindingProperty>(child))) child.Dismantle<kDiscard>();
+    } else if (!kDiscard) {
+      child.Reset();
+    } else if (child.kind == BindingPropertyKind::Blob) {
+      child.payload.blob->~vector();
+    }
+  }
+}
+
+// Its children hold nothing more, so destroying the cell releases only the
+// cell, its element array or member nodes, and the members' keys.
+template <bool kDiscard>
+void BindingProperty::FreeContainer() noexcept {
+  if (kind == BindingPropertyKind::Collection) {
+    ::operator delete(payload.collection->data);
+    if (!kDiscard) arena->Destroy(payload.collection);
+  } else if (!kDiscard) {
+    arena->Destroy(payload.structure);
+  }
+  payload.raw = 0;
+  kind = BindingPropertyKind::Empty;
 }
 
 PropertyArena& BindingProperty::TreeArena() {
@@ -346,17 +426,40 @@ void BindingProperty::TakeValue(BindingProperty& source) {
   source.kind = BindingPropertyKind::Empty;
 }
 
+// Containers are opened top-down; the children of each are copied in order,
+// a container among them opened and continued before its later siblings.
 void BindingProperty::CopyIntoEmpty(const BindingProperty& source) {
+  if (!source.IsContainer()) {
+    CopyScalar(source);
+    return;
+  }
+  struct Level {
+    BindingProperty* target;
+    Cursor<const BindingProperty> from;
+  };
+  internal::WalkStack<Level> open;
+  OpenCopy(source);
+  open.Push({this, Cursor<const BindingProperty>(source)});
+  while (!open.Empty()) {
+    Level& top = open.Back();
+    if (top.from.AtEnd()) {
+      open.Pop();
+      continue;
+    }
+    BindingProperty& child = top.target->AddChildFor(top.from);
+    const BindingProperty& original = top.from.Child();
+    top.from.Advance();
+    if (original.IsContainer()) {
+      child.OpenCopy(original);
+      open.Push({&child, Cursor<const BindingProperty>(original)});
+    } else {
+      child.CopyScalar(original);
+    }
+  }
+}
+
+void BindingProperty::CopyScalar(const BindingProperty& source) {
   switch (source.kind) {
-    case BindingPropertyKind::Empty:
-      return;
-    case BindingPropertyKind::Bool:
-    case BindingPropertyKind::Signed:
-    case BindingPropertyKind::Unsigned:
-    case BindingPropertyKind::Float:
-      payload = source.payload;
-      kind = source.kind;
-      return;
     case BindingPropertyKind::String: {
       InternedString* entry = source.payload.string;
       // All bytes are copied, so a text with an embedded NUL stays whole.
@@ -377,45 +480,49 @@ void BindingProperty::CopyIntoEmpty(const BindingProperty& source) {
       payload.enumValue = TreeArena().Create<EnumValue>(*source.payload.enumValue);
       kind = BindingPropertyKind::Enum;
       return;
-    case BindingPropertyKind::Collection: {
-      const CollectionCell& from = *source.payload.collection;
-      CollectionCell* cell = TreeArena().Create<CollectionCell>();
-      payload.collection = cell;
-      kind = BindingPropertyKind::Collection;
-      if (from.size == 0) return;
-      cell->Grow(arena, from.size);
-      for (uint32_t i = 0; i < from.size; ++i) {
-        new (&cell->data[i]) BindingProperty(ChildTag(), arena);
-        ++cell->size;
-        cell->data[i].CopyIntoEmpty(from.data[i]);
-      }
+    default:
+      // Empty, Bool and the numbers are held in place.
+      payload = source.payload;
+      kind = source.kind;
       return;
-    }
-    case BindingPropertyKind::Structure: {
-      const internal::MemberMap& from = source.payload.structure->members;
-      PropertyArena& treeArena = TreeArena();
-      StructureCell* cell = treeArena.Create<StructureCell>(&treeArena);
-      payload.structure = cell;
-      kind = BindingPropertyKind::Structure;
-      const bool sameTree = source.arena == arena;
-      for (const auto& [key, child] : from) {
-        InternedString* entry = sameTree
-                                    ? PropertyArena::Retain(key)
-                                    : arena->InternBytes(key->Text().data(), key->Text().size());
-        internal::MemberMap::iterator it;
-        try {
-          // Keys arrive in order, so each member goes at the end.
-          it = cell->members.emplace_hint(cell->members.end(), std::piecewise_construct,
-                                          std::forward_as_tuple(entry),
-                                          std::forward_as_tuple(ChildTag(), arena));
-        } catch (...) {
-          arena->Unref(entry);
-          throw;
-        }
-        it->second.CopyIntoEmpty(child);
-      }
-      return;
-    }
+  }
+}
+
+void BindingProperty::OpenCopy(const BindingProperty& source) {
+  PropertyArena& treeArena = TreeArena();
+  if (source.kind == BindingPropertyKind::Collection) {
+    CollectionCell* cell = treeArena.Create<CollectionCell>();
+    payload.collection = cell;
+    kind = BindingPropertyKind::Collection;
+    if (source.payload.collection->size != 0) cell->Grow(arena, source.payload.collection->size);
+  } else {
+    payload.structure = treeArena.Create<StructureCell>(&treeArena);
+    kind = BindingPropertyKind::Structure;
+  }
+}
+
+BindingProperty& BindingProperty::AddChildFor(const Cursor<const BindingProperty>& at) {
+  if (kind == BindingPropertyKind::Collection) {
+    // OpenCopy made room for every element.
+    CollectionCell& cell = *payload.collection;
+    BindingProperty* element = new (&cell.data[cell.size]) BindingProperty(ChildTag(), arena);
+    ++cell.size;
+    return *element;
+  }
+  InternedString* key = at.member->first;
+  InternedString* entry = at.node->arena == arena
+                              ? PropertyArena::Retain(key)
+                              : arena->InternBytes(key->Text().data(), key->Text().size());
+  try {
+    // Keys arrive in order, so each member goes at the end.
+    internal::MemberMap& members = payload.structure->members;
+    return members
+        .emplace_hint(members.end(), std::piecewise_construct, std::forward_as_tuple(entry),
+                      std::forward_as_tuple(ChildTag(), arena))
+        ->second;
+  } catch (...) {
+    arena->Unref(entry);
+    throw;
   }
 }
 

@@ -178,16 +178,36 @@ class BindingProperty {
     StructureCell* structure;
   };
 
+  // Trees nest as deep as their builders make them, so releasing, copying
+  // and walking one keeps its open levels on a WalkStack, never on the
+  // machine stack; a Cursor is one open level.
+  template <typename Property>
+  struct Cursor;
+
+  bool IsContainer() const { return kind >= BindingPropertyKind::Collection; }
   PropertyArena& TreeArena();
   void ReleaseValue();
   // Frees what the value holds on the general heap, leaving the arena's
   // cells and strings to the arena's destruction.
   void Discard();
+  // Releases a container value and everything below it, children before
+  // their container; with kDiscard only what Discard frees.
+  template <bool kDiscard>
+  void Dismantle() noexcept;
+  template <bool kDiscard>
+  void FreeContainer() noexcept;
   void CopyIntoEmpty(const BindingProperty& source);
+  void CopyScalar(const BindingProperty& source);
+  // An empty container of `source`'s kind, with room for its elements.
+  void OpenCopy(const BindingProperty& source);
+  // A new Empty child of this container, for the child of `source` at `at`.
+  BindingProperty& AddChildFor(const Cursor<const BindingProperty>& at);
   void TakeValue(BindingProperty& source);
   void StoreString(InternedString* entry);
   BindingProperty& AppendElements(std::size_t count);
-  bool Walk(BindingPropertyVisitor& visitor) const;
+  bool VisitScalar(BindingPropertyVisitor& visitor) const;
+  bool BeginContainer(BindingPropertyVisitor& visitor) const;
+  bool EndContainer(BindingPropertyVisitor& visitor) const;
 
   Payload payload{0};
   PropertyArena* arena = nullptr;

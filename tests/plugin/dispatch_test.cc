@@ -10,6 +10,7 @@
 #include "formats/json_to_property.h"
 #include "host/in_process_host.h"
 #include "tests/support/sample_plugin.h"
+#include "tests/support/small_stack.h"
 
 namespace Halden {
 namespace {
@@ -171,6 +172,36 @@ TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
     EXPECT_EQ(response.status, 0u) << c.path;
   }
   EXPECT_EQ(plugin->calls, 0);
+}
+
+// Each segment of an argument path is a level of the parameter's value: a
+// long dotted key must be refused, and everything it built released, on a
+// host thread's small stack.
+TEST_F(Dispatch, ArgumentPathsNestNoDeeperThanBodies) {
+  auto path = [](std::size_t levels) {
+    std::string key = "/v1/scalars?obj";
+    for (std::size_t i = 0; i < levels; ++i) key += ".a";
+    return key + "=1";
+  };
+  const std::string refused = "Argument 'obj' for 'GetV1Scalars' nests deeper than 512 levels.";
+  CallResponse deep;
+  CallResponse deepest;
+  CallResponse justTooDeep;
+  CallResponse tooDeep;
+  ASSERT_TRUE(testing::RunOnSmallStack(
+      [&] {
+        deep = host.Call(kMethodGet, path(100));
+        deepest = host.Call(kMethodGet, path(512));
+        justTooDeep = host.Call(kMethodGet, path(513));
+        // A key of 1 MiB.
+        tooDeep = host.Call(kMethodGet, path(std::size_t{1} << 19));
+      },
+      std::size_t{256} << 10));
+  EXPECT_FALSE(deep.error) << deep.errorText;
+  EXPECT_NE(deep.json.find(R"("obj":{"a":{"a":{)"), std::string::npos);
+  EXPECT_NE(deepest.errorText, refused);
+  EXPECT_EQ(justTooDeep.errorText, refused);
+  EXPECT_EQ(tooDeep.errorText, refused);
 }
 
 TEST_F(Dispatch, BindsPathHeaderQueryAndBodyInEveryFormat) {

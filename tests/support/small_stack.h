@@ -24,9 +24,10 @@ inline constexpr std::size_t kSmallStack = std::size_t{8} << 20;
 inline constexpr std::size_t kSmallStack = std::size_t{1} << 20;
 #endif
 
-// Runs body on a new thread whose stack is kSmallStack bytes and waits for it.
-// Returns false when the thread could not be started or body threw.
-inline bool RunOnSmallStack(const std::function<void()>& body) {
+// Runs body on a new thread whose stack is `stackSize` bytes and waits for
+// it. Returns false when the thread could not be started or body threw.
+inline bool RunOnSmallStack(const std::function<void()>& body,
+                            std::size_t stackSize = kSmallStack) {
   struct Call {
     const std::function<void()>* body;
     bool completed;
@@ -43,7 +44,7 @@ inline bool RunOnSmallStack(const std::function<void()>& body) {
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) return false;
   pthread_t thread;
-  const bool started = pthread_attr_setstacksize(&attributes, kSmallStack) == 0 &&
+  const bool started = pthread_attr_setstacksize(&attributes, stackSize) == 0 &&
                        pthread_create(&thread, &attributes, run, &call) == 0;
   pthread_attr_destroy(&attributes);
   if (!started) return false;
