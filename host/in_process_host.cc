@@ -23,6 +23,7 @@ std::string TextOf(const char* text) { return text != nullptr ? text : ""; }
 
 // A body the host streams to the plugin.
 struct HostStream {
+  InProcessHost* host;
   std::string data;
   std::size_t position = 0;
   uint32_t chunkSize;
@@ -43,7 +44,9 @@ bool ZVM_CDECL ReadHostStream(void* handle, char* buffer, uint32_t* length, bool
   return true;
 }
 
-void ZVM_CDECL CloseHostStream(void*) {}
+void ZVM_CDECL CloseHostStream(void* handle) {
+  static_cast<HostStream*>(handle)->host->Record("StreamClose");
+}
 
 void ZVM_CDECL ReleaseHostResponse(JsonApiResponse* response) {
   ReleaseHostValue(response->body);
@@ -213,6 +216,7 @@ std::vector<RecordedRequest> InProcessHost::Requests() const {
 
 void InProcessHost::AnswerRequest(JsonApiResponse* response, const JsonApiRequest* request) {
   const std::string url = TextOf(request->url);
+  if (requestHook) requestHook(url);
   std::string parameters = "{";
   for (uint32_t i = 0; i < request->parameterCount; ++i) {
     if (i > 0) parameters += ",";
@@ -246,7 +250,7 @@ void InProcessHost::AnswerRequest(JsonApiResponse* response, const JsonApiReques
     response->errorText = CopyText(answer.error);
   } else if (answer.stream) {
     response->streamHandle = new HostStream{
-        answer.streamed, 0, answer.chunkSize, 0, answer.failAtChunk, answer.overReport};
+        this, answer.streamed, 0, answer.chunkSize, 0, answer.failAtChunk, answer.overReport};
     response->streamRead = &ReadHostStream;
     response->streamClose = &CloseHostStream;
     response->expectedLength = answer.expectedLength;
@@ -470,6 +474,10 @@ std::vector<std::string> InProcessHost::Calls() const {
 std::vector<LoggedLine> InProcessHost::Lines() const {
   std::lock_guard guard(lock);
   return lines;
+}
+
+void InProcessHost::SetRequestHook(std::function<void(const std::string& url)> hook) {
+  requestHook = std::move(hook);
 }
 
 void InProcessHost::SetRecording(bool on) {

@@ -86,7 +86,8 @@ class InProcessHost {
   // (the request's parameters as JSON). They are answered with success.
   std::vector<std::pair<std::string, std::string>> TelemetryPosts() const;
 
-  // Names of the host functions the plugin called, in call order.
+  // Names of the host functions the plugin called, in call order, and
+  // "StreamClose" for each streamed body the plugin closed.
   std::vector<std::string> Calls() const;
   std::vector<LoggedLine> Lines() const;
 
@@ -99,6 +100,14 @@ class InProcessHost {
   // before Initialize.
   void SetEventListener(std::function<void(const SentEvent&)> listener);
   void SetLogListener(std::function<void(const LoggedLine&)> listener);
+  // Called with the URL of each request to the local JSON API before it is
+  // answered, on the requesting thread and without the host's lock held: a
+  // test holds the answer back there while it delivers events. Set it
+  // before the plugin makes requests.
+  void SetRequestHook(std::function<void(const std::string& url)> hook);
+
+  // Records one host call by name.
+  void Record(const char* call);
 
  private:
   struct FunctionTable {
@@ -106,7 +115,6 @@ class InProcessHost {
     InProcessHost* host;
   };
   static InProcessHost& From(const HostFunctions* self);
-  void Record(const char* call);
   void RecordLine(const LoggedLine& line);
   void AnswerRequest(JsonApiResponse* response, const JsonApiRequest* request);
   void AnswerExternal(ExternalResponseRecord* response, const ExternalRequestRecord* request);
@@ -134,6 +142,7 @@ class InProcessHost {
   bool recording = true;
   std::function<void(const SentEvent&)> eventListener;
   std::function<void(const LoggedLine&)> logListener;
+  std::function<void(const std::string&)> requestHook;
 };
 
 }  // namespace Halden::host

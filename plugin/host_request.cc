@@ -118,12 +118,13 @@ RequestResult<BindingProperty> PluginRuntime::ReadBody(uint32_t method, const st
                                                        JsonApiResponse& response) {
   if (response.streamRead != nullptr) {
     std::string text;
-    const bool read = ReadStream(response, text);
+    std::string error;
+    const bool read = ReadStream(response, text, error);
     BindingResult parsed;
     if (read) parsed = JsonToProperty(text.c_str());
     if (!read || !parsed.Ok()) {
       return Failure(0, "Error reading streamed response for {method} {url}: {error}", method, url,
-                     read ? parsed.Error() : std::string("Stream read error"));
+                     read ? parsed.Error() : error);
     }
     return std::move(static_cast<BindingProperty&>(parsed));
   }
@@ -137,25 +138,36 @@ RequestResult<BindingProperty> PluginRuntime::ReadBody(uint32_t method, const st
   return body;
 }
 
-bool PluginRuntime::ReadStream(const JsonApiResponse& response, std::string& text) {
-  const uint32_t expected = response.expectedLength;
-  text.reserve(std::min(expected, kMaxReserve));
-  char chunk[kChunkSize];
-  bool moreData = true;
-  bool ok = true;
-  while (true) {
-    uint32_t length = kChunkSize;
-    if (!response.streamRead(response.streamHandle, chunk, &length, &moreData) ||
-        length > kChunkSize) {
-      ok = false;
-      break;
+bool PluginRuntime::ReadStream(const JsonApiResponse& response, std::string& text,
+                               std::string& error) {
+  // The host's stream is closed on every way out, a failure to keep its
+  // data included.
+  struct Close {
+    const JsonApiResponse& response;
+    ~Close() {
+      if (response.streamClose != nullptr) response.streamClose(response.streamHandle);
     }
-    text.append(chunk, length);
-    if (!moreData) break;
-    if (length < kChunkSize) Wait();
+  } close{response};
+  try {
+    const uint32_t expected = response.expectedLength;
+    text.reserve(std::min(expected, kMaxReserve));
+    char chunk[kChunkSize];
+    bool moreData = true;
+    while (true) {
+      uint32_t length = kChunkSize;
+      if (!response.streamRead(response.streamHandle, chunk, &length, &moreData) ||
+          length > kChunkSize) {
+        error = "Stream read error";
+        return false;
+      }
+      text.append(chunk, length);
+      if (!moreData) return true;
+      if (length < kChunkSize) Wait();
+    }
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
   }
-  if (response.streamClose != nullptr) response.streamClose(response.streamHandle);
-  return ok;
 }
 
 ApiError PluginRuntime::ConversionError(uint32_t method, const std::string& url,

@@ -7,6 +7,7 @@
 #include "logging/assertion_report.h"
 #include "logging/log_system.h"
 #include "logging/plugin_log_target.h"
+#include "logging/trace.h"
 #include "platform/platform.h"
 #include "plugin/memory_stats.h"
 #include "plugin/runtime_types.h"
@@ -109,37 +110,66 @@ void ZVM_CDECL Plugin::GetMemoryStatsShim(void*, uint64_t* out) {
 }
 
 void Plugin::HostRequest(JsonApiResponse* response, const JsonApiRequest* request) {
-  hostApi->functions->Request(hostApi->functions, response, request);
+  const HostApi* api = hostApi.load();
+  if (api == nullptr) {
+    response->errorText = kNotInitialized;
+    return;
+  }
+  api->functions->Request(api->functions, response, request);
 }
 
 void Plugin::HostExternalRequest(ExternalResponseRecord* response,
                                  const ExternalRequestRecord* request) {
-  hostApi->functions->ExternalRequest(hostApi->functions, response, request);
+  const HostApi* api = hostApi.load();
+  if (api == nullptr) {
+    response->transport = -1;
+    response->body = kNotInitialized;
+    response->bodyLength = static_cast<uint32_t>(std::strlen(kNotInitialized));
+    return;
+  }
+  api->functions->ExternalRequest(api->functions, response, request);
 }
 
 void Plugin::HostSendEvent(const HostEvent* event) {
-  hostApi->functions->SendEvent(hostApi->functions, event);
+  const HostApi* api = hostApi.load();
+  if (api == nullptr) {
+    Trace("%s: Couldn't send event %s: %s", name.shortName.c_str(), event->name, kNotInitialized);
+    return;
+  }
+  api->functions->SendEvent(api->functions, event);
 }
 
 void Plugin::HostSubscribe(const char* eventName, uintptr_t token, HostEventCallback callback,
                            uintptr_t userData, uint32_t kind) {
-  hostApi->functions->Subscribe(hostApi->functions, eventName, token, callback, userData, kind);
+  const HostApi* api = hostApi.load();
+  if (api != nullptr) {
+    api->functions->Subscribe(api->functions, eventName, token, callback, userData, kind);
+  }
 }
 
 void Plugin::HostUnsubscribe(const char* eventName, uintptr_t token) {
-  hostApi->functions->Unsubscribe(hostApi->functions, eventName, token);
+  const HostApi* api = hostApi.load();
+  if (api != nullptr) api->functions->Unsubscribe(api->functions, eventName, token);
 }
 
 void Plugin::HostReserved(uint32_t a, uint32_t b, uint32_t c, double d, uint32_t e) {
-  hostApi->functions->Reserved(hostApi->functions, a, b, c, d, e);
+  const HostApi* api = hostApi.load();
+  if (api != nullptr) api->functions->Reserved(api->functions, a, b, c, d, e);
 }
 
-void Plugin::HostYield() { hostApi->functions->Yield(hostApi->functions); }
+void Plugin::HostYield() {
+  const HostApi* api = hostApi.load();
+  if (api != nullptr) api->functions->Yield(api->functions);
+}
 
 void Plugin::HostBeginWait(const char* label, uint32_t word) {
-  hostApi->functions->BeginWait(hostApi->functions, label, word);
+  const HostApi* api = hostApi.load();
+  if (api != nullptr) api->functions->BeginWait(api->functions, label, word);
 }
 
-void Plugin::HostEndWait() { hostApi->functions->EndWait(hostApi->functions); }
+void Plugin::HostEndWait() {
+  const HostApi* api = hostApi.load();
+  if (api != nullptr) api->functions->EndWait(api->functions);
+}
 
 }  // namespace Halden

@@ -4,6 +4,7 @@
 // through the PluginCallbacks table written into the registration record.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ namespace Halden {
 
 class PluginLogTarget;
 
+inline constexpr const char* kNotInitialized = "The host has not initialized the plugin yet";
+
 class Plugin : public PluginRuntime {
  public:
   Plugin();
@@ -26,6 +29,9 @@ class Plugin : public PluginRuntime {
   Plugin(const Plugin&) = delete;
   Plugin& operator=(const Plugin&) = delete;
 
+  // Until Initialize gives the host's table, a request fails with
+  // kNotInitialized as its error text (an external one as transport -1 with
+  // that body) and the other forwarders do nothing.
   void HostRequest(JsonApiResponse* response, const JsonApiRequest* request) override;
   void HostExternalRequest(ExternalResponseRecord* response,
                            const ExternalRequestRecord* request) override;
@@ -85,7 +91,8 @@ class Plugin : public PluginRuntime {
   std::vector<std::string> documentationTags;
   std::unique_ptr<BindingRegistry> types;
   std::unique_ptr<ApiDispatcher> dispatcher;
-  const HostApi* hostApi = nullptr;
+  // Set once by Initialize, read by forwarders on any thread.
+  std::atomic<const HostApi*> hostApi{nullptr};
   PluginCallbacks callbacks{};
 };
 

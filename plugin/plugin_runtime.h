@@ -91,11 +91,16 @@ class PluginRuntime : public ResourceSubscriber {
   // Resource events. ObserveResource stores `handler` for `uri` (a URI with
   // "*" is a pattern, see MatchesUriPattern), replacing an earlier one,
   // subscribes to the URI's event name and, for a plain URI, reads the
-  // resource at once and hands it to the handler as a Create event. Events
-  // whose data does not convert to T are dropped, except Deletes, which
-  // carry T's default. Handlers run on the host's threads, never under the
-  // runtime's locks; a handler replaced or removed while an event is on its
-  // way finishes that event.
+  // resource at once and hands it to the handler as a Create event, unless
+  // an event reached the handler meanwhile: the read is older than that
+  // event. Events whose data does not convert to T are dropped, except
+  // Deletes, which carry T's default. Handlers run on the host's threads,
+  // never under the runtime's locks; a handler replaced or removed while an
+  // event is on its way finishes that event.
+  //
+  // Before the host has initialized the plugin, observers and subscriptions
+  // are kept and made with the host (the read too) when it does; requests
+  // fail and sends are dropped.
   template <typename T>
   void ObserveResource(const std::string& uri,
                        std::function<void(const ResourceEvent<T>&)> handler);
@@ -120,7 +125,8 @@ class PluginRuntime : public ResourceSubscriber {
   // ("service.method") until a message with that key arrives, which is then
   // handed to it once; an asynchronous handler receives every async message
   // of its method key. Handlers run under the proxy lock and must not use
-  // these operations themselves.
+  // these operations themselves; a handler that throws is logged, and
+  // neither it nor its caller sees the exception again.
   void AddServiceProxyRequest(const std::string& key, ServiceProxyHandler handler);
   void AddAsyncServiceProxyHandler(const std::string& methodKey, ServiceProxyHandler handler);
   static std::string ServiceProxyMethodKey(const PluginServiceProxyResponse& response);
@@ -135,8 +141,8 @@ class PluginRuntime : public ResourceSubscriber {
 
  protected:
   // Keeps what the runtime needs once the host has initialized the plugin.
-  // Also creates the telemetry sink and registers the service-proxy handlers
-  // with the host.
+  // Also creates the telemetry sink, registers the service-proxy handlers
+  // with the host, and makes the subscriptions and reads asked for before.
   void Connect(uintptr_t token, const std::string& name, const std::string& agent);
   void UseRegistry(BindingRegistry* types) { registry = types; }
 
@@ -154,6 +160,14 @@ class PluginRuntime : public ResourceSubscriber {
     const HostValue& data;
   };
   using ResourceHandler = std::function<void(const RoutedEvent&)>;
+  // Whether an event reached one observer: its first read is delivered
+  // only before any event, and under `lock`, so that an event arriving
+  // meanwhile waits for it. Recursive: the handler may cause an event for
+  // itself on its own thread.
+  struct ObserverState {
+    std::recursive_mutex lock;
+    bool eventSeen = false;
+  };
   // Observer tables hash URIs with FNV-1a; an event's URI is looked up
   // without a copy.
   struct UriHash {
@@ -164,6 +178,8 @@ class PluginRuntime : public ResourceSubscriber {
                                            UriHash, std::equal_to<>>;
 
   void StoreObserver(const std::string& uri, std::shared_ptr<const ResourceHandler> handler);
+  // Runs `read` now, or once the host has initialized the plugin.
+  void ReadWhenConnected(std::function<void()> read);
   void RouteResourceEvent(std::string_view uri, PluginResourceEventType eventType,
                           const HostValue& data);
   class ResourceEventHandler;
@@ -173,6 +189,8 @@ class PluginRuntime : public ResourceSubscriber {
   void OnServiceProxyMessage(const PluginServiceProxyResponse& response, bool byUuid);
   void OnAsyncServiceProxyMessage(const PluginServiceProxyResponse& response);
   void Fulfil();
+  void CallProxyHandler(const ServiceProxyHandler& handler,
+                        const PluginServiceProxyResponse& response);
   void StopEvents();
 
   // Sends the request and leaves the host's answer in `response`; the caller
@@ -183,7 +201,9 @@ class PluginRuntime : public ResourceSubscriber {
   // The body of a successful answer, streamed or as a value.
   RequestResult<BindingProperty> ReadBody(uint32_t method, const std::string& url,
                                           JsonApiResponse& response);
-  bool ReadStream(const JsonApiResponse& response, std::string& text);
+  // Collects the streamed body into `text`; false with `error` set when the
+  // host's read fails or the body cannot be kept.
+  bool ReadStream(const JsonApiResponse& response, std::string& text, std::string& error);
   RequestResult<BindingProperty> RequestProperty(uint32_t method, const std::string& url);
   static ApiError ConversionError(uint32_t method, const std::string& url,
                                   const std::string& error);
@@ -198,9 +218,13 @@ class PluginRuntime : public ResourceSubscriber {
 
   // The event tables, guarded by eventLock, which is held only to read or
   // change them. subscriptionLock keeps each subscription change and its
-  // host call together.
+  // host call together, and guards the host's subscriptions and first reads
+  // asked for before Connect.
   std::mutex eventLock;
   std::recursive_mutex subscriptionLock;
+  bool connected = false;
+  std::map<std::string, uint32_t> deferredSubscriptions;
+  std::vector<std::function<void()>> deferredReads;
   ObserverTable exactObservers;
   ObserverTable wildcardObservers;
   std::map<std::string, std::shared_ptr<HostEventHandler>, std::less<>> hostHandlers;
@@ -250,22 +274,30 @@ void PluginRuntime::ObserveResource(const std::string& uri,
   const BindingRegistry* types = registry;
   // Looked up once: every event of the observer converts to the same type.
   const BindingTypeDescriptor* type = TypeRefOf<T>(*types).descriptor;
-  auto adapter =
-      std::make_shared<const ResourceHandler>([types, type, handler](const RoutedEvent& event) {
+  auto state = std::make_shared<ObserverState>();
+  auto adapter = std::make_shared<const ResourceHandler>(
+      [types, type, handler, state](const RoutedEvent& event) {
         ResourceEvent<T> typed{std::string(event.uri), event.eventType, T{}};
         if (event.eventType != PluginResourceEventType::Delete &&
             !ReadCheckedPayload(event.data, typed.data, "<value>", type, *types)) {
           return;
+        }
+        {
+          std::lock_guard lock(state->lock);
+          state->eventSeen = true;
         }
         handler(typed);
       });
   StoreObserver(uri, adapter);
   Subscribe(uri);
   if (uri.find('*') != std::string::npos) return;
-  RequestResult<T> current = Request<T>(kMethodGet, uri);
-  if (current.Ok()) {
+  ReadWhenConnected([this, uri, handler, state] {
+    RequestResult<T> current = Request<T>(kMethodGet, uri);
+    if (!current.Ok()) return;
+    std::lock_guard lock(state->lock);
+    if (state->eventSeen) return;
     handler(ResourceEvent<T>{uri, PluginResourceEventType::Create, std::move(current.Value())});
-  }
+  });
 }
 
 template <typename T>

@@ -86,16 +86,33 @@ void PluginRuntime::Unsubscribe(const std::string& uri) {
     hostHandlers.erase(name);
   }
   Trace("%s: Unsubscribing to event: %s", shortName.c_str(), name.c_str());
-  HostUnsubscribe(name.c_str(), hostToken);
+  // Before Connect the host never heard of it.
+  if (connected) HostUnsubscribe(name.c_str(), hostToken);
 }
 
 void PluginRuntime::AddHostHandler(const std::string& name,
                                    std::shared_ptr<HostEventHandler> handler, uint32_t kind) {
+  std::lock_guard subscription(subscriptionLock);
   {
     std::lock_guard lock(eventLock);
     hostHandlers[name] = std::move(handler);
   }
+  if (!connected) {
+    deferredSubscriptions.insert_or_assign(name, kind);
+    return;
+  }
   HostSubscribe(name.c_str(), hostToken, &OnHostEvent, reinterpret_cast<uintptr_t>(this), kind);
+}
+
+void PluginRuntime::ReadWhenConnected(std::function<void()> read) {
+  {
+    std::lock_guard subscription(subscriptionLock);
+    if (!connected) {
+      deferredReads.push_back(std::move(read));
+      return;
+    }
+  }
+  read();
 }
 
 void ZVM_CDECL PluginRuntime::OnHostEvent(const HostEvent* event) {
@@ -142,8 +159,15 @@ void PluginRuntime::RouteResourceEvent(std::string_view uri, PluginResourceEvent
     }
   }
   const RoutedEvent event{uri, eventType, data};
-  if (exact) (*exact)(event);
-  for (const auto& handler : wildcards) (*handler)(event);
+  // One observer's failure is its own: the others still get the event.
+  auto deliver = [&event](const ResourceHandler& handler) {
+    try {
+      handler(event);
+    } catch (...) {
+    }
+  };
+  if (exact) deliver(*exact);
+  for (const auto& handler : wildcards) deliver(*handler);
 }
 
 void PluginRuntime::SendEvent(const std::string& eventName, const PluginResourceEvent& payload,
@@ -172,6 +196,9 @@ void PluginRuntime::SendEvent(const std::string& eventName, const PluginResource
 }
 
 void PluginRuntime::StopEvents() {
+  // A subscription made meanwhile would leave the host calling a runtime
+  // that is going away.
+  std::lock_guard subscription(subscriptionLock);
   std::map<std::string, std::shared_ptr<HostEventHandler>, std::less<>> handlers;
   {
     std::lock_guard lock(eventLock);
@@ -179,7 +206,11 @@ void PluginRuntime::StopEvents() {
     exactObservers.clear();
     wildcardObservers.clear();
   }
-  for (const auto& [name, handler] : handlers) HostUnsubscribe(name.c_str(), hostToken);
+  if (connected) {
+    for (const auto& [name, handler] : handlers) HostUnsubscribe(name.c_str(), hostToken);
+  }
+  deferredSubscriptions.clear();
+  deferredReads.clear();
   std::lock_guard lock(proxyLock);
   pendingRequests.clear();
   asyncHandlers.clear();

@@ -1,5 +1,7 @@
 // The runtime's service-proxy messages: requests waiting for their response
 // and handlers of asynchronous messages.
+#include <exception>
+
 #include "logging/log_system.h"
 #include "plugin/plugin_runtime.h"
 #include "util/format.h"
@@ -47,7 +49,7 @@ void PluginRuntime::OnAsyncServiceProxyMessage(const PluginServiceProxyResponse&
         key.c_str());
     return;
   }
-  found->second(response);
+  CallProxyHandler(found->second, response);
 }
 
 void PluginRuntime::Fulfil() {
@@ -55,12 +57,30 @@ void PluginRuntime::Fulfil() {
   for (auto received = receivedResponses.begin(); received != receivedResponses.end(); ++received) {
     const auto pending = pendingRequests.find(received->first);
     if (pending == pendingRequests.end()) continue;
-    pending->second(received->second);
-    Log(kLogAlways, kGroupDebug, "%s: Fulfilled service proxy request: %s", shortName.c_str(),
-        received->first.c_str());
+    // Both leave the tables before the handler runs: a request is answered
+    // once, whatever its handler does.
+    const ServiceProxyHandler handler = std::move(pending->second);
+    const PluginServiceProxyResponse response = std::move(received->second);
+    const std::string key = received->first;
     pendingRequests.erase(pending);
     receivedResponses.erase(received);
+    CallProxyHandler(handler, response);
+    Log(kLogAlways, kGroupDebug, "%s: Fulfilled service proxy request: %s", shortName.c_str(),
+        key.c_str());
     return;
+  }
+}
+
+void PluginRuntime::CallProxyHandler(const ServiceProxyHandler& handler,
+                                     const PluginServiceProxyResponse& response) {
+  try {
+    handler(response);
+  } catch (const std::exception& e) {
+    Log(kLogError, kGroupDebug, "%s: Service proxy handler for %s failed: %s", shortName.c_str(),
+        ServiceProxyMethodKey(response).c_str(), e.what());
+  } catch (...) {
+    Log(kLogError, kGroupDebug, "%s: Service proxy handler for %s failed", shortName.c_str(),
+        ServiceProxyMethodKey(response).c_str());
   }
 }
 

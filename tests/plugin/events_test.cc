@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -27,10 +29,52 @@ class ObservingPlugin : public Plugin {
   void RegisterApi() override {
     RegisterStruct<Note>(Types(), "Note").Field("text", &Note::text).Field("count", &Note::count);
   }
+  // Holds one host subscription back, at the moment the host is called.
+  void HostSubscribe(const char* eventName, uintptr_t token, HostEventCallback callback,
+                     uintptr_t userData, uint32_t kind) override {
+    if (holdNextSubscription.exchange(false)) {
+      subscriptionHeld.set_value();
+      subscriptionReleased.get_future().wait();
+    }
+    Plugin::HostSubscribe(eventName, token, callback, userData, kind);
+  }
+
+  std::atomic<bool> holdNextSubscription{false};
+  std::promise<void> subscriptionHeld;
+  std::promise<void> subscriptionReleased;
 };
 
 void ZVM_CDECL LoadObservingPlugin(PluginRegistration* registration) {
   Plugin::Register(new ObservingPlugin, registration, "observing");
+}
+
+// Observes, subscribes, requests and publishes while it registers, before
+// the host has given it its functions.
+class EarlyPlugin : public ObservingPlugin {
+ public:
+  void RegisterApi() override {
+    ObservingPlugin::RegisterApi();
+    ObserveResource<Note>("/early/note", [this](const ResourceEvent<Note>& event) {
+      seen.push_back(std::to_string(static_cast<int>(event.eventType)) + ":" + event.data.text);
+    });
+    Subscribe("/early/other");
+    Subscribe("/early/gone");
+    Unsubscribe("/early/gone");
+    requestError = Request(kMethodGet, "/early/note").Error().message;
+    RemoteRequest external;
+    external.url = "http://example.invalid/";
+    externalError = ExternalTextRequest(external).error;
+    PublishResource("/early/note", Note{"x", 1});
+    Wait();
+  }
+
+  std::vector<std::string> seen;
+  std::string requestError;
+  std::string externalError;
+};
+
+void ZVM_CDECL LoadEarlyPlugin(PluginRegistration* registration) {
+  Plugin::Register(new EarlyPlugin, registration, "early");
 }
 
 BindingProperty Json(const char* text) { return JsonToProperty(text); }
@@ -107,6 +151,28 @@ TEST_F(Events, ObservingReadsAtOnceAndSharesOneHostSubscriptionPerName) {
   EXPECT_EQ(proxies, 3);
 }
 
+TEST(EarlyEvents, ObserversMadeBeforeInitializeSubscribeAndReadWhenItComes) {
+  host::InProcessHost host;
+  ASSERT_TRUE(host.Register(&LoadEarlyPlugin));
+  auto& plugin = *static_cast<EarlyPlugin*>(host.Registration().instance);
+  EXPECT_TRUE(host.Calls().empty());
+  EXPECT_EQ(plugin.requestError,
+            "Error response for GET /early/note: The host has not initialized the plugin yet");
+  EXPECT_EQ(plugin.externalError, "The host has not initialized the plugin yet");
+
+  host.SetResourceBody("/early/note", Json(R"({"text":"first"})"));
+  ASSERT_TRUE(host.Initialize());
+  std::vector<std::string> names;
+  for (const host::HostSubscription& subscription : host.Subscriptions()) {
+    if (subscription.kind == 0) names.push_back(subscription.name);
+  }
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"OnJsonApiEvent_early_note", "OnJsonApiEvent_early_other"}));
+  host.DeliverResourceEvent("/early/note", "Update", Json(R"({"text":"second"})"));
+  EXPECT_EQ(plugin.seen, (std::vector<std::string>{"0:first", "1:second"}));
+  EXPECT_TRUE(host.SentEvents().empty());
+}
+
 TEST_F(Events, RoutesToExactAndWildcardObservers) {
   Record("/x/y");
   Record("/w/*/c");
@@ -181,9 +247,12 @@ TEST_F(Events, FailingHandlersAndReplacementsMidEvent) {
     ++calls;
     throw std::runtime_error("observer failed");
   });
+  Record("/*");
   host.DeliverResourceEvent("/t", "Update", Json("{}"));
   host.DeliverResourceEvent("/t", "Update", Json("{}"));
   EXPECT_EQ(calls, 2);
+  // The exact observer's failure is its own.
+  EXPECT_EQ(seen, (std::vector<std::string>{"/* Update:/t:", "/* Update:/t:"}));
 
   // The handler replaces itself while it runs; its own state must outlive
   // the call.
@@ -224,12 +293,28 @@ TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
   BindingProperty unknown = message("u2", "5");
   unknown.Member("methodName").SetString("x");
   host.Deliver("OnServiceProxyAsyncEvent", unknown, 1);
-  const std::vector<host::LoggedLine> lines = host.Lines();
+  std::vector<host::LoggedLine> lines = host.Lines();
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2].message, "observing: Fulfilled service proxy request: u1");
   EXPECT_EQ(lines.back().message,
             "observing: Could not find registered handler for async service proxy event svc.x");
   EXPECT_EQ(lines.back().level, 2u);
+
+  // A handler that throws is answered once and blocks no later request.
+  int throwing = 0;
+  plugin->AddServiceProxyRequest("u3", [&](const PluginServiceProxyResponse&) {
+    ++throwing;
+    throw std::runtime_error("handler failed");
+  });
+  host.Deliver("OnServiceProxyUuidEvent", message("u3", "6"), 1);
+  host.Deliver("OnServiceProxyUuidEvent", message("u3", "7"), 1);
+  EXPECT_NO_THROW(plugin->AddServiceProxyRequest(
+      "u3", [&](const PluginServiceProxyResponse& r) { handled.push_back("later " + r.payload); }));
+  EXPECT_EQ(throwing, 1);
+  EXPECT_EQ(handled.back(), "later 7");
+  lines = host.Lines();
+  EXPECT_EQ(lines[lines.size() - 3].message,
+            "observing: Service proxy handler for svc.m failed: handler failed");
 }
 
 TEST_F(Events, TelemetryPostsThroughTheHost) {
@@ -251,6 +336,21 @@ TEST_F(Events, StopLeavesEveryHostSubscription) {
   Record("/w/*");
   host.Shutdown();
   EXPECT_TRUE(host.Subscriptions().empty());
+}
+
+// A subscription on its way to the host when Stop comes is either undone by
+// Stop or made whole before it: never made after Stop has left.
+TEST_F(Events, StopWaitsForASubscriptionOnItsWay) {
+  plugin->holdNextSubscription = true;
+  std::thread subscriber([this] { plugin->Subscribe("/c/x"); });
+  plugin->subscriptionHeld.get_future().wait();
+  std::thread stopper([this] { plugin->Stop(); });
+  // Long enough for a Stop that does not wait to finish first.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  plugin->subscriptionReleased.set_value();
+  subscriber.join();
+  stopper.join();
+  EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_c_x"), 0);
 }
 
 TEST_F(Events, ConcurrentDeliveryWhileObservingAndPublishing) {

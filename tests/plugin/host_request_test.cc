@@ -2,6 +2,7 @@
 // requests, streamed answers and external requests.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,13 @@ class RequestingPlugin : public Plugin {
         .Field("name", &Setting::name)
         .Field("mode", &Setting::mode);
   }
+  // A wait that fails, as collecting a streamed body may.
+  void HostYield() override {
+    if (failYield) throw std::runtime_error("yield failed");
+    Plugin::HostYield();
+  }
+
+  bool failYield = false;
 };
 
 void ZVM_CDECL LoadRequestingPlugin(PluginRegistration* registration) {
@@ -124,6 +132,14 @@ TEST_F(HostRequest, StreamedAnswers) {
   host.SetResource("/s", answer);
   EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/s").Error().message,
             "Error reading streamed response for GET /s: Error: Invalid value. at offset 3.");
+  answer.chunkSize = 2;
+  host.SetResource("/s", answer);
+  plugin->failYield = true;
+  EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/s").Error().message,
+            "Error reading streamed response for GET /s: yield failed");
+  // Every stream read above was closed, after success and failure alike
+  // (the untyped request reads none).
+  EXPECT_EQ(Count("StreamClose"), 7);
 }
 
 TEST_F(HostRequest, ParametersCrossOrStopTheRequest) {
