@@ -89,6 +89,10 @@ Element& Object::operator[](std::string_view name) {
 
 Element& Object::Insert(std::string name, Element element) {
   if (Find(name) != nullptr) throw Exception("Object member already exists: " + name);
+  return Append(std::move(name), std::move(element));
+}
+
+Element& Object::Append(std::string name, Element element) {
   return members.emplace_back(Member{std::move(name), std::move(element)}).element;
 }
 

@@ -3,11 +3,10 @@
 #pragma once
 
 #include <cstddef>
-#include <deque>
-#include <list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Halden::json {
 
@@ -126,14 +125,15 @@ class Element {
   std::unique_ptr<ElementImpl> content;
 };
 
-// An object: members with unique names, in insertion order.
+// An object: members with unique names, in insertion order. Adding a member
+// may move the others: a reference to an element is valid until then.
 class Object final : public ElementImpl {
  public:
   struct Member {
     std::string name;
     Element element;
   };
-  using const_iterator = std::list<Member>::const_iterator;
+  using const_iterator = std::vector<Member>::const_iterator;
 
   // The member's element, or null when no member has that exact name.
   Element* Find(std::string_view name);
@@ -143,6 +143,9 @@ class Object final : public ElementImpl {
   // Appends a member; throws json::Exception "Object member already exists: "
   // followed by the name when one of that name exists.
   Element& Insert(std::string name, Element element);
+  // Appends a member without looking for its name, which the caller knows
+  // to be new.
+  Element& Append(std::string name, Element element);
 
   std::size_t Size() const { return members.size(); }
   const_iterator begin() const { return members.begin(); }
@@ -155,14 +158,15 @@ class Object final : public ElementImpl {
   bool IsObject() const override { return true; }
 
  private:
-  std::list<Member> members;
+  std::vector<Member> members;
 };
 
-// An array: elements in document order.
+// An array: elements in document order. Appending may move the elements: a
+// reference to one is valid until then.
 class Array final : public ElementImpl {
  public:
-  using iterator = std::deque<Element>::iterator;
-  using const_iterator = std::deque<Element>::const_iterator;
+  using iterator = std::vector<Element>::iterator;
+  using const_iterator = std::vector<Element>::const_iterator;
 
   // Appends the element and returns the stored copy.
   Element& Append(Element element);
@@ -180,7 +184,7 @@ class Array final : public ElementImpl {
   bool IsArray() const override { return true; }
 
  private:
-  std::deque<Element> elements;
+  std::vector<Element> elements;
 };
 
 // A number; every JSON number, integral or not, is held as a double.

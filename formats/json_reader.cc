@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <locale>
+#include <optional>
 #include <sstream>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 
 namespace Halden::json {
@@ -35,31 +37,29 @@ const Fixed* FindFixed(char first) {
 
 class Scanner {
  public:
-  Scanner(const char* text, Reader::Tokens& tokens)
-      : text(text != nullptr ? text : ""), tokens(tokens) {}
+  explicit Scanner(const char* text) : text(text != nullptr ? text : "") {}
 
-  void Run() {
-    for (;;) {
-      SkipSpace();
-      const char c = text[offset];
-      if (c == '\0') return;
-      Token token{Kind::Null, {}, Offset(), 0};
-      if (const Fixed* fixed = FindFixed(c)) {
-        token.kind = fixed->kind;
-        token.value = fixed->text;
-        Expect(fixed->text);
-      } else if (c == '"') {
-        token.kind = Kind::String;
-        token.value = ScanString();
-      } else if (c == '-' || (c >= '0' && c <= '9')) {
-        token.kind = Kind::Number;
-        token.value = ScanNumber();
-      } else {
-        throw ScanException(std::string("Unexpected character in stream: ") + c, Offset());
-      }
-      token.end = Offset();
-      tokens.push_back(std::move(token));
+  // Scans the next token into `token`; false at the end of the text.
+  bool Next(Token& token) {
+    SkipSpace();
+    const char c = text[offset];
+    if (c == '\0') return false;
+    token = Token{Kind::Null, {}, Offset(), 0};
+    if (const Fixed* fixed = FindFixed(c)) {
+      token.kind = fixed->kind;
+      token.value = fixed->text;
+      Expect(fixed->text);
+    } else if (c == '"') {
+      token.kind = Kind::String;
+      token.value = ScanString();
+    } else if (c == '-' || (c >= '0' && c <= '9')) {
+      token.kind = Kind::Number;
+      token.value = ScanNumber();
+    } else {
+      throw ScanException(std::string("Unexpected character in stream: ") + c, Offset());
     }
+    token.end = Offset();
+    return true;
   }
 
  private:
@@ -151,23 +151,32 @@ class Scanner {
   }
 
   const char* text;
-  Reader::Tokens& tokens;
   std::size_t offset = 0;
 };
 
+// The parser's view of the tokens: scanned one ahead of the parse, so that
+// reading holds one token at a time rather than the whole text's.
 class TokenStream {
  public:
-  explicit TokenStream(const Reader::Tokens& tokens) : tokens(tokens) {}
+  explicit TokenStream(const char* text) : scanner(text) {}
 
-  bool AtEnd() const { return index == tokens.size(); }
-  const Token& Peek() const { return tokens[index]; }
-  bool NextIs(Kind kind) const { return !AtEnd() && Peek().kind == kind; }
+  bool AtEnd() {
+    Fill();
+    return !ahead;
+  }
+  const Token& Peek() {
+    Fill();
+    return ahead.value();
+  }
+  bool NextIs(Kind kind) { return !AtEnd() && ahead->kind == kind; }
 
-  const Token& Match(Kind kind) {
+  // The matched token, valid until the stream moves on.
+  Token Match(Kind kind) {
     if (AtEnd()) throw ParseException("Unexpected End of token stream", 0, 0);
-    const Token& token = Peek();
-    if (token.kind != kind) UnexpectedToken(token);
-    ++index;
+    if (ahead->kind != kind) UnexpectedToken(*ahead);
+    Token token = std::move(*ahead);
+    ahead.reset();
+    filled = false;
     return token;
   }
 
@@ -175,9 +184,25 @@ class TokenStream {
     throw ParseException("Unexpected token: " + token.value, token.begin, token.end);
   }
 
+  // Scans what is left of the text: a scan failure anywhere in the text
+  // comes before a parse failure, as if the whole text was scanned first.
+  void ScanRest() {
+    Token token;
+    while (scanner.Next(token)) {
+    }
+  }
+
  private:
-  const Reader::Tokens& tokens;
-  std::size_t index = 0;
+  void Fill() {
+    if (filled) return;
+    Token token;
+    if (scanner.Next(token)) ahead = std::move(token);
+    filled = true;
+  }
+
+  Scanner scanner;
+  std::optional<Token> ahead;
+  bool filled = false;
 };
 
 // Each parse function consumes its tokens from the stream. depth is the
@@ -185,19 +210,29 @@ class TokenStream {
 // the container holding the element.
 void ParseElement(TokenStream& stream, Element& element, int depth);
 
+// Objects with more members than this look names up in a set of their own
+// rather than one by one, so that a large object reads in linear time.
+constexpr std::size_t kLinearNameSearch = 16;
+
 void ParseObject(TokenStream& stream, Object& object, int depth) {
   stream.Match(Kind::ObjectBegin);
+  std::unordered_set<std::string> names;
   if (!stream.AtEnd() && stream.Peek().kind != Kind::ObjectEnd) {
     for (;;) {
-      const Token& name = stream.Match(Kind::String);
+      Token name = stream.Match(Kind::String);
       stream.Match(Kind::MemberAssign);
       Element element;
       ParseElement(stream, element, depth);
-      try {
-        object.Insert(name.value, std::move(element));
-      } catch (const Exception&) {
+      const bool repeated = object.Size() < kLinearNameSearch ? object.Find(name.value) != nullptr
+                                                              : !names.insert(name.value).second;
+      if (repeated) {
         throw ParseException("Duplicate object member token: " + name.value, name.begin, name.end);
       }
+      if (object.Size() + 1 == kLinearNameSearch) {
+        for (const Object::Member& member : object) names.insert(member.name);
+        names.insert(name.value);
+      }
+      object.Append(std::move(name.value), std::move(element));
       if (!stream.NextIs(Kind::NextElement)) break;
       stream.Match(Kind::NextElement);
     }
@@ -220,7 +255,7 @@ void ParseArray(TokenStream& stream, Array& array, int depth) {
 }
 
 void ParseNumber(TokenStream& stream, Number& number) {
-  const Token& token = stream.Match(Kind::Number);
+  const Token token = stream.Match(Kind::Number);
   std::istringstream input(token.value);
   input.imbue(std::locale::classic());
   double value = 0;
@@ -277,18 +312,25 @@ void ParseElement(TokenStream& stream, Element& element, int depth) {
 
 }  // namespace
 
-void Reader::Scan(const char* text, Tokens& tokens) { Scanner(text, tokens).Run(); }
+void Reader::Scan(const char* text, Tokens& tokens) {
+  Scanner scanner(text);
+  Token token;
+  while (scanner.Next(token)) tokens.push_back(std::move(token));
+}
 
 void Reader::Read(const char* text, Element& document) {
-  Tokens tokens;
-  Scan(text, tokens);
-  TokenStream stream(tokens);
+  TokenStream stream(text);
   document = Element();
-  ParseObject(stream, document.AsObject(), 1);
-  if (!stream.AtEnd()) {
-    const Token& token = stream.Peek();
-    throw ParseException("Expected End of token stream; found " + token.value, token.begin,
-                         token.end);
+  try {
+    ParseObject(stream, document.AsObject(), 1);
+    if (!stream.AtEnd()) {
+      const Token& token = stream.Peek();
+      throw ParseException("Expected End of token stream; found " + token.value, token.begin,
+                           token.end);
+    }
+  } catch (const ParseException&) {
+    stream.ScanRest();
+    throw;
   }
 }
 

@@ -1,5 +1,9 @@
-// Reads JSON text into the document model, in two stages: a scanner cuts the
-// text into tokens, a recursive parser builds the element tree from them.
+// Reads JSON text into the document model: a scanner cuts the text into
+// tokens, a recursive parser builds the element tree from them. The scanner
+// runs one token ahead of the parser, so reading takes memory for the tree
+// and one token, not for every token of the text; it fails as if the whole
+// text had been scanned first (a scan failure anywhere in the text is the
+// one reported).
 #pragma once
 
 #include <cstdint>

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/allocation_probe.h"
+
 namespace Halden::json {
 namespace {
 
@@ -126,6 +128,10 @@ std::string Failure(const std::string& text) {
 TEST(JsonReaderTest, Failures) {
   std::string objects;
   for (int i = 0; i < 513; ++i) objects += "{\"a\":";
+  // Past 16 members names are found in a set.
+  std::string members = "{";
+  for (int i = 0; i < 40; ++i)
+    members += "\"m" + std::to_string(i) + "\":" + std::to_string(i) + ",";
   const std::vector<std::pair<std::string, std::string>> cases = {
       {R"({"a":+1})", "Unexpected character in stream: + @5"},
       {"{\"a\":\xc3\xa9}", "Unexpected character in stream: \xc3 @5"},
@@ -144,6 +150,13 @@ TEST(JsonReaderTest, Failures) {
       {R"({"a":{},"b":[],"a":{}})", "Duplicate object member token: a @15-18"},
       {R"({"a":1.2.3})", "Unexpected character in NUMBER token: . @5-10"},
       {R"({} "tail")", "Expected End of token stream; found tail @3-9"},
+      // A scan failure anywhere comes before a parse failure.
+      {R"({"a":[1 2] @})", "Unexpected character in stream: @ @11"},
+      {R"({"a":{},"a":{}} "x" +)", "Unexpected character in stream: + @20"},
+      {"{\"a\":" + std::string(600, '[') + "?", "Unexpected character in stream: ? @605"},
+      {members + "\"m3\":0}", "Duplicate object member token: m3 @341-345"},
+      {members + "\"m39\":0}", "Duplicate object member token: m39 @341-346"},
+      {members + "\"m40\":0}", "no failure"},
       // At most 512 levels.
       {"{\"a\":" + std::string(512, '[') + std::string(512, ']') + "}",
        "Nesting is deeper than 512 levels @516-517"},
@@ -151,6 +164,38 @@ TEST(JsonReaderTest, Failures) {
       {objects, "Nesting is deeper than 512 levels @2560-2561"},
       {"{\"a\":" + std::string(511, '[') + std::string(511, ']') + "}", "no failure"}};
   for (const auto& [text, failure] : cases) EXPECT_EQ(Failure(text), failure) << text.substr(0, 20);
+}
+
+// A message may be megabytes: the reader keeps one token at a time, so its
+// memory follows the document it builds, and a document nested too deeply
+// fails before it costs anything.
+TEST(JsonReaderTest, MemoryIsASmallMultipleOfTheInput) {
+  constexpr std::size_t kSize = std::size_t{1} << 20;
+  auto array = [](const std::string& piece) {
+    std::string text = "{\"a\":[";
+    while (text.size() < kSize) text += piece;
+    return text + "0]}";
+  };
+  struct Case {
+    std::string text;
+    std::size_t bytesPerInputByte;
+  } cases[] = {
+      {"{\"a\":" + std::string(kSize, '['), 0},
+      {array("1,"), 32},
+      {array("[],"), 32},
+      {array("\"\","), 32},
+  };
+  for (const Case& c : cases) {
+    testing::StartAllocationSpan();
+    Element document;
+    try {
+      Reader::Read(c.text.c_str(), document);
+    } catch (const Exception&) {
+    }
+    document = Element();
+    EXPECT_LE(testing::AllocationSpanPeak(), c.bytesPerInputByte * kSize + 65536)
+        << c.text.substr(0, 8);
+  }
 }
 
 }  // namespace
