@@ -26,7 +26,7 @@ const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; 
 // The body as the function's body parameter receives it, chosen by the
 // call's content type. Texts are read within the body's bytes and end at a
 // NUL among them.
-BindingResult ReadBody(const ApiCallRecord& call) {
+BindingResult ReadBody(const ApiCallRecord& call, InputQuoting quoting) {
   const char* bytes = reinterpret_cast<const char*>(call.body);
   const std::size_t length = call.bodyLength;
   BindingResult body;
@@ -42,7 +42,7 @@ BindingResult ReadBody(const ApiCallRecord& call) {
     case BodyFormat::Json:
       return JsonToProperty(std::string(bytes, length).c_str());
     case BodyFormat::Yaml:
-      return YamlToProperty(bytes, strnlen(bytes, length));
+      return YamlToProperty(bytes, strnlen(bytes, length), quoting);
     default:
       body.SetError("Unsupported body content type");
       return body;
@@ -201,6 +201,7 @@ const ApiTable* ApiDispatcher::BuildApiTable() {
     const BindingFunctionDescriptor* function = record.function;
     record.route = MakeRoute(record.methodCode, record.methodName,
                              record.pathTemplate.empty() ? function->name : record.pathTemplate);
+    record.quoting = function->TakesSecret() ? InputQuoting::Withheld : InputQuoting::Quoted;
     record.parameters.clear();
     for (std::size_t p = 0; p < function->arguments.size(); ++p) {
       record.parameters.emplace(function->arguments[p].name, p);
@@ -313,7 +314,7 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
     for (const auto& [name, value] : source) {
       if (!outcome.Ok()) return;
       BindNamedArgument(outcome, arguments, parameters, function, &locations, name, value,
-                        noContentType, location);
+                        noContentType, location, endpoint.quoting);
     }
   };
   bindAll(headerArguments, kLocationHeader);
@@ -324,7 +325,7 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
   if (outcome.Ok() && call.body != nullptr && call.bodyLength > 0) {
     const auto body = std::find(locations.begin(), locations.end(), kLocationBody);
     if (body != locations.end()) {
-      BindingResult read = ReadBody(call);
+      BindingResult read = ReadBody(call, endpoint.quoting);
       if (read.Ok()) {
         arguments[body - locations.begin()] = std::move(static_cast<BindingProperty&>(read));
       } else {

@@ -32,7 +32,7 @@ void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& 
                        const ParameterIndex& parameters, const BindingFunctionDescriptor& function,
                        const std::vector<uint32_t>* locations, const std::string& key,
                        const std::string& value, const std::string& contentType,
-                       uint32_t sourceLocation) {
+                       uint32_t sourceLocation, InputQuoting quoting) {
   const std::size_t dot = key.find('.');
   const std::string baseName = key.substr(0, dot);
   const auto found = parameters.find(baseName);
@@ -59,7 +59,7 @@ void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& 
                                         baseName, function.name, kMaxArgumentPathDepth));
       return;
     }
-    BindArgumentPath(callResult, target, function.name, path, value, contentType);
+    BindArgumentPath(callResult, target, function.name, path, value, contentType, quoting);
     return;
   }
   const BindingTypeCode type = parameter.type.code;
@@ -67,7 +67,7 @@ void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& 
     const bool guess = type == BindingTypeCode::Object || type == BindingTypeCode::Vector ||
                        type == BindingTypeCode::Struct;
     DecodeParameterValue(target, callResult, function.name, parameter.name, value, contentType,
-                         guess);
+                         guess, quoting);
     return;
   }
   switch (type) {
@@ -91,7 +91,8 @@ void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& 
 
 void BindArgumentPath(BindingResult& callResult, BindingProperty& target,
                       const std::string& functionName, std::string_view path,
-                      const std::string& value, const std::string& contentType) {
+                      const std::string& value, const std::string& contentType,
+                      InputQuoting quoting) {
   BindingProperty* at = &target;
   while (true) {
     const std::size_t dot = path.find('.');
@@ -113,7 +114,8 @@ void BindArgumentPath(BindingResult& callResult, BindingProperty& target,
       at = &at->At(static_cast<std::size_t>(index));
     }
     if (dot == std::string_view::npos) {
-      DecodeParameterValue(*at, callResult, functionName, segment, value, contentType, false);
+      DecodeParameterValue(*at, callResult, functionName, segment, value, contentType, false,
+                           quoting);
       return;
     }
     path.remove_prefix(dot + 1);

@@ -13,6 +13,7 @@
 #include "binding/descriptors.h"
 #include "binding/property.h"
 #include "formats/json_to_property.h"
+#include "formats/yaml_to_property.h"
 
 namespace Halden {
 
@@ -48,12 +49,13 @@ QueryEntries ParseQueryString(std::string_view query);
 // "Unknown argument '%1' for '%2'.", "Argument '%1' for '%2' was specified in
 // an invalid location.", "Argument '%1' for '%2' nests deeper than 512
 // levels." (a path of more than kMaxArgumentPathDepth segments), "Expected
-// value for argument '%1'." and the decoders' messages.
+// value for argument '%1'." and the decoders' messages, which quote the
+// value's text only as `quoting` allows.
 void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& arguments,
                        const ParameterIndex& parameters, const BindingFunctionDescriptor& function,
                        const std::vector<uint32_t>* locations, const std::string& key,
                        const std::string& value, const std::string& contentType,
-                       uint32_t sourceLocation);
+                       uint32_t sourceLocation, InputQuoting quoting = InputQuoting::Quoted);
 
 // Walks `path` ("filter.name", "list.2.x") from `target`, making members of
 // structures for names and elements of collections for indexes (decimal,
@@ -62,6 +64,7 @@ void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& 
 // "Index %1 is out of range" (at or above kMaxArgumentIndex), %1 the segment.
 void BindArgumentPath(BindingResult& callResult, BindingProperty& target,
                       const std::string& functionName, std::string_view path,
-                      const std::string& value, const std::string& contentType);
+                      const std::string& value, const std::string& contentType,
+                      InputQuoting quoting = InputQuoting::Quoted);
 
 }  // namespace Halden

@@ -26,10 +26,12 @@ struct EndpointFunction {
   std::vector<std::vector<std::string>> textLists;
   std::vector<uint32_t> locations;
   // Built with the API table: the route from the method and the template
-  // (the function's name when there is no template), and the parameters'
-  // positions by name.
+  // (the function's name when there is no template), the parameters'
+  // positions by name, and whether the readers may quote what they read
+  // (not when a parameter holds a secret).
   Route route;
   ParameterIndex parameters;
+  InputQuoting quoting = InputQuoting::Quoted;
 };
 
 class ApiDispatcher;

@@ -1,8 +1,24 @@
 #include "binding/descriptors.h"
 
+#include <set>
+
 #include "binding/fnv1a.h"
 
 namespace Halden {
+namespace {
+
+// Records may hold each other, so each is looked at once.
+bool HoldsSecret(const BindingTypeDescriptor* type, std::set<const BindingTypeDescriptor*>& seen) {
+  if (type == nullptr || !seen.insert(type).second) return false;
+  for (const BindingFieldDescriptor& field : type->fields) {
+    if ((field.flags & kBindingFieldSecret) != 0 || HoldsSecret(field.type.descriptor, seen)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
 
 const BindingEnumeratorDescriptor* BindingTypeDescriptor::FindEnumerator(
     std::string_view enumeratorName) const {
@@ -13,6 +29,14 @@ const BindingEnumeratorDescriptor* BindingTypeDescriptor::FindEnumerator(
 bool BindingTypeDescriptor::HasEnumeratorValue(int32_t value) const {
   for (const auto& [enumeratorName, enumerator] : enumerators) {
     if (enumerator.value == value) return true;
+  }
+  return false;
+}
+
+bool BindingFunctionDescriptor::TakesSecret() const {
+  std::set<const BindingTypeDescriptor*> seen;
+  for (const BindingArgumentDescriptor& argument : arguments) {
+    if (HoldsSecret(argument.type.descriptor, seen)) return true;
   }
   return false;
 }

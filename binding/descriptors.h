@@ -27,6 +27,10 @@ inline constexpr uint32_t kBindingFieldOmitIfEmpty = 1;
 // A member missing or Empty in the input is an error when the struct
 // converts from a property.
 inline constexpr uint32_t kBindingFieldRequired = 2;
+// A member that must never be quoted in a message (a password): text read
+// for a parameter of a type holding it is withheld from the readers'
+// failure messages.
+inline constexpr uint32_t kBindingFieldSecret = 4;
 
 // One member of a registered struct. `offset` is the member's byte offset in
 // the native record; `converter` converts the member's native type. When
@@ -123,6 +127,9 @@ struct BindingFunctionDescriptor {
                        const BindingTypeRef& exposedType = {});
   // Appends a tag unless `tag` is empty.
   void AddTag(const std::string& tag);
+  // Whether an argument's record holds a kBindingFieldSecret member, in
+  // itself or in a record it holds.
+  bool TakesSecret() const;
 };
 
 // An event the API sends, with the record it carries.

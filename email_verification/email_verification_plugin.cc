@@ -21,7 +21,7 @@ void EmailVerificationPlugin::RegisterApi() {
              .Builder());
   tagged(RegisterStruct<Api::EmailUpdate>(types, prefix + "EmailUpdate")
              .Field("email", &Api::EmailUpdate::email)
-             .Field("password", &Api::EmailUpdate::password)
+             .Field("password", &Api::EmailUpdate::password, "", kBindingFieldSecret)
              .Builder());
   tagged(RegisterStruct<Api::AccessToken>(types, prefix + "AccessToken")
              .Field("token", &Api::AccessToken::token)

@@ -41,7 +41,7 @@ BodyFormat Guess(const std::string& value) {
 void DecodeParameterValue(BindingProperty& target, BindingResult& callResult,
                           const std::string& functionName, const std::string& parameterName,
                           const std::string& value, const std::string& contentType,
-                          bool allowGuessing) {
+                          bool allowGuessing, InputQuoting quoting) {
   const BodyFormat format =
       allowGuessing && contentType.empty() ? Guess(value) : ParameterValueFormat(contentType);
   BindingResult decoded;
@@ -58,7 +58,7 @@ void DecodeParameterValue(BindingProperty& target, BindingResult& callResult,
       failure = "Couldn't deserialize JSON value for parameter '%1' of '%2': %3";
       break;
     case BodyFormat::Yaml:
-      decoded = YamlToProperty(value.data(), value.size());
+      decoded = YamlToProperty(value.data(), value.size(), quoting);
       failure = "Couldn't deserialize YAML value for parameter '%1' of '%2': %3";
       break;
     case BodyFormat::Blob:

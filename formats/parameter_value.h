@@ -5,6 +5,7 @@
 
 #include "binding/binding_result.h"
 #include "binding/property.h"
+#include "formats/yaml_to_property.h"
 
 namespace Halden {
 
@@ -21,11 +22,11 @@ namespace Halden {
 // On success the decoded value replaces the content of `target`. On failure
 // `target` is left alone and `callResult` becomes the error
 // "Couldn't deserialize <format> value for parameter '<parameterName>' of
-// '<functionName>': <the decoder's message>". Throws only std::bad_alloc and
-// std::length_error.
+// '<functionName>': <the decoder's message>", the value's text withheld from
+// it as `quoting` says. Throws only std::bad_alloc and std::length_error.
 void DecodeParameterValue(BindingProperty& target, BindingResult& callResult,
                           const std::string& functionName, const std::string& parameterName,
                           const std::string& value, const std::string& contentType,
-                          bool allowGuessing);
+                          bool allowGuessing, InputQuoting quoting = InputQuoting::Quoted);
 
 }  // namespace Halden

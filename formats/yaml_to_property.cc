@@ -85,7 +85,9 @@ void Measure(const BindingProperty& node, uint32_t depth, Extent& extent) {
 // that an anchor costs one step however deep it sits.
 class EventReader {
  public:
-  explicit EventReader(BindingResult& result) : result(result) { steps.push_back({}); }
+  EventReader(BindingResult& result, InputQuoting quoting) : result(result), quoting(quoting) {
+    steps.push_back({});
+  }
 
   // False when the event made the result an error.
   bool Handle(const yaml_event_t& event) {
@@ -333,14 +335,14 @@ class EventReader {
     }
     const bool isInt = std::strcmp(tag, kIntTag) == 0;
     if (!isInt && std::strcmp(tag, kFloatTag) != 0) {
-      return Fail(FormatMessage("Unsupported YAML tag '%1'.", tag));
+      return Fail(FormatMessage("Unsupported YAML tag '%1'.", Quote(tag)));
     }
     const std::string number(value);
     BindingResult conversion;
     if (!isInt) {
       double parsed = 0;
       if (!ParseFloatText(conversion, number, "yaml", "double", -DBL_MAX, DBL_MAX, parsed)) {
-        return Fail(conversion.Error());
+        return FailConversion(conversion, "double");
       }
       target.SetFloat(parsed);
     } else if (value.starts_with('-')) {
@@ -348,14 +350,14 @@ class EventReader {
       if (!ParseSignedText(conversion, number, "yaml", "int64_t",
                            std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(),
                            parsed)) {
-        return Fail(conversion.Error());
+        return FailConversion(conversion, "int64_t");
       }
       target.SetSigned(parsed);
     } else {
       uint64_t parsed = 0;
       if (!ParseUnsignedText(conversion, number, "yaml", "uint64_t",
                              std::numeric_limits<uint64_t>::max(), parsed)) {
-        return Fail(conversion.Error());
+        return FailConversion(conversion, "uint64_t");
       }
       target.SetUnsigned(parsed);
     }
@@ -439,10 +441,25 @@ class EventReader {
 
   bool FailAt(const char* format, const char* name, const yaml_event_t& event) {
     return Fail(
-        FormatMessage(format, name, event.start_mark.line + 1, event.start_mark.column + 1));
+        FormatMessage(format, Quote(name), event.start_mark.line + 1, event.start_mark.column + 1));
+  }
+
+  const char* Quote(const char* text) const {
+    return quoting == InputQuoting::Withheld ? kWithheldInput : text;
+  }
+
+  // A number conversion's message quotes the scalar; withheld, it is made
+  // again around kWithheldInput.
+  bool FailConversion(const BindingResult& conversion, const char* typeName) {
+    if (quoting == InputQuoting::Quoted) return Fail(conversion.Error());
+    const char* format = conversion.Error().ends_with("out of range")
+                             ? "Value %1 for '%2' of type %3 is out of range"
+                             : "Value %1 for '%2' of type %3 is in an incorrect format";
+    return Fail(FormatMessage(format, kWithheldInput, "yaml", typeName));
   }
 
   BindingResult& result;
+  InputQuoting quoting;
   std::vector<Frame> frames;
   std::vector<Step> steps;
   std::unordered_map<std::string, Anchor> anchors;
@@ -452,13 +469,13 @@ class EventReader {
 
 }  // namespace
 
-BindingResult YamlToProperty(const char* text, std::size_t length) {
+BindingResult YamlToProperty(const char* text, std::size_t length, InputQuoting quoting) {
   BindingResult result;
   Parser parser;
   yaml_parser_set_encoding(&parser.parser, YAML_UTF8_ENCODING);
   yaml_parser_set_input_string(
       &parser.parser, reinterpret_cast<const unsigned char*>(text ? text : ""), text ? length : 0);
-  EventReader reader(result);
+  EventReader reader(result, quoting);
   for (;;) {
     yaml_event_delete(&parser.event);
     if (yaml_parser_parse(&parser.parser, &parser.event) == 0) {

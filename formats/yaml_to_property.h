@@ -18,6 +18,12 @@ inline constexpr uint32_t kMaxYamlNesting = 512;
 // bounded by its size and do not count.
 inline constexpr uint64_t kMaxYamlValues = 1000000;
 
+// Whether a reader's failure messages may quote the text they read (a
+// scalar, a tag, an anchor or alias name); withheld, each such quote is
+// kWithheldInput.
+enum class InputQuoting { Quoted, Withheld };
+inline constexpr const char* kWithheldInput = "***";
+
 // Reads the one YAML document of `text` (`length` bytes of UTF-8; null reads
 // as empty). An empty text gives a successful empty result.
 //
@@ -43,6 +49,7 @@ inline constexpr uint64_t kMaxYamlValues = 1000000;
 // aliases, and the
 // parser's own syntax errors (position counted from 0). Throws only
 // std::bad_alloc and std::length_error.
-BindingResult YamlToProperty(const char* text, std::size_t length);
+BindingResult YamlToProperty(const char* text, std::size_t length,
+                             InputQuoting quoting = InputQuoting::Quoted);
 
 }  // namespace Halden

@@ -160,6 +160,8 @@ TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
       {kMethodPost, "/v1/echo", "application/json", "[1,", "Error: Invalid value. at offset 3."},
       {kMethodPost, "/v1/echo", "application/x-yaml", "a: [",
        "YAML parser error: did not find expected node content. At line: 1 col: 0"},
+      {kMethodPost, "/v1/echo", "application/x-yaml", "a: !!int x",
+       "Value x for 'yaml' of type uint64_t is in an incorrect format"},
       {kMethodPut, "/v1/items/3", "", "", "A value for 'item' is required."},
       {kMethodPut, "/v1/items/x", "application/json", "{}",
        "Value x for 'id' of type uint32 is in an incorrect format"},
