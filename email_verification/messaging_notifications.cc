@@ -14,9 +14,10 @@ constexpr uint64_t kFeatureGroups = 0x41;
 
 void EmailVerificationPlugin::OnEmailMessage(const ResourceEvent<BindingProperty>& event) {
   if (event.eventType == PluginResourceEventType::Delete) return;
-  const std::string payload = event.data.Find("payload").ToText();
+  std::string payload;
   json::Element document;
   try {
+    payload = event.data.Find("payload").ToText();
     json::Reader::Read(payload.c_str(), document);
   } catch (const std::exception&) {
     Log(kLogError, kFeatureGroups, "EmailVerification: Failed deserializing an OMX message: %s",

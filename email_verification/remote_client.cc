@@ -54,7 +54,8 @@ RemoteResponse<std::string> EmailVerificationPlugin::PostRemoteVerification(
 
 void EmailVerificationPlugin::OnAccessToken(const ResourceEvent<Api::AccessToken>& event) {
   std::lock_guard lock(tokenLock);
-  if (event.eventType == PluginResourceEventType::Delete) {
+  // An empty token would go out as a bare "Bearer ": it is no token.
+  if (event.eventType == PluginResourceEventType::Delete || event.data.token.empty()) {
     accessToken.reset();
   } else {
     accessToken = event.data;

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "email_verification/email_verification_plugin.h"
 #include "tests/email_verification/feature_support.h"
+#include "tests/support/allocation_probe.h"
 
 namespace Halden::feature_test {
 namespace {
@@ -107,6 +110,38 @@ TEST_F(FeatureTest, StatusIsFetchedOnceATokenIsThere) {
   EXPECT_EQ(call.timeout, 30u);
   EXPECT_EQ(call.further, 1u);
   EXPECT_TRUE(Published().empty());
+}
+
+// A sign-out delivered while the first read of the token is on its way: the
+// read is older than the sign-out and must not bring the token back.
+TEST_F(FeatureTest, ASignOutDuringTheFirstReadOfTheTokenHolds) {
+  SignedInAtStart("old");
+  bool signedOut = false;
+  host.SetRequestHook([&](const std::string& url) {
+    if (url != kTokenPath || signedOut) return;
+    signedOut = true;
+    std::thread([this] {
+      host.DeliverResourceEvent(kTokenPath, "Delete", BindingProperty());
+    }).join();
+  });
+  Start();
+  EXPECT_TRUE(signedOut);
+  EXPECT_EQ(
+      Get().errorText,
+      "EmailVerification: Email verification status fetch failure: No KSA id token available");
+  EXPECT_TRUE(host.ExternalCalls().empty());
+}
+
+// A token without text is no token: nothing goes out as a bare "Bearer ".
+TEST_F(FeatureTest, AnEmptyTokenIsNoToken) {
+  SignedInAtStart("t");
+  Start();
+  for (const char* type : {"Update", "Create"}) {
+    TokenEvent("Update", "t");
+    host.DeliverResourceEvent(kTokenPath, type, Json("{}"));
+    EXPECT_EQ(Get().status, 500u) << type;
+  }
+  EXPECT_TRUE(host.ExternalCalls().empty());
 }
 
 TEST_F(FeatureTest, TheSuccessRule) {
@@ -244,8 +279,34 @@ TEST_F(FeatureTest, ThePasswordGoesNowhereButTheRemoteBody) {
     responses.push_back(Put("a@x", password));
     EXPECT_TRUE(responses.back().error);
   }
+  // Bodies that fail to read quote nothing of what they hold, whatever the
+  // format; the same texts elsewhere are quoted (the dispatch tests).
+  struct Body {
+    const char* contentType;
+    std::string text;
+    const char* error;
+  } bodies[] = {
+      {"application/x-yaml", "email: a@x\npassword: !!int " + password,
+       "Value *** for 'yaml' of type uint64_t is in an incorrect format"},
+      {"application/x-yaml", "password: !!float " + password,
+       "Value *** for 'yaml' of type double is in an incorrect format"},
+      {"application/x-yaml", "email: a@x\npassword: *" + password,
+       "Undefined alias encountered: \"***\". At line: 2 col: 11"},
+      {"application/x-yaml", "password: !" + password, "Unsupported YAML tag '***'."},
+      {"application/x-yaml", "email: &" + password + " a\npassword: &" + password + " b",
+       "Duplicate occurrence of anchor \"***\". At line: 2 col: 11"},
+      {"application/json", R"({"password":")" + password + "\"", nullptr},
+      {"application/x-msgpack", "\x81\xa8password\xa9" + password + "\x01", nullptr},
+  };
+  for (const Body& body : bodies) {
+    responses.push_back(host.Call(7, kEmailPath, body.contentType, body.text));
+    EXPECT_TRUE(responses.back().error) << body.text;
+    if (body.error != nullptr) {
+      EXPECT_EQ(responses.back().errorText, body.error);
+    }
+  }
   for (const host::CallResponse& r : responses)
-    EXPECT_EQ(r.errorText.find(password), std::string::npos);
+    EXPECT_EQ(r.errorText.find(password), std::string::npos) << r.errorText;
   for (const host::LoggedLine& line : host.Lines())
     EXPECT_EQ(line.message.find(password), std::string::npos);
   for (const host::SentEvent& event : host.SentEvents())
@@ -285,6 +346,28 @@ TEST_F(FeatureTest, SurvivesAHostThatAnswersWithGarbage) {
   host.DeliverResourceEvent(kMessagePath, "Update", noPayload);
   EXPECT_EQ(Published().size(), 3u);
   EXPECT_EQ(Published().back(), Session("", false, true));
+}
+
+void ZVM_CDECL LoadFeatureInProcess(PluginRegistration* registration) {
+  Plugin::Register(new Client::EmailVerification::EmailVerificationPlugin, registration,
+                   "qor-email-verification");
+}
+
+// Reading a message may run out of memory, which the library cannot be made
+// to do from here: the feature runs in the test's own process, whose large
+// allocations fail on demand. The message is unreadable like any other.
+TEST_F(FeatureTest, AMessageReadWithoutMemoryIsAFatalError) {
+  ASSERT_TRUE(host.Register(&LoadFeatureInProcess));
+  ASSERT_TRUE(host.Initialize());
+  BindingProperty data;
+  // Its text is the blob's Base64, the one allocation of 4000 bytes.
+  data.Member("payload").SetBlob(std::vector<uint8_t>(3000, 'x'));
+  {
+    testing::FailingLargeAllocations failing(4000);
+    host.DeliverResourceEvent(kMessagePath, "Update", data);
+  }
+  EXPECT_EQ(Errors().back(), "EmailVerification: Failed deserializing an OMX message: ");
+  EXPECT_EQ(Published(), Strings{Session("", false, true)});
 }
 
 }  // namespace
