@@ -6,10 +6,10 @@
 #include <mutex>
 #include <vector>
 
-#include "api/api_table.h"
 #include "api/endpoint_function.h"
 #include "binding/api_description.h"
 #include "binding/registry.h"
+#include "boundary/api_table.h"
 #include "boundary/host_interface.h"
 
 namespace Halden {

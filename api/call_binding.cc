@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "api/api_table.h"
 #include "api/route.h"
+#include "boundary/api_table.h"
 #include "formats/parameter_value.h"
 #include "util/format.h"
 

@@ -38,7 +38,7 @@ inline constexpr std::size_t kMaxArgumentPathDepth = kMaxJsonNesting;
 QueryEntries ParseQueryString(std::string_view query);
 
 // Binds `value`, found under `key` in the source `sourceLocation` (kLocation*
-// of api_table.h), to the function's parameter named by the key up to its
+// of boundary/api_table.h), to the function's parameter named by the key up to its
 // first ".". The rest of the key, when there is one, is an argument path into
 // the parameter (BindArgumentPath). Without a path a non-empty value is
 // decoded by DecodeParameterValue (guessing the format for object, vector

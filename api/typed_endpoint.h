@@ -20,11 +20,11 @@
 
 #include "api/api_dispatcher.h"
 #include "api/api_response.h"
-#include "api/api_table.h"
 #include "api/method.h"
 #include "binding/converters.h"
 #include "binding/invoker.h"
 #include "binding/native_conversion.h"
+#include "boundary/api_table.h"
 
 namespace Halden {
 

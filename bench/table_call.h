@@ -6,7 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "api/api_table.h"
+#include "boundary/api_table.h"
 
 namespace Halden::bench {
 

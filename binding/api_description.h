@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "binding/api_description_records.h"
 #include "binding/descriptors.h"
 #include "binding/registry.h"
+#include "boundary/api_description_records.h"
 
 namespace Halden {
 

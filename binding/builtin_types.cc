@@ -1,4 +1,4 @@
-#include "binding/builtin_types.h"
+#include "binding/internal/builtin_types.h"
 
 #include "binding/registration.h"
 

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "binding/converter.h"
+#include "binding/internal/scalar_input.h"
 #include "binding/property.h"
-#include "binding/scalar_input.h"
 #include "boundary/host_value.h"
 
 namespace Halden {

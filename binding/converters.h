@@ -12,9 +12,9 @@
 #include "binding/binding_result.h"
 #include "binding/converter.h"
 #include "binding/converter_input.h"
+#include "binding/internal/scalar_conversion.h"
 #include "binding/property.h"
 #include "binding/registry.h"
-#include "binding/scalar_conversion.h"
 #include "binding/static_type.h"
 #include "binding/type_code.h"
 

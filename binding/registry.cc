@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "binding/builtin_types.h"
 #include "binding/fnv1a.h"
+#include "binding/internal/builtin_types.h"
 
 namespace Halden {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "api/api_table.h"
+#include "boundary/api_table.h"
 #include "boundary/host_interface.h"
 #include "host/host_records.h"
 

@@ -4,8 +4,8 @@
 #include <set>
 #include <vector>
 
-#include "api/api_table.h"
 #include "binding/type_code.h"
+#include "boundary/api_table.h"
 #include "formats/property_to_json.h"
 
 namespace Halden::devhost {

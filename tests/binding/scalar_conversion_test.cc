@@ -1,4 +1,4 @@
-#include "binding/scalar_conversion.h"
+#include "binding/internal/scalar_conversion.h"
 
 #include <gtest/gtest.h>
 

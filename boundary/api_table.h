@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "binding/api_description_records.h"
+#include "boundary/api_description_records.h"
 #include "boundary/host_interface.h"
 
 namespace Halden {

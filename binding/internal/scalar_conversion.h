@@ -6,7 +6,7 @@
 #include <string>
 
 #include "binding/binding_result.h"
-#include "binding/scalar_input.h"
+#include "binding/internal/scalar_input.h"
 
 namespace Halden {
 
