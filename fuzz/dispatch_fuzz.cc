@@ -2,9 +2,12 @@
 // every parameter type, location and body format: method code and name,
 // path with query, headers, content type, body bytes and explicit arguments
 // of every HostValue kind (and unknown ones). Any answer is fine; a crash,
-// a leak or a read outside the call's bytes is not.
+// a leak or a read outside the call's bytes is not. A piece of the path may
+// repeat up to a megabyte, so that small inputs reach long keys and deep
+// argument paths ("?obj.a.a.a…=1").
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -74,6 +77,9 @@ HostValue RandomValue(FuzzedDataProvider& data, Storage& storage, int depth) {
   return value;
 }
 
+// Repeated pieces of the path make at most 2^kRepeatedScale bytes.
+constexpr std::size_t kRepeatedScale = 20;
+
 host::InProcessHost& Host() {
   static host::InProcessHost* host = [] {
     auto* created = new host::InProcessHost();
@@ -98,6 +104,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   request.methodName = data.ConsumeRandomLengthString(8);
   // Mostly the entry's own template, so that binding is reached.
   request.path = data.ConsumeBool() ? std::string(entry.pathTemplate) : "";
+  request.path += data.ConsumeRandomLengthString(128);
+  // Lengths spread over every scale up to a megabyte, short ones as often as
+  // long ones.
+  const std::string piece = data.ConsumeRandomLengthString(8);
+  const std::size_t scale = data.ConsumeIntegralInRange<std::size_t>(0, kRepeatedScale);
+  const std::size_t repeats = data.ConsumeIntegralInRange<std::size_t>(0, std::size_t{1} << scale) /
+                              std::max<std::size_t>(piece.size(), 1);
+  for (std::size_t i = 0; i < repeats; ++i) request.path += piece;
   request.path += data.ConsumeRandomLengthString(128);
   for (int i = data.ConsumeIntegralInRange(0, 3); i > 0; --i) {
     request.headers.emplace_back(data.ConsumeRandomLengthString(16),
