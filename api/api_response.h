@@ -7,6 +7,7 @@
 #include <string>
 
 #include "binding/binding_result.h"
+#include "boundary/owned_host_value.h"
 
 namespace Halden {
 
@@ -22,11 +23,13 @@ class ResponseStream {
 };
 
 // The call result of an endpoint: the handler's value or its error (in
-// `result`), the response kind word and HTTP status handed to the host
-// (0 when the handler sets none), a content type, response headers and an
-// optional body stream.
+// `result`), or the value already written as the host's tree (`hostValue`,
+// a typed handler's record), the response kind word and HTTP status handed
+// to the host (0 when the handler sets none), a content type, response
+// headers and an optional body stream.
 struct ApiResponse {
   BindingResult result;
+  OwnedHostValue hostValue;
   uint32_t kind = 0;
   uint32_t status = 0;
   std::string contentType;

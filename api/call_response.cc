@@ -44,13 +44,15 @@ void ZVM_CDECL CloseStream(void*) {}
 
 }  // namespace
 
-void WriteCallResponse(JsonApiResponse& response, const ApiResponse& result,
+void WriteCallResponse(JsonApiResponse& response, ApiResponse& result,
                        const BindingRegistry* registry) {
   response.release = &ReleaseCallResponse;
   bool converted = true;
   if (result.IsError()) {
     response.errorText = CopyText(result.result.Error());
     response.errorFlag = 1;
+  } else if (result.hostValue.Held()) {
+    response.body = result.hostValue.Give();
   } else if (!PropertyToHostValue(result.result, response.body, registry)) {
     converted = false;
     response.errorText = CopyText("Response body nests too deeply to be sent");

@@ -13,13 +13,14 @@ namespace Halden {
 class BindingRegistry;
 
 // Fills `response` from `result`: an error becomes the response's error text
-// (and error flag); a value is converted into the body tree (enumerations by
-// name through `registry`), a value nested too deeply to cross gives status
-// 400 and an error. Then the kind word, the status, the content type (empty
-// when none), the header pairs and, when there is one, the body stream with
-// its read and close functions. Everything written is owned by the response
+// (and error flag); a host tree written already becomes the body (taken from
+// `result`); a value is converted into the body tree (enumerations by name
+// through `registry`), a value nested too deeply to cross gives status 400
+// and an error. Then the kind word, the status, the content type (empty when
+// none), the header pairs and, when there is one, the body stream with its
+// read and close functions. Everything written is owned by the response
 // until the host calls its release function (ReleaseCallResponse).
-void WriteCallResponse(JsonApiResponse& response, const ApiResponse& result,
+void WriteCallResponse(JsonApiResponse& response, ApiResponse& result,
                        const BindingRegistry* registry);
 
 // Makes `response` an error with `status` and `message`, after releasing

@@ -13,10 +13,15 @@ void ConvertArgument(ApiResponse& response, const BindingConverter& converter, v
                          parameter.function->registry, 0);
 }
 
-void StoreValue(ApiResponse& response, ApiResponse&& handled, BindingResult&& value) {
+void StoreValue(ApiResponse& response, ApiResponse&& handled, const void* value,
+                const BindingConverter& converter, const BindingTypeDescriptor* type,
+                const BindingRegistry& registry) {
   response = std::move(handled);
-  if (response.IsError()) return;
-  response.result = std::move(value);
+  if (response.IsError() || value == nullptr) return;
+  if (!WriteHostValueWith(converter, value, type, registry, response.hostValue.Hold())) {
+    response.hostValue = OwnedHostValue();
+    response.result = ConvertToPropertyWith(converter, value, type, registry);
+  }
 }
 
 }  // namespace endpoint_internal

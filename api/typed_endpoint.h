@@ -43,11 +43,14 @@ namespace endpoint_internal {
 
 // The invokers' compiled steps: the conversion of one argument value into
 // its native parameter (skipped for an empty optional one, stopped by an
-// earlier failure), and the conversion of a handler's value into the call
-// result.
+// earlier failure), and the handler's response with its value (none when
+// null) written for the host: straight into the host's tree, or as a
+// property when that way has a failure to report.
 void ConvertArgument(ApiResponse& response, const BindingConverter& converter, void* native,
                      const BindingProperty& value, const BindingArgumentDescriptor& parameter);
-void StoreValue(ApiResponse& response, ApiResponse&& handled, BindingResult&& value);
+void StoreValue(ApiResponse& response, ApiResponse&& handled, const void* value,
+                const BindingConverter& converter, const BindingTypeDescriptor* type,
+                const BindingRegistry& registry);
 
 // The result record a handler's return type names, void for ApiResponse.
 template <typename R>
@@ -90,9 +93,10 @@ class MemberInvoker final : public BindingInvoker {
     if constexpr (std::is_same_v<R, ApiResponse>) {
       response = std::move(handled);
     } else {
-      BindingResult value;
-      if (handled.value) value = ConvertToProperty(*function->registry, *handled.value);
-      endpoint_internal::StoreValue(response, std::move(handled.response), std::move(value));
+      using Result = typename endpoint_internal::ResultOf<R>::type;
+      endpoint_internal::StoreValue(
+          response, std::move(handled.response), handled.value ? &*handled.value : nullptr,
+          NativeConverter<Result>(), function->returns.descriptor, *function->registry);
     }
   }
 

@@ -10,6 +10,7 @@ class BindingProperty;
 class BindingResult;
 class BindingRegistry;
 struct BindingTypeDescriptor;
+struct HostOutput;
 struct HostValue;
 
 // Converts one native type between its native value and a BindingProperty,
@@ -44,6 +45,14 @@ class BindingConverter {
   virtual bool ToProperty(BindingProperty& output, const void* value,
                           const BindingTypeDescriptor* type, const BindingRegistry* registry,
                           BindingResult& result) const = 0;
+  // Writes the native value at `value` into `output` in one pass, as the
+  // property ToProperty makes of it would cross to the host
+  // (PropertyToHostValue). False when that way would not give the same
+  // tree: a failure of either step, or a struct whose members the property
+  // would merge or leave out. The caller then releases what was written and
+  // takes the way through a property, which has the failure's message.
+  virtual bool ToHostValue(HostOutput output, const void* value,
+                           const BindingTypeDescriptor* type) const = 0;
   virtual ~BindingConverter() = default;
 };
 

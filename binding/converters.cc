@@ -78,24 +78,10 @@ void BoolConverter::Read(BindingResult& result, void* value, const ScalarInput& 
   BoolFromScalar(result, input, memberName, *static_cast<bool*>(value));
 }
 
-bool BoolConverter::ToProperty(BindingProperty& output, const void* value,
-                               const BindingTypeDescriptor*, const BindingRegistry*,
-                               BindingResult&) const {
-  output.SetBool(*static_cast<const bool*>(value));
-  return true;
-}
-
 void StringConverter::Read(BindingResult& result, void* value, const ScalarInput& input,
                            const std::string& memberName, const BindingTypeDescriptor*,
                            const BindingRegistry* registry) {
   StringFromScalar(result, input, memberName, registry, *static_cast<std::string*>(value));
-}
-
-bool StringConverter::ToProperty(BindingProperty& output, const void* value,
-                                 const BindingTypeDescriptor*, const BindingRegistry*,
-                                 BindingResult&) const {
-  output.SetString(static_cast<const std::string*>(value)->c_str());
-  return true;
 }
 
 void PropertyConverter::FromProperty(BindingResult& result, void* value,
@@ -125,6 +111,12 @@ bool PropertyConverter::ToProperty(BindingProperty& output, const void* value,
                                    BindingResult&) const {
   output = *static_cast<const BindingProperty*>(value);
   return true;
+}
+
+bool PropertyConverter::ToHostValue(HostOutput output, const void* value,
+                                    const BindingTypeDescriptor*) const {
+  return PropertyToHostValueBelow(*static_cast<const BindingProperty*>(value), output.value,
+                                  output.registry, output.depth);
 }
 
 void StructConverter::FromProperty(BindingResult& result, void* value, const BindingProperty& input,
@@ -167,6 +159,34 @@ bool StructConverter::ToProperty(BindingProperty& output, const void* value,
       return false;
     }
     if (!IsZeroOrEmpty(converted)) output.Member(field.name) = std::move(converted);
+  }
+  return true;
+}
+
+// Members go straight to their place in key order (BindingTypeDescriptor's
+// hostSlots); a type whose property would leave members out or merge two of
+// one name is written through a property instead.
+bool StructConverter::ToHostValue(HostOutput output, const void* value,
+                                  const BindingTypeDescriptor* type) const {
+  if (type == nullptr || !type->writesHostDirectly || output.depth >= kMaxHostValueNesting) {
+    return false;
+  }
+  HostValue& host = output.value;
+  host.kind = kHostStructure;
+  const auto count = static_cast<uint32_t>(type->fields.size());
+  if (count == 0) return true;
+  HostMemberEntry* const entries = new HostMemberEntry[count]();
+  host.structure = {entries, count};
+  const char* const base = static_cast<const char*>(value);
+  for (uint32_t i = 0; i < count; ++i) {
+    const BindingFieldDescriptor& field = type->fields[i];
+    HostMemberEntry& entry = entries[type->hostSlots[i]];
+    entry.key = CopyHostText(field.name.c_str());
+    entry.keyOwned = 1;
+    if (!field.converter->ToHostValue({entry.value, output.registry, output.depth + 1},
+                                      base + field.offset, field.type.descriptor)) {
+      return false;
+    }
   }
   return true;
 }

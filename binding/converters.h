@@ -12,6 +12,7 @@
 #include "binding/binding_result.h"
 #include "binding/converter.h"
 #include "binding/converter_input.h"
+#include "binding/converter_output.h"
 #include "binding/internal/scalar_conversion.h"
 #include "binding/property.h"
 #include "binding/registry.h"
@@ -57,14 +58,27 @@ constexpr BindingTypeCode TypeCodeOf() {
   }
 }
 
-// The converters of scalar types read both kinds of input as a ScalarInput:
-// Derived supplies the rule as
+// The converters of scalar types read both kinds of input as a ScalarInput
+// and write both kinds of output through converter_output.h: Derived
+// supplies the rule and the write as
 //   static void Read(BindingResult&, void* value, const ScalarInput&,
 //                    const std::string& memberName, const BindingTypeDescriptor*,
-//                    const BindingRegistry*).
+//                    const BindingRegistry*);
+//   template <typename Output>
+//   static void Write(Output& output, const void* value, const BindingTypeDescriptor*).
 template <typename Derived>
 class ScalarConverter : public BindingConverter {
  public:
+  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
+                  const BindingRegistry*, BindingResult&) const final {
+    Derived::Write(output, value, type);
+    return true;
+  }
+  bool ToHostValue(HostOutput output, const void* value,
+                   const BindingTypeDescriptor* type) const final {
+    Derived::Write(output, value, type);
+    return true;
+  }
   void FromProperty(BindingResult& result, void* value, const BindingProperty& input,
                     const std::string& memberName, const BindingTypeDescriptor* type,
                     const BindingRegistry* registry, uint32_t) const final {
@@ -83,8 +97,10 @@ class BoolConverter final : public ScalarConverter<BoolConverter> {
   static void Read(BindingResult& result, void* value, const ScalarInput& input,
                    const std::string& memberName, const BindingTypeDescriptor* type,
                    const BindingRegistry* registry);
-  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
-                  const BindingRegistry* registry, BindingResult& result) const override;
+  template <typename Output>
+  static void Write(Output& output, const void* value, const BindingTypeDescriptor*) {
+    WriteBool(output, *static_cast<const bool*>(value));
+  }
 };
 
 // An integer type: the signed or unsigned rule with the type's limits and
@@ -110,14 +126,13 @@ class IntegerConverter final : public ScalarConverter<IntegerConverter<T>> {
       }
     }
   }
-  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
-                  const BindingRegistry*, BindingResult&) const override {
+  template <typename Output>
+  static void Write(Output& output, const void* value, const BindingTypeDescriptor*) {
     if constexpr (std::is_signed_v<T>) {
-      output.SetSigned(*static_cast<const T*>(value));
+      WriteSigned(output, *static_cast<const T*>(value));
     } else {
-      output.SetUnsigned(*static_cast<const T*>(value));
+      WriteUnsigned(output, *static_cast<const T*>(value));
     }
-    return true;
   }
 };
 
@@ -135,10 +150,9 @@ class FloatingConverter final : public ScalarConverter<FloatingConverter<T>> {
       *static_cast<T*>(value) = static_cast<T>(number);
     }
   }
-  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
-                  const BindingRegistry*, BindingResult&) const override {
-    output.SetFloat(*static_cast<const T*>(value));
-    return true;
+  template <typename Output>
+  static void Write(Output& output, const void* value, const BindingTypeDescriptor*) {
+    WriteFloat(output, *static_cast<const T*>(value));
   }
 };
 
@@ -148,8 +162,10 @@ class StringConverter final : public ScalarConverter<StringConverter> {
   static void Read(BindingResult& result, void* value, const ScalarInput& input,
                    const std::string& memberName, const BindingTypeDescriptor* type,
                    const BindingRegistry* registry);
-  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
-                  const BindingRegistry* registry, BindingResult& result) const override;
+  template <typename Output>
+  static void Write(Output& output, const void* value, const BindingTypeDescriptor*) {
+    WriteString(output, *static_cast<const std::string*>(value));
+  }
 };
 
 // BindingProperty ("object"): the copy rule (an Empty input is accepted); a
@@ -164,6 +180,8 @@ class PropertyConverter final : public BindingConverter {
                      const BindingRegistry* registry, uint32_t flags) const override;
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
                   const BindingRegistry* registry, BindingResult& result) const override;
+  bool ToHostValue(HostOutput output, const void* value,
+                   const BindingTypeDescriptor* type) const override;
 };
 
 // A registered enumeration E, described by `type`: the enumeration rule; an
@@ -181,10 +199,10 @@ class EnumConverter final : public ScalarConverter<EnumConverter<E>> {
       *static_cast<E*>(value) = static_cast<E>(number);
     }
   }
-  bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor*,
-                  const BindingRegistry*, BindingResult&) const override {
-    output.SetEnum({static_cast<int32_t>(*static_cast<const E*>(value)), &StaticTypeOf<E>()});
-    return true;
+  template <typename Output>
+  static void Write(Output& output, const void* value, const BindingTypeDescriptor* type) {
+    WriteEnum(output, static_cast<int32_t>(*static_cast<const E*>(value)), &StaticTypeOf<E>(),
+              type);
   }
 };
 
@@ -200,6 +218,8 @@ class StructConverter final : public BindingConverter {
                      const BindingRegistry* registry, uint32_t flags) const override;
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
                   const BindingRegistry* registry, BindingResult& result) const override;
+  bool ToHostValue(HostOutput output, const void* value,
+                   const BindingTypeDescriptor* type) const override;
 };
 
 namespace converter_internal {
@@ -236,16 +256,29 @@ class VectorConverter final : public BindingConverter {
   }
   bool ToProperty(BindingProperty& output, const void* value, const BindingTypeDescriptor* type,
                   const BindingRegistry* registry, BindingResult& result) const override {
+    return Write(output, value, [&](BindingProperty& element, const E& item) {
+      return NativeConverter<E>().ToProperty(element, &item, type, registry, result);
+    });
+  }
+  bool ToHostValue(HostOutput output, const void* value,
+                   const BindingTypeDescriptor* type) const override {
+    return Write(output, value, [&](HostOutput element, const E& item) {
+      return NativeConverter<E>().ToHostValue(element, &item, type);
+    });
+  }
+
+ private:
+  template <typename Output, typename WriteElement>
+  static bool Write(Output&& output, const void* value, WriteElement writeElement) {
     const std::vector<E>& elements = *static_cast<const std::vector<E>*>(value);
-    output.MakeCollection().Reserve(elements.size());
-    const NativeConverter<E> element;
-    for (const E& item : elements) {
-      if (!element.ToProperty(output.Append(), &item, type, registry, result)) return false;
+    const auto count = static_cast<uint32_t>(elements.size());
+    if (!WriteCollection(output, count)) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (!writeElement(ElementOutput(output, i), elements[i])) return false;
     }
     return true;
   }
 
- private:
   template <typename Input>
   static void Read(BindingResult& result, void* value, const Input& input,
                    const std::string& memberName, const BindingTypeDescriptor* type,

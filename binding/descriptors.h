@@ -74,6 +74,12 @@ struct BindingTypeDescriptor {
   std::vector<BindingFieldDescriptor> fields;
   std::map<std::string, BindingEnumeratorDescriptor, std::less<>> enumerators;
   const BindingRegistry* registry = nullptr;
+  // For writing a struct straight into a host value: each field's place
+  // among the members in key order, and whether its members are those of
+  // the property it converts to (no field left out when empty, no two of
+  // one name, every field with a converter).
+  std::vector<uint32_t> hostSlots;
+  bool writesHostDirectly = true;
 
   // The enumerator of that name, or null.
   const BindingEnumeratorDescriptor* FindEnumerator(std::string_view enumeratorName) const;

@@ -228,6 +228,18 @@ std::string IncompatibleHostValueMessage(const std::string& memberName, int32_t 
       memberName, HostKindName(kind));
 }
 
+bool PropertyToHostValueBelow(const BindingProperty& property, HostValue& out,
+                              const BindingRegistry* registry, int depth) {
+  return ToHost(property, out, registry, depth);
+}
+
+char* CopyHostText(const char* text) {
+  const std::size_t length = std::strlen(text);
+  char* copy = new char[length + 1];
+  std::memcpy(copy, text, length + 1);
+  return copy;
+}
+
 bool PropertyToHostValue(const BindingProperty& property, HostValue& out,
                          const BindingRegistry* registry) {
   try {

@@ -55,4 +55,13 @@ std::string IncompatibleHostValueMessage(const std::string& memberName, int32_t 
 bool PropertyToHostValue(const BindingProperty& property, HostValue& out,
                          const BindingRegistry* registry);
 
+// PropertyToHostValue for a property `depth` containers below the root of
+// the tree being written; `out` is left for the caller to release, also on
+// failure.
+bool PropertyToHostValueBelow(const BindingProperty& property, HostValue& out,
+                              const BindingRegistry* registry, int depth);
+
+// An owned copy (new[]) of `text`, up to its first NUL, for a host value.
+char* CopyHostText(const char* text);
+
 }  // namespace Halden

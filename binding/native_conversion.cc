@@ -12,6 +12,19 @@ BindingResult ConvertToPropertyWith(const BindingConverter& converter, const voi
   return output;
 }
 
+bool WriteHostValueWith(const BindingConverter& converter, const void* value,
+                        const BindingTypeDescriptor* type, const BindingRegistry& registry,
+                        HostValue& out) {
+  try {
+    if (converter.ToHostValue({out, &registry, 0}, value, type)) return true;
+  } catch (...) {
+    ReleaseHostValue(out);
+    throw;
+  }
+  ReleaseHostValue(out);
+  return false;
+}
+
 BindingResult ConvertFromPropertyWith(const BindingConverter& converter,
                                       const BindingProperty& property, void* value,
                                       const std::string& memberName,

@@ -37,7 +37,19 @@ template <typename T>
 BindingResult ConvertFromHostValue(const BindingRegistry& registry, const HostValue& input,
                                    T& value, const std::string& memberName);
 
+// Writes `value` into `out` (zero-filled) in one pass: the tree
+// PropertyToHostValue makes of what ConvertToProperty makes of it, without
+// making the property. False, with `out` released, when that way is not the
+// same (a failure of either step, a struct whose property would leave
+// members out or merge them): callers then take the way through a property,
+// which has the failure's message.
+template <typename T>
+bool WriteHostValue(const BindingRegistry& registry, const T& value, HostValue& out);
+
 // The compiled bodies of the templates.
+bool WriteHostValueWith(const BindingConverter& converter, const void* value,
+                        const BindingTypeDescriptor* type, const BindingRegistry& registry,
+                        HostValue& out);
 BindingResult ConvertToPropertyWith(const BindingConverter& converter, const void* value,
                                     const BindingTypeDescriptor* type,
                                     const BindingRegistry& registry);
@@ -55,6 +67,12 @@ template <typename T>
 BindingResult ConvertToProperty(const BindingRegistry& registry, const T& value) {
   const NativeConverter<T> converter;
   return ConvertToPropertyWith(converter, &value, TypeRefOf<T>(registry).descriptor, registry);
+}
+
+template <typename T>
+bool WriteHostValue(const BindingRegistry& registry, const T& value, HostValue& out) {
+  const NativeConverter<T> converter;
+  return WriteHostValueWith(converter, &value, TypeRefOf<T>(registry).descriptor, registry, out);
 }
 
 template <typename T>

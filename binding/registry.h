@@ -49,6 +49,8 @@ class BindingTypeBuilder {
   BindingTypeBuilder& AddTags(std::initializer_list<const char*> tags);
 
  private:
+  static void PlaceHostMembers(BindingTypeDescriptor& type);
+
   BindingRegistry* registry;
   BindingTypeDescriptor* descriptor;
   bool existed;

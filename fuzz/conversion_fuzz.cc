@@ -3,12 +3,15 @@
 // scalar width; a record converted back must convert again to the same
 // tree, directly and through the HostValue form that crosses the host
 // boundary; the input read as a host value in place converts as it does
-// through a property.
+// through a property; and the parts of a record written straight into host
+// values are the trees their properties cross as.
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "binding/host_value_conversion.h"
@@ -140,6 +143,57 @@ uint64_t Checksum(const BindingProperty& tree) {
   return visitor.checksum;
 }
 
+// Whether two host trees are the same, ownership flags included.
+bool SameHost(const HostValue& a, const HostValue& b) {
+  if (a.kind != b.kind) return false;
+  switch (a.kind) {
+    case kHostNone:
+      return true;
+    case kHostBool:
+      return a.boolean == b.boolean;
+    case kHostStringOwned:
+      return a.text.length == b.text.length && std::string_view(a.text.data, a.text.length) ==
+                                                   std::string_view(b.text.data, b.text.length);
+    case kHostCollection:
+      if (a.collection.count != b.collection.count) return false;
+      for (uint32_t i = 0; i < a.collection.count; ++i) {
+        if (!SameHost(a.collection.elements[i], b.collection.elements[i])) return false;
+      }
+      return (a.collection.elements == nullptr) == (b.collection.elements == nullptr);
+    case kHostStructure:
+      if (a.structure.count != b.structure.count) return false;
+      for (uint32_t i = 0; i < a.structure.count; ++i) {
+        const HostMemberEntry& x = a.structure.entries[i];
+        const HostMemberEntry& y = b.structure.entries[i];
+        if (std::string_view(x.key) != std::string_view(y.key) || x.keyOwned != y.keyOwned ||
+            !SameHost(x.value, y.value)) {
+          return false;
+        }
+      }
+      return (a.structure.entries == nullptr) == (b.structure.entries == nullptr);
+    case kHostBlobOwned:
+      return a.blob.length == b.blob.length &&
+             (a.blob.length == 0 || std::memcmp(a.blob.data, b.blob.data, a.blob.length) == 0);
+    default:
+      return a.unsignedValue == b.unsignedValue;
+  }
+}
+
+// `value` written straight into a host value is what its property crosses
+// as, or, when it cannot be written so, the property has a failure to say.
+template <typename T>
+void CheckWrittenAsCrossed(const T& value) {
+  HostValue written{};
+  const bool direct = WriteHostValue(Registry(), value, written);
+  const BindingResult property = ConvertToProperty(Registry(), value);
+  HostValue crossed{};
+  const bool throughProperty = property.Ok() && PropertyToHostValue(property, crossed, &Registry());
+  if (direct && !(throughProperty && SameHost(written, crossed))) __builtin_trap();
+  if (!direct && throughProperty) __builtin_trap();
+  ReleaseHostValue(written);
+  ReleaseHostValue(crossed);
+}
+
 // The tree of a record converted from `property`; traps when the
 // conversion fails.
 BindingResult Reconverted(const BindingProperty& property) {
@@ -186,6 +240,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       __builtin_trap();
     }
   }
+
+  CheckWrittenAsCrossed(record.leaf);
+  CheckWrittenAsCrossed(record.leaves);
+  CheckWrittenAsCrossed(record.names);
+  CheckWrittenAsCrossed(record.modes);
+  CheckWrittenAsCrossed(record.counts);
+  CheckWrittenAsCrossed(record.objects);
+  CheckWrittenAsCrossed(record.object);
 
   HostValue host;
   if (!PropertyToHostValue(tree, host, &Registry())) __builtin_trap();

@@ -183,6 +183,14 @@ class PluginRuntime : public ResourceSubscriber {
   void RouteResourceEvent(std::string_view uri, PluginResourceEventType eventType,
                           const HostValue& data);
   class ResourceEventHandler;
+  // PublishResource's compiled body: the event written straight into the
+  // host's tree, its data from `value` by `converter`.
+  void PublishWith(const std::string& uri, const BindingConverter& converter, const void* value,
+                   const BindingTypeDescriptor* type);
+  // Sends `payload`, which it then releases, under the event name of `uri`
+  // and, when different, again under `eventName`.
+  void SendHostEvent(const std::string& eventName, const std::string& uri, HostValue payload,
+                     uint32_t kind);
   void AddHostHandler(const std::string& name, std::shared_ptr<HostEventHandler> handler,
                       uint32_t kind);
   void ConnectServiceProxies();
@@ -302,13 +310,8 @@ void PluginRuntime::ObserveResource(const std::string& uri,
 
 template <typename T>
 void PluginRuntime::PublishResource(const std::string& uri, const T& value) {
-  PluginResourceEvent event;
-  event.uri = uri;
-  event.eventType = PluginResourceEventType::Update;
-  BindingResult data = ConvertToProperty(*registry, value);
-  if (!data.Ok()) return;
-  event.data = std::move(static_cast<BindingProperty&>(data));
-  SendEvent("OnJsonApiEvent", event, 0);
+  const NativeConverter<T> converter;
+  PublishWith(uri, converter, &value, TypeRefOf<T>(*registry).descriptor);
 }
 
 template <typename T>

@@ -1,9 +1,12 @@
 // The runtime's resource events: observers, host subscriptions, routing of
 // incoming events and publishing of the plugin's own.
+#include <cstring>
 #include <exception>
 
 #include "binding/converter_input.h"
 #include "binding/host_value_conversion.h"
+#include "binding/native_conversion.h"
+#include "boundary/owned_host_value.h"
 #include "logging/trace.h"
 #include "plugin/event_name.h"
 #include "plugin/plugin_runtime.h"
@@ -172,19 +175,55 @@ void PluginRuntime::RouteResourceEvent(std::string_view uri, PluginResourceEvent
 
 void PluginRuntime::SendEvent(const std::string& eventName, const PluginResourceEvent& payload,
                               uint32_t kind) {
+  OwnedHostValue written;
+  if (WriteHostValue(*registry, payload, written.Hold())) {
+    SendHostEvent(eventName, payload.uri, written.Give(), kind);
+    return;
+  }
+  // The way through a property, for what it has to say.
   const BindingResult converted = ConvertToProperty(*registry, payload);
   if (!converted.Ok()) {
     Trace("%s: Couldn't convert resource %s for event uri \"%s\"", shortName.c_str(),
           "PluginResourceEvent", payload.uri.c_str());
     return;
   }
-  const std::string specific = EventNameForUri(payload.uri);
+  HostValue host{};
+  if (!PropertyToHostValue(converted, host, registry)) return;
+  SendHostEvent(eventName, payload.uri, host, kind);
+}
+
+void PluginRuntime::PublishWith(const std::string& uri, const BindingConverter& converter,
+                                const void* value, const BindingTypeDescriptor* type) {
+  PluginResourceEvent event{uri, PluginResourceEventType::Update, {}};
+  OwnedHostValue payload;
+  // The event without data, then its data member (Empty so far) written in.
+  if (WriteHostValue(*registry, event, payload.Hold())) {
+    HostValue& written = payload.Hold();
+    for (uint32_t i = 0; i < written.structure.count; ++i) {
+      HostMemberEntry& entry = written.structure.entries[i];
+      if (std::strcmp(entry.key, "data") != 0) continue;
+      if (converter.ToHostValue({entry.value, registry, 1}, value, type)) {
+        SendHostEvent("OnJsonApiEvent", uri, payload.Give(), 0);
+        return;
+      }
+    }
+  }
+  BindingResult data = ConvertToPropertyWith(converter, value, type, *registry);
+  if (!data.Ok()) return;
+  event.data = std::move(static_cast<BindingProperty&>(data));
+  SendEvent("OnJsonApiEvent", event, 0);
+}
+
+// The payload is the send's: released after both sends.
+void PluginRuntime::SendHostEvent(const std::string& eventName, const std::string& uri,
+                                  HostValue payload, uint32_t kind) {
   HostEvent event{};
-  if (!PropertyToHostValue(converted, event.payload, registry)) return;
+  event.payload = payload;
   struct Release {
     HostValue& value;
     ~Release() { ReleaseHostValue(value); }
   } release{event.payload};
+  const std::string specific = EventNameForUri(uri);
   event.kind = kind;
   event.name = specific.c_str();
   Trace("%s: Sending event: %s", shortName.c_str(), specific.c_str());
