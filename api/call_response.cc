@@ -9,8 +9,10 @@
 namespace Halden {
 namespace {
 
-// Stands in for a message that could not be copied; never freed.
+// Stand in for a message that could not be copied and for an empty text,
+// which most content types are; never freed.
 const char kOutOfMemory[] = "Out of memory";
+const char kNoText[] = "";
 
 char* CopyText(const std::string& text) {
   char* copy = new char[text.size() + 1];
@@ -18,9 +20,11 @@ char* CopyText(const std::string& text) {
   return copy;
 }
 
+const char* TextOrNone(const std::string& text) { return text.empty() ? kNoText : CopyText(text); }
+
 // Packed fields are passed by value: a reference to one may be misaligned.
 void FreeText(const char* text) {
-  if (text != kOutOfMemory) delete[] text;
+  if (text != kOutOfMemory && text != kNoText) delete[] text;
 }
 
 // What the host's stream handle points at.
@@ -60,7 +64,7 @@ void WriteCallResponse(JsonApiResponse& response, ApiResponse& result,
   }
   response.kind = result.kind;
   response.status = converted ? result.status : 400;
-  response.contentType = CopyText(result.contentType);
+  response.contentType = TextOrNone(result.contentType);
   if (!result.headers.empty()) {
     auto* pairs = new HostHeaderPair[result.headers.size()]();
     response.headers = pairs;

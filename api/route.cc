@@ -1,5 +1,6 @@
 #include "api/route.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 
@@ -176,6 +177,10 @@ std::optional<RouteCaptures> MatchRoute(const CallKey& key, const Route& route) 
 }
 
 std::string PercentDecode(std::string_view text) {
+  // Most names and values need no decoding.
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c == '%' || c == '+'; })) {
+    return std::string(text);
+  }
   std::string decoded;
   decoded.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {

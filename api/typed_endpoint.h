@@ -80,10 +80,15 @@ class MemberInvoker final : public BindingInvoker {
   MemberInvoker(C* instance, Handler method, const BindingFunctionDescriptor* descriptor)
       : object(instance), handler(method), function(descriptor) {}
 
+  // A handler without arguments shares one empty tuple: nothing to allocate.
   void* Invoke(ApiResponse& response, std::vector<BindingProperty>& arguments, uintptr_t) override {
-    auto pending = std::make_unique<Arguments>();
-    ConvertAll(response, arguments, *pending, std::index_sequence_for<A...>());
-    return pending.release();
+    if constexpr (sizeof...(A) == 0) {
+      return &kNoArguments;
+    } else {
+      auto pending = std::make_unique<Arguments>();
+      ConvertAll(response, arguments, *pending, std::index_sequence_for<A...>());
+      return pending.release();
+    }
   }
 
   void Complete(ApiResponse& response, const void*, void* pending, uintptr_t) override {
@@ -100,7 +105,9 @@ class MemberInvoker final : public BindingInvoker {
     }
   }
 
-  void Release(void* pending) override { delete static_cast<Arguments*>(pending); }
+  void Release(void* pending) override {
+    if constexpr (sizeof...(A) != 0) delete static_cast<Arguments*>(pending);
+  }
 
   const StaticType& ResultType() const override {
     return StaticTypeOf<typename endpoint_internal::ResultOf<R>::type>();
@@ -115,6 +122,8 @@ class MemberInvoker final : public BindingInvoker {
          I < arguments.size() ? arguments[I] : BindingProperty::Empty(), function->arguments[I]),
      ...);
   }
+
+  static inline Arguments kNoArguments{};
 
   C* object;
   Handler handler;

@@ -65,8 +65,9 @@ void DecodeParameterValue(BindingProperty& target, BindingResult& callResult,
       decoded.SetBlob(std::vector<uint8_t>(value.begin(), value.end()));
       break;
     default:
-      decoded.SetString(std::string(value));
-      break;
+      // Text needs no decoding, and no tree of its own first.
+      target.SetString(std::string(value));
+      return;
   }
   if (!decoded.Ok()) {
     callResult.SetError(FormatMessage(failure, parameterName, functionName, decoded.Error()));
