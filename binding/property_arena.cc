@@ -1,7 +1,8 @@
 #include "binding/property_arena.h"
 
 #include <algorithm>
-#include <mutex>
+#include <atomic>
+#include <bit>
 
 namespace Halden {
 
@@ -15,6 +16,11 @@ namespace {
 // where thread-local storage is emulated (MinGW) that storage may already be
 // freed when its destructor runs. Never destroyed, like the page source:
 // trees in static storage may be dropped during exit.
+//
+// Every request, response and event takes and gives back arenas, so the
+// slots are taken and filled by atomic exchange, without a lock: a block is
+// in at most one slot, and a slot found empty or full by another thread is
+// simply passed over.
 class ArenaMemoryPool {
  public:
   static ArenaMemoryPool& Instance() {
@@ -22,21 +28,25 @@ class ArenaMemoryPool {
     return *instance;
   }
   void* Take() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return count > 0 ? slots[--count] : nullptr;
+    for (std::atomic<void*>& slot : slots) {
+      if (slot.load(std::memory_order_relaxed) == nullptr) continue;
+      if (void* memory = slot.exchange(nullptr, std::memory_order_acquire)) return memory;
+    }
+    return nullptr;
   }
   bool Keep(void* memory) {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (count == kSlots) return false;
-    slots[count++] = memory;
-    return true;
+    for (std::atomic<void*>& slot : slots) {
+      void* empty = nullptr;
+      if (slot.load(std::memory_order_relaxed) == nullptr &&
+          slot.compare_exchange_strong(empty, memory, std::memory_order_release)) {
+        return true;
+      }
+    }
+    return false;
   }
 
  private:
-  static constexpr int kSlots = 8;
-  std::mutex mutex;
-  void* slots[kSlots] = {};
-  int count = 0;
+  std::atomic<void*> slots[8] = {};
 };
 
 }  // namespace
@@ -72,8 +82,10 @@ PropertyArena::~PropertyArena() {
   if (buckets != initialBuckets) {
     ArenaAllocator<InternedString*>(this).deallocate(buckets, bucketCount);
   }
-  // Every page still held goes back, whatever cells are left in it.
-  for (std::size_t c = 0; c < kClassCount; ++c) {
+  // Every page still held goes back, whatever cells are left in it. Only a
+  // class whose built-in block was used can have taken pages.
+  for (uint32_t used = builtinFormatted; used != 0; used &= used - 1) {
+    const int c = std::countr_zero(used);
     for (BlockHeader* list : {classes[c].open, classes[c].full}) {
       while (list != nullptr) {
         BlockHeader* next = list->next;
@@ -134,6 +146,12 @@ InternedString* PropertyArena::Intern(std::string&& text) {
 InternedString* PropertyArena::InternBytes(const char* data, std::size_t size) {
   if (size == 0) return InternedString::Empty();
   const uint32_t hash = Fnv1a(data, size);
+  if (InternedString* entry = Find(data, size, hash)) return Retain(entry);
+  return Insert(std::string(data, size), hash);
+}
+
+InternedString* PropertyArena::InternHashed(const char* data, std::size_t size, uint32_t hash) {
+  if (size == 0) return InternedString::Empty();
   if (InternedString* entry = Find(data, size, hash)) return Retain(entry);
   return Insert(std::string(data, size), hash);
 }
