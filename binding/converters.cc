@@ -1,6 +1,9 @@
 #include "binding/converters.h"
 
+#include <array>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "binding/descriptors.h"
 #include "binding/host_value_conversion.h"
@@ -29,6 +32,49 @@ bool IsZeroOrEmpty(const BindingProperty& value) {
   }
 }
 
+// The members a struct reads, field by field. A host value's are looked up
+// by name; a property's are found in one walk of its members, in key order,
+// beside the fields in key order.
+template <typename Input>
+class FieldMembers {
+ public:
+  FieldMembers(const HostValue& input, const BindingTypeDescriptor&) : input(input) {}
+  const HostValue& Of(std::size_t, const BindingFieldDescriptor& field) const {
+    return InputMember(input, field.name);
+  }
+
+ private:
+  const HostValue& input;
+};
+
+template <>
+class FieldMembers<BindingProperty> {
+ public:
+  FieldMembers(const BindingProperty& input, const BindingTypeDescriptor& type) {
+    const std::size_t count = type.fields.size();
+    if (count > kInline) spilled.resize(count);
+    const BindingProperty** found = count > kInline ? spilled.data() : inline_.data();
+    BindingMemberIterator member = input.Members().begin();
+    const BindingMemberIterator end = input.Members().end();
+    for (uint32_t index : type.keyOrder) {
+      const std::string_view name = type.fields[index].name.c_str();
+      while (member != end && internal::KeyTextLess(member.Key(), name)) ++member;
+      found[index] =
+          member != end && member.Key() == name ? &member.Value() : &BindingProperty::Empty();
+    }
+    members = found;
+  }
+  const BindingProperty& Of(std::size_t index, const BindingFieldDescriptor&) const {
+    return *members[index];
+  }
+
+ private:
+  static constexpr std::size_t kInline = 32;
+  std::array<const BindingProperty*, kInline> inline_;
+  std::vector<const BindingProperty*> spilled;
+  const BindingProperty** members = nullptr;
+};
+
 // The struct rule over either kind of input.
 template <typename Input>
 void ReadStruct(BindingResult& result, void* value, const Input& input,
@@ -54,10 +100,12 @@ void ReadStruct(BindingResult& result, void* value, const Input& input,
     return;
   }
   char* const base = static_cast<char*>(value);
-  for (const BindingFieldDescriptor& field : type->fields) {
+  const FieldMembers<Input> members(input, *type);
+  for (std::size_t i = 0; i < type->fields.size(); ++i) {
+    const BindingFieldDescriptor& field = type->fields[i];
     if (!result.Ok()) return;
     if (field.converter == nullptr) continue;
-    const auto& member = InputMember(input, field.name);
+    const auto& member = members.Of(i, field);
     if (InputKind(member) != BindingPropertyKind::Empty) {
       ReadInput(*field.converter, result, base + field.offset, member, field.name,
                 field.type.descriptor, registry, field.flags);
@@ -132,16 +180,13 @@ void StructConverter::FromHostValue(BindingResult& result, void* value, const Ho
   ReadStruct(result, value, input, memberName, type, registry);
 }
 
-bool StructConverter::ToProperty(BindingProperty& output, const void* value,
-                                 const BindingTypeDescriptor* type, const BindingRegistry* registry,
-                                 BindingResult& result) const {
-  if (type == nullptr) {
-    result.SetError("Couldn't convert native value because it's an unregistered structure.");
-    return false;
-  }
-  output.MakeStructure();
-  const char* const base = static_cast<const char*>(value);
-  for (const BindingFieldDescriptor& field : type->fields) {
+namespace {
+
+// The struct-to-property rule's loop, field by field in registration order.
+bool WriteFieldsInOrder(BindingProperty& output, const char* base,
+                        const BindingTypeDescriptor& type, const BindingRegistry* registry,
+                        BindingResult& result) {
+  for (const BindingFieldDescriptor& field : type.fields) {
     if (field.converter == nullptr) continue;
     const void* member = base + field.offset;
     if ((field.flags & kBindingFieldOmitIfEmpty) == 0) {
@@ -163,9 +208,38 @@ bool StructConverter::ToProperty(BindingProperty& output, const void* value,
   return true;
 }
 
-// Members go straight to their place in key order (BindingTypeDescriptor's
-// hostSlots); a type whose property would leave members out or merge two of
-// one name is written through a property instead.
+}  // namespace
+
+// When the members are the fields one for one, they are made in key order,
+// each at the end of the structure, with the key's hash the field keeps.
+// Only a failure needs the registration order: its first failure is the
+// one reported.
+bool StructConverter::ToProperty(BindingProperty& output, const void* value,
+                                 const BindingTypeDescriptor* type, const BindingRegistry* registry,
+                                 BindingResult& result) const {
+  if (type == nullptr) {
+    result.SetError("Couldn't convert native value because it's an unregistered structure.");
+    return false;
+  }
+  output.MakeStructure();
+  const char* const base = static_cast<const char*>(value);
+  if (!type->writesHostDirectly) return WriteFieldsInOrder(output, base, *type, registry, result);
+  for (uint32_t index : type->keyOrder) {
+    const BindingFieldDescriptor& field = type->fields[index];
+    if (!field.converter->ToProperty(output.Member(field.name, field.nameHash), base + field.offset,
+                                     field.type.descriptor, registry, result)) {
+      BindingResult ordered;
+      WriteFieldsInOrder(ordered.MakeStructure(), base, *type, registry, ordered);
+      result.SetError(ordered.Error());
+      return false;
+    }
+  }
+  return true;
+}
+
+// Members are written in key order (BindingTypeDescriptor's keyOrder); a
+// type whose property would leave members out or merge two of one name is
+// written through a property instead.
 bool StructConverter::ToHostValue(HostOutput output, const void* value,
                                   const BindingTypeDescriptor* type) const {
   if (type == nullptr || !type->writesHostDirectly || output.depth >= kMaxHostValueNesting) {
@@ -178,9 +252,9 @@ bool StructConverter::ToHostValue(HostOutput output, const void* value,
   HostMemberEntry* const entries = new HostMemberEntry[count]();
   host.structure = {entries, count};
   const char* const base = static_cast<const char*>(value);
-  for (uint32_t i = 0; i < count; ++i) {
-    const BindingFieldDescriptor& field = type->fields[i];
-    HostMemberEntry& entry = entries[type->hostSlots[i]];
+  for (uint32_t k = 0; k < count; ++k) {
+    const BindingFieldDescriptor& field = type->fields[type->keyOrder[k]];
+    HostMemberEntry& entry = entries[k];
     entry.key = CopyHostText(field.name.c_str());
     entry.keyOwned = 1;
     if (!field.converter->ToHostValue({entry.value, output.registry, output.depth + 1},

@@ -74,11 +74,11 @@ struct BindingTypeDescriptor {
   std::vector<BindingFieldDescriptor> fields;
   std::map<std::string, BindingEnumeratorDescriptor, std::less<>> enumerators;
   const BindingRegistry* registry = nullptr;
-  // For writing a struct straight into a host value: each field's place
-  // among the members in key order, and whether its members are those of
-  // the property it converts to (no field left out when empty, no two of
-  // one name, every field with a converter).
-  std::vector<uint32_t> hostSlots;
+  // The fields in the order of their names as member keys (the order of a
+  // structure's members), and whether the members of a property made of the
+  // struct are its fields one for one: no field left out when empty, no two
+  // of one name, every field with a converter.
+  std::vector<uint32_t> keyOrder;
   bool writesHostDirectly = true;
 
   // The enumerator of that name, or null.

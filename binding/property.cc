@@ -690,4 +690,22 @@ BindingProperty& BindingProperty::Member(const char* key) {
 
 BindingProperty& BindingProperty::Member(const std::string& key) { return Member(key.c_str()); }
 
+BindingProperty& BindingProperty::Member(const std::string& key, uint32_t hash) {
+  if (kind != BindingPropertyKind::Structure && kind != BindingPropertyKind::Empty) {
+    return Member(key.c_str());
+  }
+  MakeStructure();
+  InternedString* entry = arena->InternHashed(key.c_str(), TextLength(key), hash);
+  try {
+    internal::MemberMap& members = payload.structure->members;
+    return members
+        .emplace_hint(members.end(), std::piecewise_construct, std::forward_as_tuple(entry),
+                      std::forward_as_tuple(ChildTag(), arena))
+        ->second;
+  } catch (...) {
+    arena->Unref(entry);
+    throw;
+  }
+}
+
 }  // namespace Halden

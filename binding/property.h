@@ -149,6 +149,10 @@ class BindingProperty {
   // Empty member as needed. A std::string key counts up to its first NUL.
   BindingProperty& Member(const char* key);
   BindingProperty& Member(const std::string& key);
+  // The same for a key whose 32-bit FNV-1a hash (of its bytes up to the
+  // first NUL) is known, as a field descriptor keeps it. Members added in
+  // key order go in at the end without a search.
+  BindingProperty& Member(const std::string& key, uint32_t hash);
 
  private:
   // Only the property's own code can name this tag.

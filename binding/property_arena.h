@@ -64,6 +64,8 @@ class PropertyArena {
   InternedString* Intern(const char* text);
   InternedString* Intern(std::string&& text);
   InternedString* InternBytes(const char* data, std::size_t size);
+  // InternBytes for bytes whose FNV-1a hash is known.
+  InternedString* InternHashed(const char* data, std::size_t size, uint32_t hash);
   // One more reference to an entry of this arena (or the empty entry).
   static InternedString* Retain(InternedString* entry);
   // Drops one reference; the entry is removed when none is left. The empty

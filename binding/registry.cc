@@ -29,26 +29,25 @@ BindingTypeBuilder& BindingTypeBuilder::AddField(
   field.owner = descriptor;
   field.optional = optional ? 1 : 0;
   descriptor->fields.push_back(std::move(field));
-  PlaceHostMembers(*descriptor);
+  OrderMembers(*descriptor);
   return *this;
 }
 
 // Keys order as a property's do: their bytes up to the first NUL, unsigned.
-void BindingTypeBuilder::PlaceHostMembers(BindingTypeDescriptor& type) {
+void BindingTypeBuilder::OrderMembers(BindingTypeDescriptor& type) {
   const std::vector<BindingFieldDescriptor>& fields = type.fields;
   auto key = [&fields](uint32_t i) { return std::string_view(fields[i].name.c_str()); };
-  std::vector<uint32_t> order(fields.size());
+  std::vector<uint32_t>& order = type.keyOrder;
+  order.resize(fields.size());
   std::iota(order.begin(), order.end(), 0u);
   std::stable_sort(order.begin(), order.end(), [&key](uint32_t a, uint32_t b) {
     return internal::KeyTextLess(key(a), key(b));
   });
-  type.hostSlots.assign(fields.size(), 0);
   type.writesHostDirectly = true;
-  for (uint32_t slot = 0; slot < order.size(); ++slot) {
-    const BindingFieldDescriptor& field = fields[order[slot]];
-    type.hostSlots[order[slot]] = slot;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const BindingFieldDescriptor& field = fields[order[k]];
     if (field.converter == nullptr || (field.flags & kBindingFieldOmitIfEmpty) != 0 ||
-        (slot > 0 && key(order[slot - 1]) == key(order[slot]))) {
+        (k > 0 && key(order[k - 1]) == key(order[k]))) {
       type.writesHostDirectly = false;
     }
   }

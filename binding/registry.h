@@ -49,7 +49,7 @@ class BindingTypeBuilder {
   BindingTypeBuilder& AddTags(std::initializer_list<const char*> tags);
 
  private:
-  static void PlaceHostMembers(BindingTypeDescriptor& type);
+  static void OrderMembers(BindingTypeDescriptor& type);
 
   BindingRegistry* registry;
   BindingTypeDescriptor* descriptor;
