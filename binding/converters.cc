@@ -212,8 +212,7 @@ bool WriteFieldsInOrder(BindingProperty& output, const char* base,
 
 // When the members are the fields one for one, they are made in key order,
 // each at the end of the structure, with the key's hash the field keeps.
-// Only a failure needs the registration order: its first failure is the
-// one reported.
+// (Whatever the order, a failure reads the same: an unregistered record.)
 bool StructConverter::ToProperty(BindingProperty& output, const void* value,
                                  const BindingTypeDescriptor* type, const BindingRegistry* registry,
                                  BindingResult& result) const {
@@ -228,9 +227,6 @@ bool StructConverter::ToProperty(BindingProperty& output, const void* value,
     const BindingFieldDescriptor& field = type->fields[index];
     if (!field.converter->ToProperty(output.Member(field.name, field.nameHash), base + field.offset,
                                      field.type.descriptor, registry, result)) {
-      BindingResult ordered;
-      WriteFieldsInOrder(ordered.MakeStructure(), base, *type, registry, ordered);
-      result.SetError(ordered.Error());
       return false;
     }
   }
