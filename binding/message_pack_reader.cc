@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -93,16 +94,17 @@ class MessagePackReader {
     FrameState state = FrameState::kValue;
     uint64_t count = 0;
     uint64_t index = 0;
-    std::string key;
+    // The last key read, where it lies in the input.
+    std::string_view key;
   };
 
   Frame* ChooseFrame(bool& keyMode);
-  void ReadKey(FormatEntry format, uint8_t formatByte, std::string& key);
+  void ReadKey(FormatEntry format, uint8_t formatByte, std::string_view& key);
   void ReadValue(Frame& frame, FormatEntry format, uint8_t formatByte);
   void OpenContainer(Frame& frame, FrameState state, FormatEntry format, uint8_t formatByte);
   bool ReadLength(FormatEntry format, uint8_t formatByte, uint64_t& length);
   bool ReadField(int width, uint64_t& value);
-  bool ReadText(uint64_t length, std::string& text);
+  bool ReadText(uint64_t length, std::string_view& text);
   void Fail(const std::string& message) { result.SetError(message); }
 
   const uint8_t* bytes;
@@ -158,7 +160,7 @@ MessagePackReader::Frame* MessagePackReader::ChooseFrame(bool& keyMode) {
   return nullptr;
 }
 
-void MessagePackReader::ReadKey(FormatEntry format, uint8_t formatByte, std::string& key) {
+void MessagePackReader::ReadKey(FormatEntry format, uint8_t formatByte, std::string_view& key) {
   uint64_t length;
   if (format.type != FormatClass::kStr) {
     Fail(FormatMessage("Invalid MessagePack data at position %1. Map keys must be strings.",
@@ -216,9 +218,9 @@ void MessagePackReader::ReadValue(Frame& frame, FormatEntry format, uint8_t form
       if (ReadField(format.width, value)) target.SetSigned(SignExtend(value, format.width));
       break;
     case FormatClass::kStr: {
-      std::string text;
+      std::string_view text;
       if (ReadLength(format, formatByte, value) && ReadText(value, text)) {
-        target.SetString(std::move(text));
+        target.SetString(text.data(), text.size());
       }
       break;
     }
@@ -269,13 +271,14 @@ bool MessagePackReader::ReadField(int width, uint64_t& value) {
 
 // The length is checked against the bytes left before anything is allocated;
 // comparing with the remainder cannot overflow as position + length could.
-bool MessagePackReader::ReadText(uint64_t length, std::string& text) {
+bool MessagePackReader::ReadText(uint64_t length, std::string_view& text) {
   if (length > size - position) {
     Fail(FormatMessage("Invalid MessagePack data. String of size %1 at position %2 is truncated.",
                        length, position));
     return false;
   }
-  text.assign(reinterpret_cast<const char*>(bytes + position), static_cast<std::size_t>(length));
+  text = std::string_view(reinterpret_cast<const char*>(bytes + position),
+                          static_cast<std::size_t>(length));
   position += static_cast<uint32_t>(length);
   return true;
 }

@@ -579,6 +579,11 @@ BindingProperty& BindingProperty::SetString(std::string&& text) {
   return *this;
 }
 
+BindingProperty& BindingProperty::SetString(const char* data, std::size_t size) {
+  StoreString(size == 0 ? InternedString::Empty() : TreeArena().InternBytes(data, size));
+  return *this;
+}
+
 BindingProperty& BindingProperty::SetBlob(const std::vector<uint8_t>& bytes) {
   if (bytes.size() > kMaxBlobSize) ThrowTooLong();
   std::vector<uint8_t>* cell = TreeArena().Create<std::vector<uint8_t>>(bytes);
@@ -689,6 +694,24 @@ BindingProperty& BindingProperty::Member(const char* key) {
 }
 
 BindingProperty& BindingProperty::Member(const std::string& key) { return Member(key.c_str()); }
+
+BindingProperty& BindingProperty::Member(std::string_view key) {
+  key = key.substr(0, std::min(key.find('\0'), key.size()));
+  if (kind != BindingPropertyKind::Structure && kind != BindingPropertyKind::Empty) {
+    return Member(std::string(key).c_str());
+  }
+  MakeStructure();
+  InternedString* entry = arena->InternBytes(key.data(), key.size());
+  try {
+    return payload.structure->members
+        .emplace(std::piecewise_construct, std::forward_as_tuple(entry),
+                 std::forward_as_tuple(ChildTag(), arena))
+        .first->second;
+  } catch (...) {
+    arena->Unref(entry);
+    throw;
+  }
+}
 
 BindingProperty& BindingProperty::Member(const std::string& key, uint32_t hash) {
   if (kind != BindingPropertyKind::Structure && kind != BindingPropertyKind::Empty) {

@@ -127,8 +127,9 @@ class BindingProperty {
   // Takes the bytes up to the first NUL; null is the empty text.
   BindingProperty& SetString(const char* text);
   BindingProperty& SetString(const std::string& text);
-  // Keeps all bytes, embedded NULs included.
+  // Keep all bytes, embedded NULs included.
   BindingProperty& SetString(std::string&& text);
+  BindingProperty& SetString(const char* data, std::size_t size);
   BindingProperty& SetBlob(const std::vector<uint8_t>& bytes);
   // Leaves `bytes` empty.
   BindingProperty& SetBlob(std::vector<uint8_t>&& bytes);
@@ -149,6 +150,8 @@ class BindingProperty {
   // Empty member as needed. A std::string key counts up to its first NUL.
   BindingProperty& Member(const char* key);
   BindingProperty& Member(const std::string& key);
+  // A key that may lie in a larger text; counts up to its first NUL too.
+  BindingProperty& Member(std::string_view key);
   // The same for a key whose 32-bit FNV-1a hash (of its bytes up to the
   // first NUL) is known, as a field descriptor keeps it. Members added in
   // key order go in at the end without a search.
