@@ -1,5 +1,6 @@
 #include "binding/arena_page_source.h"
 
+#include <algorithm>
 #include <bit>
 #include <new>
 
@@ -27,6 +28,7 @@ void* ArenaPageSource::TakePage() {
     LinkWithFree(*spare);
   }
   Region& region = withFree != nullptr ? *withFree : ReserveRegion();
+  recentPeak = std::max(recentPeak, counters.regionsLive - counters.regionsKept);
   const unsigned index = static_cast<unsigned>(std::countr_zero(region.freePages));
   region.freePages = static_cast<uint16_t>(region.freePages & ~(1u << index));
   if (region.freePages == 0) UnlinkWithFree(region);
@@ -45,17 +47,50 @@ void ArenaPageSource::ReturnPage(void* page) {
   ++counters.pagesReturned;
   if (region.freePages == kAllPagesFree) {
     UnlinkWithFree(region);
-    if (counters.regionsKept < kKeptRegions) {
+    if (counters.regionsKept < KeepLimit()) {
       region.nextWithFree = kept;
       kept = &region;
       ++counters.regionsKept;
       return;
     }
-    platform::ReleaseRegion(reinterpret_cast<void*>(region.base), kRegionSize);
-    regions.erase(it);
-    ++counters.regionsReleased;
-    --counters.regionsLive;
+    ReleaseRegion(region);
   }
+}
+
+void ArenaPageSource::NoteTreeDropped() {
+  if (treesDropped.fetch_add(1, std::memory_order_relaxed) % kTreesPerDecay != kTreesPerDecay - 1) {
+    return;
+  }
+  std::lock_guard<std::mutex> lock(mutex);
+  recentPeak = std::max(counters.regionsLive - counters.regionsKept, recentPeak / 2);
+  TrimKept(KeepLimit());
+}
+
+void ArenaPageSource::ReleaseKept() {
+  std::lock_guard<std::mutex> lock(mutex);
+  TrimKept(0);
+  recentPeak = counters.regionsLive;
+}
+
+unsigned ArenaPageSource::KeepLimit() const {
+  return static_cast<unsigned>(std::clamp<uint64_t>(recentPeak, kMinKeptRegions, kMaxKeptRegions));
+}
+
+void ArenaPageSource::TrimKept(unsigned limit) {
+  while (counters.regionsKept > limit) {
+    Region& region = *kept;
+    kept = region.nextWithFree;
+    --counters.regionsKept;
+    ReleaseRegion(region);
+  }
+}
+
+void ArenaPageSource::ReleaseRegion(Region& region) {
+  const uintptr_t base = region.base;
+  platform::ReleaseRegion(reinterpret_cast<void*>(base), kRegionSize);
+  regions.erase(base);
+  ++counters.regionsReleased;
+  --counters.regionsLive;
 }
 
 ArenaPageSource::Counters ArenaPageSource::GetCounters() const {

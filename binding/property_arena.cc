@@ -61,6 +61,12 @@ void PropertyArena::Dispose(PropertyArena* arena) noexcept {
   if (arena == nullptr) return;
   arena->~PropertyArena();
   if (!ArenaMemoryPool::Instance().Keep(arena)) ::operator delete(arena);
+  ArenaPageSource::Instance().NoteTreeDropped();
+}
+
+void PropertyArena::ReleaseKeptMemory() {
+  while (void* memory = ArenaMemoryPool::Instance().Take()) ::operator delete(memory);
+  ArenaPageSource::Instance().ReleaseKept();
 }
 
 // Defaulted here rather than in the class, so that `new PropertyArena()`

@@ -43,6 +43,9 @@ class PropertyArena {
   // next ones.
   static PropertyArena* Acquire();
   static void Dispose(PropertyArena* arena) noexcept;
+  // Frees the memory kept for the next trees (disposed arenas, empty page
+  // regions), when the library is about to be unloaded.
+  static void ReleaseKeptMemory();
   PropertyArena& operator=(const PropertyArena&) = delete;
 
   // A cell of at least `size` bytes (1 to kMaxCellSize), aligned to the

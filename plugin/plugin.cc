@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api/camel_case_name.h"
+#include "binding/property_arena.h"
 #include "binding/registry.h"
 #include "logging/assertion_report.h"
 #include "logging/log_system.h"
@@ -99,6 +100,8 @@ void ZVM_CDECL Plugin::ShutdownShim(void* instance) {
   }
   try {
     delete plugin;
+    // The library may be unloaded next: nothing kept for later trees stays.
+    PropertyArena::ReleaseKeptMemory();
   } catch (...) {
   }
 }

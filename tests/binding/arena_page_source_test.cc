@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -27,37 +28,52 @@ TEST(ArenaPageSourceTest, PagesAreAlignedAndCounted) {
   EXPECT_EQ(after.pagesReturned - before.pagesReturned, 2u);
 }
 
-TEST(ArenaPageSourceTest, SixteenEmptyRegionsAreKeptAndTheNextIsReleased) {
+// Empty regions are kept as many as were in use at once lately, from 1 MiB
+// to 16 MiB; dropped trees make that peak decay, and the excess goes back.
+TEST(ArenaPageSourceTest, KeptRegionsFollowTheRecentPeak) {
   ArenaPageSource& source = ArenaPageSource::Instance();
   constexpr unsigned kPages = ArenaPageSource::kPagesPerRegion;
-  constexpr unsigned kRegions = ArenaPageSource::kKeptRegions + 1;
   // Take every free page there is (kept regions included), then whole new
   // regions: pages come region by region from then on.
   const Counters start = source.GetCounters();
   const uint64_t free = start.regionsLive * kPages - (start.pagesTaken - start.pagesReturned);
   std::vector<void*> earlier;
   for (uint64_t i = 0; i < free; ++i) earlier.push_back(source.TakePage());
-  EXPECT_EQ(source.GetCounters().regionsKept, 0u);
-  std::vector<void*> pages;
-  for (unsigned i = 0; i < kRegions * kPages; ++i) pages.push_back(source.TakePage());
-  const Counters full = source.GetCounters();
-  EXPECT_EQ(full.regionsReserved, start.regionsReserved + kRegions);
+  ASSERT_EQ(source.GetCounters().regionsKept, 0u);
+  const uint64_t inUse = source.GetCounters().regionsLive;
+  auto takeRegions = [&](unsigned count) {
+    std::vector<void*> pages;
+    for (unsigned i = 0; i < count * kPages; ++i) pages.push_back(source.TakePage());
+    return pages;
+  };
+  auto giveBack = [&](const std::vector<void*>& pages) {
+    for (void* page : pages) source.ReturnPage(page);
+  };
 
-  for (unsigned i = 0; i < (kRegions - 1) * kPages; ++i) source.ReturnPage(pages[i]);
+  giveBack(takeRegions(40));
+  EXPECT_EQ(source.GetCounters().regionsKept, 40u);
+  // The next pages come from a kept region.
   const Counters kept = source.GetCounters();
-  EXPECT_EQ(kept.regionsKept, ArenaPageSource::kKeptRegions);
-  EXPECT_EQ(kept.regionsReleased, full.regionsReleased);
-  for (unsigned i = (kRegions - 1) * kPages; i < pages.size(); ++i) source.ReturnPage(pages[i]);
-  const Counters released = source.GetCounters();
-  EXPECT_EQ(released.regionsReleased, full.regionsReleased + 1);
-  EXPECT_EQ(released.regionsLive, full.regionsLive - 1);
-
-  // The next page comes from a kept region.
   void* next = source.TakePage();
-  EXPECT_EQ(source.GetCounters().regionsReserved, full.regionsReserved);
-  EXPECT_EQ(source.GetCounters().regionsKept, ArenaPageSource::kKeptRegions - 1);
+  EXPECT_EQ(source.GetCounters().regionsReserved, kept.regionsReserved);
   source.ReturnPage(next);
-  for (void* page : earlier) source.ReturnPage(page);
+
+  // Small trees for a while: back to 1 MiB (or what is in use).
+  for (int decay = 0; decay < 4; ++decay) {
+    for (uint32_t i = 0; i < ArenaPageSource::kTreesPerDecay; ++i) source.NoteTreeDropped();
+  }
+  EXPECT_EQ(source.GetCounters().regionsKept,
+            std::min<uint64_t>(40, std::max<uint64_t>(ArenaPageSource::kMinKeptRegions, inUse)));
+
+  // Never more than 16 MiB.
+  giveBack(takeRegions(300));
+  EXPECT_EQ(source.GetCounters().regionsKept, ArenaPageSource::kMaxKeptRegions);
+
+  // Before the library goes, nothing is kept.
+  source.ReleaseKept();
+  EXPECT_EQ(source.GetCounters().regionsKept, 0u);
+  EXPECT_EQ(source.GetCounters().regionsLive, inUse);
+  giveBack(earlier);
 }
 
 }  // namespace
