@@ -22,15 +22,10 @@ uint32_t MethodCode(std::string_view method) {
   return 0;
 }
 
-// A request without a length and without chunks has no body; the library
-// would refuse such a POST, PUT, PATCH or DELETE (curl -X POST sends one)
-// unless the handler reads the body itself. False when reading failed: the
-// library has set the answer's status then.
-bool ReadBody(const httplib::Request& request, const httplib::ContentReader& reader,
-              std::string& body) {
-  if (!request.has_header("Content-Length") && !request.has_header("Transfer-Encoding")) {
-    return true;
-  }
+// The body, which the server has read whole already; a request with
+// neither Content-Length nor chunks has none. False when reading failed:
+// the library has set the answer's status then.
+bool ReadBody(const httplib::ContentReader& reader, std::string& body) {
   return reader([&body](const char* data, std::size_t length) {
     body.append(data, length);
     return true;
@@ -55,7 +50,7 @@ HttpFront::HttpFront(host::InProcessHost& host, EventStream& events, Terminal& t
 void HttpFront::Start(HostControls& controls) {
   openApi = RenderOpenApi(host.Registration(), server.Url());
   httplib::Server& http = server.Http();
-  http.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
+  server.SetLogger([this](const httplib::Request& request, const httplib::Response& response) {
     if (!terminal.Shows(kLogOkay)) return;
     terminal.Line(kLogOkay,
                   request.method + " " + request.target + " " + std::to_string(response.status));
@@ -78,7 +73,7 @@ void HttpFront::Start(HostControls& controls) {
   http.Post("/_host/.*", [&controls](const httplib::Request& request, httplib::Response& response,
                                      const httplib::ContentReader& reader) {
     std::string body;
-    if (ReadBody(request, reader, body)) controls.Handle(request, body, response);
+    if (ReadBody(reader, body)) controls.Handle(request, body, response);
   });
   auto call = [this](const httplib::Request& request, httplib::Response& response) {
     CallPlugin(request, request.body, response);
@@ -86,7 +81,7 @@ void HttpFront::Start(HostControls& controls) {
   auto callWithBody = [this](const httplib::Request& request, httplib::Response& response,
                              const httplib::ContentReader& reader) {
     std::string body;
-    if (ReadBody(request, reader, body)) CallPlugin(request, body, response);
+    if (ReadBody(reader, body)) CallPlugin(request, body, response);
   };
   http.Get(".*", call);
   http.Options(".*", call);

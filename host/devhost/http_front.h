@@ -31,8 +31,8 @@ class HttpFront {
   HttpFront(host::InProcessHost& host, EventStream& events, Terminal& terminal, std::size_t maxBody,
             std::string consoleDir);
 
-  // As LoopbackServer::Bind.
-  bool Bind(int port, std::string& error) { return server.Bind(port, error); }
+  // As LoopbackServer::Bind, for the option --port.
+  bool Bind(int port, std::string& error) { return server.Bind(port, "--port", error); }
   std::string Url() const { return server.Url(); }
   // Sets the routes up and serves; the plugin must be registered.
   void Start(HostControls& controls);

@@ -1,6 +1,7 @@
 #include "host/devhost/json_reply.h"
 
 #include "formats/property_to_json.h"
+#include "host/devhost/valid_utf8.h"
 
 namespace Halden::devhost {
 
@@ -9,11 +10,17 @@ void ReplyJson(httplib::Response& response, int status, const BindingProperty& b
   response.set_content(PropertyToJson(body, nullptr, nullptr), "application/json");
 }
 
-void ReplyMessage(httplib::Response& response, int status, const std::string& message) {
+std::string MessageJson(int status, const std::string& message) {
   BindingProperty body;
-  body.Member("message").SetString(message);
+  // Moved in, a text keeps its NULs.
+  body.Member("message").SetString(ValidUtf8(message));
   body.Member("status").SetSigned(status);
-  ReplyJson(response, status, body);
+  return PropertyToJson(body, nullptr, nullptr);
+}
+
+void ReplyMessage(httplib::Response& response, int status, const std::string& message) {
+  response.status = status;
+  response.set_content(MessageJson(status, message), "application/json");
 }
 
 }  // namespace Halden::devhost

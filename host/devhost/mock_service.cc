@@ -44,7 +44,7 @@ MockEmailService::MockEmailService(ValidatedHandler onValidated)
     : server(kThreads, kMaxBody), onValidated(std::move(onValidated)) {}
 
 bool MockEmailService::Bind(int port, std::string& error) {
-  if (!server.Bind(port, error)) return false;
+  if (!server.Bind(port, "--mock-port", error)) return false;
   Route();
   return true;
 }

@@ -49,7 +49,8 @@ class MockEmailService {
 
   explicit MockEmailService(ValidatedHandler onValidated);
 
-  // As LoopbackServer::Bind; the routes are set up once bound.
+  // As LoopbackServer::Bind, for the option --mock-port; the routes are set
+  // up once bound.
   bool Bind(int port, std::string& error);
   std::string Url() const { return server.Url(); }
   // The accounts the service knows; set them before Start.

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The development host driven over HTTP: zvm-devhost started on free ports,
 its answers, refusals and event stream checked, its OpenAPI document given to
-a validator, and the load check run against it.
+a validator, hostile clients sent at it (hostile_checks.py), and the load
+check run against it.
 
     devhost_checks.py <build dir> <OpenAPI validator command>
 """
@@ -13,6 +14,7 @@ import subprocess
 import sys
 import tempfile
 
+import hostile_checks
 from devhost_process import Devhost, request
 
 BUILD, VALIDATOR = sys.argv[1], sys.argv[2]
@@ -207,6 +209,8 @@ def main():
               "--email-verification.hostname= reaches the plugin: %s" % (answer,))
     finally:
         devhost.stop()
+
+    hostile_checks.run(PROGRAM, check)
 
     devhost = Devhost(PROGRAM, "--quiet")
     try:

@@ -1,0 +1,157 @@
+"""The development host against a hostile neighbour on the same machine:
+bodies and heads past the limits, slow clients, pipelined requests. Run by
+devhost_checks.py on a host of its own, started with a small --max-body."""
+import json
+import socket
+import threading
+import time
+
+from devhost_process import Devhost, request
+
+MAX_BODY = 1 << 16
+EMAIL = "/qor-email-verification/v1/email"
+PASSWORD = "correct-horse"  # of the default configuration's first account
+
+
+def peak_memory(devhost):
+    """The host's peak resident memory so far, in MiB."""
+    with open("/proc/%d/status" % devhost.process.pid) as status:
+        line = next(line for line in status if line.startswith("VmHWM:"))
+    return int(line.split()[1]) // 1024
+
+
+def answers(port, data, count):
+    """Sends `data` on one connection and reads `count` answers, or as many
+    as come before the host closes it: [(status, body)]."""
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as connection:
+        try:
+            connection.sendall(data)
+        except OSError:
+            pass  # refused midway: the answer is still to be read
+        reader = connection.makefile("rb")
+        found = []
+        while len(found) < count:
+            line = reader.readline()
+            if not line:
+                break
+            status = int(line.split()[1])
+            headers = {}
+            for header in iter(reader.readline, b"\r\n"):
+                name, value = header.decode().split(":", 1)
+                headers[name.lower()] = value.strip()
+            found.append((status, reader.read(int(headers.get("content-length", 0))).decode()))
+        return found
+
+
+def message(body):
+    try:
+        return json.loads(body).get("message", "")
+    except ValueError:
+        return ""
+
+
+def head(port, method, path, lines=()):
+    return ("%s %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n" % (method, path, port) +
+            "".join(line + "\r\n" for line in lines)).encode()
+
+
+def check_bodies(devhost, check):
+    port = devhost.port
+    before = peak_memory(devhost)
+    chunk = b"%x\r\n%s\r\n" % (MAX_BODY, b"x" * MAX_BODY)
+    found = answers(port, head(port, "POST", "/_host/message", ["Transfer-Encoding: chunked"]) +
+                    b"\r\n" + chunk * 64 + b"0\r\n\r\n", 1)
+    check(bool(found) and found[0][0] == 413 and
+          message(found[0][1]) == "The request body exceeds the limit of %d bytes" % MAX_BODY,
+          "a chunked body of 64 times --max-body: %s" % found[:1])
+    print("       peak memory of the host: %d MiB before the body, %d MiB after" %
+          (before, peak_memory(devhost)), flush=True)
+    refusals = [
+        (["Content-Encoding: gzip", "Content-Length: 4"], 415),
+        (["Transfer-Encoding: gzip"], 501),
+        (["Content-Length: 4", "Transfer-Encoding: chunked"], 400),
+        (["Content-Length: %d" % (MAX_BODY + 1)], 413),
+    ]
+    for lines, status in refusals:
+        found = answers(port, head(port, "POST", "/_host/message", lines) + b"\r\nbody", 1)
+        check(bool(found) and found[0][0] == status and message(found[0][1]) != "",
+              "a body with %s: %s" % (", ".join(lines), found[:1]))
+
+
+def check_heads(devhost, check):
+    port = devhost.port
+    before = peak_memory(devhost)
+    many = ["X-Filler-%d: %s" % (i, "y" * 100) for i in range(200)]
+    large = ["X-Filler-%d: %s" % (i, "y" * 8000) for i in range(20)]
+    for lines, reason in [(many, "The request has more than 100 header lines"),
+                          (large, "The request head is longer than 65536 bytes"),
+                          (["X: " + "y" * 9000], "A header line is longer than 8192 bytes")]:
+        found = answers(port, head(port, "GET", EMAIL, lines) + b"\r\n", 1)
+        check(bool(found) and found[0][0] == 431 and message(found[0][1]) == reason,
+              "a head with %d lines of %d bytes: %s" % (len(lines), len(lines[0]), found[:1]))
+    print("       peak memory of the host: %d MiB before the heads, %d MiB after" %
+          (before, peak_memory(devhost)), flush=True)
+
+
+def check_slow_clients(devhost, check):
+    """More slow connections than either server has workers (24 and 4),
+    each sending a byte every half second: a normal call, which goes to the
+    mock service too, is answered at once, and each slow one is dropped when
+    its request has not come whole within 5 seconds."""
+    port, mock = devhost.port, int(devhost.mock_url().rsplit(":", 1)[1])
+    outcomes = []
+
+    def slow(target):
+        with socket.create_connection(("127.0.0.1", target), timeout=15) as connection:
+            try:
+                for byte in head(target, "GET", EMAIL)[:16]:
+                    connection.sendall(bytes([byte]))
+                    time.sleep(0.5)
+            except OSError:
+                outcomes.append("dropped")
+                return
+            outcomes.append("never dropped")
+
+    threads = [threading.Thread(target=slow, args=(target,))
+               for target in [port] * 30 + [mock] * 6]
+    for thread in threads:
+        thread.start()
+    time.sleep(1)
+    started = time.time()
+    update = '{"email":"slow@example.test","password":"%s"}' % PASSWORD
+    try:
+        status = request(port, "PUT", EMAIL, update, {"Content-Type": "application/json"},
+                         timeout=10)[0]
+    except OSError as failure:
+        status = failure
+    elapsed = time.time() - started
+    check(status == 204 and elapsed < 2,
+          "under 36 slow connections a PUT through the mock service: %s in %.3f s" %
+          (status, elapsed))
+    for thread in threads:
+        thread.join()
+    check(outcomes == ["dropped"] * 36,
+          "every slow connection dropped within 8 s: %s" % sorted(set(outcomes)))
+
+
+def check_pipelining(devhost, check):
+    port = devhost.port
+    body = '{"emailStatus":"validated"}'
+    found = answers(port, head(port, "GET", "/_host/token") + b"\r\n" +
+                    head(port, "POST", "/_host/message", ["Content-Length: %d" % len(body)]) +
+                    b"\r\n" + body.encode() +
+                    head(port, "GET", "/no/such/path", ["Connection: close"]) + b"\r\n", 3)
+    check([status for status, _ in found] == [200, 200, 404] and
+          message(found[2][1]) == "No endpoint takes GET /no/such/path",
+          "three requests sent back to back, answered in turn: %s" % found)
+
+
+def run(program, check):
+    devhost = Devhost(program, "--max-body=%d" % MAX_BODY)
+    try:
+        check_bodies(devhost, check)
+        check_heads(devhost, check)
+        check_pipelining(devhost, check)
+        check_slow_clients(devhost, check)
+    finally:
+        devhost.stop()
