@@ -38,7 +38,7 @@ void HostControls::Handle(const httplib::Request& request, const std::string& bo
   } else if (request.method == "GET" && path == "/_host/mailbox") {
     ReplyJson(response, 200, MailboxJson(mock.Mailbox()));
   } else if (request.method == "GET" && path == "/_host/log") {
-    logLines.Serve(response);
+    logLines.Serve(request, response);
   } else {
     ReplyMessage(response, 404, "No control endpoint " + request.method + " " + path);
   }

@@ -61,8 +61,8 @@ void HttpFront::Start(HostControls& controls) {
   http.Get("/console/(.*)", [this](const httplib::Request& request, httplib::Response& response) {
     ServeConsoleFile(consoleDir, request.matches[1], response);
   });
-  http.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
-    events.Serve(response);
+  http.Get("/events", [this](const httplib::Request& request, httplib::Response& response) {
+    events.Serve(request, response);
   });
   http.Get("/openapi.json", [this](const httplib::Request&, httplib::Response& response) {
     response.set_content(openApi, "application/json");

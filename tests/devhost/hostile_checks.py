@@ -1,6 +1,7 @@
 """The development host against a hostile neighbour on the same machine:
-bodies and heads past the limits, slow clients, pipelined requests. Run by
-devhost_checks.py on a host of its own, started with a small --max-body."""
+bodies and heads past the limits, slow clients, pipelined requests, pages
+of other sites and clients that take every stream. Run by devhost_checks.py
+on a host of its own, started with a small --max-body."""
 import json
 import socket
 import threading
@@ -134,6 +135,65 @@ def check_slow_clients(devhost, check):
           "every slow connection dropped within 8 s: %s" % sorted(set(outcomes)))
 
 
+def check_foreign_pages(devhost, check):
+    """What a browser marks as coming from another site: the streams, the
+    control endpoints and the changing calls refused, reads let through."""
+    port = devhost.port
+    for site, method, path in [("cross-site", "GET", "/events"), ("same-site", "GET", "/_host/log"),
+                               ("cross-site", "GET", "/_host/token"),
+                               ("same-site", "POST", "/_host/sign-out"),
+                               ("cross-site", "PUT", EMAIL)]:
+        try:
+            answer = request(port, method, path, "{}", {"Sec-Fetch-Site": site}, timeout=5)
+        except OSError as failure:  # a stream served
+            answer = (0, repr(failure))
+        check(answer[0] == 403 and message(answer[1]).startswith(
+            "Refused: a %s %s %s (Sec-Fetch-Site: %s)" % (site, method, path, site)),
+            "%s %s marked %s: %s" % (method, path, site, answer))
+    check(request(port, "GET", EMAIL, None, {"Sec-Fetch-Site": "cross-site"})[0] == 200,
+          "a cross-site read of the plugin's resource passes")
+
+
+def open_stream(port, agent):
+    """GET /events as the client `agent`: the connection, left open, and the
+    answer's status and message (empty for a stream)."""
+    connection = socket.create_connection(("127.0.0.1", port), timeout=10)
+    connection.sendall(head(port, "GET", "/events", ["User-Agent: " + agent]) + b"\r\n")
+    text = b""
+    while b"\r\n\r\n" not in text:
+        text += connection.recv(4096)
+    status = int(text.split()[1])
+    if status == 200:
+        return connection, status, ""
+    while not text.endswith(b"}"):
+        text += connection.recv(4096)
+    return connection, status, message(text.split(b"\r\n\r\n", 1)[1].decode())
+
+
+def check_stream_bounds(devhost, check):
+    """Four streams for one client and eight in all, so that no client, a
+    foreign page's image tags or a leaking script, takes every stream; a
+    client that leaves frees its stream at once."""
+    port = devhost.port
+    held = [open_stream(port, "one") for _ in range(4)]
+    refused = open_stream(port, "one")
+    check(refused[1:] == (429, "Too many streams: this client holds 4 streams of the events of "
+                               "the plugin, the most one client may hold (8 in all)"),
+          "a fifth stream for one client: %s %s" % refused[1:])
+    held += [open_stream(port, "two") for _ in range(4)]
+    full = open_stream(port, "three")
+    check(full[1:] == (503, "Too many streams: 8 streams of the events of the plugin are open, "
+                            "the most the host serves at once"),
+          "a ninth stream: %s %s" % full[1:])
+    check([status for _, status, _ in held] == [200] * 8, "eight streams for two clients")
+    held.pop()[0].close()
+    time.sleep(2)
+    again = open_stream(port, "three")
+    check(again[1] == 200, "a stream left is free again within 2 s: %s" % again[1])
+    for connection, _, _ in held + [refused, full, again]:
+        connection.close()
+
+
 def check_pipelining(devhost, check):
     port = devhost.port
     body = '{"emailStatus":"validated"}'
@@ -152,6 +212,8 @@ def run(program, check):
         check_bodies(devhost, check)
         check_heads(devhost, check)
         check_pipelining(devhost, check)
+        check_foreign_pages(devhost, check)
+        check_stream_bounds(devhost, check)
         check_slow_clients(devhost, check)
     finally:
         devhost.stop()
