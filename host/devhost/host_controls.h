@@ -42,8 +42,8 @@ class HostControls {
                const MockEmailService& mock, EventStream& logLines)
       : host(host), mock(mock), logLines(logLines), token(std::move(token)) {}
 
-  // Answers a request with `body` to a path under /_host/ (404 for unknown
-  // ones).
+  // Answers a request with `body` to a path under /_host/: 404 for unknown
+  // ones, 405 with the Allow header for another method.
   void Handle(const httplib::Request& request, const std::string& body,
               httplib::Response& response);
   // Delivers a messaging-service email message with `payload`; returns the

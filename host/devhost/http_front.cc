@@ -2,9 +2,14 @@
 
 #include <string_view>
 
+#include "api/api_table.h"
+#include "api/method.h"
+#include "api/route.h"
 #include "host/devhost/console_files.h"
 #include "host/devhost/json_reply.h"
 #include "host/devhost/openapi_document.h"
+#include "host/devhost/raw_path.h"
+#include "host/devhost/valid_utf8.h"
 #include "logging/log_level.h"
 #include "util/ascii_case.h"
 
@@ -15,11 +20,33 @@ namespace {
 constexpr std::size_t kThreads = 24;
 
 uint32_t MethodCode(std::string_view method) {
-  const char* const kNames[] = {"DELETE", "GET", "HEAD", "OPTIONS", "PATCH", "POST", "PUT"};
-  for (uint32_t i = 0; i < std::size(kNames); ++i) {
-    if (method == kNames[i]) return i + 1;
+  for (uint32_t code = kMethodDelete; code <= kMethodPut; ++code) {
+    if (method == MethodName(code)) return code;
   }
   return 0;
+}
+
+// The methods that `request`'s path takes, for the Allow header of a 405;
+// empty when no method does. The host's own pages are read only.
+std::string AllowedMethods(const ApiTable* table, const httplib::Request& request) {
+  const std::string& path = request.path;
+  if (path == "/" || path == "/events" || path == "/openapi.json" ||
+      path.starts_with("/console/")) {
+    return "GET, HEAD";
+  }
+  const std::string raw = RawPath(request);
+  std::string allowed;
+  for (uint32_t code = kMethodDelete; code <= kMethodPut; ++code) {
+    for (uint32_t i = 0; table != nullptr && i < table->entryCount; ++i) {
+      const ApiEndpointEntry& entry = table->entries[i];
+      const char* name = entry.pathTemplate != nullptr ? entry.pathTemplate : "";
+      if (entry.method == code && MatchRoute({code, "", raw}, MakeRoute(code, "", name))) {
+        allowed += (allowed.empty() ? "" : ", ") + std::string(MethodName(code));
+        break;
+      }
+    }
+  }
+  return allowed;
 }
 
 // The body, which the server has read whole already; a request with
@@ -67,14 +94,21 @@ void HttpFront::Start(HostControls& controls) {
   http.Get("/openapi.json", [this](const httplib::Request&, httplib::Response& response) {
     response.set_content(openApi, "application/json");
   });
-  http.Get("/_host/.*", [&controls](const httplib::Request& request, httplib::Response& response) {
+  // Every method goes to the controls, which answer a wrong one with 405.
+  auto control = [&controls](const httplib::Request& request, httplib::Response& response) {
     controls.Handle(request, request.body, response);
-  });
-  http.Post("/_host/.*", [&controls](const httplib::Request& request, httplib::Response& response,
+  };
+  auto controlWithBody = [&controls](const httplib::Request& request, httplib::Response& response,
                                      const httplib::ContentReader& reader) {
     std::string body;
     if (ReadBody(reader, body)) controls.Handle(request, body, response);
-  });
+  };
+  http.Get("/_host/.*", control);
+  http.Options("/_host/.*", control);
+  http.Post("/_host/.*", controlWithBody);
+  http.Put("/_host/.*", controlWithBody);
+  http.Delete("/_host/.*", controlWithBody);
+  http.Patch("/_host/.*", controlWithBody);
   auto call = [this](const httplib::Request& request, httplib::Response& response) {
     CallPlugin(request, request.body, response);
   };
@@ -106,7 +140,14 @@ void HttpFront::CallPlugin(const httplib::Request& request, const std::string& b
   call.hasBody = !body.empty();
   const host::CallResponse answer = host.Call(call);
   if (!answer.found) {
-    ReplyMessage(response, 404, "No endpoint takes " + request.method + " " + request.path);
+    const std::string allowed = AllowedMethods(host.Table(), request);
+    const std::string text = "No endpoint takes " + request.method + " " + RawPath(request);
+    if (allowed.empty()) {
+      ReplyMessage(response, 404, text);
+    } else {
+      response.set_header("Allow", allowed);
+      ReplyMessage(response, 405, text + "; it takes " + allowed);
+    }
     return;
   }
   if (answer.error) {
@@ -121,9 +162,14 @@ void HttpFront::CallPlugin(const httplib::Request& request, const std::string& b
   response.status = answer.status != 0 ? static_cast<int>(answer.status)
                     : content.empty()  ? 204
                                        : 200;
-  if (!content.empty()) {
-    const char* fallback = answer.streamed ? "application/octet-stream" : "application/json";
-    response.set_content(content, answer.contentType.empty() ? fallback : answer.contentType);
+  if (answer.streamed && !content.empty()) {
+    response.set_content(
+        content, answer.contentType.empty() ? "application/octet-stream" : answer.contentType);
+  } else if (!content.empty()) {
+    // The tree may hold any bytes the plugin was given, a stored address
+    // among them.
+    response.set_content(ValidUtf8(content),
+                         answer.contentType.empty() ? "application/json" : answer.contentType);
   }
 }
 

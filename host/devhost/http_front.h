@@ -8,11 +8,13 @@
 // Any other path is a call of the plugin's API table: the method, the path
 // with its query, the headers (names in lower case), the content type and
 // the body go into the call record; the answer's status, content type,
-// headers and body (the tree as JSON) come back. An error answers
-// {"message", "status"} with the status the call result carries: 500 where
-// it carries 0, and 502 where it carries one that is no error status in
-// HTTP (a failed remote answer of 204, say), which would read as success.
-// A path no entry takes is answered 404.
+// headers and body (the tree as JSON, made valid UTF-8) come back. An error
+// answers {"message", "status"} with the status the call result carries:
+// 500 where it carries 0, and 502 where it carries one that is no error
+// status in HTTP (a failed remote answer of 204, say), which would read as
+// success. A path no entry takes is answered 404, one that entries take with
+// other methods 405 with those in the Allow header; both name the path as
+// it was sent.
 #pragma once
 
 #include <string>

@@ -7,7 +7,7 @@ namespace Halden::devhost {
 
 void ReplyJson(httplib::Response& response, int status, const BindingProperty& body) {
   response.status = status;
-  response.set_content(PropertyToJson(body, nullptr, nullptr), "application/json");
+  response.set_content(ValidUtf8(PropertyToJson(body, nullptr, nullptr)), "application/json");
 }
 
 std::string MessageJson(int status, const std::string& message) {

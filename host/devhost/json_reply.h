@@ -9,8 +9,8 @@
 
 namespace Halden::devhost {
 
-// Sets `body` written as compact JSON, with the content type
-// "application/json" and `status`.
+// Sets `body` written as compact JSON, what is not UTF-8 in its texts
+// replaced, with the content type "application/json" and `status`.
 void ReplyJson(httplib::Response& response, int status, const BindingProperty& body);
 
 // The object {"message": <message>, "status": <status>} as compact JSON: the

@@ -11,7 +11,8 @@
 //   GET  /mailbox                        the mails sent, oldest first
 //
 // The /v1/account requests need "Authorization: Bearer <token>" with an
-// account's token (401 otherwise). A changed address is not verified.
+// account's token (401 otherwise). A changed address is not verified. The
+// mailbox keeps the last 100 mails; the links of older ones are forgotten.
 #pragma once
 
 #include <functional>
@@ -36,9 +37,12 @@ struct MockMail {
   std::string to;
   std::string locale;
   std::string link;
+  // Whether the link has been followed; it works once.
+  bool used = false;
 };
 
-// The mails as GET /mailbox lists them: [{"to", "locale", "link"}, ...].
+// The mails as GET /mailbox lists them: [{"to", "locale", "link", "used"},
+// ...].
 BindingProperty MailboxJson(const std::vector<MockMail>& mails);
 
 class MockEmailService {
@@ -74,7 +78,8 @@ class MockEmailService {
   mutable std::mutex lock;
   std::vector<MockAccount> accounts;
   std::vector<MockMail> mailbox;
-  // A link's code: the account and the address it validates.
+  // A link's code, until followed: the account and the address it
+  // validates.
   std::map<std::string, std::pair<std::size_t, std::string>> links;
 };
 

@@ -23,7 +23,7 @@ def peak_memory(devhost):
 
 def answers(port, data, count):
     """Sends `data` on one connection and reads `count` answers, or as many
-    as come before the host closes it: [(status, body)]."""
+    as come before the host closes it: [(status, body bytes, headers)]."""
     with socket.create_connection(("127.0.0.1", port), timeout=10) as connection:
         try:
             connection.sendall(data)
@@ -40,11 +40,17 @@ def answers(port, data, count):
             for header in iter(reader.readline, b"\r\n"):
                 name, value = header.decode().split(":", 1)
                 headers[name.lower()] = value.strip()
-            found.append((status, reader.read(int(headers.get("content-length", 0))).decode()))
+            found.append((status, reader.read(int(headers.get("content-length", 0))), headers))
         return found
 
 
+def shown(found):
+    return [(status, body.decode(errors="replace")) for status, body, _ in found]
+
+
 def message(body):
+    """The message of a JSON answer; "" when the answer is not JSON in
+    UTF-8."""
     try:
         return json.loads(body).get("message", "")
     except ValueError:
@@ -64,7 +70,7 @@ def check_bodies(devhost, check):
                     b"\r\n" + chunk * 64 + b"0\r\n\r\n", 1)
     check(bool(found) and found[0][0] == 413 and
           message(found[0][1]) == "The request body exceeds the limit of %d bytes" % MAX_BODY,
-          "a chunked body of 64 times --max-body: %s" % found[:1])
+          "a chunked body of 64 times --max-body: %s" % shown(found))
     print("       peak memory of the host: %d MiB before the body, %d MiB after" %
           (before, peak_memory(devhost)), flush=True)
     refusals = [
@@ -76,7 +82,7 @@ def check_bodies(devhost, check):
     for lines, status in refusals:
         found = answers(port, head(port, "POST", "/_host/message", lines) + b"\r\nbody", 1)
         check(bool(found) and found[0][0] == status and message(found[0][1]) != "",
-              "a body with %s: %s" % (", ".join(lines), found[:1]))
+              "a body with %s: %s" % (", ".join(lines), shown(found)))
 
 
 def check_heads(devhost, check):
@@ -89,7 +95,7 @@ def check_heads(devhost, check):
                           (["X: " + "y" * 9000], "A header line is longer than 8192 bytes")]:
         found = answers(port, head(port, "GET", EMAIL, lines) + b"\r\n", 1)
         check(bool(found) and found[0][0] == 431 and message(found[0][1]) == reason,
-              "a head with %d lines of %d bytes: %s" % (len(lines), len(lines[0]), found[:1]))
+              "a head with %d lines of %d bytes: %s" % (len(lines), len(lines[0]), shown(found)))
     print("       peak memory of the host: %d MiB before the heads, %d MiB after" %
           (before, peak_memory(devhost)), flush=True)
 
@@ -167,7 +173,7 @@ def open_stream(port, agent):
         return connection, status, ""
     while not text.endswith(b"}"):
         text += connection.recv(4096)
-    return connection, status, message(text.split(b"\r\n\r\n", 1)[1].decode())
+    return connection, status, message(text.split(b"\r\n\r\n", 1)[1])
 
 
 def check_stream_bounds(devhost, check):
@@ -201,9 +207,56 @@ def check_pipelining(devhost, check):
                     head(port, "POST", "/_host/message", ["Content-Length: %d" % len(body)]) +
                     b"\r\n" + body.encode() +
                     head(port, "GET", "/no/such/path", ["Connection: close"]) + b"\r\n", 3)
-    check([status for status, _ in found] == [200, 200, 404] and
+    check([answer[0] for answer in found] == [200, 200, 404] and
           message(found[2][1]) == "No endpoint takes GET /no/such/path",
-          "three requests sent back to back, answered in turn: %s" % found)
+          "three requests sent back to back, answered in turn: %s" % shown(found))
+
+
+def check_replies(devhost, check):
+    """Every JSON answer is JSON in UTF-8 whatever came in, and names the
+    path as it was sent; a method a path does not take is answered 405."""
+    port = devhost.port
+    update = b'{"email":"bad\xff\xfe@example.test","password":"%s"}' % PASSWORD.encode()
+    cases = [
+        ("GET", b"/x%ff", b"", 404, "No endpoint takes GET /x%ff", None),
+        ("GET", b"/x\xff", b"", 404, "No endpoint takes GET /x\ufffd", None),
+        ("GET", b"/qor-email-verification/v1/%65mail", b"", 404,
+         "No endpoint takes GET /qor-email-verification/v1/%65mail", None),
+        ("GET", b"/console/a%00b.js", b"", 404, "No console file 'a\x00b.js' in ", None),
+        ("DELETE", EMAIL.encode(), b"", 405, "No endpoint takes DELETE %s; it takes GET, PUT" % EMAIL,
+         "GET, PUT"),
+        ("POST", b"/events", b"", 405, "No endpoint takes POST /events; it takes GET, HEAD",
+         "GET, HEAD"),
+        ("GET", b"/_host/sign-in", b"", 405,
+         "No control endpoint GET /_host/sign-in; it takes POST", "POST"),
+        ("PUT", EMAIL.encode(), update, 204, None, None),
+        ("GET", EMAIL.encode(), b"", 200, None, None),
+        ("POST", b"/qor-email-verification/v1/confirm-email", b"", 204, None, None),
+        ("GET", b"/_host/mailbox", b"", 200, None, None),
+    ]
+    for method, path, body, status, text, allowed in cases:
+        lines = ["Content-Type: application/json", "Content-Length: %d" % len(body)]
+        found = answers(port, b"%s %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n%s\r\n%s" % (
+            method.encode(), path, port, "".join(l + "\r\n" for l in lines).encode(), body), 1)
+        answer = found[0] if found else (0, b"", {})
+        try:
+            valid = answer[0] == 204 or json.loads(answer[1].decode("utf-8")) is not None
+        except ValueError:
+            valid = False
+        check(answer[0] == status and valid and (text is None or message(answer[1]).startswith(text))
+              and answer[2].get("allow") == allowed,
+              "%s %r: %s" % (method, path, shown(found)))
+    mailbox = json.loads(request(port, "GET", "/_host/mailbox")[1])
+    check(mailbox[-1]["to"] == "bad\ufffd\ufffd@example.test", "the mail to the stored address: %s"
+          % mailbox[-1]["to"])
+
+
+def check_mailbox_bound(devhost, check):
+    port = devhost.port
+    for _ in range(105):
+        request(port, "POST", "/qor-email-verification/v1/confirm-email")
+    mails = json.loads(request(port, "GET", "/_host/mailbox")[1])
+    check(len(mails) == 100, "after 105 more mails the mailbox keeps %d" % len(mails))
 
 
 def run(program, check):
@@ -214,6 +267,8 @@ def run(program, check):
         check_pipelining(devhost, check)
         check_foreign_pages(devhost, check)
         check_stream_bounds(devhost, check)
+        check_replies(devhost, check)
+        check_mailbox_bound(devhost, check)
         check_slow_clients(devhost, check)
     finally:
         devhost.stop()
