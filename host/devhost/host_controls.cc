@@ -51,6 +51,9 @@ void HostControls::Handle(const httplib::Request& request, const std::string& bo
     BindingProperty state;
     std::lock_guard guard(lock);
     state.Member("signedIn").SetBool(token.has_value());
+    const std::optional<std::string> account =
+        token ? mock.AccountEmail(token->Find("token").ToText()) : std::nullopt;
+    if (account) state.Member("account").SetString(*account);
     ReplyJson(response, 200, state);
   } else if (path == "/_host/mailbox") {
     ReplyJson(response, 200, MailboxJson(mock.Mailbox()));

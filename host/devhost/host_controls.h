@@ -8,7 +8,9 @@
 //   POST /_host/message    delivers the body, as text, as the payload of the
 //                          messaging service's email message (Create)
 //   GET  /_host/memory     the plugin's memory counters
-//   GET  /_host/token      {"signedIn": <whether the host has a token>}
+//   GET  /_host/token      {"signedIn": <whether the host has a token>,
+//                          "account": <the address of the mock service's
+//                          account with that token, when there is one>}
 //   GET  /_host/mailbox    the mock service's mailbox, as its /mailbox
 //   GET  /_host/log        the plugin's log lines as server-sent events
 //                          "log" of {"level": "ERROR", "text": <line>}

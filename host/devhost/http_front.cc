@@ -5,6 +5,7 @@
 #include "api/api_table.h"
 #include "api/method.h"
 #include "api/route.h"
+#include "formats/content_type.h"
 #include "host/devhost/console_files.h"
 #include "host/devhost/json_reply.h"
 #include "host/devhost/openapi_document.h"
@@ -47,6 +48,21 @@ std::string AllowedMethods(const ApiTable* table, const httplib::Request& reques
     }
   }
   return allowed;
+}
+
+// The dispatcher's refusal of a body it cannot read, which names no type.
+constexpr std::string_view kUnsupportedBody = "Unsupported body content type";
+
+std::string UnsupportedBodyText(const std::string& contentType) {
+  std::string types;
+  const std::size_t count = std::size(kRequestBodyTypes);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) types += i + 1 < count ? ", " : " or ";
+    types += kRequestBodyTypes[i].name;
+  }
+  return std::string(kUnsupportedBody) + " " +
+         (contentType.empty() ? "(none given)" : "'" + contentType + "'") + ": send the body as " +
+         types;
 }
 
 // The body, which the server has read whole already; a request with
@@ -152,7 +168,9 @@ void HttpFront::CallPlugin(const httplib::Request& request, const std::string& b
   }
   if (answer.error) {
     BindingProperty failure;
-    failure.Member("message").SetString(answer.errorText);
+    failure.Member("message").SetString(answer.errorText.ends_with(kUnsupportedBody)
+                                            ? UnsupportedBodyText(call.contentType)
+                                            : answer.errorText);
     failure.Member("status").SetUnsigned(answer.status == 0 ? 500 : answer.status);
     ReplyJson(response, ErrorStatus(answer.status), failure);
     return;

@@ -12,7 +12,8 @@
 // answers {"message", "status"} with the status the call result carries:
 // 500 where it carries 0, and 502 where it carries one that is no error
 // status in HTTP (a failed remote answer of 204, say), which would read as
-// success. A path no entry takes is answered 404, one that entries take with
+// success; a body the plugin cannot read is answered with the content types
+// it can. A path no entry takes is answered 404, one that entries take with
 // other methods 405 with those in the Allow header; both name the path as
 // it was sent.
 #pragma once

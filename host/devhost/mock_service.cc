@@ -164,6 +164,14 @@ void MockEmailService::FollowLink(const httplib::Request& request, httplib::Resp
   onValidated(validated);
 }
 
+std::optional<std::string> MockEmailService::AccountEmail(const std::string& token) const {
+  std::lock_guard guard(lock);
+  for (const MockAccount& account : accounts) {
+    if (account.token == token) return account.email;
+  }
+  return std::nullopt;
+}
+
 std::vector<MockMail> MockEmailService::Mailbox() const {
   std::lock_guard guard(lock);
   return mailbox;

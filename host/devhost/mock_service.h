@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,8 @@ class MockEmailService {
   void Stop() { server.Stop(); }
 
   std::vector<MockMail> Mailbox() const;
+  // The address of the account whose token is `token`, if there is one.
+  std::optional<std::string> AccountEmail(const std::string& token) const;
 
  private:
   void Route();

@@ -110,8 +110,14 @@ def check_http(devhost):
         check(response.status == 200 and response.getheader("Content-Type") == content_type and
               response.getheader("Content-Security-Policy").startswith("default-src 'none';"),
               "the console's %s: %s with its policy" % (path, content_type))
-    check(request(port, "GET", "/_host/token") == (200, '{"signedIn":true}'),
-          "the configuration's token: signed in")
+    check(request(port, "GET", "/_host/token") ==
+          (200, '{"account":"player@example.test","signedIn":true}'),
+          "the configuration's token: signed in, to the first account")
+    answer = request(port, "PUT", EMAIL, "email=x", {"Content-Type": "application/x-www-form-urlencoded"})
+    check(answer[0] == 500 and message(answer) ==
+          "Unsupported body content type 'application/x-www-form-urlencoded': send the body as "
+          "application/json, application/vnd.api+json, application/x-yaml or application/x-msgpack",
+          "a form body: the types the plugin reads named: %s" % (answer,))
 
     answer = request(port, "GET", "/no/such/path")
     check(answer[0] == 404 and message(answer) == "No endpoint takes GET /no/such/path",
@@ -179,8 +185,16 @@ def check_http(devhost):
     other = subprocess.run([PROGRAM, "--port=%d" % port], capture_output=True, text=True,
                            timeout=30)
     check(other.returncode == 1 and
-          "port %d on 127.0.0.1 is already in use" % port in other.stderr,
+          "port %d on 127.0.0.1 is already in use: choose another with --port=N, or --port=0 "
+          "for a free one" % port in other.stderr,
           "a second host on the port: " + other.stderr.strip())
+    mock = int(devhost.mock_url().rsplit(":", 1)[1])
+    other = subprocess.run([PROGRAM, "--port=0", "--mock-port=%d" % mock], capture_output=True,
+                           text=True, timeout=30)
+    check(other.returncode == 1 and
+          "port %d on 127.0.0.1 is already in use: choose another with --mock-port=N, or "
+          "--mock-port=0 for a free one" % mock in other.stderr,
+          "a second host on the mock service's port: " + other.stderr.strip())
 
 
 def check_load(devhost):

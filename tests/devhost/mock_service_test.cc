@@ -78,6 +78,8 @@ TEST(MockEmailService, AccountsMailboxAndLinks) {
   EXPECT_TRUE(mailbox.starts_with(R"([{"link":")")) << mailbox;
   EXPECT_NE(mailbox.find(R"("locale":"","to":"two@x.test","used":true})"), std::string::npos)
       << mailbox;
+  EXPECT_EQ(service.AccountEmail("t1"), "new@x.test");
+  EXPECT_EQ(service.AccountEmail("t3"), std::nullopt);
   service.Stop();
 }
 
