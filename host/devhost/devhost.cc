@@ -85,7 +85,7 @@ bool Devhost::Configure(std::string& error) {
   if (const auto found = config.resources.find(kTokenResource); found != config.resources.end()) {
     token = found->second;
   }
-  controls = std::make_unique<HostControls>(host, std::move(token), mock, logLines);
+  controls = std::make_unique<HostControls>(host, std::move(token), mock, events, logLines);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "host/devhost/event_stream.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -21,24 +22,43 @@ std::string FormatServerSentEvent(uint64_t id, const std::string& name, const st
 }
 
 void EventStream::Publish(const std::string& name, const std::string& data) {
-  const std::string valid = ValidUtf8(data);
+  Fill(Reserve(), name, data);
+}
+
+uint64_t EventStream::Reserve() {
+  std::lock_guard guard(lock);
+  recent.push_back({nextId, "", false});
+  if (recent.size() > kKept) recent.pop_front();
+  return nextId++;
+}
+
+void EventStream::Fill(uint64_t id, const std::string& name, const std::string& data) {
+  const std::string text = FormatServerSentEvent(id, name, ValidUtf8(data));
   {
     std::lock_guard guard(lock);
-    recent.push_back({nextId, FormatServerSentEvent(nextId, name, valid)});
-    ++nextId;
-    if (recent.size() > kKept) recent.pop_front();
+    for (Entry& entry : recent) {
+      if (entry.id == id) entry = {id, text, true};
+    }
   }
   changed.notify_all();
 }
 
+uint64_t EventStream::ReadyUpTo() const {
+  for (const Entry& entry : recent) {
+    if (!entry.ready) return entry.id;
+  }
+  return nextId;
+}
+
 std::string EventStream::Next(uint64_t& cursor) {
   std::unique_lock guard(lock);
-  changed.wait_for(guard, kPoll, [&] { return closed || nextId > cursor; });
+  changed.wait_for(guard, kPoll, [&] { return closed || ReadyUpTo() > cursor; });
+  const uint64_t end = ReadyUpTo();
   std::string text;
   for (const Entry& entry : recent) {
-    if (entry.id >= cursor) text += entry.text;
+    if (entry.id >= cursor && entry.id < end) text += entry.text;
   }
-  cursor = nextId;
+  cursor = std::max(cursor, end);
   return text;
 }
 

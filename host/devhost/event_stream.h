@@ -38,6 +38,12 @@ class EventStream {
   // in it is replaced) to every stream; a stream that falls more than the
   // last 256 events behind skips the older ones.
   void Publish(const std::string& name, const std::string& data);
+  // Keeps the next place in the streams for an event published later with
+  // Fill: the streams send nothing after it until then. An event the host
+  // delivers to the plugin is shown before those the plugin sends in
+  // answer, but only once delivered.
+  uint64_t Reserve();
+  void Fill(uint64_t id, const std::string& name, const std::string& data);
   // Answers `request` with the stream; with 429 when its client holds
   // perClient streams already, with 503 when there are maxStreams; either
   // refusal states the bound.
@@ -49,7 +55,10 @@ class EventStream {
   struct Entry {
     uint64_t id;
     std::string text;
+    bool ready;
   };
+  // The first entry not ready, or nextId; the caller holds the lock.
+  uint64_t ReadyUpTo() const;
   // The stream text after `cursor`, waiting a second for some; empty when
   // none came. Advances the cursor.
   std::string Next(uint64_t& cursor);

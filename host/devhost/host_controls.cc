@@ -4,9 +4,11 @@
 #include <iterator>
 
 #include "formats/json_to_property.h"
+#include "formats/property_to_json.h"
 #include "host/devhost/json_reply.h"
 #include "host/devhost/memory_counters.h"
 #include "host/devhost/raw_path.h"
+#include "plugin/event_name.h"
 
 namespace Halden::devhost {
 namespace {
@@ -65,7 +67,21 @@ void HostControls::Handle(const httplib::Request& request, const std::string& bo
 int HostControls::DeliverMessage(const std::string& payload) {
   BindingProperty data;
   data.Member("payload").SetString(payload);
-  return host.DeliverResourceEvent(kMessageResource, "Create", data);
+  return Deliver(kMessageResource, "Create", data);
+}
+
+int HostControls::Deliver(const char* uri, const char* eventType, const BindingProperty& data) {
+  BindingProperty payload;
+  payload.Member("uri").SetString(uri);
+  payload.Member("eventType").SetString(eventType);
+  payload.Member("data") = data;
+  // Ahead of the events the plugin sends in answer, but published once
+  // delivered, so that a page that reads what it changed reads it changed.
+  const uint64_t place = events.Reserve();
+  const int reached = host.DeliverResourceEvent(uri, eventType, data);
+  events.Fill(place, "delivered " + EventNameForUri(uri),
+              PropertyToJson(payload, nullptr, nullptr));
+  return reached;
 }
 
 void HostControls::SignIn(const std::string& body, httplib::Response& response) {
@@ -84,7 +100,7 @@ void HostControls::SignIn(const std::string& body, httplib::Response& response) 
   const char* eventType = token ? "Update" : "Create";
   token = data;
   host.SetResourceBody(kTokenResource, data);
-  ReplyDelivered(response, eventType, host.DeliverResourceEvent(kTokenResource, eventType, data));
+  ReplyDelivered(response, eventType, Deliver(kTokenResource, eventType, data));
 }
 
 void HostControls::SignOut(httplib::Response& response) {
@@ -96,7 +112,7 @@ void HostControls::SignOut(httplib::Response& response) {
   host.RemoveResource(kTokenResource);
   const BindingProperty last = *token;
   token.reset();
-  ReplyDelivered(response, "Delete", host.DeliverResourceEvent(kTokenResource, "Delete", last));
+  ReplyDelivered(response, "Delete", Deliver(kTokenResource, "Delete", last));
 }
 
 }  // namespace Halden::devhost

@@ -2,7 +2,8 @@
 // plugin's API table, called as the client's core calls it, with
 //   GET /               the web console's page (ServeConsoleFile)
 //   GET /console/...    the page's files
-//   GET /events         the events the plugin sends (EventStream)
+//   GET /events         the events the plugin sends, and those the controls
+//                       deliver to it (EventStream)
 //   GET /openapi.json   the plugin's OpenAPI document
 //   /_host/...          the control endpoints (HostControls)
 // Any other path is a call of the plugin's API table: the method, the path
