@@ -9,6 +9,7 @@ check run against it.
 import http.client
 import json
 import os
+import shlex
 import socket
 import subprocess
 import sys
@@ -197,6 +198,18 @@ def check_http(devhost):
           "a second host on the mock service's port: " + other.stderr.strip())
 
 
+def check_readme_calls(devhost):
+    """The README's curl lines, each as a user pastes it, but on the host's
+    port."""
+    text = open("README.md").read().split("Calls from a terminal", 1)[1]
+    block = text.split("```sh\n", 1)[1].split("```", 1)[0].replace("\\\n", " ")
+    for line in block.splitlines():
+        words = [word.replace(":8080/", ":%d/" % devhost.port) for word in shlex.split(line)]
+        result = subprocess.run(words + ["-sS", "--fail-with-body"], capture_output=True,
+                                text=True, timeout=30)
+        check(result.returncode == 0, "README: %s: %s" % (line[:70], result.stdout.strip()))
+
+
 def check_load(devhost):
     load = subprocess.run([LOAD, "http://127.0.0.1:%d" % devhost.port, PASSWORD],
                           capture_output=True, text=True, timeout=600)
@@ -225,6 +238,12 @@ def main():
         devhost.stop()
 
     hostile_checks.run(PROGRAM, check)
+
+    devhost = Devhost(PROGRAM)
+    try:
+        check_readme_calls(devhost)
+    finally:
+        devhost.stop()
 
     devhost = Devhost(PROGRAM, "--quiet")
     try:
