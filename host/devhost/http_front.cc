@@ -1,5 +1,6 @@
 #include "host/devhost/http_front.h"
 
+#include <functional>
 #include <string_view>
 
 #include "api/api_table.h"
@@ -65,14 +66,32 @@ std::string UnsupportedBodyText(const std::string& contentType) {
          types;
 }
 
-// The body, which the server has read whole already; a request with
-// neither Content-Length nor chunks has none. False when reading failed:
-// the library has set the answer's status then.
-bool ReadBody(const httplib::ContentReader& reader, std::string& body) {
-  return reader([&body](const char* data, std::size_t length) {
-    body.append(data, length);
-    return true;
-  });
+// Routes the methods the library knows for `pattern` to `answer`, with the
+// request's body, which the server has read whole already (a request with
+// neither Content-Length nor chunks has none). Where reading fails, the
+// library has set the answer's status.
+void RouteEveryMethod(httplib::Server& http, const std::string& pattern,
+                      const std::function<void(const httplib::Request&, const std::string&,
+                                               httplib::Response&)>& answer) {
+  auto plain = [answer](const httplib::Request& request, httplib::Response& response) {
+    answer(request, request.body, response);
+  };
+  auto withBody = [answer](const httplib::Request& request, httplib::Response& response,
+                           const httplib::ContentReader& reader) {
+    std::string body;
+    if (reader([&body](const char* data, std::size_t length) {
+          body.append(data, length);
+          return true;
+        })) {
+      answer(request, body, response);
+    }
+  };
+  http.Get(pattern, plain);
+  http.Options(pattern, plain);
+  http.Post(pattern, withBody);
+  http.Put(pattern, withBody);
+  http.Delete(pattern, withBody);
+  http.Patch(pattern, withBody);
 }
 
 int ErrorStatus(uint32_t carried) {
@@ -111,34 +130,13 @@ void HttpFront::Start(HostControls& controls) {
     response.set_content(openApi, "application/json");
   });
   // Every method goes to the controls, which answer a wrong one with 405.
-  auto control = [&controls](const httplib::Request& request, httplib::Response& response) {
-    controls.Handle(request, request.body, response);
-  };
-  auto controlWithBody = [&controls](const httplib::Request& request, httplib::Response& response,
-                                     const httplib::ContentReader& reader) {
-    std::string body;
-    if (ReadBody(reader, body)) controls.Handle(request, body, response);
-  };
-  http.Get("/_host/.*", control);
-  http.Options("/_host/.*", control);
-  http.Post("/_host/.*", controlWithBody);
-  http.Put("/_host/.*", controlWithBody);
-  http.Delete("/_host/.*", controlWithBody);
-  http.Patch("/_host/.*", controlWithBody);
-  auto call = [this](const httplib::Request& request, httplib::Response& response) {
-    CallPlugin(request, request.body, response);
-  };
-  auto callWithBody = [this](const httplib::Request& request, httplib::Response& response,
-                             const httplib::ContentReader& reader) {
-    std::string body;
-    if (ReadBody(reader, body)) CallPlugin(request, body, response);
-  };
-  http.Get(".*", call);
-  http.Options(".*", call);
-  http.Post(".*", callWithBody);
-  http.Put(".*", callWithBody);
-  http.Delete(".*", callWithBody);
-  http.Patch(".*", callWithBody);
+  RouteEveryMethod(
+      http, "/_host/.*",
+      [&controls](const httplib::Request& request, const std::string& body,
+                  httplib::Response& response) { controls.Handle(request, body, response); });
+  RouteEveryMethod(http, ".*",
+                   [this](const httplib::Request& request, const std::string& body,
+                          httplib::Response& response) { CallPlugin(request, body, response); });
   server.Start();
 }
 
