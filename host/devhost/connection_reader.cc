@@ -14,6 +14,9 @@
 namespace Halden::devhost {
 namespace {
 
+// How long a worker waits for a request that comes at once.
+constexpr int kLingerMs = 2;
+
 const char* ReasonPhrase(int status) {
   switch (status) {
     case 400:
@@ -34,8 +37,6 @@ const char* ReasonPhrase(int status) {
       return "Service Unavailable";
   }
 }
-
-constexpr int kLingerMs = 2;
 
 // Small answers to a socket that may be slow to read: what does not fit in
 // its buffer now is not waited for.

@@ -114,7 +114,8 @@ def check_http(devhost):
     check(request(port, "GET", "/_host/token") ==
           (200, '{"account":"player@example.test","signedIn":true}'),
           "the configuration's token: signed in, to the first account")
-    answer = request(port, "PUT", EMAIL, "email=x", {"Content-Type": "application/x-www-form-urlencoded"})
+    answer = request(port, "PUT", EMAIL, "email=x",
+                     {"Content-Type": "application/x-www-form-urlencoded"})
     check(answer[0] == 500 and message(answer) ==
           "Unsupported body content type 'application/x-www-form-urlencoded': send the body as "
           "application/json, application/vnd.api+json, application/x-yaml or application/x-msgpack",

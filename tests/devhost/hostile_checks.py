@@ -223,8 +223,8 @@ def check_replies(devhost, check):
         ("GET", b"/qor-email-verification/v1/%65mail", b"", 404,
          "No endpoint takes GET /qor-email-verification/v1/%65mail", None),
         ("GET", b"/console/a%00b.js", b"", 404, "No console file 'a\x00b.js' in ", None),
-        ("DELETE", EMAIL.encode(), b"", 405, "No endpoint takes DELETE %s; it takes GET, PUT" % EMAIL,
-         "GET, PUT"),
+        ("DELETE", EMAIL.encode(), b"", 405,
+         "No endpoint takes DELETE %s; it takes GET, PUT" % EMAIL, "GET, PUT"),
         ("POST", b"/events", b"", 405, "No endpoint takes POST /events; it takes GET, HEAD",
          "GET, HEAD"),
         ("GET", b"/_host/sign-in", b"", 405,
@@ -243,8 +243,8 @@ def check_replies(devhost, check):
             valid = answer[0] == 204 or json.loads(answer[1].decode("utf-8")) is not None
         except ValueError:
             valid = False
-        check(answer[0] == status and valid and (text is None or message(answer[1]).startswith(text))
-              and answer[2].get("allow") == allowed,
+        check(answer[0] == status and valid and answer[2].get("allow") == allowed and
+              (text is None or message(answer[1]).startswith(text)),
               "%s %r: %s" % (method, path, shown(found)))
     mailbox = json.loads(request(port, "GET", "/_host/mailbox")[1])
     check(mailbox[-1]["to"] == "bad\ufffd\ufffd@example.test", "the mail to the stored address: %s"
