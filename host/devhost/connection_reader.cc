@@ -15,7 +15,7 @@ namespace Halden::devhost {
 namespace {
 
 // How long a worker waits for a request that comes at once.
-constexpr int kLingerMs = 2;
+constexpr int kLingerMs = 10;
 
 const char* ReasonPhrase(int status) {
   switch (status) {
