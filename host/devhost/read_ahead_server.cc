@@ -4,8 +4,9 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <string_view>
 
 namespace Halden::devhost {
 namespace {

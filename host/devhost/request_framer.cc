@@ -1,5 +1,6 @@
 #include "host/devhost/request_framer.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "util/ascii_case.h"
