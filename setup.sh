@@ -11,6 +11,8 @@ native=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   pkg-config)
 # The development host's browser test: headless Chromium driven by Selenium.
 browser=(chromium chromium-driver python3-selenium)
+# The development host's checks run the README's curl lines as given.
+devhost=(curl)
 i386=(libyaml-dev:i386 libc6-dev:i386)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
 
@@ -64,10 +66,10 @@ if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sou
   need_update=1
 fi
 
-todo=($(missing "${native[@]}" "${browser[@]}" "${i386[@]}" "${windows[@]}"))
+todo=($(missing "${native[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}"))
 if [ ${#todo[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
   update_index
-  todo=($(missing "${native[@]}" "${browser[@]}" "${i386[@]}" "${windows[@]}"))
+  todo=($(missing "${native[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}"))
   if [ ${#todo[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${todo[@]}"
   fi

@@ -14,12 +14,9 @@ bool HasContentTypePrefix(std::string_view contentType, std::string_view prefix)
 }
 
 BodyFormat RequestBodyFormat(std::string_view contentType) {
-  if (HasContentTypePrefix(contentType, kMessagePackContentType)) return BodyFormat::MessagePack;
-  if (HasContentTypePrefix(contentType, kJsonContentType) ||
-      HasContentTypePrefix(contentType, kJsonApiContentType)) {
-    return BodyFormat::Json;
+  for (const BodyContentType& type : kRequestBodyTypes) {
+    if (HasContentTypePrefix(contentType, type.name)) return type.format;
   }
-  if (HasContentTypePrefix(contentType, kYamlContentType)) return BodyFormat::Yaml;
   return BodyFormat::Unsupported;
 }
 

@@ -23,15 +23,26 @@ enum class BodyFormat : uint8_t {
   Text,  // the bytes as a string
 };
 
+// The content types a request body may have, and the format each selects.
+struct BodyContentType {
+  std::string_view name;
+  BodyFormat format;
+};
+inline constexpr BodyContentType kRequestBodyTypes[] = {
+    {kJsonContentType, BodyFormat::Json},
+    {kJsonApiContentType, BodyFormat::Json},
+    {kYamlContentType, BodyFormat::Yaml},
+    {kMessagePackContentType, BodyFormat::MessagePack},
+};
+
 // True when `contentType` begins with `prefix`, ignoring ASCII case: exactly
 // as many characters as `prefix` has are compared, so parameters such as
 // "; charset=utf-8", or a longer name such as "application/x-msgpack-ext",
 // still match.
 bool HasContentTypePrefix(std::string_view contentType, std::string_view prefix);
 
-// The format of a request body: MessagePack for "application/x-msgpack",
-// Json for "application/json" and "application/vnd.api+json", Yaml for
-// "application/x-yaml", otherwise Unsupported.
+// The format of a request body: that of the first of kRequestBodyTypes
+// whose name `contentType` begins with, otherwise Unsupported.
 BodyFormat RequestBodyFormat(std::string_view contentType);
 
 // The format of a parameter value: MessagePack for "application/x-msgpack",

@@ -9,6 +9,8 @@ namespace Halden::devhost {
 namespace {
 
 constexpr std::size_t kMaxEventStreams = 8;
+// A tab of the console holds one of each.
+constexpr std::size_t kStreamsPerClient = 4;
 constexpr const char* kCommandLineResource = "/haldenclient/command-line-args";
 
 }  // namespace
@@ -16,8 +18,8 @@ constexpr const char* kCommandLineResource = "/haldenclient/command-line-args";
 Devhost::Devhost(const DevhostOptions& options, Terminal& terminal)
     : options(options),
       terminal(terminal),
-      events(kMaxEventStreams, "events of the plugin"),
-      logLines(kMaxEventStreams, "log lines of the plugin"),
+      events(kMaxEventStreams, kStreamsPerClient, "events of the plugin"),
+      logLines(kMaxEventStreams, kStreamsPerClient, "log lines of the plugin"),
       mock([this](const MockAccount&) {
         controls->DeliverMessage(R"({"emailStatus":"validated"})");
       }),
@@ -83,7 +85,7 @@ bool Devhost::Configure(std::string& error) {
   if (const auto found = config.resources.find(kTokenResource); found != config.resources.end()) {
     token = found->second;
   }
-  controls = std::make_unique<HostControls>(host, std::move(token), mock, logLines);
+  controls = std::make_unique<HostControls>(host, std::move(token), mock, events, logLines);
   return true;
 }
 

@@ -1,14 +1,18 @@
 #include "host/devhost/event_stream.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
 #include "host/devhost/json_reply.h"
+#include "host/devhost/valid_utf8.h"
 
 namespace Halden::devhost {
 namespace {
 
 constexpr std::size_t kKept = 256;
+// How often a quiet stream checks that its client is still there.
+constexpr auto kPoll = std::chrono::seconds(1);
 constexpr auto kKeepAlive = std::chrono::seconds(10);
 
 }  // namespace
@@ -18,61 +22,103 @@ std::string FormatServerSentEvent(uint64_t id, const std::string& name, const st
 }
 
 void EventStream::Publish(const std::string& name, const std::string& data) {
+  Fill(Reserve(), name, data);
+}
+
+uint64_t EventStream::Reserve() {
+  std::lock_guard guard(lock);
+  recent.push_back({nextId, "", false});
+  if (recent.size() > kKept) recent.pop_front();
+  return nextId++;
+}
+
+void EventStream::Fill(uint64_t id, const std::string& name, const std::string& data) {
+  const std::string text = FormatServerSentEvent(id, name, ValidUtf8(data));
   {
     std::lock_guard guard(lock);
-    recent.push_back({nextId, FormatServerSentEvent(nextId, name, data)});
-    ++nextId;
-    if (recent.size() > kKept) recent.pop_front();
+    for (Entry& entry : recent) {
+      if (entry.id == id) entry = {id, text, true};
+    }
   }
   changed.notify_all();
 }
 
-std::string EventStream::Next(uint64_t& cursor) {
-  std::unique_lock guard(lock);
-  changed.wait_for(guard, kKeepAlive, [&] { return closed || nextId > cursor; });
-  std::string text;
+uint64_t EventStream::ReadyUpTo() const {
   for (const Entry& entry : recent) {
-    if (entry.id >= cursor) text += entry.text;
+    if (!entry.ready) return entry.id;
   }
-  cursor = nextId;
-  return text.empty() ? ": keep-alive\n\n" : text;
+  return nextId;
 }
 
-void EventStream::Serve(httplib::Response& response) {
-  uint64_t first;
+std::string EventStream::Next(uint64_t& cursor) {
+  std::unique_lock guard(lock);
+  changed.wait_for(guard, kPoll, [&] { return closed || ReadyUpTo() > cursor; });
+  const uint64_t end = ReadyUpTo();
+  std::string text;
+  for (const Entry& entry : recent) {
+    if (entry.id >= cursor && entry.id < end) text += entry.text;
+  }
+  cursor = std::max(cursor, end);
+  return text;
+}
+
+void EventStream::Serve(const httplib::Request& request, httplib::Response& response) {
+  const std::string client = request.remote_addr + " " + request.get_header_value("User-Agent");
+  // Where the stream is: the next event it sends, when it last wrote.
+  struct Progress {
+    uint64_t cursor;
+    std::chrono::steady_clock::time_point written;
+    bool opened = false;
+  };
+  auto progress = std::make_shared<Progress>();
   {
     std::lock_guard guard(lock);
-    if (closed || clients == maxClients) {
-      ReplyMessage(response, 503, "Too many event streams are open");
+    if (closed || streams == maxStreams) {
+      ReplyMessage(response, 503,
+                   "Too many streams: " + std::to_string(maxStreams) + " streams of the " +
+                       carries + " are open, the most the host serves at once");
       return;
     }
-    ++clients;
-    first = nextId;
+    std::size_t& held = clients[client];
+    if (held == perClient) {
+      ReplyMessage(response, 429,
+                   "Too many streams: this client holds " + std::to_string(held) +
+                       " streams of the " + carries + ", the most one client may hold (" +
+                       std::to_string(maxStreams) + " in all)");
+      return;
+    }
+    ++held;
+    ++streams;
+    progress->cursor = nextId;
   }
-  auto cursor = std::make_shared<uint64_t>(0);
   response.set_header("Cache-Control", "no-store");
   response.set_chunked_content_provider(
       "text/event-stream",
-      [this, cursor, first](std::size_t, httplib::DataSink& sink) {
-        if (*cursor == 0) {
-          *cursor = first;
-          return sink.write(opening.data(), opening.size());
-        }
-        const std::string text = Next(*cursor);
-        {
+      [this, progress](std::size_t, httplib::DataSink& sink) {
+        const auto now = std::chrono::steady_clock::now();
+        std::string text;
+        if (!progress->opened) {
+          progress->opened = true;
+          text = ": " + carries + "\n\n";
+        } else {
+          text = Next(progress->cursor);
           std::lock_guard guard(lock);
           if (closed) {
             sink.done();
             return true;
           }
         }
+        if (text.empty() && now - progress->written < kKeepAlive) return sink.is_writable();
+        if (text.empty()) text = ": keep-alive\n\n";
+        progress->written = now;
         // False when the client has gone: the server then drops the
         // connection.
         return sink.write(text.data(), text.size());
       },
-      [this](bool) {
+      [this, client](bool) {
         std::lock_guard guard(lock);
-        --clients;
+        --streams;
+        if (--clients[client] == 0) clients.erase(client);
       });
 }
 

@@ -8,12 +8,16 @@
 //   POST /_host/message    delivers the body, as text, as the payload of the
 //                          messaging service's email message (Create)
 //   GET  /_host/memory     the plugin's memory counters
-//   GET  /_host/token      {"signedIn": <whether the host has a token>}
+//   GET  /_host/token      {"signedIn": <whether the host has a token>,
+//                          "account": <the address of the mock service's
+//                          account with that token, when there is one>}
 //   GET  /_host/mailbox    the mock service's mailbox, as its /mailbox
 //   GET  /_host/log        the plugin's log lines as server-sent events
 //                          "log" of {"level": "ERROR", "text": <line>}
 // The event endpoints answer {"eventType", "subscribers"}: what was
-// delivered and to how many of the plugin's subscriptions. The mailbox and
+// delivered and to how many of the plugin's subscriptions; the event is
+// published on the host's event stream too, as "delivered <event name>", so
+// that a page learns of a sign-in or sign-out made elsewhere. The mailbox and
 // the log are here so that the host's own page reads them from its origin.
 #pragma once
 
@@ -36,14 +40,15 @@ inline constexpr const char* kMessageResource =
 
 class HostControls {
  public:
-  // `token` is the access token the host starts with, if any; `logLines`
-  // is the stream the host publishes the plugin's log lines to.
+  // `token` is the access token the host starts with, if any; `events`
+  // is the stream of the plugin's events, where the events delivered here
+  // are shown too, and `logLines` that of its log lines.
   HostControls(host::InProcessHost& host, std::optional<BindingProperty> token,
-               const MockEmailService& mock, EventStream& logLines)
-      : host(host), mock(mock), logLines(logLines), token(std::move(token)) {}
+               const MockEmailService& mock, EventStream& events, EventStream& logLines)
+      : host(host), mock(mock), events(events), logLines(logLines), token(std::move(token)) {}
 
-  // Answers a request with `body` to a path under /_host/ (404 for unknown
-  // ones).
+  // Answers a request with `body` to a path under /_host/: 404 for unknown
+  // ones, 405 with the Allow header for another method.
   void Handle(const httplib::Request& request, const std::string& body,
               httplib::Response& response);
   // Delivers a messaging-service email message with `payload`; returns the
@@ -51,11 +56,15 @@ class HostControls {
   int DeliverMessage(const std::string& payload);
 
  private:
+  // Delivers a resource event to the plugin, and publishes it as
+  // "delivered <event name>"; returns the number of subscriptions reached.
+  int Deliver(const char* uri, const char* eventType, const BindingProperty& data);
   void SignIn(const std::string& body, httplib::Response& response);
   void SignOut(httplib::Response& response);
 
   host::InProcessHost& host;
   const MockEmailService& mock;
+  EventStream& events;
   EventStream& logLines;
   // Sign-in and sign-out one at a time, so that Create and Update follow the
   // token's state.

@@ -1,10 +1,17 @@
 #include "host/devhost/http_front.h"
 
+#include <functional>
 #include <string_view>
 
+#include "api/api_table.h"
+#include "api/method.h"
+#include "api/route.h"
+#include "formats/content_type.h"
 #include "host/devhost/console_files.h"
 #include "host/devhost/json_reply.h"
 #include "host/devhost/openapi_document.h"
+#include "host/devhost/raw_path.h"
+#include "host/devhost/valid_utf8.h"
 #include "logging/log_level.h"
 #include "util/ascii_case.h"
 
@@ -15,26 +22,76 @@ namespace {
 constexpr std::size_t kThreads = 24;
 
 uint32_t MethodCode(std::string_view method) {
-  const char* const kNames[] = {"DELETE", "GET", "HEAD", "OPTIONS", "PATCH", "POST", "PUT"};
-  for (uint32_t i = 0; i < std::size(kNames); ++i) {
-    if (method == kNames[i]) return i + 1;
+  for (uint32_t code = kMethodDelete; code <= kMethodPut; ++code) {
+    if (method == MethodName(code)) return code;
   }
   return 0;
 }
 
-// A request without a length and without chunks has no body; the library
-// would refuse such a POST, PUT, PATCH or DELETE (curl -X POST sends one)
-// unless the handler reads the body itself. False when reading failed: the
-// library has set the answer's status then.
-bool ReadBody(const httplib::Request& request, const httplib::ContentReader& reader,
-              std::string& body) {
-  if (!request.has_header("Content-Length") && !request.has_header("Transfer-Encoding")) {
-    return true;
+// The methods that `request`'s path takes, for the Allow header of a 405;
+// empty when no method does. The host's own pages are read only.
+std::string AllowedMethods(const ApiTable* table, const httplib::Request& request) {
+  const std::string& path = request.path;
+  if (path == "/" || path == "/events" || path == "/openapi.json" ||
+      path.starts_with("/console/")) {
+    return "GET, HEAD";
   }
-  return reader([&body](const char* data, std::size_t length) {
-    body.append(data, length);
-    return true;
-  });
+  const std::string raw = RawPath(request);
+  std::string allowed;
+  for (uint32_t code = kMethodDelete; code <= kMethodPut; ++code) {
+    for (uint32_t i = 0; table != nullptr && i < table->entryCount; ++i) {
+      const ApiEndpointEntry& entry = table->entries[i];
+      const char* name = entry.pathTemplate != nullptr ? entry.pathTemplate : "";
+      if (entry.method == code && MatchRoute({code, "", raw}, MakeRoute(code, "", name))) {
+        allowed += (allowed.empty() ? "" : ", ") + std::string(MethodName(code));
+        break;
+      }
+    }
+  }
+  return allowed;
+}
+
+// The dispatcher's refusal of a body it cannot read, which names no type.
+constexpr std::string_view kUnsupportedBody = "Unsupported body content type";
+
+std::string UnsupportedBodyText(const std::string& contentType) {
+  std::string types;
+  const std::size_t count = std::size(kRequestBodyTypes);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) types += i + 1 < count ? ", " : " or ";
+    types += kRequestBodyTypes[i].name;
+  }
+  return std::string(kUnsupportedBody) + " " +
+         (contentType.empty() ? "(none given)" : "'" + contentType + "'") + ": send the body as " +
+         types;
+}
+
+// Routes the methods the library knows for `pattern` to `answer`, with the
+// request's body, which the server has read whole already (a request with
+// neither Content-Length nor chunks has none). Where reading fails, the
+// library has set the answer's status.
+void RouteEveryMethod(httplib::Server& http, const std::string& pattern,
+                      const std::function<void(const httplib::Request&, const std::string&,
+                                               httplib::Response&)>& answer) {
+  auto plain = [answer](const httplib::Request& request, httplib::Response& response) {
+    answer(request, request.body, response);
+  };
+  auto withBody = [answer](const httplib::Request& request, httplib::Response& response,
+                           const httplib::ContentReader& reader) {
+    std::string body;
+    if (reader([&body](const char* data, std::size_t length) {
+          body.append(data, length);
+          return true;
+        })) {
+      answer(request, body, response);
+    }
+  };
+  http.Get(pattern, plain);
+  http.Options(pattern, plain);
+  http.Post(pattern, withBody);
+  http.Put(pattern, withBody);
+  http.Delete(pattern, withBody);
+  http.Patch(pattern, withBody);
 }
 
 int ErrorStatus(uint32_t carried) {
@@ -55,7 +112,7 @@ HttpFront::HttpFront(host::InProcessHost& host, EventStream& events, Terminal& t
 void HttpFront::Start(HostControls& controls) {
   openApi = RenderOpenApi(host.Registration(), server.Url());
   httplib::Server& http = server.Http();
-  http.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
+  server.SetLogger([this](const httplib::Request& request, const httplib::Response& response) {
     if (!terminal.Shows(kLogOkay)) return;
     terminal.Line(kLogOkay,
                   request.method + " " + request.target + " " + std::to_string(response.status));
@@ -66,34 +123,20 @@ void HttpFront::Start(HostControls& controls) {
   http.Get("/console/(.*)", [this](const httplib::Request& request, httplib::Response& response) {
     ServeConsoleFile(consoleDir, request.matches[1], response);
   });
-  http.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
-    events.Serve(response);
+  http.Get("/events", [this](const httplib::Request& request, httplib::Response& response) {
+    events.Serve(request, response);
   });
   http.Get("/openapi.json", [this](const httplib::Request&, httplib::Response& response) {
     response.set_content(openApi, "application/json");
   });
-  http.Get("/_host/.*", [&controls](const httplib::Request& request, httplib::Response& response) {
-    controls.Handle(request, request.body, response);
-  });
-  http.Post("/_host/.*", [&controls](const httplib::Request& request, httplib::Response& response,
-                                     const httplib::ContentReader& reader) {
-    std::string body;
-    if (ReadBody(request, reader, body)) controls.Handle(request, body, response);
-  });
-  auto call = [this](const httplib::Request& request, httplib::Response& response) {
-    CallPlugin(request, request.body, response);
-  };
-  auto callWithBody = [this](const httplib::Request& request, httplib::Response& response,
-                             const httplib::ContentReader& reader) {
-    std::string body;
-    if (ReadBody(request, reader, body)) CallPlugin(request, body, response);
-  };
-  http.Get(".*", call);
-  http.Options(".*", call);
-  http.Post(".*", callWithBody);
-  http.Put(".*", callWithBody);
-  http.Delete(".*", callWithBody);
-  http.Patch(".*", callWithBody);
+  // Every method goes to the controls, which answer a wrong one with 405.
+  RouteEveryMethod(
+      http, "/_host/.*",
+      [&controls](const httplib::Request& request, const std::string& body,
+                  httplib::Response& response) { controls.Handle(request, body, response); });
+  RouteEveryMethod(http, ".*",
+                   [this](const httplib::Request& request, const std::string& body,
+                          httplib::Response& response) { CallPlugin(request, body, response); });
   server.Start();
 }
 
@@ -111,12 +154,21 @@ void HttpFront::CallPlugin(const httplib::Request& request, const std::string& b
   call.hasBody = !body.empty();
   const host::CallResponse answer = host.Call(call);
   if (!answer.found) {
-    ReplyMessage(response, 404, "No endpoint takes " + request.method + " " + request.path);
+    const std::string allowed = AllowedMethods(host.Table(), request);
+    const std::string text = "No endpoint takes " + request.method + " " + RawPath(request);
+    if (allowed.empty()) {
+      ReplyMessage(response, 404, text);
+    } else {
+      response.set_header("Allow", allowed);
+      ReplyMessage(response, 405, text + "; it takes " + allowed);
+    }
     return;
   }
   if (answer.error) {
     BindingProperty failure;
-    failure.Member("message").SetString(answer.errorText);
+    failure.Member("message").SetString(answer.errorText.ends_with(kUnsupportedBody)
+                                            ? UnsupportedBodyText(call.contentType)
+                                            : answer.errorText);
     failure.Member("status").SetUnsigned(answer.status == 0 ? 500 : answer.status);
     ReplyJson(response, ErrorStatus(answer.status), failure);
     return;
@@ -126,9 +178,14 @@ void HttpFront::CallPlugin(const httplib::Request& request, const std::string& b
   response.status = answer.status != 0 ? static_cast<int>(answer.status)
                     : content.empty()  ? 204
                                        : 200;
-  if (!content.empty()) {
-    const char* fallback = answer.streamed ? "application/octet-stream" : "application/json";
-    response.set_content(content, answer.contentType.empty() ? fallback : answer.contentType);
+  if (answer.streamed && !content.empty()) {
+    response.set_content(
+        content, answer.contentType.empty() ? "application/octet-stream" : answer.contentType);
+  } else if (!content.empty()) {
+    // The tree may hold any bytes the plugin was given, a stored address
+    // among them.
+    response.set_content(ValidUtf8(content),
+                         answer.contentType.empty() ? "application/json" : answer.contentType);
   }
 }
 

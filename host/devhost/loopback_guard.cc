@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "host/devhost/raw_path.h"
 #include "util/ascii_case.h"
 
 namespace Halden::devhost {
@@ -30,13 +31,19 @@ std::string LoopbackRefusal(const httplib::Request& request, int port) {
     return "Refused: the Host header '" + host +
            "' names another server than 127.0.0.1:" + std::to_string(port);
   }
-  if (request.has_header("Origin") && ChangesState(request)) {
+  if (!ChangesState(request)) return "";
+  const std::string site = LowerAscii(request.get_header_value("Sec-Fetch-Site"));
+  if (site == "cross-site" || site == "same-site") {
+    return "Refused: a " + site + " " + request.method + " " + RawPath(request) +
+           " (Sec-Fetch-Site: " + site + ")";
+  }
+  if (request.has_header("Origin")) {
     const std::string origin = request.get_header_value("Origin");
     const std::string lower = LowerAscii(origin);
     if (request.get_header_value_count("Origin") != 1 || !lower.starts_with("http://") ||
         !IsOwnAuthority(lower.substr(7), port)) {
-      return "Refused: a cross-site " + request.method + " " + request.path + " from the origin '" +
-             origin + "'";
+      return "Refused: a cross-site " + request.method + " " + RawPath(request) +
+             " from the origin '" + origin + "'";
     }
   }
   return "";

@@ -7,9 +7,12 @@
 //     Host header is refused too.
 //   - Cross-site requests: a foreign page may send PUT, POST, DELETE or
 //     PATCH (and any request to the host's control endpoints under /_host/
-//     or to its event stream /events) with its own Origin header. When the
-//     header is there it must be "http://127.0.0.1:<port>" or
-//     "http://localhost:<port>"; "null" is not ours either.
+//     or to its event stream /events). A browser marks such a request
+//     "Sec-Fetch-Site: cross-site" (or "same-site", for another port of the
+//     same machine), even where it sends no Origin header, as for an image
+//     or a script; those two are refused. When an Origin header is there it
+//     must be "http://127.0.0.1:<port>" or "http://localhost:<port>"; "null"
+//     is not ours either.
 // Reading methods from foreign origins pass: the browser keeps their
 // answers from the page, since the host sends no CORS headers.
 #pragma once

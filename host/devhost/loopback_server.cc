@@ -12,16 +12,24 @@
 namespace Halden::devhost {
 namespace {
 
-std::string FailureText(int status, std::size_t maxBody) {
+ReaderSettings Settings(std::size_t threads, std::size_t maxBody) {
+  ReaderSettings settings;
+  // The library's own limit of a line, kept for every line.
+  settings.limits = {8192, 100, 64 << 10, maxBody};
+  settings.workers = threads;
+  settings.requestTimeout = std::chrono::seconds(5);
+  settings.maxRequestsPerConnection = 100;
+  settings.maxConnections = 256;
+  settings.bodyBudget = 4 * maxBody;
+  return settings;
+}
+
+std::string FailureText(int status) {
   switch (status) {
     case 400:
       return "Malformed request";
     case 404:
       return "Not found";
-    case 413:
-      return "The request body exceeds the limit of " + std::to_string(maxBody) + " bytes";
-    case 414:
-      return "The request target is too long";
     default:
       return "HTTP status " + std::to_string(status);
   }
@@ -29,9 +37,8 @@ std::string FailureText(int status, std::size_t maxBody) {
 
 }  // namespace
 
-LoopbackServer::LoopbackServer(std::size_t threads, std::size_t maxBody) {
-  server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-  server.set_payload_max_length(maxBody);
+LoopbackServer::LoopbackServer(std::size_t threads, std::size_t maxBody)
+    : server(Settings(threads, maxBody)) {
   // Without it a response's body waits for the client's delayed
   // acknowledgement of its headers: some 40 ms per request.
   server.set_tcp_nodelay(true);
@@ -46,24 +53,25 @@ LoopbackServer::LoopbackServer(std::size_t threads, std::size_t maxBody) {
         ReplyMessage(response, 403, refusal);
         return httplib::Server::HandlerResponse::Handled;
       });
-  // The library's own failures (malformed requests, bodies over the limit)
-  // come without a body.
-  server.set_error_handler([maxBody](const httplib::Request&, httplib::Response& response) {
+  // The library's own failures (malformed request lines, paths no route
+  // takes) come without a body.
+  server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
     if (response.body.empty())
-      ReplyMessage(response, response.status, FailureText(response.status, maxBody));
+      ReplyMessage(response, response.status, FailureText(response.status));
   });
 }
 
 LoopbackServer::~LoopbackServer() { Stop(); }
 
-bool LoopbackServer::Bind(int wanted, std::string& error) {
+bool LoopbackServer::Bind(int wanted, const std::string& option, std::string& error) {
   errno = 0;
   port = wanted == 0 ? server.bind_to_any_port("127.0.0.1") : wanted;
   if (port > 0 && (wanted == 0 || server.bind_to_port("127.0.0.1", wanted))) return true;
   const int reason = errno;
   const std::string name = wanted == 0 ? "a free port" : "port " + std::to_string(wanted);
   error = reason == EADDRINUSE
-              ? name + " on 127.0.0.1 is already in use"
+              ? name + " on 127.0.0.1 is already in use: choose another with " + option +
+                    "=N, or " + option + "=0 for a free one"
               : "cannot listen on " + name +
                     " of 127.0.0.1: " + (reason != 0 ? std::strerror(reason) : "bind failed");
   port = 0;
@@ -82,6 +90,7 @@ void LoopbackServer::Stop() {
   if (!thread.joinable()) return;
   server.stop();
   thread.join();
+  server.StopReading();
 }
 
 }  // namespace Halden::devhost

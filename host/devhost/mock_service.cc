@@ -11,8 +11,12 @@ namespace {
 
 constexpr std::size_t kThreads = 4;
 constexpr std::size_t kMaxBody = 1 << 20;
+constexpr std::size_t kMailboxSize = 100;
 
-std::string LinkCode() {
+// The code a mail's link ends with.
+std::string LinkCode(const MockMail& mail) { return mail.link.substr(mail.link.rfind('=') + 1); }
+
+std::string NewLinkCode() {
   static std::mutex lock;
   static std::mt19937_64 generator{std::random_device{}()};
   std::lock_guard guard(lock);
@@ -36,6 +40,7 @@ BindingProperty MailboxJson(const std::vector<MockMail>& mails) {
     entry.Member("to").SetString(mail.to);
     entry.Member("locale").SetString(mail.locale);
     entry.Member("link").SetString(mail.link);
+    entry.Member("used").SetBool(mail.used);
   }
   return list;
 }
@@ -44,7 +49,7 @@ MockEmailService::MockEmailService(ValidatedHandler onValidated)
     : server(kThreads, kMaxBody), onValidated(std::move(onValidated)) {}
 
 bool MockEmailService::Bind(int port, std::string& error) {
-  if (!server.Bind(port, error)) return false;
+  if (!server.Bind(port, "--mock-port", error)) return false;
   Route();
   return true;
 }
@@ -123,10 +128,14 @@ void MockEmailService::SendMail(const httplib::Request& request, httplib::Respon
     ReplyText(response, 409, "The account has no email address");
     return;
   }
-  const std::string code = LinkCode();
+  const std::string code = NewLinkCode();
   links[code] = {static_cast<std::size_t>(account - accounts.data()), account->email};
   mailbox.push_back({account->email, body.Find("locale").ToText(),
                      server.Url() + "/v1/account/email/verify?code=" + code});
+  if (mailbox.size() > kMailboxSize) {
+    links.erase(LinkCode(mailbox.front()));
+    mailbox.erase(mailbox.begin());
+  }
   response.status = 204;
 }
 
@@ -134,11 +143,13 @@ void MockEmailService::FollowLink(const httplib::Request& request, httplib::Resp
   MockAccount validated;
   {
     std::lock_guard guard(lock);
-    const auto link = links.find(request.get_param_value("code"));
+    const std::string code = request.get_param_value("code");
+    const auto link = links.find(code);
     if (link == links.end()) {
       ReplyText(response, 404, "This link is unknown or was used already");
       return;
     }
+    for (MockMail& mail : mailbox) mail.used = mail.used || LinkCode(mail) == code;
     MockAccount& account = accounts[link->second.first];
     const std::string address = link->second.second;
     links.erase(link);
@@ -151,6 +162,14 @@ void MockEmailService::FollowLink(const httplib::Request& request, httplib::Resp
   }
   ReplyText(response, 200, "Validated " + validated.email);
   onValidated(validated);
+}
+
+std::optional<std::string> MockEmailService::AccountEmail(const std::string& token) const {
+  std::lock_guard guard(lock);
+  for (const MockAccount& account : accounts) {
+    if (account.token == token) return account.email;
+  }
+  return std::nullopt;
 }
 
 std::vector<MockMail> MockEmailService::Mailbox() const {

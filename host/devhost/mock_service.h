@@ -11,12 +11,14 @@
 //   GET  /mailbox                        the mails sent, oldest first
 //
 // The /v1/account requests need "Authorization: Bearer <token>" with an
-// account's token (401 otherwise). A changed address is not verified.
+// account's token (401 otherwise). A changed address is not verified. The
+// mailbox keeps the last 100 mails; the links of older ones are forgotten.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +38,12 @@ struct MockMail {
   std::string to;
   std::string locale;
   std::string link;
+  // Whether the link has been followed; it works once.
+  bool used = false;
 };
 
-// The mails as GET /mailbox lists them: [{"to", "locale", "link"}, ...].
+// The mails as GET /mailbox lists them: [{"to", "locale", "link", "used"},
+// ...].
 BindingProperty MailboxJson(const std::vector<MockMail>& mails);
 
 class MockEmailService {
@@ -49,7 +54,8 @@ class MockEmailService {
 
   explicit MockEmailService(ValidatedHandler onValidated);
 
-  // As LoopbackServer::Bind; the routes are set up once bound.
+  // As LoopbackServer::Bind, for the option --mock-port; the routes are set
+  // up once bound.
   bool Bind(int port, std::string& error);
   std::string Url() const { return server.Url(); }
   // The accounts the service knows; set them before Start.
@@ -58,6 +64,8 @@ class MockEmailService {
   void Stop() { server.Stop(); }
 
   std::vector<MockMail> Mailbox() const;
+  // The address of the account whose token is `token`, if there is one.
+  std::optional<std::string> AccountEmail(const std::string& token) const;
 
  private:
   void Route();
@@ -73,7 +81,8 @@ class MockEmailService {
   mutable std::mutex lock;
   std::vector<MockAccount> accounts;
   std::vector<MockMail> mailbox;
-  // A link's code: the account and the address it validates.
+  // A link's code, until followed: the account and the address it
+  // validates.
   std::map<std::string, std::pair<std::size_t, std::string>> links;
 };
 

@@ -6,14 +6,13 @@
 
 #include "binding/type_code.h"
 #include "boundary/api_table.h"
+#include "formats/content_type.h"
 #include "formats/property_to_json.h"
 
 namespace Halden::devhost {
 namespace {
 
 const char* const kMethods[] = {"", "delete", "get", "head", "options", "patch", "post", "put"};
-const char* const kBodyTypes[] = {"application/json", "application/x-yaml",
-                                  "application/x-msgpack"};
 
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
 
@@ -99,6 +98,11 @@ BindingProperty Schema(uint32_t code, uint32_t element, const std::string& typeN
 BindingProperty TypeSchema(const ApiTypeRecord& type) {
   BindingProperty schema;
   if (!Text(type.description).empty()) schema.Member("description").SetString(type.description);
+  // The plugin's own types carry its tags, as its operations do; the
+  // framework's carry others.
+  for (uint32_t i = 0; i < type.tagCount; ++i) {
+    schema.Member("x-tags").Append().SetString(Text(type.tags[i]));
+  }
   if (type.fields != nullptr) {
     schema.Member("type").SetString("object");
     BindingProperty& properties = schema.Member("properties");
@@ -165,8 +169,8 @@ BindingProperty Operation(const ApiEndpointEntry& entry,
     if (where == kLocationBody) {
       BindingProperty& body = operation.Member("requestBody");
       body.Member("required").SetBool(argument->optional == 0);
-      for (const char* type : kBodyTypes)
-        body.Member("content").Member(type).Member("schema") = schema;
+      for (const BodyContentType& type : kRequestBodyTypes)
+        body.Member("content").Member(std::string(type.name)).Member("schema") = schema;
       continue;
     }
     const bool inPath =

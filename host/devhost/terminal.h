@@ -20,8 +20,8 @@ class Terminal {
 
   // "<level name>| <text>", the level named as log lines name it ("  OKAY",
   // "  WARN", " ERROR", "ALWAYS"), control characters of the text shown as
-  // "?"; flushed at once, so a reader of a pipe sees each line as it
-  // happens.
+  // "?" and what is not UTF-8 in it replaced; flushed at once, so a reader
+  // of a pipe sees each line as it happens.
   void Line(uint32_t level, const std::string& text);
   // Whether a line of `level` would show, for callers whose text costs.
   bool Shows(uint32_t level) const { return !quiet || level >= kLogError; }

@@ -2,7 +2,8 @@
 """The development host's web console in headless Chromium, driven by
 Selenium: the whole story played on the page, each step checked on what the
 page shows, the browser's log read for errors, and screenshots of the final
-page, wide and narrow, saved under build/console-check/.
+page, wide and narrow, saved under build/console-check/; then a sign-out
+made elsewhere and the host restarted, which the page must follow.
 
     console_check.py <build dir>
 """
@@ -15,11 +16,12 @@ from selenium import webdriver
 from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 from devhost_process import Devhost, request
 
 BUILD = sys.argv[1]
+PROGRAM = os.path.join(BUILD, "host/devhost/zvm-devhost")
 OUTPUT = "build/console-check"
 TOKEN = "dev-token-1"  # of the default configuration's first account
 PASSWORD = "correct-horse"
@@ -78,16 +80,20 @@ class Page:
         self.driver.find_element(By.CSS_SELECTOR, selector).click()
 
 
-def newest_events(email, verified):
-    """A test of the event list: the newest two are the resource's Update,
-    under its own name and the name for every resource, with the session."""
-    session = '"email": "%s", "emailVerified": %s' % (email, verified)
+def newest_event(email, verified, fatal="false"):
+    """A test of the event list: the newest entry is the resource's Update
+    with the session, shown once under both its names."""
+    session = '"email": "%s", "emailVerified": %s, "fatalError": %s' % (email, verified, fatal)
 
     def test(entries):
-        return (sorted(entry.split(" ")[0] for entry in entries[:2]) == ["OnJsonApiEvent", EVENT]
-                and all(session in entry and '"eventType": "Update"' in entry
-                        for entry in entries[:2]))
+        return (bool(entries) and entries[0].split(" ")[:2] == [EVENT, "OnJsonApiEvent"] and
+                session in entries[0] and '"eventType": "Update"' in entries[0] and
+                all(session not in entry for entry in entries[1:]))
     return test
+
+
+def operation(name, selector=""):
+    return "#endpoints [data-operation=%s] %s" % (name, selector)
 
 
 def play(driver, devhost):
@@ -100,12 +106,15 @@ def play(driver, devhost):
     page.shows("#token-state", "Signed out", "the host starts signed out")
     page.shows("#email-result", "500 EmailVerification: Email verification status fetch "
                "failure: No KSA id token available", "without a token: the call's message")
+    page.shows("#memory-counters [data-counter=liveBlocks]",
+               lambda text: text.replace(",", "").isdigit() and int(text.replace(",", "")) > 0,
+               "the plugin's memory counters")
 
     page.fill("#sign-in-form", token=TOKEN)
     page.click("#sign-in-form button[type=submit]")
     page.shows("#account-result", "200 Create event delivered to 1 subscription(s)",
                "sign-in delivers the token's Create event")
-    page.shows("#token-state", "Signed in", "the page shows the host signed in")
+    page.shows("#token-state", "Signed in as " + FIRST, "the page names the signed-in account")
     page.shows("#email-address", FIRST, "the status loaded: the account's address")
     page.shows("#email-verified", "no", "the status loaded: not verified")
     page.shows("#email-fatal", "no", "the status loaded: no fatal error")
@@ -121,8 +130,8 @@ def play(driver, devhost):
     page.click("#change-form button[type=submit]")
     page.shows("#change-result", lambda text: text.startswith("204 "),
                "the right password: 204")
-    page.shows("#event-list li", newest_events(CHANGED, "false"),
-               "the Update events are listed first", Page.texts)
+    page.shows("#event-list li", newest_event(CHANGED, "false"),
+               "the Update event listed first, once, with both its names", Page.texts)
     page.shows("#email-address", CHANGED, "the event shows the new address")
     page.shows("#email-result", "Update event received", "the view follows the event")
 
@@ -132,24 +141,47 @@ def play(driver, devhost):
                "the mail to the new address in the mailbox")
 
     console = driver.current_window_handle
-    page.click("#mailbox-list .mail-link")
+    page.click("#mailbox-list a.mail-link")
     WebDriverWait(driver, 10).until(lambda _: len(driver.window_handles) == 2)
     driver.switch_to.window([handle for handle in driver.window_handles if handle != console][0])
     page.shows("body", "Validated " + CHANGED, "the mail's link validates the address")
     driver.close()
     driver.switch_to.window(console)
     page.shows("#email-verified", "yes", "the verified state arrives through the events")
-    page.shows("#event-list li", newest_events(CHANGED, "true"),
-               "its Update events are listed first", Page.texts)
+    page.shows("#event-list li", newest_event(CHANGED, "true"),
+               "its Update event listed first, once", Page.texts)
+    page.shows("#mailbox-list li", lambda text: text.endswith("(used)"),
+               "the followed link shown used")
+    assert not driver.find_elements(By.CSS_SELECTOR, "#mailbox-list a"), "a used link is a link"
 
-    page.click("#endpoints [data-operation=GetQorEmailVerificationV1Email] button")
-    page.shows("#endpoints [data-operation=GetQorEmailVerificationV1Email] pre",
-               lambda text: '"email": "%s"' % CHANGED in text and '"emailVerified": true' in text,
-               "the API's GET sent from its form answers the verified status")
-    page.shows("#declared-events", lambda text: "OnJsonApiEvent carries PluginResourceEvent" in
-               text, "the declared events from the OpenAPI document")
-    page.shows("#records", lambda text: "QorEmailVerificationEmailUpdate" in text,
-               "the records from the OpenAPI document")
+    play_forms(page, devhost)
+    play_event_tools(page)
+
+    page.fill("#message-form", payload='{"emailStatus":')
+    page.click("#message-form button[type=submit]")
+    page.shows("#message-result", "200 Create event delivered to 1 subscription(s)",
+               "a messaging message sent from the page")
+    page.shows("#email-fatal", "yes", "the unreadable message: the fatal error published")
+    page.shows("#event-list li", newest_event(CHANGED, "true", "true"),
+               "its Update event listed first", Page.texts)
+    before = page.text("#memory-counters [data-counter=allocations]")
+    page.click("#memory-refresh")
+    page.shows("#memory-counters [data-counter=allocations]", lambda text: text != before,
+               "the memory counters refreshed: %s allocations before" % before)
+
+    page.shows("#records > details.record summary", lambda texts: len(texts) == 6 and all(
+               text.startswith("QorEmailVerification") for text in texts),
+               "the plugin's six records first", Page.texts)
+    page.shows("#records > details.framework > summary",
+               "Records of the framework and the host (23)", "the others folded below them")
+
+    page.click("#sign-out")
+    page.shows("#account-result", "200 Delete event delivered to 1 subscription(s)",
+               "sign-out delivers the token's Delete event")
+    page.shows("#token-state", "Signed out", "the page shows the host signed out")
+    page.click("#verification-send")
+    page.shows("#verification-result", lambda text: text.startswith("500 ") and text.endswith(
+               "No KSA id token available"), "signed out, the request has no token")
 
     values = driver.execute_script(
         "return [...document.querySelectorAll('input, textarea')].map(field => field.value)")
@@ -158,6 +190,64 @@ def play(driver, devhost):
         assert not any(password in value for value in values), "a password stays in a field"
         assert password not in shown, "the page shows a password"
     print("ok     no password shown, none left in a field", flush=True)
+
+
+def play_forms(page, devhost):
+    """The API's forms: required fields marked, the call as a curl line,
+    each content type of the body, the answer's headers."""
+    get = "GetQorEmailVerificationV1Email"
+    put = "PutQorEmailVerificationV1Email"
+    url = "http://127.0.0.1:%d/qor-email-verification/v1/email" % devhost.port
+    page.shows(operation(get, ".preview"), "curl '%s'" % url, "the GET form's curl line")
+    page.click(operation(get, "button[type=submit]"))
+    page.shows(operation(get, "pre.answer"),
+               lambda text: '"email": "%s"' % CHANGED in text and '"emailVerified": true' in text,
+               "the API's GET sent from its form answers the verified status")
+    page.shows(operation(get, "pre.answer-headers"),
+               lambda text: "content-type: application/json" in text, "with its answer's headers")
+
+    page.shows(operation(put, "label"), lambda texts: [text for text in texts if
+               text.endswith("*")] == ["email (body, string) *", "password (body, string) *"],
+               "the PUT form marks its required fields", Page.texts)
+    page.fill(operation(put), email="form@example.test", password=WRONG)
+    page.shows(operation(put, ".preview"),
+               "curl -X PUT '%s' -H 'Content-Type: application/json' --data-raw "
+               "'{\"email\":\"form@example.test\",\"password\":\"<password>\"}'" % url,
+               "the PUT form's curl line, its password left out")
+    for content_type, line in [("application/x-yaml", '"email": "form@example.test"'),
+                               ("application/x-msgpack",
+                                r"printf '\x82\xa5email\xb1form@example.test\xa8password")]:
+        Select(page.driver.find_element(By.CSS_SELECTOR, operation(put, "select"))).select_by_value(
+            content_type)
+        page.fill(operation(put), password=WRONG)
+        page.shows(operation(put, ".preview"), lambda text: line in text and
+                   "-H 'Content-Type: %s'" % content_type in text,
+                   "the curl line in %s" % content_type)
+        # The answer shown before must give way to this one's.
+        page.driver.execute_script("document.querySelector(arguments[0]).textContent = ''",
+                                   operation(put, "p.result"))
+        page.click(operation(put, "button[type=submit]"))
+        page.shows(operation(put, "p.result"), "400 Wrong password",
+                   "a body in %s read by the plugin" % content_type)
+
+
+def play_event_tools(page):
+    """The event list's filter and its Clear."""
+    def shown(self, selector):
+        return [" ".join(found.text.split()) for found in
+                self.driver.find_elements(By.CSS_SELECTOR, selector) if found.is_displayed()]
+    count = len(page.texts("#event-list li"))
+    page.fill("#events", filter='"emailVerified": true')
+    page.shows("#event-list li", lambda texts: len(texts) == 1 and '"emailVerified": true' in
+               texts[0], "the filter keeps the one matching event", shown)
+    page.fill("#events", filter="no such text")
+    page.shows("#event-list li", [], "a filter nothing matches hides every event", shown)
+    page.driver.execute_script("const filter = document.getElementById('event-filter');"
+                               "filter.value = ''; filter.dispatchEvent(new Event('input'))")
+    page.shows("#event-list li", lambda texts: len(texts) == count, "an empty filter shows all",
+               shown)
+    page.click("#event-clear")
+    page.shows("#event-list li", [], "Clear empties the list", Page.texts)
 
 
 def screenshots(driver):
@@ -175,14 +265,36 @@ def screenshots(driver):
     print("ok     wide and narrow, nothing runs over the side", flush=True)
 
 
+def reconnect(driver, devhost):
+    """A sign-out made elsewhere, then the host restarted on its port: the
+    page follows, and reads all it shows again. Returns the new host."""
+    page = Page(driver)
+    page.fill("#sign-in-form", token=TOKEN)
+    page.click("#sign-in-form button[type=submit]")
+    page.shows("#token-state", "Signed in as " + CHANGED, "signed in again, to the changed address")
+    assert request(devhost.port, "POST", "/_host/sign-out")[0] == 200
+    page.shows("#token-state", "Signed out", "a sign-out made elsewhere shows")
+    port = devhost.port
+    devhost.stop()
+    page.shows("#events-state", "reconnecting…", "the host stopped: the streams reconnect")
+    devhost = Devhost(PROGRAM, "--port=%d" % port)
+    page.shows("#events-state", "live", "the host back on its port: the streams live again")
+    page.shows("#token-state", "Signed in as " + FIRST, "the new host's sign-in read again")
+    page.shows("#email-address", FIRST, "the new host's account read again")
+    page.shows("#mailbox-list li", [], "the new host's empty mailbox read again", Page.texts)
+    return devhost
+
+
 def console_errors(driver, devhost):
-    """The browser's log lines at error level, but for the two failed calls
-    the story makes (before sign-in, and with the wrong password) and for the
-    icon the browser asks of the mock service, in the tab of the mail's
-    link."""
-    expected = ["http://127.0.0.1:%d/qor-email-verification/v1/email - Failed to load resource: "
-                "the server responded with a status of %s" % (devhost.port, status)
-                for status in ["500 (Internal Server Error)", "400 (Bad Request)"]]
+    """The browser's log lines at error level, but for the failed calls the
+    story makes (before sign-in, three with a wrong password, and one after
+    sign-out) and for the icon the browser asks of the mock service, in the
+    tab of the mail's link."""
+    failed = [("qor-email-verification/v1/email", "500 (Internal Server Error)")] + [
+        ("qor-email-verification/v1/email", "400 (Bad Request)")] * 3 + [
+        ("qor-email-verification/v1/confirm-email", "500 (Internal Server Error)")]
+    expected = ["http://127.0.0.1:%d/%s - Failed to load resource: the server responded with a "
+                "status of %s" % (devhost.port, path, status) for path, status in failed]
     icon = devhost.mock_url() + "/favicon.ico - "
     errors = [entry["message"] for entry in driver.get_log("browser")
               if entry["level"] == "SEVERE" and not entry["message"].startswith(icon)]
@@ -198,7 +310,7 @@ def main():
     started = time.time()
     shutil.rmtree(OUTPUT, ignore_errors=True)
     os.makedirs(OUTPUT)
-    devhost = Devhost(os.path.join(BUILD, "host/devhost/zvm-devhost"))
+    devhost = Devhost(PROGRAM)
     driver = None
     passed = False
     try:
@@ -211,6 +323,7 @@ def main():
         assert not errors, "the browser's log has errors:\n  " + "\n  ".join(errors)
         print("ok     no errors in the browser's log", flush=True)
         screenshots(driver)
+        devhost = reconnect(driver, devhost)
         passed = True
     except AssertionError as failure:
         print("FAILED %s" % failure, flush=True)

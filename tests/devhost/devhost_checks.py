@@ -1,18 +1,21 @@
 #!/usr/bin/python3
 """The development host driven over HTTP: zvm-devhost started on free ports,
 its answers, refusals and event stream checked, its OpenAPI document given to
-a validator, and the load check run against it.
+a validator, hostile clients sent at it (hostile_checks.py), and the load
+check run against it.
 
     devhost_checks.py <build dir> <OpenAPI validator command>
 """
 import http.client
 import json
 import os
+import shlex
 import socket
 import subprocess
 import sys
 import tempfile
 
+import hostile_checks
 from devhost_process import Devhost, request
 
 BUILD, VALIDATOR = sys.argv[1], sys.argv[2]
@@ -108,8 +111,15 @@ def check_http(devhost):
         check(response.status == 200 and response.getheader("Content-Type") == content_type and
               response.getheader("Content-Security-Policy").startswith("default-src 'none';"),
               "the console's %s: %s with its policy" % (path, content_type))
-    check(request(port, "GET", "/_host/token") == (200, '{"signedIn":true}'),
-          "the configuration's token: signed in")
+    check(request(port, "GET", "/_host/token") ==
+          (200, '{"account":"player@example.test","signedIn":true}'),
+          "the configuration's token: signed in, to the first account")
+    answer = request(port, "PUT", EMAIL, "email=x",
+                     {"Content-Type": "application/x-www-form-urlencoded"})
+    check(answer[0] == 500 and message(answer) ==
+          "Unsupported body content type 'application/x-www-form-urlencoded': send the body as "
+          "application/json, application/vnd.api+json, application/x-yaml or application/x-msgpack",
+          "a form body: the types the plugin reads named: %s" % (answer,))
 
     answer = request(port, "GET", "/no/such/path")
     check(answer[0] == 404 and message(answer) == "No endpoint takes GET /no/such/path",
@@ -177,8 +187,28 @@ def check_http(devhost):
     other = subprocess.run([PROGRAM, "--port=%d" % port], capture_output=True, text=True,
                            timeout=30)
     check(other.returncode == 1 and
-          "port %d on 127.0.0.1 is already in use" % port in other.stderr,
+          "port %d on 127.0.0.1 is already in use: choose another with --port=N, or --port=0 "
+          "for a free one" % port in other.stderr,
           "a second host on the port: " + other.stderr.strip())
+    mock = int(devhost.mock_url().rsplit(":", 1)[1])
+    other = subprocess.run([PROGRAM, "--port=0", "--mock-port=%d" % mock], capture_output=True,
+                           text=True, timeout=30)
+    check(other.returncode == 1 and
+          "port %d on 127.0.0.1 is already in use: choose another with --mock-port=N, or "
+          "--mock-port=0 for a free one" % mock in other.stderr,
+          "a second host on the mock service's port: " + other.stderr.strip())
+
+
+def check_readme_calls(devhost):
+    """The README's curl lines, each as a user pastes it, but on the host's
+    port."""
+    text = open("README.md").read().split("Calls from a terminal", 1)[1]
+    block = text.split("```sh\n", 1)[1].split("```", 1)[0].replace("\\\n", " ")
+    for line in block.splitlines():
+        words = [word.replace(":8080/", ":%d/" % devhost.port) for word in shlex.split(line)]
+        result = subprocess.run(words + ["-sS", "--fail-with-body"], capture_output=True,
+                                text=True, timeout=30)
+        check(result.returncode == 0, "README: %s: %s" % (line[:70], result.stdout.strip()))
 
 
 def check_load(devhost):
@@ -205,6 +235,14 @@ def main():
         answer = request(devhost.port, "GET", EMAIL)
         check(answer[0] == 500 and message(answer).endswith(": Could not establish connection"),
               "--email-verification.hostname= reaches the plugin: %s" % (answer,))
+    finally:
+        devhost.stop()
+
+    hostile_checks.run(PROGRAM, check)
+
+    devhost = Devhost(PROGRAM)
+    try:
+        check_readme_calls(devhost)
     finally:
         devhost.stop()
 

@@ -44,9 +44,9 @@ class Devhost:
         return code
 
 
-def request(port, method, path, body=None, headers=None, host=None):
+def request(port, method, path, body=None, headers=None, host=None, timeout=30):
     """The answer's status and body text."""
-    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=timeout)
     connection.putrequest(method, path, skip_host=True)
     connection.putheader("Host", host or "127.0.0.1:%d" % port)
     for name, value in (headers or {}).items():

@@ -128,7 +128,8 @@ int main(int argc, char** argv) {
   const uint64_t after = LiveBlocks(url);
 
   httplib::Server bare;
-  // As the host's front is set up.
+  // As many workers as the host's front has, each reading its connections
+  // as the library does.
   bare.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
   bare.set_tcp_nodelay(true);
   bare.Get(kEmail, [&json](const httplib::Request&, httplib::Response& response) {

@@ -13,8 +13,9 @@ TEST(LoopbackGuard, RefusesForeignHostsAndCrossSiteChanges) {
     const char* method;
     const char* path;
     std::vector<const char*> hosts;
-    const char* origin;   // null: no Origin header
-    const char* refusal;  // the start of the reason; "" when it passes
+    const char* origin;          // null: no Origin header
+    const char* refusal;         // the start of the reason; "" when it passes
+    const char* site = nullptr;  // Sec-Fetch-Site
   } cases[] = {
       {"GET", "/v1/email", {"127.0.0.1:8080"}, nullptr, ""},
       {"GET", "/v1/email", {"LocalHost:8080"}, nullptr, ""},
@@ -35,13 +36,31 @@ TEST(LoopbackGuard, RefusesForeignHostsAndCrossSiteChanges) {
       {"PUT", "/v1/email", {"127.0.0.1:8080"}, "http://localhost:8080", ""},
       {"POST", "/_host/sign-in", {"localhost:8080"}, "http://127.0.0.1:8080", ""},
       {"PUT", "/v1/email", {"127.0.0.1:8080"}, nullptr, ""},
+      // What the browser marks cross-site is refused, Origin or not.
+      {"GET",
+       "/events",
+       {"127.0.0.1:8080"},
+       nullptr,
+       "Refused: a cross-site GET /events",
+       "cross-site"},
+      {"GET", "/_host/token", {"127.0.0.1:8080"}, nullptr, "Refused: a same-site GET", "Same-Site"},
+      {"PUT",
+       "/v1/%65mail",
+       {"127.0.0.1:8080"},
+       nullptr,
+       "Refused: a cross-site PUT /v1/%65mail",
+       "cross-site"},
+      {"GET", "/v1/email", {"127.0.0.1:8080"}, nullptr, "", "cross-site"},
+      {"GET", "/events", {"127.0.0.1:8080"}, nullptr, "", "same-origin"},
+      {"POST", "/_host/sign-in", {"127.0.0.1:8080"}, nullptr, "", "none"},
   };
   for (const Case& c : cases) {
     httplib::Request request;
     request.method = c.method;
-    request.path = c.path;
+    request.path = request.target = c.path;
     for (const char* host : c.hosts) request.headers.emplace("Host", host);
     if (c.origin != nullptr) request.headers.emplace("Origin", c.origin);
+    if (c.site != nullptr) request.headers.emplace("Sec-Fetch-Site", c.site);
     const std::string refusal = LoopbackRefusal(request, 8080);
     EXPECT_TRUE(refusal.starts_with(c.refusal) && refusal.empty() == (*c.refusal == '\0'))
         << c.method << " " << c.path << " " << (c.origin ? c.origin : "-") << ": " << refusal;

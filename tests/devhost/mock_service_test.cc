@@ -76,7 +76,35 @@ TEST(MockEmailService, AccountsMailboxAndLinks) {
             R"({"email":"new@x.test","emailVerified":true})");
   const std::string mailbox = client.Get("/mailbox")->body;
   EXPECT_TRUE(mailbox.starts_with(R"([{"link":")")) << mailbox;
-  EXPECT_NE(mailbox.find(R"("locale":"","to":"two@x.test"})"), std::string::npos) << mailbox;
+  EXPECT_NE(mailbox.find(R"("locale":"","to":"two@x.test","used":true})"), std::string::npos)
+      << mailbox;
+  EXPECT_EQ(service.AccountEmail("t1"), "new@x.test");
+  EXPECT_EQ(service.AccountEmail("t3"), std::nullopt);
+  service.Stop();
+}
+
+TEST(MockEmailService, KeepsTheLastHundredMails) {
+  MockEmailService service([](const MockAccount&) {});
+  std::string error;
+  ASSERT_TRUE(service.Bind(0, error)) << error;
+  service.SetAccounts({{"t1", "one@x.test", "pw1", false}});
+  service.Start();
+  httplib::Client client(service.Url());
+  std::string first;
+  for (int i = 0; i < 101; ++i) {
+    ASSERT_EQ(client
+                  .Post("/v1/account/email/verification", {{"Authorization", "Bearer t1"}}, "{}",
+                        "application/json")
+                  ->status,
+              204);
+    if (i == 0) first = service.Mailbox().front().link.substr(service.Url().size());
+  }
+  const std::vector<MockMail> mails = service.Mailbox();
+  ASSERT_EQ(mails.size(), 100u);
+  // The oldest mail is gone, and its link with it.
+  EXPECT_EQ(client.Get(first)->status, 404);
+  EXPECT_EQ(client.Get(mails.front().link.substr(service.Url().size()))->status, 200);
+  EXPECT_TRUE(service.Mailbox().front().used);
   service.Stop();
 }
 

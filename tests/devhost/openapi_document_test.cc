@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/content_type.h"
 #include "formats/json_to_property.h"
 #include "formats/property_to_json.h"
 #include "host/in_process_host.h"
@@ -84,6 +85,12 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
         << c.path;
   }
   EXPECT_EQ(Operation("/v1/scalars", "get").Find("parameters").Size(), 17u);
+  // Every content type the dispatcher reads a body in.
+  const BindingProperty& content =
+      Operation("/v1/summary", "put").Find("requestBody").Find("content");
+  for (const BodyContentType& type : kRequestBodyTypes) {
+    EXPECT_FALSE(content.Find(std::string(type.name)).IsEmpty()) << type.name;
+  }
   // A method named by text has no place in OpenAPI 3.1; any method is each.
   EXPECT_TRUE(document.Find("paths").Find("/v1/cache").IsEmpty());
   EXPECT_EQ(document.Find("paths").Find("/v1/anything").Size(), 7u);
@@ -149,6 +156,10 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   EXPECT_EQ(
       PropertyToJson(schemas.Find("SampleItem").Find("properties").Find("parts"), nullptr, nullptr),
       R"({"items":{"$ref":"#/components/schemas/SampleInner"},"type":"array"})");
+  // The framework's types carry their tags, where the plugin's carry its own.
+  EXPECT_EQ(PropertyToJson(schemas.Find("PluginResourceEvent").Find("x-tags"), nullptr, nullptr),
+            R"(["hclient"])");
+  EXPECT_TRUE(schemas.Find("SampleItem").Find("x-tags").IsEmpty());
   // Every reference names a schema of the document.
   std::vector<std::string> references;
   References(document, references);

@@ -22,6 +22,7 @@ TEST(Terminal, LevelsQuietAndControlCharacters) {
       {true, 2, "failed", " ERROR| failed\n"},
       {true, 3, "serving", "ALWAYS| serving\n"},
       {false, 2, "two\nlines \x1b[2J\r\x7f", " ERROR| two?lines ?[2J??\n"},
+      {false, 0, "GET /x\xff 404", "  OKAY| GET /x\xEF\xBF\xBD 404\n"},
   };
   for (const Case& c : cases) {
     std::FILE* file = std::tmpfile();

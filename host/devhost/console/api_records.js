@@ -1,6 +1,7 @@
 // The records and events of the API description, from the OpenAPI
 // document: each declared event with the record it carries, and each record
-// with its fields, or each enumeration with its values.
+// with its fields, or each enumeration with its values, the plugin's own
+// first.
 import { element } from "./dom.js";
 import { referenceName, schemaText } from "./schema_text.js";
 
@@ -15,20 +16,34 @@ export function showDescription(openApi) {
   }
   events.replaceChildren(list);
 
-  const records = document.getElementById("records");
+  // The plugin's own records carry its tag; the framework's and the host's
+  // are folded away below them.
+  const tag = `Plugin ${openApi.info?.title}`;
+  const own = [];
+  const others = [];
   for (const [name, schema] of Object.entries(openApi.components?.schemas ?? {})) {
-    records.append(element("details", { class: "record", id: `record-${name}` },
-      element("summary", {}, element("code", {}, name),
-              schema.description ? ` — ${schema.description}` : ""),
-      schema.enum ? enumeration(schema) : fieldTable(schema)));
+    (schema["x-tags"]?.includes(tag) ? own : others).push(record(name, schema));
   }
+  document.getElementById("records").replaceChildren(...own,
+    element("details", { class: "framework" },
+      element("summary", {}, `Records of the framework and the host (${others.length})`),
+      ...others));
+}
+
+function record(name, schema) {
+  return element("details", { class: "record", id: `record-${name}` },
+    element("summary", {}, element("code", {}, name),
+            schema.description ? ` — ${schema.description}` : ""),
+    schema.enum ? enumeration(schema) : fieldTable(schema));
 }
 
 // Opens the record it leads to.
 function recordLink(name) {
   const link = element("a", { href: `#record-${name}` }, name);
   link.addEventListener("click", () => {
-    document.getElementById(`record-${name}`)?.setAttribute("open", "");
+    const target = document.getElementById(`record-${name}`);
+    target?.setAttribute("open", "");
+    target?.closest("details.framework")?.setAttribute("open", "");
   });
   return link;
 }

@@ -1,33 +1,38 @@
 // Calls to the host from the page, and how their results read.
 
-// Sends `method` `path` with `json` (a value sent as JSON) or `text` (sent
-// as it is, as JSON). Resolves, never rejects, to {status, ok, text, data,
-// message}: `data` is the body read as JSON (null when it is not JSON),
-// `message` the error's message for a failure ({"message", "status"}), or
-// the body's text; status 0 when no answer came.
-export async function call(method, path, { json, text, headers = {} } = {}) {
+// Sends `method` `path` with `json` (a value sent as JSON), or with `body`
+// (a text or bytes) in `contentType`. Resolves, never rejects, to {status,
+// ok, text, data, message, headers}: `data` is the body read as JSON (null
+// when it is not JSON), `message` the error's message for a failure
+// ({"message", "status"}), or the body's text, `headers` the answer's
+// headers as [name, value] pairs; status 0 when no answer came.
+export async function call(method, path, { json, body, contentType, headers = {} } = {}) {
   const init = { method, headers: { ...headers }, cache: "no-store" };
-  if (json !== undefined) text = JSON.stringify(json);
-  if (text !== undefined) {
-    init.body = text;
-    init.headers["Content-Type"] = "application/json";
+  if (json !== undefined) {
+    body = JSON.stringify(json);
+    contentType = contentType ?? "application/json";
+  }
+  if (body !== undefined) {
+    init.body = body;
+    init.headers["Content-Type"] = contentType ?? "application/json";
   }
   let response;
   try {
     response = await fetch(path, init);
   } catch (error) {
-    return { status: 0, ok: false, text: "", data: null, message: `No answer: ${error.message}` };
+    return { status: 0, ok: false, text: "", data: null, headers: [],
+             message: `No answer: ${error.message}` };
   }
-  const body = await response.text();
+  const text = await response.text();
   let data = null;
   try {
-    data = body ? JSON.parse(body) : null;
+    data = text ? JSON.parse(text) : null;
   } catch {
     // Not JSON: the text stands for itself.
   }
   const failed = !response.ok && data !== null && typeof data.message === "string";
-  return { status: response.status, ok: response.ok, text: body, data,
-           message: failed ? data.message : body };
+  return { status: response.status, ok: response.ok, text, data, headers: [...response.headers],
+           message: failed ? data.message : text };
 }
 
 // Shows a result in `output`: "204 <success>" when it succeeded, otherwise

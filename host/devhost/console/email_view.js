@@ -19,10 +19,11 @@ export function createEmailView() {
     fatal.className = session?.fatalError ? "bad" : "";
   }
 
+  // What cannot be read is not shown as it was.
   async function load() {
     const result = await call("GET", EMAIL_RESOURCE);
     showResult(output, result, "loaded");
-    if (result.ok) show(result.data);
+    show(result.ok ? result.data : null);
   }
 
   // A resource event of the plugin: {uri, eventType, data}.

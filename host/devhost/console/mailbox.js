@@ -1,6 +1,7 @@
 // The mock service's mailbox, newest mail first, each with the link that
 // validates its address. The link opens in a tab of its own, as a mail's
-// would, so that this page stays and sees the events that follow.
+// would, so that this page stays and sees the events that follow; once
+// followed it is shown used.
 import { call, showResult } from "./call.js";
 import { element } from "./dom.js";
 
@@ -18,14 +19,27 @@ export function createMailbox() {
   return { refresh };
 }
 
+// A used link is shown, but no longer a link: the service takes it once.
 function mailEntry(mail) {
-  // Only web links become links: a mail's text is the network's.
-  const link = /^https?:\/\//.test(mail.link)
-    ? element("a", { href: mail.link, target: "_blank", rel: "noopener noreferrer",
-                     class: "mail-link" }, mail.link)
-    : element("span", {}, mail.link);
+  let link;
+  if (mail.used) {
+    link = usedLink(mail.link);
+  } else if (/^https?:\/\//.test(mail.link)) {
+    // Only web links become links: a mail's text is the network's.
+    link = element("a", { href: mail.link, target: "_blank", rel: "noopener noreferrer",
+                          class: "mail-link" }, mail.link);
+    // Once the tab has opened.
+    link.addEventListener("click", () => setTimeout(() => link.replaceWith(usedLink(mail.link))));
+  } else {
+    link = element("span", {}, mail.link);
+  }
   return element("li", { class: "mail" },
     element("div", {}, "To ", element("strong", {}, mail.to),
             mail.locale ? ` (locale ${mail.locale})` : ""),
     element("div", {}, "Validate the address: ", link));
+}
+
+function usedLink(text) {
+  return element("span", { class: "mail-link used", title: "used: the link works once" }, text,
+                 " (used)");
 }

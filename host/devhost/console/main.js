@@ -1,6 +1,8 @@
 // The console page: its parts set up, the host's two streams followed, the
 // OpenAPI document read; then the page marks itself ready (data-ready on
-// the root element), for whoever drives it.
+// the root element), for whoever drives it. When a stream comes back after
+// it was lost (the host restarted, say), everything the page shows is read
+// again, since anything may have changed meanwhile.
 import { showEndpoints } from "./api_explorer.js";
 import { showDescription } from "./api_records.js";
 import { call, showResult } from "./call.js";
@@ -9,6 +11,8 @@ import { createEmailView } from "./email_view.js";
 import { createEventList } from "./event_list.js";
 import { createLogList } from "./log_list.js";
 import { createMailbox } from "./mailbox.js";
+import { createMemoryView } from "./memory_view.js";
+import { createMessaging } from "./messaging.js";
 import { followServerEvents } from "./server_events.js";
 import { createSignIn } from "./sign_in.js";
 import { createVerification } from "./verification.js";
@@ -17,21 +21,13 @@ const emailView = createEmailView();
 const eventList = createEventList();
 const logList = createLogList();
 const mailbox = createMailbox();
-const signIn = createSignIn(emailView.load);
+const memory = createMemoryView();
+const signIn = createSignIn();
 createEmailChange();
 createVerification(mailbox.refresh);
+createMessaging();
 
-// Resolves once the stream is open.
-function follow(path, stateId, onEvent) {
-  const state = document.getElementById(stateId);
-  return new Promise((opened) => {
-    followServerEvents(path, onEvent, (connected) => {
-      state.textContent = connected ? "live" : "reconnecting…";
-      state.classList.toggle("down", !connected);
-      if (connected) opened();
-    });
-  });
-}
+const TOKEN_RESOURCE = "/ksa-auth/v1/authorization/access-token";
 
 async function loadDescription() {
   const result = await call("GET", "/openapi.json");
@@ -41,19 +37,42 @@ async function loadDescription() {
   }
   const { info } = result.data;
   document.getElementById("plugin-title").textContent = `${info.title} ${info.version}`;
-  showEndpoints(result.data, mailbox.refresh);
+  showEndpoints(result.data, () => Promise.all([mailbox.refresh(), memory.refresh()]));
   showDescription(result.data);
+}
+
+function loadAll() {
+  return Promise.all([emailView.load(), signIn.refreshState(), mailbox.refresh(),
+                      memory.refresh(), loadDescription()]);
+}
+
+// Resolves once the stream is open the first time.
+function follow(path, stateId, onEvent) {
+  const state = document.getElementById(stateId);
+  let lost = false;
+  return new Promise((opened) => {
+    followServerEvents(path, onEvent, async (connected) => {
+      if (connected && lost) await loadAll();
+      lost = !connected;
+      state.textContent = connected ? "live" : "reconnecting…";
+      state.classList.toggle("down", !connected);
+      if (connected) opened();
+    });
+  });
 }
 
 await Promise.all([
   follow("/events", "events-state", (event) => {
-    eventList.add(event);
+    // A sign-in or sign-out, made here or elsewhere, is delivered, and a
+    // link followed changes the resource: what they change is read again.
+    if (eventList.add(event)) {
+      signIn.refreshState();
+      mailbox.refresh();
+    }
+    if (event.data?.uri === TOKEN_RESOURCE) emailView.load();
     emailView.applyEvent(event.data);
   }),
   follow("/_host/log", "log-state", (event) => logList.add(event.data)),
-  emailView.load(),
-  signIn.refreshState(),
-  mailbox.refresh(),
-  loadDescription(),
+  loadAll(),
 ]);
 document.documentElement.dataset.ready = "true";

@@ -2,16 +2,18 @@
 // delivers its event to the plugin.
 import { call, showResult } from "./call.js";
 
-// `onSignedIn` runs after a sign-in was delivered.
-export function createSignIn(onSignedIn) {
+export function createSignIn() {
   const form = document.getElementById("sign-in-form");
   const state = document.getElementById("token-state");
   const output = document.getElementById("account-result");
 
+  // The host says whom the token is of, when the mock service knows it.
   async function refreshState() {
     const result = await call("GET", "/_host/token");
-    state.textContent = !result.ok ? result.message
-      : result.data.signedIn ? "Signed in" : "Signed out";
+    if (!result.ok) state.textContent = result.message;
+    else if (!result.data.signedIn) state.textContent = "Signed out";
+    else if (result.data.account) state.textContent = `Signed in as ${result.data.account}`;
+    else state.textContent = "Signed in, with a token the mock service does not know";
   }
 
   function delivered(result) {
@@ -25,7 +27,6 @@ export function createSignIn(onSignedIn) {
     const result = await call("POST", "/_host/sign-in", { json: { token: form.token.value } });
     showResult(output, result, delivered(result));
     await refreshState();
-    if (result.ok) onSignedIn();
   });
 
   document.getElementById("sign-out").addEventListener("click", async () => {

@@ -1,0 +1,124 @@
+#include "host/devhost/request_framer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace Halden::devhost {
+namespace {
+
+constexpr FramingLimits kLimits = {64, 4, 200, 10};
+
+struct Read {
+  int status = 0;  // 0: complete
+  std::string reason;
+  FramedRequest request;
+  std::string left;
+  bool continued = false;
+};
+
+// Reads `input` given all at once, or one byte at a time as a slow client
+// sends it.
+Read Frame(const std::string& input, bool byByte) {
+  RequestFramer framer(kLimits);
+  Read read;
+  std::string pending;
+  for (std::size_t at = 0; at < input.size();) {
+    const std::size_t count = byByte ? 1 : input.size();
+    pending.append(input, at, count);
+    at += count;
+    const RequestFramer::Outcome outcome = framer.Read(pending);
+    read.continued |= framer.TakeContinue();
+    if (outcome == RequestFramer::Outcome::kRefused) {
+      read.status = framer.Status();
+      read.reason = framer.Reason();
+      return read;
+    }
+    if (outcome == RequestFramer::Outcome::kComplete) {
+      read.request = framer.Take();
+      read.left = pending + input.substr(at);
+      return read;
+    }
+  }
+  read.status = -1;  // still waiting
+  return read;
+}
+
+TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
+  const std::string post = "POST /m HTTP/1.1\r\n";
+  const std::string chunked = post + "Transfer-Encoding: chunked\r\n\r\n";
+  struct Case {
+    std::string input;
+    int status;
+    const char* head = "";  // complete: the head the library reads
+    const char* body = "";
+    const char* left = "";
+  } cases[] = {
+      {"GET / HTTP/1.1\r\nHost: h\r\n\r\n", 0, "GET / HTTP/1.1\r\nHost: h\r\n\r\n", "", ""},
+      // An empty line before a request, and the next request after it.
+      {"\r\nGET / HTTP/1.1\r\n\r\nGET /b HTTP/1.1\r\n\r\n", 0, "GET / HTTP/1.1\r\n\r\n", "",
+       "GET /b HTTP/1.1\r\n\r\n"},
+      {post + "Content-Length: 3\r\n\r\nabcGET", 0, "POST /m HTTP/1.1\r\nContent-Length: 3\r\n\r\n",
+       "abc", "GET"},
+      {chunked + "3\r\nabc\r\n2;ext=1\r\nde\r\n0\r\nTrailer: t\r\n\r\nX", 0,
+       "POST /m HTTP/1.1\r\nContent-Length: 5\r\n\r\n", "abcde", "X"},
+      {post + "Expect: 100-Continue\r\nContent-Length: 1\r\n\r\nz", 0,
+       "POST /m HTTP/1.1\r\nContent-Length: 1\r\n\r\n", "z", ""},
+      // The body's limit, however the body comes.
+      {post + "Content-Length: 11\r\n\r\n", 413},
+      {chunked + "6\r\nabcdef\r\n5\r\n", 413},
+      {chunked + "fffffffffffffffffffff\r\n", 413},
+      {post + "Content-Encoding: gzip\r\nContent-Length: 2\r\n\r\n", 415},
+      {post + "Transfer-Encoding: gzip, chunked\r\n\r\n", 501},
+      // The head's limits: line length, line count, size.
+      {"GET /" + std::string(70, 'a') + " HTTP/1.1\r\n", 414},
+      {post + "X: " + std::string(70, 'a'), 431},
+      {post + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\nE: 5\r\n", 431},
+      {post + std::string(4, 'X') + ": " + std::string(55, 'v') + "\r\n" +
+           "Y: " + std::string(55, 'v') + "\r\nZ: " + std::string(55, 'v') + "\r\n",
+       431},
+      {chunked + "0\r\nT: " + std::string(60, 't') + "\r\nU: " + std::string(60, 'u') +
+           "\r\nV: " + std::string(60, 'v') + "\r\nW: " + std::string(60, 'w') + "\r\n",
+       431},
+      // Lines that two readers could take apart differently.
+      {post + "Content-Length: 1\r\nTransfer-Encoding: chunked\r\n\r\n", 400},
+      {post + "Content-Length: 1\r\nContent-Length: 1\r\n\r\n", 400},
+      {post + "Content-Length: +1\r\n\r\n", 400},
+      {post + "X: a\nContent-Length: 1\r\n\r\n", 400},
+      {post + "Content-Length : 1\r\n\r\n", 400},
+      {post + "X: a\r\n continued\r\n\r\n", 400},
+      {std::string("GET /a\0b HTTP/1.1\r\n\r\n", 21), 400},
+      {chunked + "x\r\n", 400},
+      {chunked + "1\r\nab\r\n", 400},
+  };
+  for (const Case& c : cases) {
+    for (const bool byByte : {false, true}) {
+      const Read read = Frame(c.input, byByte);
+      SCOPED_TRACE(c.input + (byByte ? " (byte by byte)" : ""));
+      EXPECT_EQ(read.status, c.status) << read.reason;
+      if (c.status != 0) continue;
+      EXPECT_EQ(read.request.head, c.head);
+      EXPECT_EQ(read.request.body, c.body);
+      EXPECT_EQ(read.left, c.left);
+    }
+  }
+}
+
+TEST(RequestFramer, AnswersContinueOnceOnlyWhenABodyIsAwaited) {
+  EXPECT_TRUE(Frame("PUT / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 1\r\n\r\nz", true)
+                  .continued);
+  EXPECT_FALSE(Frame("GET / HTTP/1.1\r\nExpect: 100-continue\r\n\r\n", true).continued);
+}
+
+TEST(RequestFramer, NamesTheLimitItRefusesWith) {
+  EXPECT_EQ(Frame("PUT / HTTP/1.1\r\nContent-Length: 11\r\n\r\n", false).reason,
+            "The request body exceeds the limit of 10 bytes");
+  EXPECT_EQ(Frame("PUT / HTTP/1.1\r\nA: 1\r\nB: 1\r\nC: 1\r\nD: 1\r\nE: 1\r\n", false).reason,
+            "The request has more than 4 header lines");
+  EXPECT_EQ(Frame("PUT / HTTP/1.1\r\nTransfer-Encoding: br\r\n\r\n", false).reason,
+            "Transfer-Encoding 'br' is not supported: send the body with Content-Length, or "
+            "chunked");
+}
+
+}  // namespace
+}  // namespace Halden::devhost

@@ -1,0 +1,33 @@
+#include "host/devhost/valid_utf8.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace Halden::devhost {
+namespace {
+
+TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
+  const std::string r = "\xEF\xBF\xBD";
+  struct Case {
+    std::string text;
+    std::string valid;
+  } cases[] = {
+      {"plain", "plain"},
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+      {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      {"x\xFFy", "x" + r + "y"},
+      {"\x80\x80", r + r},
+      {"end\xE2\x82", "end" + r},
+      {"\xE2\x82x", r + "x"},
+      {"\xC0\xAF", r + r},                  // overlong "/"
+      {"\xE0\x80\xAF", r + r + r},          // overlong, three bytes
+      {"\xED\xA0\x80", r + r + r},          // a surrogate
+      {"\xF4\x90\x80\x80", r + r + r + r},  // past U+10FFFF
+      {"\xF0\x9F\x98", r},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ValidUtf8(c.text), c.valid) << c.text;
+}
+
+}  // namespace
+}  // namespace Halden::devhost
