@@ -3,9 +3,9 @@
 #include <functional>
 #include <string_view>
 
-#include "api/api_table.h"
 #include "api/method.h"
 #include "api/route.h"
+#include "boundary/api_table.h"
 #include "formats/content_type.h"
 #include "host/devhost/console_files.h"
 #include "host/devhost/json_reply.h"
