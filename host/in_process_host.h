@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "api/route.h"
 #include "boundary/api_table.h"
 #include "boundary/host_interface.h"
 #include "host/host_records.h"
@@ -143,6 +144,8 @@ class InProcessHost {
   std::function<void(const SentEvent&)> eventListener;
   std::function<void(const LoggedLine&)> logListener;
   std::function<void(const std::string&)> requestHook;
+  // One per entry of the API table, made at registration.
+  std::vector<Route> routes;
 };
 
 }  // namespace Halden::host
