@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string_view>
+#include <utility>
 
 #include "api/method.h"
 #include "api/route.h"
@@ -70,11 +71,11 @@ std::string UnsupportedBodyText(const std::string& contentType) {
 // request's body, which the server has read whole already (a request with
 // neither Content-Length nor chunks has none). Where reading fails, the
 // library has set the answer's status.
-void RouteEveryMethod(httplib::Server& http, const std::string& pattern,
-                      const std::function<void(const httplib::Request&, const std::string&,
-                                               httplib::Response&)>& answer) {
+void RouteEveryMethod(
+    httplib::Server& http, const std::string& pattern,
+    const std::function<void(const httplib::Request&, std::string&&, httplib::Response&)>& answer) {
   auto plain = [answer](const httplib::Request& request, httplib::Response& response) {
-    answer(request, request.body, response);
+    answer(request, std::string(request.body), response);
   };
   auto withBody = [answer](const httplib::Request& request, httplib::Response& response,
                            const httplib::ContentReader& reader) {
@@ -83,7 +84,7 @@ void RouteEveryMethod(httplib::Server& http, const std::string& pattern,
           body.append(data, length);
           return true;
         })) {
-      answer(request, body, response);
+      answer(request, std::move(body), response);
     }
   };
   http.Get(pattern, plain);
@@ -132,15 +133,17 @@ void HttpFront::Start(HostControls& controls) {
   // Every method goes to the controls, which answer a wrong one with 405.
   RouteEveryMethod(
       http, "/_host/.*",
-      [&controls](const httplib::Request& request, const std::string& body,
+      [&controls](const httplib::Request& request, std::string&& body,
                   httplib::Response& response) { controls.Handle(request, body, response); });
-  RouteEveryMethod(http, ".*",
-                   [this](const httplib::Request& request, const std::string& body,
-                          httplib::Response& response) { CallPlugin(request, body, response); });
+  RouteEveryMethod(
+      http, ".*",
+      [this](const httplib::Request& request, std::string&& body, httplib::Response& response) {
+        CallPlugin(request, std::move(body), response);
+      });
   server.Start();
 }
 
-void HttpFront::CallPlugin(const httplib::Request& request, const std::string& body,
+void HttpFront::CallPlugin(const httplib::Request& request, std::string body,
                            httplib::Response& response) {
   host::CallRequest call;
   call.method = MethodCode(request.method);
@@ -150,8 +153,8 @@ void HttpFront::CallPlugin(const httplib::Request& request, const std::string& b
   for (const auto& [name, value] : request.headers)
     call.headers.emplace_back(LowerAscii(name), value);
   call.contentType = request.get_header_value("Content-Type");
-  call.body = body;
   call.hasBody = !body.empty();
+  call.body = std::move(body);
   const host::CallResponse answer = host.Call(call);
   if (!answer.found) {
     const std::string allowed = AllowedMethods(host.Table(), request);
