@@ -45,7 +45,7 @@ bool Devhost::Start(std::string& error) {
     data.Member("text").SetString(line.message);
     logLines.Publish("log", PropertyToJson(data, nullptr, nullptr));
   });
-  if (!host.Load(options.library)) {
+  if (!host.Load(options.plugin, options.exportName)) {
     error = "cannot load the plugin library: " + host.Error();
     return false;
   }
