@@ -34,9 +34,9 @@ run_config() {
   ctest --test-dir "build/$name" --output-on-failure -j2
 }
 
-# The 32-bit DLL is the one the client loads: built, and its export table
-# checked. This machine runs no 32-bit Windows program, so the suite runs in
-# the 64-bit build, under wine64 in a prefix of its own.
+# The 32-bit DLLs are the ones the client loads: built, and their export
+# tables checked. This machine runs no 32-bit Windows program, so the suite
+# runs in the 64-bit build, under wine64 in a prefix of its own.
 windows() {
   export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -46,7 +46,7 @@ windows() {
   fi
   configure windows-i686 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE=cmake/windows-i686.cmake -DZVM_BENCH=OFF
-  ninja -C build/windows-i686 -j2 zvm-be-qor-email-verification
+  ninja -C build/windows-i686 -j2 zvm-be-qor-email-verification zvm-be-example-notes
   ctest --test-dir build/windows-i686 --output-on-failure -R '_exports$'
   run_config windows-x86_64 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE=cmake/windows-x86_64.cmake -DZVM_BENCH=OFF
