@@ -39,6 +39,8 @@ void HostControls::Handle(const httplib::Request& request, const std::string& bo
     ReplyJson(response, 200, MailboxJson(mock.Mailbox()));
   } else if (request.method == "GET" && path == "/_host/log") {
     logLines.Serve(response);
+  } else if (request.method == "GET" && path == "/_host/plugin") {
+    ReplyJson(response, 200, plugin);
   } else {
     ReplyMessage(response, 404, "No control endpoint " + request.method + " " + path);
   }

@@ -12,6 +12,8 @@
 //   GET  /_host/mailbox    the mock service's mailbox, as its /mailbox
 //   GET  /_host/log        the plugin's log lines as server-sent events
 //                          "log" of {"level": "ERROR", "text": <line>}
+//   GET  /_host/plugin     the plugin served: {"name", "library", "version",
+//                          "apiVersion", "build": {"commit", "type"}}
 // The event endpoints answer {"eventType", "subscribers"}: what was
 // delivered and to how many of the plugin's subscriptions. The mailbox and
 // the log are here so that the host's own page reads them from its origin.
@@ -49,6 +51,8 @@ class HostControls {
   // Delivers a messaging-service email message with `payload`; returns the
   // number of subscriptions reached.
   int DeliverMessage(const std::string& payload);
+  // What GET /_host/plugin answers; set before serving.
+  void DescribePlugin(BindingProperty description) { plugin = std::move(description); }
 
  private:
   void SignIn(const std::string& body, httplib::Response& response);
@@ -61,6 +65,7 @@ class HostControls {
   // token's state.
   std::mutex lock;
   std::optional<BindingProperty> token;
+  BindingProperty plugin;
 };
 
 }  // namespace Halden::devhost
