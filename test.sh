@@ -46,7 +46,7 @@ windows() {
   fi
   configure windows-i686 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE=cmake/windows-i686.cmake -DZVM_BENCH=OFF
-  ninja -C build/windows-i686 -j2 zvm-be-qor-email-verification zvm-be-example-notes
+  ninja -C build/windows-i686 -j2 zvm_plugins
   ctest --test-dir build/windows-i686 --output-on-failure -R '_exports$'
   run_config windows-x86_64 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE=cmake/windows-x86_64.cmake -DZVM_BENCH=OFF

@@ -9,10 +9,13 @@
 # gets a version resource with the project's version. The sources usually
 # hold only the export; the plugin itself is a static library they link.
 #
+# The library is one of the target zvm_plugins, which builds every plugin.
 # The test <name>_exports checks that the library exports nothing else. The
 # export's name is kept in the target property ZVM_PLUGIN_EXPORT, for
 # the tests and hosts that load the library:
 #   $<TARGET_PROPERTY:<name>,ZVM_PLUGIN_EXPORT>
+add_custom_target(zvm_plugins)
+
 function(zvm_add_plugin name)
   cmake_parse_arguments(PARSE_ARGV 1 plugin "" "EXPORT" "SOURCES")
   if(NOT plugin_EXPORT OR NOT plugin_SOURCES OR plugin_UNPARSED_ARGUMENTS)
@@ -22,6 +25,7 @@ function(zvm_add_plugin name)
   set_target_properties(${name} PROPERTIES PREFIX "" ZVM_PLUGIN_EXPORT ${plugin_EXPORT})
   target_compile_options(${name} PRIVATE ${ZVM_WARNINGS})
   target_link_libraries(${name} PRIVATE zvm_plugin_library)
+  add_dependencies(zvm_plugins ${name})
 
   # The generated files, beside the library.
   set(stem ${CMAKE_CURRENT_BINARY_DIR}/${name})
@@ -53,4 +57,13 @@ function(zvm_add_plugin name)
   add_test(NAME ${name}_exports COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:${name}>
            -DEXPORT=${plugin_EXPORT} $<$<BOOL:${WIN32}>:-DOBJDUMP=${CMAKE_OBJDUMP}>
            -P ${CMAKE_SOURCE_DIR}/tests/plugin/exported_symbols.cmake)
+endfunction()
+
+# zvm_plugin_test(<target> <plugin>): the program <target> loads the library
+# of <plugin> as the host does; ZVM_PLUGIN_LIBRARY and ZVM_PLUGIN_EXPORT name
+# the library's file and export, and the library is built first.
+function(zvm_plugin_test target plugin)
+  target_compile_definitions(${target} PRIVATE ZVM_PLUGIN_LIBRARY="$<TARGET_FILE:${plugin}>"
+    ZVM_PLUGIN_EXPORT="$<TARGET_PROPERTY:${plugin},ZVM_PLUGIN_EXPORT>")
+  add_dependencies(${target} ${plugin})
 endfunction()
