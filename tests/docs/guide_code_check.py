@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Keeps a guide's code real: every code block that follows a line naming a
-file (`path/to/file`:) must stand, as it is, in that file of the tree; the
-name holds for the blocks after it until the next name or heading. Shell
+"""Keeps a guide's code real: every code block after a paragraph that starts
+with a file's name and ends with a colon ("`path/to/file`, whole:") must
+stand, as it is, in that file of the tree; the name holds for the blocks
+after it until the next name or heading. Shell
 blocks (```sh, commands to type) and blocks without a name are not checked.
 
     guide_code_check.py <source tree> <guide.md>
@@ -18,6 +19,8 @@ def blocks(text):
     but the shell's."""
     named = None
     block = None
+    paragraph = []  # the lines of the last paragraph, kept over blank lines
+    ended = False
     for line in text.splitlines():
         if block is not None:
             if line.startswith("```"):
@@ -28,10 +31,17 @@ def blocks(text):
                 block.append(line)
         elif line.startswith("```"):
             block, language = [], line[3:]
+            label = re.match(r"`([^`]+)`.*:$", " ".join(paragraph))
+            if label:
+                named = label.group(1)
+            paragraph = []
         elif line.startswith("#"):
-            named = None
-        elif re.fullmatch(r"`[^`]+`:", line):
-            named = line[1:-2]
+            named, paragraph = None, []
+        elif line:
+            if ended:
+                paragraph = []
+            paragraph.append(line)
+        ended = not line
 
 
 def main():
