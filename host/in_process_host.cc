@@ -136,13 +136,13 @@ void InProcessHost::RecordLine(const LoggedLine& line) {
   if (logListener) logListener(line);
 }
 
-bool InProcessHost::Load(const std::string& path, uint32_t major, uint32_t minor, uint32_t patch) {
+bool InProcessHost::Load(const std::string& path, const std::string& exportName, uint32_t major,
+                         uint32_t minor, uint32_t patch) {
   library = platform::LoadSharedLibrary(path, error);
   if (library == nullptr) return false;
-  auto load =
-      reinterpret_cast<Export>(platform::FindExport(library, "load_qor_email_verification"));
+  auto load = reinterpret_cast<Export>(platform::FindExport(library, exportName.c_str()));
   if (load == nullptr) {
-    error = "load_qor_email_verification not exported";
+    error = exportName + " not exported by " + path;
     return false;
   }
   return Register(load, major, minor, patch);

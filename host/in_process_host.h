@@ -30,9 +30,11 @@ class InProcessHost {
   InProcessHost(const InProcessHost&) = delete;
   InProcessHost& operator=(const InProcessHost&) = delete;
 
-  // Loads the library at `path` and calls its export with a registration
-  // record carrying the core's version. False with Error() set on failure.
-  bool Load(const std::string& path, uint32_t major = 18, uint32_t minor = 0, uint32_t patch = 0);
+  // Loads the library at `path` and calls its export `exportName` with a
+  // registration record carrying the core's version. False with Error() set
+  // on failure.
+  bool Load(const std::string& path, const std::string& exportName, uint32_t major = 18,
+            uint32_t minor = 0, uint32_t patch = 0);
   // Registers through an export already in this process (for tests).
   using Export = void(ZVM_CDECL*)(PluginRegistration* registration);
   bool Register(Export load, uint32_t major = 18, uint32_t minor = 0, uint32_t patch = 0);

@@ -1,8 +1,11 @@
 #include "host/devhost/devhost.h"
 
+#include <map>
+
 #include "formats/property_to_json.h"
 #include "host/devhost/external_http.h"
 #include "host/devhost/memory_counters.h"
+#include "host/devhost/plugin_build_info.h"
 #include "logging/log_level.h"
 
 namespace Halden::devhost {
@@ -12,6 +15,28 @@ constexpr std::size_t kMaxEventStreams = 8;
 // A tab of the console holds one of each.
 constexpr std::size_t kStreamsPerClient = 4;
 constexpr const char* kCommandLineResource = "/haldenclient/command-line-args";
+
+// What GET /_host/plugin answers; the version and the build only when the
+// library carries them.
+BindingProperty PluginDescription(const PluginRegistration& plugin, const std::string& path,
+                                  const std::map<std::string, std::string>& build) {
+  BindingProperty description;
+  description.Member("name").SetString(plugin.shortName);
+  description.Member("library").SetString(path);
+  if (const auto version = build.find("version"); version != build.end()) {
+    description.Member("version").SetString(version->second);
+  }
+  description.Member("apiVersion")
+      .SetString(std::to_string(plugin.pluginMajor) + "." + std::to_string(plugin.pluginMinor) +
+                 "." + std::to_string(plugin.pluginPatch));
+  if (const auto commit = build.find("commit"); commit != build.end()) {
+    description.Member("build").Member("commit").SetString(commit->second);
+  }
+  if (const auto type = build.find("build"); type != build.end()) {
+    description.Member("build").Member("type").SetString(type->second);
+  }
+  return description;
+}
 
 }  // namespace
 
@@ -47,7 +72,7 @@ bool Devhost::Start(std::string& error) {
     data.Member("text").SetString(line.message);
     logLines.Publish("log", PropertyToJson(data, nullptr, nullptr));
   });
-  if (!host.Load(options.library)) {
+  if (!host.Load(options.plugin, options.exportName)) {
     error = "cannot load the plugin library: " + host.Error();
     return false;
   }
@@ -55,14 +80,19 @@ bool Devhost::Start(std::string& error) {
     error = "the plugin's Initialize failed";
     return false;
   }
+  std::map<std::string, std::string> build;
+  std::string unread;
+  if (!ReadPluginBuildInfo(options.plugin, build, unread)) {
+    terminal.Line(kLogWarning, "zvm-devhost: no version: " + unread);
+  }
+  const BindingProperty plugin = PluginDescription(host.Registration(), options.plugin, build);
+  controls->DescribePlugin(plugin);
   mock.Start();
   front.Start(*controls);
   serving = true;
-  const PluginRegistration& plugin = host.Registration();
-  terminal.Line(kLogAlways, "zvm-devhost: serving " + std::string(plugin.shortName) + " " +
-                                std::to_string(plugin.pluginMajor) + "." +
-                                std::to_string(plugin.pluginMinor) + "." +
-                                std::to_string(plugin.pluginPatch) + " on " + Url() +
+  terminal.Line(kLogAlways, "zvm-devhost: serving " + plugin.Find("name").ToText() + " " +
+                                plugin.Find("version").ToText() + " (plugin API " +
+                                plugin.Find("apiVersion").ToText() + ") on " + Url() +
                                 " (events: /events, OpenAPI: /openapi.json)");
   terminal.Line(kLogAlways, "zvm-devhost: mock email-verification service on " + MockUrl() +
                                 " (mailbox: /mailbox)");

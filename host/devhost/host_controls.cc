@@ -26,7 +26,8 @@ void HostControls::Handle(const httplib::Request& request, const std::string& bo
                           httplib::Response& response) {
   const std::string& path = request.path;
   const char* const kPosted[] = {"/_host/sign-in", "/_host/sign-out", "/_host/message"};
-  const char* const kRead[] = {"/_host/memory", "/_host/token", "/_host/mailbox", "/_host/log"};
+  const char* const kRead[] = {"/_host/memory", "/_host/token", "/_host/mailbox", "/_host/log",
+                               "/_host/plugin"};
   const bool posted = std::find(std::begin(kPosted), std::end(kPosted), path) != std::end(kPosted);
   const bool read = std::find(std::begin(kRead), std::end(kRead), path) != std::end(kRead);
   const std::string named = request.method + " " + RawPath(request);
@@ -59,6 +60,8 @@ void HostControls::Handle(const httplib::Request& request, const std::string& bo
     ReplyJson(response, 200, state);
   } else if (path == "/_host/mailbox") {
     ReplyJson(response, 200, MailboxJson(mock.Mailbox()));
+  } else if (path == "/_host/plugin") {
+    ReplyJson(response, 200, plugin);
   } else {
     logLines.Serve(request, response);
   }

@@ -14,6 +14,8 @@
 //   GET  /_host/mailbox    the mock service's mailbox, as its /mailbox
 //   GET  /_host/log        the plugin's log lines as server-sent events
 //                          "log" of {"level": "ERROR", "text": <line>}
+//   GET  /_host/plugin     the plugin served: {"name", "library", "version",
+//                          "apiVersion", "build": {"commit", "type"}}
 // The event endpoints answer {"eventType", "subscribers"}: what was
 // delivered and to how many of the plugin's subscriptions; the event is
 // published on the host's event stream too, as "delivered <event name>", so
@@ -54,6 +56,8 @@ class HostControls {
   // Delivers a messaging-service email message with `payload`; returns the
   // number of subscriptions reached.
   int DeliverMessage(const std::string& payload);
+  // What GET /_host/plugin answers; set before serving.
+  void DescribePlugin(BindingProperty description) { plugin = std::move(description); }
 
  private:
   // Delivers a resource event to the plugin, and publishes it as
@@ -70,6 +74,7 @@ class HostControls {
   // token's state.
   std::mutex lock;
   std::optional<BindingProperty> token;
+  BindingProperty plugin;
 };
 
 }  // namespace Halden::devhost
