@@ -25,6 +25,10 @@ constexpr const char* kEmail = "/qor-email-verification/v1/email";
 // Every run stops by itself: calls after the deadline count as failed.
 constexpr auto kDeadline = std::chrono::seconds(120);
 constexpr std::size_t kServerThreads = 24;
+// The memory the plugin keeps for later trees follows how many it had at
+// once, which the clients' timing moves by a region or two: a leak of even
+// one block every thousand calls is more than this.
+constexpr uint64_t kKeptBlocks = 8;
 
 struct Outcome {
   std::size_t calls = 0;
@@ -113,8 +117,7 @@ int main(int argc, char** argv) {
   }
 
   // The same JSON from the bare server; the warm-up also settles the
-  // plugin's caches and pools (the memory it keeps for the next trees
-  // follows how many it has had at once) before its blocks are counted.
+  // plugin's caches and pools before its blocks are counted.
   httplib::Client probe(url);
   const httplib::Result session = probe.Get(kEmail);
   if (!session || session->status != 200) {
@@ -162,7 +165,8 @@ int main(int argc, char** argv) {
   std::printf(" plugin live blocks: %llu before, %llu after\n",
               static_cast<unsigned long long>(before), static_cast<unsigned long long>(after));
   const bool passed = mixed.failed == 0 && reads.failed == 0 && bareMixed.failed == 0 &&
-                      bareReads.failed == 0 && before != UINT64_MAX && after <= before;
+                      bareReads.failed == 0 && before != UINT64_MAX &&
+                      after <= before + kKeptBlocks;
   std::printf("load check %s\n", passed ? "passed" : "FAILED");
   return passed ? 0 : 1;
 }
