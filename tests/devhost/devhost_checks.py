@@ -264,6 +264,11 @@ def check_notes(devhost):
     schemas = json.loads(document)["components"]["schemas"]
     check(schemas["ExampleNotesPriority"]["enum"] == ["High", "Low", "Normal"],
           "notes: the enumeration is a schema")
+    webhook = json.loads(document).get("webhooks", {}).get(NOTES_EVENT, {}).get("post", {})
+    check(webhook.get("requestBody", {}).get("content", {}).get("application/json") ==
+          {"schema": {"$ref": "#/components/schemas/PluginResourceEvent"}} and
+          "PluginResourceEvent" in schemas,
+          "notes: the event it sends is a webhook carrying the resource event")
 
     answer = request(port, "GET", NOTES + "?contains=MILK")
     check(answer == (200, '{"notes":[{"id":"milk","priority":"High","text":"Buy milk"}]}'),

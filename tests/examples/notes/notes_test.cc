@@ -91,6 +91,15 @@ TEST_F(NotesTest, RegistersItsEndpointsAndRecords) {
     }
   }
   EXPECT_EQ(priorities, (Strings{"High=2", "Low=0", "Normal=1"}));
+  // The event it sends is declared with the record it carries.
+  Strings events;
+  for (uint32_t i = 0; i < host.Table()->eventCount; ++i) {
+    const ApiEventRecord& event = host.Table()->events[i];
+    if (std::string(event.name).starts_with("OnJsonApiEvent_")) {
+      events.push_back(std::string(event.name) + " " + event.typeName);
+    }
+  }
+  EXPECT_EQ(events, (Strings{std::string(kEvent) + " PluginResourceEvent"}));
 }
 
 TEST_F(NotesTest, StartsWithTheNotesOfTheDataStore) {
