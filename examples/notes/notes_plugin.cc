@@ -2,6 +2,7 @@
 
 #include "binding/registration.h"
 #include "logging/log_system.h"
+#include "plugin/event_name.h"
 
 namespace Halden::Examples::Notes {
 
@@ -40,6 +41,11 @@ void NotesPlugin::RegisterApi() {
   Endpoint(kMethodDelete, note, &NotesPlugin::DeleteNote)
       .Arg("id", kLocationPath)
       .Description("Deletes a note; needs a signed-in user");
+
+  // The event PublishNotes sends: the resource event {uri, eventType, data},
+  // whose data is the whole NoteList.
+  RegisterEvent<PluginResourceEvent>(types, EventNameForUri(kNotesResource))
+      .SetDescription("Fired after every change of a note, with the whole list as its data");
 }
 
 bool NotesPlugin::Start() {

@@ -24,7 +24,7 @@ inline constexpr const char* kAccessTokenResource = "/ksa-auth/v1/authorization/
 
 class NotesPlugin : public Plugin {
  public:
-  // Registers the records, then the three endpoints.
+  // Registers the records, the three endpoints and the event they send.
   void RegisterApi() override;
   // Observes the access token and reads the starting notes. Always true: a
   // host without starting notes gets an empty list.

@@ -52,8 +52,10 @@ std::string AllowedMethods(const ApiTable* table, const httplib::Request& reques
   return allowed;
 }
 
-// The dispatcher's refusal of a body it cannot read, which names no type.
+// The dispatcher's refusal of a body it cannot read, which names no type
+// and carries no status.
 constexpr std::string_view kUnsupportedBody = "Unsupported body content type";
+constexpr int kUnsupportedMediaType = 415;
 
 std::string UnsupportedBodyText(const std::string& contentType) {
   std::string types;
@@ -95,8 +97,13 @@ void RouteEveryMethod(
   http.Patch(pattern, withBody);
 }
 
-int ErrorStatus(uint32_t carried) {
-  if (carried == 0) return 500;
+// The HTTP status of an error the plugin answered with the status
+// `carried`. Without one (0, none set: the framework's refusals of a call,
+// and handlers that set none) the host cannot tell whose mistake it was and
+// answers 500, but for a content type the dispatcher does not read, which is
+// the caller's: 415.
+int ErrorStatus(uint32_t carried, bool unsupportedBody) {
+  if (carried == 0) return unsupportedBody ? kUnsupportedMediaType : 500;
   return carried >= 400 && carried <= 599 ? static_cast<int>(carried) : 502;
 }
 
@@ -168,12 +175,14 @@ void HttpFront::CallPlugin(const httplib::Request& request, std::string body,
     return;
   }
   if (answer.error) {
+    const bool unsupportedBody = answer.errorText.ends_with(kUnsupportedBody);
+    const int status = ErrorStatus(answer.status, unsupportedBody);
     BindingProperty failure;
-    failure.Member("message").SetString(answer.errorText.ends_with(kUnsupportedBody)
-                                            ? UnsupportedBodyText(call.contentType)
-                                            : answer.errorText);
-    failure.Member("status").SetUnsigned(answer.status == 0 ? 500 : answer.status);
-    ReplyJson(response, ErrorStatus(answer.status), failure);
+    failure.Member("message").SetString(unsupportedBody ? UnsupportedBodyText(call.contentType)
+                                                        : answer.errorText);
+    failure.Member("status").SetUnsigned(answer.status != 0 ? answer.status
+                                                            : static_cast<uint32_t>(status));
+    ReplyJson(response, status, failure);
     return;
   }
   for (const auto& [name, value] : answer.headers) response.set_header(name, value);

@@ -153,10 +153,10 @@ def check_http(devhost):
           "the configuration's token: signed in, to the first account")
     answer = request(port, "PUT", EMAIL, "email=x",
                      {"Content-Type": "application/x-www-form-urlencoded"})
-    check(answer[0] == 500 and message(answer) ==
+    check(answer[0] == 415 and json.loads(answer[1])["status"] == 415 and message(answer) ==
           "Unsupported body content type 'application/x-www-form-urlencoded': send the body as "
           "application/json, application/vnd.api+json, application/x-yaml or application/x-msgpack",
-          "a form body: the types the plugin reads named: %s" % (answer,))
+          "a form body: 415, the types the plugin reads named: %s" % (answer,))
 
     answer = request(port, "GET", "/no/such/path")
     check(answer[0] == 404 and message(answer) == "No endpoint takes GET /no/such/path",
@@ -264,6 +264,11 @@ def check_notes(devhost):
     schemas = json.loads(document)["components"]["schemas"]
     check(schemas["ExampleNotesPriority"]["enum"] == ["High", "Low", "Normal"],
           "notes: the enumeration is a schema")
+    webhook = json.loads(document).get("webhooks", {}).get(NOTES_EVENT, {}).get("post", {})
+    check(webhook.get("requestBody", {}).get("content", {}).get("application/json") ==
+          {"schema": {"$ref": "#/components/schemas/PluginResourceEvent"}} and
+          "PluginResourceEvent" in schemas,
+          "notes: the event it sends is a webhook carrying the resource event")
 
     answer = request(port, "GET", NOTES + "?contains=MILK")
     check(answer == (200, '{"notes":[{"id":"milk","priority":"High","text":"Buy milk"}]}'),
@@ -277,6 +282,14 @@ def check_notes(devhost):
     check([note["id"] for note in data["data"]["notes"]] == ["milk", "plumber", "tea"],
           "notes: the Update event on the stream lists the three notes")
     events.close()
+    answer = request(port, "PUT", NOTES + "/tea", "Buy tea", {"Content-Type": "text/plain"})
+    check(answer[0] == 415 and message(answer).startswith("Unsupported body content type"),
+          "notes: a body of a type the plugin does not read: %s" % (answer,))
+    answer = request(port, "PUT", NOTES + "/tea", '{"text":"Buy tea","priority":"Urgent"}',
+                     {"Content-Type": "application/json"})
+    check(answer[0] == 500 and message(answer) ==
+          "Urgent is not a valid ExampleNotesPriority enumeration value for 'priority'.",
+          "notes: a refusal without a status is answered 500: %s" % (answer,))
     answer = request(port, "DELETE", NOTES + "/plumber")
     check(answer[0] == 204, "notes: DELETE of a note: %s" % (answer,))
     answer = request(port, "DELETE", NOTES + "/plumber")

@@ -91,6 +91,26 @@ TEST_F(NotesTest, RegistersItsEndpointsAndRecords) {
     }
   }
   EXPECT_EQ(priorities, (Strings{"High=2", "Low=0", "Normal=1"}));
+  // The event it sends is declared with the record it carries.
+  Strings events;
+  for (uint32_t i = 0; i < host.Table()->eventCount; ++i) {
+    const ApiEventRecord& event = host.Table()->events[i];
+    if (std::string(event.name).starts_with("OnJsonApiEvent_")) {
+      events.push_back(std::string(event.name) + " " + event.typeName);
+    }
+  }
+  EXPECT_EQ(events, (Strings{std::string(kEvent) + " PluginResourceEvent"}));
+}
+
+TEST_F(NotesTest, APutIsAnsweredAnnouncedAndLogged) {
+  Start();
+  // A success sets no status: 0.
+  EXPECT_EQ(Answer(Put("milk", R"({"text":"Buy milk"})")),
+            R"(0 {"id":"milk","priority":"Normal","text":"Buy milk"})");
+  EXPECT_EQ(Published(), (Strings{R"({"data":{"notes":[{"id":"milk","priority":"Normal",)"
+                                  R"("text":"Buy milk"}]},"eventType":"Update",)"
+                                  R"("uri":"/example-notes/v1/notes"})"}));
+  EXPECT_EQ(Lines(kLogOkay), (Strings{"example-notes: note milk saved"}));
 }
 
 TEST_F(NotesTest, StartsWithTheNotesOfTheDataStore) {
@@ -176,6 +196,31 @@ TEST_F(NotesTest, AnUnknownPriorityIsRefusedByName) {
   EXPECT_TRUE(response.error);
   EXPECT_NE(response.errorText.find("Urgent"), std::string::npos) << response.errorText;
   EXPECT_EQ(List(), R"({"notes":[]})");
+}
+
+// The framework refuses these before the handler runs, with no status (0);
+// the handler's own refusals carry theirs.
+TEST_F(NotesTest, TheFrameworksRefusalsCarryNoStatus) {
+  Start();
+  const std::string path = std::string(kNotes) + "/milk";
+  EXPECT_EQ(Answer(host.Call(kMethodPut, path)), "0 A value for 'note' is required.");
+  EXPECT_EQ(Answer(host.Call(kMethodPut, path, "text/plain", "Buy milk")),
+            "0 Unsupported body content type");
+  EXPECT_EQ(Answer(Put("milk", R"({"text":"Buy milk")")),
+            "0 Error: Missing a comma or '}' after an object member. at offset 18.");
+  EXPECT_EQ(Answer(Put("milk", R"({"text":"Buy milk","priority":"Urgent"})")),
+            "0 Urgent is not a valid ExampleNotesPriority enumeration value for 'priority'.");
+  EXPECT_EQ(Answer(Put("milk", R"({"text":""})")), "400 A note needs a text");
+  EXPECT_EQ(List(), R"({"notes":[]})");
+}
+
+// A member the body leaves out, or sets to null, keeps its default; one the
+// record does not have is ignored.
+TEST_F(NotesTest, AMissingMemberKeepsItsDefault) {
+  Start();
+  EXPECT_EQ(Answer(Put("a", R"({"text":"One","priority":null,"colour":"red"})")),
+            R"(0 {"id":"a","priority":"Normal","text":"One"})");
+  EXPECT_EQ(Answer(Put("b", R"({"priority":"High"})")), "400 A note needs a text");
 }
 
 TEST_F(NotesTest, FiltersByTheTextItContains) {
