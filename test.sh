@@ -4,8 +4,11 @@
 # ThreadSanitizer and Windows (MinGW-w64, tests under wine64), and runs every
 # fuzz target for FUZZ_SECONDS (default 30) each; then the development host's
 # checks (tests/devhost/check.sh) and its web console in headless Chromium
-# (tests/devhost/browser.sh).
-# Usage: ./test.sh [native|i386|asan|tsan|windows|fuzz|devhost|browser ...]   (default: all)
+# (tests/devhost/browser.sh); last a small fixed sample of the mutation runner,
+# to show it still works.
+# Usage: ./test.sh [native|i386|asan|tsan|windows|fuzz|devhost|browser|mutants-sample ...]
+#                                                                    (default: all)
+#        ./test.sh mutants [--cap N] [path ...]   mutation testing (tests/mutants/)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -16,8 +19,15 @@ fi
 echo "=== format"
 git ls-files -co --exclude-standard '*.h' '*.cc' | xargs clang-format --dry-run -Werror
 
+# Mutation testing: reports in build/mutants/ (summary.txt, report.json,
+# report.html).
+if [ "${1:-}" = mutants ]; then
+  shift
+  exec /usr/bin/python3 tests/mutants/mutants.py "$@"
+fi
+
 configs=("$@")
-[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan tsan windows fuzz devhost browser)
+[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan tsan windows fuzz devhost browser mutants-sample)
 
 configure() {
   local name=$1
@@ -63,6 +73,7 @@ for config in "${configs[@]}"; do
     fuzz) fuzz/run.sh "${FUZZ_SECONDS:-30}" ;;
     devhost) tests/devhost/check.sh ;;
     browser) tests/devhost/browser.sh ;;
+    mutants-sample) /usr/bin/python3 tests/mutants/mutants.py --cap 6 util/ ;;
     *) echo "unknown configuration: $config" >&2; exit 2 ;;
   esac
 done
