@@ -3,10 +3,11 @@
 Copies the sources into build/mutants/src and builds them there (Debug, no
 sanitizers), so the working tree is never touched. A fixed seed and a cap per
 folder choose the mutants; each is patched into its file, the test
-executables that link the file are rebuilt (ninja recompiles the one object
-and relinks), the tests of its subsystem run with a time-out, and the file is
-restored, also on Ctrl-C. Results: build/mutants/report.json, report.html and
-summary.txt.
+executable of its subsystem is rebuilt (ninja recompiles the one object and
+relinks) and run with a time-out; when it misses the mutant, so are the other
+test executables that link the file, so a mutant counts as killed by its own
+subsystem's tests or by the others'. The file is restored, also on Ctrl-C.
+Results: build/mutants/report.json, report.html and summary.txt.
 
 Usage: mutants.py [--cap N] [--jobs N] [path ...]   (default: every product folder)
 """
@@ -47,14 +48,15 @@ def main():
     sample = choose(files, equivalent, args.cap)
     print(f"mutants: {len(sample)} from {len(files)} files "
           f"(cap {args.cap} per folder, seed {SEED})", flush=True)
-    needed = sorted({exe for m in sample for exe in subsystem_tests(m.path, tests_of)})
+    needed = sorted({exe for m in sample for exe in tests_of[m.path]})
     build(needed, args.jobs, check=True)
     limits = baseline(needed)
     results = []
     try:
         for number, mutant in enumerate(sample, 1):
-            status = run_mutant(mutant, subsystem_tests(mutant.path, tests_of), limits, args.jobs)
-            results.append((mutant, status))
+            result = run_mutant(mutant, test_order(mutant.path, tests_of), limits, args.jobs)
+            results.append((mutant, result))
+            status = result.status + (f" by {result.by}" if result.by else "")
             print(f"[{number}/{len(sample)}] {status:<12} {mutant.path}:{mutant.line} "
                   f"{mutant.operator}: {report.short(mutant.original)} -> "
                   f"{report.short(mutant.replacement)}", flush=True)
@@ -118,12 +120,12 @@ def ninja_tool(*words):
                           capture_output=True, text=True).stdout
 
 
-def subsystem_tests(path, tests_of):
-    """The subsystem's own test executable when it links the file; otherwise
-    (a folder without tests of its own) every one that does."""
-    linked = tests_of[path]
+def test_order(path, tests_of):
+    """The test executables that link the file, in the order they run: the
+    subsystem's own first (a folder without tests of its own has none)."""
     own = f"{Path(path).parent.name}_tests"
-    return [own] if own in linked else sorted(linked)
+    linked = sorted(tests_of[path], key=lambda exe: (exe != own, exe))
+    return linked, own if own in linked else None
 
 
 def build(targets, jobs, check=False):
@@ -204,20 +206,23 @@ def choose(files, equivalent, cap):
 
 # One mutant.
 
-def run_mutant(mutant, executables, limits, jobs):
-    """Patches the file, rebuilds and runs the tests, and always restores it."""
+def run_mutant(mutant, order, limits, jobs):
+    """Patches the file, rebuilds and runs the tests one executable at a time
+    until one fails, and always restores the file."""
+    executables, own = order
     file = SOURCE / mutant.path
     original = file.read_bytes()
     try:
         mutated = original[:mutant.start] + mutant.replacement.encode() + original[mutant.end:]
         file.write_bytes(mutated)
-        if not build(executables, jobs):
-            return "CompileError"
         for exe in executables:
-            result = run_tests(exe, limits[exe])
-            if result != "pass":
-                return "Killed" if result == "fail" else "Timeout"
-        return "Survived"
+            if not build([exe], jobs):
+                return report.Result("CompileError")
+            outcome = run_tests(exe, limits[exe])
+            if outcome != "pass":
+                status = "Killed" if outcome == "fail" else "Timeout"
+                return report.Result(status, exe, own_tests=own in (None, exe))
+        return report.Result("Survived")
     finally:
         file.write_bytes(original)
 

@@ -3,17 +3,27 @@ its HTML view, and a text summary per folder with the surviving mutants."""
 
 import json
 from collections import Counter
+from dataclasses import dataclass
 from pathlib import Path
 
-STATUSES = ("Killed", "Survived", "Timeout", "CompileError")
 # The goals for the feature's folders; the others aim for the low mark.
 THRESHOLDS = {"high": 90, "low": 85}
+
+
+@dataclass
+class Result:
+    """What became of one mutant: Killed, Survived, Timeout or CompileError;
+    the test executable that failed, and whether it is the subsystem's own."""
+
+    status: str
+    by: str = ""
+    own_tests: bool = True
 
 
 def write_json(path, source_root, results):
     """The report in the schema mutation-testing tools share."""
     files = {}
-    for mutant, status in results:
+    for mutant, result in results:
         entry = files.get(mutant.path)
         if entry is None:
             source = (Path(source_root) / mutant.path).read_text(errors="replace")
@@ -26,7 +36,8 @@ def write_json(path, source_root, results):
                 "start": {"line": mutant.line, "column": mutant.column},
                 "end": {"line": mutant.end_line, "column": mutant.end_column},
             },
-            "status": status,
+            "status": result.status,
+            **({"statusReason": f"failed {result.by}"} if result.by else {}),
         })
     report = {"schemaVersion": "1", "thresholds": THRESHOLDS, "files": files}
     Path(path).write_text(json.dumps(report, indent=1))
@@ -52,32 +63,51 @@ def write_html(path, report, elements_script):
 
 
 def summary(results, folder_of, equivalent_count):
-    """Lines of text: a row per folder, then every survivor."""
+    """Lines of text: a row per folder, every survivor, and the mutants that
+    only another subsystem's tests kill."""
     counts = {}
-    for mutant, status in results:
-        counts.setdefault(folder_of(mutant.path), Counter())[status] += 1
-    lines = [f"{'folder':<20} {'killed':>6} {'survived':>8} {'timeout':>7} "
-             f"{'no-build':>8} {'score':>6}"]
+    for mutant, result in results:
+        key = "Killed by others" if result.status == "Killed" and not result.own_tests \
+            else result.status
+        counts.setdefault(folder_of(mutant.path), Counter())[key] += 1
+    lines = [f"{'folder':<20} {'killed':>6} {'by-other':>8} {'survived':>8} {'timeout':>7} "
+             f"{'no-build':>8} {'own':>6} {'all':>6}"]
     total = Counter()
     for folder in sorted(counts):
         lines.append(_row(folder, counts[folder]))
         total.update(counts[folder])
     lines.append(_row("all", total))
-    lines.append(f"(score = killed / built; {equivalent_count} mutants listed as "
-                 "equivalent were not run)")
-    survivors = [m for m, status in results if status == "Survived"]
-    lines.append(f"\nsurvivors ({len(survivors)}):")
-    for m in sorted(survivors, key=lambda m: (m.path, m.line, m.column)):
-        change = f"{short(m.original)} -> {short(m.replacement)}"
-        lines.append(f"  {m.path}:{m.line}:{m.column} {m.id} {m.operator}: {change}")
+    lines.append("killed: by the folder's own test executable; by-other: only by another that "
+                 "links the file.\nScores are killed / built (killed + survived + timeout): own "
+                 "counts the folder's own tests, all counts every test executable.")
+    lines.append(f"{equivalent_count} mutants listed as equivalent were not drawn.")
+    lines += _listing("survivors", [(m, r) for m, r in results if r.status == "Survived"])
+    lines += _listing("killed only by another subsystem's tests",
+                      [(m, r) for m, r in results if r.status == "Killed" and not r.own_tests])
+    return lines
+
+
+def _listing(title, entries):
+    """One line per mutant: place, id, operator, change, and what killed it."""
+    lines = [f"\n{title} ({len(entries)}):"]
+    for mutant, result in sorted(entries, key=lambda e: (e[0].path, e[0].line, e[0].column)):
+        change = f"{short(mutant.original)} -> {short(mutant.replacement)}"
+        by = f" [{result.by}]" if result.by else ""
+        lines.append(f"  {mutant.path}:{mutant.line}:{mutant.column} {mutant.id} "
+                     f"{mutant.operator}: {change}{by}")
     return lines
 
 
 def _row(folder, count):
-    built = count["Killed"] + count["Survived"] + count["Timeout"]
-    score = f"{100 * count['Killed'] / built:5.1f}%" if built else "    -"
-    return (f"{folder:<20} {count['Killed']:>6} {count['Survived']:>8} {count['Timeout']:>7} "
-            f"{count['CompileError']:>8} {score:>6}")
+    killed = count["Killed"] + count["Killed by others"]
+    built = killed + count["Survived"] + count["Timeout"]
+    return (f"{folder:<20} {count['Killed']:>6} {count['Killed by others']:>8} "
+            f"{count['Survived']:>8} {count['Timeout']:>7} {count['CompileError']:>8} "
+            f"{_percent(count['Killed'], built)} {_percent(killed, built)}")
+
+
+def _percent(part, whole):
+    return f"{100 * part / whole:5.1f}%" if whole else "     -"
 
 
 def short(text):
