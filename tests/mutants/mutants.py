@@ -13,6 +13,7 @@ Usage: mutants.py [--cap N] [--jobs N] [path ...]   (default: every product fold
 """
 
 import argparse
+import itertools
 import json
 import random
 import re
@@ -188,7 +189,7 @@ def read_equivalent():
 
 def choose(files, equivalent, cap):
     """A repeatable sample: per folder, `cap` mutants drawn with a fixed seed
-    from all of its files' mutants (ordered by id), in file order."""
+    from all of its files' mutants (ordered by id)."""
     commands = {Path(e["file"]).relative_to(SOURCE).as_posix(): e["command"]
                 for e in json.loads((BUILD / "compile_commands.json").read_text())
                 if Path(e["file"]).is_relative_to(SOURCE)}
@@ -197,11 +198,30 @@ def choose(files, equivalent, cap):
         for mutant in operators.FileMutator(SOURCE, path, commands[path]).find():
             if (mutant.path, mutant.id) not in equivalent:
                 by_folder.setdefault(folder_of(path), []).append(mutant)
-    sample = []
+    files_by_folder = []
     for folder in sorted(by_folder):
         mutants = sorted(by_folder[folder], key=lambda m: (m.path, m.id))
-        sample += random.Random(SEED).sample(mutants, min(cap, len(mutants)))
-    return sorted(sample, key=lambda m: (m.path, m.start, m.id))
+        chosen = random.Random(SEED).sample(mutants, min(cap, len(mutants)))
+        files_by_folder.append(group_by_file(chosen))
+    return interleave(files_by_folder)
+
+
+def group_by_file(mutants):
+    files = {}
+    for mutant in sorted(mutants, key=lambda m: (m.path, m.start, m.id)):
+        files.setdefault(mutant.path, []).append(mutant)
+    return list(files.values())
+
+
+def interleave(files_by_folder):
+    """A file of each folder in turn, so a run cut short has results from
+    every folder; a file's mutants stay together, since ninja recompiles a
+    file once more when the run moves on from it."""
+    order = []
+    for turn in itertools.zip_longest(*files_by_folder):
+        for mutants in filter(None, turn):
+            order += mutants
+    return order
 
 
 # One mutant.
