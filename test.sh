@@ -8,7 +8,8 @@
 # to show it still works.
 # Usage: ./test.sh [native|i386|asan|tsan|windows|fuzz|devhost|browser|mutants-sample ...]
 #                                                                    (default: all)
-#        ./test.sh mutants [--cap N] [path ...]   mutation testing (tests/mutants/)
+#        ./test.sh mutants [--cap N] [--own-tests] [path ...]   mutation testing (tests/mutants/)
+#        ./test.sh coverage                      line and branch coverage of the native tests
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -62,6 +63,25 @@ windows() {
     -DCMAKE_TOOLCHAIN_FILE=cmake/windows-x86_64.cmake -DZVM_BENCH=OFF
 }
 
+# The native tests, built with gcov's counters: the HTML report is
+# build/coverage/report/index.html, and a summary per product folder.
+coverage() {
+  configure coverage -DCMAKE_BUILD_TYPE=Debug -DZVM_BENCH=OFF \
+    -DCMAKE_CXX_FLAGS="--coverage -fprofile-update=atomic" \
+    -DCMAKE_C_FLAGS="--coverage -fprofile-update=atomic"
+  ninja -C build/coverage -j2
+  find build/coverage -name '*.gcda' -delete
+  echo "=== coverage: test"
+  ctest --test-dir build/coverage --output-on-failure -j2
+  mkdir -p build/coverage/report
+  gcovr --root . --object-directory build/coverage \
+    --filter '(email_verification|plugin|api|binding|formats|logging|util|boundary|host|platform)/' \
+    --exclude 'platform/.*windows\.cc' --exclude-directories '.*/CMakeFiles/[0-9.]+' \
+    --exclude-unreachable-branches --exclude-throw-branches \
+    --html-details build/coverage/report/index.html --json-summary build/coverage/summary.json
+  /usr/bin/python3 tests/coverage/summary.py build/coverage/summary.json
+}
+
 for config in "${configs[@]}"; do
   case "$config" in
     native) run_config native -DCMAKE_BUILD_TYPE=RelWithDebInfo ;;
@@ -73,7 +93,8 @@ for config in "${configs[@]}"; do
     fuzz) fuzz/run.sh "${FUZZ_SECONDS:-30}" ;;
     devhost) tests/devhost/check.sh ;;
     browser) tests/devhost/browser.sh ;;
-    mutants-sample) /usr/bin/python3 tests/mutants/mutants.py --cap 6 util/ ;;
+    mutants-sample) /usr/bin/python3 tests/mutants/mutants.py --cap 6 --own-tests util/ ;;
+    coverage) coverage ;;
     *) echo "unknown configuration: $config" >&2; exit 2 ;;
   esac
 done

@@ -9,7 +9,8 @@ test executables that link the file, so a mutant counts as killed by its own
 subsystem's tests or by the others'. The file is restored, also on Ctrl-C.
 Results: build/mutants/report.json, report.html and summary.txt.
 
-Usage: mutants.py [--cap N] [--jobs N] [path ...]   (default: every product folder)
+Usage: mutants.py [--cap N] [--jobs N] [--own-tests] [path ...]
+                                                (default: every product folder)
 """
 
 import argparse
@@ -49,13 +50,14 @@ def main():
     sample = choose(files, equivalent, args.cap)
     print(f"mutants: {len(sample)} from {len(files)} files "
           f"(cap {args.cap} per folder, seed {SEED})", flush=True)
-    needed = sorted({exe for m in sample for exe in tests_of[m.path]})
+    orders = {m.path: test_order(m.path, tests_of, args.own_tests) for m in sample}
+    needed = sorted({exe for executables, _ in orders.values() for exe in executables})
     build(needed, args.jobs, check=True)
     limits = baseline(needed)
     results = []
     try:
         for number, mutant in enumerate(sample, 1):
-            result = run_mutant(mutant, test_order(mutant.path, tests_of), limits, args.jobs)
+            result = run_mutant(mutant, orders[mutant.path], limits, args.jobs)
             results.append((mutant, result))
             status = result.status + (f" by {result.by}" if result.by else "")
             print(f"[{number}/{len(sample)}] {status:<12} {mutant.path}:{mutant.line} "
@@ -71,6 +73,9 @@ def parse_arguments():
                         help="product folders or files (default: every product folder)")
     parser.add_argument("--cap", type=int, default=100, help="mutants per folder (default 100)")
     parser.add_argument("--jobs", type=int, default=2, help="ninja's jobs (default 2)")
+    parser.add_argument("--own-tests", action="store_true",
+                        help="try each mutant on its folder's own test executable only "
+                             "(builds much less)")
     return parser.parse_args()
 
 
@@ -121,12 +126,16 @@ def ninja_tool(*words):
                           capture_output=True, text=True).stdout
 
 
-def test_order(path, tests_of):
-    """The test executables that link the file, in the order they run: the
-    subsystem's own first (a folder without tests of its own has none)."""
+def test_order(path, tests_of, own_only):
+    """The test executables to try on the file's mutants, in order, and the
+    subsystem's own among them, which comes first (a folder without tests of
+    its own has none, and tries all that link the file)."""
     own = f"{Path(path).parent.name}_tests"
-    linked = sorted(tests_of[path], key=lambda exe: (exe != own, exe))
-    return linked, own if own in linked else None
+    if own not in tests_of[path]:
+        return sorted(tests_of[path]), None
+    if own_only:
+        return [own], own
+    return sorted(tests_of[path], key=lambda exe: (exe != own, exe)), own
 
 
 def build(targets, jobs, check=False):

@@ -17,8 +17,9 @@ K = ci.CursorKind
 RELATIONAL = {"<": "<=", "<=": "<", ">": ">=", ">=": ">"}
 EQUALITY = {"==": "!=", "!=": "=="}
 LOGICAL = {"&&": "||", "||": "&&"}
+COMPARISON = {**RELATIONAL, **EQUALITY}
 ARITHMETIC = {"+": "-", "-": "+", "+=": "-=", "-=": "+="}
-OVERLOADED = {"operator" + op: op for op in [*RELATIONAL, *EQUALITY]}
+OVERLOADED = {"operator" + op: op for op in COMPARISON}
 
 NUMBER_KINDS = {
     getattr(ci.TypeKind, name)
@@ -134,8 +135,8 @@ class FileMutator:
         if token is None:
             return
         op = token[2]
-        if op in RELATIONAL or op in EQUALITY:
-            self._add("EqualityOperator", token[0], token[1], {**RELATIONAL, **EQUALITY}[op])
+        if op in COMPARISON:
+            self._add("EqualityOperator", token[0], token[1], COMPARISON[op])
         elif op in LOGICAL:
             self._add("LogicalOperator", token[0], token[1], LOGICAL[op])
         elif op in ARITHMETIC and self._numeric_arithmetic(operands):
@@ -147,8 +148,7 @@ class FileMutator:
             return
         token = self._operator_between(arguments[0], arguments[1])
         if token is not None and token[2] == OVERLOADED[cursor.spelling]:
-            op = token[2]
-            self._add("EqualityOperator", token[0], token[1], {**RELATIONAL, **EQUALITY}[op])
+            self._add("EqualityOperator", token[0], token[1], COMPARISON[token[2]])
 
     def _operator_between(self, left, right):
         """The operator token between two operands, when it is in this file."""
@@ -185,7 +185,7 @@ class FileMutator:
         digits = word.rstrip("uUlL").replace("'", "")
         suffix = word[len(word.rstrip("uUlL")):]
         try:
-            value = int(digits, 0) if digits != "0" else 0
+            value = int(digits, 0)
         except ValueError:
             return
         for changed in (value + 1, value - 1):
