@@ -2,11 +2,12 @@
 
 Copies the sources into build/mutants/src and builds them there (Debug, no
 sanitizers), so the working tree is never touched. A fixed seed and a cap per
-folder choose the mutants; each is patched into its file, the test
+folder choose the mutants. Each is patched into its file, and the test
 executable of its subsystem is rebuilt (ninja recompiles the one object and
-relinks) and run with a time-out; when it misses the mutant, so are the other
-test executables that link the file, so a mutant counts as killed by its own
-subsystem's tests or by the others'. The file is restored, also on Ctrl-C.
+relinks) and run with a time-out; when that one misses the mutant, the other
+test executables that link the file are tried, so a mutant is killed by its
+own subsystem's tests or only by the others'. The file is restored, also on
+Ctrl-C.
 Results: build/mutants/report.json, report.html and summary.txt.
 
 Usage: mutants.py [--cap N] [--jobs N] [--own-tests] [path ...]

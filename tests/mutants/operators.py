@@ -138,9 +138,24 @@ class FileMutator:
         if op in COMPARISON:
             self._add("EqualityOperator", token[0], token[1], COMPARISON[op])
         elif op in LOGICAL:
-            self._add("LogicalOperator", token[0], token[1], LOGICAL[op])
+            self._logical(operands, token)
         elif op in ARITHMETIC and self._numeric_arithmetic(operands):
             self._add("ArithmeticOperator", token[0], token[1], ARITHMETIC[op])
+
+    def _logical(self, operands, token):
+        """Swaps `&&` and `||` in parentheses, so that `a && b && c` becomes
+        `(a || b) && c` as the tree says, and the compiler does not warn of
+        the two mixed."""
+        left, right = operands
+        (start, left_end), (right_start, end) = self._extent(left), self._extent(right)
+        before = self._source(left_end, token[0])
+        after = self._source(token[1], right_start)
+        swapped = f"{self._grouped(left)}{before}{LOGICAL[token[2]]}{after}{self._grouped(right)}"
+        self._add("LogicalOperator", start, end, f"({swapped})")
+
+    def _grouped(self, operand):
+        text = self._source(*self._extent(operand))
+        return f"({text})" if operand.kind == K.BINARY_OPERATOR else text
 
     def _overloaded(self, cursor):
         arguments = list(cursor.get_arguments())
@@ -268,6 +283,9 @@ class FileMutator:
             self._add(operator, start, self.tokens[i][1], "{}")
 
     # Helpers.
+
+    def _source(self, start, end):
+        return self.text[start:end].decode(errors="replace")
 
     def _extent(self, cursor):
         return cursor.extent.start.offset, cursor.extent.end.offset
