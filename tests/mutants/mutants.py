@@ -15,9 +15,9 @@ Usage: mutants.py [--cap N] [--jobs N] [--own-tests] [path ...]
 """
 
 import argparse
+import hashlib
 import itertools
 import json
-import random
 import re
 import signal
 import subprocess
@@ -198,8 +198,10 @@ def read_equivalent():
 
 
 def choose(files, equivalent, cap):
-    """A repeatable sample: per folder, `cap` mutants drawn with a fixed seed
-    from all of its files' mutants (ordered by id)."""
+    """A repeatable sample: per folder, the `cap` mutants that rank first by
+    a hash of the seed and their id. A mutant's rank does not depend on the
+    others, so an edit, or a mutant listed as equivalent, changes the sample
+    only where it changes mutants, and runs before and after compare."""
     commands = {Path(e["file"]).relative_to(SOURCE).as_posix(): e["command"]
                 for e in json.loads((BUILD / "compile_commands.json").read_text())
                 if Path(e["file"]).is_relative_to(SOURCE)}
@@ -210,10 +212,13 @@ def choose(files, equivalent, cap):
                 by_folder.setdefault(folder_of(path), []).append(mutant)
     files_by_folder = []
     for folder in sorted(by_folder):
-        mutants = sorted(by_folder[folder], key=lambda m: (m.path, m.id))
-        chosen = random.Random(SEED).sample(mutants, min(cap, len(mutants)))
-        files_by_folder.append(group_by_file(chosen))
+        ranked = sorted(by_folder[folder], key=lambda m: (rank(m), m.path))
+        files_by_folder.append(group_by_file(ranked[:cap]))
     return interleave(files_by_folder)
+
+
+def rank(mutant):
+    return hashlib.sha256(f"{SEED} {mutant.path} {mutant.id}".encode()).hexdigest()
 
 
 def group_by_file(mutants):
