@@ -205,7 +205,8 @@ class FileMutator:
             return
         for changed in (value + 1, value - 1):
             if changed >= 0 or not suffix.lower().startswith("u"):
-                self._add("IntegerLiteral", start, end, f"{changed}{suffix}")
+                spelled = hex(changed) if digits.lower().startswith("0x") else str(changed)
+                self._add("IntegerLiteral", start, end, f"{spelled}{suffix}")
 
     def _condition(self, cursor):
         tokens = self._tokens_in(cursor)
