@@ -1,9 +1,9 @@
 // The open levels of a tree walked without recursion.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 namespace Halden::internal {
@@ -11,20 +11,24 @@ namespace Halden::internal {
 // A last-in first-out stack of walk frames: the first kInlineFrames live in
 // the stack object itself, deeper ones on the heap. A walk that keeps one
 // frame per open level thus takes the same machine stack whatever the
-// tree's depth, and a shallow tree allocates nothing.
+// tree's depth, and a shallow tree allocates nothing. The inline frames are
+// raw storage, made only as they are pushed: every release of a container
+// makes a stack, most of them for a level or two.
 //
 // Push may move the heap frames: a reference from Back is valid only until
 // the next Push.
 template <typename Frame, std::size_t kInlineFrames = 32>
 class WalkStack {
+  static_assert(std::is_trivially_copyable_v<Frame> && std::is_trivially_destructible_v<Frame>);
+
  public:
   bool Empty() const { return size == 0; }
-  Frame& Back() { return size <= kInlineFrames ? near[size - 1] : far.back(); }
+  Frame& Back() { return size <= kInlineFrames ? *Near(size - 1) : far.back(); }
 
   // Throws std::bad_alloc when a frame beyond the inline ones finds no memory.
   void Push(const Frame& frame) {
     if (size < kInlineFrames) {
-      near[size] = frame;
+      new (Near(size)) Frame(frame);
     } else {
       far.push_back(frame);
     }
@@ -46,7 +50,11 @@ class WalkStack {
   }
 
  private:
-  std::array<Frame, kInlineFrames> near{};
+  Frame* Near(std::size_t index) {
+    return std::launder(reinterpret_cast<Frame*>(near + index * sizeof(Frame)));
+  }
+
+  alignas(Frame) unsigned char near[kInlineFrames * sizeof(Frame)];
   std::vector<Frame> far;
   std::size_t size = 0;
 };
