@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "api/method.h"
 #include "host/in_process_host.h"
 #include "platform/shared_library.h"
 
@@ -34,6 +35,24 @@ TEST(PluginLibrary, RegistersInitializesCountsAndShutsDown) {
   host.Shutdown();
   // Shut-down leaves no subscription behind.
   EXPECT_TRUE(host.Subscriptions().empty());
+}
+
+// What the library keeps past Shutdown stays behind when the host unloads
+// it, and is lost at every reload.
+TEST(PluginLibrary, ShutdownGivesEveryBlockBack) {
+  InProcessHost host;
+  ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY)) << host.Error();
+  ASSERT_TRUE(host.Initialize());
+  host.Call(kMethodGet, "/qor-email-verification/v1/email");
+  EXPECT_GT(host.GetMemoryStats()[1], 0u);
+  host.Shutdown();
+  EXPECT_EQ(host.GetMemoryStats()[1], 0u);
+  host.Unload();
+  EXPECT_EQ(host.Table(), nullptr);
+
+  ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY)) << host.Error();
+  ASSERT_TRUE(host.Initialize());
+  EXPECT_EQ(host.Call(kMethodGet, "/qor-email-verification/v1/email").status, 500u);
 }
 
 TEST(PluginLibrary, AcceptsNewerMinorOfTheSameMajor) {
