@@ -2,13 +2,18 @@
 """The development host's web console in headless Chromium, driven by
 Selenium: the whole story played on the page, each step checked on what the
 page shows, the browser's log read for errors, and screenshots of the final
-page, wide and narrow, saved under build/console-check/; then a sign-out
+page, wide and narrow, saved under build/console-check/; then the library
+rebuilt (a build that fails, then one that passes) and reloaded while the
+page stays connected and signed in, a fault of the mock service set from
+the page, a session recorded from the page and replayed; last a sign-out
 made elsewhere and the host restarted, which the page must follow.
 
     console_check.py <build dir>
 """
+import glob
 import os
 import shutil
+import subprocess
 import sys
 import time
 
@@ -22,7 +27,15 @@ from devhost_process import Devhost, request
 
 BUILD = sys.argv[1]
 PROGRAM = os.path.join(BUILD, "host/devhost/zvm-devhost")
+LIBRARY = os.path.join(BUILD, "email_verification/zvm-be-qor-email-verification.so")
 OUTPUT = "build/console-check"
+# The host loads a copy of the library, which a build replaces: a compiler
+# that only reads a source of this folder, then the built library copied.
+LOADED = OUTPUT + "/plugin.so"
+SOURCE = OUTPUT + "/sources/part.cc"
+BUILD_COMMAND = "c++ -fsyntax-only %s && cp %s %s.new && mv %s.new %s" % (
+    SOURCE, LIBRARY, LOADED, LOADED, LOADED)
+DOWNLOADS = os.path.abspath(OUTPUT + "/downloads")
 TOKEN = "dev-token-1"  # of the default configuration's first account
 PASSWORD = "correct-horse"
 WRONG = "not-" + PASSWORD
@@ -41,7 +54,10 @@ def browser():
                      "--window-size=1280,900"]:
         options.add_argument(argument)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.execute_cdp_cmd("Page.setDownloadBehavior",
+                           {"behavior": "allow", "downloadPath": DOWNLOADS})
+    return driver
 
 
 class Page:
@@ -265,6 +281,81 @@ def screenshots(driver):
     print("ok     wide and narrow, nothing runs over the side", flush=True)
 
 
+def play_development_loop(driver, devhost):
+    """The library rebuilt while the page is open: a build that fails shows
+    its first error and the old library serves on; one that passes is
+    reloaded, and the page, its streams never lost, stays signed in. Then a
+    fault set from the page, and a session recorded from it."""
+    page = Page(driver)
+    page.fill("#sign-in-form", token=TOKEN)
+    page.click("#sign-in-form button[type=submit]")
+    page.shows("#token-state", "Signed in as " + CHANGED, "signed in before the rebuild")
+    driver.execute_script("""
+        window.streamsLost = 0;
+        for (const id of ["events-state", "log-state"]) {
+          new MutationObserver(() => {
+            if (document.getElementById(id).textContent !== "live") window.streamsLost++;
+          }).observe(document.getElementById(id), {childList: true, characterData: true,
+                                                  subtree: true});
+        }""")
+    with open(SOURCE, "w") as source:
+        source.write("int Part() { return undeclared; }\n")
+    page.shows("#library-build", lambda text: text.startswith("failed after ") and
+               text.endswith("the old library serves on: %s:1:21: error: ‘undeclared’ was not "
+                             "declared in this scope" % SOURCE),
+               "a build that fails: its first error shown")
+    blank = "for (const id of arguments) document.getElementById(id).textContent = ''"
+    driver.execute_script(blank, "email-result")
+    page.click("#email-reload")
+    page.shows("#email-result", "200 loaded", "the old library serves on")
+    # What the page shows now, it must read again from the reloaded plugin.
+    driver.execute_script(blank, "token-state", "email-address", "email-result")
+    with open(SOURCE, "w") as source:
+        source.write("int Part() { return 1; }\n")
+    page.shows("#library-build", lambda text: text.startswith("built in "),
+               "a build that passes: its time shown")
+    page.shows("#library-reload", lambda text: text.startswith("qor-email-verification 18.0.0 in ")
+               and text.endswith(" ms, the old one left 0 live blocks"),
+               "the library reloaded, the old one leaving no block")
+    page.shows("#event-list li", lambda texts: any(text.startswith("host reload ")
+                                                    for text in texts),
+               "the reload listed among the events", Page.texts)
+    page.shows("#token-state", "Signed in as " + CHANGED, "still signed in after the reload")
+    page.shows("#email-address", CHANGED, "the reloaded plugin reads the account with the token")
+    page.shows("#events-state", "live", "the event stream stayed open")
+    assert driver.execute_script("return window.streamsLost") == 0, "a stream was lost"
+    print("ok     neither stream was lost across the reload", flush=True)
+
+    Select(driver.find_element(By.CSS_SELECTOR, "#fault-form [name=endpoint]")
+           ).select_by_visible_text("POST /v1/account/email/verification")
+    Select(driver.find_element(By.CSS_SELECTOR, "#fault-form [name=answer]")).select_by_value(
+        "close")
+    page.click("#fault-form button[type=submit]")
+    page.shows("#fault-list li", "POST /v1/account/email/verification: the connection closed",
+               "a fault set from the page is listed")
+    page.click("#verification-send")
+    page.shows("#verification-result", "500 EmailVerification: Error setting changed email: "
+               "Failed to read connection", "the plugin's answer to a connection closed")
+    page.click("#faults-clear")
+    page.shows("#fault-list li", [], "the faults cleared", Page.texts)
+
+    page.click("#recording-toggle")
+    page.shows("#recording-result", "200 recording since the plugin reloaded",
+               "a recording started from the page")
+    driver.execute_script(blank, "email-result")
+    page.click("#email-reload")
+    page.shows("#email-result", "200 loaded", "a call recorded")
+    page.click("#recording-toggle")
+    page.shows("#recording-result", lambda text: text.startswith("200 ") and
+               " records downloaded as session-" in text, "the recording stopped and downloaded")
+    WebDriverWait(driver, 10).until(lambda _: glob.glob(DOWNLOADS + "/session-*.jsonl"))
+    recording = glob.glob(DOWNLOADS + "/session-*.jsonl")[0]
+    replay = subprocess.run([PROGRAM, "--replay=" + recording], capture_output=True, text=True,
+                            timeout=60)
+    assert replay.returncode == 0, "the downloaded recording does not replay:\n" + replay.stdout
+    print("ok     the downloaded recording replays: " + replay.stdout.strip(), flush=True)
+
+
 def reconnect(driver, devhost):
     """A sign-out made elsewhere, then the host restarted on its port: the
     page follows, and reads all it shows again. Returns the new host."""
@@ -287,12 +378,13 @@ def reconnect(driver, devhost):
 
 def console_errors(driver, devhost):
     """The browser's log lines at error level, but for the failed calls the
-    story makes (before sign-in, three with a wrong password, and one after
-    sign-out) and for the icon the browser asks of the mock service, in the
-    tab of the mail's link."""
+    story makes (before sign-in, three with a wrong password, one after
+    sign-out and one with the mock service's connection closed) and for the
+    icon the browser asks of the mock service, in the tab of the mail's
+    link."""
     failed = [("qor-email-verification/v1/email", "500 (Internal Server Error)")] + [
         ("qor-email-verification/v1/email", "400 (Bad Request)")] * 3 + [
-        ("qor-email-verification/v1/confirm-email", "500 (Internal Server Error)")]
+        ("qor-email-verification/v1/confirm-email", "500 (Internal Server Error)")] * 2
     expected = ["http://127.0.0.1:%d/%s - Failed to load resource: the server responded with a "
                 "status of %s" % (devhost.port, path, status) for path, status in failed]
     icon = devhost.mock_url() + "/favicon.ico - "
@@ -309,8 +401,11 @@ def console_errors(driver, devhost):
 def main():
     started = time.time()
     shutil.rmtree(OUTPUT, ignore_errors=True)
-    os.makedirs(OUTPUT)
-    devhost = Devhost(PROGRAM)
+    os.makedirs(os.path.dirname(SOURCE))
+    os.makedirs(DOWNLOADS)
+    shutil.copyfile(LIBRARY, LOADED)
+    devhost = Devhost(PROGRAM, "--library=" + LOADED, "--watch=" + os.path.dirname(SOURCE),
+                      "--build=" + BUILD_COMMAND)
     driver = None
     passed = False
     try:
@@ -319,6 +414,7 @@ def main():
         assert request(devhost.port, "POST", "/_host/sign-out")[0] == 200
         driver = browser()
         play(driver, devhost)
+        play_development_loop(driver, devhost)
         errors = console_errors(driver, devhost)
         assert not errors, "the browser's log has errors:\n  " + "\n  ".join(errors)
         print("ok     no errors in the browser's log", flush=True)

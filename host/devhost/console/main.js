@@ -1,14 +1,17 @@
 // The console page: its parts set up, the host's two streams followed, the
 // OpenAPI document read; then the page marks itself ready (data-ready on
 // the root element), for whoever drives it. When a stream comes back after
-// it was lost (the host restarted, say), everything the page shows is read
-// again, since anything may have changed meanwhile.
+// it was lost (the host restarted, say), or the host reloaded the plugin,
+// everything the page shows is read again, since anything may have changed
+// meanwhile.
 import { showEndpoints } from "./api_explorer.js";
 import { showDescription } from "./api_records.js";
 import { call, showResult } from "./call.js";
 import { createEmailChange } from "./email_change.js";
 import { createEmailView } from "./email_view.js";
 import { createEventList } from "./event_list.js";
+import { createFaults } from "./faults.js";
+import { createLibraryView } from "./library.js";
 import { createLogList } from "./log_list.js";
 import { createMailbox } from "./mailbox.js";
 import { createMemoryView } from "./memory_view.js";
@@ -23,6 +26,8 @@ const logList = createLogList();
 const mailbox = createMailbox();
 const memory = createMemoryView();
 const signIn = createSignIn();
+const library = createLibraryView();
+const faults = createFaults();
 createEmailChange();
 createVerification(mailbox.refresh);
 createMessaging();
@@ -43,7 +48,7 @@ async function loadDescription() {
 
 function loadAll() {
   return Promise.all([emailView.load(), signIn.refreshState(), mailbox.refresh(),
-                      memory.refresh(), loadDescription()]);
+                      memory.refresh(), loadDescription(), library.refresh(), faults.refresh()]);
 }
 
 // Resolves once the stream is open the first time.
@@ -71,6 +76,8 @@ await Promise.all([
     }
     if (event.data?.uri === TOKEN_RESOURCE) emailView.load();
     emailView.applyEvent(event.data);
+    library.applyEvent(event);
+    if (event.name === "host reload") loadAll();
   }),
   follow("/_host/log", "log-state", (event) => logList.add(event.data)),
   loadAll(),
