@@ -174,6 +174,7 @@ bool Devhost::StartLoop(std::string& error) {
   loop = std::make_unique<DevLoop>(DevLoop::Settings{options.library, options.watch, options.build},
                                    std::move(callbacks));
   if (!loop->Start(error)) return false;
+  watching = true;
   terminal.Line(
       kLogAlways,
       "zvm-devhost: reloads the library when it changes" +
@@ -218,7 +219,7 @@ void Devhost::Report(const char* name, const BindingProperty& data) {
 
 BindingProperty Devhost::ReloadState() const {
   BindingProperty state;
-  state.Member("watching").SetBool(loop != nullptr);
+  state.Member("watching").SetBool(watching);
   state.Member("library").SetString(options.library);
   state.Member("builtAt").SetString(WrittenAt(options.library));
   std::lock_guard guard(reportLock);

@@ -15,6 +15,7 @@
 //                "plugin": <name and version> | "error": <why not loaded>}
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -82,6 +83,8 @@ class Devhost final : public PluginLifecycle {
   MockEmailService mock;
   HttpFront front;
   std::unique_ptr<DevLoop> loop;
+  // Set once the loop watches; the front serves before it does.
+  std::atomic<bool> watching{false};
   // One console recording begun at a time.
   std::mutex recordingLock;
   mutable std::mutex reportLock;

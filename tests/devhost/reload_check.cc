@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
 
   host::InProcessHost host;
   host.SetRecording(false);
-  host.SetExternalHandler(&devhost::CarryExternalRequest);
+  host.SetExternalHandler(
+      [](const host::ExternalCall& call) { return devhost::CarryExternalRequest(call); });
   for (const auto& [path, body] : config.resources) host.SetResourceBody(path, body);
 
   const ProcessState unused = Measure(library);
