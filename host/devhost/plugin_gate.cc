@@ -19,8 +19,8 @@ PluginGate::Pass PluginGate::Enter() {
 
 void PluginGate::Leave() {
   std::lock_guard guard(lock);
-  --held;
-  changed.notify_all();
+  // Only a reload waits for the passes to be given back.
+  if (--held == 0 && reloading) changed.notify_all();
 }
 
 void PluginGate::BeginReload() {
