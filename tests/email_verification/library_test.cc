@@ -40,6 +40,11 @@ TEST(PluginLibrary, RegistersInitializesCountsAndShutsDown) {
 // What the library keeps past Shutdown stays behind when the host unloads
 // it, and is lost at every reload.
 TEST(PluginLibrary, ShutdownGivesEveryBlockBack) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "the DLL's own C runtime and threads library keep blocks until it is unloaded "
+                  "(its atexit table, each mutex's, made at its first lock, the calling "
+                  "thread's record); only the development host, on Linux, reloads the library";
+#endif
   InProcessHost host;
   ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY)) << host.Error();
   ASSERT_TRUE(host.Initialize());
