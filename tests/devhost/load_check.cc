@@ -2,8 +2,7 @@
 // make GET and PUT calls of the plugin's email resource through a running
 // host on the loopback address, and then through a bare cpp-httplib server
 // in this process that answers the same JSON; none may fail, the plugin's
-// live blocks must not grow with the calls, and the requests per second of
-// both are shown.
+// live blocks must not grow, and the requests per second of both are shown.
 //
 //   zvm-devhost-load <host URL> <password> [clients] [calls]
 //
@@ -26,6 +25,10 @@ constexpr const char* kEmail = "/qor-email-verification/v1/email";
 // Every run stops by itself: calls after the deadline count as failed.
 constexpr auto kDeadline = std::chrono::seconds(120);
 constexpr std::size_t kServerThreads = 24;
+// The memory the plugin keeps for later trees follows how many it had at
+// once, which the clients' timing moves by a region or two: a leak of even
+// one block every thousand calls is more than this.
+constexpr uint64_t kKeptBlocks = 8;
 
 struct Outcome {
   std::size_t calls = 0;
@@ -122,7 +125,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string json = session->body;
-  Run(url, password, clients, clients * 20, true);
+  Run(url, password, clients, calls / 4, true);
   const uint64_t before = LiveBlocks(url);
   const Outcome mixed = Run(url, password, clients, calls, true);
   const Outcome reads = Run(url, password, clients, calls, false);
@@ -159,16 +162,11 @@ int main(int argc, char** argv) {
   Print("bare cpp-httplib", bareReads);
   std::printf("  ratio (bare / devhost requests per second): %.2f\n",
               bareReads.seconds > 0 ? reads.seconds / bareReads.seconds : 0);
-  // The plugin keeps the memory of disposed trees for the next ones, more
-  // after a busier moment than the warm-up's (up to 3 blocks more seen
-  // with 8 clients), while a leak grows with the calls: one block a client
-  // is allowed.
-  const uint64_t kept = clients;
-  std::printf(" plugin live blocks: %llu before, %llu after (%llu more kept at most)\n",
-              static_cast<unsigned long long>(before), static_cast<unsigned long long>(after),
-              static_cast<unsigned long long>(kept));
+  std::printf(" plugin live blocks: %llu before, %llu after\n",
+              static_cast<unsigned long long>(before), static_cast<unsigned long long>(after));
   const bool passed = mixed.failed == 0 && reads.failed == 0 && bareMixed.failed == 0 &&
-                      bareReads.failed == 0 && before != UINT64_MAX && after <= before + kept;
+                      bareReads.failed == 0 && before != UINT64_MAX &&
+                      after <= before + kKeptBlocks;
   std::printf("load check %s\n", passed ? "passed" : "FAILED");
   return passed ? 0 : 1;
 }
