@@ -15,6 +15,9 @@ browser=(chromium chromium-driver python3-selenium)
 devhost=(curl)
 i386=(libyaml-dev:i386 libc6-dev:i386)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 dpkg-dev)
+# ./release.sh packs the DLLs with zip; its check reads their version
+# resources with pefile.
+release=(zip python3-pefile)
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
@@ -66,10 +69,10 @@ if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sou
   need_update=1
 fi
 
-todo=($(missing "${native[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}"))
+todo=($(missing "${native[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}" "${release[@]}"))
 if [ ${#todo[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
   update_index
-  todo=($(missing "${native[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}"))
+  todo=($(missing "${native[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}" "${release[@]}"))
   if [ ${#todo[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${todo[@]}"
   fi

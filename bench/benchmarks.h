@@ -17,5 +17,6 @@ void RegisterYamlRead();
 void RegisterDispatch();
 void RegisterEmailResource();
 void RegisterEventDelivery();
+void RegisterPublishResource();
 
 }  // namespace Halden::bench

@@ -32,7 +32,7 @@ struct Feature {
       }
       return answer;
     });
-    if (!host.Load(ZVM_PLUGIN_LIBRARY) || !host.Initialize()) {
+    if (!host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT) || !host.Initialize()) {
       throw std::runtime_error("the plugin did not start: " + host.Error());
     }
     get = &FindEntry(*host.Table(), "GetQorEmailVerificationV1Email");

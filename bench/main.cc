@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     Halden::bench::RegisterDispatch();
     Halden::bench::RegisterEmailResource();
     Halden::bench::RegisterEventDelivery();
+    Halden::bench::RegisterPublishResource();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zvm_bench: %s\n", e.what());
     return 1;

@@ -111,8 +111,8 @@ struct CallResponse {
   uint32_t kind = 0;
   std::string contentType;
   HeaderList headers;
-  BindingProperty body;
-  // The body tree as compact JSON (empty text for an empty body).
+  // The body tree as compact JSON (empty text for an empty body, or one that
+  // does not convert).
   std::string json;
   bool streamed = false;
   std::string streamedBody;

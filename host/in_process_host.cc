@@ -7,7 +7,7 @@
 
 #include "api/route.h"
 #include "binding/host_value_conversion.h"
-#include "formats/property_to_json.h"
+#include "formats/host_value_to_json.h"
 #include "plugin/event_name.h"
 
 namespace Halden::host {
@@ -69,16 +69,12 @@ void ZVM_CDECL ReleaseExternalResponse(ExternalResponseRecord* response) {
   response->headers = nullptr;
 }
 
-// A property read from a host value the plugin sent, as compact JSON.
+// A host value the plugin sent, as compact JSON, or its conversion's failure.
 std::string JsonOf(const HostValue& value) {
-  BindingProperty property;
-  JsonApiResponse errorRecord{};
-  if (!HostValueToProperty(value, property, "<value>", &errorRecord)) {
-    std::string text = TextOf(errorRecord.errorText);
-    delete[] errorRecord.errorText;
-    return "<" + text + ">";
-  }
-  return PropertyToJson(property, nullptr, nullptr);
+  std::string json;
+  if (HostValueToJson(value, json)) return json;
+  return "<" + IncompatibleHostValueMessage("<value>", FindUnconvertibleHostValue(value)->kind) +
+         ">";
 }
 
 }  // namespace
@@ -140,13 +136,13 @@ void InProcessHost::RecordLine(const LoggedLine& line) {
   if (logListener) logListener(line);
 }
 
-bool InProcessHost::Load(const std::string& path, uint32_t major, uint32_t minor, uint32_t patch) {
+bool InProcessHost::Load(const std::string& path, const std::string& exportName, uint32_t major,
+                         uint32_t minor, uint32_t patch) {
   library = platform::LoadSharedLibrary(path, error);
   if (library == nullptr) return false;
-  auto load =
-      reinterpret_cast<Export>(platform::FindExport(library, "load_qor_email_verification"));
+  auto load = reinterpret_cast<Export>(platform::FindExport(library, exportName.c_str()));
   if (load == nullptr) {
-    error = "load_qor_email_verification not exported";
+    error = exportName + " not exported by " + path;
     return false;
   }
   return Register(load, major, minor, patch);
@@ -163,6 +159,12 @@ bool InProcessHost::Register(Export load, uint32_t major, uint32_t minor, uint32
     return false;
   }
   callbacks = *registration.callbacks;
+  // The table is fixed from here on: its routes are made once.
+  routes.clear();
+  for (uint32_t i = 0; Table() != nullptr && i < Table()->entryCount; ++i) {
+    const ApiEndpointEntry& entry = Table()->entries[i];
+    routes.push_back(MakeRoute(entry.method, TextOf(entry.methodName), TextOf(entry.pathTemplate)));
+  }
   return true;
 }
 
@@ -197,6 +199,7 @@ void InProcessHost::Unload() {
   library = nullptr;
   registration = {};
   callbacks = {};
+  routes.clear();
   initialized = false;
   shutDown = false;
 }
@@ -338,16 +341,12 @@ void InProcessHost::AnswerExternal(ExternalResponseRecord* response,
 }
 
 CallResponse InProcessHost::Call(const CallRequest& request) {
-  const ApiTable* api = Table();
-  const std::string path = request.path.substr(0, request.path.find('?'));
-  for (uint32_t i = 0; api != nullptr && i < api->entryCount; ++i) {
-    const ApiEndpointEntry& entry = api->entries[i];
-    const Route route =
-        MakeRoute(entry.method, TextOf(entry.methodName), TextOf(entry.pathTemplate));
-    const uint32_t method = request.method <= 8 ? request.method : 0;
-    const std::string_view methodName = method == 8 ? std::string_view(request.methodName) : "";
-    const CallKey key{method, methodName, path};
-    if (MatchRoute(key, route)) return CallEntry(entry, request);
+  const std::string_view path = std::string_view(request.path).substr(0, request.path.find('?'));
+  const uint32_t method = request.method <= 8 ? request.method : 0;
+  const std::string_view methodName = method == 8 ? std::string_view(request.methodName) : "";
+  const CallKey key{method, methodName, path};
+  for (std::size_t i = 0; i < routes.size(); ++i) {
+    if (MatchRoute(key, routes[i])) return CallEntry(Table()->entries[i], request);
   }
   return {};
 }
@@ -395,11 +394,7 @@ CallResponse InProcessHost::CallEntry(const ApiEndpointEntry& entry, const CallR
     result.headers.emplace_back(TextOf(response.headers[i].name),
                                 TextOf(response.headers[i].value));
   }
-  JsonApiResponse errorRecord{};
-  if (HostValueToProperty(response.body, result.body, "<result>", &errorRecord)) {
-    result.json = PropertyToJson(result.body, nullptr, nullptr);
-  }
-  delete[] errorRecord.errorText;
+  HostValueToJson(response.body, result.json);
   if (response.streamRead != nullptr) {
     result.streamed = true;
     char chunk[4096];

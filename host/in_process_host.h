@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "api/route.h"
 #include "boundary/api_table.h"
 #include "boundary/host_interface.h"
 #include "host/host_records.h"
@@ -29,9 +30,11 @@ class InProcessHost {
   InProcessHost(const InProcessHost&) = delete;
   InProcessHost& operator=(const InProcessHost&) = delete;
 
-  // Loads the library at `path` and calls its export with a registration
-  // record carrying the core's version. False with Error() set on failure.
-  bool Load(const std::string& path, uint32_t major = 18, uint32_t minor = 0, uint32_t patch = 0);
+  // Loads the library at `path` and calls its export `exportName` with a
+  // registration record carrying the core's version. False with Error() set
+  // on failure.
+  bool Load(const std::string& path, const std::string& exportName, uint32_t major = 18,
+            uint32_t minor = 0, uint32_t patch = 0);
   // Registers through an export already in this process (for tests).
   using Export = void(ZVM_CDECL*)(PluginRegistration* registration);
   bool Register(Export load, uint32_t major = 18, uint32_t minor = 0, uint32_t patch = 0);
@@ -160,6 +163,8 @@ class InProcessHost {
   std::function<void(const LoggedLine&)> logListener;
   std::function<void(const std::string&)> requestHook;
   ResourceFilter resourceFilter;
+  // One per entry of the API table, made at registration.
+  std::vector<Route> routes;
 };
 
 }  // namespace Halden::host

@@ -299,7 +299,10 @@ void PluginRuntime::ObserveResource(const std::string& uri,
   StoreObserver(uri, adapter);
   Subscribe(uri);
   if (uri.find('*') != std::string::npos) return;
-  ReadWhenConnected([this, uri, handler, state] {
+  // An observer removed or replaced before its read is made gets none.
+  std::weak_ptr<const ResourceHandler> stored = adapter;
+  ReadWhenConnected([this, uri, handler, state, stored] {
+    if (stored.expired()) return;
     RequestResult<T> current = Request<T>(kMethodGet, uri);
     if (!current.Ok()) return;
     std::lock_guard lock(state->lock);

@@ -4,10 +4,12 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <map>
 
 #include "formats/property_to_json.h"
 #include "host/devhost/external_http.h"
 #include "host/devhost/memory_counters.h"
+#include "host/devhost/plugin_build_info.h"
 #include "host/devhost/session_records.h"
 #include "logging/log_level.h"
 
@@ -56,12 +58,34 @@ std::string PluginName(const PluginRegistration& plugin) {
          std::to_string(plugin.pluginMinor) + "." + std::to_string(plugin.pluginPatch);
 }
 
+// What GET /_host/plugin answers; the version and the build only when the
+// library carries them.
+BindingProperty PluginDescription(const PluginRegistration& plugin, const std::string& path,
+                                  const std::map<std::string, std::string>& build) {
+  BindingProperty description;
+  description.Member("name").SetString(plugin.shortName);
+  description.Member("library").SetString(path);
+  if (const auto version = build.find("version"); version != build.end()) {
+    description.Member("version").SetString(version->second);
+  }
+  description.Member("apiVersion")
+      .SetString(std::to_string(plugin.pluginMajor) + "." + std::to_string(plugin.pluginMinor) +
+                 "." + std::to_string(plugin.pluginPatch));
+  if (const auto commit = build.find("commit"); commit != build.end()) {
+    description.Member("build").Member("commit").SetString(commit->second);
+  }
+  if (const auto type = build.find("build"); type != build.end()) {
+    description.Member("build").Member("type").SetString(type->second);
+  }
+  return description;
+}
+
 }  // namespace
 
 Devhost::Devhost(const DevhostOptions& options, Terminal& terminal)
     : options(options),
       terminal(terminal),
-      plugin(host, recorder, options.library),
+      plugin(host, recorder, options.plugin, options.exportName),
       events(kMaxEventStreams, kStreamsPerClient, "events of the plugin"),
       logLines(kMaxEventStreams, kStreamsPerClient, "log lines of the plugin"),
       mock([this](const MockAccount&) {
@@ -85,11 +109,14 @@ bool Devhost::Start(std::string& error) {
   if (options.record && !recorder.OpenFile(*options.record, error)) return false;
   ListenToThePlugin();
   if (!plugin.Load(error)) return false;
+  const BindingProperty described = Describe();
   mock.Start();
   front.Start(*controls);
   serving = true;
-  terminal.Line(kLogAlways, "zvm-devhost: serving " + PluginName(host.Registration()) + " on " +
-                                Url() + " (events: /events, OpenAPI: /openapi.json)");
+  terminal.Line(kLogAlways, "zvm-devhost: serving " + described.Find("name").ToText() + " " +
+                                described.Find("version").ToText() + " (plugin API " +
+                                described.Find("apiVersion").ToText() + ") on " + Url() +
+                                " (events: /events, OpenAPI: /openapi.json)");
   terminal.Line(kLogAlways, "zvm-devhost: mock email-verification service on " + MockUrl() +
                                 " (mailbox: /mailbox)");
   terminal.Line(kLogAlways, "zvm-devhost: the console is at " + Url() + "/");
@@ -171,7 +198,7 @@ bool Devhost::StartLoop(std::string& error) {
     Report("host build", data);
   };
   callbacks.libraryChanged = [this] { Reload({}); };
-  loop = std::make_unique<DevLoop>(DevLoop::Settings{options.library, options.watch, options.build},
+  loop = std::make_unique<DevLoop>(DevLoop::Settings{options.plugin, options.watch, options.build},
                                    std::move(callbacks));
   if (!loop->Start(error)) return false;
   watching = true;
@@ -184,19 +211,22 @@ bool Devhost::StartLoop(std::string& error) {
 }
 
 void Devhost::Reload(const std::function<void()>& unloaded) {
-  const LoadedPlugin::Reloaded outcome = plugin.Reload(unloaded, [this] { controls->Restore(); });
+  const LoadedPlugin::Reloaded outcome = plugin.Reload(unloaded, [this] {
+    controls->Restore();
+    Describe();
+  });
   const double milliseconds = std::round(outcome.took.count() * 1e4) / 10;
   char took[32];
   std::snprintf(took, sizeof took, "%.1f ms", milliseconds);
   BindingProperty data;
-  data.Member("builtAt").SetString(WrittenAt(options.library));
+  data.Member("builtAt").SetString(WrittenAt(options.plugin));
   data.Member("milliseconds").SetFloat(milliseconds);
   data.Member("liveBlocks").SetUnsigned(outcome.liveBlocks);
   if (outcome.error.empty()) {
     const std::string name = PluginName(host.Registration());
     data.Member("plugin").SetString(name);
     terminal.Line(kLogAlways, "zvm-devhost: reloaded " + name + ", built " +
-                                  WrittenAt(options.library) + ", in " + took +
+                                  WrittenAt(options.plugin) + ", in " + took +
                                   "; the old one left " + std::to_string(outcome.liveBlocks) +
                                   " live blocks");
   } else {
@@ -207,6 +237,17 @@ void Devhost::Reload(const std::function<void()>& unloaded) {
                       outcome.error);
   }
   Report("host reload", data);
+}
+
+BindingProperty Devhost::Describe() {
+  std::map<std::string, std::string> build;
+  std::string unread;
+  if (!ReadPluginBuildInfo(options.plugin, build, unread)) {
+    terminal.Line(kLogWarning, "zvm-devhost: no version: " + unread);
+  }
+  BindingProperty described = PluginDescription(host.Registration(), options.plugin, build);
+  controls->DescribePlugin(described);
+  return described;
 }
 
 void Devhost::Report(const char* name, const BindingProperty& data) {
@@ -220,8 +261,8 @@ void Devhost::Report(const char* name, const BindingProperty& data) {
 BindingProperty Devhost::ReloadState() const {
   BindingProperty state;
   state.Member("watching").SetBool(watching);
-  state.Member("library").SetString(options.library);
-  state.Member("builtAt").SetString(WrittenAt(options.library));
+  state.Member("library").SetString(options.plugin);
+  state.Member("builtAt").SetString(WrittenAt(options.plugin));
   std::lock_guard guard(reportLock);
   if (!lastBuild.IsEmpty()) state.Member("build") = lastBuild;
   if (!lastReload.IsEmpty()) state.Member("reload") = lastReload;

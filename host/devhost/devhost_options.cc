@@ -19,16 +19,35 @@ bool ReadNumber(const std::string& text, Number minimum, Number maximum, Number&
   return true;
 }
 
+// The options that take a value.
+constexpr const char* kValued[] = {
+    "--port",
+    "--mock-port",
+    "--max-body",
+    "--config",
+    "--plugin",
+    "--export",
+    "--console-dir",
+    "--watch",
+    "--build",
+    "--timeout-scale",
+    "--record",
+    "--replay",
+    "--email-verification.hostname",
+};
+
 }  // namespace
 
 const char* const kDevhostUsage =
     "Usage: zvm-devhost [options]\n"
-    "Serves the email verification plugin over HTTP on 127.0.0.1, with a mock\n"
-    "email-verification service on another loopback port.\n"
+    "Serves a plugin (the email verification plugin unless --plugin names\n"
+    "another) over HTTP on 127.0.0.1, with a mock email-verification service on\n"
+    "another loopback port.\n"
     "  --port=N            the HTTP port (8080; 0 picks a free one)\n"
     "  --mock-port=N       the mock service's port (a free one)\n"
     "  --config=FILE       the configuration (YAML)\n"
-    "  --library=FILE      the plugin library to load\n"
+    "  --plugin=FILE       the plugin library to load (the email verification one)\n"
+    "  --export=SYMBOL     the export that registers it (that library's)\n"
     "  --console-dir=DIR   where the web console's files are (the source tree's)\n"
     "  --max-body=BYTES    the longest request body accepted (16777216)\n"
     "  --email-verification.hostname=URL\n"
@@ -66,10 +85,6 @@ bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptio
       options.reload = options.reload && name != "--no-reload";
       continue;
     }
-    const char* const kValued[] = {"--port",   "--mock-port", "--max-body",
-                                   "--config", "--library",   "--console-dir",
-                                   "--watch",  "--build",     "--timeout-scale",
-                                   "--record", "--replay",    "--email-verification.hostname"};
     if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
       error = "Unknown option " + name;
       return false;
@@ -90,8 +105,10 @@ bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptio
       read = ReadNumber<std::size_t>(*value, 1, std::size_t{1} << 31, options.maxBody);
     } else if (name == "--config") {
       options.config = *value;
-    } else if (name == "--library") {
-      options.library = *value;
+    } else if (name == "--plugin") {
+      options.plugin = *value;
+    } else if (name == "--export") {
+      options.exportName = *value;
     } else if (name == "--console-dir") {
       options.consoleDir = *value;
     } else if (name == "--watch") {

@@ -13,7 +13,9 @@ struct DevhostOptions {
   std::optional<int> port;
   int mockPort = 0;
   std::string config;
-  std::string library;
+  // The plugin library and the export the host calls to register it.
+  std::string plugin;
+  std::string exportName;
   // Where the web console's files are.
   std::string consoleDir;
   std::size_t maxBody = 16u << 20;
@@ -40,8 +42,8 @@ struct DevhostOptions {
 extern const char* const kDevhostUsage;
 
 // Reads the arguments after the program name, "--name=value" or
-// "--name value"; `config`, `library` and `consoleDir` start as the given
-// defaults. False with `error` set for an unknown option or a value that
+// "--name value"; `config`, `plugin`, `exportName` and `consoleDir` start as
+// the given defaults. False with `error` set for an unknown option or a value that
 // does not read.
 bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptions& options,
                          std::string& error);

@@ -31,6 +31,7 @@ constexpr Control kControls[] = {
     {"/_host/token", "GET, HEAD", false},
     {"/_host/mailbox", "GET, HEAD", false},
     {"/_host/log", "GET, HEAD", false},
+    {"/_host/plugin", "GET, HEAD", false},
     {"/_host/faults", "GET, HEAD, POST, DELETE", false},
     {"/_host/recording", "GET, HEAD, POST, DELETE", false},
     {"/_host/reload", "GET, HEAD", false},
@@ -98,6 +99,9 @@ void HostControls::Handle(const httplib::Request& request, const std::string& bo
     ReplyJson(response, 200, state);
   } else if (path == "/_host/mailbox") {
     ReplyJson(response, 200, MailboxJson(mock.Mailbox()));
+  } else if (path == "/_host/plugin") {
+    std::lock_guard guard(descriptionLock);
+    ReplyJson(response, 200, description);
   } else if (path == "/_host/log") {
     logLines.Serve(request, response);
   } else if (path == "/_host/faults") {
@@ -113,6 +117,11 @@ int HostControls::DeliverMessage(const std::string& payload) {
   std::lock_guard guard(lock);
   lastMessage = payload;
   return Deliver(kMessageResource, "Create", MessageData(payload));
+}
+
+void HostControls::DescribePlugin(BindingProperty described) {
+  std::lock_guard guard(descriptionLock);
+  description = std::move(described);
 }
 
 void HostControls::Restore() {

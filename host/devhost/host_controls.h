@@ -14,6 +14,9 @@
 //   GET  /_host/mailbox    the mock service's mailbox, as its /mailbox
 //   GET  /_host/log        the plugin's log lines as server-sent events
 //                          "log" of {"level": "ERROR", "text": <line>}
+//   GET  /_host/plugin     the plugin served: {"name", "library", "version",
+//                          "apiVersion", "build": {"commit", "type"}}; after
+//                          a reload, the reloaded one
 //   GET, POST, DELETE /_host/faults
 //                          the mock service's faults in force; the body's
 //                          (mock_faults.h) applied; all cleared. Each
@@ -88,6 +91,9 @@ class HostControls {
   // Delivers again what the plugin observes of the host's state, the token
   // and the last message, to a plugin just reloaded.
   void Restore();
+  // What GET /_host/plugin answers; set before serving, and again by each
+  // reload that loads the library.
+  void DescribePlugin(BindingProperty description);
 
  private:
   // Delivers a resource event to the plugin, and publishes it as
@@ -108,6 +114,8 @@ class HostControls {
   std::mutex lock;
   std::optional<BindingProperty> token;
   std::optional<std::string> lastMessage;
+  std::mutex descriptionLock;
+  BindingProperty description;
 };
 
 }  // namespace Halden::devhost

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string_view>
+#include <utility>
 
 #include "api/method.h"
 #include "api/route.h"
@@ -51,8 +52,10 @@ std::string AllowedMethods(const ApiTable* table, const httplib::Request& reques
   return allowed;
 }
 
-// The dispatcher's refusal of a body it cannot read, which names no type.
+// The dispatcher's refusal of a body it cannot read, which names no type
+// and carries no status.
 constexpr std::string_view kUnsupportedBody = "Unsupported body content type";
+constexpr int kUnsupportedMediaType = 415;
 
 std::string UnsupportedBodyText(const std::string& contentType) {
   std::string types;
@@ -70,11 +73,11 @@ std::string UnsupportedBodyText(const std::string& contentType) {
 // request's body, which the server has read whole already (a request with
 // neither Content-Length nor chunks has none). Where reading fails, the
 // library has set the answer's status.
-void RouteEveryMethod(httplib::Server& http, const std::string& pattern,
-                      const std::function<void(const httplib::Request&, const std::string&,
-                                               httplib::Response&)>& answer) {
+void RouteEveryMethod(
+    httplib::Server& http, const std::string& pattern,
+    const std::function<void(const httplib::Request&, std::string&&, httplib::Response&)>& answer) {
   auto plain = [answer](const httplib::Request& request, httplib::Response& response) {
-    answer(request, request.body, response);
+    answer(request, std::string(request.body), response);
   };
   auto withBody = [answer](const httplib::Request& request, httplib::Response& response,
                            const httplib::ContentReader& reader) {
@@ -83,7 +86,7 @@ void RouteEveryMethod(httplib::Server& http, const std::string& pattern,
           body.append(data, length);
           return true;
         })) {
-      answer(request, body, response);
+      answer(request, std::move(body), response);
     }
   };
   http.Get(pattern, plain);
@@ -100,8 +103,13 @@ bool Refused(const PluginGate::Pass& pass, httplib::Response& response) {
   return !pass;
 }
 
-int ErrorStatus(uint32_t carried) {
-  if (carried == 0) return 500;
+// The HTTP status of an error the plugin answered with the status
+// `carried`. Without one (0, none set: the framework's refusals of a call,
+// and handlers that set none) the host cannot tell whose mistake it was and
+// answers 500, but for a content type the dispatcher does not read, which is
+// the caller's: 415.
+int ErrorStatus(uint32_t carried, bool unsupportedBody) {
+  if (carried == 0) return unsupportedBody ? kUnsupportedMediaType : 500;
   return carried >= 400 && carried <= 599 ? static_cast<int>(carried) : 502;
 }
 
@@ -141,15 +149,17 @@ void HttpFront::Start(HostControls& controls) {
   // Every method goes to the controls, which answer a wrong one with 405.
   RouteEveryMethod(
       http, "/_host/.*",
-      [&controls](const httplib::Request& request, const std::string& body,
+      [&controls](const httplib::Request& request, std::string&& body,
                   httplib::Response& response) { controls.Handle(request, body, response); });
-  RouteEveryMethod(http, ".*",
-                   [this](const httplib::Request& request, const std::string& body,
-                          httplib::Response& response) { CallPlugin(request, body, response); });
+  RouteEveryMethod(
+      http, ".*",
+      [this](const httplib::Request& request, std::string&& body, httplib::Response& response) {
+        CallPlugin(request, std::move(body), response);
+      });
   server.Start();
 }
 
-void HttpFront::CallPlugin(const httplib::Request& request, const std::string& body,
+void HttpFront::CallPlugin(const httplib::Request& request, std::string body,
                            httplib::Response& response) {
   host::CallRequest call;
   call.method = MethodCode(request.method);
@@ -159,8 +169,8 @@ void HttpFront::CallPlugin(const httplib::Request& request, const std::string& b
   for (const auto& [name, value] : request.headers)
     call.headers.emplace_back(LowerAscii(name), value);
   call.contentType = request.get_header_value("Content-Type");
-  call.body = body;
   call.hasBody = !body.empty();
+  call.body = std::move(body);
   const PluginGate::Pass pass = plugin.Enter();
   if (Refused(pass, response)) return;
   const host::CallResponse answer = plugin.Call(call);
@@ -176,12 +186,14 @@ void HttpFront::CallPlugin(const httplib::Request& request, const std::string& b
     return;
   }
   if (answer.error) {
+    const bool unsupportedBody = answer.errorText.ends_with(kUnsupportedBody);
+    const int status = ErrorStatus(answer.status, unsupportedBody);
     BindingProperty failure;
-    failure.Member("message").SetString(answer.errorText.ends_with(kUnsupportedBody)
-                                            ? UnsupportedBodyText(call.contentType)
-                                            : answer.errorText);
-    failure.Member("status").SetUnsigned(answer.status == 0 ? 500 : answer.status);
-    ReplyJson(response, ErrorStatus(answer.status), failure);
+    failure.Member("message").SetString(unsupportedBody ? UnsupportedBodyText(call.contentType)
+                                                        : answer.errorText);
+    failure.Member("status").SetUnsigned(answer.status != 0 ? answer.status
+                                                            : static_cast<uint32_t>(status));
+    ReplyJson(response, status, failure);
     return;
   }
   for (const auto& [name, value] : answer.headers) response.set_header(name, value);

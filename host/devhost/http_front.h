@@ -44,8 +44,8 @@ class HttpFront {
   void Stop() { server.Stop(); }
 
  private:
-  void CallPlugin(const httplib::Request& request, const std::string& body,
-                  httplib::Response& response);
+  // The request's body is the call's: moved, not copied.
+  void CallPlugin(const httplib::Request& request, std::string body, httplib::Response& response);
 
   LoadedPlugin& plugin;
   EventStream& events;

@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
   using namespace Halden::devhost;
   DevhostOptions options;
   options.config = ZVM_DEVHOST_CONFIG;
-  options.library = ZVM_DEVHOST_LIBRARY;
+  options.plugin = ZVM_DEVHOST_PLUGIN;
+  options.exportName = ZVM_DEVHOST_EXPORT;
   options.consoleDir = ZVM_DEVHOST_CONSOLE;
   std::string error;
   if (!ParseDevhostOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {

@@ -8,5 +8,6 @@ echo "=== browser: the console in headless Chromium"
 # ./run.sh configures and builds the release configuration; --help then only
 # prints the options.
 ./run.sh --help >/dev/null
+ninja -C build/release zvm-be-example-notes
 # Debian's Selenium is a module of /usr/bin/python3 only.
 timeout 300 /usr/bin/python3 tests/devhost/console_check.py build/release

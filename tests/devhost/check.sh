@@ -2,7 +2,7 @@
 # The development host's checks, on the release build that ./run.sh makes:
 # the demo, the replay of its recorded session, the plugin loaded and
 # unloaded 200 times, then the HTTP checks (with the OpenAPI validator that
-# setup.sh installs) and the load check.
+# setup.sh installs), the notes example served, and the load check.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -11,7 +11,7 @@ echo "=== devhost: ./run.sh --demo"
 echo "=== devhost: the demo's recorded session replayed"
 build/release/host/devhost/zvm-devhost --replay=tests/devhost/demo_session.jsonl
 echo "=== devhost: reload check"
-ninja -C build/release zvm-devhost-load zvm-devhost-reload
+ninja -C build/release zvm-devhost-load zvm-devhost-reload zvm-be-example-notes
 build/release/zvm-devhost-reload build/release/email_verification/zvm-be-qor-email-verification.so \
   host/devhost/devhost.yaml
 echo "=== devhost: HTTP checks and load check"

@@ -5,8 +5,9 @@ page shows, the browser's log read for errors, and screenshots of the final
 page, wide and narrow, saved under build/console-check/; then the library
 rebuilt (a build that fails, then one that passes) and reloaded while the
 page stays connected and signed in, a fault of the mock service set from
-the page, a session recorded from the page and replayed; last a sign-out
-made elsewhere and the host restarted, which the page must follow.
+the page, a session recorded from the page and replayed; then a sign-out
+made elsewhere and the host restarted, which the page must follow; last the
+page of the host serving the notes example, without the email panels.
 
     console_check.py <build dir>
 """
@@ -42,6 +43,8 @@ WRONG = "not-" + PASSWORD
 FIRST = "player@example.test"
 CHANGED = "changed.address@example.test"
 EVENT = "OnJsonApiEvent_qor-email-verification_v1_email"
+NOTES_PLUGIN = os.path.join(BUILD, "examples/notes/zvm-be-example-notes.so")
+NOTES_EVENT = "OnJsonApiEvent_example-notes_v1_notes"
 
 
 def browser():
@@ -266,6 +269,40 @@ def play_event_tools(page):
     page.shows("#event-list li", [], "Clear empties the list", Page.texts)
 
 
+def play_notes(driver, devhost):
+    """Another plugin's page: only the panels every plugin has, and the API's
+    forms, whose calls bring the plugin's events."""
+    page = Page(driver)
+    driver.get("http://127.0.0.1:%d/" % devhost.port)
+    page.shows("html", lambda _: driver.execute_script(
+        "return document.documentElement.dataset.ready") == "true", "notes: the page loads")
+    page.shows("#plugin-title", "example-notes 18.0.0", "notes: the page names the plugin")
+    hidden = driver.execute_script("return ['email', 'change', 'verification', 'faults', "
+                                   "'library'].map((id) => document.getElementById(id).hidden)")
+    assert hidden == [True, True, True, True, False], \
+        "notes: the email panels or the library's show wrongly: %s" % hidden
+    print("ok     notes: the email panels and the faults are hidden, the library's card shows",
+          flush=True)
+    page.shows("#token-state", "Signed in", "notes: the host starts signed in")
+
+    put = "#endpoints [data-operation=PutExampleNotesV1NotesById]"
+    page.fill(put, id="tea", text="Buy tea", priority="Low")
+    page.click(put + " button")
+    page.shows(put + " pre", lambda text: '"text": "Buy tea"' in text,
+               "notes: the PUT form answers the note")
+    page.shows("#event-list li", lambda entries: any(
+        entry.startswith(NOTES_EVENT) and '"id": "tea"' in entry for entry in entries),
+        "notes: the Update event is listed", Page.texts)
+    page.shows("#log-list li", lambda entries: any(
+        entry.endswith("OKAY example-notes: note tea saved") for entry in entries),
+        "notes: the plugin's log line", Page.texts)
+    get = "#endpoints [data-operation=GetExampleNotesV1Notes]"
+    page.fill(get, contains="TEA")
+    page.click(get + " button")
+    page.shows(get + " pre", lambda text: '"id": "tea"' in text and "milk" not in text,
+               "notes: the GET form filters by its query parameter")
+
+
 def screenshots(driver):
     """The whole page, wide and as narrow as a phone's; at either width
     nothing may run over the side. The window cannot be made narrower than
@@ -404,7 +441,7 @@ def main():
     os.makedirs(os.path.dirname(SOURCE))
     os.makedirs(DOWNLOADS)
     shutil.copyfile(LIBRARY, LOADED)
-    devhost = Devhost(PROGRAM, "--library=" + LOADED, "--watch=" + os.path.dirname(SOURCE),
+    devhost = Devhost(PROGRAM, "--plugin=" + LOADED, "--watch=" + os.path.dirname(SOURCE),
                       "--build=" + BUILD_COMMAND)
     driver = None
     passed = False
@@ -420,6 +457,18 @@ def main():
         print("ok     no errors in the browser's log", flush=True)
         screenshots(driver)
         devhost = reconnect(driver, devhost)
+        # Left before its host stops, the page would log its streams' end.
+        driver.get("about:blank")
+        driver.get_log("browser")
+        devhost.stop()
+        devhost = Devhost(os.path.join(BUILD, "host/devhost/zvm-devhost"), "--plugin",
+                          NOTES_PLUGIN, "--export", "load_example_notes", "--config",
+                          "examples/notes/devhost.yaml")
+        play_notes(driver, devhost)
+        errors = [entry["message"] for entry in driver.get_log("browser")
+                  if entry["level"] == "SEVERE"]
+        assert not errors, "notes: the browser's log has errors:\n  " + "\n  ".join(errors)
+        print("ok     notes: no errors in the browser's log", flush=True)
         passed = True
     except AssertionError as failure:
         print("FAILED %s" % failure, flush=True)

@@ -3,14 +3,15 @@
 its answers, refusals and event stream checked, its OpenAPI document given to
 a validator, hostile clients sent at it (hostile_checks.py), its mock service
 made to misbehave (fault_checks.py), its library reloaded (reload_checks.py),
-sessions recorded and replayed (replay_checks.py), and the load check run
-against it.
+sessions recorded and replayed (replay_checks.py), the README's curl lines,
+the same host serving the notes example, and the load check run against it.
 
     devhost_checks.py <build dir> <OpenAPI validator command>
 """
 import http.client
 import json
 import os
+import re
 import shlex
 import socket
 import subprocess
@@ -29,6 +30,9 @@ LIBRARY = os.path.join(BUILD, "email_verification/zvm-be-qor-email-verification.
 LOAD = os.path.join(BUILD, "zvm-devhost-load")
 EMAIL = "/qor-email-verification/v1/email"
 EVENT = "OnJsonApiEvent_qor-email-verification_v1_email"
+NOTES = "/example-notes/v1/notes"
+NOTES_EVENT = "OnJsonApiEvent_example-notes_v1_notes"
+NOTES_PLUGIN = os.path.join(BUILD, "examples/notes/zvm-be-example-notes.so")
 PASSWORD = "correct-horse"  # of the default configuration's first account
 results = []
 
@@ -57,6 +61,37 @@ def message(answer):
         return ""
 
 
+def git(*arguments):
+    return subprocess.run(["git", *arguments], capture_output=True, text=True).stdout.strip()
+
+
+def expected_plugin(name, library):
+    """What GET /_host/plugin should say, worked out from the sources: the
+    project's version, with the commit unless HEAD has the version's tag."""
+    with open("CMakeLists.txt") as cmake:
+        version = re.search(r"project\(\S+ VERSION (\S+)", cmake.read()).group(1)
+    commit = git("rev-parse", "HEAD")
+    if not git("tag", "--points-at", "HEAD", "--list", "v" + version):
+        version += "+g" + commit[:10]
+    return {"name": name, "library": library, "version": version, "apiVersion": "18.0.0",
+            "build": {"commit": commit, "type": "Release"}}
+
+
+def validate(document):
+    """The validator's verdict on an OpenAPI document, and whether it holds."""
+    with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as file:
+        file.write(document)
+    validation = subprocess.run([VALIDATOR, file.name], capture_output=True, text=True)
+    os.unlink(file.name)
+    return validation.returncode == 0 and '"valid": true' in validation.stdout, \
+        validation.stdout.strip()[:300]
+
+
+def operations(document):
+    paths = json.loads(document)["paths"]
+    return sorted((path, method) for path in paths for method in paths[path])
+
+
 def serving(devhost):
     status, body = request(devhost.port, "GET", EMAIL)
     return status == 200
@@ -69,16 +104,17 @@ def check_http(devhost):
                                   '"fatalError":false}'), "GET of the email loads the account")
 
     status, document = request(port, "GET", "/openapi.json")
-    with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as file:
-        file.write(document)
-    validation = subprocess.run([VALIDATOR, file.name], capture_output=True, text=True)
-    os.unlink(file.name)
-    check(status == 200 and validation.returncode == 0 and '"valid": true' in validation.stdout,
-          "the OpenAPI document validates: " + validation.stdout.strip()[:300])
-    paths = json.loads(document)["paths"]
-    check(sorted((path, method) for path in paths for method in paths[path]) ==
+    valid, verdict = validate(document)
+    check(status == 200 and valid, "the OpenAPI document validates: " + verdict)
+    check(operations(document) ==
           [("/qor-email-verification/v1/confirm-email", "post"), (EMAIL, "get"), (EMAIL, "put")],
           "the document has the three endpoints")
+    status, plugin = request(port, "GET", "/_host/plugin")
+    library = os.path.abspath(os.path.join(BUILD, "email_verification",
+                                           "zvm-be-qor-email-verification.so"))
+    check(status == 200 and
+          json.loads(plugin) == expected_plugin("qor-email-verification", library),
+          "/_host/plugin: " + plugin)
 
     for path, content_type in [("/", "text/html; charset=utf-8"),
                                ("/console/main.js", "text/javascript; charset=utf-8")]:
@@ -95,10 +131,10 @@ def check_http(devhost):
           "the configuration's token: signed in, to the first account")
     answer = request(port, "PUT", EMAIL, "email=x",
                      {"Content-Type": "application/x-www-form-urlencoded"})
-    check(answer[0] == 500 and message(answer) ==
+    check(answer[0] == 415 and json.loads(answer[1])["status"] == 415 and message(answer) ==
           "Unsupported body content type 'application/x-www-form-urlencoded': send the body as "
           "application/json, application/vnd.api+json, application/x-yaml or application/x-msgpack",
-          "a form body: the types the plugin reads named: %s" % (answer,))
+          "a form body: 415, the types the plugin reads named: %s" % (answer,))
 
     answer = request(port, "GET", "/no/such/path")
     check(answer[0] == 404 and message(answer) == "No endpoint takes GET /no/such/path",
@@ -190,6 +226,58 @@ def check_readme_calls(devhost):
         check(result.returncode == 0, "README: %s: %s" % (line[:70], result.stdout.strip()))
 
 
+def check_notes(devhost):
+    """The notes example served as any plugin: its document, its calls, its
+    events and what the host says of it."""
+    port = devhost.port
+    status, plugin = request(port, "GET", "/_host/plugin")
+    check(status == 200 and json.loads(plugin) == expected_plugin("example-notes", NOTES_PLUGIN),
+          "notes: /_host/plugin: " + plugin)
+    status, document = request(port, "GET", "/openapi.json")
+    valid, verdict = validate(document)
+    check(status == 200 and valid, "notes: the OpenAPI document validates: " + verdict)
+    check(operations(document) == [(NOTES, "get"), (NOTES + "/{id}", "delete"),
+                                   (NOTES + "/{id}", "put")],
+          "notes: the document has the three endpoints")
+    schemas = json.loads(document)["components"]["schemas"]
+    check(schemas["ExampleNotesPriority"]["enum"] == ["High", "Low", "Normal"],
+          "notes: the enumeration is a schema")
+    webhook = json.loads(document).get("webhooks", {}).get(NOTES_EVENT, {}).get("post", {})
+    check(webhook.get("requestBody", {}).get("content", {}).get("application/json") ==
+          {"schema": {"$ref": "#/components/schemas/PluginResourceEvent"}} and
+          "PluginResourceEvent" in schemas,
+          "notes: the event it sends is a webhook carrying the resource event")
+
+    answer = request(port, "GET", NOTES + "?contains=MILK")
+    check(answer == (200, '{"notes":[{"id":"milk","priority":"High","text":"Buy milk"}]}'),
+          "notes: the configuration's notes, filtered: %s" % (answer,))
+    events = EventClient(port)
+    answer = request(port, "PUT", NOTES + "/tea", '{"text":"Buy tea","priority":"Low"}',
+                     {"Content-Type": "application/json"})
+    check(answer == (200, '{"id":"tea","priority":"Low","text":"Buy tea"}'),
+          "notes: PUT of a note: %s" % (answer,))
+    data = events.event(NOTES_EVENT)
+    check([note["id"] for note in data["data"]["notes"]] == ["milk", "plumber", "tea"],
+          "notes: the Update event on the stream lists the three notes")
+    events.close()
+    answer = request(port, "PUT", NOTES + "/tea", "Buy tea", {"Content-Type": "text/plain"})
+    check(answer[0] == 415 and message(answer).startswith("Unsupported body content type"),
+          "notes: a body of a type the plugin does not read: %s" % (answer,))
+    answer = request(port, "PUT", NOTES + "/tea", '{"text":"Buy tea","priority":"Urgent"}',
+                     {"Content-Type": "application/json"})
+    check(answer[0] == 500 and message(answer) ==
+          "Urgent is not a valid ExampleNotesPriority enumeration value for 'priority'.",
+          "notes: a refusal without a status is answered 500: %s" % (answer,))
+    answer = request(port, "DELETE", NOTES + "/plumber")
+    check(answer[0] == 204, "notes: DELETE of a note: %s" % (answer,))
+    answer = request(port, "DELETE", NOTES + "/plumber")
+    check(answer[0] == 404 and message(answer) == "No note plumber",
+          "notes: DELETE of a note that is gone: %s" % (answer,))
+    check(request(port, "POST", "/_host/sign-out")[0] == 200 and
+          request(port, "DELETE", NOTES + "/tea")[0] == 401,
+          "notes: signed out, changes are refused")
+
+
 def check_load(devhost):
     load = subprocess.run([LOAD, "http://127.0.0.1:%d" % devhost.port, PASSWORD],
                           capture_output=True, text=True, timeout=600)
@@ -225,6 +313,13 @@ def main():
     devhost = Devhost(PROGRAM)
     try:
         check_readme_calls(devhost)
+    finally:
+        devhost.stop()
+
+    devhost = Devhost(PROGRAM, "--plugin", NOTES_PLUGIN, "--export", "load_example_notes",
+                      "--config", "examples/notes/devhost.yaml")
+    try:
+        check_notes(devhost)
     finally:
         devhost.stop()
 

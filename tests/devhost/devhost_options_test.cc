@@ -11,10 +11,11 @@ namespace {
 TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   DevhostOptions options;
   std::string error;
-  ASSERT_TRUE(ParseDevhostOptions(
-      {"--port=0", "--mock-port", "9001", "--quiet", "--max-body=10",
-       "--email-verification.hostname=http://h", "--config", "c.yaml", "--console-dir=pages"},
-      options, error))
+  ASSERT_TRUE(
+      ParseDevhostOptions({"--port=0", "--mock-port", "9001", "--quiet", "--max-body=10",
+                           "--email-verification.hostname=http://h", "--config", "c.yaml",
+                           "--console-dir=pages", "--plugin", "notes.so", "--export=load_notes"},
+                          options, error))
       << error;
   EXPECT_EQ(options.port, 0);
   EXPECT_EQ(options.mockPort, 9001);
@@ -24,6 +25,8 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   EXPECT_EQ(options.hostname, "http://h");
   EXPECT_EQ(options.config, "c.yaml");
   EXPECT_EQ(options.consoleDir, "pages");
+  EXPECT_EQ(options.plugin, "notes.so");
+  EXPECT_EQ(options.exportName, "load_notes");
   EXPECT_TRUE(options.reload);
   EXPECT_EQ(options.timeoutScale, 1);
 

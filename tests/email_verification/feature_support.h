@@ -58,7 +58,7 @@ class FeatureTest : public ::testing::Test {
   }
 
   void Start() {
-    ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY)) << host.Error();
+    ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT)) << host.Error();
     ASSERT_TRUE(host.Initialize());
   }
 

@@ -59,7 +59,7 @@ TEST_F(FeatureTest, ServiceUrlFromBuiltInDataStoreAndCommandLine) {
     for (const std::string& argument : c.arguments) arguments.Append().SetString(argument);
     caseHost.SetResourceBody("/haldenclient/command-line-args", arguments);
     caseHost.SetResourceBody(kTokenPath, Json(R"({"token":"t"})"));
-    ASSERT_TRUE(caseHost.Load(ZVM_PLUGIN_LIBRARY));
+    ASSERT_TRUE(caseHost.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT));
     ASSERT_TRUE(caseHost.Initialize());
     caseHost.Call(7, kEmailPath, "application/json", "{}");
     ASSERT_EQ(caseHost.ExternalCalls().size(), 1u);

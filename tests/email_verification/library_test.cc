@@ -13,7 +13,7 @@ namespace {
 
 TEST(PluginLibrary, RegistersInitializesCountsAndShutsDown) {
   InProcessHost host;
-  ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY)) << host.Error();
+  ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT)) << host.Error();
   const PluginRegistration& record = host.Registration();
   EXPECT_EQ(record.pluginMajor, 18u);
   EXPECT_EQ(record.pluginMinor, 0u);
@@ -62,13 +62,13 @@ TEST(PluginLibrary, ShutdownGivesEveryBlockBack) {
 
 TEST(PluginLibrary, AcceptsNewerMinorOfTheSameMajor) {
   InProcessHost host;
-  ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, 18, 2, 0)) << host.Error();
+  ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT, 18, 2, 0)) << host.Error();
   EXPECT_TRUE(host.Initialize());
 }
 
 TEST(PluginLibrary, CountsItsOwnAllocationsOnly) {
   InProcessHost host;
-  ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY)) << host.Error();
+  ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT)) << host.Error();
   const std::vector<uint64_t> registered = host.GetMemoryStats();
   // The host's operator new and C heap: the plugin's counters stay as they are.
   auto hostObject = std::make_unique<std::string>(4096, 'h');
@@ -91,23 +91,27 @@ TEST(PluginLibrary, LoaderFindsTheExportOnlyAndIgnoresANullRecord) {
   void* library = platform::LoadSharedLibrary(ZVM_PLUGIN_LIBRARY, error);
   ASSERT_NE(library, nullptr) << error;
   EXPECT_EQ(platform::FindExport(library, "__wrap_malloc"), nullptr);
-  auto load = reinterpret_cast<InProcessHost::Export>(
-      platform::FindExport(library, "load_qor_email_verification"));
+  auto load =
+      reinterpret_cast<InProcessHost::Export>(platform::FindExport(library, ZVM_PLUGIN_EXPORT));
   ASSERT_NE(load, nullptr);
   load(nullptr);
+
+  InProcessHost host;
+  EXPECT_FALSE(host.Load(ZVM_PLUGIN_LIBRARY, "load_another_plugin"));
+  EXPECT_EQ(host.Error(), std::string("load_another_plugin not exported by ") + ZVM_PLUGIN_LIBRARY);
 }
 
 TEST(PluginLibraryDeathTest, IncompatibleCoreEndsTheProcessWithTheReport) {
   EXPECT_DEATH(
       {
         InProcessHost host;
-        host.Load(ZVM_PLUGIN_LIBRARY, 19, 0, 0);
+        host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT, 19, 0, 0);
       },
       "Expression: ALE-EECF0606");
   EXPECT_DEATH(
       {
         InProcessHost host;
-        host.Load(ZVM_PLUGIN_LIBRARY, 17, 9, 9);
+        host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT, 17, 9, 9);
       },
       "ALE-EECF0606");
 }

@@ -60,6 +60,10 @@ class EarlyPlugin : public ObservingPlugin {
     Subscribe("/early/other");
     Subscribe("/early/gone");
     Unsubscribe("/early/gone");
+    ObserveResource<Note>("/early/dropped", [this](const ResourceEvent<Note>& event) {
+      seen.push_back("dropped:" + event.data.text);
+    });
+    UnobserveResource("/early/dropped");
     requestError = Request(kMethodGet, "/early/note").Error().message;
     RemoteRequest external;
     external.url = "http://example.invalid/";
@@ -161,6 +165,7 @@ TEST(EarlyEvents, ObserversMadeBeforeInitializeSubscribeAndReadWhenItComes) {
   EXPECT_EQ(plugin.externalError, "The host has not initialized the plugin yet");
 
   host.SetResourceBody("/early/note", Json(R"({"text":"first"})"));
+  host.SetResourceBody("/early/dropped", Json(R"({"text":"never"})"));
   ASSERT_TRUE(host.Initialize());
   std::vector<std::string> names;
   for (const host::HostSubscription& subscription : host.Subscriptions()) {

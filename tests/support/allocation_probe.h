@@ -12,6 +12,8 @@ void StartAllocationSpan();
 // The most bytes live at once since StartAllocationSpan, above those live
 // when it started.
 std::size_t AllocationSpanPeak();
+// Allocations made since the binary started.
+std::size_t AllocationCount();
 
 // While alive, every allocation of at least `bytes` throws std::bad_alloc.
 class FailingLargeAllocations {
