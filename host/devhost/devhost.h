@@ -67,6 +67,9 @@ class Devhost final : public PluginLifecycle {
   bool StartLoop(std::string& error);
   // Reloads the plugin, restores its state and reports.
   void Reload(const std::function<void()>& unloaded);
+  // Reads the loaded plugin's name, versions and build (from the library
+  // file), for GET /_host/plugin; returns what it read.
+  BindingProperty Describe();
   // Publishes a host event and keeps it as the last of its name.
   void Report(const char* name, const BindingProperty& data);
 

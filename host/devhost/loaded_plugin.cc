@@ -11,7 +11,7 @@ bool LoadedPlugin::Load(std::string& error) {
 
 bool LoadedPlugin::LoadAndInitialize(std::string& error) {
   const auto action = recorder.Begin([] { return ActionRecord("initialize"); });
-  if (!host.Load(library)) {
+  if (!host.Load(library, exportName)) {
     error = "cannot load the plugin library: " + host.Error();
     host.Unload();
     return false;

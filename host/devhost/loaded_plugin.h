@@ -20,8 +20,13 @@ namespace Halden::devhost {
 
 class LoadedPlugin {
  public:
-  LoadedPlugin(host::InProcessHost& host, SessionRecorder& recorder, std::string library)
-      : host(host), recorder(recorder), library(std::move(library)) {}
+  // `library` is loaded through its export `exportName`.
+  LoadedPlugin(host::InProcessHost& host, SessionRecorder& recorder, std::string library,
+               std::string exportName)
+      : host(host),
+        recorder(recorder),
+        library(std::move(library)),
+        exportName(std::move(exportName)) {}
 
   const std::string& Library() const { return library; }
   // Loads the library, registers and initializes the plugin. False with
@@ -55,6 +60,7 @@ class LoadedPlugin {
   host::InProcessHost& host;
   SessionRecorder& recorder;
   const std::string library;
+  const std::string exportName;
   PluginGate gate;
   bool loaded = false;
 };

@@ -29,7 +29,9 @@ int main(int argc, char** argv) {
     std::fputs(kDevhostUsage, stdout);
     return 0;
   }
-  if (options.replay) return ReplaySession(options.library, *options.replay, stdout);
+  if (options.replay) {
+    return ReplaySession(options.plugin, options.exportName, *options.replay, stdout);
+  }
   // Ctrl-C and SIGTERM are taken by sigwait below, so every thread started
   // from here on blocks them; a client that goes away must not end the
   // process.

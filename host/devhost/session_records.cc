@@ -132,7 +132,7 @@ BindingProperty ResponseRecord(const host::CallResponse& response) {
   if (response.error) record.Member("errorText").SetString(response.errorText);
   record.Member("contentType").SetString(response.contentType);
   SetHeaders(record, response.headers);
-  if (!response.json.empty()) record.Member("json") = response.body;
+  if (!response.json.empty()) record.Member("json") = JsonValue(response.json);
   if (response.streamed) SetBytes(record, response.streamedBody);
   return record;
 }

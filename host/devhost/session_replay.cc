@@ -36,7 +36,8 @@ bool IsAction(const BindingProperty& record) {
 // answer from, and what it does now.
 class Player {
  public:
-  explicit Player(std::string library) : library(std::move(library)) {
+  Player(std::string library, std::string exportName)
+      : library(std::move(library)), exportName(std::move(exportName)) {
     host.SetRecording(false);
     host.SetResourceFilter([this](const host::RecordedRequest& request, host::ResourceAnswer) {
       const BindingProperty* recorded = Take("read", MethodName(request.method), request.url);
@@ -78,7 +79,7 @@ class Player {
     const std::string kind = Kind(action);
     if (kind == "initialize") {
       host.Unload();
-      const bool ok = host.Load(library) && host.Initialize();
+      const bool ok = host.Load(library, exportName) && host.Initialize();
       Note(InitializedRecord(ok, host.Registration(), host.Subscriptions()));
     } else if (kind == "call") {
       Note(ResponseRecord(host.Call(CallFromRecord(action))));
@@ -121,6 +122,7 @@ class Player {
   }
 
   const std::string library;
+  const std::string exportName;
   const std::thread::id player = std::this_thread::get_id();
   host::InProcessHost host;
   std::vector<BindingProperty> expected;
@@ -201,7 +203,8 @@ std::vector<ReplayDifference> CompareActions(const std::vector<BindingProperty>&
   return differences;
 }
 
-int ReplaySession(const std::string& library, const std::string& recording, std::FILE* out) {
+int ReplaySession(const std::string& library, const std::string& exportName,
+                  const std::string& recording, std::FILE* out) {
   std::ifstream file(recording);
   if (!file) {
     std::fprintf(out, "replay: cannot read the recording '%s'\n", recording.c_str());
@@ -227,7 +230,7 @@ int ReplaySession(const std::string& library, const std::string& recording, std:
       done[record.Find("during").GetUnsigned()].push_back(std::move(record));
     }
   }
-  Player player(library);
+  Player player(library, exportName);
   std::size_t count = 0;
   for (const BindingProperty& action : actions) {
     const std::string where =

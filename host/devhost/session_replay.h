@@ -35,9 +35,11 @@ std::vector<ReplayDifference> CompareActions(const std::vector<BindingProperty>&
 std::string ComparedText(const BindingProperty& record);
 
 // Replays the recording at `recording` against the library at `library`,
-// writing to `out` each difference (the step, what was expected, what came)
-// and a last line with the counts. 0 when the plugin did as recorded, 1 when
-// anything differed or the recording does not read.
-int ReplaySession(const std::string& library, const std::string& recording, std::FILE* out);
+// registered through its export `exportName`, writing to `out` each
+// difference (the step, what was expected, what came) and a last line with
+// the counts. 0 when the plugin did as recorded, 1 when anything differed or
+// the recording does not read.
+int ReplaySession(const std::string& library, const std::string& exportName,
+                  const std::string& recording, std::FILE* out);
 
 }  // namespace Halden::devhost

@@ -10,6 +10,9 @@
 //
 //   zvm-devhost-reload <library> <configuration> [cycles]
 //
+// <library> is the email verification plugin's (a copy of it, say), loaded
+// through its export ZVM_PLUGIN_EXPORT.
+//
 // Exits 0 when the check passed, 1 when it did not, 2 on wrong arguments.
 #include <chrono>
 #include <cstdio>
@@ -80,7 +83,7 @@ void Print(const char* when, const ProcessState& state) {
 // not load or answer as it should.
 long long Cycle(host::InProcessHost& host, const std::string& library,
                 const devhost::DevhostConfig& config, std::string& failure) {
-  if (!host.Load(library)) {
+  if (!host.Load(library, ZVM_PLUGIN_EXPORT)) {
     failure = host.Error();
     return -1;
   }

@@ -44,7 +44,7 @@ def check_reload(program, library, folder, check):
     target = os.path.join(folder, "plugin.so")
     shutil.copyfile(library, target)
     # The plugin's 30 s of time-out are 6 s: long enough to reload meanwhile.
-    devhost = Devhost(program, "--library=" + target, "--timeout-scale=0.2")
+    devhost = Devhost(program, "--plugin=" + target, "--timeout-scale=0.2")
     port = devhost.port
     try:
         events = EventClient(port)
@@ -109,7 +109,7 @@ def check_build(program, library, folder, check):
     source = os.path.join(sources, "part.cc")
     build = "c++ -fsyntax-only %s && cp %s %s.new && mv %s.new %s" % (
         source, library, target, target, target)
-    devhost = Devhost(program, "--library=" + target, "--watch=" + sources, "--build=" + build)
+    devhost = Devhost(program, "--plugin=" + target, "--watch=" + sources, "--build=" + build)
     try:
         events = EventClient(devhost.port)
         with open(source, "w") as file:
@@ -142,7 +142,7 @@ def check_build(program, library, folder, check):
 def check_no_reload(program, library, folder, check):
     target = os.path.join(folder, "kept.so")
     shutil.copyfile(library, target)
-    devhost = Devhost(program, "--library=" + target, "--no-reload")
+    devhost = Devhost(program, "--plugin=" + target, "--no-reload")
     try:
         replace(library, target)
         # A reload comes within half a second of the change where it is on.
