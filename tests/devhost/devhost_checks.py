@@ -307,7 +307,7 @@ def main():
 
     hostile_checks.run(PROGRAM, check)
     fault_checks.run(PROGRAM, check)
-    reload_checks.run(PROGRAM, LIBRARY, check)
+    reload_checks.run(PROGRAM, LIBRARY, NOTES_PLUGIN, check)
     replay_checks.run(PROGRAM, check)
 
     devhost = Devhost(PROGRAM)

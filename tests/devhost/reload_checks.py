@@ -2,8 +2,9 @@
 serves (renamed into place, as a linker writes a new file), with the event
 stream open and the developer signed in; a call made during a reload; a
 library that does not load; a build that fails, then one that succeeds; and
---no-reload. Run by devhost_checks.py on hosts that load a copy of the
-library, in a folder of their own."""
+--no-reload; and the notes example, served through --plugin and --export,
+reloaded the same way. Run by devhost_checks.py on hosts that load a copy of
+the library, in a folder of their own."""
 import json
 import os
 import shutil
@@ -15,6 +16,7 @@ from devhost_process import Devhost, EventClient, request
 
 EMAIL = "/qor-email-verification/v1/email"
 CONFIRM = "/qor-email-verification/v1/confirm-email"
+NOTES = "/example-notes/v1/notes"
 
 
 def replace(source, target):
@@ -155,8 +157,42 @@ def check_no_reload(program, library, folder, check):
         devhost.stop()
 
 
-def run(program, library, check):
+def check_notes_reload(program, notes, folder, check):
+    """Another plugin's library, named by --plugin and --export, reloaded:
+    /_host/plugin names the copy, and the sign-in state follows the reload
+    both ways."""
+    target = os.path.join(folder, "notes.so")
+    shutil.copyfile(notes, target)
+    devhost = Devhost(program, "--plugin", target, "--export", "load_example_notes",
+                      "--config", "examples/notes/devhost.yaml")
+    port = devhost.port
+    put = (NOTES + "/tea", '{"text":"Buy tea"}', {"Content-Type": "application/json"})
+    try:
+        events = EventClient(port)
+        replace(notes, target)
+        reload = events.event("host reload")
+        plugin = json.loads(request(port, "GET", "/_host/plugin")[1])
+        check(reload.get("plugin") == "example-notes 18.0.0" and reload["liveBlocks"] == 0 and
+              plugin["name"] == "example-notes" and plugin["library"] == target,
+              "notes: the library replaced: reloaded through its export: %s, %s" %
+              (reload, plugin))
+        answer = request(port, "PUT", *put)
+        check(answer[0] == 200 and request(port, "GET", NOTES + "?contains=milk")[0] == 200,
+              "notes: the reloaded plugin serves, still signed in: %s" % (answer,))
+        check(request(port, "POST", "/_host/sign-out")[0] == 200,
+              "notes: signed out before the next reload")
+        replace(notes, target)
+        events.event("host reload")
+        answer = request(port, "PUT", *put)
+        check(answer[0] == 401, "notes: after the reload, still signed out: %s" % (answer,))
+        events.close()
+    finally:
+        devhost.stop()
+
+
+def run(program, library, notes, check):
     with tempfile.TemporaryDirectory() as folder:
         check_reload(program, library, folder, check)
         check_build(program, library, folder, check)
         check_no_reload(program, library, folder, check)
+        check_notes_reload(program, notes, folder, check)
