@@ -9,6 +9,9 @@ native=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   rapidjson-dev libyaml-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libmsgpack-cxx-dev g++-multilib qemu-user locales libcpp-httplib-dev
   pkg-config)
+# Test tools: the mutation runner (libclang's Python binding, clang 14) and
+# coverage.
+tools=(python3-clang libclang1-14 gcovr)
 # The development host's browser test: headless Chromium driven by Selenium.
 browser=(chromium chromium-driver python3-selenium)
 # The development host's checks run the README's curl lines as given.
@@ -69,10 +72,10 @@ if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sou
   need_update=1
 fi
 
-todo=($(missing "${native[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}" "${release[@]}"))
+todo=($(missing "${native[@]}" "${tools[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}" "${release[@]}"))
 if [ ${#todo[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
   update_index
-  todo=($(missing "${native[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}" "${release[@]}"))
+  todo=($(missing "${native[@]}" "${tools[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}" "${release[@]}"))
   if [ ${#todo[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${todo[@]}"
   fi
@@ -93,8 +96,9 @@ if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
   "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
 
-# The development host's test checks its OpenAPI 3.1 document with an npm
-# validator (test only; Debian has none for 3.1), kept under build/.
+# Test-only npm packages, kept under build/: the development host's test
+# checks its OpenAPI 3.1 document with a validator (Debian has none for 3.1),
+# and the mutation report's HTML view is the mutation-testing elements.
 if ! command -v npm >/dev/null; then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends nodejs npm
 fi
@@ -102,4 +106,8 @@ npm_dir="build/npm"
 if [ ! -x "$npm_dir/node_modules/.bin/validate-api" ]; then
   npm install --prefix "$npm_dir" --no-audit --no-fund --loglevel=error \
     @seriousme/openapi-schema-validator@2.11.0
+fi
+if [ ! -f "$npm_dir/node_modules/mutation-testing-elements/dist/mutation-test-elements.js" ]; then
+  npm install --prefix "$npm_dir" --no-audit --no-fund --loglevel=error \
+    mutation-testing-elements@3.9.0
 fi

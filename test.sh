@@ -5,9 +5,12 @@
 # release archive (./release.sh, read back by tests/release/release_check.py),
 # and runs every fuzz target for FUZZ_SECONDS (default 30) each; then the
 # development host's checks (tests/devhost/check.sh) and its web console in
-# headless Chromium (tests/devhost/browser.sh).
-# Usage: ./test.sh [native|i386|asan|tsan|windows|release|fuzz|devhost|browser ...]
-#        (default: all)
+# headless Chromium (tests/devhost/browser.sh); last a small fixed sample of
+# the mutation runner, to show it still works.
+# Usage: ./test.sh [native|i386|asan|tsan|windows|release|fuzz|devhost|browser|mutants-sample ...]
+#                                                                    (default: all)
+#        ./test.sh mutants [--cap N] [--own-tests] [path ...]   mutation testing (tests/mutants/)
+#        ./test.sh coverage                      line and branch coverage of the native tests
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -18,8 +21,15 @@ fi
 echo "=== format"
 git ls-files -co --exclude-standard '*.h' '*.cc' | xargs clang-format --dry-run -Werror
 
+# Mutation testing: reports in build/mutants/ (summary.txt, report.json,
+# report.html).
+if [ "${1:-}" = mutants ]; then
+  shift
+  exec /usr/bin/python3 tests/mutants/mutants.py "$@"
+fi
+
 configs=("$@")
-[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan tsan windows release fuzz devhost browser)
+[ ${#configs[@]} -gt 0 ] || configs=(native i386 asan tsan windows release fuzz devhost browser mutants-sample)
 
 configure() {
   local name=$1
@@ -54,6 +64,25 @@ windows() {
     -DCMAKE_TOOLCHAIN_FILE=cmake/windows-x86_64.cmake -DZVM_BENCH=OFF
 }
 
+# The native tests, built with gcov's counters: the HTML report is
+# build/coverage/report/index.html, and a summary per product folder.
+coverage() {
+  configure coverage -DCMAKE_BUILD_TYPE=Debug -DZVM_BENCH=OFF \
+    -DCMAKE_CXX_FLAGS="--coverage -fprofile-update=atomic" \
+    -DCMAKE_C_FLAGS="--coverage -fprofile-update=atomic"
+  ninja -C build/coverage -j2
+  find build/coverage -name '*.gcda' -delete
+  echo "=== coverage: test"
+  ctest --test-dir build/coverage --output-on-failure -j2
+  mkdir -p build/coverage/report
+  gcovr --root . --object-directory build/coverage \
+    --filter '(email_verification|plugin|api|binding|formats|logging|util|boundary|host|platform)/' \
+    --exclude 'platform/.*windows\.cc' --exclude-directories '.*/CMakeFiles/[0-9.]+' \
+    --exclude-unreachable-branches --exclude-throw-branches \
+    --html-details build/coverage/report/index.html --json-summary build/coverage/summary.json
+  /usr/bin/python3 tests/coverage/summary.py build/coverage/summary.json
+}
+
 for config in "${configs[@]}"; do
   case "$config" in
     native) run_config native -DCMAKE_BUILD_TYPE=RelWithDebInfo ;;
@@ -71,6 +100,8 @@ for config in "${configs[@]}"; do
     fuzz) fuzz/run.sh "${FUZZ_SECONDS:-30}" ;;
     devhost) tests/devhost/check.sh ;;
     browser) tests/devhost/browser.sh ;;
+    mutants-sample) /usr/bin/python3 tests/mutants/mutants.py --cap 6 --own-tests util/ ;;
+    coverage) coverage ;;
     *) echo "unknown configuration: $config" >&2; exit 2 ;;
   esac
 done

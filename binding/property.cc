@@ -510,20 +510,10 @@ BindingProperty& BindingProperty::AddChildFor(const Cursor<const BindingProperty
     return *element;
   }
   InternedString* key = at.member->first;
-  InternedString* entry = at.node->arena == arena
-                              ? PropertyArena::Retain(key)
-                              : arena->InternBytes(key->Text().data(), key->Text().size());
-  try {
-    // Keys arrive in order, so each member goes at the end.
-    internal::MemberMap& members = payload.structure->members;
-    return members
-        .emplace_hint(members.end(), std::piecewise_construct, std::forward_as_tuple(entry),
-                      std::forward_as_tuple(ChildTag(), arena))
-        ->second;
-  } catch (...) {
-    arena->Unref(entry);
-    throw;
-  }
+  // Keys arrive in order, so each member goes at the end.
+  return EmplaceMember(at.node->arena == arena
+                           ? PropertyArena::Retain(key)
+                           : arena->InternBytes(key->Text().data(), key->Text().size()));
 }
 
 BindingProperty& BindingProperty::SetBool(bool value) {
@@ -678,15 +668,20 @@ BindingProperty& BindingProperty::Member(const char* key) {
   MakeStructure();
   // The key is interned first: a new member needs its entry anyway, and
   // with it the tree is searched once, equal keys found by their entry.
-  // Until the map holds the entry, a failure drops its reference here.
-  InternedString* entry = arena->Intern(key);
+  return EmplaceMember(arena->Intern(key));
+}
+
+// A member added after the last one goes in without a search. Until the map
+// holds the entry, a failure drops its reference here; a member already
+// there keeps its key, and the node made for nothing dropped the new
+// reference as it went.
+BindingProperty& BindingProperty::EmplaceMember(InternedString* entry) {
   try {
-    const auto [it, inserted] =
-        payload.structure->members.emplace(std::piecewise_construct, std::forward_as_tuple(entry),
-                                           std::forward_as_tuple(ChildTag(), arena));
-    // A member already there keeps its key; the node made for nothing
-    // dropped the new reference as it went.
-    return it->second;
+    internal::MemberMap& members = payload.structure->members;
+    return members
+        .emplace_hint(members.end(), std::piecewise_construct, std::forward_as_tuple(entry),
+                      std::forward_as_tuple(ChildTag(), arena))
+        ->second;
   } catch (...) {
     arena->Unref(entry);
     throw;
@@ -701,16 +696,7 @@ BindingProperty& BindingProperty::Member(std::string_view key) {
     return Member(std::string(key).c_str());
   }
   MakeStructure();
-  InternedString* entry = arena->InternBytes(key.data(), key.size());
-  try {
-    return payload.structure->members
-        .emplace(std::piecewise_construct, std::forward_as_tuple(entry),
-                 std::forward_as_tuple(ChildTag(), arena))
-        .first->second;
-  } catch (...) {
-    arena->Unref(entry);
-    throw;
-  }
+  return EmplaceMember(arena->InternBytes(key.data(), key.size()));
 }
 
 BindingProperty& BindingProperty::Member(const std::string& key, uint32_t hash) {
@@ -718,17 +704,7 @@ BindingProperty& BindingProperty::Member(const std::string& key, uint32_t hash) 
     return Member(key.c_str());
   }
   MakeStructure();
-  InternedString* entry = arena->InternHashed(key.c_str(), TextLength(key), hash);
-  try {
-    internal::MemberMap& members = payload.structure->members;
-    return members
-        .emplace_hint(members.end(), std::piecewise_construct, std::forward_as_tuple(entry),
-                      std::forward_as_tuple(ChildTag(), arena))
-        ->second;
-  } catch (...) {
-    arena->Unref(entry);
-    throw;
-  }
+  return EmplaceMember(arena->InternHashed(key.c_str(), TextLength(key), hash));
 }
 
 }  // namespace Halden

@@ -210,6 +210,8 @@ class BindingProperty {
   // A new Empty child of this container, for the child of `source` at `at`.
   BindingProperty& AddChildFor(const Cursor<const BindingProperty>& at);
   void TakeValue(BindingProperty& source);
+  // The member of this Structure under `entry`, a reference the map keeps.
+  BindingProperty& EmplaceMember(InternedString* entry);
   void StoreString(InternedString* entry);
   BindingProperty& AppendElements(std::size_t count);
   bool VisitScalar(BindingPropertyVisitor& visitor) const;

@@ -1,0 +1,282 @@
+"""Mutation testing of the product code.
+
+Copies the sources into build/mutants/src and builds them there (Debug, no
+sanitizers), so the working tree is never touched. A fixed seed and a cap per
+folder choose the mutants. Each is patched into its file, and the test
+executable of its subsystem is rebuilt (ninja recompiles the one object and
+relinks) and run with a time-out; when that one misses the mutant, the other
+test executables that link the file are tried, so a mutant is killed by its
+own subsystem's tests or only by the others'. The file is restored, also on
+Ctrl-C.
+Results: build/mutants/report.json, report.html and summary.txt.
+
+Usage: mutants.py [--cap N] [--jobs N] [--own-tests] [path ...]
+                                                (default: every product folder)
+"""
+
+import argparse
+import hashlib
+import itertools
+import json
+import re
+import signal
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+import operators
+import report
+
+ROOT = Path(__file__).resolve().parents[2]
+WORK = ROOT / "build" / "mutants"
+SOURCE = WORK / "src"
+BUILD = WORK / "build"
+EQUIVALENT = Path(__file__).with_name("equivalent.txt")
+ELEMENTS = ROOT / "build/npm/node_modules/mutation-testing-elements/dist/mutation-test-elements.js"
+FOLDERS = ["email_verification", "plugin", "api", "binding", "formats", "logging", "util",
+           "boundary", "host"]
+SEED = 20
+
+
+def main():
+    args = parse_arguments()
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    start = time.monotonic()
+    sync_sources()
+    configure()
+    tests_of = test_executables()
+    files = product_files(args.paths, tests_of)
+    equivalent = read_equivalent()
+    sample = choose(files, equivalent, args.cap)
+    print(f"mutants: {len(sample)} from {len(files)} files "
+          f"(cap {args.cap} per folder, seed {SEED})", flush=True)
+    orders = {m.path: test_order(m.path, tests_of, args.own_tests) for m in sample}
+    needed = sorted({exe for executables, _ in orders.values() for exe in executables})
+    build(needed, args.jobs, check=True)
+    limits = baseline(needed)
+    results = []
+    try:
+        for number, mutant in enumerate(sample, 1):
+            result = run_mutant(mutant, orders[mutant.path], limits, args.jobs)
+            results.append((mutant, result))
+            status = result.status + (f" by {result.by}" if result.by else "")
+            print(f"[{number}/{len(sample)}] {status:<12} {mutant.path}:{mutant.line} "
+                  f"{mutant.operator}: {report.short(mutant.original)} -> "
+                  f"{report.short(mutant.replacement)}", flush=True)
+    finally:
+        write_reports(results, len(equivalent), time.monotonic() - start)
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("paths", nargs="*", default=FOLDERS,
+                        help="product folders or files (default: every product folder)")
+    parser.add_argument("--cap", type=int, default=100, help="mutants per folder (default 100)")
+    parser.add_argument("--jobs", type=int, default=2, help="ninja's jobs (default 2)")
+    parser.add_argument("--own-tests", action="store_true",
+                        help="try each mutant on its folder's own test executable only "
+                             "(builds much less)")
+    return parser.parse_args()
+
+
+# The build tree.
+
+def sync_sources():
+    """Copies the tracked and new files into the copy, only those that differ,
+    so ninja rebuilds what changed and a mutant left by a killed run is undone."""
+    listed = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT,
+                            check=True, capture_output=True).stdout.decode().split("\0")
+    names = set(filter(None, listed))
+    for stale in [p for p in SOURCE.rglob("*") if p.is_file()]:
+        if stale.relative_to(SOURCE).as_posix() not in names:
+            stale.unlink()
+    for name in sorted(names):
+        source = ROOT / name
+        if not source.is_file():
+            continue
+        target = SOURCE / name
+        data = source.read_bytes()
+        if not target.is_file() or target.read_bytes() != data:
+            target.parent.mkdir(parents=True, exist_ok=True)
+            target.write_bytes(data)
+
+
+def configure():
+    subprocess.run(["cmake", "-S", SOURCE, "-B", BUILD, "-G", "Ninja",
+                    "-DCMAKE_BUILD_TYPE=Debug", "-DZVM_BENCH=OFF"],
+                   check=True, stdout=subprocess.DEVNULL)
+
+
+def test_executables():
+    """Maps each source file (relative path) to the test executables whose
+    build needs it, from ninja's graph."""
+    targets = ninja_tool("targets", "all")
+    executables = re.findall(r"^(\w+_tests): CXX_EXECUTABLE_LINKER", targets, re.MULTILINE)
+    tests_of = {}
+    for exe in executables:
+        for line in ninja_tool("inputs", exe).splitlines():
+            path = Path(line)
+            if path.suffix == ".cc" and path.is_relative_to(SOURCE):
+                tests_of.setdefault(str(path.relative_to(SOURCE)), set()).add(exe)
+    return tests_of
+
+
+def ninja_tool(*words):
+    return subprocess.run(["ninja", "-C", BUILD, "-t", *words], check=True,
+                          capture_output=True, text=True).stdout
+
+
+def test_order(path, tests_of, own_only):
+    """The test executables to try on the file's mutants, in order, and the
+    subsystem's own among them, which comes first (a folder without tests of
+    its own has none, and tries all that link the file)."""
+    own = f"{Path(path).parent.name}_tests"
+    if own not in tests_of[path]:
+        return sorted(tests_of[path]), None
+    if own_only:
+        return [own], own
+    return sorted(tests_of[path], key=lambda exe: (exe != own, exe)), own
+
+
+def build(targets, jobs, check=False):
+    result = subprocess.run(["ninja", "-C", BUILD, f"-j{jobs}", *targets],
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    if check and result.returncode != 0:
+        sys.exit(f"mutants: the unmutated build failed:\n{result.stdout}")
+    return result.returncode == 0
+
+
+def baseline(executables):
+    """Runs each test executable once unmutated: all must pass. Returns a
+    time-out per executable, well above its normal run time."""
+    limits = {}
+    for exe in executables:
+        began = time.monotonic()
+        result = run_tests(exe, timeout=None)
+        if result != "pass":
+            sys.exit(f"mutants: {exe} fails without any mutant")
+        limits[exe] = 10 + 5 * (time.monotonic() - began)
+    return limits
+
+
+def run_tests(exe, timeout):
+    try:
+        result = subprocess.run([BUILD / exe, "--gtest_brief=1", "--gtest_fail_fast"], cwd=BUILD,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                timeout=timeout)
+    except subprocess.TimeoutExpired:
+        return "timeout"
+    return "pass" if result.returncode == 0 else "fail"
+
+
+# The sample.
+
+def folder_of(path):
+    return Path(path).parts[0]
+
+
+def product_files(paths, tests_of):
+    """The product's .cc files under the paths that some test executable links."""
+    wanted = [p.rstrip("/") for p in paths]
+    files = sorted(path for path in tests_of
+                   if folder_of(path) not in ("tests", "bench", "fuzz")
+                   and any(path == w or path.startswith(w + "/") for w in wanted))
+    if not files:
+        sys.exit(f"mutants: no product file linked by the tests under {' '.join(paths)}")
+    return files
+
+
+def read_equivalent():
+    """Ids of the mutants argued equivalent: 'path id reason' lines."""
+    ids = set()
+    for line in EQUIVALENT.read_text().splitlines():
+        words = line.split()
+        if words and not line.startswith("#"):
+            ids.add((words[0], words[1]))
+    return ids
+
+
+def choose(files, equivalent, cap):
+    """A repeatable sample: per folder, the `cap` mutants that rank first by
+    a hash of the seed and their id. A mutant's rank does not depend on the
+    others, so an edit, or a mutant listed as equivalent, changes the sample
+    only where it changes mutants, and runs before and after compare."""
+    commands = {Path(e["file"]).relative_to(SOURCE).as_posix(): e["command"]
+                for e in json.loads((BUILD / "compile_commands.json").read_text())
+                if Path(e["file"]).is_relative_to(SOURCE)}
+    by_folder = {}
+    for path in files:
+        for mutant in operators.FileMutator(SOURCE, path, commands[path]).find():
+            if (mutant.path, mutant.id) not in equivalent:
+                by_folder.setdefault(folder_of(path), []).append(mutant)
+    files_by_folder = []
+    for folder in sorted(by_folder):
+        ranked = sorted(by_folder[folder], key=lambda m: (rank(m), m.path))
+        files_by_folder.append(group_by_file(ranked[:cap]))
+    return interleave(files_by_folder)
+
+
+def rank(mutant):
+    return hashlib.sha256(f"{SEED} {mutant.path} {mutant.id}".encode()).hexdigest()
+
+
+def group_by_file(mutants):
+    files = {}
+    for mutant in sorted(mutants, key=lambda m: (m.path, m.start, m.id)):
+        files.setdefault(mutant.path, []).append(mutant)
+    return list(files.values())
+
+
+def interleave(files_by_folder):
+    """A file of each folder in turn, so a run cut short has results from
+    every folder; a file's mutants stay together, since ninja recompiles a
+    file once more when the run moves on from it."""
+    order = []
+    for turn in itertools.zip_longest(*files_by_folder):
+        for mutants in filter(None, turn):
+            order += mutants
+    return order
+
+
+# One mutant.
+
+def run_mutant(mutant, order, limits, jobs):
+    """Patches the file, rebuilds and runs the tests one executable at a time
+    until one fails, and always restores the file."""
+    executables, own = order
+    file = SOURCE / mutant.path
+    original = file.read_bytes()
+    try:
+        mutated = original[:mutant.start] + mutant.replacement.encode() + original[mutant.end:]
+        file.write_bytes(mutated)
+        for exe in executables:
+            if not build([exe], jobs):
+                return report.Result("CompileError")
+            outcome = run_tests(exe, limits[exe])
+            if outcome != "pass":
+                status = "Killed" if outcome == "fail" else "Timeout"
+                return report.Result(status, exe, own_tests=own in (None, exe))
+        return report.Result("Survived")
+    finally:
+        file.write_bytes(original)
+
+
+def write_reports(results, equivalent_count, seconds):
+    json_report = report.write_json(WORK / "report.json", SOURCE, results)
+    if ELEMENTS.is_file():
+        report.write_html(WORK / "report.html", json_report, ELEMENTS)
+    else:
+        print(f"mutants: no HTML view ({ELEMENTS} is missing; ./setup.sh installs it)")
+    lines = report.summary(results, folder_of, equivalent_count)
+    lines.append(f"\n{len(results)} mutants in {seconds / 60:.1f} minutes")
+    text = "\n".join(lines) + "\n"
+    (WORK / "summary.txt").write_text(text)
+    print(text + f"reports: {WORK}/summary.txt, report.json, report.html")
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except KeyboardInterrupt:
+        sys.exit("mutants: interrupted; the mutated file was restored")
