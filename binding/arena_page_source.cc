@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "util/no_destructor.h"
 
 namespace Halden {
 
@@ -15,7 +16,7 @@ static_assert(ArenaPageSource::kPagesPerRegion == 16);
 
 ArenaPageSource& ArenaPageSource::Instance() {
   // Never destroyed: trees held in static storage may return pages during exit.
-  static ArenaPageSource* const instance = new ArenaPageSource();
+  static NoDestructor<ArenaPageSource> instance;
   return *instance;
 }
 

@@ -7,6 +7,8 @@
 #include <map>
 #include <mutex>
 
+#include "util/no_destructor.h"
+
 namespace Halden {
 
 // Hands out 4096-byte pages, each aligned to 4096 bytes, cut from 64 KiB
@@ -70,6 +72,7 @@ class ArenaPageSource {
     Region* nextWithFree = nullptr;
   };
 
+  friend class NoDestructor<ArenaPageSource>;
   ArenaPageSource() = default;
 
   Region& ReserveRegion();

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <bit>
 
+#include "util/no_destructor.h"
+
 namespace Halden {
 
 // Not constinit, like kEmptyString: its std::string may be built at start-up.
@@ -24,7 +26,7 @@ namespace {
 class ArenaMemoryPool {
  public:
   static ArenaMemoryPool& Instance() {
-    static ArenaMemoryPool* const instance = new ArenaMemoryPool();
+    static NoDestructor<ArenaMemoryPool> instance;
     return *instance;
   }
   void* Take() {

@@ -112,7 +112,7 @@ InProcessHost::InProcessHost() {
 }
 
 // Like the client's core, the host keeps a loaded library until the process
-// ends; loading the same path again reuses it.
+// ends, unless told to Unload it; loading the same path again reuses it.
 InProcessHost::~InProcessHost() { Shutdown(); }
 
 InProcessHost& InProcessHost::From(const HostFunctions* self) {
@@ -158,6 +158,7 @@ bool InProcessHost::Register(Export load, uint32_t major, uint32_t minor, uint32
     error = "registration failed";
     return false;
   }
+  callbacks = *registration.callbacks;
   // The table is fixed from here on: its routes are made once.
   routes.clear();
   for (uint32_t i = 0; Table() != nullptr && i < Table()->entryCount; ++i) {
@@ -170,20 +171,37 @@ bool InProcessHost::Register(Export load, uint32_t major, uint32_t minor, uint32
 bool InProcessHost::Initialize(uintptr_t hostToken) {
   api.functions = &table.functions;
   api.hostToken = hostToken;
-  initialized = registration.callbacks->Initialize(registration.instance, &api) != 0;
+  initialized = callbacks.Initialize(registration.instance, &api) != 0;
   return initialized;
 }
 
 std::vector<uint64_t> InProcessHost::GetMemoryStats() {
   std::vector<uint64_t> stats(7);
-  registration.callbacks->GetMemoryStats(registration.instance, stats.data());
+  if (callbacks.GetMemoryStats != nullptr) {
+    callbacks.GetMemoryStats(registration.instance, stats.data());
+  }
   return stats;
 }
 
 void InProcessHost::Shutdown() {
   if (shutDown || registration.instance == nullptr) return;
   shutDown = true;
-  registration.callbacks->Shutdown(registration.instance);
+  callbacks.Shutdown(registration.instance);
+}
+
+void InProcessHost::Unload() {
+  Shutdown();
+  {
+    std::lock_guard guard(lock);
+    subscriptions.clear();
+  }
+  if (library != nullptr) platform::UnloadSharedLibrary(library);
+  library = nullptr;
+  registration = {};
+  callbacks = {};
+  routes.clear();
+  initialized = false;
+  shutDown = false;
 }
 
 void InProcessHost::SetResource(const std::string& path, ResourceAnswer answer) {
@@ -229,24 +247,31 @@ void InProcessHost::AnswerRequest(JsonApiResponse* response, const JsonApiReques
     parameters += JsonOf(request->parameters[i].value);
   }
   parameters += "}";
-  std::lock_guard guard(lock);
-  if (recording) {
-    calls.emplace_back("Request");
-    requests.push_back({request->method, url, parameters, request->hostToken});
+  const RecordedRequest recorded{request->method, url, parameters, request->hostToken};
+  ResourceAnswer answer;
+  ResourceFilter filter;
+  {
+    std::lock_guard guard(lock);
+    if (recording) {
+      calls.emplace_back("Request");
+      requests.push_back(recorded);
+    }
+    filter = resourceFilter;
+    constexpr std::string_view kTelemetry = "/telemetry/v1/events/";
+    if (url.starts_with(kTelemetry)) {
+      if (recording) telemetryPosts.emplace_back(url.substr(kTelemetry.size()), parameters);
+      answer.status = 0;
+    } else if (const auto found = resources.find(url.substr(0, url.find('?')));
+               found != resources.end()) {
+      answer = found->second;
+    } else {
+      answer.fails = true;
+      answer.status = 404;
+      answer.error = "Resource not found";
+    }
   }
+  if (filter) answer = filter(recorded, std::move(answer));
   response->release = &ReleaseHostResponse;
-  constexpr std::string_view kTelemetry = "/telemetry/v1/events/";
-  if (url.starts_with(kTelemetry)) {
-    if (recording) telemetryPosts.emplace_back(url.substr(kTelemetry.size()), parameters);
-    return;
-  }
-  const auto found = resources.find(url.substr(0, url.find('?')));
-  if (found == resources.end()) {
-    response->errorText = CopyText("Resource not found");
-    response->status = 404;
-    return;
-  }
-  const ResourceAnswer& answer = found->second;
   response->status = answer.status;
   if (answer.fails) {
     response->errorText = CopyText(answer.error);
@@ -472,6 +497,11 @@ std::vector<LoggedLine> InProcessHost::Lines() const {
 
 void InProcessHost::SetRequestHook(std::function<void(const std::string& url)> hook) {
   requestHook = std::move(hook);
+}
+
+void InProcessHost::SetResourceFilter(ResourceFilter filter) {
+  std::lock_guard guard(lock);
+  resourceFilter = std::move(filter);
 }
 
 void InProcessHost::SetRecording(bool on) {

@@ -44,9 +44,14 @@ class InProcessHost {
 
   bool Initialize(uintptr_t hostToken = 0x5eed);
   // Seven counters: peak bytes, live blocks, bytes allocated, allocations,
-  // bytes freed, frees, 0.
+  // bytes freed, frees, 0. They stay readable after Shutdown, until Unload:
+  // what the library still holds then is what it leaks.
   std::vector<uint64_t> GetMemoryStats();
   void Shutdown();
+  // Shuts the plugin down if it is not yet, forgets its subscriptions and
+  // unloads its library, so that Load reads the file again (a rebuilt
+  // library, say). The resources, handlers and listeners stay.
+  void Unload();
 
   // Requests for `path` (matched without the query) get `answer`; other
   // paths an error "Resource not found" with status 404.
@@ -55,6 +60,15 @@ class InProcessHost {
   void SetResourceError(const std::string& path, uint32_t status, const std::string& text);
   void RemoveResource(const std::string& path);
   std::vector<RecordedRequest> Requests() const;
+  // Sees every request to the local JSON API (telemetry posts included)
+  // with the answer the resources above give it (a success without a body
+  // for telemetry), and returns the answer the plugin gets: a development
+  // host records the pair, a replay answers from its recording. Called on
+  // the requesting thread without the host's lock held; set it before the
+  // plugin makes requests.
+  using ResourceFilter =
+      std::function<ResourceAnswer(const RecordedRequest& request, ResourceAnswer answer)>;
+  void SetResourceFilter(ResourceFilter filter);
 
   // Answers the plugin's external requests; without a handler every one
   // fails with transport code 1 and the body "no handler".
@@ -127,6 +141,8 @@ class InProcessHost {
 
   void* library = nullptr;
   PluginRegistration registration{};
+  // A copy: the plugin's own table goes with the instance at Shutdown.
+  PluginCallbacks callbacks{};
   FunctionTable table{};
   HostApi api{};
   bool initialized = false;
@@ -146,6 +162,7 @@ class InProcessHost {
   std::function<void(const SentEvent&)> eventListener;
   std::function<void(const LoggedLine&)> logListener;
   std::function<void(const std::string&)> requestHook;
+  ResourceFilter resourceFilter;
   // One per entry of the API table, made at registration.
   std::vector<Route> routes;
 };

@@ -10,6 +10,7 @@
 
 #include "logging/console_log_targets.h"
 #include "platform/platform.h"
+#include "util/no_destructor.h"
 
 namespace Halden {
 namespace {
@@ -48,7 +49,7 @@ struct GroupTable {
 
 GroupTable& Groups() {
   // Never destroyed, so that logging from static destructors still works.
-  static GroupTable* table = new GroupTable();
+  static NoDestructor<GroupTable> table;
   return *table;
 }
 
@@ -407,7 +408,7 @@ uint64_t LogErrorCount() {
 
 std::recursive_mutex& LogSystemLock() {
   // Never destroyed: targets may detach from static destructors.
-  static std::recursive_mutex* lock = new std::recursive_mutex();
+  static NoDestructor<std::recursive_mutex> lock;
   return *lock;
 }
 

@@ -10,6 +10,8 @@ void* LoadSharedLibrary(const std::string& path, std::string& error) {
   return library;
 }
 
+void UnloadSharedLibrary(void* library) { dlclose(library); }
+
 void* FindExport(void* library, const char* name) { return dlsym(library, name); }
 
 }  // namespace Halden::platform

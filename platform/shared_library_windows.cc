@@ -12,6 +12,8 @@ void* LoadSharedLibrary(const std::string& path, std::string& error) {
   return library;
 }
 
+void UnloadSharedLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
 void* FindExport(void* library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }

@@ -14,6 +14,16 @@
 #include "plugin/runtime_types.h"
 #include "util/format.h"
 
+#if defined(__GLIBCXX__)
+// Frees the C++ runtime's reserve for exceptions thrown when memory runs out,
+// which it takes when the library loads and never gives back, not even when
+// the library is unloaded. libstdc++ exports it for leak checkers without
+// declaring it in a header.
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+#endif
+
 namespace Halden {
 
 Plugin::Plugin()
@@ -100,8 +110,13 @@ void ZVM_CDECL Plugin::ShutdownShim(void* instance) {
   }
   try {
     delete plugin;
-    // The library may be unloaded next: nothing kept for later trees stays.
+    // The library may be unloaded next: nothing kept for later trees stays,
+    // nor the runtime's reserve for throwing out of memory, since none of
+    // the library's code is to run after Shutdown.
     PropertyArena::ReleaseKeptMemory();
+#if defined(__GLIBCXX__)
+    __gnu_cxx::__freeres();
+#endif
   } catch (...) {
   }
 }

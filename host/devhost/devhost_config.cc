@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "formats/yaml_to_property.h"
+#include "host/devhost/mock_faults.h"
 
 namespace Halden::devhost {
 
@@ -40,6 +41,10 @@ bool ReadDevhostConfig(const std::string& text, const std::string& mockUrl, Devh
                                account.Find("password").ToText(),
                                account.Find("verified").GetBool()});
   }
+  const BindingProperty& faults = document.Find("faults");
+  std::map<std::string, MockFault> read;
+  if (!faults.IsEmpty() && !ApplyMockFaults(faults, read, error)) return false;
+  config.faults = faults;
   return true;
 }
 

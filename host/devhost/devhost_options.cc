@@ -19,6 +19,23 @@ bool ReadNumber(const std::string& text, Number minimum, Number maximum, Number&
   return true;
 }
 
+// The options that take a value.
+constexpr const char* kValued[] = {
+    "--port",
+    "--mock-port",
+    "--max-body",
+    "--config",
+    "--plugin",
+    "--export",
+    "--console-dir",
+    "--watch",
+    "--build",
+    "--timeout-scale",
+    "--record",
+    "--replay",
+    "--email-verification.hostname",
+};
+
 }  // namespace
 
 const char* const kDevhostUsage =
@@ -35,6 +52,16 @@ const char* const kDevhostUsage =
     "  --max-body=BYTES    the longest request body accepted (16777216)\n"
     "  --email-verification.hostname=URL\n"
     "                      passed on to the plugin's command line\n"
+    "  --no-reload         keep the library loaded when its file changes\n"
+    "  --watch=DIR         with --build: a source directory whose changes rebuild\n"
+    "                      the library (repeatable)\n"
+    "  --build=COMMAND     the shell command that rebuilds the library\n"
+    "  --timeout-scale=F   multiply the plugin's time-outs of external requests by F\n"
+    "                      (0 < F <= 1; for tests)\n"
+    "  --record=FILE       record the session at the plugin's boundary, a JSON\n"
+    "                      object a line\n"
+    "  --replay=FILE       play a recorded session's host side against the library,\n"
+    "                      print what the plugin did otherwise and exit (1 if anything)\n"
     "  --quiet             only errors on the terminal\n"
     "  --demo              play the whole story against the mock service, then exit\n";
 
@@ -47,17 +74,17 @@ bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptio
       value = name.substr(equals + 1);
       name.resize(equals);
     }
-    if (name == "--quiet" || name == "--demo" || name == "--help") {
+    if (name == "--quiet" || name == "--demo" || name == "--help" || name == "--no-reload") {
       if (value) {
         error = name + " takes no value";
         return false;
       }
-      (name == "--quiet" ? options.quiet : name == "--demo" ? options.demo : options.help) = true;
+      options.quiet = options.quiet || name == "--quiet";
+      options.demo = options.demo || name == "--demo";
+      options.help = options.help || name == "--help";
+      options.reload = options.reload && name != "--no-reload";
       continue;
     }
-    const char* const kValued[] = {
-        "--port",   "--mock-port", "--max-body",    "--config",
-        "--plugin", "--export",    "--console-dir", "--email-verification.hostname"};
     if (std::find(std::begin(kValued), std::end(kValued), name) == std::end(kValued)) {
       error = "Unknown option " + name;
       return false;
@@ -84,6 +111,16 @@ bool ParseDevhostOptions(const std::vector<std::string>& arguments, DevhostOptio
       options.exportName = *value;
     } else if (name == "--console-dir") {
       options.consoleDir = *value;
+    } else if (name == "--watch") {
+      options.watch.push_back(*value);
+    } else if (name == "--build") {
+      options.build = *value;
+    } else if (name == "--timeout-scale") {
+      read = ReadNumber(*value, 0.0, 1.0, options.timeoutScale) && options.timeoutScale > 0;
+    } else if (name == "--record") {
+      options.record = *value;
+    } else if (name == "--replay") {
+      options.replay = *value;
     } else {
       options.hostname = *value;
     }

@@ -21,6 +21,18 @@ struct DevhostOptions {
   std::size_t maxBody = 16u << 20;
   // The value of --email-verification.hostname=, passed on to the plugin.
   std::optional<std::string> hostname;
+  // Reload the library when its file changes; with a build command, run it
+  // when a file under one of the `watch` directories changes.
+  bool reload = true;
+  std::vector<std::string> watch;
+  std::string build;
+  // The plugin's time-outs of external requests are multiplied by it, so
+  // that a test waits less for one to pass.
+  double timeoutScale = 1;
+  // Where the session is recorded, and the recording to replay instead of
+  // serving.
+  std::optional<std::string> record;
+  std::optional<std::string> replay;
   bool quiet = false;
   bool demo = false;
   bool help = false;

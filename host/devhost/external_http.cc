@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <chrono>
+#include <cstdio>
 #include <string>
 
 #include "api/method.h"
@@ -55,7 +57,7 @@ std::string Describe(httplib::Error error) {
 
 }  // namespace
 
-host::ExternalAnswer CarryExternalRequest(const host::ExternalCall& call) {
+host::ExternalAnswer CarryExternalRequest(const host::ExternalCall& call, double timeoutScale) {
   const char* method = MethodName(call.method);
   if (*method == '\0') {
     return Failure(httplib::Error::Unknown,
@@ -72,13 +74,26 @@ host::ExternalAnswer CarryExternalRequest(const host::ExternalCall& call) {
   try {
     httplib::Client client(origin);
     client.set_tcp_nodelay(true);
+    const std::chrono::microseconds timeout = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::duration<double>(call.timeout * timeoutScale));
     if (call.timeout > 0) {
-      client.set_connection_timeout(call.timeout);
-      client.set_read_timeout(call.timeout);
-      client.set_write_timeout(call.timeout);
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+      const auto rest = timeout - seconds;
+      client.set_connection_timeout(seconds.count(), rest.count());
+      client.set_read_timeout(seconds.count(), rest.count());
+      client.set_write_timeout(seconds.count(), rest.count());
     }
+    const auto start = std::chrono::steady_clock::now();
     const httplib::Result result = client.send(request);
-    if (!result) return Failure(result.error(), Describe(result.error()));
+    if (!result) {
+      // The library reports a read that timed out as one that failed.
+      if (call.timeout > 0 && std::chrono::steady_clock::now() - start >= timeout) {
+        char text[64];
+        std::snprintf(text, sizeof text, "No answer within %g s", timeout.count() / 1e6);
+        return Failure(result.error(), text);
+      }
+      return Failure(result.error(), Describe(result.error()));
+    }
     host::ExternalAnswer answer;
     answer.status = static_cast<uint32_t>(result->status);
     for (const auto& [name, value] : result->headers) answer.headers.emplace_back(name, value);

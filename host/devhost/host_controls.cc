@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 
 #include "formats/json_to_property.h"
 #include "formats/property_to_json.h"
@@ -13,6 +14,38 @@
 namespace Halden::devhost {
 namespace {
 
+struct Control {
+  const char* path;
+  // As the Allow header lists them; the server answers HEAD as GET, without
+  // the body.
+  const char* methods;
+  // Whether it calls into the plugin, and so needs a pass.
+  bool reachesPlugin;
+};
+
+constexpr Control kControls[] = {
+    {"/_host/sign-in", "POST", true},
+    {"/_host/sign-out", "POST", true},
+    {"/_host/message", "POST", true},
+    {"/_host/memory", "GET, HEAD", true},
+    {"/_host/token", "GET, HEAD", false},
+    {"/_host/mailbox", "GET, HEAD", false},
+    {"/_host/log", "GET, HEAD", false},
+    {"/_host/plugin", "GET, HEAD", false},
+    {"/_host/faults", "GET, HEAD, POST, DELETE", false},
+    {"/_host/recording", "GET, HEAD, POST, DELETE", false},
+    {"/_host/reload", "GET, HEAD", false},
+};
+
+bool Takes(std::string_view methods, const std::string& method) {
+  for (std::size_t at = 0; at < methods.size();) {
+    const std::size_t end = std::min(methods.find(", ", at), methods.size());
+    if (methods.substr(at, end - at) == method) return true;
+    at = end + 2;
+  }
+  return false;
+}
+
 void ReplyDelivered(httplib::Response& response, const char* eventType, int subscribers) {
   BindingProperty body;
   body.Member("eventType").SetString(eventType);
@@ -20,26 +53,32 @@ void ReplyDelivered(httplib::Response& response, const char* eventType, int subs
   ReplyJson(response, 200, body);
 }
 
+BindingProperty MessageData(const std::string& payload) {
+  BindingProperty data;
+  data.Member("payload").SetString(payload);
+  return data;
+}
+
 }  // namespace
 
 void HostControls::Handle(const httplib::Request& request, const std::string& body,
                           httplib::Response& response) {
   const std::string& path = request.path;
-  const char* const kPosted[] = {"/_host/sign-in", "/_host/sign-out", "/_host/message"};
-  const char* const kRead[] = {"/_host/memory", "/_host/token", "/_host/mailbox", "/_host/log",
-                               "/_host/plugin"};
-  const bool posted = std::find(std::begin(kPosted), std::end(kPosted), path) != std::end(kPosted);
-  const bool read = std::find(std::begin(kRead), std::end(kRead), path) != std::end(kRead);
+  const auto control = std::find_if(std::begin(kControls), std::end(kControls),
+                                    [&](const Control& known) { return path == known.path; });
   const std::string named = request.method + " " + RawPath(request);
-  if (!posted && !read) {
+  if (control == std::end(kControls)) {
     ReplyMessage(response, 404, "No control endpoint " + named);
     return;
   }
-  // The server answers HEAD as GET, without the body.
-  const std::string allowed = posted ? "POST" : "GET, HEAD";
-  if (posted ? request.method != "POST" : request.method != "GET" && request.method != "HEAD") {
-    response.set_header("Allow", allowed);
-    ReplyMessage(response, 405, "No control endpoint " + named + "; it takes " + allowed);
+  if (!Takes(control->methods, request.method)) {
+    response.set_header("Allow", control->methods);
+    ReplyMessage(response, 405, "No control endpoint " + named + "; it takes " + control->methods);
+    return;
+  }
+  std::optional<PluginGate::Pass> pass;
+  if (control->reachesPlugin && !pass.emplace(plugin.Enter())) {
+    ReplyMessage(response, 503, pass->Refusal());
     return;
   }
   if (path == "/_host/sign-in") {
@@ -49,7 +88,7 @@ void HostControls::Handle(const httplib::Request& request, const std::string& bo
   } else if (path == "/_host/message") {
     ReplyDelivered(response, "Create", DeliverMessage(body));
   } else if (path == "/_host/memory") {
-    ReplyJson(response, 200, MemoryCountersJson(host.GetMemoryStats()));
+    ReplyJson(response, 200, MemoryCountersJson(plugin.Host().GetMemoryStats()));
   } else if (path == "/_host/token") {
     BindingProperty state;
     std::lock_guard guard(lock);
@@ -61,16 +100,34 @@ void HostControls::Handle(const httplib::Request& request, const std::string& bo
   } else if (path == "/_host/mailbox") {
     ReplyJson(response, 200, MailboxJson(mock.Mailbox()));
   } else if (path == "/_host/plugin") {
-    ReplyJson(response, 200, plugin);
-  } else {
+    std::lock_guard guard(descriptionLock);
+    ReplyJson(response, 200, description);
+  } else if (path == "/_host/log") {
     logLines.Serve(request, response);
+  } else if (path == "/_host/faults") {
+    Faults(request.method, body, response);
+  } else if (path == "/_host/recording") {
+    Recording(request.method, response);
+  } else {
+    ReplyJson(response, 200, lifecycle.ReloadState());
   }
 }
 
 int HostControls::DeliverMessage(const std::string& payload) {
-  BindingProperty data;
-  data.Member("payload").SetString(payload);
-  return Deliver(kMessageResource, "Create", data);
+  std::lock_guard guard(lock);
+  lastMessage = payload;
+  return Deliver(kMessageResource, "Create", MessageData(payload));
+}
+
+void HostControls::DescribePlugin(BindingProperty described) {
+  std::lock_guard guard(descriptionLock);
+  description = std::move(described);
+}
+
+void HostControls::Restore() {
+  std::lock_guard guard(lock);
+  if (token) Deliver(kTokenResource, "Create", *token);
+  if (lastMessage) Deliver(kMessageResource, "Create", MessageData(*lastMessage));
 }
 
 int HostControls::Deliver(const char* uri, const char* eventType, const BindingProperty& data) {
@@ -81,9 +138,9 @@ int HostControls::Deliver(const char* uri, const char* eventType, const BindingP
   // Ahead of the events the plugin sends in answer, but published once
   // delivered, so that a page that reads what it changed reads it changed.
   const uint64_t place = events.Reserve();
-  const int reached = host.DeliverResourceEvent(uri, eventType, data);
-  events.Fill(place, "delivered " + EventNameForUri(uri),
-              PropertyToJson(payload, nullptr, nullptr));
+  const std::string name = EventNameForUri(uri);
+  const int reached = plugin.Deliver(name, payload);
+  events.Fill(place, "delivered " + name, PropertyToJson(payload, nullptr, nullptr));
   return reached;
 }
 
@@ -102,7 +159,7 @@ void HostControls::SignIn(const std::string& body, httplib::Response& response) 
   std::lock_guard guard(lock);
   const char* eventType = token ? "Update" : "Create";
   token = data;
-  host.SetResourceBody(kTokenResource, data);
+  plugin.Host().SetResourceBody(kTokenResource, data);
   ReplyDelivered(response, eventType, Deliver(kTokenResource, eventType, data));
 }
 
@@ -112,10 +169,45 @@ void HostControls::SignOut(httplib::Response& response) {
     ReplyMessage(response, 409, "Not signed in");
     return;
   }
-  host.RemoveResource(kTokenResource);
+  plugin.Host().RemoveResource(kTokenResource);
   const BindingProperty last = *token;
   token.reset();
   ReplyDelivered(response, "Delete", Deliver(kTokenResource, "Delete", last));
+}
+
+void HostControls::Faults(const std::string& method, const std::string& body,
+                          httplib::Response& response) {
+  if (method == "POST") {
+    const BindingResult document = JsonToProperty(body.c_str());
+    std::string error = document.Ok() ? "" : "The faults do not read as JSON: " + document.Error();
+    if (!error.empty() || !mock.SetFaults(document, error)) {
+      ReplyMessage(response, 400, error);
+      return;
+    }
+  } else if (method == "DELETE") {
+    mock.ClearFaults();
+  }
+  ReplyJson(response, 200, mock.Faults());
+}
+
+void HostControls::Recording(const std::string& method, httplib::Response& response) {
+  if (method == "DELETE") {
+    const std::optional<std::string> lines = lifecycle.StopRecording();
+    if (!lines) {
+      ReplyMessage(response, 409, "No recording runs");
+      return;
+    }
+    response.set_header("Content-Disposition", "attachment; filename=\"session.jsonl\"");
+    response.set_content(*lines, "application/x-ndjson");
+    return;
+  }
+  if (method == "POST" && !lifecycle.StartRecording()) {
+    ReplyMessage(response, 409, "A recording runs already");
+    return;
+  }
+  BindingProperty state;
+  state.Member("recording").SetBool(lifecycle.Recording());
+  ReplyJson(response, 200, state);
 }
 
 }  // namespace Halden::devhost

@@ -97,6 +97,12 @@ void RouteEveryMethod(
   http.Patch(pattern, withBody);
 }
 
+// Answers 503 with why the plugin cannot be reached, when it cannot.
+bool Refused(const PluginGate::Pass& pass, httplib::Response& response) {
+  if (!pass) ReplyMessage(response, 503, pass.Refusal());
+  return !pass;
+}
+
 // The HTTP status of an error the plugin answered with the status
 // `carried`. Without one (0, none set: the framework's refusals of a call,
 // and handlers that set none) the host cannot tell whose mistake it was and
@@ -109,16 +115,15 @@ int ErrorStatus(uint32_t carried, bool unsupportedBody) {
 
 }  // namespace
 
-HttpFront::HttpFront(host::InProcessHost& host, EventStream& events, Terminal& terminal,
+HttpFront::HttpFront(LoadedPlugin& plugin, EventStream& events, Terminal& terminal,
                      std::size_t maxBody, std::string consoleDir)
-    : host(host),
+    : plugin(plugin),
       events(events),
       terminal(terminal),
       server(kThreads, maxBody),
       consoleDir(std::move(consoleDir)) {}
 
 void HttpFront::Start(HostControls& controls) {
-  openApi = RenderOpenApi(host.Registration(), server.Url());
   httplib::Server& http = server.Http();
   server.SetLogger([this](const httplib::Request& request, const httplib::Response& response) {
     if (!terminal.Shows(kLogOkay)) return;
@@ -134,8 +139,12 @@ void HttpFront::Start(HostControls& controls) {
   http.Get("/events", [this](const httplib::Request& request, httplib::Response& response) {
     events.Serve(request, response);
   });
+  // Rendered at each request: a reloaded plugin may describe another API.
   http.Get("/openapi.json", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(openApi, "application/json");
+    const PluginGate::Pass pass = plugin.Enter();
+    if (Refused(pass, response)) return;
+    response.set_content(RenderOpenApi(plugin.Host().Registration(), server.Url()),
+                         "application/json");
   });
   // Every method goes to the controls, which answer a wrong one with 405.
   RouteEveryMethod(
@@ -162,9 +171,11 @@ void HttpFront::CallPlugin(const httplib::Request& request, std::string body,
   call.contentType = request.get_header_value("Content-Type");
   call.hasBody = !body.empty();
   call.body = std::move(body);
-  const host::CallResponse answer = host.Call(call);
+  const PluginGate::Pass pass = plugin.Enter();
+  if (Refused(pass, response)) return;
+  const host::CallResponse answer = plugin.Call(call);
   if (!answer.found) {
-    const std::string allowed = AllowedMethods(host.Table(), request);
+    const std::string allowed = AllowedMethods(plugin.Host().Table(), request);
     const std::string text = "No endpoint takes " + request.method + " " + RawPath(request);
     if (allowed.empty()) {
       ReplyMessage(response, 404, text);

@@ -16,29 +16,30 @@
 // success; a body the plugin cannot read is answered with the content types
 // it can. A path no entry takes is answered 404, one that entries take with
 // other methods 405 with those in the Allow header; both name the path as
-// it was sent.
+// it was sent. A call that cannot reach the plugin (a reload that lasts, a
+// library that failed to load) is answered 503 with the reason.
 #pragma once
 
 #include <string>
 
 #include "host/devhost/event_stream.h"
 #include "host/devhost/host_controls.h"
+#include "host/devhost/loaded_plugin.h"
 #include "host/devhost/loopback_server.h"
 #include "host/devhost/terminal.h"
-#include "host/in_process_host.h"
 
 namespace Halden::devhost {
 
 class HttpFront {
  public:
   // The console's files are read from `consoleDir`.
-  HttpFront(host::InProcessHost& host, EventStream& events, Terminal& terminal, std::size_t maxBody,
+  HttpFront(LoadedPlugin& plugin, EventStream& events, Terminal& terminal, std::size_t maxBody,
             std::string consoleDir);
 
   // As LoopbackServer::Bind, for the option --port.
   bool Bind(int port, std::string& error) { return server.Bind(port, "--port", error); }
   std::string Url() const { return server.Url(); }
-  // Sets the routes up and serves; the plugin must be registered.
+  // Sets the routes up and serves.
   void Start(HostControls& controls);
   void Stop() { server.Stop(); }
 
@@ -46,12 +47,11 @@ class HttpFront {
   // The request's body is the call's: moved, not copied.
   void CallPlugin(const httplib::Request& request, std::string body, httplib::Response& response);
 
-  host::InProcessHost& host;
+  LoadedPlugin& plugin;
   EventStream& events;
   Terminal& terminal;
   LoopbackServer server;
   const std::string consoleDir;
-  std::string openApi;
 };
 
 }  // namespace Halden::devhost

@@ -1,5 +1,6 @@
 // zvm-devhost: the development host. Serves the plugin until Ctrl-C, or
-// plays the demo (--demo) and exits with its outcome.
+// plays the demo (--demo) or a recorded session (--replay) and exits with
+// its outcome.
 #include <pthread.h>
 
 #include <csignal>
@@ -9,6 +10,7 @@
 
 #include "host/devhost/demo_story.h"
 #include "host/devhost/devhost.h"
+#include "host/devhost/session_replay.h"
 #include "logging/log_level.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +28,9 @@ int main(int argc, char** argv) {
   if (options.help) {
     std::fputs(kDevhostUsage, stdout);
     return 0;
+  }
+  if (options.replay) {
+    return ReplaySession(options.plugin, options.exportName, *options.replay, stdout);
   }
   // Ctrl-C and SIGTERM are taken by sigwait below, so every thread started
   // from here on blocks them; a client that goes away must not end the

@@ -1,10 +1,12 @@
 #include "host/devhost/mock_service.h"
 
+#include <chrono>
 #include <random>
 
 #include "formats/json_to_property.h"
 #include "formats/property_to_json.h"
 #include "host/devhost/json_reply.h"
+#include "host/devhost/read_ahead_server.h"
 
 namespace Halden::devhost {
 namespace {
@@ -29,6 +31,14 @@ void ReplyText(httplib::Response& response, int status, const std::string& text)
   response.status = status;
   response.set_content(text, "text/plain");
 }
+
+void RefuseToken(httplib::Response& response) {
+  response.set_header("WWW-Authenticate", "Bearer");
+  ReplyText(response, 401, "Unknown or missing bearer token");
+}
+
+// How often a hanging answer looks whether its client gave up.
+constexpr std::chrono::milliseconds kHangPoll{50};
 
 }  // namespace
 
@@ -58,6 +68,7 @@ void MockEmailService::Route() {
   httplib::Server& http = server.Http();
   http.Get("/v1/account/status",
            [this](const httplib::Request& request, httplib::Response& response) {
+             if (Misbehave("GET /v1/account/status", response)) return;
              std::lock_guard guard(lock);
              const MockAccount* account = Authorized(request, response);
              if (account == nullptr) return;
@@ -68,11 +79,13 @@ void MockEmailService::Route() {
            });
   http.Put("/v1/account/email",
            [this](const httplib::Request& request, httplib::Response& response) {
-             PutEmail(request, response);
+             if (!Misbehave("PUT /v1/account/email", response)) PutEmail(request, response);
            });
   http.Post("/v1/account/email/verification",
             [this](const httplib::Request& request, httplib::Response& response) {
-              SendMail(request, response);
+              if (!Misbehave("POST /v1/account/email/verification", response)) {
+                SendMail(request, response);
+              }
             });
   http.Get("/v1/account/email/verify",
            [this](const httplib::Request& request, httplib::Response& response) {
@@ -93,9 +106,71 @@ MockAccount* MockEmailService::Authorized(const httplib::Request& request,
       if (!token.empty() && account.token == token) return &account;
     }
   }
-  response.set_header("WWW-Authenticate", "Bearer");
-  ReplyText(response, 401, "Unknown or missing bearer token");
+  RefuseToken(response);
   return nullptr;
+}
+
+void MockEmailService::Stop() {
+  {
+    std::lock_guard guard(lock);
+    stopping = true;
+  }
+  stopped.notify_all();
+  server.Stop();
+}
+
+bool MockEmailService::SetFaults(const BindingProperty& document, std::string& error) {
+  std::lock_guard guard(lock);
+  return ApplyMockFaults(document, faults, error);
+}
+
+void MockEmailService::ClearFaults() {
+  std::lock_guard guard(lock);
+  faults.clear();
+}
+
+BindingProperty MockEmailService::Faults() const {
+  std::lock_guard guard(lock);
+  return MockFaultsJson(faults);
+}
+
+bool MockEmailService::Misbehave(const char* endpoint, httplib::Response& response) {
+  std::unique_lock guard(lock);
+  const auto found = faults.find(endpoint);
+  if (found == faults.end()) return false;
+  const MockFault fault = found->second;
+  if (stopped.wait_for(guard, fault.delay, [this] { return stopping; })) {
+    ReadAheadServer::DropConnection();
+    return true;
+  }
+  switch (fault.answer) {
+    case MockFault::Answer::kUsual:
+      return false;
+    case MockFault::Answer::kStatus:
+      response.status = fault.status;
+      response.set_content(fault.body,
+                           JsonToProperty(fault.body.c_str()).Ok() && !fault.body.empty()
+                               ? "application/json"
+                               : "text/plain");
+      return true;
+    case MockFault::Answer::kNotJson:
+      response.set_content("<!doctype html><title>Maintenance</title><p>Back soon.</p>",
+                           "text/html");
+      return true;
+    case MockFault::Answer::kClose:
+      ReadAheadServer::DropConnection();
+      return true;
+    case MockFault::Answer::kHang:
+      while (!ReadAheadServer::ClientLeft() &&
+             !stopped.wait_for(guard, kHangPoll, [this] { return stopping; })) {
+      }
+      ReadAheadServer::DropConnection();
+      return true;
+    case MockFault::Answer::kRefuseToken:
+      RefuseToken(response);
+      return true;
+  }
+  return false;
 }
 
 void MockEmailService::PutEmail(const httplib::Request& request, httplib::Response& response) {

@@ -13,8 +13,12 @@
 // The /v1/account requests need "Authorization: Bearer <token>" with an
 // account's token (401 otherwise). A changed address is not verified. The
 // mailbox keeps the last 100 mails; the links of older ones are forgotten.
+//
+// Each of the three /v1/account endpoints misbehaves on demand: the faults
+// of mock_faults.h, set and cleared while the service runs.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -24,6 +28,7 @@
 
 #include "binding/property.h"
 #include "host/devhost/loopback_server.h"
+#include "host/devhost/mock_faults.h"
 
 namespace Halden::devhost {
 
@@ -61,7 +66,15 @@ class MockEmailService {
   // The accounts the service knows; set them before Start.
   void SetAccounts(std::vector<MockAccount> known) { accounts = std::move(known); }
   void Start() { server.Start(); }
-  void Stop() { server.Stop(); }
+  // Ends the delays and hangs of faults under way too.
+  void Stop();
+
+  // Applies a document of faults (ApplyMockFaults); false with `error` set
+  // when it does not read, and nothing changed.
+  bool SetFaults(const BindingProperty& document, std::string& error);
+  void ClearFaults();
+  // The faults in force, in the form SetFaults reads.
+  BindingProperty Faults() const;
 
   std::vector<MockMail> Mailbox() const;
   // The address of the account whose token is `token`, if there is one.
@@ -69,6 +82,9 @@ class MockEmailService {
 
  private:
   void Route();
+  // Misbehaves as the fault of `endpoint` says, if it has one: true when
+  // that answered the request (or dropped it).
+  bool Misbehave(const char* endpoint, httplib::Response& response);
   // The account of the request's bearer token, or null after answering 401;
   // the caller holds the lock.
   MockAccount* Authorized(const httplib::Request& request, httplib::Response& response);
@@ -84,6 +100,10 @@ class MockEmailService {
   // A link's code, until followed: the account and the address it
   // validates.
   std::map<std::string, std::pair<std::size_t, std::string>> links;
+  std::map<std::string, MockFault> faults;
+  // Ends the delays and hangs of faults when the service stops.
+  std::condition_variable stopped;
+  bool stopping = false;
 };
 
 }  // namespace Halden::devhost

@@ -34,6 +34,14 @@ void Address(int socket, bool peer, std::string& ip, int& port) {
   }
 }
 
+// The connection whose request this thread answers, and whether its handler
+// dropped it.
+struct Answering {
+  int socket;
+  bool dropped = false;
+};
+thread_local Answering* answering = nullptr;
+
 // A framed request for the library to read, and its connection to write
 // the answer to.
 class FramedStream final : public httplib::Stream {
@@ -63,7 +71,8 @@ class FramedStream final : public httplib::Stream {
     return static_cast<ssize_t>(count);
   }
   ssize_t write(const char* data, size_t size) override {
-    return is_writable() ? send(socket_, data, size, MSG_NOSIGNAL) : -1;
+    const bool dropped = answering != nullptr && answering->dropped;
+    return !dropped && is_writable() ? send(socket_, data, size, MSG_NOSIGNAL) : -1;
   }
   void get_remote_ip_and_port(std::string& ip, int& port) const override {
     Address(socket_, true, ip, port);
@@ -114,8 +123,24 @@ bool ReadAheadServer::process_and_close_socket(socket_t socket) {
 bool ReadAheadServer::Answer(int socket, const FramedRequest& request, bool last) {
   FramedStream stream(socket, request,
                       static_cast<int>(write_timeout_sec_ * 1000 + write_timeout_usec_ / 1000));
+  Answering connection{socket};
+  answering = &connection;
   bool closed = false;
-  return process_request(stream, last, closed, nullptr) && !last && !closed;
+  const bool open = process_request(stream, last, closed, nullptr) && !last && !closed;
+  answering = nullptr;
+  return open && !connection.dropped;
+}
+
+void ReadAheadServer::DropConnection() {
+  if (answering != nullptr) answering->dropped = true;
+}
+
+bool ReadAheadServer::ClientLeft() {
+  if (answering == nullptr) return false;
+  pollfd in{answering->socket, POLLIN, 0};
+  char byte;
+  return poll(&in, 1, 0) > 0 && ((in.revents & (POLLERR | POLLHUP)) != 0 ||
+                                 recv(answering->socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0);
 }
 
 }  // namespace Halden::devhost

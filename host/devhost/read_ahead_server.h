@@ -20,6 +20,13 @@ class ReadAheadServer final : public httplib::Server {
   // the server has stopped listening.
   void StopReading() { reader.Stop(); }
 
+  // For a route's handler, about the connection of the request it answers
+  // on the calling thread: closes it without an answer, once the handler
+  // returns;
+  static void DropConnection();
+  // tells, without waiting, whether the client has closed it.
+  static bool ClientLeft();
+
  private:
   bool process_and_close_socket(socket_t socket) override;
   bool Answer(int socket, const FramedRequest& request, bool last);

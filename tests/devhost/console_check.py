@@ -2,19 +2,24 @@
 """The development host's web console in headless Chromium, driven by
 Selenium: the whole story played on the page, each step checked on what the
 page shows, the browser's log read for errors, and screenshots of the final
-page, wide and narrow, saved under build/console-check/; then a sign-out
-made elsewhere and the host restarted, which the page must follow; then the
+page, wide and narrow, saved under build/console-check/; then the library
+rebuilt (a build that fails, then one that passes) and reloaded while the
+page stays connected and signed in, a fault of the mock service set from
+the page, a session recorded from the page and replayed; then a sign-out
+made elsewhere and the host restarted, which the page must follow; last the
 page of the host serving the notes example, without the email panels.
 
     console_check.py <build dir>
 """
+import glob
 import os
 import shutil
+import subprocess
 import sys
 import time
 
 from selenium import webdriver
-from selenium.common.exceptions import TimeoutException
+from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
@@ -23,7 +28,15 @@ from devhost_process import Devhost, request
 
 BUILD = sys.argv[1]
 PROGRAM = os.path.join(BUILD, "host/devhost/zvm-devhost")
+LIBRARY = os.path.join(BUILD, "email_verification/zvm-be-qor-email-verification.so")
 OUTPUT = "build/console-check"
+# The host loads a copy of the library, which a build replaces: a compiler
+# that only reads a source of this folder, then the built library copied.
+LOADED = OUTPUT + "/plugin.so"
+SOURCE = OUTPUT + "/sources/part.cc"
+BUILD_COMMAND = "c++ -fsyntax-only %s && cp %s %s.new && mv %s.new %s" % (
+    SOURCE, LIBRARY, LOADED, LOADED, LOADED)
+DOWNLOADS = os.path.abspath(OUTPUT + "/downloads")
 TOKEN = "dev-token-1"  # of the default configuration's first account
 PASSWORD = "correct-horse"
 WRONG = "not-" + PASSWORD
@@ -44,7 +57,10 @@ def browser():
                      "--window-size=1280,900"]:
         options.add_argument(argument)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.execute_cdp_cmd("Page.setDownloadBehavior",
+                           {"behavior": "allow", "downloadPath": DOWNLOADS})
+    return driver
 
 
 class Page:
@@ -68,7 +84,9 @@ class Page:
         read = read or Page.text
         holds = expected if callable(expected) else lambda text: text == expected
         try:
-            WebDriverWait(self.driver, 10).until(lambda _: holds(read(self, selector)))
+            # An element the page replaced while it was read is read again.
+            WebDriverWait(self.driver, 10, ignored_exceptions=[StaleElementReferenceException]
+                          ).until(lambda _: holds(read(self, selector)))
         except TimeoutException:
             raise AssertionError("%s: %s shows %r" % (what, selector, read(self, selector)))
         print("ok     " + what, flush=True)
@@ -261,16 +279,20 @@ def play_notes(driver, devhost):
     page.shows("html", lambda _: driver.execute_script(
         "return document.documentElement.dataset.ready") == "true", "notes: the page loads")
     page.shows("#plugin-title", "example-notes 18.0.0", "notes: the page names the plugin")
-    hidden = driver.execute_script("return ['email', 'change', 'verification'].map("
-                                   "(id) => document.getElementById(id).hidden)")
-    assert hidden == [True, True, True], "notes: the email panels show: %s" % hidden
-    print("ok     notes: the email panels are hidden", flush=True)
-    page.shows("#token-state", "Signed in", "notes: the host starts signed in")
+    hidden = driver.execute_script("return ['email', 'change', 'verification', 'faults', "
+                                   "'library'].map((id) => document.getElementById(id).hidden)")
+    assert hidden == [True, True, True, True, False], \
+        "notes: the email panels or the library's show wrongly: %s" % hidden
+    print("ok     notes: the email panels and the faults are hidden, the library's card shows",
+          flush=True)
+    # The notes configuration has no accounts of the mock service.
+    page.shows("#token-state", "Signed in, with a token the mock service does not know",
+               "notes: the host starts signed in")
 
     put = "#endpoints [data-operation=PutExampleNotesV1NotesById]"
     page.fill(put, id="tea", text="Buy tea", priority="Low")
-    page.click(put + " button")
-    page.shows(put + " pre", lambda text: '"text": "Buy tea"' in text,
+    page.click(put + " button[type=submit]")
+    page.shows(put + " pre.answer", lambda text: '"text": "Buy tea"' in text,
                "notes: the PUT form answers the note")
     page.shows("#event-list li", lambda entries: any(
         entry.startswith(NOTES_EVENT) and '"id": "tea"' in entry for entry in entries),
@@ -280,8 +302,8 @@ def play_notes(driver, devhost):
         "notes: the plugin's log line", Page.texts)
     get = "#endpoints [data-operation=GetExampleNotesV1Notes]"
     page.fill(get, contains="TEA")
-    page.click(get + " button")
-    page.shows(get + " pre", lambda text: '"id": "tea"' in text and "milk" not in text,
+    page.click(get + " button[type=submit]")
+    page.shows(get + " pre.answer", lambda text: '"id": "tea"' in text and "milk" not in text,
                "notes: the GET form filters by its query parameter")
 
 
@@ -298,6 +320,81 @@ def screenshots(driver):
         driver.save_screenshot("%s/%s" % (OUTPUT, name))
         assert wide <= width, "at %d pixels the page is %d wide" % (width, wide)
     print("ok     wide and narrow, nothing runs over the side", flush=True)
+
+
+def play_development_loop(driver, devhost):
+    """The library rebuilt while the page is open: a build that fails shows
+    its first error and the old library serves on; one that passes is
+    reloaded, and the page, its streams never lost, stays signed in. Then a
+    fault set from the page, and a session recorded from it."""
+    page = Page(driver)
+    page.fill("#sign-in-form", token=TOKEN)
+    page.click("#sign-in-form button[type=submit]")
+    page.shows("#token-state", "Signed in as " + CHANGED, "signed in before the rebuild")
+    driver.execute_script("""
+        window.streamsLost = 0;
+        for (const id of ["events-state", "log-state"]) {
+          new MutationObserver(() => {
+            if (document.getElementById(id).textContent !== "live") window.streamsLost++;
+          }).observe(document.getElementById(id), {childList: true, characterData: true,
+                                                  subtree: true});
+        }""")
+    with open(SOURCE, "w") as source:
+        source.write("int Part() { return undeclared; }\n")
+    page.shows("#library-build", lambda text: text.startswith("failed after ") and
+               text.endswith("the old library serves on: %s:1:21: error: ‘undeclared’ was not "
+                             "declared in this scope" % SOURCE),
+               "a build that fails: its first error shown")
+    blank = "for (const id of arguments) document.getElementById(id).textContent = ''"
+    driver.execute_script(blank, "email-result")
+    page.click("#email-reload")
+    page.shows("#email-result", "200 loaded", "the old library serves on")
+    # What the page shows now, it must read again from the reloaded plugin.
+    driver.execute_script(blank, "token-state", "email-address", "email-result")
+    with open(SOURCE, "w") as source:
+        source.write("int Part() { return 1; }\n")
+    page.shows("#library-build", lambda text: text.startswith("built in "),
+               "a build that passes: its time shown")
+    page.shows("#library-reload", lambda text: text.startswith("qor-email-verification 18.0.0 in ")
+               and text.endswith(" ms, the old one left 0 live blocks"),
+               "the library reloaded, the old one leaving no block")
+    page.shows("#event-list li", lambda texts: any(text.startswith("host reload ")
+                                                    for text in texts),
+               "the reload listed among the events", Page.texts)
+    page.shows("#token-state", "Signed in as " + CHANGED, "still signed in after the reload")
+    page.shows("#email-address", CHANGED, "the reloaded plugin reads the account with the token")
+    page.shows("#events-state", "live", "the event stream stayed open")
+    assert driver.execute_script("return window.streamsLost") == 0, "a stream was lost"
+    print("ok     neither stream was lost across the reload", flush=True)
+
+    Select(driver.find_element(By.CSS_SELECTOR, "#fault-form [name=endpoint]")
+           ).select_by_visible_text("POST /v1/account/email/verification")
+    Select(driver.find_element(By.CSS_SELECTOR, "#fault-form [name=answer]")).select_by_value(
+        "close")
+    page.click("#fault-form button[type=submit]")
+    page.shows("#fault-list li", "POST /v1/account/email/verification: the connection closed",
+               "a fault set from the page is listed")
+    page.click("#verification-send")
+    page.shows("#verification-result", "500 EmailVerification: Error setting changed email: "
+               "Failed to read connection", "the plugin's answer to a connection closed")
+    page.click("#faults-clear")
+    page.shows("#fault-list li", [], "the faults cleared", Page.texts)
+
+    page.click("#recording-toggle")
+    page.shows("#recording-result", "200 recording since the plugin reloaded",
+               "a recording started from the page")
+    driver.execute_script(blank, "email-result")
+    page.click("#email-reload")
+    page.shows("#email-result", "200 loaded", "a call recorded")
+    page.click("#recording-toggle")
+    page.shows("#recording-result", lambda text: text.startswith("200 ") and
+               " records downloaded as session-" in text, "the recording stopped and downloaded")
+    WebDriverWait(driver, 10).until(lambda _: glob.glob(DOWNLOADS + "/session-*.jsonl"))
+    recording = glob.glob(DOWNLOADS + "/session-*.jsonl")[0]
+    replay = subprocess.run([PROGRAM, "--replay=" + recording], capture_output=True, text=True,
+                            timeout=60)
+    assert replay.returncode == 0, "the downloaded recording does not replay:\n" + replay.stdout
+    print("ok     the downloaded recording replays: " + replay.stdout.strip(), flush=True)
 
 
 def reconnect(driver, devhost):
@@ -322,12 +419,13 @@ def reconnect(driver, devhost):
 
 def console_errors(driver, devhost):
     """The browser's log lines at error level, but for the failed calls the
-    story makes (before sign-in, three with a wrong password, and one after
-    sign-out) and for the icon the browser asks of the mock service, in the
-    tab of the mail's link."""
+    story makes (before sign-in, three with a wrong password, one after
+    sign-out and one with the mock service's connection closed) and for the
+    icon the browser asks of the mock service, in the tab of the mail's
+    link."""
     failed = [("qor-email-verification/v1/email", "500 (Internal Server Error)")] + [
         ("qor-email-verification/v1/email", "400 (Bad Request)")] * 3 + [
-        ("qor-email-verification/v1/confirm-email", "500 (Internal Server Error)")]
+        ("qor-email-verification/v1/confirm-email", "500 (Internal Server Error)")] * 2
     expected = ["http://127.0.0.1:%d/%s - Failed to load resource: the server responded with a "
                 "status of %s" % (devhost.port, path, status) for path, status in failed]
     icon = devhost.mock_url() + "/favicon.ico - "
@@ -344,8 +442,11 @@ def console_errors(driver, devhost):
 def main():
     started = time.time()
     shutil.rmtree(OUTPUT, ignore_errors=True)
-    os.makedirs(OUTPUT)
-    devhost = Devhost(PROGRAM)
+    os.makedirs(os.path.dirname(SOURCE))
+    os.makedirs(DOWNLOADS)
+    shutil.copyfile(LIBRARY, LOADED)
+    devhost = Devhost(PROGRAM, "--plugin=" + LOADED, "--watch=" + os.path.dirname(SOURCE),
+                      "--build=" + BUILD_COMMAND)
     driver = None
     passed = False
     try:
@@ -354,6 +455,7 @@ def main():
         assert request(devhost.port, "POST", "/_host/sign-out")[0] == 200
         driver = browser()
         play(driver, devhost)
+        play_development_loop(driver, devhost)
         errors = console_errors(driver, devhost)
         assert not errors, "the browser's log has errors:\n  " + "\n  ".join(errors)
         print("ok     no errors in the browser's log", flush=True)

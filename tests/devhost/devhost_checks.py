@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """The development host driven over HTTP: zvm-devhost started on free ports,
 its answers, refusals and event stream checked, its OpenAPI document given to
-a validator, hostile clients sent at it (hostile_checks.py), the README's
-curl lines, the same host serving the notes example, and the load check run
-against it.
+a validator, hostile clients sent at it (hostile_checks.py), its mock service
+made to misbehave (fault_checks.py), its library reloaded (reload_checks.py),
+sessions recorded and replayed (replay_checks.py), the README's curl lines,
+the same host serving the notes example, and the load check run against it.
 
     devhost_checks.py <build dir> <OpenAPI validator command>
 """
@@ -17,11 +18,15 @@ import subprocess
 import sys
 import tempfile
 
+import fault_checks
 import hostile_checks
-from devhost_process import Devhost, request
+import reload_checks
+import replay_checks
+from devhost_process import Devhost, EventClient, request
 
 BUILD, VALIDATOR = sys.argv[1], sys.argv[2]
 PROGRAM = os.path.join(BUILD, "host/devhost/zvm-devhost")
+LIBRARY = os.path.join(BUILD, "email_verification/zvm-be-qor-email-verification.so")
 LOAD = os.path.join(BUILD, "zvm-devhost-load")
 EMAIL = "/qor-email-verification/v1/email"
 EVENT = "OnJsonApiEvent_qor-email-verification_v1_email"
@@ -54,33 +59,6 @@ def message(answer):
         return json.loads(answer[1]).get("message", "")
     except ValueError:
         return ""
-
-
-class EventClient:
-    """A client of a stream of server-sent events (GET /events, GET
-    /_host/log) that reads whole events."""
-
-    def __init__(self, port, path="/events", opening=": events of the plugin"):
-        self.socket = socket.create_connection(("127.0.0.1", port), timeout=10)
-        self.socket.sendall(b"GET %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" %
-                            (path.encode(), port))
-        self.text = ""
-        self.read_until(opening)
-
-    def read_until(self, text):
-        while text not in self.text:
-            self.text += self.socket.recv(65536).decode()
-        return self.text
-
-    def event(self, name):
-        """The data of the first whole event named `name`."""
-        marker = "event: %s\ndata: " % name
-        while marker not in self.text or "\n" not in self.text.split(marker, 1)[1]:
-            self.text += self.socket.recv(65536).decode()
-        return json.loads(self.text.split(marker, 1)[1].split("\n", 1)[0])
-
-    def close(self):
-        self.socket.close()
 
 
 def git(*arguments):
@@ -328,6 +306,9 @@ def main():
         devhost.stop()
 
     hostile_checks.run(PROGRAM, check)
+    fault_checks.run(PROGRAM, check)
+    reload_checks.run(PROGRAM, LIBRARY, NOTES_PLUGIN, check)
+    replay_checks.run(PROGRAM, check)
 
     devhost = Devhost(PROGRAM)
     try:

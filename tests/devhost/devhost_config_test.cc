@@ -35,6 +35,8 @@ TEST(DevhostConfig, RefusesWhatItCannotUse) {
       {"resources: {a: [1", "YAML parser error"},
       {"resources:\n  region-locale: {}\n", "The resource path 'region-locale' does not begin"},
       {"accounts:\n  - email: a@x\n", "Account 1 has no token"},
+      {"faults:\n  PUT /v1/account/email: {answer: slow}\n",
+       "The fault of PUT /v1/account/email has an answer that is none of"},
   };
   for (const Case& c : cases) {
     DevhostConfig config;

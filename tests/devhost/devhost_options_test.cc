@@ -27,6 +27,20 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   EXPECT_EQ(options.consoleDir, "pages");
   EXPECT_EQ(options.plugin, "notes.so");
   EXPECT_EQ(options.exportName, "load_notes");
+  EXPECT_TRUE(options.reload);
+  EXPECT_EQ(options.timeoutScale, 1);
+
+  DevhostOptions loop;
+  ASSERT_TRUE(ParseDevhostOptions({"--no-reload", "--watch=a", "--watch", "b", "--build=make x",
+                                   "--timeout-scale=0.05", "--record=s.jsonl", "--replay", "r"},
+                                  loop, error))
+      << error;
+  EXPECT_FALSE(loop.reload);
+  EXPECT_EQ(loop.watch, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(loop.build, "make x");
+  EXPECT_EQ(loop.timeoutScale, 0.05);
+  EXPECT_EQ(loop.record, "s.jsonl");
+  EXPECT_EQ(loop.replay, "r");
 
   struct Case {
     std::vector<std::string> arguments;
@@ -38,6 +52,9 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
       {{"--port=65536"}, "The value of --port does not read: '65536'"},
       {{"--port=80x"}, "The value of --port does not read: '80x'"},
       {{"--max-body=0"}, "The value of --max-body does not read: '0'"},
+      {{"--no-reload=yes"}, "--no-reload takes no value"},
+      {{"--timeout-scale=0"}, "The value of --timeout-scale does not read: '0'"},
+      {{"--timeout-scale=2"}, "The value of --timeout-scale does not read: '2'"},
   };
   for (const Case& c : cases) {
     DevhostOptions refused;

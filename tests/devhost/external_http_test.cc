@@ -27,29 +27,34 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
   while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const std::string base = "http://127.0.0.1:" + std::to_string(port);
 
+  // `scale` shortens the clock: the plugin's 30 s are 0.6 s at 0.02.
   struct Case {
     uint32_t method;
     std::string url;
     uint32_t timeout;
+    double scale;
     int32_t transport;
     uint32_t status;
     std::string body;
   } cases[] = {
-      {7, base + "/echo?a=1#part", 30, 0, 201, "PUT /echo?a=1 {\"x\":1}"},
-      {7, "HTTP://127.0.0.1:" + std::to_string(port) + "/echo", 0, 0, 201, "PUT /echo {\"x\":1}"},
-      {2, base + "/missing", 30, 0, 404, ""},
-      {2, base + "/slow", 1, static_cast<int32_t>(httplib::Error::Read), 0,
-       "Failed to read connection"},
-      {2, "http://127.0.0.1:1/x", 5, static_cast<int32_t>(httplib::Error::Connection), 0,
+      {7, base + "/echo?a=1#part", 30, 1, 0, 201, "PUT /echo?a=1 {\"x\":1}"},
+      {7, "HTTP://127.0.0.1:" + std::to_string(port) + "/echo", 0, 1, 0, 201,
+       "PUT /echo {\"x\":1}"},
+      {2, base + "/missing", 30, 1, 0, 404, ""},
+      {2, base + "/slow", 1, 1, static_cast<int32_t>(httplib::Error::Read), 0,
+       "No answer within 1 s"},
+      {2, base + "/slow", 30, 0.02, static_cast<int32_t>(httplib::Error::Read), 0,
+       "No answer within 0.6 s"},
+      {2, "http://127.0.0.1:1/x", 5, 1, static_cast<int32_t>(httplib::Error::Connection), 0,
        "Could not establish connection"},
-      {2, "ftp://127.0.0.1/x", 5, 1, 0, "Unsupported URL 'ftp://127.0.0.1/x'"},
-      {2, "http:///x", 5, 1, 0, "Unsupported URL 'http:///x'"},
-      {8, base + "/echo", 5, 1, 0, "Unsupported method code 8"},
+      {2, "ftp://127.0.0.1/x", 5, 1, 1, 0, "Unsupported URL 'ftp://127.0.0.1/x'"},
+      {2, "http:///x", 5, 1, 1, 0, "Unsupported URL 'http:///x'"},
+      {8, base + "/echo", 5, 1, 1, 0, "Unsupported method code 8"},
   };
   for (const Case& c : cases) {
     host::ExternalCall call{c.method,  c.url, {{"Authorization", "Bearer t"}}, "{\"x\":1}", false,
                             c.timeout, 1};
-    const host::ExternalAnswer answer = CarryExternalRequest(call);
+    const host::ExternalAnswer answer = CarryExternalRequest(call, c.scale);
     EXPECT_EQ(answer.transport, c.transport) << c.url;
     EXPECT_EQ(answer.status, c.status) << c.url;
     EXPECT_EQ(answer.body, c.body) << c.url;

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "formats/json_to_property.h"
 
 namespace Halden::devhost {
 namespace {
@@ -106,6 +110,68 @@ TEST(MockEmailService, KeepsTheLastHundredMails) {
   EXPECT_EQ(client.Get(mails.front().link.substr(service.Url().size()))->status, 200);
   EXPECT_TRUE(service.Mailbox().front().used);
   service.Stop();
+}
+
+// What a client of the status endpoint sees of each fault; a client that
+// gives up after 300 ms does not wait out the hang.
+TEST(MockEmailService, MisbehavesOnDemand) {
+  MockEmailService service([](const MockAccount&) {});
+  std::string error;
+  ASSERT_TRUE(service.Bind(0, error)) << error;
+  service.SetAccounts({{"t1", "one@x.test", "pw1", true}});
+  service.Start();
+  const std::string usual = R"({"email":"one@x.test","emailVerified":true})";
+  struct Case {
+    const char* fault;
+    httplib::Error error;
+    int status;
+    std::string type;
+    std::string body;
+  } cases[] = {
+      {R"({"answer":"status","status":503,"body":"Down"})", httplib::Error::Success, 503,
+       "text/plain", "Down"},
+      {R"({"answer":"status","status":500,"body":"{\"retry\":3}"})", httplib::Error::Success, 500,
+       "application/json", R"({"retry":3})"},
+      {R"({"answer":"not-json"})", httplib::Error::Success, 200, "text/html",
+       "<!doctype html><title>Maintenance</title><p>Back soon.</p>"},
+      {R"({"answer":"refuse-token"})", httplib::Error::Success, 401, "text/plain",
+       "Unknown or missing bearer token"},
+      {R"({"answer":"close"})", httplib::Error::Read, 0, "", ""},
+      {R"({"answer":"hang"})", httplib::Error::Read, 0, "", ""},
+      {R"({"delay":100})", httplib::Error::Success, 200, "application/json", usual},
+      {"null", httplib::Error::Success, 200, "application/json", usual},
+  };
+  for (const Case& c : cases) {
+    const std::string document = std::string(R"({"GET /v1/account/status":)") + c.fault + "}";
+    ASSERT_TRUE(service.SetFaults(JsonToProperty(document.c_str()), error)) << error;
+    httplib::Client client(service.Url());
+    client.set_read_timeout(0, 300000);
+    const httplib::Result result =
+        client.Get("/v1/account/status", {{"Authorization", "Bearer t1"}});
+    EXPECT_EQ(result.error(), c.error) << c.fault;
+    if (!result) continue;
+    EXPECT_EQ(result->status, c.status) << c.fault;
+    EXPECT_EQ(result->get_header_value("Content-Type"), c.type) << c.fault;
+    EXPECT_EQ(result->body, c.body) << c.fault;
+  }
+  // The other endpoints answer as usual meanwhile; a stop ends a hang.
+  ASSERT_TRUE(
+      service.SetFaults(JsonToProperty(R"({"GET /v1/account/status":{"answer":"hang"}})"), error));
+  httplib::Client client(service.Url());
+  EXPECT_EQ(client
+                .Post("/v1/account/email/verification", {{"Authorization", "Bearer t1"}}, "{}",
+                      "application/json")
+                ->status,
+            204);
+  // Far longer than a stop may take: a stop that waited for the client
+  // would show.
+  client.set_read_timeout(std::chrono::seconds(60));
+  std::thread hanging([&] { client.Get("/v1/account/status"); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const auto stopping = std::chrono::steady_clock::now();
+  service.Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(30));
+  hanging.join();
 }
 
 }  // namespace

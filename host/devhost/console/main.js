@@ -1,15 +1,19 @@
 // The console page: its parts set up, the OpenAPI document read, the host's
 // two streams followed; then the page marks itself ready (data-ready on the
-// root element), for whoever drives it. The email verification panels show
-// only when the plugin served has the email resource. When a stream comes
-// back after it was lost (the host restarted, say), everything the page
-// shows is read again, since anything may have changed meanwhile.
+// root element), for whoever drives it. The email verification panels, and
+// the faults of the mock email-verification service, show only when the
+// plugin served has the email resource. When a stream comes back after it
+// was lost (the host restarted, say), or the host reloaded the plugin,
+// everything the page shows is read again, since anything may have changed
+// meanwhile.
 import { showEndpoints } from "./api_explorer.js";
 import { showDescription } from "./api_records.js";
 import { call, showResult } from "./call.js";
 import { createEmailChange } from "./email_change.js";
 import { createEmailView, EMAIL_RESOURCE } from "./email_view.js";
 import { createEventList } from "./event_list.js";
+import { createFaults } from "./faults.js";
+import { createLibraryView } from "./library.js";
 import { createLogList } from "./log_list.js";
 import { createMailbox } from "./mailbox.js";
 import { createMemoryView } from "./memory_view.js";
@@ -24,12 +28,14 @@ const logList = createLogList();
 const mailbox = createMailbox();
 const memory = createMemoryView();
 const signIn = createSignIn();
+const library = createLibraryView();
+const faults = createFaults();
 createEmailChange();
 createVerification(mailbox.refresh);
 createMessaging();
 
 const TOKEN_RESOURCE = "/ksa-auth/v1/authorization/access-token";
-const EMAIL_PANELS = ["email", "change", "verification", "messaging"];
+const EMAIL_PANELS = ["email", "change", "verification", "messaging", "faults"];
 // Set with each reading of the OpenAPI document.
 let emailFeature = false;
 
@@ -52,8 +58,14 @@ async function loadDescription() {
 }
 
 function loadState() {
-  return Promise.all([signIn.refreshState(), memory.refresh(), refreshMailbox(),
-                      ...(emailFeature ? [emailView.load()] : [])]);
+  return Promise.all([signIn.refreshState(), memory.refresh(), refreshMailbox(), library.refresh(),
+                      ...(emailFeature ? [emailView.load(), faults.refresh()] : [])]);
+}
+
+// The OpenAPI document first: it tells which panels show.
+async function loadAll() {
+  await loadDescription();
+  await loadState();
 }
 
 // Resolves once the stream is open the first time.
@@ -62,10 +74,7 @@ function follow(path, stateId, onEvent) {
   let lost = false;
   return new Promise((opened) => {
     followServerEvents(path, onEvent, async (connected) => {
-      if (connected && lost) {
-        await loadDescription();
-        await loadState();
-      }
+      if (connected && lost) await loadAll();
       lost = !connected;
       state.textContent = connected ? "live" : "reconnecting…";
       state.classList.toggle("down", !connected);
@@ -85,6 +94,8 @@ await Promise.all([
     }
     if (emailFeature && event.data?.uri === TOKEN_RESOURCE) emailView.load();
     emailView.applyEvent(event.data);
+    library.applyEvent(event);
+    if (event.name === "host reload") loadAll();
   }),
   follow("/_host/log", "log-state", (event) => logList.add(event.data)),
   loadState(),

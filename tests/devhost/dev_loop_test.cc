@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/devhost/file_watcher.h"
+#include "host/devhost/library_build.h"
+
+namespace Halden::devhost {
+namespace {
+
+using std::chrono::milliseconds;
+
+TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("watched-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "old");
+  FileWatcher watcher;
+  std::string error;
+  ASSERT_TRUE(watcher.Watch(folder.string(), true, error)) << error;
+  EXPECT_TRUE(watcher.Wait(milliseconds(0), milliseconds(0)).empty());
+
+  // A folder made after the watch began is watched too, and what was
+  // written in it before its watch; a file written twice is one change.
+  std::filesystem::create_directory(folder / "new");
+  for (const char* name : {"old/a.cc", "new/b.h", "old/a.cc"}) std::ofstream(folder / name) << name;
+  std::vector<std::string> changed = watcher.Wait(milliseconds(5000), milliseconds(200));
+  std::sort(changed.begin(), changed.end());
+  EXPECT_EQ(changed, (std::vector<std::string>{(folder / "new/b.h").string(),
+                                               (folder / "old/a.cc").string()}));
+
+  std::thread waker([&] {
+    std::this_thread::sleep_for(milliseconds(50));
+    watcher.Wake();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(watcher.Wait(milliseconds(60000), milliseconds(200)).empty());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  waker.join();
+  EXPECT_FALSE(watcher.Watch((folder / "none").string(), false, error));
+  EXPECT_EQ(error.rfind("cannot watch " + (folder / "none").string() + ": ", 0), 0u) << error;
+  std::filesystem::remove_all(folder);
+}
+
+TEST(LibraryBuild, RunsTheCommandAndFindsTheFirstError) {
+  std::atomic<pid_t> running{0};
+  const BuildOutcome passed = RunBuild("echo compiled; echo warned >&2", running);
+  EXPECT_TRUE(passed.ok);
+  EXPECT_EQ(passed.output, "compiled\nwarned\n");
+  const BuildOutcome failed = RunBuild("echo 'x.cc:1:2: error: y'; exit 3", running);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(running, 0);
+
+  struct Case {
+    const char* output;
+    const char* first;
+  } cases[] = {
+      {"[1/2] Building x.o\nFAILED: x.o\nc++ -Werror -c x.cc\nx.cc: In function 'f':\n"
+       "x.cc:3:9: error: 'y' was not declared\n    3 |   return y;\nx.cc:4:1: error: z\n",
+       "x.cc:3:9: error: 'y' was not declared"},
+      {"ld: x.o: undefined reference to 'f'\ncollect2: error: ld returned 1 exit status\n",
+       "collect2: error: ld returned 1 exit status"},
+      {"ninja: error: loading 'build.ninja': No such file\n",
+       "ninja: error: loading 'build.ninja': No such file"},
+      {"make: *** [all] Interrupted\n\n", "make: *** [all] Interrupted"},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FirstError(c.output), c.first) << c.output;
+}
+
+}  // namespace
+}  // namespace Halden::devhost

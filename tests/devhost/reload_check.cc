@@ -1,0 +1,165 @@
+// zvm-devhost-reload: the development host's reload, 200 times over in one
+// process. Each cycle loads the plugin library, initializes it with the
+// default configuration's resources, signs in, reads and changes the email
+// through the mock service over HTTP, shuts the plugin down and unloads the
+// library. The library's live blocks must be 0 after every Shutdown, and the
+// process's open files, threads and mapped memory (read from /proc/self)
+// must be back after the last cycle where they were before the first. The
+// first kWarmUp cycles come before that measure: the HTTP library's and the
+// C library's first uses (its heap's high-water mark) are not the plugin's.
+//
+//   zvm-devhost-reload <library> <configuration> [cycles]
+//
+// <library> is the email verification plugin's (a copy of it, say), loaded
+// through its export ZVM_PLUGIN_EXPORT.
+//
+// Exits 0 when the check passed, 1 when it did not, 2 on wrong arguments.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "api/method.h"
+#include "host/devhost/devhost_config.h"
+#include "host/devhost/external_http.h"
+#include "host/devhost/host_controls.h"
+#include "host/devhost/mock_service.h"
+#include "host/in_process_host.h"
+
+namespace {
+
+using namespace Halden;
+
+constexpr int kWarmUp = 20;
+
+struct ProcessState {
+  std::size_t files = 0;
+  std::size_t threads = 0;
+  unsigned long long mappedBytes = 0;
+  std::size_t libraryMappings = 0;
+};
+
+std::size_t Entries(const char* directory) {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory)) {
+    ++count;
+  }
+  return count;
+}
+
+ProcessState Measure(const std::string& library) {
+  // The mock service closes the connections its clients left a moment
+  // after they did.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ProcessState state;
+  // The iterator's own descriptor is among them, in every measurement.
+  state.files = Entries("/proc/self/fd");
+  state.threads = Entries("/proc/self/task");
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    unsigned long long start = 0, end = 0;
+    char access[5] = "";
+    // Reserved address space (the C library's arenas of each thread, the
+    // stacks' guard pages) is no memory until made accessible.
+    if (std::sscanf(line.c_str(), "%llx-%llx %4s", &start, &end, access) == 3 &&
+        std::string(access) != "---p") {
+      state.mappedBytes += end - start;
+    }
+    if (line.ends_with(library)) ++state.libraryMappings;
+  }
+  return state;
+}
+
+void Print(const char* when, const ProcessState& state) {
+  std::printf(
+      "  %-22s %3zu open files, %2zu threads, %8llu KiB mapped, %zu mappings of the library\n",
+      when, state.files, state.threads, state.mappedBytes / 1024, state.libraryMappings);
+}
+
+// One life of the plugin; its live blocks after Shutdown, or -1 when it did
+// not load or answer as it should.
+long long Cycle(host::InProcessHost& host, const std::string& library,
+                const devhost::DevhostConfig& config, std::string& failure) {
+  if (!host.Load(library, ZVM_PLUGIN_EXPORT)) {
+    failure = host.Error();
+    return -1;
+  }
+  if (!host.Initialize()) {
+    failure = "Initialize failed";
+    return -1;
+  }
+  const BindingProperty& token = config.resources.at(devhost::kTokenResource);
+  host.DeliverResourceEvent(devhost::kTokenResource, "Create", token);
+  const std::string email = "/qor-email-verification/v1/email";
+  const host::CallResponse read = host.Call(kMethodGet, email);
+  const host::CallResponse change = host.Call(kMethodPut, email, "application/json",
+                                              R"({"email":"reload@example.test","password":")" +
+                                                  config.accounts.front().password + R"("})");
+  if (read.error || change.error) {
+    failure = "GET answered " + read.errorText + read.json + ", PUT " + change.errorText;
+    return -1;
+  }
+  host.Shutdown();
+  const long long live = static_cast<long long>(host.GetMemoryStats()[1]);
+  host.Unload();
+  return live;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3 || argc > 4) {
+    std::fprintf(stderr, "usage: zvm-devhost-reload <library> <configuration> [cycles]\n");
+    return 2;
+  }
+  const std::string library = std::filesystem::canonical(argv[1]).string();
+  const int cycles = argc > 3 ? std::stoi(argv[3]) : 200;
+  devhost::MockEmailService mock([](const devhost::MockAccount&) {});
+  std::string error;
+  devhost::DevhostConfig config;
+  if (cycles < 1 || !mock.Bind(0, error) ||
+      !devhost::LoadDevhostConfig(argv[2], mock.Url(), config, error) ||
+      !config.resources.contains(devhost::kTokenResource) || config.accounts.empty()) {
+    std::fprintf(stderr, "zvm-devhost-reload: %s\n",
+                 error.empty() ? "needs a cycle, a token and an account" : error.c_str());
+    return 2;
+  }
+  mock.SetAccounts(config.accounts);
+  mock.Start();
+
+  host::InProcessHost host;
+  host.SetRecording(false);
+  host.SetExternalHandler(
+      [](const host::ExternalCall& call) { return devhost::CarryExternalRequest(call); });
+  for (const auto& [path, body] : config.resources) host.SetResourceBody(path, body);
+
+  const ProcessState unused = Measure(library);
+  long long mostLive = 0;
+  std::string failure;
+  ProcessState before;
+  for (int i = 0; i < kWarmUp + cycles && failure.empty(); ++i) {
+    if (i == kWarmUp) before = Measure(library);
+    const long long live = Cycle(host, library, config, failure);
+    if (live > mostLive) mostLive = live;
+  }
+  const ProcessState after = Measure(library);
+  mock.Stop();
+
+  std::printf(
+      "reload: %d cycles of load, initialize, sign-in, GET, PUT, shutdown, unload,\n"
+      "  after %d to warm up\n",
+      cycles, kWarmUp);
+  Print("before any load", unused);
+  Print("before the cycles", before);
+  Print("after the cycles", after);
+  std::printf("  the library's live blocks after Shutdown: at most %lld in any cycle\n", mostLive);
+  const bool passed = failure.empty() && mostLive == 0 && after.libraryMappings == 0 &&
+                      after.files == before.files && after.threads == before.threads &&
+                      after.mappedBytes <= before.mappedBytes;
+  if (!failure.empty()) std::printf("  failed: %s\n", failure.c_str());
+  std::printf("reload check %s\n", passed ? "passed" : "FAILED");
+  return passed ? 0 : 1;
+}

@@ -1,0 +1,79 @@
+#include "host/devhost/session_recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "host/devhost/session_records.h"
+
+namespace Halden::devhost {
+namespace {
+
+// The lines without their times, which no test can know.
+std::string Untimed(const std::string& lines) {
+  return std::regex_replace(lines, std::regex(R"("time":[0-9.]+,)"), "");
+}
+
+TEST(SessionRecorder, NumbersEachRecordingFromItsBeginning) {
+  SessionRecorder recorder;
+  auto log = [](const char* text) { return LogRecord({2, text}); };
+  {
+    // Nothing records yet: nothing is made.
+    const auto unseen = recorder.Begin([]() -> BindingProperty {
+      ADD_FAILURE() << "a record made that nothing records";
+      return {};
+    });
+  }
+  const std::string path = ::testing::TempDir() + "recorder-test.jsonl";
+  std::string error;
+  ASSERT_TRUE(recorder.OpenFile(path, error)) << error;
+  {
+    const auto first = recorder.Begin([] { return ActionRecord("initialize"); });
+    recorder.Add([&] { return log("one"); });
+    recorder.StartBuffer();
+    recorder.Add([&] { return log("two"); });
+  }
+  {
+    const auto second = recorder.Begin([] { return ActionRecord("shutdown"); });
+    recorder.Add([&] { return log("three"); });
+  }
+  recorder.Add([&] { return log("four"); });
+  EXPECT_TRUE(recorder.Buffering());
+  const std::optional<std::string> buffer = recorder.StopBuffer();
+  EXPECT_FALSE(recorder.Buffering());
+  EXPECT_FALSE(recorder.StopBuffer());
+  ASSERT_TRUE(buffer);
+  // The buffer's first action began before it did: its line is not there.
+  EXPECT_EQ(Untimed(*buffer), R"({"step":1,"kind":"log","level":"ERROR","text":"two"})"
+                              "\n"
+                              R"({"step":2,"kind":"shutdown"})"
+                              "\n"
+                              R"({"step":3,"during":2,"kind":"log","level":"ERROR","text":"three"})"
+                              "\n"
+                              R"({"step":4,"kind":"log","level":"ERROR","text":"four"})"
+                              "\n");
+  std::ifstream file(path);
+  std::stringstream lines;
+  lines << file.rdbuf();
+  EXPECT_EQ(Untimed(lines.str()),
+            R"({"step":1,"kind":"initialize"})"
+            "\n"
+            R"({"step":2,"during":1,"kind":"log","level":"ERROR","text":"one"})"
+            "\n"
+            R"({"step":3,"during":1,"kind":"log","level":"ERROR","text":"two"})"
+            "\n"
+            R"({"step":4,"kind":"shutdown"})"
+            "\n"
+            R"({"step":5,"during":4,"kind":"log","level":"ERROR","text":"three"})"
+            "\n"
+            R"({"step":6,"kind":"log","level":"ERROR","text":"four"})"
+            "\n");
+  std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace Halden::devhost

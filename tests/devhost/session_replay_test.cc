@@ -1,0 +1,68 @@
+#include "host/devhost/session_replay.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "formats/json_to_property.h"
+#include "formats/property_to_json.h"
+
+namespace Halden::devhost {
+namespace {
+
+std::vector<BindingProperty> Records(const std::vector<const char*>& lines) {
+  std::vector<BindingProperty> records;
+  for (const char* line : lines) records.push_back(JsonToProperty(line));
+  return records;
+}
+
+std::string Text(const BindingProperty& record) {
+  return record.IsEmpty() ? "nothing" : ComparedText(record);
+}
+
+// Recorded and replayed doings of one action, and the differences found:
+// "expected -> got" each.
+TEST(SessionReplay, PairsWhatWasDoneWithWhatWasRecorded) {
+  const char* log = R"({"step":3,"time":0.1,"during":2,"kind":"log","text":"a"})";
+  const char* send = R"({"step":4,"time":0.1,"during":2,"kind":"send","payload":{"x":1,"y":2}})";
+  struct Case {
+    std::vector<const char*> expected;
+    std::vector<const char*> got;
+    std::vector<std::string> differences;
+  } cases[] = {
+      // Times, steps, the host's answers and members' order do not count.
+      {{log, send},
+       {R"({"kind":"log","text":"a"})", R"({"payload":{"y":2,"x":1},"kind":"send"})"},
+       {}},
+      {{R"({"step":5,"kind":"read","url":"/r","answer":{"status":200}})"},
+       {R"({"kind":"read","url":"/r","answer":{"status":404}})"},
+       {}},
+      {{log, send},
+       {R"({"kind":"log","text":"b"})", R"({"kind":"send","payload":{"x":1,"y":2}})"},
+       {R"({"kind":"log","text":"a"} -> {"kind":"log","text":"b"})"}},
+      {{log, send},
+       {R"({"kind":"send","payload":{"x":1,"y":2}})"},
+       {R"({"kind":"log","text":"a"} -> nothing)"}},
+      {{send},
+       {R"({"kind":"log","text":"a"})", R"({"kind":"send","payload":{"x":1,"y":2}})",
+        R"({"kind":"log","text":"c"})"},
+       {R"(nothing -> {"kind":"log","text":"a"})", R"(nothing -> {"kind":"log","text":"c"})"}},
+      // Of those left between two that match, each with the next of its kind.
+      {{log, send, R"({"kind":"log","text":"z"})"},
+       {R"({"kind":"send","payload":{"x":0}})", R"({"kind":"log","text":"y"})"},
+       {R"({"kind":"log","text":"a"} -> {"kind":"log","text":"y"})",
+        R"({"kind":"send","payload":{"x":1,"y":2}} -> {"kind":"send","payload":{"x":0}})",
+        R"({"kind":"log","text":"z"} -> nothing)"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> found;
+    for (const ReplayDifference& difference : CompareActions(Records(c.expected), Records(c.got))) {
+      found.push_back(Text(difference.expected) + " -> " + Text(difference.got));
+    }
+    EXPECT_EQ(found, c.differences) << c.expected.size() << " expected, " << c.got.size();
+  }
+}
+
+}  // namespace
+}  // namespace Halden::devhost
