@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/internal/rapidjson.h"
+#include "formats_test_support.h"
 #include "tests/binding/conversion_test_support.h"
 
 namespace Halden {
@@ -86,13 +87,6 @@ TEST(JsonToPropertyTest, ReportsParseErrorsAsTheRecursiveParserDoes) {
     EXPECT_FALSE(result.Ok()) << text;
     EXPECT_EQ(result.Error(), RecursiveParserMessage(text)) << text;
   }
-}
-
-std::string Repeat(const std::string& piece, std::size_t count) {
-  std::string text;
-  text.reserve(piece.size() * count);
-  for (std::size_t i = 0; i < count; ++i) text += piece;
-  return text;
 }
 
 TEST(JsonToPropertyTest, RefusesNestingDeeperThanTheLimit) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "formats_test_support.h"
 #include "tests/binding/conversion_test_support.h"
 
 namespace Halden {
@@ -118,13 +119,6 @@ TEST(YamlToPropertyTest, ParserErrors) {
                {"\xff", "YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
                {"a: 'x", "YAML parser error: found unexpected end of stream. At line: 0 col: 5"}});
   EXPECT_TRUE(YamlToProperty(nullptr, 5).Ok());
-}
-
-std::string Repeat(const std::string& piece, std::size_t count) {
-  std::string text;
-  text.reserve(piece.size() * count);
-  for (std::size_t i = 0; i < count; ++i) text += piece;
-  return text;
 }
 
 TEST(YamlToPropertyTest, RefusesNestingDeeperThanTheLimit) {
