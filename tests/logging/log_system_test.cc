@@ -113,9 +113,11 @@ TEST_F(LogSystemTest, MakesRecordsAndCountsWarningsAndErrors) {
   const uint32_t warnings = LogWarningCount();
   const uint64_t errors = LogErrorCount();
 
-  const platform::LocalTime before = platform::GetLocalTime();
+  LogTime before{};
+  LogTime after{};
+  system.LocalTime(&before);
   Log(kLogError, kGroupNetwork, "%s %d", "code", 42);
-  const platform::LocalTime after = platform::GetLocalTime();
+  system.LocalTime(&after);
   Log(kLogWarning, 0, "w");
   Log(kLogOkay, 0, "o");
   Log(kLogAlways, 0, "a");
@@ -346,12 +348,6 @@ TEST_F(LogSystemTest, FormatsTimestampsAndLevelNames) {
   EXPECT_STREQ(buffer, "0987");
   EXPECT_EQ(system.FormatTimestamp(buffer, 0, &time), 0u);
   EXPECT_EQ(system.FormatTimestamp(buffer, sizeof buffer, nullptr), 0u);
-
-  LogTime now{};
-  system.LocalTime(&now);
-  EXPECT_GE(now.month, 1u);
-  EXPECT_LE(now.month, 12u);
-  EXPECT_LE(now.millisecond, 999u);
 
   const char* const names[] = {"  OKAY", "  WARN", " ERROR", "ALWAYS", "  ????"};
   for (uint32_t level = 0; level < 5; ++level) {

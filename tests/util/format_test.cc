@@ -41,7 +41,7 @@ TEST(FormatMessageTest, FormatsByKindAndPosition) {
       {"int64 bare", FormatMessage("%1", int64_t{-9000000000}), "-9000000000"},
       {"uint64 bare", FormatMessage("%1", uint64_t{18000000000000000000u}), "18000000000000000000"},
       {"char prints a character", FormatMessage("%1", 'A'), "A"},
-      {"signed char narrowed", FormatMessage("%1$hhx", static_cast<signed char>(-2)), "fe"},
+      {"signed char", FormatMessage("%1$d %1$hhx", static_cast<signed char>(-2)), "-2 fe"},
       {"unsigned char is a number", FormatMessage("%1", static_cast<unsigned char>(65)), "65"},
       {"bool as int", FormatMessage("%1 %2", true, false), "1 0"},
       {"long", FormatMessage("%1", -5L), "-5"},
