@@ -65,7 +65,6 @@ TEST(FormatMessageTest, FormatsByKindAndPosition) {
       {"star from a char", FormatMessage("[%1$*2$d]", 7, '\3'), "[  7]"},
       {"star digits without $ are no position", FormatMessage("[%*2d]", 3, 7), "[  7d]"},
       {"star from a string stops", FormatMessage("a%1$*2$db", 1, "x"), "a"},
-      {"star from argument 0 stops", FormatMessage("a%1$*0$db", 7), "a"},
       {"a position beyond the list is a width", FormatMessage("a%10$sb", 1), "a         1sb"},
       {"sequential past the end stops", FormatMessage("%s %s!", "x"), "x "},
       {"unterminated directive stops", FormatMessage("a%-5", 1), "a"},
@@ -120,6 +119,8 @@ TEST(FormatTest, StopsAtTheEndOfTheBuffer) {
   char buffer[33];
   EXPECT_EQ(Format(buffer, sizeof buffer, "%1.%2.%3", descriptors, arguments, 3), 7u);
   EXPECT_STREQ(buffer, "18.0.11");
+  // A star from argument 0 stops, never reading what lies before the list.
+  EXPECT_EQ(Format(buffer, sizeof buffer, "a%1$*0$ub", descriptors + 1, arguments + 1, 2), 1u);
 
   char small[5] = "zzzz";
   EXPECT_EQ(Format(small, sizeof small, "%1.%2.%3", descriptors, arguments, 3), 4u);
