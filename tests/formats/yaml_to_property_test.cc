@@ -125,8 +125,6 @@ TEST(YamlToPropertyTest, ParserErrors) {
 }
 
 TEST(YamlToPropertyTest, RefusesNestingDeeperThanTheLimit) {
-  EXPECT_TRUE(Read(Repeat("[", kMaxYamlNesting) + Repeat("]", kMaxYamlNesting)).Ok());
-  EXPECT_TRUE(Read(Repeat("- ", kMaxYamlNesting) + "x").Ok());
   // An alias copy counts where it lands: x holds 511 levels below its own.
   const std::string anchored = "a: &x " + Repeat("[", 511) + Repeat("]", 511) + "\n";
   EXPECT_TRUE(Read(anchored + "b: *x").Ok());
