@@ -100,8 +100,7 @@ TEST(JsonReaderTest, Failures) {
       {"{\"a\":" + std::string(512, '[') + std::string(512, ']') + "}",
        "Nesting is deeper than 512 levels @516-517"},
       {"{\"a\":" + std::string(1000000, '['), "Nesting is deeper than 512 levels @516-517"},
-      {Repeat("{\"a\":", 513), "Nesting is deeper than 512 levels @2560-2561"},
-      {"{\"a\":" + std::string(511, '[') + std::string(511, ']') + "}", "no failure"}};
+      {Repeat("{\"a\":", 513), "Nesting is deeper than 512 levels @2560-2561"}};
   for (const auto& [text, failure] : cases) EXPECT_EQ(Failure(text), failure) << text.substr(0, 20);
 }
 
