@@ -19,16 +19,11 @@
 #include "formats/json_to_property.h"
 #include "formats/property_to_json.h"
 #include "formats/yaml_to_property.h"
+#include "formats_test_support.h"
 #include "tests/support/small_stack.h"
 
 namespace Halden {
 namespace {
-
-std::string Repeat(const std::string& piece, std::size_t count) {
-  std::string text;
-  for (std::size_t i = 0; i < count; ++i) text += piece;
-  return text;
-}
 
 BindingResult ReadPacked(const std::string& bytes) {
   uint32_t position = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,7 @@ TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
       {"100%% {x}", {get}, "100%% %1", "100% GET", {"x"}},
       {"{n} %d {m}", {get, LogValue::Signed(5), url}, "%1 %2$d %3", "GET 5 /x", {"m", "n"}},
       {"%s, %2$s", {get, url}, "%1$s, %2$s", "GET, /x", {}},
+      {"%$d", {get}, "%1$$d", "GETd", {}},
       {"{value?none}", {empty}, "none", "none", {}},
       {"{value?none}", {reason}, "%1", "reason", {"value"}},
       {"{value?50%}", {LogValue::Unsigned(0)}, "50%%", "50%", {}},
@@ -74,6 +76,12 @@ TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
     LogFields formattedFields;
     FormatTemplate(c.templateText, c.arguments, &text, &formattedFields);
     EXPECT_EQ(text, c.text) << c.templateText;
+  }
+  // A template is read up to the end of its view, whatever follows there.
+  for (const char* longer : {"ab%%", "a{{", "{a}", "%12"}) {
+    const std::string_view cut(longer, std::strlen(longer) - 1);
+    EXPECT_EQ(TemplateToPositional(cut, {&get, 1}, nullptr), cut.substr(0, cut.find_first_of("%{")))
+        << longer;
   }
 }
 

@@ -33,10 +33,12 @@ class CaptureTarget final : public LogTarget {
 
 class LoggingTest : public testing::Test {
  protected:
+  const LogSystemApi& system = LogSystem();
+
   void SetUp() override {
-    LogSystem().AddRef();
-    level = LogSystem().GetMinimumLevel();
-    muted = LogSystem().GetMutedGroups();
+    system.AddRef();
+    level = system.GetMinimumLevel();
+    muted = system.GetMutedGroups();
     for (LogTargetHandle* handle : BuiltIns()) {
       wasAttached.push_back(handle->IsAttached());
       handle->Detach();
@@ -44,7 +46,6 @@ class LoggingTest : public testing::Test {
   }
 
   void TearDown() override {
-    const LogSystemApi& system = LogSystem();
     system.Enable();
     system.SetMinimumLevel(level);
     system.SetMutedGroups(muted);
@@ -54,8 +55,7 @@ class LoggingTest : public testing::Test {
     system.Release();
   }
 
-  static std::vector<LogTargetHandle*> BuiltIns() {
-    const LogSystemApi& system = LogSystem();
+  std::vector<LogTargetHandle*> BuiltIns() const {
     return {system.GetStdOutTarget(), system.GetStdErrTarget(), system.GetDebuggerTarget()};
   }
 

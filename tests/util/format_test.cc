@@ -31,7 +31,7 @@ TEST(FormatMessageTest, FormatsByKindAndPosition) {
       {"reverse order", FormatMessage("%2 %1", text, 42u), "42 abc"},
       {"repeated", FormatMessage("%1 %1", text), "abc abc"},
       {"d on a string becomes s", FormatMessage("[%1$5d]", text), "[  abc]"},
-      {"x on uint32", FormatMessage("%1$x", 255u), "ff"},
+      {"x on uint32, z dropped", FormatMessage("%1$zx", 255u), "ff"},
       {"x on double becomes g", FormatMessage("%1$x", 2.5), "2.5"},
       {"doubled percent", FormatMessage("100%% %1", 1), "100% 1"},
       {"%3 is not a position", FormatMessage("%3 x", std::string("ab"), text), " abx"},
@@ -41,14 +41,13 @@ TEST(FormatMessageTest, FormatsByKindAndPosition) {
       {"int64 bare", FormatMessage("%1", int64_t{-9000000000}), "-9000000000"},
       {"uint64 bare", FormatMessage("%1", uint64_t{18000000000000000000u}), "18000000000000000000"},
       {"char prints a character", FormatMessage("%1", 'A'), "A"},
-      {"signed char as number", FormatMessage("%1$d", static_cast<signed char>(-2)), "-2"},
+      {"signed char", FormatMessage("%1$d %1$hhx", static_cast<signed char>(-2)), "-2 fe"},
       {"unsigned char is a number", FormatMessage("%1", static_cast<unsigned char>(65)), "65"},
       {"bool as int", FormatMessage("%1 %2", true, false), "1 0"},
-      {"size_t", FormatMessage("%1", sizeof(int)), "4"},
       {"long", FormatMessage("%1", -5L), "-5"},
       {"double bare", FormatMessage("%1", 0.25), "0.25"},
       {"double precision", FormatMessage("%1$.3f", 1.0), "1.000"},
-      {"c string", FormatMessage("'%1'", "quoted"), "'quoted'"},
+      {"empty c string", FormatMessage("'%1'", ""), "''"},
       {"null c string", FormatMessage("%1", null), "(null)"},
       {"string_view", FormatMessage("%1", std::string_view("view")), "view"},
       {"ToFormatText", FormatMessage("v%1", Version{18, 0, 2}), "v18.0.2"},
@@ -62,8 +61,11 @@ TEST(FormatMessageTest, FormatsByKindAndPosition) {
       {"star precision", FormatMessage("[%1$.*2$f]", 3.14159, 2), "[3.14]"},
       {"int64 star takes low 32 bits", FormatMessage("[%1$*2$d]", 1, int64_t{0x100000003}),
        "[  1]"},
+      {"uint64 star", FormatMessage("[%1$*2$d]", 1, uint64_t{0x100000003}), "[  1]"},
+      {"star from a char", FormatMessage("[%1$*2$d]", 7, '\3'), "[  7]"},
+      {"star digits without $ are no position", FormatMessage("[%*2d]", 3, 7), "[  7d]"},
       {"star from a string stops", FormatMessage("a%1$*2$db", 1, "x"), "a"},
-      {"a position beyond the list is a width", FormatMessage("a%2$sb", 1), "a 1sb"},
+      {"a position beyond the list is a width", FormatMessage("a%10$sb", 1), "a         1sb"},
       {"sequential past the end stops", FormatMessage("%s %s!", "x"), "x "},
       {"unterminated directive stops", FormatMessage("a%-5", 1), "a"},
       {"negative precision digits", FormatMessage("%1$.-2s", text), "ab"},
@@ -97,6 +99,8 @@ TEST(FormatMessageTest, MatchesPosixPositionalOutput) {
       {"uint64 hex", FormatMessage("%1$016llX", uint64_t{0xABCDEF0123}),
        Posix("%1$016llX", 0xABCDEF0123ull)},
       {"octal", FormatMessage("%1$#o %2$u", 8, 4000000000u), Posix("%1$#o %2$u", 8, 4000000000u)},
+      {"two stars", FormatMessage("%1$*2$.*3$f|", 3.14159, 8, 2),
+       Posix("%1$*2$.*3$f|", 3.14159, 8, 2)},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.actual, c.expected) << c.what;
@@ -115,6 +119,8 @@ TEST(FormatTest, StopsAtTheEndOfTheBuffer) {
   char buffer[33];
   EXPECT_EQ(Format(buffer, sizeof buffer, "%1.%2.%3", descriptors, arguments, 3), 7u);
   EXPECT_STREQ(buffer, "18.0.11");
+  // A star from argument 0 stops, never reading what lies before the list.
+  EXPECT_EQ(Format(buffer, sizeof buffer, "a%1$*0$ub", descriptors + 1, arguments + 1, 2), 1u);
 
   char small[5] = "zzzz";
   EXPECT_EQ(Format(small, sizeof small, "%1.%2.%3", descriptors, arguments, 3), 4u);
@@ -138,7 +144,9 @@ TEST(FormatTest, LimitsTheWorkingDirective) {
   EXPECT_EQ(FormatMessage("a%1$.4097db", 7), "a");
   EXPECT_EQ(FormatMessage("a%1$*2$db", 7, 4097), "a");
   EXPECT_EQ(FormatMessage("a%1$*2$db", 7, -4097), "a");
-  EXPECT_EQ(FormatMessage("%1$-*2$d", 7, 4096), "7" + std::string(4094, ' '));
+  for (const char* edge : {"%1$-4096d", "%1$-*2$d"}) {
+    EXPECT_EQ(FormatMessage(edge, 7, 4096), "7" + std::string(4094, ' ')) << edge;
+  }
 }
 
 }  // namespace
