@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "api/method.h"
 #include "formats/json_to_property.h"
 #include "host/in_process_host.h"
 
@@ -40,12 +41,6 @@ class FeatureTest : public ::testing::Test {
     });
   }
 
-  static const char* MethodName(uint32_t method) {
-    static const char* const kNames[] = {"",        "DELETE", "GET",  "HEAD",
-                                         "OPTIONS", "PATCH",  "POST", "PUT"};
-    return method < 8 ? kNames[method] : "";
-  }
-
   // The remote service answers `method` on the built-in URL plus `path`.
   void Serve(const std::string& method, const std::string& path, host::ExternalAnswer answer,
              const std::string& base = kBuiltIn) {
@@ -72,12 +67,12 @@ class FeatureTest : public ::testing::Test {
     host.DeliverResourceEvent(kMessagePath, type, data);
   }
 
-  host::CallResponse Get() { return host.Call(2, kEmailPath); }
+  host::CallResponse Get() { return host.Call(kMethodGet, kEmailPath); }
   host::CallResponse Put(const std::string& email, const std::string& password) {
-    return host.Call(7, kEmailPath, "application/json",
+    return host.Call(kMethodPut, kEmailPath, "application/json",
                      R"({"email":")" + email + R"(","password":")" + password + R"("})");
   }
-  host::CallResponse Post() { return host.Call(6, kConfirmPath); }
+  host::CallResponse Post() { return host.Call(kMethodPost, kConfirmPath); }
 
   // Messages the plugin logged as errors.
   std::vector<std::string> Errors() const {

@@ -3,6 +3,11 @@
 // lines and remote requests that follow.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -368,6 +373,85 @@ TEST_F(FeatureTest, AMessageReadWithoutMemoryIsAFatalError) {
   }
   EXPECT_EQ(Errors().back(), "EmailVerification: Failed deserializing an OMX message: ");
   EXPECT_EQ(Published(), Strings{Session("", false, true)});
+}
+
+// Many host threads call the endpoints while token and messaging events
+// arrive: the lock order holds (a deadlock ends the process), the thread
+// sanitizer sees no race, and the record the GET returns is the one last
+// published.
+TEST_F(FeatureTest, ConcurrentCallsAndEventsKeepTheLockOrder) {
+  Serve("GET", "/v1/account/status", Answer(200, R"({"email":"r@x","emailVerified":false})"));
+  Serve("PUT", "/v1/account/email", Answer(204, ""));
+  Serve("POST", "/v1/account/email/verification", Answer(200, ""));
+  SignedInAtStart("t0");
+  Start();
+  ASSERT_FALSE(Get().error);
+
+  std::promise<void> finished;
+  std::thread watchdog([done = finished.get_future()] {
+    if (done.wait_for(std::chrono::minutes(10)) != std::future_status::ready) {
+      std::fprintf(stderr, "watchdog: the calls did not finish; a deadlock?\n");
+      std::abort();
+    }
+  });
+  std::vector<std::thread> callers;
+  for (int t = 0; t < 8; ++t) {
+    callers.emplace_back([this, t] {
+      for (int i = 0; i < 1000; ++i) {
+        const int call = (i + t) % 3;
+        if (call == 0) Get();
+        if (call == 1) Put("u" + std::to_string(t) + "-" + std::to_string(i) + "@x", "pw");
+        if (call == 2) Post();
+      }
+    });
+  }
+  std::atomic<bool> calling{true};
+  std::thread tokens([&] {
+    for (int i = 0; calling; ++i)
+      TokenEvent(i % 3 == 2 ? "Delete" : "Update", "t" + std::to_string(i));
+  });
+  std::thread messages([&] {
+    const char* const payloads[] = {R"({"emailStatus":"validated"})", "{",
+                                    R"({"emailStatus":"x"})"};
+    for (int i = 0; calling; ++i) Message(payloads[i % 3]);
+  });
+  for (std::thread& caller : callers) caller.join();
+  calling = false;
+  tokens.join();
+  messages.join();
+  finished.set_value();
+  watchdog.join();
+
+  const host::CallResponse last = Get();
+  ASSERT_FALSE(last.error) << last.errorText;
+  const std::vector<std::string> published = Published();
+  ASSERT_FALSE(published.empty());
+  EXPECT_EQ(published.back(),
+            R"({"data":)" + last.json +
+                R"(,"eventType":"Update","uri":"/qor-email-verification/v1/email"})");
+}
+
+// The host's listeners and its recording switch, around the real library.
+TEST_F(FeatureTest, ListenersSeeWhatTheHostNoLongerRecords) {
+  std::vector<std::string> events, lines;
+  host.SetEventListener([&](const host::SentEvent& event) { events.push_back(event.name); });
+  host.SetLogListener([&](const host::LoggedLine& line) { lines.push_back(line.message); });
+  host.SetRecording(false);
+  Start();
+  Message(R"({"emailStatus":"validated"})");
+  Message("[1]");
+  EXPECT_EQ(events, (std::vector<std::string>{
+                        "OnJsonApiEvent_qor-email-verification_v1_email", "OnJsonApiEvent",
+                        "OnJsonApiEvent_qor-email-verification_v1_email", "OnJsonApiEvent"}));
+  EXPECT_EQ(lines.back(), "EmailVerification: Failed deserializing an OMX message: [1]");
+  EXPECT_TRUE(host.SentEvents().empty());
+  EXPECT_TRUE(host.Lines().empty());
+  EXPECT_TRUE(host.Calls().empty());
+  EXPECT_TRUE(host.Requests().empty());
+  host.SetRecording(true);
+  Message("[2]");
+  EXPECT_EQ(host.Lines().size(), 1u);
+  EXPECT_EQ(events.size(), 6u);
 }
 
 }  // namespace

@@ -145,6 +145,7 @@ ApiResponse SamplePlugin::Fail(const std::string& how) {
   if (how == "throw") throw std::runtime_error("handler failed");
   if (how == "memory") throw std::bad_alloc();
   if (how == "length") throw std::length_error("vector<T> too long");
+  if (how == "other") throw 7;
   return ApiResponse::Error(409, "conflict: " + how);
 }
 
