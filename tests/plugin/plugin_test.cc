@@ -52,7 +52,7 @@ TEST(PluginName, PrefixByType) {
 class TestPlugin : public Plugin {
  public:
   bool Start() override {
-    Log(kLogWarning, 0, "started %s", UserAgent().c_str());
+    Log(kLogWarning, kGroupGeneral, "started %s", UserAgent().c_str());
     Wait();
     return startResult;
   }
