@@ -268,7 +268,6 @@ TEST_F(Dispatch, ExplicitArgumentsByNameAndPosition) {
   CallResponse response = host.Call(request);
   EXPECT_EQ(response.errorText, "Value word for 'i16' of type int16 is in an incorrect format");
 
-  request.arguments = {{"i32", seven}, {nullptr, seven}};
   request.path = "/v1/items/4";
   request.method = kMethodDelete;
   // After the one path capture, the first positional argument is the second
@@ -300,6 +299,10 @@ TEST_F(Dispatch, ReadsAHostBodyWithinItsLength) {
   Entry("PostV1Echo").callback(&response, &call);
   EXPECT_STREQ(response.errorText, nullptr);
   EXPECT_EQ(response.body.kind, kHostStructure);
+  call.contentType = "text/plain";
+  response.release(&response);
+  Entry("PostV1Echo").callback(&response, &call);
+  EXPECT_EQ(uint32_t{response.errorFlag}, 1u);
   call.contentType = "application/x-yaml";
   response.release(&response);
   Entry("PostV1Echo").callback(&response, &call);

@@ -85,6 +85,7 @@ void SamplePlugin::RegisterApi() {
       .Body("item")
       .Arg("verbose", kLocationQuery)
       .Arg("trace", kLocationHeader, true)
+      .Arg("beyond")  // PutItem takes no fifth parameter: ignored
       .Flag(1)
       .TextList({"a", "b"})
       .TextList({"c"});
