@@ -146,6 +146,7 @@ TEST_F(Events, ObservingReadsAtOnceAndSharesOneHostSubscriptionPerName) {
   EXPECT_EQ(seen, std::vector<std::string>{"/a/b/c/d Create:/a/b/c/d:now"});
   EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 1);
   plugin->UnobserveResource("/a/b/c/d");
+  plugin->UnobserveResource("/a/b/c/d");  // no longer observed: nothing to undo
   EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 1);
   plugin->UnobserveResource("/a/b/c/e");
   EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 0);

@@ -29,13 +29,19 @@ class RequestingPlugin : public Plugin {
         .Field("name", &Setting::name)
         .Field("mode", &Setting::mode);
   }
-  // A wait that fails, as collecting a streamed body may.
+  // A wait that fails, as collecting a streamed body may, and a host call
+  // that fails.
   void HostYield() override {
     if (failYield) throw std::runtime_error("yield failed");
     Plugin::HostYield();
   }
+  void HostRequest(JsonApiResponse* response, const JsonApiRequest* request) override {
+    if (failRequest) throw std::runtime_error("request failed");
+    Plugin::HostRequest(response, request);
+  }
 
   bool failYield = false;
+  bool failRequest = false;
 };
 
 void ZVM_CDECL LoadRequestingPlugin(PluginRegistration* registration) {
@@ -93,6 +99,8 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
   EXPECT_EQ(error.fields.at("errorCode_int").unsignedInteger, 503u);
   EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/missing").Error().message,
             "Error response for GET /missing: Resource not found");
+  plugin->failRequest = true;
+  EXPECT_EQ(plugin->Request(kMethodGet, "/setting").Error().status, 500u);
 }
 
 TEST_F(HostRequest, StreamedAnswers) {

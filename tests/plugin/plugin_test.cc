@@ -174,7 +174,13 @@ TEST(Plugin, GetMemoryStatsCountsKnownAllocations) {
     {"calloc", 100, [](std::size_t n) { return std::calloc(n, 1); }, cFree, 1, 0},
     {"realloc of null", 100, [](std::size_t n) { return std::realloc(nullptr, n); }, cFree, 1, 0},
     {"realloc", 4096, cRealloc, cFree, 2, 1},
-    {"strdup", 5, [](std::size_t) { return static_cast<void*>(Duplicate("text")); }, cFree, 1, 0},
+    {"strdup", 5,
+     [](std::size_t) {
+       char* copy = Duplicate("text");
+       EXPECT_STREQ(copy, "text");
+       return static_cast<void*>(copy);
+     },
+     cFree, 1, 0},
     {"new", 100, cNew, cDelete, 1, 0},
     {"new of 0", 0, cNew, [](void* block) { operator delete (block, std::size_t{0}); }, 1, 0},
     {"new[]", 100, cNewArray, cDeleteArray, 1, 0},
@@ -210,6 +216,8 @@ TEST(Plugin, GetMemoryStatsCountsKnownAllocations) {
     const std::size_t usable = block != nullptr ? UsableSize(block) : 0;
     c.release(block);  // a null block too
     const Stats released = read();
+    // What was asked for, or nothing when the request failed.
+    EXPECT_GE(usable, block != nullptr && c.size != huge ? c.size : 0) << c.what;
     EXPECT_EQ(allocated[3] - before[3], c.allocations) << c.what;
     EXPECT_EQ(allocated[5] - before[5], c.frees) << c.what;
     EXPECT_EQ(allocated[1] - before[1], c.allocations - c.frees) << c.what;
