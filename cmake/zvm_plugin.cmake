@@ -34,21 +34,15 @@ function(zvm_add_plugin name)
     set(ZVM_PLUGIN_NAME ${name})
     configure_file(${CMAKE_SOURCE_DIR}/cmake/plugin_version.rc.in ${stem}-version.rc @ONLY)
     target_sources(${name} PRIVATE ${stem}.def ${stem}-version.rc)
-    # The C runtime DLL's strdup allocates where the hooks cannot see, so they
-    # replace it. Its aligned routines free only what they allocated: left
-    # alone, they stay out of the counters on both sides.
-    set(wrapped malloc calloc realloc free strdup _strdup)
     target_link_options(${name} PRIVATE -static)
   else()
     file(CONFIGURE OUTPUT ${stem}.map
          CONTENT "{\n  global: ${plugin_EXPORT};\n  local: *;\n};\n")
-    set(wrapped malloc calloc realloc free strdup aligned_alloc posix_memalign)
     set_target_properties(${name} PROPERTIES LINK_DEPENDS ${stem}.map)
     target_link_options(${name} PRIVATE -Wl,--version-script=${stem}.map -static-libstdc++
                         -static-libgcc)
   endif()
-  list(TRANSFORM wrapped PREPEND "-Wl,--wrap=")
-  target_link_options(${name} PRIVATE ${wrapped})
+  zvm_count_allocations(${name})
   if(NOT ZVM_SANITIZE AND NOT ZVM_FUZZ AND NOT ZVM_TSAN)
     # Sanitizer runtimes are provided by the host executable.
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
@@ -57,6 +51,22 @@ function(zvm_add_plugin name)
   add_test(NAME ${name}_exports COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:${name}>
            -DEXPORT=${plugin_EXPORT} $<$<BOOL:${WIN32}>:-DOBJDUMP=${CMAKE_OBJDUMP}>
            -P ${CMAKE_SOURCE_DIR}/tests/plugin/exported_symbols.cmake)
+endfunction()
+
+# zvm_count_allocations(<target>): the C allocation routines the target calls
+# go through the allocation hooks (plugin/library/allocation_hooks.cc), which
+# it links, as a plugin library's do.
+function(zvm_count_allocations target)
+  if(WIN32)
+    # The C runtime DLL's strdup allocates where the hooks cannot see, so they
+    # replace it. Its aligned routines free only what they allocated: left
+    # alone, they stay out of the counters on both sides.
+    set(wrapped malloc calloc realloc free strdup _strdup)
+  else()
+    set(wrapped malloc calloc realloc free strdup aligned_alloc posix_memalign)
+  endif()
+  list(TRANSFORM wrapped PREPEND "-Wl,--wrap=")
+  target_link_options(${target} PRIVATE ${wrapped})
 endfunction()
 
 # zvm_plugin_test(<target> <plugin>): the program <target> loads the library

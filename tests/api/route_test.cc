@@ -52,6 +52,7 @@ TEST(RouteTest, NormalizeTemplate) {
   EXPECT_EQ(NormalizeTemplate("/v1/email/"), "/v1/email");
   EXPECT_EQ(NormalizeTemplate("/v1/email//"), "/v1/email/");
   EXPECT_EQ(NormalizeTemplate("//"), "/");
+  EXPECT_EQ(NormalizeTemplate("/"), "/");
   EXPECT_EQ(NormalizeTemplate(""), "");
 }
 
@@ -149,6 +150,7 @@ TEST(RouteTest, PercentDecode) {
       {"%41%7a", "Az"},  {"%", ""},
       {"%4", "4"},       {"a%", "a"},
       {"a%4", "a4"},     {std::string("%00x", 4), std::string("\0x", 2)},
+      {"%39%46", "9F"},  {"%4G", "@"},
       {"100%25", "100%"}};
   for (const Case& c : cases) {
     // Exactly sized copies, so that a read past the end is a sanitizer error.

@@ -1,20 +1,121 @@
 // Scenarios of the email verification feature, played through the real
 // library: given host state, calls and events; the responses, events, log
-// lines and remote requests that follow.
+// lines and remote requests that follow. The host plays the client's core:
+// the sign-on token, the messaging service, region and locale, the data
+// store and the command line as resources, and a scripted remote service.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "api/method.h"
 #include "email_verification/email_verification_plugin.h"
-#include "tests/email_verification/feature_support.h"
+#include "formats/json_to_property.h"
+#include "host/in_process_host.h"
 #include "tests/support/allocation_probe.h"
 
 namespace Halden::feature_test {
 namespace {
 
 using Strings = std::vector<std::string>;
+
+constexpr const char* kTokenPath = "/ksa-auth/v1/authorization/access-token";
+constexpr const char* kMessagePath = "/halden-messaging-service/v1/message/account/v1/email";
+constexpr const char* kEmailPath = "/qor-email-verification/v1/email";
+constexpr const char* kConfirmPath = "/qor-email-verification/v1/confirm-email";
+constexpr const char* kBuiltIn = "http://email-verification.dev.halden.local";
+
+BindingProperty Json(const std::string& text) { return JsonToProperty(text.c_str()); }
+
+host::ExternalAnswer Answer(uint32_t status, const std::string& body) {
+  host::ExternalAnswer answer;
+  answer.status = status;
+  answer.body = body;
+  return answer;
+}
+
+class FeatureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host.SetExternalHandler([this](const host::ExternalCall& call) {
+      std::lock_guard lock(serviceLock);
+      const auto found = service.find(MethodName(call.method) + std::string(" ") + call.url);
+      return found != service.end() ? found->second : Answer(404, "no such service path");
+    });
+  }
+
+  // The remote service answers `method` on the built-in URL plus `path`.
+  void Serve(const std::string& method, const std::string& path, host::ExternalAnswer answer,
+             const std::string& base = kBuiltIn) {
+    std::lock_guard lock(serviceLock);
+    service[method + " " + base + path] = std::move(answer);
+  }
+
+  void SignedInAtStart(const std::string& token) {
+    host.SetResourceBody(kTokenPath, Json(R"({"token":")" + token + R"(","expiry":5000000000})"));
+  }
+
+  void Start() {
+    ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT)) << host.Error();
+    ASSERT_TRUE(host.Initialize());
+  }
+
+  void TokenEvent(const std::string& type, const std::string& token) {
+    host.DeliverResourceEvent(kTokenPath, type, Json(R"({"token":")" + token + R"("})"));
+  }
+
+  void Message(const std::string& payload, const std::string& type = "Create") {
+    BindingProperty data;
+    data.Member("payload").SetString(payload);
+    host.DeliverResourceEvent(kMessagePath, type, data);
+  }
+
+  host::CallResponse Get() { return host.Call(kMethodGet, kEmailPath); }
+  host::CallResponse Put(const std::string& email, const std::string& password) {
+    return host.Call(kMethodPut, kEmailPath, "application/json",
+                     R"({"email":")" + email + R"(","password":")" + password + R"("})");
+  }
+  host::CallResponse Post() { return host.Call(kMethodPost, kConfirmPath); }
+
+  // Messages the plugin logged as errors.
+  Strings Errors() const {
+    Strings errors;
+    for (const host::LoggedLine& line : host.Lines()) {
+      if (line.level == 2) errors.push_back(line.message);
+    }
+    return errors;
+  }
+
+  // Payloads of the resource's Update events under its own name; each is
+  // sent again as "OnJsonApiEvent".
+  Strings Published() const {
+    Strings payloads;
+    for (const host::SentEvent& event : host.SentEvents()) {
+      if (event.name == "OnJsonApiEvent_qor-email-verification_v1_email") {
+        payloads.push_back(event.payload);
+      }
+    }
+    return payloads;
+  }
+
+  static std::string Session(const std::string& email, bool verified, bool fatal) {
+    return R"({"data":{"email":")" + email + R"(","emailVerified":)" +
+           (verified ? "true" : "false") + R"(,"fatalError":)" + (fatal ? "true" : "false") +
+           R"(},"eventType":"Update","uri":"/qor-email-verification/v1/email"})";
+  }
+
+  host::InProcessHost host;
+  std::mutex serviceLock;
+  std::map<std::string, host::ExternalAnswer> service;
+};
 
 TEST_F(FeatureTest, ServiceUrlFromBuiltInDataStoreAndCommandLine) {
   const std::string regionData =
@@ -61,7 +162,7 @@ TEST_F(FeatureTest, ServiceUrlFromBuiltInDataStoreAndCommandLine) {
     caseHost.SetResourceBody(kTokenPath, Json(R"({"token":"t"})"));
     ASSERT_TRUE(caseHost.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT));
     ASSERT_TRUE(caseHost.Initialize());
-    caseHost.Call(7, kEmailPath, "application/json", "{}");
+    caseHost.Call(kMethodPut, kEmailPath, "application/json", "{}");
     ASSERT_EQ(caseHost.ExternalCalls().size(), 1u);
     EXPECT_EQ(caseHost.ExternalCalls()[0].url, std::string(c.url) + "/v1/account/email") << c.url;
     Strings errors;
@@ -299,7 +400,7 @@ TEST_F(FeatureTest, ThePasswordGoesNowhereButTheRemoteBody) {
       {"application/x-msgpack", "\x81\xa8password\xa9" + password + "\x01", nullptr},
   };
   for (const Body& body : bodies) {
-    responses.push_back(host.Call(7, kEmailPath, body.contentType, body.text));
+    responses.push_back(host.Call(kMethodPut, kEmailPath, body.contentType, body.text));
     EXPECT_TRUE(responses.back().error) << body.text;
     if (body.error != nullptr) {
       EXPECT_EQ(responses.back().errorText, body.error);
@@ -368,6 +469,85 @@ TEST_F(FeatureTest, AMessageReadWithoutMemoryIsAFatalError) {
   }
   EXPECT_EQ(Errors().back(), "EmailVerification: Failed deserializing an OMX message: ");
   EXPECT_EQ(Published(), Strings{Session("", false, true)});
+}
+
+// Many host threads call the endpoints while token and messaging events
+// arrive: the lock order holds (a deadlock ends the process), the thread
+// sanitizer sees no race, and the record the GET returns is the one last
+// published.
+TEST_F(FeatureTest, ConcurrentCallsAndEventsKeepTheLockOrder) {
+  Serve("GET", "/v1/account/status", Answer(200, R"({"email":"r@x","emailVerified":false})"));
+  Serve("PUT", "/v1/account/email", Answer(204, ""));
+  Serve("POST", "/v1/account/email/verification", Answer(200, ""));
+  SignedInAtStart("t0");
+  Start();
+  ASSERT_FALSE(Get().error);
+
+  std::promise<void> finished;
+  std::thread watchdog([done = finished.get_future()] {
+    if (done.wait_for(std::chrono::minutes(10)) != std::future_status::ready) {
+      std::fprintf(stderr, "watchdog: the calls did not finish; a deadlock?\n");
+      std::abort();
+    }
+  });
+  std::vector<std::thread> callers;
+  for (int t = 0; t < 8; ++t) {
+    callers.emplace_back([this, t] {
+      for (int i = 0; i < 1000; ++i) {
+        const int call = (i + t) % 3;
+        if (call == 0) Get();
+        if (call == 1) Put("u" + std::to_string(t) + "-" + std::to_string(i) + "@x", "pw");
+        if (call == 2) Post();
+      }
+    });
+  }
+  std::atomic<bool> calling{true};
+  std::thread tokens([&] {
+    for (int i = 0; calling; ++i)
+      TokenEvent(i % 3 == 2 ? "Delete" : "Update", "t" + std::to_string(i));
+  });
+  std::thread messages([&] {
+    const char* const payloads[] = {R"({"emailStatus":"validated"})", "{",
+                                    R"({"emailStatus":"x"})"};
+    for (int i = 0; calling; ++i) Message(payloads[i % 3]);
+  });
+  for (std::thread& caller : callers) caller.join();
+  calling = false;
+  tokens.join();
+  messages.join();
+  finished.set_value();
+  watchdog.join();
+
+  const host::CallResponse last = Get();
+  ASSERT_FALSE(last.error) << last.errorText;
+  const std::vector<std::string> published = Published();
+  ASSERT_FALSE(published.empty());
+  EXPECT_EQ(published.back(),
+            R"({"data":)" + last.json +
+                R"(,"eventType":"Update","uri":"/qor-email-verification/v1/email"})");
+}
+
+// The host's listeners and its recording switch, around the real library.
+TEST_F(FeatureTest, ListenersSeeWhatTheHostNoLongerRecords) {
+  std::vector<std::string> events, lines;
+  host.SetEventListener([&](const host::SentEvent& event) { events.push_back(event.name); });
+  host.SetLogListener([&](const host::LoggedLine& line) { lines.push_back(line.message); });
+  host.SetRecording(false);
+  Start();
+  Message(R"({"emailStatus":"validated"})");
+  Message("[1]");
+  EXPECT_EQ(events, (std::vector<std::string>{
+                        "OnJsonApiEvent_qor-email-verification_v1_email", "OnJsonApiEvent",
+                        "OnJsonApiEvent_qor-email-verification_v1_email", "OnJsonApiEvent"}));
+  EXPECT_EQ(lines.back(), "EmailVerification: Failed deserializing an OMX message: [1]");
+  EXPECT_TRUE(host.SentEvents().empty());
+  EXPECT_TRUE(host.Lines().empty());
+  EXPECT_TRUE(host.Calls().empty());
+  EXPECT_TRUE(host.Requests().empty());
+  host.SetRecording(true);
+  Message("[2]");
+  EXPECT_EQ(host.Lines().size(), 1u);
+  EXPECT_EQ(events.size(), 6u);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "api/method.h"
 #include "host/in_process_host.h"
@@ -11,27 +13,23 @@
 namespace Halden::host {
 namespace {
 
-TEST(PluginLibrary, RegistersInitializesCountsAndShutsDown) {
+TEST(PluginLibrary, RegistersInitializesAndShutsDown) {
   InProcessHost host;
   ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT)) << host.Error();
-  const PluginRegistration& record = host.Registration();
-  EXPECT_EQ(record.pluginMajor, 18u);
-  EXPECT_EQ(record.pluginMinor, 0u);
-  EXPECT_EQ(record.pluginPatch, 0u);
-  EXPECT_STREQ(record.shortName, "qor-email-verification");
+  EXPECT_STREQ(host.Registration().shortName, "qor-email-verification");
+  // Every record the library reads or writes is described to the host.
+  std::vector<std::string> types;
+  for (uint32_t i = 0; i < host.Table()->typeCount; ++i) {
+    const std::string name = host.Table()->types[i].name;
+    if (name.starts_with("QorEmailVerification")) types.push_back(name.substr(20));
+  }
+  std::sort(types.begin(), types.end());
+  EXPECT_EQ(types, (std::vector<std::string>{
+                       "AccessToken", "EmailUpdate", "EmailVerificationSession", "RegionLocale",
+                       "RemoteEmailVerificationSession", "ValidationStatus"}));
 
   ASSERT_TRUE(host.Initialize());
-  std::vector<uint64_t> stats = host.GetMemoryStats();
-  ASSERT_EQ(stats.size(), 7u);
-  uint64_t peak = stats[0], live = stats[1], allocated = stats[2], allocations = stats[3],
-           freed = stats[4], frees = stats[5];
-  // Registration alone allocates: the plugin object and its names.
-  EXPECT_GT(allocations, 0u);
-  EXPECT_EQ(live, allocations - frees);
-  EXPECT_GE(allocated, freed);
-  EXPECT_GE(peak, allocated - freed);
-  EXPECT_EQ(stats[6], 0u);
-
+  ASSERT_FALSE(host.Subscriptions().empty());
   host.Shutdown();
   // Shut-down leaves no subscription behind.
   EXPECT_TRUE(host.Subscriptions().empty());
@@ -60,12 +58,6 @@ TEST(PluginLibrary, ShutdownGivesEveryBlockBack) {
   ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT)) << host.Error();
   ASSERT_TRUE(host.Initialize());
   EXPECT_EQ(host.Call(kMethodGet, "/qor-email-verification/v1/email").status, 500u);
-}
-
-TEST(PluginLibrary, AcceptsNewerMinorOfTheSameMajor) {
-  InProcessHost host;
-  ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT, 18, 2, 0)) << host.Error();
-  EXPECT_TRUE(host.Initialize());
 }
 
 TEST(PluginLibrary, CountsItsOwnAllocationsOnly) {
@@ -109,13 +101,7 @@ TEST(PluginLibraryDeathTest, IncompatibleCoreEndsTheProcessWithTheReport) {
         InProcessHost host;
         host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT, 19, 0, 0);
       },
-      "Expression: ALE-EECF0606");
-  EXPECT_DEATH(
-      {
-        InProcessHost host;
-        host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT, 17, 9, 9);
-      },
-      "ALE-EECF0606");
+      "plugin API 19.0.0.*Expression: ALE-EECF0606");
 }
 
 }  // namespace

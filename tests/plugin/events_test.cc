@@ -146,6 +146,7 @@ TEST_F(Events, ObservingReadsAtOnceAndSharesOneHostSubscriptionPerName) {
   EXPECT_EQ(seen, std::vector<std::string>{"/a/b/c/d Create:/a/b/c/d:now"});
   EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 1);
   plugin->UnobserveResource("/a/b/c/d");
+  plugin->UnobserveResource("/a/b/c/d");  // no longer observed: nothing to undo
   EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 1);
   plugin->UnobserveResource("/a/b/c/e");
   EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 0);
@@ -202,10 +203,13 @@ TEST_F(Events, RoutesToExactAndWildcardObservers) {
 }
 
 // Payloads only a host can make: a kind that does not convert anywhere in
-// the payload drops the event, and so does a uri that is not a string.
+// the payload drops the event, and so do a uri that is not a string and a
+// payload that is not a structure.
 TEST_F(Events, PayloadsThatDoNotConvertAreDropped) {
   Record("/x/y");
-  Record("/");  // where an event without a uri goes
+  // Where an event without a uri goes, whatever its data.
+  plugin->ObserveResource<BindingProperty>(
+      "/", [this](const ResourceEvent<BindingProperty>& e) { seen.push_back("/ " + e.uri); });
   const std::string name = EventNameForUri("/x/y");
   HostEvent event{};
   event.name = name.c_str();
@@ -227,6 +231,8 @@ TEST_F(Events, PayloadsThatDoNotConvertAreDropped) {
   PluginRuntime::OnHostEvent(&event);
   members[2].value.kind = kHostNone;
   members[0].value.kind = kHostSigned;
+  PluginRuntime::OnHostEvent(&event);
+  event.payload.kind = kHostSigned;
   PluginRuntime::OnHostEvent(&event);
   EXPECT_EQ(seen, std::vector<std::string>{"/x/y Create:/x/y:t"});
 }

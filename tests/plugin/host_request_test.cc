@@ -29,13 +29,19 @@ class RequestingPlugin : public Plugin {
         .Field("name", &Setting::name)
         .Field("mode", &Setting::mode);
   }
-  // A wait that fails, as collecting a streamed body may.
+  // A wait that fails, as collecting a streamed body may, and a host call
+  // that fails.
   void HostYield() override {
     if (failYield) throw std::runtime_error("yield failed");
     Plugin::HostYield();
   }
+  void HostRequest(JsonApiResponse* response, const JsonApiRequest* request) override {
+    if (failRequest) throw std::runtime_error("request failed");
+    Plugin::HostRequest(response, request);
+  }
 
   bool failYield = false;
+  bool failRequest = false;
 };
 
 void ZVM_CDECL LoadRequestingPlugin(PluginRegistration* registration) {
@@ -79,18 +85,22 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
             "Error converting response for GET /setting: Sideways is not a valid Mode enumeration "
             "value for 'mode'.");
   EXPECT_EQ(setting.Error().status, 0u);
+  EXPECT_EQ(setting.Error().fields.count("errorCode_int"), 0u);
 
   host.SetResourceError("/setting", 503, "");
-  RequestResult<> plain = plugin->Request(kMethodPost, "/setting");
+  RequestResult<> plain = plugin->Request(kMethodDelete, "/setting");
   ASSERT_FALSE(plain.Ok());
+  EXPECT_EQ(host.Requests().back().method, kMethodDelete);
   const ApiError& error = plain.Error();
-  EXPECT_EQ(error.message, "Error response for POST /setting: ");
+  EXPECT_EQ(error.message, "Error response for DELETE /setting: ");
   EXPECT_EQ(error.status, 503u);
-  EXPECT_EQ(error.fields.at("method").text, "POST");
+  EXPECT_EQ(error.fields.at("method").text, "DELETE");
   EXPECT_EQ(error.fields.at("url").text, "/setting");
   EXPECT_EQ(error.fields.at("errorCode_int").unsignedInteger, 503u);
   EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/missing").Error().message,
             "Error response for GET /missing: Resource not found");
+  plugin->failRequest = true;
+  EXPECT_EQ(plugin->Request(kMethodGet, "/setting").Error().status, 500u);
 }
 
 TEST_F(HostRequest, StreamedAnswers) {
@@ -166,7 +176,7 @@ TEST_F(HostRequest, ParametersCrossOrStopTheRequest) {
 TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
   host::ExternalAnswer answer;
   host.SetExternalHandler([&](const host::ExternalCall&) { return answer; });
-  RemoteRequest request{kMethodPut, "http://svc/x", {{"A", "1"}}, "{}", 30, 1};
+  RemoteRequest request{kMethodPut, "http://svc/x", {{"User", "1"}}, "{}", 30, 1};
 
   answer.body = R"({"name":"n","mode":1})";
   answer.headers = {{"h", "v"}};
@@ -176,7 +186,7 @@ TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
   EXPECT_EQ(typed.headers.at("h"), "v");
   const host::ExternalCall call = host.ExternalCalls().back();
   EXPECT_EQ(call.headers,
-            (host::HeaderList{{"user-agent", "HaldenClient/18.0.0 (requesting)"}, {"A", "1"}}));
+            (host::HeaderList{{"user-agent", "HaldenClient/18.0.0 (requesting)"}, {"User", "1"}}));
   EXPECT_EQ(call.body, "{}");
   EXPECT_EQ(call.timeout, 30u);
   EXPECT_EQ(call.further, 1u);

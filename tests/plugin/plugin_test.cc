@@ -1,12 +1,21 @@
 #include "plugin/plugin.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <new>
 #include <string>
 
 #include "binding/registry.h"
 #include "host/in_process_host.h"
 #include "logging/log_system.h"
+#include "tests/support/small_stack.h"
 
 namespace Halden {
 namespace {
@@ -43,7 +52,7 @@ TEST(PluginName, PrefixByType) {
 class TestPlugin : public Plugin {
  public:
   bool Start() override {
-    Log(kLogWarning, 0, "started %s", UserAgent().c_str());
+    Log(kLogWarning, kGroupGeneral, "started %s", UserAgent().c_str());
     Wait();
     return startResult;
   }
@@ -53,6 +62,20 @@ class TestPlugin : public Plugin {
 void ZVM_CDECL LoadTestPlugin(PluginRegistration* registration) {
   Plugin::Register(new TestPlugin, registration, "qor-email-verification");
 }
+
+// The size the C runtime gave a block, as the hooks count it; a copy of a
+// text; a block of 64-byte alignment.
+#if defined(_WIN32)
+std::size_t UsableSize(void* block) { return _msize(block); }
+char* Duplicate(const char* text) { return _strdup(text); }
+#else
+std::size_t UsableSize(void* block) { return malloc_usable_size(block); }
+char* Duplicate(const char* text) { return strdup(text); }
+void* AlignedBlock(std::size_t size) {
+  void* block = nullptr;
+  return posix_memalign(&block, 64, size) == 0 ? block : nullptr;
+}
+#endif
 
 TEST(Plugin, RegistrationFillsTheRecord) {
   host::InProcessHost host;
@@ -109,6 +132,104 @@ TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
   second.Shutdown();
   first.Shutdown();
   EXPECT_EQ(LogSystem().FindTarget("PluginLogTarget"), nullptr);
+}
+
+// This program links the allocation hooks of a plugin library, with the same
+// wrapped C routines: its own allocations are the ones counted.
+TEST(Plugin, GetMemoryStatsCountsKnownAllocations) {
+  host::InProcessHost host;
+  ASSERT_TRUE(host.Register(&LoadTestPlugin));
+  const PluginRegistration& record = host.Registration();
+  // Peak bytes, live blocks, bytes allocated, allocations, bytes freed, frees, 0.
+  using Stats = std::array<uint64_t, 7>;
+  auto read = [&record] {
+    Stats stats{};
+    record.callbacks->GetMemoryStats(record.instance, stats.data());
+    return stats;
+  };
+  auto inUse = [](const Stats& stats) { return stats[2] - stats[4]; };
+  using Allocate = void* (*)(std::size_t);
+  using Release = void (*)(void*);
+  const Allocate cMalloc = [](std::size_t n) { return std::malloc(n); };
+  // A realloc of a fresh block of 16 bytes.
+  const Allocate cRealloc = [](std::size_t n) { return std::realloc(std::malloc(16), n); };
+  const Allocate cNew = [](std::size_t n) { return operator new(n); };
+  const Allocate cNewArray = [](std::size_t n) { return operator new[](n); };
+  const Release cFree = [](void* block) { std::free(block); };
+  const Release cDelete = [](void* block) { operator delete(block); };
+  const Release cDeleteArray = [](void* block) { operator delete[](block); };
+  static volatile std::size_t hugeSize = std::numeric_limits<std::size_t>::max();
+  const std::size_t huge = hugeSize;
+  const std::size_t abovePeak = read()[0] + (1 << 20);
+  struct Case {
+    const char* what;
+    std::size_t size;
+    Allocate allocate;
+    Release release;
+    uint64_t allocations, frees;  // made by allocate
+  } cases[] = {
+    // First, so that it raises the peak above what the others reach.
+    {"malloc", abovePeak, cMalloc, cFree, 1, 0},
+    {"malloc", 100, cMalloc, cFree, 1, 0},
+    {"calloc", 100, [](std::size_t n) { return std::calloc(n, 1); }, cFree, 1, 0},
+    {"realloc of null", 100, [](std::size_t n) { return std::realloc(nullptr, n); }, cFree, 1, 0},
+    {"realloc", 4096, cRealloc, cFree, 2, 1},
+    {"strdup", 5,
+     [](std::size_t) {
+       char* copy = Duplicate("text");
+       EXPECT_STREQ(copy, "text");
+       return static_cast<void*>(copy);
+     },
+     cFree, 1, 0},
+    {"new", 100, cNew, cDelete, 1, 0},
+    {"new of 0", 0, cNew, [](void* block) { operator delete (block, std::size_t{0}); }, 1, 0},
+    {"new[]", 100, cNewArray, cDeleteArray, 1, 0},
+    {"new[] of 0", 0, cNewArray, [](void* block) { operator delete[](block, std::size_t{0}); }, 1,
+     0},
+    {"new nothrow", 100, [](std::size_t n) { return operator new(n, std::nothrow); }, cDelete, 1,
+     0},
+    {"new[] nothrow", 100, [](std::size_t n) { return operator new[](n, std::nothrow); },
+     cDeleteArray, 1, 0},
+#if !defined(_WIN32)
+    {"aligned_alloc", 256, [](std::size_t n) { return std::aligned_alloc(64, n); }, cFree, 1, 0},
+    {"posix_memalign", 256, AlignedBlock, cFree, 1, 0},
+#endif
+// The sanitizers' allocators end the process rather than fail.
+#if !defined(HALDEN_TEST_SANITIZED)
+    {"realloc to 0", 0, cRealloc, cFree, 1, 1},
+    {"failing realloc", huge,
+     [](std::size_t n) {
+       void* block = std::malloc(16);
+       return std::realloc(block, n) == nullptr ? block : nullptr;
+     },
+     cFree, 1, 0},
+    {"failing malloc", huge, cMalloc, cFree, 0, 0},
+#if !defined(_WIN32)
+    {"failing posix_memalign", huge, AlignedBlock, cFree, 0, 0},
+#endif
+#endif
+  };
+  for (const Case& c : cases) {
+    const Stats before = read();
+    void* block = c.allocate(c.size);
+    const Stats allocated = read();
+    const std::size_t usable = block != nullptr ? UsableSize(block) : 0;
+    c.release(block);  // a null block too
+    const Stats released = read();
+    // What was asked for, or nothing when the request failed.
+    EXPECT_GE(usable, block != nullptr && c.size != huge ? c.size : 0) << c.what;
+    EXPECT_EQ(allocated[3] - before[3], c.allocations) << c.what;
+    EXPECT_EQ(allocated[5] - before[5], c.frees) << c.what;
+    EXPECT_EQ(allocated[1] - before[1], c.allocations - c.frees) << c.what;
+    EXPECT_EQ(inUse(allocated) - inUse(before), usable) << c.what;
+    EXPECT_EQ(allocated[0], std::max(before[0], inUse(allocated))) << c.what;
+    EXPECT_EQ(released[5] - allocated[5], block != nullptr ? 1u : 0u) << c.what;
+    EXPECT_EQ(released[3], allocated[3]) << c.what;
+    EXPECT_EQ(released[1], before[1]) << c.what;
+    EXPECT_EQ(inUse(released), inUse(before)) << c.what;
+    EXPECT_EQ(released[0], allocated[0]) << c.what;
+    EXPECT_EQ(released[6], 0u) << c.what;
+  }
 }
 
 }  // namespace

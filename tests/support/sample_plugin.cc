@@ -85,6 +85,7 @@ void SamplePlugin::RegisterApi() {
       .Body("item")
       .Arg("verbose", kLocationQuery)
       .Arg("trace", kLocationHeader, true)
+      .Arg("beyond")  // PutItem takes no fifth parameter: ignored
       .Flag(1)
       .TextList({"a", "b"})
       .TextList({"c"});
@@ -145,6 +146,7 @@ ApiResponse SamplePlugin::Fail(const std::string& how) {
   if (how == "throw") throw std::runtime_error("handler failed");
   if (how == "memory") throw std::bad_alloc();
   if (how == "length") throw std::length_error("vector<T> too long");
+  if (how == "other") throw 7;
   return ApiResponse::Error(409, "conflict: " + how);
 }
 

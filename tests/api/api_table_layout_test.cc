@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "api/api_dispatcher.h"
+#include "api/method.h"
 #include "host/in_process_host.h"
 #include "tests/support/sample_plugin.h"
 
@@ -75,6 +77,46 @@ TEST(ApiTableLayout, EntriesLocationsAndTextListsAtTheirOffsets) {
     for (uint32_t t = 0; t < At<uint32_t>(record, 2 * P); ++t) list.push_back(texts[t]);
   }
   EXPECT_EQ(lists, (std::vector<std::vector<std::string>>{{"a", "b"}, {"c"}}));
+}
+
+// A record filled through the builder alone, as a registration without
+// TypedEndpoint would: a second registration of the function changes nothing.
+TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
+  BindingRegistry registry;
+  registry.Initialize();
+  ApiDispatcher dispatcher(registry);
+  const BindingFunctionDescriptor* function = registry.RegisterFunction("Fn", 0);
+  EndpointBuilder first = dispatcher.RegisterEndpoint(function);
+  EXPECT_FALSE(first.Existed());
+  first.NamedMethod("PURGE").Method(kMethodPost).Template("/v1/x/").Body(2).Flag(3).TextList({"a"});
+  first.Location(1, 6);  // no such location: 0 for the host
+  EndpointBuilder second = dispatcher.RegisterEndpoint(function);
+  EXPECT_TRUE(second.Existed());
+  second.NamedMethod("X").Template("/v1/y").Location(0, 1).Flag(4).TextList({"b"});
+  second.Method(kMethodGet);
+  const ApiTable& table = *dispatcher.BuildApiTable();
+  ASSERT_EQ(uint32_t{table.entryCount}, 1u);
+  const ApiEndpointEntry& entry = table.entries[0];
+  EXPECT_EQ(uint32_t{entry.method}, kMethodPost);
+  EXPECT_STREQ(entry.methodName, "");
+  EXPECT_STREQ(entry.pathTemplate, "/v1/x");
+  EXPECT_EQ(uint8_t{entry.flag}, 3u);
+  EXPECT_EQ(uint32_t{entry.textListCount}, 1u);
+  std::vector<uint32_t> locations;
+  for (const ApiLocationRecord* l = entry.locations; l != nullptr; l = l->next) {
+    locations.push_back(uint32_t{l->location});
+  }
+  EXPECT_EQ(locations, (std::vector<uint32_t>{0, 0, kLocationBody}));
+  // A function without a handler is answered as no function at all.
+  ApiCallRecord call{};
+  call.method = kMethodPost;
+  call.path = "/v1/x";
+  call.callContext = entry.function.callContext;
+  JsonApiResponse response{};
+  entry.callback(&response, &call);
+  EXPECT_STREQ(response.errorText, "Invalid function");
+  EXPECT_EQ(uint32_t{response.status}, 404u);
+  response.release(&response);
 }
 
 }  // namespace

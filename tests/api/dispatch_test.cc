@@ -66,10 +66,9 @@ TEST_F(Dispatch, HandlerFailuresAndExceptionsBecomeErrors) {
     uint32_t status;
     const char* text;
   } cases[] = {
-      {"/v1/fail/busy", 409, "conflict: busy"},
-      {"/v1/fail/throw", 500, "handler failed"},
-      {"/v1/fail/memory", 500, "std::bad_alloc"},
-      {"/v1/fail/length", 500, "vector<T> too long"},
+      {"/v1/fail/busy", 409, "conflict: busy"},   {"/v1/fail/throw", 500, "handler failed"},
+      {"/v1/fail/memory", 500, "std::bad_alloc"}, {"/v1/fail/length", 500, "vector<T> too long"},
+      {"/v1/fail/other", 500, "Unknown error"},
   };
   for (const Case& c : cases) {
     CallResponse response = host.Call(kMethodGet, c.path);
@@ -117,12 +116,13 @@ TEST_F(Dispatch, BindsEveryParameterTypeFromTheQuery) {
             R"("i8":-5,"obj":{"k":[1]},"opt":0,"s":"a b!","st":{"count":3,"name":"n"},)"
             R"("u16":65535,"u32":4294967295,"u64":18446744073709551615,"u8":16,"v":["x","y"]})");
   // An absent required flag is false; an empty vector, object and struct
-  // come from keys without values; indexes grow a collection.
-  response = host.Call(kMethodGet, "/v1/scalars?v&obj&st&v.2=z&v.0x1=y");
+  // come from keys without values; indexes grow a collection, a segment
+  // that does not start with a digit names a member.
+  response = host.Call(kMethodGet, "/v1/scalars?v&obj&st&v.2=z&v.0x1=y&obj.-1=1");
   ASSERT_FALSE(response.error) << response.errorText;
   EXPECT_NE(response.json.find(R"("b":false)"), std::string::npos);
   EXPECT_NE(response.json.find(R"("v":["","y","z"])"), std::string::npos);
-  EXPECT_NE(response.json.find(R"("obj":{})"), std::string::npos);
+  EXPECT_NE(response.json.find(R"("obj":{"-1":"1"})"), std::string::npos);
 }
 
 TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
@@ -133,12 +133,15 @@ TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
     const char* body;
     const char* text;
   } cases[] = {
-      {kMethodGet, "/v1/scalars?zzz=1", "", "", "Unknown argument 'zzz' for 'GetV1Scalars'."},
+      // The first failure stops the binding: the later ones say nothing.
+      {kMethodGet, "/v1/scalars?aaa=1&obj={", "", "", "Unknown argument 'aaa' for 'GetV1Scalars'."},
       {kMethodGet, "/v1/scalars?zzz.a=1", "", "", "Unknown argument 'zzz' for 'GetV1Scalars'."},
       {kMethodDelete, "/v1/items/3?secret=x", "", "",
        "Argument 'secret' for 'DeleteV1ItemsById' was specified in an invalid location."},
       {kMethodPut, "/v1/items/3?id=4", "", "",
        "Argument 'id' for 'PutV1ItemsById' was specified in an invalid location."},
+      {kMethodPut, "/v1/summary?summary={", "", "",
+       "Argument 'summary' for 'PutV1Summary' was specified in an invalid location."},
       {kMethodGet, "/v1/scalars?i32", "", "", "Expected value for argument 'i32'."},
       {kMethodGet, "/v1/scalars?v.1a=x", "", "", "Index 1a is in an incorrect format"},
       {kMethodGet, "/v1/scalars?v.65536=x", "", "", "Index 65536 is out of range"},
@@ -265,7 +268,6 @@ TEST_F(Dispatch, ExplicitArgumentsByNameAndPosition) {
   CallResponse response = host.Call(request);
   EXPECT_EQ(response.errorText, "Value word for 'i16' of type int16 is in an incorrect format");
 
-  request.arguments = {{"i32", seven}, {nullptr, seven}};
   request.path = "/v1/items/4";
   request.method = kMethodDelete;
   // After the one path capture, the first positional argument is the second
@@ -292,10 +294,15 @@ TEST_F(Dispatch, ReadsAHostBodyWithinItsLength) {
   call.contentType = "application/json";
   call.body = body.get();
   call.bodyLength = static_cast<uint32_t>(json.size());
+  call.headerCount = 1;  // without headers: none
   JsonApiResponse response{};
   Entry("PostV1Echo").callback(&response, &call);
   EXPECT_STREQ(response.errorText, nullptr);
   EXPECT_EQ(response.body.kind, kHostStructure);
+  call.contentType = "text/plain";
+  response.release(&response);
+  Entry("PostV1Echo").callback(&response, &call);
+  EXPECT_EQ(uint32_t{response.errorFlag}, 1u);
   call.contentType = "application/x-yaml";
   response.release(&response);
   Entry("PostV1Echo").callback(&response, &call);
