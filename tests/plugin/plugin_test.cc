@@ -67,7 +67,6 @@ void ZVM_CDECL LoadTestPlugin(PluginRegistration* registration) {
 // text; a block of 64-byte alignment.
 #if defined(_WIN32)
 std::size_t UsableSize(void* block) { return _msize(block); }
-char* Duplicate(const char* text) { return _strdup(text); }
 #else
 std::size_t UsableSize(void* block) { return malloc_usable_size(block); }
 char* Duplicate(const char* text) { return strdup(text); }
@@ -174,6 +173,9 @@ TEST(Plugin, GetMemoryStatsCountsKnownAllocations) {
     {"calloc", 100, [](std::size_t n) { return std::calloc(n, 1); }, cFree, 1, 0},
     {"realloc of null", 100, [](std::size_t n) { return std::realloc(nullptr, n); }, cFree, 1, 0},
     {"realloc", 4096, cRealloc, cFree, 2, 1},
+#if !defined(_WIN32)
+    // MinGW's headers call the runtime DLL's _strdup through its import,
+    // which the linker cannot wrap in a test program.
     {"strdup", 5,
      [](std::size_t) {
        char* copy = Duplicate("text");
@@ -181,6 +183,7 @@ TEST(Plugin, GetMemoryStatsCountsKnownAllocations) {
        return static_cast<void*>(copy);
      },
      cFree, 1, 0},
+#endif
     {"new", 100, cNew, cDelete, 1, 0},
     {"new of 0", 0, cNew, [](void* block) { operator delete (block, std::size_t{0}); }, 1, 0},
     {"new[]", 100, cNewArray, cDeleteArray, 1, 0},
