@@ -93,6 +93,7 @@ TEST_F(ApiDescriptionTest, RecordsAreLinkedAndCounted) {
 
 TEST_F(ApiDescriptionTest, FunctionsArgumentsAndExposedTypes) {
   const ApiFunctionRecord& grow = *Build().functions;
+  EXPECT_EQ(Value(grow.reserved), 0u);
   EXPECT_EQ(Value(grow.resultTypeCode), 17u);
   EXPECT_STREQ(grow.resultTypeName, "Tree");
   EXPECT_STREQ(grow.async, "Tree");

@@ -50,6 +50,12 @@ TEST(ArenaPageSourceTest, KeptRegionsFollowTheRecentPeak) {
     for (void* page : pages) source.ReturnPage(page);
   };
 
+  // A page given back to a full region is the next one taken.
+  const std::vector<void*> full = takeRegions(1);
+  source.ReturnPage(full[5]);
+  EXPECT_EQ(source.TakePage(), full[5]);
+  giveBack(full);
+
   giveBack(takeRegions(40));
   EXPECT_EQ(source.GetCounters().regionsKept, 40u);
   // The next pages come from a kept region.

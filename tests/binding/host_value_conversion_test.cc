@@ -9,6 +9,7 @@
 
 #include "binding/registration.h"
 #include "tests/binding/conversion_test_support.h"
+#include "tests/support/allocation_probe.h"
 
 namespace Halden {
 namespace {
@@ -171,6 +172,17 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
             "unnamed:s-2}");
   ReleaseHostValue(host);
   EXPECT_EQ(Read(host.kind), kHostNone);
+  // Every owned part is freed, from the first element and entry on, and a
+  // borrowed key is left alone.
+  list.At(0).SetString("first");
+  const std::size_t live = testing::AllocationLiveBytes();
+  ASSERT_TRUE(PropertyToHostValue(property, host, &registry));
+  HostMemberEntry& last = host.structure.entries[Read(host.structure.count) - 1];
+  delete[] last.key;
+  last.key = "borrowed";
+  last.keyOwned = 0;
+  ReleaseHostValue(host);
+  EXPECT_EQ(testing::AllocationLiveBytes(), live);
   // Without a registry an enumeration crosses as its number.
   ASSERT_TRUE(PropertyToHostValue(property.Find("named"), host, nullptr));
   EXPECT_EQ(Read(host.kind), kHostSigned);

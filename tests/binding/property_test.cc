@@ -151,7 +151,7 @@ TEST(BindingPropertyTest, EqualTextsShareOneEntryUntilTheLastReferenceGoes) {
   EXPECT_EQ(entry, EntryOf(root.Find("b")));
   EXPECT_EQ(entry->RefCount(), 2u);
   EXPECT_EQ(arena->StringCount(), 5u);  // "a", "b", "c", "shared", "other"
-  root.Member("a").Reset();
+  root.Member("a").MakeCollection();
   EXPECT_EQ(root.Find("b").GetString(), "shared");
   root.Member("b").Reset();
   EXPECT_EQ(arena->StringCount(), 4u);

@@ -27,8 +27,8 @@ TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
   BindingRegistry registry;
   BindingTypeBuilder first = registry.RegisterType(8, "Sample", StaticTypeOf<Sample>(), false);
   EXPECT_FALSE(first.Existed());
-  first.AddField("a", "", 0, &StaticTypeOf<int32_t>(), {BindingTypeCode::Int32}, {}, 0, nullptr,
-                 false);
+  first.AddField("a", "", 0, &StaticTypeOf<int32_t>(), {BindingTypeCode::Int32},
+                 {BindingTypeCode::String}, 0, nullptr, true);
   first.SetDescription("first");
 
   BindingTypeBuilder second = registry.RegisterType(16, "Sample", StaticTypeOf<Other>(), true);
@@ -43,6 +43,8 @@ TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
   EXPECT_EQ(type->size, 8u);
   ASSERT_EQ(type->fields.size(), 1u);
   EXPECT_EQ(type->fields[0].name, "a");
+  EXPECT_EQ(type->fields[0].exposedType.code, BindingTypeCode::String);
+  EXPECT_EQ(type->fields[0].optional, 1);
   EXPECT_TRUE(type->enumerators.empty());
   EXPECT_EQ(type->description, "first");
   EXPECT_TRUE(type->tags.empty());
@@ -110,6 +112,7 @@ TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
   function->SetArgumentName(0, "id", "the id");
   function->SetArgumentName(3, "late", "", {BindingTypeCode::String});
   ASSERT_EQ(function->arguments.size(), 4u);
+  EXPECT_EQ(function->arguments[3].function, function);
   EXPECT_EQ(function->arguments[0].optional, 1);
   EXPECT_EQ(function->arguments[0].type.code, BindingTypeCode::Int32);
   EXPECT_EQ(function->arguments[0].nameHash, Fnv1a("id"));

@@ -132,6 +132,7 @@ TEST_F(ScalarConversionTest, SignedIntegerRule) {
 TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
   Check<uint32_t>({{Signed(5), 5, ""},
                    {Float(3.9), 3, ""},
+                   {Float(0), 0, ""},
                    {Text(" +5"), 5, ""},
                    {Text("010"), 8, ""},
                    {Enum(7, &StaticTypeOf<Letter>()), 7, ""},
@@ -147,6 +148,7 @@ TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
   Check<uint64_t>({{Unsigned(18446744073709551615u), 18446744073709551615u, ""},
                    {Float(18446744073709549568.0), 18446744073709549568u, ""},
                    {Float(18446744073709551616.0), 0, Range("1.84467e+19", "uint64")},
+                   {Signed(-1), 0, Range("-1", "uint64")},
                    {Text("18446744073709551616"), 0, Range("18446744073709551616", "uint64")}},
                   uint64_t{99});
   Check<uint8_t>({{Signed(256), 0, Range("256", "uint8")}}, uint8_t{1});
