@@ -11,23 +11,6 @@ namespace {
 
 using Counters = ArenaPageSource::Counters;
 
-TEST(ArenaPageSourceTest, PagesAreAlignedAndCounted) {
-  ArenaPageSource& source = ArenaPageSource::Instance();
-  const Counters before = source.GetCounters();
-  void* a = source.TakePage();
-  void* b = source.TakePage();
-  EXPECT_NE(a, b);
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % ArenaPageSource::kPageSize, 0u);
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % ArenaPageSource::kPageSize, 0u);
-  // A page is usable memory of the full size.
-  static_cast<unsigned char*>(a)[ArenaPageSource::kPageSize - 1] = 1;
-  source.ReturnPage(a);
-  source.ReturnPage(b);
-  const Counters after = source.GetCounters();
-  EXPECT_EQ(after.pagesTaken - before.pagesTaken, 2u);
-  EXPECT_EQ(after.pagesReturned - before.pagesReturned, 2u);
-}
-
 // Empty regions are kept as many as were in use at once lately, from 1 MiB
 // to 16 MiB; dropped trees make that peak decay, and the excess goes back.
 TEST(ArenaPageSourceTest, KeptRegionsFollowTheRecentPeak) {

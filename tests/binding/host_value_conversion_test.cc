@@ -16,11 +16,7 @@ namespace {
 
 using binding_test::Describe;
 using binding_test::Host;
-using binding_test::HostBlob;
-using binding_test::HostCollection;
 using binding_test::HostSigned;
-using binding_test::HostStructure;
-using binding_test::HostText;
 
 // Packed fields may be misaligned: tests read them by value.
 template <typename T>
@@ -49,7 +45,8 @@ std::string Converted(const HostValue& value) {
 TEST(HostValueConversionTest, HostValuesToProperties) {
   const uint8_t bytes[] = {1, 2, 0, 4};
   HostValue elements[] = {HostSigned(-1), Host(kHostNone)};
-  HostMemberEntry entries[] = {{"b", HostSigned(2), 0}, {"a", HostText(5, "x", 1), 0}};
+  HostMemberEntry entries[] = {{"b", HostSigned(2), 0},
+                               {"a", Host(kHostStringBorrowed, "x", 1), 0}};
   HostValue boolean = Host(kHostBool);
   boolean.boolean = 1;
   HostValue unsignedValue = Host(kHostUnsigned);
@@ -67,16 +64,16 @@ TEST(HostValueConversionTest, HostValuesToProperties) {
       {unsignedValue, "u18446744073709551615"},
       {real, "f0.5"},
       // Texts stop at the first NUL; the length word is not used.
-      {HostText(kHostStringBorrowed, "ab\0c", 4), "\"ab\""},
-      {HostText(kHostStringOwned, "abc", 1), "\"abc\""},
-      {HostBlob(bytes, 4), "bAQIABA=="},
-      {HostCollection(elements, 2), "[s-1,~]"},
-      {HostStructure(entries, 2), "{a:\"x\",b:s2}"},
+      {Host(kHostStringBorrowed, "ab\0c", 4), "\"ab\""},
+      {Host(kHostStringOwned, "abc", 1), "\"abc\""},
+      {Host(kHostBlobBorrowed, bytes, 4), "bAQIABA=="},
+      {Host(kHostCollection, elements, 2), "[s-1,~]"},
+      {Host(kHostStructure, entries, 2), "{a:\"x\",b:s2}"},
       // Null pointers count as empty whatever the length or count.
-      {HostText(kHostStringOwned, nullptr, 5), "\"\""},
-      {HostBlob(nullptr, 5), "b"},
-      {HostCollection(nullptr, 3), "[]"},
-      {HostStructure(nullptr, 3), "{}"},
+      {Host(kHostStringOwned, nullptr, 5), "\"\""},
+      {Host(kHostBlobBorrowed, nullptr, 5), "b"},
+      {Host(kHostCollection, nullptr, 3), "[]"},
+      {Host(kHostStructure, nullptr, 3), "{}"},
       {Host(11),
        "error: Couldn't assign value to 'm' of type object because the input is of an "
        "incompatible type ''."}};
@@ -85,13 +82,13 @@ TEST(HostValueConversionTest, HostValuesToProperties) {
     EXPECT_EQ(Converted(c.value), c.expected);
   }
   HostMemberEntry nullKey[] = {{nullptr, HostSigned(1), 0}};
-  EXPECT_EQ(Converted(HostStructure(nullKey, 1)), "{:s1}");
+  EXPECT_EQ(Converted(Host(kHostStructure, nullKey, 1)), "{:s1}");
 }
 
 TEST(HostValueConversionTest, FailingEntryKeepsEarlierMembersAndFillsTheErrorRecord) {
   HostMemberEntry entries[] = {
       {"first", HostSigned(1), 0}, {"bad", Host(11), 0}, {"last", HostSigned(3), 0}};
-  const HostValue value = HostStructure(entries, 3);
+  const HostValue value = Host(kHostStructure, entries, 3);
 
   JsonApiResponse record = EmptyRecord();
   BindingProperty body;
@@ -117,7 +114,7 @@ TEST(HostValueConversionTest, FailingEntryKeepsEarlierMembersAndFillsTheErrorRec
 struct HostChain {
   explicit HostChain(int depth) : links(depth + 1) {
     links[depth] = HostSigned(1);
-    for (int i = depth - 1; i >= 0; --i) links[i] = HostCollection(&links[i + 1], 1);
+    for (int i = depth - 1; i >= 0; --i) links[i] = Host(kHostCollection, &links[i + 1], 1);
   }
   std::vector<HostValue> links;
 };

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "binding/static_type.h"
+
 namespace Halden {
 namespace {
 
@@ -21,6 +23,21 @@ template <typename T>
 bool Contains(const std::vector<const T*>& snapshot, const std::string& name) {
   return std::any_of(snapshot.begin(), snapshot.end(),
                      [&](const T* descriptor) { return descriptor->name == name; });
+}
+
+TEST(StaticTypeTest, OneRecordPerTypeAndDistinctIds) {
+  EXPECT_EQ(&StaticTypeOf<Sample>(), &StaticTypeOf<Sample>());
+  EXPECT_NE(std::string(StaticTypeOf<Sample>().name).find("Sample"), std::string::npos);
+  const uint32_t ids[] = {StaticTypeOf<void>().id,      StaticTypeOf<int>().id,
+                          StaticTypeOf<const int>().id, StaticTypeOf<int*>().id,
+                          StaticTypeOf<Letter>().id,    StaticTypeOf<Sample>().id};
+  for (std::size_t i = 0; i < std::size(ids); ++i) {
+    for (std::size_t j = i + 1; j < std::size(ids); ++j) EXPECT_NE(ids[i], ids[j]) << i << " " << j;
+  }
+  // A missing name shows the id.
+  EXPECT_STREQ(StaticType(0x2A, nullptr).name, "#0000002A");
+  EXPECT_STREQ(StaticType(0xDEADBEEF, "").name, "#DEADBEEF");
+  EXPECT_STREQ(StaticType(1, "Named").name, "Named");
 }
 
 TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
