@@ -320,6 +320,22 @@ TEST(BindingPropertyTest, DeepTreesNeedNoDeepStack) {
   EXPECT_EQ(assigned.digest, original.digest);
 }
 
+// Without memory for the frames of its walk, a release falls back on the
+// machine stack and still frees every level.
+TEST(BindingPropertyTest, ReleaseWithoutMemoryForFramesFreesEverything) {
+  BindingProperty root;
+  root.MakeCollection();
+  const std::size_t live = testing::AllocationLiveBytes();
+  BindingProperty* node = &root;
+  for (int level = 0; level < 40; ++level) node = &node->Append();
+  node->SetBlob(std::vector<uint8_t>{1, 2, 3});
+  {
+    testing::FailingLargeAllocations noFrames(1);
+    root.Reset();
+  }
+  EXPECT_EQ(testing::AllocationLiveBytes(), live);
+}
+
 TEST(BindingPropertyTest, SmallTreesTakeNoPage) {
   // Each tree below fits the built-in blocks of its arena on every target.
   const uint64_t taken = PagesTaken();

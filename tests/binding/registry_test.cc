@@ -151,6 +151,25 @@ TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
   EXPECT_EQ(registry.FunctionCount(), before + 1);
 }
 
+// A secret field makes a function's arguments secret at any depth; a record
+// that holds itself is looked at once.
+TEST(BindingRegistryTest, TakesSecretSeesSecretFieldsAtAnyDepth) {
+  BindingRegistry registry;
+  BindingTypeBuilder inner = registry.RegisterType(4, "Inner", StaticTypeOf<Sample>(), false);
+  inner.AddField("password", "", 0, &StaticTypeOf<int32_t>(), {BindingTypeCode::Int32}, {},
+                 kBindingFieldSecret, nullptr, false);
+  BindingTypeBuilder outer = registry.RegisterType(8, "Outer", StaticTypeOf<Other>(), false);
+  const auto record = [](const BindingTypeBuilder& type) {
+    return BindingTypeRef{BindingTypeCode::Struct, BindingTypeCode::None, type.Descriptor()};
+  };
+  outer.AddField("self", "", 0, nullptr, record(outer), {}, 0, nullptr, false);
+  BindingFunctionDescriptor* function = registry.RegisterFunction("F", 1);
+  function->SetArgumentType(0, record(outer), false);
+  EXPECT_FALSE(function->TakesSecret());
+  outer.AddField("inner", "", 0, nullptr, record(inner), {}, 0, nullptr, false);
+  EXPECT_TRUE(function->TakesSecret());
+}
+
 TEST(BindingRegistryTest, UnregisterEventAndClear) {
   BindingRegistry registry;
   registry.RegisterType(4, "Sample", StaticTypeOf<Sample>(), false);
