@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "binding/property.h"
+#include "tests/support/allocation_probe.h"
+
 namespace Halden {
 namespace {
 
@@ -76,6 +79,19 @@ TEST(PropertyArenaTest, DestructionReturnsEveryPageAndAGrownTableFirst) {
   }
   EXPECT_GT(PagesTaken(), taken);
   EXPECT_EQ(PagesReturned() - returned, PagesTaken() - taken);
+}
+
+// Dropped trees leave their arenas' memory in a small pool for the next
+// ones; beyond it the memory goes back.
+TEST(PropertyArenaTest, ArenasBeyondThePoolAreFreed) {
+  const auto trees = [] {
+    std::vector<BindingProperty> roots(20);
+    for (BindingProperty& root : roots) root.MakeCollection();
+  };
+  trees();
+  const std::size_t live = testing::AllocationLiveBytes();
+  trees();
+  EXPECT_EQ(testing::AllocationLiveBytes(), live);
 }
 
 TEST(PropertyArenaTest, InterningSharesOneCountedEntryPerText) {

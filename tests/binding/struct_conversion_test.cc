@@ -48,9 +48,11 @@ struct Unlisted {
   int32_t value = 0;
 };
 
+// A member left out when empty makes the members be written one by one.
 struct Holder {
   Unlisted unlisted;
   std::vector<Unlisted> many;
+  int32_t after = 0;
 };
 
 struct Flagged {
@@ -99,7 +101,8 @@ class StructConversionTest : public ::testing::Test {
     RegisterEvent<Outer>(registry, "OnOuter").SetDescription("Fired.").AddTag("e");
     RegisterStruct<Holder>(registry, "Holder")
         .Field("unlisted", &Holder::unlisted)
-        .Field("many", &Holder::many);
+        .Field("many", &Holder::many, "", kBindingFieldOmitIfEmpty)
+        .Field("after", &Holder::after);
     RegisterStruct<Flagged>(registry, "Flagged")
         .Field("must", &Flagged::must, "", kBindingFieldRequired)
         .Field("maybe", &Flagged::maybe, "", kBindingFieldOmitIfEmpty)
@@ -289,10 +292,11 @@ TEST_F(StructConversionTest, StructRuleKeepsMissingMembersAndIgnoresUnknownOnes)
 }
 
 TEST_F(StructConversionTest, UnregisteredStructs) {
-  // A member's failure becomes the whole output's.
+  // A member's failure becomes the whole output's, and no later member is
+  // written.
   Holder holder;
-  EXPECT_EQ(ConvertToProperty(registry, holder).Error(),
-            "Couldn't convert native value because it's an unregistered structure.");
+  EXPECT_EQ(Describe(ConvertToProperty(registry, holder)),
+            "{error:\"Couldn't convert native value because it's an unregistered structure.\"}");
   holder.many.resize(1);
   BindingProperty input;
   input.Member("many").Append().Member("value").SetSigned(1);
