@@ -49,7 +49,7 @@ class RecordingVisitor : public BindingPropertyVisitor {
   std::vector<std::string> events;
   std::vector<const InternedString*> strings;
   std::size_t count = 0;
-  std::size_t digest = 0;
+  uint64_t digest = 0;
   int64_t open = 0;
 
  private:
