@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -277,7 +278,11 @@ std::pair<std::string, std::string> BothWays(const T& value) {
   const BindingRegistry& registry = Types();
   std::pair<std::string, std::string> ways{"-", "-"};
   HostValue direct{};
-  if (WriteHostValue(registry, value, direct)) ways.first = DescribeHost(direct);
+  if (WriteHostValue(registry, value, direct)) {
+    ways.first = DescribeHost(direct);
+  } else {
+    EXPECT_EQ(Read(direct.kind), kHostNone);  // released
+  }
   ReleaseHostValue(direct);
   const BindingResult property = ConvertToProperty(registry, value);
   HostValue converted{};
@@ -364,6 +369,15 @@ TEST(HostValueWritingTest, EveryConverterWritesWhatThePropertyWouldCross) {
   EXPECT_EQ(BothWays(Twice{}).second, "10{k=2:2,}");
   EXPECT_EQ(BothWays(HoldsUnregistered{{{}}}).second,
             "Couldn't convert native value because it's an unregistered structure.");
+  // Out of memory half way, the write releases what it made before throwing.
+  Record large;
+  large.words.assign(100, "w");
+  HostValue out{};
+  {
+    testing::FailingLargeAllocations failing(1000);
+    EXPECT_THROW(WriteHostValue(Types(), large, out), std::bad_alloc);
+  }
+  EXPECT_EQ(Read(out.kind), kHostNone);
 }
 
 TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {

@@ -60,6 +60,7 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
       {Bytes("CE FF FF FF FF"), "u4294967295", 5},
       {Bytes("CF FF FF FF FF FF FF FF FF"), "u18446744073709551615", 9},
       {Bytes("D0 80"), "s-128", 2},
+      {Bytes("D2 FF FF FF FE"), "s-2", 5},
       {Bytes("D3 80 00 00 00 00 00 00 00"), "s-9223372036854775808", 9},
       {Bytes("CA 3D CC CC CD"), "f0.10000000149011612", 5},
       {Bytes("CB 3F F8 00 00 00 00 00 00"), "f1.5", 9},

@@ -185,6 +185,7 @@ TEST(BindingRegistryTest, UnregisterEventAndClear) {
   EXPECT_TRUE(registry.IsInitialized());
   registry.Clear();
   EXPECT_FALSE(registry.IsInitialized());
+  EXPECT_EQ(registry.FunctionCount(), 0u);
   EXPECT_TRUE(registry.TypeSnapshot().empty());
   EXPECT_EQ(registry.FindType(&StaticTypeOf<Sample>()), nullptr);
 

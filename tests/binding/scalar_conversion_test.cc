@@ -90,6 +90,10 @@ TEST_F(ScalarConversionTest, BooleanRule) {
                {Signed(1), false, invalid + "signed."},
                {Structure(), false, invalid + "structure."}},
               true);
+  // Success is also the rule's result.
+  BindingResult ok;
+  bool value = false;
+  EXPECT_TRUE(BoolFromScalar(ok, Bool(true), "m", value) && value);
 }
 
 TEST_F(ScalarConversionTest, SignedIntegerRule) {
@@ -128,6 +132,12 @@ TEST_F(ScalarConversionTest, SignedIntegerRule) {
                  int64_t{-1});
   Check<int8_t>({{Text("127"), 127, ""}, {Signed(-129), 0, Range("-129", "int8")}}, int8_t{1});
   Check<int16_t>({{Unsigned(32768), 0, Range("32768", "int16")}}, int16_t{1});
+  // Limits of either sign: an unsigned 0 fits [-9, 0] and not [-9, -1].
+  int64_t number = 5;
+  BindingResult fits;
+  BindingResult refused;
+  EXPECT_TRUE(SignedFromScalar(fits, Unsigned(0), "m", "t", -9, 0, number));
+  EXPECT_FALSE(SignedFromScalar(refused, Unsigned(0), "m", "t", -9, -1, number));
 }
 
 TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
