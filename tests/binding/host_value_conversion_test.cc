@@ -181,9 +181,13 @@ struct Unregistered {
   int32_t x = 0;
 };
 
+// A member after the failing one, in key order too.
 struct HoldsUnregistered {
   std::vector<Unregistered> list;
+  int32_t next = 0;
 };
+
+struct Bare {};
 
 // A record that holds records of its own type nests as deep as its value.
 struct Tree {
@@ -229,7 +233,9 @@ const BindingRegistry& Types() {
         .Field("text", &Omitting::text, "", kBindingFieldOmitIfEmpty);
     RegisterStruct<Twice>(*made, "Twice").Field("k", &Twice::a).Field("k", &Twice::b);
     RegisterStruct<HoldsUnregistered>(*made, "HoldsUnregistered")
-        .Field("list", &HoldsUnregistered::list);
+        .Field("list", &HoldsUnregistered::list)
+        .Field("next", &HoldsUnregistered::next);
+    RegisterStruct<Bare>(*made, "Bare");
     RegisterStruct<Tree>(*made, "Tree").Field("children", &Tree::children);
     RegisterStruct<Rooted>(*made, "Rooted").Field("tree", &Rooted::tree);
     return made;
@@ -355,6 +361,7 @@ TEST(HostValueWritingTest, EveryConverterWritesWhatThePropertyWouldCross) {
       {"a vector at level 513", [] { return BothWays(Rooted{Grown(256)}); }, false},
       {"left out when empty", [] { return BothWays(Omitting{}); }, false},
       {"two members of one name", [] { return BothWays(Twice{}); }, false},
+      {"no members", [] { return BothWays(Bare{}); }, true},
       {"unregistered", [] { return BothWays(Unregistered{}); }, false},
       {"unregistered elements", [] { return BothWays(HoldsUnregistered{{{}}}); }, false},
   };
@@ -367,8 +374,8 @@ TEST(HostValueWritingTest, EveryConverterWritesWhatThePropertyWouldCross) {
     }
   }
   EXPECT_EQ(BothWays(Twice{}).second, "10{k=2:2,}");
-  EXPECT_EQ(BothWays(HoldsUnregistered{{{}}}).second,
-            "Couldn't convert native value because it's an unregistered structure.");
+  EXPECT_EQ(Describe(ConvertToProperty(Types(), HoldsUnregistered{{{}}})),
+            "{error:\"Couldn't convert native value because it's an unregistered structure.\"}");
   // Out of memory half way, the write releases what it made before throwing.
   Record large;
   large.words.assign(100, "w");

@@ -71,6 +71,7 @@ TEST(PropertyArenaTest, CellsOfEveryClassAreDistinctAlignedAndReusable) {
 TEST(PropertyArenaTest, DestructionReturnsEveryPageAndAGrownTableFirst) {
   const uint64_t returned = PagesReturned();
   const uint64_t taken = PagesTaken();
+  const std::size_t live = testing::AllocationLiveBytes();
   {
     PropertyArena arena;
     for (int i = 0; i < 500; ++i) arena.Allocate(72);
@@ -78,7 +79,9 @@ TEST(PropertyArenaTest, DestructionReturnsEveryPageAndAGrownTableFirst) {
     // (16 buckets where pointers have 4 bytes) goes into a page.
     arena.Allocate(64);
     for (int i = 0; i < 9; ++i) arena.Intern(std::to_string(i).c_str());
+    arena.Intern("a text too long to be kept inside its string");  // freed with the arena
   }
+  EXPECT_EQ(testing::AllocationLiveBytes(), live);
   EXPECT_GT(PagesTaken(), taken);
   EXPECT_EQ(PagesReturned() - returned, PagesTaken() - taken);
 }
@@ -174,8 +177,8 @@ TEST(ArenaPageSourceTest, KeptRegionsFollowTheRecentPeak) {
   source.ReturnPage(next);
 
   // Small trees for a while: back to 1 MiB (or what is in use).
-  for (int decay = 0; decay < 4; ++decay) {
-    for (uint32_t i = 0; i < ArenaPageSource::kTreesPerDecay; ++i) source.NoteTreeDropped();
+  for (uint32_t i = 0; i < 4 * ArenaPageSource::kTreesPerDecay; ++i) {
+    BindingProperty().MakeCollection();
   }
   EXPECT_EQ(source.GetCounters().regionsKept,
             std::min<uint64_t>(40, std::max<uint64_t>(ArenaPageSource::kMinKeptRegions, inUse)));

@@ -157,6 +157,7 @@ TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
                    {Bool(false), 0, InvalidType("uint32", "bool")}},
                   uint32_t{99});
   Check<uint64_t>({{Unsigned(18446744073709551615u), 18446744073709551615u, ""},
+                   {Text("18446744073709551615"), 18446744073709551615u, ""},
                    {Float(18446744073709549568.0), 18446744073709549568u, ""},
                    {Float(18446744073709551616.0), 0, Range("1.84467e+19", "uint64")},
                    {Signed(-1), 0, Range("-1", "uint64")},
@@ -174,6 +175,7 @@ TEST_F(ScalarConversionTest, FloatingRule) {
                  {Enum(7, &StaticTypeOf<Letter>()), 7.0, ""},
                  {Text(" 2.5e1"), 25.0, ""},
                  {Text("+.5"), 0.5, ""},
+                 {Text("0x10"), 16.0, ""},
                  {Text(""), 0, ""},
                  {Text("-0X1.8p1"), -3.0, ""},
                  {BindingProperty(), 0, kRequired},
