@@ -35,40 +35,19 @@ inline BindingProperty Structure() {
   return property;
 }
 
-// Host values, by kind; texts, blobs and arrays are borrowed.
-inline HostValue Host(int32_t kind) {
+// A host value of `kind`. A text, blob or array is borrowed: `pointer` and
+// `count` fill its payload, which has the same layout for all four.
+inline HostValue Host(int32_t kind, const void* pointer = nullptr, uint32_t count = 0) {
   HostValue value;
   std::memset(static_cast<void*>(&value), 0, sizeof value);
   value.kind = kind;
+  value.text.data = static_cast<const char*>(pointer);
+  value.text.length = count;
   return value;
 }
 inline HostValue HostSigned(int64_t number) {
   HostValue value = Host(kHostSigned);
   value.signedValue = number;
-  return value;
-}
-inline HostValue HostText(int32_t kind, const char* text, uint32_t length) {
-  HostValue value = Host(kind);
-  value.text.data = text;
-  value.text.length = length;
-  return value;
-}
-inline HostValue HostBlob(const uint8_t* data, uint32_t length) {
-  HostValue value = Host(kHostBlobBorrowed);
-  value.blob.data = data;
-  value.blob.length = length;
-  return value;
-}
-inline HostValue HostCollection(HostValue* elements, uint32_t count) {
-  HostValue value = Host(kHostCollection);
-  value.collection.elements = elements;
-  value.collection.count = count;
-  return value;
-}
-inline HostValue HostStructure(HostMemberEntry* entries, uint32_t count) {
-  HostValue value = Host(kHostStructure);
-  value.structure.entries = entries;
-  value.structure.count = count;
   return value;
 }
 

@@ -60,11 +60,13 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
       {Bytes("CE FF FF FF FF"), "u4294967295", 5},
       {Bytes("CF FF FF FF FF FF FF FF FF"), "u18446744073709551615", 9},
       {Bytes("D0 80"), "s-128", 2},
+      {Bytes("D2 FF FF FF FE"), "s-2", 5},
       {Bytes("D3 80 00 00 00 00 00 00 00"), "s-9223372036854775808", 9},
       {Bytes("CA 3D CC CC CD"), "f0.10000000149011612", 5},
       {Bytes("CB 3F F8 00 00 00 00 00 00"), "f1.5", 9},
       {Bytes("A0"), "\"\"", 1},
       {Bytes("D9 01 61"), "\"a\"", 3},
+      {Bytes("A4 00 61 00 FF"), std::string("\"\0a\0\xFF\"", 6), 5},
       {Bytes("DB 00 00 00 01 61"), "\"a\"", 6},
       {Bytes("C4 02 01 02"), "bAQI=", 4},
       {Bytes("C6 00 00 00 01 FF"), "b/w==", 6},
@@ -113,9 +115,8 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
       {Repeat("81 A1 61", 513, "C3"), DeepMessage(1537), 1537},
       {Repeat("91", 100000), DeepMessage(513), 513}};
   for (const Case& c : cases) {
-    const std::size_t shown = std::min<std::size_t>(c.bytes.size(), 16);
-    const std::string input =
-        Describe(BindingProperty().SetBlob({c.bytes.begin(), c.bytes.begin() + shown}));
+    SCOPED_TRACE(Describe(BindingProperty().SetBlob(
+        {c.bytes.begin(), c.bytes.begin() + std::min<std::size_t>(c.bytes.size(), 16)})));
     uint32_t position = 12345;
     const BindingResult result =
         ReadMessagePack(c.bytes.data(), static_cast<uint32_t>(c.bytes.size()), position);
@@ -124,21 +125,11 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
     const std::string expected = c.expected.starts_with("!")
                                      ? "Invalid MessagePack data" + c.expected.substr(1)
                                      : c.expected;
-    EXPECT_EQ(result.Ok(), !fails) << input;
-    EXPECT_EQ(fails ? result.Error() : Describe(result), expected) << input;
-    EXPECT_EQ(position, c.position) << input;
-    if (fails) {
-      EXPECT_EQ(result.Size(), 1u) << input;
-    }
+    EXPECT_EQ(result.Ok(), !fails);
+    EXPECT_EQ(fails ? result.Error() : Describe(result), expected);
+    EXPECT_EQ(position, c.position);
+    EXPECT_TRUE(!fails || result.Size() == 1u);  // a failure holds only its message
   }
-}
-
-TEST(MessagePackReaderTest, KeepsEveryByteOfAString) {
-  const std::vector<uint8_t> bytes = Bytes("A4 00 61 00 FF");
-  uint32_t position = 0;
-  const BindingResult result = ReadMessagePack(bytes.data(), 5, position);
-  EXPECT_EQ(result.GetString(), std::string("\0a\0\xFF", 4));
-  EXPECT_EQ(result.Size(), 4u);
 }
 
 TEST(MessagePackReaderTest, LooksLikeMessagePackOnlyForMapsAndArrays) {

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "binding/arena_page_source.h"
+#include "binding/property.h"
+#include "tests/support/allocation_probe.h"
 
 namespace Halden {
 namespace {
@@ -66,6 +71,7 @@ TEST(PropertyArenaTest, CellsOfEveryClassAreDistinctAlignedAndReusable) {
 TEST(PropertyArenaTest, DestructionReturnsEveryPageAndAGrownTableFirst) {
   const uint64_t returned = PagesReturned();
   const uint64_t taken = PagesTaken();
+  const std::size_t live = testing::AllocationLiveBytes();
   {
     PropertyArena arena;
     for (int i = 0; i < 500; ++i) arena.Allocate(72);
@@ -73,9 +79,24 @@ TEST(PropertyArenaTest, DestructionReturnsEveryPageAndAGrownTableFirst) {
     // (16 buckets where pointers have 4 bytes) goes into a page.
     arena.Allocate(64);
     for (int i = 0; i < 9; ++i) arena.Intern(std::to_string(i).c_str());
+    arena.Intern("a text too long to be kept inside its string");  // freed with the arena
   }
+  EXPECT_EQ(testing::AllocationLiveBytes(), live);
   EXPECT_GT(PagesTaken(), taken);
   EXPECT_EQ(PagesReturned() - returned, PagesTaken() - taken);
+}
+
+// Dropped trees leave their arenas' memory in a small pool for the next
+// ones; beyond it the memory goes back.
+TEST(PropertyArenaTest, ArenasBeyondThePoolAreFreed) {
+  const auto trees = [] {
+    std::vector<BindingProperty> roots(20);
+    for (BindingProperty& root : roots) root.MakeCollection();
+  };
+  trees();
+  const std::size_t live = testing::AllocationLiveBytes();
+  trees();
+  EXPECT_EQ(testing::AllocationLiveBytes(), live);
 }
 
 TEST(PropertyArenaTest, InterningSharesOneCountedEntryPerText) {
@@ -117,6 +138,60 @@ TEST(PropertyArenaTest, TableGrowsAndKeepsEveryEntry) {
     arena.Unref(entries[i]);
   }
   EXPECT_EQ(arena.StringCount(), 0u);
+}
+
+// Empty regions are kept as many as were in use at once lately, from 1 MiB
+// to 16 MiB; dropped trees make that peak decay, and the excess goes back.
+TEST(ArenaPageSourceTest, KeptRegionsFollowTheRecentPeak) {
+  ArenaPageSource& source = ArenaPageSource::Instance();
+  constexpr unsigned kPages = ArenaPageSource::kPagesPerRegion;
+  // Take every free page there is (kept regions included), then whole new
+  // regions: pages come region by region from then on.
+  const ArenaPageSource::Counters start = source.GetCounters();
+  const uint64_t free = start.regionsLive * kPages - (start.pagesTaken - start.pagesReturned);
+  std::vector<void*> earlier;
+  for (uint64_t i = 0; i < free; ++i) earlier.push_back(source.TakePage());
+  ASSERT_EQ(source.GetCounters().regionsKept, 0u);
+  const uint64_t inUse = source.GetCounters().regionsLive;
+  auto takeRegions = [&](unsigned count) {
+    std::vector<void*> pages;
+    for (unsigned i = 0; i < count * kPages; ++i) pages.push_back(source.TakePage());
+    return pages;
+  };
+  auto giveBack = [&](const std::vector<void*>& pages) {
+    for (void* page : pages) source.ReturnPage(page);
+  };
+
+  // A page given back to a full region is the next one taken.
+  const std::vector<void*> full = takeRegions(1);
+  source.ReturnPage(full[5]);
+  EXPECT_EQ(source.TakePage(), full[5]);
+  giveBack(full);
+
+  giveBack(takeRegions(40));
+  EXPECT_EQ(source.GetCounters().regionsKept, 40u);
+  // The next pages come from a kept region.
+  const ArenaPageSource::Counters kept = source.GetCounters();
+  void* next = source.TakePage();
+  EXPECT_EQ(source.GetCounters().regionsReserved, kept.regionsReserved);
+  source.ReturnPage(next);
+
+  // Small trees for a while: back to 1 MiB (or what is in use).
+  for (uint32_t i = 0; i < 4 * ArenaPageSource::kTreesPerDecay; ++i) {
+    BindingProperty().MakeCollection();
+  }
+  EXPECT_EQ(source.GetCounters().regionsKept,
+            std::min<uint64_t>(40, std::max<uint64_t>(ArenaPageSource::kMinKeptRegions, inUse)));
+
+  // Never more than 16 MiB.
+  giveBack(takeRegions(300));
+  EXPECT_EQ(source.GetCounters().regionsKept, ArenaPageSource::kMaxKeptRegions);
+
+  // Before the library goes, nothing is kept.
+  source.ReleaseKept();
+  EXPECT_EQ(source.GetCounters().regionsKept, 0u);
+  EXPECT_EQ(source.GetCounters().regionsLive, inUse);
+  giveBack(earlier);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "binding/binding_result.h"
 #include "tests/binding/conversion_test_support.h"
 #include "tests/binding/recording_visitor.h"
+#include "tests/support/allocation_probe.h"
 #include "tests/support/small_stack.h"
 
 namespace Halden {
@@ -151,7 +152,7 @@ TEST(BindingPropertyTest, EqualTextsShareOneEntryUntilTheLastReferenceGoes) {
   EXPECT_EQ(entry, EntryOf(root.Find("b")));
   EXPECT_EQ(entry->RefCount(), 2u);
   EXPECT_EQ(arena->StringCount(), 5u);  // "a", "b", "c", "shared", "other"
-  root.Member("a").Reset();
+  root.Member("a").MakeCollection();
   EXPECT_EQ(root.Find("b").GetString(), "shared");
   root.Member("b").Reset();
   EXPECT_EQ(arena->StringCount(), 4u);
@@ -285,48 +286,14 @@ TEST(BindingPropertyTest, WalkOrderAndStop) {
   }
 }
 
-// Folds a walk into a count and a digest of its events, and checks that
-// every container it begins it also ends.
-class WalkDigest : public BindingPropertyVisitor {
- public:
-  bool VisitEmpty() override { return Fold(1, 0); }
-  bool VisitBool(bool v) override { return Fold(2, v); }
-  bool VisitSigned(int64_t v) override { return Fold(3, static_cast<uint64_t>(v)); }
-  bool VisitUnsigned(uint64_t v) override { return Fold(4, v); }
-  bool VisitFloat(double v) override { return Fold(5, static_cast<uint64_t>(v)); }
-  bool VisitString(const InternedString& v) override { return Fold(6, v.Text().size()); }
-  bool VisitBlob(const std::vector<uint8_t>& v) override { return Fold(7, v.size()); }
-  bool VisitEnum(const EnumValue& v) override { return Fold(8, v.value); }
-  bool BeginCollection(uint32_t n) override { return Open() && Fold(9, n); }
-  bool BeginElement(uint32_t i) override { return Fold(10, i); }
-  bool EndElement(uint32_t i) override { return Fold(11, i); }
-  bool EndCollection() override { return Close() && Fold(12, 0); }
-  bool BeginStructure(uint32_t n) override { return Open() && Fold(13, n); }
-  bool BeginMember(const std::string& key) override { return Fold(14, key.size()); }
-  bool EndMember(const std::string& key) override { return Fold(15, key.size()); }
-  bool EndStructure() override { return Close() && Fold(16, 0); }
-
-  uint64_t digest = 0;
-  uint64_t count = 0;
-  int64_t open = 0;
-
- private:
-  bool Open() { return ++open > 0; }
-  bool Close() { return --open >= 0; }
-  bool Fold(uint64_t event, uint64_t value) {
-    ++count;
-    digest = digest * 1099511628211u + event * 31 + value;
-    return true;
-  }
-};
-
 // Code may build a tree deeper than any reader accepts: copying, walking and
 // releasing it must not take stack in proportion to its depth.
 TEST(BindingPropertyTest, DeepTreesNeedNoDeepStack) {
   constexpr int kLevels = 100000;
-  WalkDigest original;
-  WalkDigest copied;
-  WalkDigest assigned;
+  constexpr std::size_t kAll = std::numeric_limits<std::size_t>::max();
+  RecordingVisitor original(kAll, false);
+  RecordingVisitor copied(kAll, false);
+  RecordingVisitor assigned(kAll, false);
   ASSERT_TRUE(testing::RunOnSmallStack(
       [&] {
         BindingProperty root;
@@ -353,6 +320,22 @@ TEST(BindingPropertyTest, DeepTreesNeedNoDeepStack) {
   EXPECT_EQ(assigned.digest, original.digest);
 }
 
+// Without memory for the frames of its walk, a release falls back on the
+// machine stack and still frees every level.
+TEST(BindingPropertyTest, ReleaseWithoutMemoryForFramesFreesEverything) {
+  BindingProperty root;
+  root.MakeCollection();
+  const std::size_t live = testing::AllocationLiveBytes();
+  BindingProperty* node = &root;
+  for (int level = 0; level < 40; ++level) node = &node->Append();
+  node->SetBlob(std::vector<uint8_t>{1, 2, 3});
+  {
+    testing::FailingLargeAllocations noFrames(1);
+    root.Reset();
+  }
+  EXPECT_EQ(testing::AllocationLiveBytes(), live);
+}
+
 TEST(BindingPropertyTest, SmallTreesTakeNoPage) {
   // Each tree below fits the built-in blocks of its arena on every target.
   const uint64_t taken = PagesTaken();
@@ -369,6 +352,20 @@ TEST(BindingPropertyTest, SmallTreesTakeNoPage) {
     values.Append().SetEnum({1, nullptr});
   }
   EXPECT_EQ(PagesTaken(), taken);
+}
+
+TEST(BindingPropertyTest, ScalarsInACollectionTakeOneArrayOfProperties) {
+  const uint64_t pages = PagesTaken();
+  BindingProperty scalars;
+  scalars.MakeCollection().Reserve(500);
+  const uint64_t before = testing::AllocationCount();
+  for (int i = 0; i < 500; ++i) {
+    scalars.Append().SetSigned(i);
+    scalars.Append().SetFloat(i * 0.5);
+  }
+  // Growing past the first reservation moves the one element array once.
+  EXPECT_EQ(testing::AllocationCount() - before, 1u);
+  EXPECT_EQ(PagesTaken(), pages);
 }
 
 TEST(BindingResultTest, FailureHoldsTheMessageAndTravelsWithCopies) {

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "binding/internal/builtin_types.h"
+#include "binding/registration.h"
+#include "binding/static_type.h"
+
 namespace Halden {
 namespace {
 
@@ -23,12 +27,27 @@ bool Contains(const std::vector<const T*>& snapshot, const std::string& name) {
                      [&](const T* descriptor) { return descriptor->name == name; });
 }
 
+TEST(StaticTypeTest, OneRecordPerTypeAndDistinctIds) {
+  EXPECT_EQ(&StaticTypeOf<Sample>(), &StaticTypeOf<Sample>());
+  EXPECT_NE(std::string(StaticTypeOf<Sample>().name).find("Sample"), std::string::npos);
+  const uint32_t ids[] = {StaticTypeOf<void>().id,      StaticTypeOf<int>().id,
+                          StaticTypeOf<const int>().id, StaticTypeOf<int*>().id,
+                          StaticTypeOf<Letter>().id,    StaticTypeOf<Sample>().id};
+  for (std::size_t i = 0; i < std::size(ids); ++i) {
+    for (std::size_t j = i + 1; j < std::size(ids); ++j) EXPECT_NE(ids[i], ids[j]) << i << " " << j;
+  }
+  // A missing name shows the id.
+  EXPECT_STREQ(StaticType(0x2A, nullptr).name, "#0000002A");
+  EXPECT_STREQ(StaticType(0xDEADBEEF, "").name, "#DEADBEEF");
+  EXPECT_STREQ(StaticType(1, "Named").name, "Named");
+}
+
 TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
   BindingRegistry registry;
   BindingTypeBuilder first = registry.RegisterType(8, "Sample", StaticTypeOf<Sample>(), false);
   EXPECT_FALSE(first.Existed());
-  first.AddField("a", "", 0, &StaticTypeOf<int32_t>(), {BindingTypeCode::Int32}, {}, 0, nullptr,
-                 false);
+  first.AddField("a", "", 0, &StaticTypeOf<int32_t>(), {BindingTypeCode::Int32},
+                 {BindingTypeCode::String}, 0, nullptr, true);
   first.SetDescription("first");
 
   BindingTypeBuilder second = registry.RegisterType(16, "Sample", StaticTypeOf<Other>(), true);
@@ -43,6 +62,8 @@ TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
   EXPECT_EQ(type->size, 8u);
   ASSERT_EQ(type->fields.size(), 1u);
   EXPECT_EQ(type->fields[0].name, "a");
+  EXPECT_EQ(type->fields[0].exposedType.code, BindingTypeCode::String);
+  EXPECT_EQ(type->fields[0].optional, 1);
   EXPECT_TRUE(type->enumerators.empty());
   EXPECT_EQ(type->description, "first");
   EXPECT_TRUE(type->tags.empty());
@@ -110,6 +131,7 @@ TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
   function->SetArgumentName(0, "id", "the id");
   function->SetArgumentName(3, "late", "", {BindingTypeCode::String});
   ASSERT_EQ(function->arguments.size(), 4u);
+  EXPECT_EQ(function->arguments[3].function, function);
   EXPECT_EQ(function->arguments[0].optional, 1);
   EXPECT_EQ(function->arguments[0].type.code, BindingTypeCode::Int32);
   EXPECT_EQ(function->arguments[0].nameHash, Fnv1a("id"));
@@ -131,6 +153,25 @@ TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
   EXPECT_EQ(registry.FunctionCount(), before + 1);
 }
 
+// A secret field makes a function's arguments secret at any depth; a record
+// that holds itself is looked at once.
+TEST(BindingRegistryTest, TakesSecretSeesSecretFieldsAtAnyDepth) {
+  BindingRegistry registry;
+  BindingTypeBuilder inner = registry.RegisterType(4, "Inner", StaticTypeOf<Sample>(), false);
+  inner.AddField("password", "", 0, &StaticTypeOf<int32_t>(), {BindingTypeCode::Int32}, {},
+                 kBindingFieldSecret, nullptr, false);
+  BindingTypeBuilder outer = registry.RegisterType(8, "Outer", StaticTypeOf<Other>(), false);
+  const auto record = [](const BindingTypeBuilder& type) {
+    return BindingTypeRef{BindingTypeCode::Struct, BindingTypeCode::None, type.Descriptor()};
+  };
+  outer.AddField("self", "", 0, nullptr, record(outer), {}, 0, nullptr, false);
+  BindingFunctionDescriptor* function = registry.RegisterFunction("F", 1);
+  function->SetArgumentType(0, record(outer), false);
+  EXPECT_FALSE(function->TakesSecret());
+  outer.AddField("inner", "", 0, nullptr, record(inner), {}, 0, nullptr, false);
+  EXPECT_TRUE(function->TakesSecret());
+}
+
 TEST(BindingRegistryTest, UnregisterEventAndClear) {
   BindingRegistry registry;
   registry.RegisterType(4, "Sample", StaticTypeOf<Sample>(), false);
@@ -144,6 +185,7 @@ TEST(BindingRegistryTest, UnregisterEventAndClear) {
   EXPECT_TRUE(registry.IsInitialized());
   registry.Clear();
   EXPECT_FALSE(registry.IsInitialized());
+  EXPECT_EQ(registry.FunctionCount(), 0u);
   EXPECT_TRUE(registry.TypeSnapshot().empty());
   EXPECT_EQ(registry.FindType(&StaticTypeOf<Sample>()), nullptr);
 
@@ -153,6 +195,63 @@ TEST(BindingRegistryTest, UnregisterEventAndClear) {
   EXPECT_NE(registry.FindTypeByName("Sample"), nullptr);
   registry.Initialize();
   EXPECT_TRUE(registry.IsInitialized());
+}
+
+// The builtins' names, each with its count of fields or enumerators, and the
+// events' names, sorted.
+std::vector<std::string> Names(const BindingRegistry& registry) {
+  std::vector<std::string> names;
+  for (const BindingTypeDescriptor* type : registry.TypeSnapshot()) {
+    names.push_back(type->name + " " + std::to_string(type->fields.size()) + " " +
+                    std::to_string(type->enumerators.size()));
+  }
+  for (const BindingEventDescriptor* event : registry.EventSnapshot()) {
+    names.push_back(event->name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Builtins refer to one another, so each must be registered after the types
+// of its fields: a field's record or enumeration is resolved when it is added.
+TEST(BuiltinTypesTest, FreshRegistryHoldsResolvedBuiltins) {
+  BindingRegistry registry;
+  EXPECT_TRUE(registry.FunctionSnapshot().empty());
+  for (const BindingTypeDescriptor* type : registry.TypeSnapshot()) {
+    EXPECT_EQ(registry.FindType(type->staticType), type) << type->name;
+    for (const BindingFieldDescriptor& field : type->fields) {
+      EXPECT_NE(field.converter, nullptr) << field.name;
+      const BindingTypeCode code =
+          field.type.code == BindingTypeCode::Vector ? field.type.elementCode : field.type.code;
+      if (code == BindingTypeCode::Struct || code == BindingTypeCode::Enum) {
+        EXPECT_NE(field.type.descriptor, nullptr) << type->name << "." << field.name;
+      }
+    }
+  }
+}
+
+TEST(BuiltinTypesTest, BuiltinNamesKeepTheirRegistration) {
+  enum class PluginState { Only };
+  BindingRegistry registry;
+  const BindingTypeDescriptor* builtin = registry.FindTypeByName("BindingAsyncState");
+  EXPECT_TRUE(RegisterEnum<PluginState>(registry, "BindingAsyncState")
+                  .Value("Only", PluginState::Only)
+                  .Builder()
+                  .Existed());
+  EXPECT_EQ(registry.FindTypeByName("BindingAsyncState"), builtin);
+  EXPECT_EQ(builtin->FindEnumerator("Only"), nullptr);
+  EXPECT_TRUE(registry.RegisterEvent("OnCallback", nullptr).Existed());
+  EXPECT_NE(registry.FindEvent("OnCallback")->type, nullptr);
+}
+
+TEST(BuiltinTypesTest, ClearAndInitializeRestoreTheBuiltinsOnce) {
+  BindingRegistry registry;
+  const std::vector<std::string> names = Names(registry);
+  registry.Clear();
+  EXPECT_TRUE(Names(registry).empty());
+  registry.Initialize();
+  registry.Initialize();
+  EXPECT_EQ(Names(registry), names);
 }
 
 }  // namespace

@@ -14,10 +14,7 @@ namespace {
 
 using binding_test::Describe;
 using binding_test::Host;
-using binding_test::HostCollection;
 using binding_test::HostSigned;
-using binding_test::HostStructure;
-using binding_test::HostText;
 
 enum class Color : int32_t { Red = 1, Green = 2 };
 
@@ -51,9 +48,11 @@ struct Unlisted {
   int32_t value = 0;
 };
 
+// A member left out when empty makes the members be written one by one.
 struct Holder {
   Unlisted unlisted;
   std::vector<Unlisted> many;
+  int32_t after = 0;
 };
 
 struct Flagged {
@@ -64,6 +63,13 @@ struct Flagged {
   std::vector<int32_t> none;
   Color color = Color::Red;
 };
+
+// A structure whose one member `name` is `value`.
+BindingProperty With(const char* name, BindingProperty value) {
+  BindingProperty input;
+  input.Member(name) = std::move(value);
+  return input;
+}
 
 class StructConversionTest : public ::testing::Test {
  protected:
@@ -95,7 +101,8 @@ class StructConversionTest : public ::testing::Test {
     RegisterEvent<Outer>(registry, "OnOuter").SetDescription("Fired.").AddTag("e");
     RegisterStruct<Holder>(registry, "Holder")
         .Field("unlisted", &Holder::unlisted)
-        .Field("many", &Holder::many);
+        .Field("many", &Holder::many, "", kBindingFieldOmitIfEmpty)
+        .Field("after", &Holder::after);
     RegisterStruct<Flagged>(registry, "Flagged")
         .Field("must", &Flagged::must, "", kBindingFieldRequired)
         .Field("maybe", &Flagged::maybe, "", kBindingFieldOmitIfEmpty)
@@ -181,11 +188,11 @@ TEST_F(StructConversionTest, RoundTripThroughPropertyAndHostValue) {
   EXPECT_EQ(Describe(ConvertToProperty(registry, converted)), kSampleDump);
 }
 
-// Reading a host value where it lies gives what converting it to a property
-// first gives: the same message and the same native value.
-TEST_F(StructConversionTest, HostValuesReadAsTheirProperties) {
-  auto expectSame = [&](const HostValue& host, const std::string& what) {
-    SCOPED_TRACE(what);
+// The rules' messages; and reading a host value where it lies gives what
+// converting it to a property first gives: the same message and the same
+// native value.
+TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
+  auto expectSame = [&](const HostValue& host) {
     Outer direct = Sample();
     Outer staged = Sample();
     BindingProperty property;
@@ -201,35 +208,46 @@ TEST_F(StructConversionTest, HostValuesReadAsTheirProperties) {
     EXPECT_EQ(Describe(ConvertToProperty(registry, direct)),
               Describe(ConvertToProperty(registry, staged)));
   };
-  auto with = [](const char* name, BindingProperty value) {
-    BindingProperty input;
-    input.Member(name) = std::move(value);
-    return input;
-  };
-  BindingProperty mixed = with("i32", binding_test::Text("12"));
+  BindingProperty mixed = With("i32", binding_test::Text("12"));
   mixed.Member("flag").SetString("true");
   mixed.Member("f64").SetSigned(3);
   mixed.Member("names").Append().SetString("a");
   mixed.Member("names").Append();
   mixed.Member("object").Member("deep").Append().SetString("x");
+  const BindingProperty number = binding_test::Signed(3);
   BindingProperty badColor;
   badColor.Append().Member("color").SetString("Blue");
-  const BindingProperty inputs[] = {
-      ConvertToProperty(registry, Sample()),
-      mixed,
-      BindingProperty(),
-      binding_test::Signed(1),
-      with("u32", binding_test::Signed(-1)),
-      with("inner", binding_test::Signed(3)),
-      with("inners", badColor),
-      with("numbers", binding_test::Structure()),
-      with("text", binding_test::Blob()),
-      with("bytes", binding_test::Text("x")),
+  struct Case {
+    BindingProperty input;
+    std::string error;
   };
-  for (const BindingProperty& input : inputs) {
+  const Case cases[] = {
+      {ConvertToProperty(registry, Sample()), ""},
+      {mixed, ""},
+      {With("object", number), ""},
+      {BindingProperty(), "A value for 'o' is required."},
+      {number, "Couldn't assign value to 'o' of type Outer because the input not a structure."},
+      {With("inner", number),
+       "Couldn't assign value to 'inner' of type Inner because the input not a structure."},
+      // Messages from nested members name only the innermost member.
+      {With("inner", With("color", number)),
+       "3 is not a valid Color enumeration value for 'color'."},
+      {With("inners", badColor), "Blue is not a valid Color enumeration value for 'color'."},
+      {With("numbers", With("0", number)),
+       "Couldn't assign value to 'numbers' of type vector because the input not a collection."},
+      {With("u32", binding_test::Signed(-1)), "Value -1 for 'u32' of type uint32 is out of range"},
+      {With("text", binding_test::Blob()),
+       "Couldn't assign value to 'text' because the input is not a string."},
+      {With("bytes", binding_test::Text("x")),
+       "Couldn't assign value to 'bytes' of type vector because the input not a collection."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Describe(c.input));
+    Outer outer;
+    EXPECT_EQ(ConvertFromProperty(registry, c.input, outer, "o").Error(), c.error);
     HostValue host;
-    ASSERT_TRUE(PropertyToHostValue(input, host, &registry));
-    expectSame(host, Describe(input));
+    ASSERT_TRUE(PropertyToHostValue(c.input, host, &registry));
+    expectSame(host);
     ReleaseHostValue(host);
   }
 
@@ -240,21 +258,22 @@ TEST_F(StructConversionTest, HostValuesReadAsTheirProperties) {
                                 {"i64", HostSigned(7), 0},
                                 {"i64", Host(kHostNone), 0},
                                 {nullptr, HostSigned(5), 0},
-                                {"text", HostText(kHostStringBorrowed, nullptr, 4), 0},
-                                {"inner", HostStructure(nullptr, 3), 0},
-                                {"names", HostCollection(nullptr, 2), 0},
-                                {"object", HostText(kHostStringOwned, "ab\0cd", 5), 0}};
-  expectSame(HostStructure(repeated, 9), "host-made");
+                                {"text", Host(kHostStringBorrowed, nullptr, 4), 0},
+                                {"inner", Host(kHostStructure, nullptr, 3), 0},
+                                {"names", Host(kHostCollection, nullptr, 2), 0},
+                                {"object", Host(kHostStringOwned, "ab\0cd", 5), 0}};
+  expectSame(Host(kHostStructure, repeated, 9));
   // A kind that does not convert fails the whole tree, even where no member
   // reads it, and so does too deep a tree.
   HostValue unknownKind = Host(42);
   HostMemberEntry unread[] = {{"i32", HostSigned(1), 0},
-                              {"unknown", HostCollection(&unknownKind, 1), 0}};
-  expectSame(HostStructure(unread, 2), "unknown kind");
+                              {"unknown", Host(kHostCollection, &unknownKind, 1), 0}};
+  expectSame(Host(kHostStructure, unread, 2));
   std::vector<HostValue> chain(kMaxHostValueNesting + 1, Host(kHostNone));
-  for (std::size_t i = 0; i + 1 < chain.size(); ++i) chain[i] = HostCollection(&chain[i + 1], 1);
+  for (std::size_t i = 0; i + 1 < chain.size(); ++i)
+    chain[i] = Host(kHostCollection, &chain[i + 1], 1);
   HostMemberEntry deep[] = {{"object", chain[0], 0}};
-  expectSame(HostStructure(deep, 1), "too deep");
+  expectSame(Host(kHostStructure, deep, 1));
 }
 
 TEST_F(StructConversionTest, StructRuleKeepsMissingMembersAndIgnoresUnknownOnes) {
@@ -272,45 +291,12 @@ TEST_F(StructConversionTest, StructRuleKeepsMissingMembersAndIgnoresUnknownOnes)
   EXPECT_EQ(outer.inner.color, Color::Green);
 }
 
-TEST_F(StructConversionTest, StructAndVectorRuleMessages) {
-  auto withMember = [](const char* name, const BindingProperty& value) {
-    BindingProperty input;
-    input.Member(name) = value;
-    return input;
-  };
-  const BindingProperty number = BindingProperty().SetSigned(3);
-  BindingProperty badElements;
-  badElements.Append().Member("color").SetString("Blue");
-  struct Case {
-    BindingProperty input;
-    std::string error;
-  };
-  const Case cases[] = {
-      {BindingProperty(), "A value for 'top' is required."},
-      {number, "Couldn't assign value to 'top' of type Outer because the input not a structure."},
-      {withMember("inner", number),
-       "Couldn't assign value to 'inner' of type Inner because the input not a structure."},
-      // Messages from nested members name only the innermost member.
-      {withMember("inner", withMember("color", number)),
-       "3 is not a valid Color enumeration value for 'color'."},
-      {withMember("inners", badElements),
-       "Blue is not a valid Color enumeration value for 'color'."},
-      {withMember("numbers", withMember("0", number)),
-       "Couldn't assign value to 'numbers' of type vector because the input not a collection."},
-      {withMember("object", number), ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.error);
-    Outer outer;
-    EXPECT_EQ(ConvertFromProperty(registry, c.input, outer, "top").Error(), c.error);
-  }
-}
-
 TEST_F(StructConversionTest, UnregisteredStructs) {
-  // A member's failure becomes the whole output's.
+  // A member's failure becomes the whole output's, and no later member is
+  // written.
   Holder holder;
-  EXPECT_EQ(ConvertToProperty(registry, holder).Error(),
-            "Couldn't convert native value because it's an unregistered structure.");
+  EXPECT_EQ(Describe(ConvertToProperty(registry, holder)),
+            "{error:\"Couldn't convert native value because it's an unregistered structure.\"}");
   holder.many.resize(1);
   BindingProperty input;
   input.Member("many").Append().Member("value").SetSigned(1);

@@ -48,6 +48,8 @@ std::size_t AllocationSpanPeak() { return spanPeak.load() - spanBase.load(); }
 
 std::size_t AllocationCount() { return count.load(); }
 
+std::size_t AllocationLiveBytes() { return live.load(); }
+
 FailingLargeAllocations::FailingLargeAllocations(std::size_t bytes) { failFrom = bytes; }
 FailingLargeAllocations::~FailingLargeAllocations() { failFrom = 0; }
 

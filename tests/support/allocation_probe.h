@@ -14,6 +14,8 @@ void StartAllocationSpan();
 std::size_t AllocationSpanPeak();
 // Allocations made since the binary started.
 std::size_t AllocationCount();
+// Bytes allocated and not yet freed.
+std::size_t AllocationLiveBytes();
 
 // While alive, every allocation of at least `bytes` throws std::bad_alloc.
 class FailingLargeAllocations {
