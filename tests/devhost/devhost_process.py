@@ -8,6 +8,14 @@ import subprocess
 import threading
 import time
 
+# The email verification plugin's endpoints, the notes example's, and the
+# default configuration's first account.
+EMAIL = "/qor-email-verification/v1/email"
+CONFIRM = "/qor-email-verification/v1/confirm-email"
+NOTES = "/example-notes/v1/notes"
+PASSWORD = "correct-horse"
+JSON = {"Content-Type": "application/json"}
+
 
 class Devhost:
     """zvm-devhost on free ports, its output collected line by line."""
@@ -61,6 +69,14 @@ def request(port, method, path, body=None, headers=None, host=None, timeout=30):
     answer = (response.status, response.read().decode(errors="replace"))
     connection.close()
     return answer
+
+
+def message(answer):
+    """The message of a JSON answer (status, body); "" when it has none."""
+    try:
+        return json.loads(answer[1]).get("message", "")
+    except ValueError:
+        return ""
 
 
 class EventClient:

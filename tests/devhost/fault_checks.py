@@ -8,14 +8,11 @@ import os
 import tempfile
 import time
 
-from devhost_process import Devhost, EventClient, request
+from devhost_process import CONFIRM, Devhost, EMAIL, EventClient, JSON, message, request
 
-EMAIL = "/qor-email-verification/v1/email"
-CONFIRM = "/qor-email-verification/v1/confirm-email"
 STATUS = "GET /v1/account/status"
 CHANGE = "PUT /v1/account/email"
 VERIFICATION = "POST /v1/account/email/verification"
-JSON = {"Content-Type": "application/json"}
 CHANGED = '{"email": "fault@example.test", "password": "correct-horse"}'
 HTML = "<!doctype html><title>Maintenance</title><p>Back soon.</p>"
 FETCH = "EmailVerification: Email verification status fetch failure: "
@@ -36,13 +33,6 @@ CASES = [
     (CHANGE, {"answer": "refuse-token"}, "PUT", EMAIL, CHANGED, 401,
      "Unknown or missing bearer token"),
 ]
-
-
-def message(answer):
-    try:
-        return json.loads(answer[1]).get("message", "")
-    except ValueError:
-        return ""
 
 
 def check_faults(devhost, check):

@@ -12,24 +12,14 @@ import tempfile
 import threading
 import time
 
-from devhost_process import Devhost, EventClient, request
+from devhost_process import CONFIRM, JSON, Devhost, EMAIL, EventClient, NOTES, message, request
 
-EMAIL = "/qor-email-verification/v1/email"
-CONFIRM = "/qor-email-verification/v1/confirm-email"
-NOTES = "/example-notes/v1/notes"
 
 
 def replace(source, target):
     """Puts a copy of `source` at `target` as a linker does: a new file."""
     shutil.copyfile(source, target + ".new")
     os.rename(target + ".new", target)
-
-
-def message(answer):
-    try:
-        return json.loads(answer[1]).get("message", "")
-    except ValueError:
-        return ""
 
 
 def timed(results, name, *arguments, **options):
@@ -166,7 +156,7 @@ def check_notes_reload(program, notes, folder, check):
     devhost = Devhost(program, "--plugin", target, "--export", "load_example_notes",
                       "--config", "examples/notes/devhost.yaml")
     port = devhost.port
-    put = (NOTES + "/tea", '{"text":"Buy tea"}', {"Content-Type": "application/json"})
+    put = (NOTES + "/tea", '{"text":"Buy tea"}', JSON)
     try:
         events = EventClient(port)
         replace(notes, target)

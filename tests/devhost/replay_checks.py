@@ -7,11 +7,9 @@ import os
 import subprocess
 import tempfile
 
-from devhost_process import Devhost, request
+from devhost_process import Devhost, EMAIL, JSON, request
 
 SESSION = "tests/devhost/demo_session.jsonl"
-EMAIL = "/qor-email-verification/v1/email"
-JSON = {"Content-Type": "application/json"}
 PUT_EMAIL = "call PUT /qor-email-verification/v1/email"
 
 # A change made to the recording, as a change of the plugin would show, and

@@ -1,0 +1,303 @@
+// The development host in process, served over HTTP: its answers and
+// refusals, its controls, its streams and terminal, and the demo played
+// against it.
+#include "host/devhost/devhost.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "formats/json_to_property.h"
+#include "formats/property_to_json.h"
+#include "host/devhost/demo_story.h"
+#include "host/devhost/json_reply.h"
+#include "host/devhost/memory_counters.h"
+
+namespace Halden::devhost {
+namespace {
+
+constexpr const char* kEmail = "/qor-email-verification/v1/email";
+constexpr const char* kJson = "application/json";
+
+std::string Read(const std::filesystem::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
+}
+
+// What a client of a stream of server-sent events has received so far.
+class StreamReader {
+ public:
+  StreamReader(const std::string& url, const std::string& path) : client(url) {
+    thread = std::thread([this, path] {
+      client.Get(path, [this](const char* data, std::size_t length) {
+        std::lock_guard guard(lock);
+        text.append(data, length);
+        changed.notify_all();
+        return true;
+      });
+    });
+    EXPECT_TRUE(Saw(": ")) << path << " did not open";
+  }
+  ~StreamReader() {
+    client.stop();
+    thread.join();
+  }
+  bool Saw(const std::string& part) {
+    std::unique_lock guard(lock);
+    return changed.wait_for(guard, std::chrono::seconds(10),
+                            [&] { return text.find(part) != std::string::npos; });
+  }
+
+ private:
+  httplib::Client client;
+  std::thread thread;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::string text;
+};
+
+class DevhostTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    options.config = ZVM_DEVHOST_CONFIG;
+    options.plugin = ZVM_DEVHOST_DEMO_PLUGIN;
+    options.exportName = ZVM_DEVHOST_DEMO_EXPORT;
+    options.consoleDir = ZVM_DEVHOST_CONSOLE;
+    options.port = 0;
+    options.reload = false;
+    options.maxBody = 4096;
+    out = std::fopen(kTerminal.c_str(), "w");
+    terminal = std::make_unique<Terminal>(out, false);
+    Restart();
+  }
+  void Restart() {
+    devhost.reset();
+    devhost = std::make_unique<Devhost>(options, *terminal);
+    std::string error;
+    ASSERT_TRUE(devhost->Start(error)) << error;
+  }
+  void TearDown() override {
+    devhost.reset();
+    terminal.reset();
+    std::fclose(out);
+    std::filesystem::remove(kTerminal);
+  }
+
+  // The answer's status and body, and its Allow header.
+  struct Answer {
+    Answer(int status = 0, std::string body = "", std::string allow = "")
+        : status(status), body(std::move(body)), allow(std::move(allow)) {}
+    bool operator==(const Answer&) const = default;
+    int status;
+    std::string body;
+    std::string allow;
+  };
+  Answer Send(const std::string& method, const std::string& path, const std::string& body = "",
+              const httplib::Headers& headers = {}, const char* contentType = kJson) {
+    httplib::Client client(devhost->Url());
+    httplib::Request request;
+    request.method = method;
+    request.path = path;
+    request.headers = headers;
+    request.body = body;
+    if (!body.empty()) request.set_header("Content-Type", contentType);
+    const httplib::Result result = client.send(request);
+    if (!result) return {};
+    return {result->status, result->body, result->get_header_value("Allow")};
+  }
+
+  const std::string kTerminal =
+      (std::filesystem::temp_directory_path() / ("devhost-terminal-" + std::to_string(getpid())))
+          .string();
+  DevhostOptions options;
+  std::FILE* out = nullptr;
+  std::unique_ptr<Terminal> terminal;
+  std::unique_ptr<Devhost> devhost;
+};
+
+TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
+  const std::string account =
+      R"({"email":"player@example.test","emailVerified":false,"fatalError":false})";
+  const std::string token = R"({"token": <text>, "expiry": <number, optional>})";
+  const std::string form =
+      "Unsupported body content type 'application/x-www-form-urlencoded': send the body as "
+      "application/json, application/vnd.api+json, application/x-yaml or application/x-msgpack";
+  struct Case {
+    const char* method;
+    std::string path;
+    std::string body;
+    int status;
+    std::string text;  // the answer's body; an error's message
+    const char* allow = "";
+    const char* contentType = kJson;
+  } cases[] = {
+      {"GET", kEmail, "", 200, account},
+      {"GET", "/_host/token", "", 200, R"({"account":"player@example.test","signedIn":true})"},
+      {"GET", "/no/such/path", "", 404, "No endpoint takes GET /no/such/path"},
+      {"DELETE", kEmail, "", 405,
+       "No endpoint takes DELETE " + std::string(kEmail) + "; it takes GET, PUT", "GET, PUT"},
+      {"PUT", "/openapi.json", "", 405, "No endpoint takes PUT /openapi.json; it takes GET, HEAD",
+       "GET, HEAD"},
+      {"GET", "/_host/nothing", "", 404, "No control endpoint GET /_host/nothing"},
+      {"PUT", "/_host/token", "", 405, "No control endpoint PUT /_host/token; it takes GET, HEAD",
+       "GET, HEAD"},
+      {"POST", "/_host/sign-in", R"({"token":7})", 400, "Expected " + token},
+      {"POST", "/_host/sign-in", R"({"token":""})", 400, "Expected " + token},
+      {"POST", "/_host/sign-in", R"({"token":"t","expiry":"soon"})", 400, "Expected " + token},
+      {"POST", "/_host/sign-in", R"({"token":"dev-token-1","expiry":4102444800})", 200,
+       R"({"eventType":"Update","subscribers":1})"},
+      {"PUT", kEmail, std::string(4097, 'x'), 413,
+       "The request body exceeds the limit of 4096 bytes"},
+      {"PUT", kEmail, "email=x", 415, form, "", "application/x-www-form-urlencoded"},
+      // A method the server does not route.
+      {"TRACE", kEmail, "", 400, "Malformed request"},
+  };
+  for (const Case& c : cases) {
+    const Answer answer = Send(c.method, c.path, c.body, {}, c.contentType);
+    const std::string body = c.status < 400 ? c.text : MessageJson(c.status, c.text);
+    EXPECT_EQ(answer, (Answer{c.status, body, c.allow})) << c.method << " " << c.path;
+  }
+  // DNS rebinding, and changes from other sites, are refused: the texts are
+  // the guard's; a read from a foreign page passes.
+  const std::string port = devhost->Url().substr(devhost->Url().rfind(':') + 1);
+  const httplib::Headers foreign = {{"Origin", "http://evil.example"}};
+  EXPECT_EQ(Send("GET", kEmail, "", {{"Host", "evil.example:" + port}}).status, 403);
+  const char* changes[][2] = {
+      {"PUT", kEmail}, {"POST", "/_host/sign-out"}, {"GET", "/events"}, {"GET", "/_host/log"}};
+  for (const auto& [method, path] : changes) {
+    EXPECT_EQ(Send(method, path, "{}", foreign).status, 403) << method << " " << path;
+  }
+  EXPECT_EQ(
+      Send("GET", kEmail, "", {{"Origin", "http://evil.example"}, {"Host", "localhost:" + port}}),
+      (Answer{200, account}));
+}
+
+TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
+  StreamReader events(devhost->Url(), "/events");
+  StreamReader log(devhost->Url(), "/_host/log");
+  EXPECT_EQ(Send("PUT", kEmail, R"({"email":"a@example.test","password":"wrong"})").status, 400);
+  EXPECT_TRUE(log.Saw(R"(data: {"level":"ERROR","text":"email-verification: Wrong password"})"));
+  EXPECT_EQ(Send("POST", "/_host/message", R"({"emailStatus":"unknown"})").body,
+            R"({"eventType":"Create","subscribers":1})");
+  EXPECT_TRUE(events.Saw("event: delivered OnJsonApiEvent_halden-messaging-service_v1_message"));
+  EXPECT_EQ(Send("POST", "/_host/sign-in", R"({"token":"dev-token-1","expiry":77})").status, 200);
+  EXPECT_TRUE(events.Saw(R"("data":{"expiry":77,"token":"dev-token-1"})"));
+  // A status the service answers with is the answer's, up to 599.
+  const char* fault = R"({"PUT /v1/account/email":{"answer":"status","status":599,"body":"x"}})";
+  EXPECT_EQ(Send("POST", "/_host/faults", fault).status, 200);
+  EXPECT_EQ(Send("PUT", kEmail, R"({"email":"a@example.test","password":"correct-horse"})").status,
+            599);
+  // Calls leave no block of the plugin behind: it is given back each answer.
+  auto live = [&] {
+    return JsonToProperty(Send("GET", "/_host/memory").body.c_str()).Find("liveBlocks").ToText();
+  };
+  EXPECT_EQ(Send("GET", kEmail).status, 200);
+  const std::string before = live();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Send("GET", kEmail).status, 200);
+  EXPECT_EQ(live(), before);
+  // Stopped once, the plugin's counters shown once.
+  devhost->Stop();
+  devhost->Stop();
+  std::fflush(out);
+  const std::string shown = Read(kTerminal);
+  const std::size_t counters = shown.find("memory counters of the plugin at shutdown: peak ");
+  EXPECT_NE(counters, std::string::npos);
+  EXPECT_EQ(counters, shown.rfind("memory counters"));
+  EXPECT_NE(shown.find(std::string("OKAY| PUT ") + kEmail + " 400\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" ERROR| email-verification: Wrong password"), std::string::npos);
+}
+
+TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
+  // Signed in, the story fails at its first step and goes no further.
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* transcript = open_memstream(&text, &size);
+  const MockAccount& account = devhost->Config().accounts.front();
+  EXPECT_EQ(RunDemo(devhost->Url(), devhost->MockUrl(), account, transcript), 1);
+  std::fclose(transcript);
+  std::string played(text, size);
+  std::free(text);
+  EXPECT_NE(played.find("FAILED: expected 500 with the missing token's message"),
+            std::string::npos);
+  EXPECT_EQ(played.find("demo 2."), std::string::npos) << played;
+
+  EXPECT_EQ(Send("POST", "/_host/sign-out").body, R"({"eventType":"Delete","subscribers":1})");
+  EXPECT_EQ(Send("POST", "/_host/sign-out"), (Answer{409, MessageJson(409, "Not signed in")}));
+  // The demo's host starts signed out.
+  options.demo = true;
+  Restart();
+  transcript = open_memstream(&text, &size);
+  EXPECT_EQ(RunDemo(devhost->Url(), devhost->MockUrl(), account, transcript), 0);
+  std::fclose(transcript);
+  played.assign(text, size);
+  std::free(text);
+  for (const std::string& line : std::vector<std::string>{
+           "demo 1. start without a token: the status cannot be fetched\n  > "
+           "GET " +
+               std::string(kEmail) + "\n  < 500 ",
+           R"(  > PUT /qor-email-verification/v1/email {"email":"changed.address@example.test",)"
+           R"("password":"not-correct-horse"})"
+           "\n  < 400 ",
+           "  event OnJsonApiEvent_qor-email-verification_v1_email ",
+           "demo 9. sign out: the token's Delete event; requests lack a token "
+           "again\n",
+           "\ndemo passed\n",
+       }) {
+    EXPECT_NE(played.find(line), std::string::npos) << line << " not in\n" << played;
+  }
+  EXPECT_EQ(played.find("FAILED"), std::string::npos) << played;
+  EXPECT_EQ(Send("POST", "/qor-email-verification/v1/confirm-email").status, 500);
+}
+
+TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
+  auto port = [](const std::string& url) { return std::stoi(url.substr(url.rfind(':') + 1)); };
+  DevhostOptions front = options, mock = options;
+  front.port = port(devhost->Url());
+  mock.mockPort = port(devhost->MockUrl());
+  for (const auto& [again, option, taken] :
+       {std::tuple{front, "--port", *front.port}, std::tuple{mock, "--mock-port", mock.mockPort}}) {
+    Devhost second(again, *terminal);
+    std::string error;
+    EXPECT_FALSE(second.Start(error));
+    EXPECT_EQ(error, "port " + std::to_string(taken) +
+                         " on 127.0.0.1 is already in use: " + "choose another with " + option +
+                         "=N, or " + option + "=0 for a free one");
+  }
+}
+
+// The host's own option reaches the plugin's command line: a service that
+// refuses the connection is a transport failure.
+TEST_F(DevhostTest, TheHostnameOptionReachesThePlugin) {
+  options.hostname = "http://127.0.0.1:1";
+  Restart();
+  const Answer answer = Send("GET", kEmail);
+  EXPECT_EQ(answer.status, 500);
+  EXPECT_NE(answer.body.find(": Could not establish connection\""), std::string::npos)
+      << answer.body;
+}
+
+TEST(MemoryCounters, NamesEachCounterAndShowsZeroForOnesNotGiven) {
+  EXPECT_EQ(MemoryCountersText({1, 2, 3, 4, 5, 6}),
+            "peak 1 bytes, 2 live blocks, 4 allocations of 3 bytes, 6 frees of "
+            "5 bytes");
+  EXPECT_EQ(MemoryCountersText({7}),
+            "peak 7 bytes, 0 live blocks, 0 allocations of 0 bytes, 0 frees of "
+            "0 bytes");
+  EXPECT_EQ(PropertyToJson(MemoryCountersJson({1, 2, 3, 4, 5, 6, 7}), nullptr, nullptr),
+            R"({"allocations":4,"bytesAllocated":3,"bytesFreed":5,"frees":6,"liveBlocks":2,)"
+            R"("peakBytes":1})");
+}
+
+}  // namespace
+}  // namespace Halden::devhost
