@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """The development host driven over HTTP: zvm-devhost started on free ports,
-its answers, refusals and event stream checked, its OpenAPI document given to
-a validator, hostile clients sent at it (hostile_checks.py), its mock service
-made to misbehave (fault_checks.py), its library reloaded (reload_checks.py),
-sessions recorded and replayed (replay_checks.py), the README's curl lines,
-the same host serving the notes example, and the load check run against it.
+its OpenAPI document given to a validator and its console's pages read,
+hostile clients sent at it (hostile_checks.py), its library reloaded
+(reload_checks.py), sessions recorded and replayed (replay_checks.py), the
+README's curl lines, the same host serving the notes example, and the load
+check run against it. Its answers, refusals, faults and demo are
+devhost_tests' (devhost_test.cc).
 
     devhost_checks.py <build dir> <OpenAPI validator command>
 """
@@ -17,7 +18,6 @@ import subprocess
 import sys
 import tempfile
 
-import fault_checks
 import hostile_checks
 import reload_checks
 import replay_checks
@@ -162,7 +162,6 @@ def main():
           "Ctrl-C shuts the plugin down and prints its memory counters")
 
     hostile_checks.run(PROGRAM, check)
-    fault_checks.run(PROGRAM, check)
     reload_checks.run(PROGRAM, LIBRARY, NOTES_PLUGIN, check)
     replay_checks.run(PROGRAM, check)
 

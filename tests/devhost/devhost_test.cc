@@ -27,6 +27,7 @@ namespace Halden::devhost {
 namespace {
 
 constexpr const char* kEmail = "/qor-email-verification/v1/email";
+constexpr const char* kConfirm = "/qor-email-verification/v1/confirm-email";
 constexpr const char* kJson = "application/json";
 
 std::string Read(const std::filesystem::path& path) {
@@ -53,10 +54,13 @@ class StreamReader {
     client.stop();
     thread.join();
   }
+  // Waits for `part`, and passes over what came up to its end.
   bool Saw(const std::string& part) {
     std::unique_lock guard(lock);
-    return changed.wait_for(guard, std::chrono::seconds(10),
-                            [&] { return text.find(part) != std::string::npos; });
+    const bool seen = changed.wait_for(guard, std::chrono::seconds(10),
+                                       [&] { return text.find(part) != std::string::npos; });
+    if (seen) text.erase(0, text.find(part) + part.size());
+    return seen;
   }
 
  private:
@@ -99,6 +103,9 @@ class DevhostTest : public testing::Test {
     Answer(int status = 0, std::string body = "", std::string allow = "")
         : status(status), body(std::move(body)), allow(std::move(allow)) {}
     bool operator==(const Answer&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const Answer& answer) {
+      return out << answer.status << " " << answer.body << " (Allow: " << answer.allow << ")";
+    }
     int status;
     std::string body;
     std::string allow;
@@ -257,7 +264,7 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
     EXPECT_NE(played.find(line), std::string::npos) << line << " not in\n" << played;
   }
   EXPECT_EQ(played.find("FAILED"), std::string::npos) << played;
-  EXPECT_EQ(Send("POST", "/qor-email-verification/v1/confirm-email").status, 500);
+  EXPECT_EQ(Send("POST", kConfirm).status, 500);
 }
 
 TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
@@ -285,6 +292,80 @@ TEST_F(DevhostTest, TheHostnameOptionReachesThePlugin) {
   EXPECT_EQ(answer.status, 500);
   EXPECT_NE(answer.body.find(": Could not establish connection\""), std::string::npos)
       << answer.body;
+}
+
+// The mock service misbehaving on demand: for each kind of fault, the
+// plugin's own answer and log line, and once the faults are cleared a next
+// call served at once. The plugin's 30 s of time-out are 1.5 s.
+TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
+  options.timeoutScale = 0.05;
+  Restart();
+  StreamReader log(devhost->Url(), "/_host/log");
+  const std::string fetch = "EmailVerification: Email verification status fetch failure: ";
+  const std::string unreadable = "Error deserializing json response for GET " + devhost->MockUrl() +
+                                 "/v1/account/status: Error: Invalid value. " +
+                                 "at offset 0. given body <!doctype html><title>Maintenance" +
+                                 "</title><p>Back soon.</p>";
+  struct Case {
+    const char* fault;
+    const char* method;
+    const char* path;
+    int status;
+    std::string message;
+  } cases[] = {
+      // The GETs first: once one succeeds the plugin keeps the status.
+      {R"("GET /v1/account/status":{"answer":"not-json"})", "GET", kEmail, 502, fetch + unreadable},
+      {R"("GET /v1/account/status":{"answer":"hang"})", "GET", kEmail, 500,
+       fetch + "No answer within 1.5 s"},
+      {R"("GET /v1/account/status":{"delay":2500})", "GET", kEmail, 500,
+       fetch + "No answer within 1.5 s"},
+      {R"("POST /v1/account/email/verification":{"answer":"close"})", "POST", kConfirm, 500,
+       "EmailVerification: Error setting changed email: Failed to read connection"},
+      {R"("PUT /v1/account/email":{"answer":"status","status":503,"body":"Down"})", "PUT", kEmail,
+       503, "Down"},
+      {R"("PUT /v1/account/email":{"answer":"refuse-token"})", "PUT", kEmail, 401,
+       "Unknown or missing bearer token"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Send("POST", "/_host/faults", std::string("{") + c.fault + "}").status, 200);
+    const bool put = std::string(c.method) == "PUT";
+    const std::string body = put ? R"({"email":"f@example.test","password":"correct-horse"})" : "";
+    const Answer answer = Send(c.method, c.path, body);
+    EXPECT_EQ(answer.status, c.status) << c.fault;
+    EXPECT_EQ(JsonToProperty(answer.body.c_str()).Find("message").ToText(), c.message);
+    // The service's text after a prefix for a change of address.
+    BindingProperty line;
+    line.Member("level").SetString("ERROR");
+    line.Member("text").SetString((put ? "email-verification: " : "") + c.message);
+    EXPECT_TRUE(log.Saw("data: " + PropertyToJson(line, nullptr, nullptr) + "\n")) << c.fault;
+    EXPECT_EQ(Send("DELETE", "/_host/faults"), (Answer{200, "{}"}));
+    EXPECT_EQ(Send("POST", kConfirm).status, 204) << c.fault;
+  }
+  EXPECT_EQ(Send("POST", "/_host/faults", R"({"GET /v1/account/status":{"delay":400}})").status,
+            200);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Send("GET", kEmail).status, 200);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+  EXPECT_EQ(Send("POST", "/_host/faults", "["),
+            (Answer{400, MessageJson(400,
+                                     "The faults do not read as JSON: Error: Invalid value. "
+                                     "at offset 1.")}));
+  EXPECT_EQ(Send("GET", "/_host/faults").body, R"({"GET /v1/account/status":{"delay":400}})");
+}
+
+// Faults from the configuration file are in force from the start.
+TEST_F(DevhostTest, TheConfigurationsFaultsAreInForce) {
+  const std::string config = kTerminal + ".yaml";
+  std::ofstream(config) << Read(options.config)
+                        << "\nfaults:\n  PUT /v1/account/email: {answer: status, status: 503, "
+                           "body: Down}\n";
+  options.config = config;
+  Restart();
+  EXPECT_EQ(Send("GET", "/_host/faults").body,
+            R"({"PUT /v1/account/email":{"answer":"status","body":"Down","status":503}})");
+  EXPECT_EQ(Send("PUT", kEmail, R"({"email":"f@example.test","password":"correct-horse"})"),
+            (Answer{503, MessageJson(503, "Down")}));
+  std::filesystem::remove(config);
 }
 
 TEST(MemoryCounters, NamesEachCounterAndShowsZeroForOnesNotGiven) {
