@@ -2,10 +2,9 @@
 """The development host driven over HTTP: zvm-devhost started on free ports,
 its OpenAPI document given to a validator and its console's pages read,
 hostile clients sent at it (hostile_checks.py), its library reloaded
-(reload_checks.py), sessions recorded and replayed (replay_checks.py), the
-README's curl lines, the same host serving the notes example, and the load
-check run against it. Its answers, refusals, faults and demo are
-devhost_tests' (devhost_test.cc).
+(reload_checks.py), the README's curl lines, the same host serving the notes
+example, and the load check run against it. Its answers, refusals, faults,
+recordings and demo are devhost_tests' (devhost_test.cc).
 
     devhost_checks.py <build dir> <OpenAPI validator command>
 """
@@ -20,7 +19,6 @@ import tempfile
 
 import hostile_checks
 import reload_checks
-import replay_checks
 from devhost_process import JSON, Devhost, EMAIL, EventClient, NOTES, PASSWORD, message, request
 
 BUILD, VALIDATOR = sys.argv[1], sys.argv[2]
@@ -163,7 +161,6 @@ def main():
 
     hostile_checks.run(PROGRAM, check)
     reload_checks.run(PROGRAM, LIBRARY, NOTES_PLUGIN, check)
-    replay_checks.run(PROGRAM, check)
 
     devhost = Devhost(PROGRAM)
     try:

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "host/devhost/demo_story.h"
 #include "host/devhost/json_reply.h"
 #include "host/devhost/memory_counters.h"
+#include "host/devhost/session_replay.h"
 
 namespace Halden::devhost {
 namespace {
@@ -34,6 +36,24 @@ std::string Read(const std::filesystem::path& path) {
   std::ostringstream text;
   text << std::ifstream(path).rdbuf();
   return text.str();
+}
+
+// What `run` returned, and what it wrote.
+std::pair<int, std::string> Captured(const std::function<int(std::FILE*)>& run) {
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  const int outcome = run(out);
+  std::fclose(out);
+  std::pair<int, std::string> captured{outcome, std::string(text, size)};
+  std::free(text);
+  return captured;
+}
+
+std::pair<int, std::string> Replayed(const std::string& path) {
+  return Captured([&](std::FILE* out) {
+    return ReplaySession(ZVM_DEVHOST_DEMO_PLUGIN, ZVM_DEVHOST_DEMO_EXPORT, path, out);
+  });
 }
 
 // What a client of a stream of server-sent events has received so far.
@@ -227,14 +247,12 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
 
 TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
   // Signed in, the story fails at its first step and goes no further.
-  char* text = nullptr;
-  std::size_t size = 0;
-  std::FILE* transcript = open_memstream(&text, &size);
   const MockAccount& account = devhost->Config().accounts.front();
-  EXPECT_EQ(RunDemo(devhost->Url(), devhost->MockUrl(), account, transcript), 1);
-  std::fclose(transcript);
-  std::string played(text, size);
-  std::free(text);
+  auto demo = [&](std::FILE* out) {
+    return RunDemo(devhost->Url(), devhost->MockUrl(), account, out);
+  };
+  auto [outcome, played] = Captured(demo);
+  EXPECT_EQ(outcome, 1);
   EXPECT_NE(played.find("FAILED: expected 500 with the missing token's message"),
             std::string::npos);
   EXPECT_EQ(played.find("demo 2."), std::string::npos) << played;
@@ -244,11 +262,8 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
   // The demo's host starts signed out.
   options.demo = true;
   Restart();
-  transcript = open_memstream(&text, &size);
-  EXPECT_EQ(RunDemo(devhost->Url(), devhost->MockUrl(), account, transcript), 0);
-  std::fclose(transcript);
-  played.assign(text, size);
-  std::free(text);
+  std::tie(outcome, played) = Captured(demo);
+  EXPECT_EQ(outcome, 0);
   for (const std::string& line : std::vector<std::string>{
            "demo 1. start without a token: the status cannot be fetched\n  > "
            "GET " +
@@ -366,6 +381,91 @@ TEST_F(DevhostTest, TheConfigurationsFaultsAreInForce) {
   EXPECT_EQ(Send("PUT", kEmail, R"({"email":"f@example.test","password":"correct-horse"})"),
             (Answer{503, MessageJson(503, "Down")}));
   std::filesystem::remove(config);
+}
+
+// The demo's recording, with a change made to what the plugin did then,
+// fails its replay with that difference, the step and what came instead.
+TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
+  const std::string path = (std::filesystem::path(ZVM_DEVHOST_CONFIG).parent_path() /
+                            "../../tests/devhost/demo_session.jsonl")
+                               .lexically_normal();
+  EXPECT_EQ(Replayed(path), (std::pair{0, "replay of " + path + ": 13 actions, 0 differences\n"}));
+  const std::string session = Read(path);
+  const std::string put = " during step 16 (call PUT /qor-email-verification/v1/email)";
+  const std::string log = R"({"kind":"log","level":"ERROR","text":"email-verification: )";
+  const std::string response =
+      R"({"contentType":"","error":true,"errorText":"Wrong password","found":true,)"
+      R"("headers":[],"kind":"response","status":)";
+  const std::size_t at = session.find(R"({"step":18,)");
+  const std::string step18 = session.substr(at, session.find('\n', at) + 1 - at);
+  struct Case {
+    std::string before;
+    std::string after;
+    std::string difference;
+  } cases[] = {
+      {R"("text":"email-verification: Wrong password")",
+       R"("text":"email-verification: Bad password")",
+       "step 18, a log" + put + ":\n  expected " + log + "Bad password\"}\n  got      " + log +
+           "Wrong password\"}\n"},
+      {R"("kind":"response","status":400)", R"("kind":"response","status":401)",
+       "step 19, a response" + put + ":\n  expected " + response + "401}\n  got      " + response +
+           "400}\n"},
+      // A recording without a log line names the line it did not expect.
+      {step18, "", "a log" + put + ", not in the recording:\n  expected nothing\n"},
+  };
+  const std::string changed = ::testing::TempDir() + "changed.jsonl";
+  for (const Case& c : cases) {
+    std::string text = session;
+    ASSERT_EQ(text.find(c.before), text.rfind(c.before)) << c.before;
+    std::ofstream(changed) << text.replace(text.find(c.before), c.before.size(), c.after);
+    const auto [outcome, printed] = Replayed(changed);
+    EXPECT_EQ(outcome, 1);
+    EXPECT_TRUE(printed.starts_with(c.difference)) << printed;
+  }
+  std::filesystem::remove(changed);
+}
+
+// A host's recording (--record), and the console's (POST, then DELETE
+// /_host/recording), which begins with the plugin reloaded and its token
+// delivered again, replay as recorded.
+TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
+  auto story = [&] {
+    Send("GET", kEmail);
+    Send("PUT", kEmail, R"({"email":"x@example.test","password":"wrong"})");
+    Send("PUT", kEmail, R"({"email":"x@example.test","password":"correct-horse"})");
+    Send("POST", "/_host/message", R"({"emailStatus":"validated"})");
+    Send("POST", "/_host/sign-out");
+  };
+  const std::string recording = kTerminal + ".jsonl";
+  options.record = recording;
+  Restart();
+  story();
+  devhost->Stop();
+  auto [outcome, printed] = Replayed(recording);
+  EXPECT_EQ(outcome, 0) << printed;
+  EXPECT_TRUE(printed.ends_with(" actions, 0 differences\n")) << printed;
+
+  options.record.reset();
+  Restart();
+  EXPECT_EQ(Send("POST", "/_host/recording"), (Answer{200, R"({"recording":true})"}));
+  EXPECT_EQ(Send("POST", "/_host/recording").status, 409);
+  story();
+  const Answer stopped = Send("DELETE", "/_host/recording");
+  EXPECT_EQ(Send("DELETE", "/_host/recording").status, 409);
+  EXPECT_EQ(stopped.status, 200);
+  const BindingResult first =
+      JsonToProperty(stopped.body.substr(0, stopped.body.find('\n')).c_str());
+  EXPECT_EQ(first.Find("kind").ToText() + " " + first.Find("step").ToText(), "initialize 1");
+  EXPECT_NE(stopped.body.find(R"("name":"OnJsonApiEvent_ksa-auth_v1_authorization","payload":)"
+                              R"({"data":{"expiry":4102444800,"token":"dev-token-1"})"),
+            std::string::npos)
+      << stopped.body;
+  // Unloaded first: a library loaded twice in one process shares its state.
+  devhost.reset();
+  std::ofstream(recording) << stopped.body;
+  std::tie(outcome, printed) = Replayed(recording);
+  EXPECT_EQ(outcome, 0) << printed;
+  std::filesystem::remove(recording);
 }
 
 TEST(MemoryCounters, NamesEachCounterAndShowsZeroForOnesNotGiven) {
