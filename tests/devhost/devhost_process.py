@@ -8,11 +8,9 @@ import subprocess
 import threading
 import time
 
-# The email verification plugin's endpoints, the notes example's, and the
-# default configuration's first account.
+# The email verification plugin's endpoint, and the password of the default
+# configuration's first account.
 EMAIL = "/qor-email-verification/v1/email"
-CONFIRM = "/qor-email-verification/v1/confirm-email"
-NOTES = "/example-notes/v1/notes"
 PASSWORD = "correct-horse"
 JSON = {"Content-Type": "application/json"}
 

@@ -214,12 +214,12 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
   StreamReader events(devhost->Url(), "/events");
   StreamReader log(devhost->Url(), "/_host/log");
   EXPECT_EQ(Send("PUT", kEmail, R"({"email":"a@example.test","password":"wrong"})").status, 400);
-  EXPECT_TRUE(log.Saw(R"(data: {"level":"ERROR","text":"email-verification: Wrong password"})"));
+  ASSERT_TRUE(log.Saw(R"(data: {"level":"ERROR","text":"email-verification: Wrong password"})"));
   EXPECT_EQ(Send("POST", "/_host/message", R"({"emailStatus":"unknown"})").body,
             R"({"eventType":"Create","subscribers":1})");
-  EXPECT_TRUE(events.Saw("event: delivered OnJsonApiEvent_halden-messaging-service_v1_message"));
+  ASSERT_TRUE(events.Saw("event: delivered OnJsonApiEvent_halden-messaging-service_v1_message"));
   EXPECT_EQ(Send("POST", "/_host/sign-in", R"({"token":"dev-token-1","expiry":77})").status, 200);
-  EXPECT_TRUE(events.Saw(R"("data":{"expiry":77,"token":"dev-token-1"})"));
+  ASSERT_TRUE(events.Saw(R"("data":{"expiry":77,"token":"dev-token-1"})"));
   // A status the service answers with is the answer's, up to 599.
   const char* fault = R"({"PUT /v1/account/email":{"answer":"status","status":599,"body":"x"}})";
   EXPECT_EQ(Send("POST", "/_host/faults", fault).status, 200);
@@ -352,7 +352,7 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
     BindingProperty line;
     line.Member("level").SetString("ERROR");
     line.Member("text").SetString((put ? "email-verification: " : "") + c.message);
-    EXPECT_TRUE(log.Saw("data: " + PropertyToJson(line, nullptr, nullptr) + "\n")) << c.fault;
+    ASSERT_TRUE(log.Saw("data: " + PropertyToJson(line, nullptr, nullptr) + "\n")) << c.fault;
     EXPECT_EQ(Send("DELETE", "/_host/faults"), (Answer{200, "{}"}));
     EXPECT_EQ(Send("POST", kConfirm).status, 204) << c.fault;
   }
@@ -466,6 +466,155 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
   std::tie(outcome, printed) = Replayed(recording);
   EXPECT_EQ(outcome, 0) << printed;
   std::filesystem::remove(recording);
+}
+
+// Reloads of a copy of a library, in a folder of its own, replaced as a
+// linker writes a new file: renamed into place.
+class ReloadTest : public DevhostTest {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(folder);
+    DevhostTest::SetUp();
+  }
+  void TearDown() override {
+    DevhostTest::TearDown();
+    std::filesystem::remove_all(folder);
+  }
+  // Serves a copy of `source`, reloaded when it changes.
+  void Serve(const std::string& source) {
+    std::filesystem::copy_file(source, library);
+    options.plugin = library;
+    options.reload = true;
+    Restart();
+  }
+  void Replace(const std::string& source) {
+    std::filesystem::copy_file(source, library + ".new");
+    std::filesystem::rename(library + ".new", library);
+  }
+
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("devhost-reload-" + std::to_string(getpid()));
+  std::string library = (folder / "plugin.so").string();
+};
+
+// With the event stream open and signed in: the new plugin has the token
+// before anyone calls it, and the old one left no block. A call during a
+// reload waits for it, which waits for the call under way; a library that
+// does not load is refused with 503 until one does.
+TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
+  options.timeoutScale = 0.1;  // the plugin's 30 s are 3 s
+  Serve(ZVM_DEVHOST_DEMO_PLUGIN);
+  StreamReader events(devhost->Url(), "/events");
+  Replace(ZVM_DEVHOST_DEMO_PLUGIN);
+  EXPECT_TRUE(
+      events.Saw("event: delivered OnJsonApiEvent_ksa-auth_v1_authorization\ndata: "
+                 R"({"data":{"expiry":4102444800,"token":"dev-token-1"},"eventType":"Create")"));
+  ASSERT_TRUE(events.Saw("event: host reload\ndata: {\"builtAt\":\"2"));
+  ASSERT_TRUE(events.Saw(R"(","liveBlocks":0,"milliseconds":)"));
+  ASSERT_TRUE(events.Saw(R"(,"plugin":"qor-email-verification 18.0.0"})"));
+  EXPECT_EQ(Send("POST", kConfirm).status, 204);
+  std::fflush(out);
+  EXPECT_NE(Read(kTerminal).find("zvm-devhost: reloaded qor-email-verification 18.0.0, built 2"),
+            std::string::npos);
+
+  Send("POST", "/_host/faults", R"({"GET /v1/account/status": {"answer": "hang"}})");
+  Answer slow, waiting;
+  std::chrono::steady_clock::time_point slowEnd, waitingEnd;
+  std::thread first([&] {
+    slow = Send("GET", kEmail);
+    slowEnd = std::chrono::steady_clock::now();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Replace(ZVM_DEVHOST_DEMO_PLUGIN);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  std::thread second([&] {
+    waiting = Send("GET", "/_host/memory");
+    waitingEnd = std::chrono::steady_clock::now();
+  });
+  first.join();
+  second.join();
+  EXPECT_TRUE(slow.body.ends_with("No answer within 3 s\",\"status\":500}")) << slow;
+  EXPECT_EQ(waiting.status, 200);
+  EXPECT_GE(waitingEnd, slowEnd);
+  ASSERT_TRUE(events.Saw(R"("liveBlocks":0,)"));
+  Send("DELETE", "/_host/faults");
+
+  std::ofstream(library + ".new") << "not a library";
+  std::filesystem::rename(library + ".new", library);
+  ASSERT_TRUE(events.Saw("event: host reload\ndata: {\"builtAt\":\"2"));
+  ASSERT_TRUE(events.Saw(R"(file too short","liveBlocks":0,)"));
+  const Answer refused = Send("GET", kEmail);
+  EXPECT_EQ(refused.status, 503);
+  EXPECT_TRUE(refused.body.starts_with(R"({"message":"The plugin is not loaded: )")) << refused;
+  Replace(ZVM_DEVHOST_DEMO_PLUGIN);
+  ASSERT_TRUE(events.Saw(R"("plugin":"qor-email-verification 18.0.0"})"));
+  EXPECT_EQ(Send("GET", kEmail).status, 200);
+}
+
+// The build runs when a source changes (here a compiler that only reads the
+// source, and a copy of the library for a link): one that fails shows its
+// first error and the old library serves on; one that passes is reloaded.
+TEST_F(ReloadTest, ASourceChangedIsBuiltThenReloaded) {
+  const std::string source = (folder / "part.cc").string();
+  options.watch = {folder.string()};
+  options.build = "c++ -fsyntax-only " + source + " && cp " + ZVM_DEVHOST_DEMO_PLUGIN + " " +
+                  library + ".new && mv " + library + ".new " + library;
+  Serve(ZVM_DEVHOST_DEMO_PLUGIN);
+  StreamReader events(devhost->Url(), "/events");
+  std::ofstream(source) << "int Part() { return undeclared; }\n";
+  ASSERT_TRUE(events.Saw(R"(event: host build)"
+                         "\n"
+                         R"(data: {"changed":")" +
+                         source + R"(","state":"building"})"));
+  ASSERT_TRUE(events.Saw("event: host build\ndata: {\"error\":\"" + source + ":1:21: error: "));
+  ASSERT_TRUE(events.Saw(R"("state":"failed"})"));
+  EXPECT_EQ(Send("POST", kConfirm).status, 204);
+  const BindingResult state = JsonToProperty(Send("GET", "/_host/reload").body.c_str());
+  EXPECT_TRUE(state.Find("watching").GetBool());
+  EXPECT_EQ(state.Find("build").Find("state").ToText(), "failed");
+  EXPECT_TRUE(state.Find("reload").IsEmpty());
+  std::fflush(out);
+  EXPECT_NE(Read(kTerminal).find("the old library serves on. First error: " + source + ":1:21"),
+            std::string::npos);
+
+  std::ofstream(source) << "int Part() { return 1; }\n";
+  ASSERT_TRUE(events.Saw(R"("state":"building"})"));
+  ASSERT_TRUE(events.Saw(R"("state":"built"})"));
+  ASSERT_TRUE(events.Saw(R"(,"plugin":"qor-email-verification 18.0.0"})"));
+}
+
+TEST_F(ReloadTest, NotWithoutReload) {
+  Serve(ZVM_DEVHOST_DEMO_PLUGIN);
+  options.reload = false;
+  Restart();
+  Replace(ZVM_DEVHOST_DEMO_PLUGIN);
+  // A reload comes within half a second of the change where it is on.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const BindingResult state = JsonToProperty(Send("GET", "/_host/reload").body.c_str());
+  EXPECT_FALSE(state.Find("watching").GetBool());
+  EXPECT_TRUE(state.Find("reload").IsEmpty());
+}
+
+// Another plugin's library, named with its export, reloaded: /_host/plugin
+// names the copy, and the sign-in state follows the reload both ways.
+TEST_F(ReloadTest, TheNotesExampleReloadsThroughItsExport) {
+  options.exportName = ZVM_PLUGIN_EXPORT;
+  options.config = (std::filesystem::path(ZVM_DEVHOST_CONFIG).parent_path() /
+                    "../../examples/notes/devhost.yaml")
+                       .lexically_normal();
+  library = (folder / "notes.so").string();
+  Serve(ZVM_PLUGIN_LIBRARY);
+  StreamReader events(devhost->Url(), "/events");
+  const std::string notes = "/example-notes/v1/notes/tea";
+  for (const int status : {200, 401}) {
+    Replace(ZVM_PLUGIN_LIBRARY);
+    ASSERT_TRUE(events.Saw(R"(,"plugin":"example-notes 18.0.0"})"));
+    EXPECT_EQ(Send("PUT", notes, R"({"text":"Buy tea"})").status, status);
+    EXPECT_EQ(Send("POST", "/_host/sign-out").status, 200 + 209 * (status == 401));
+  }
+  const BindingResult plugin = JsonToProperty(Send("GET", "/_host/plugin").body.c_str());
+  EXPECT_EQ(plugin.Find("name").ToText() + " " + plugin.Find("library").ToText(),
+            "example-notes " + library);
 }
 
 TEST(MemoryCounters, NamesEachCounterAndShowsZeroForOnesNotGiven) {
