@@ -212,27 +212,21 @@ def check_pipelining(devhost, check):
 
 def check_replies(devhost, check):
     """Every JSON answer is JSON in UTF-8 whatever came in, and names the
-    path as it was sent; a method a path does not take is answered 405."""
+    path as it was sent."""
     port = devhost.port
     update = b'{"email":"bad\xff\xfe@example.test","password":"%s"}' % PASSWORD.encode()
     cases = [
-        ("GET", b"/x%ff", b"", 404, "No endpoint takes GET /x%ff", None),
-        ("GET", b"/x\xff", b"", 404, "No endpoint takes GET /x\ufffd", None),
+        ("GET", b"/x%ff", b"", 404, "No endpoint takes GET /x%ff"),
+        ("GET", b"/x\xff", b"", 404, "No endpoint takes GET /x\ufffd"),
         ("GET", b"/qor-email-verification/v1/%65mail", b"", 404,
-         "No endpoint takes GET /qor-email-verification/v1/%65mail", None),
-        ("GET", b"/console/a%00b.js", b"", 404, "No console file 'a\x00b.js' in ", None),
-        ("DELETE", EMAIL.encode(), b"", 405,
-         "No endpoint takes DELETE %s; it takes GET, PUT" % EMAIL, "GET, PUT"),
-        ("POST", b"/events", b"", 405, "No endpoint takes POST /events; it takes GET, HEAD",
-         "GET, HEAD"),
-        ("GET", b"/_host/sign-in", b"", 405,
-         "No control endpoint GET /_host/sign-in; it takes POST", "POST"),
-        ("PUT", EMAIL.encode(), update, 204, None, None),
-        ("GET", EMAIL.encode(), b"", 200, None, None),
-        ("POST", b"/qor-email-verification/v1/confirm-email", b"", 204, None, None),
-        ("GET", b"/_host/mailbox", b"", 200, None, None),
+         "No endpoint takes GET /qor-email-verification/v1/%65mail"),
+        ("GET", b"/console/a%00b.js", b"", 404, "No console file 'a\x00b.js' in "),
+        ("PUT", EMAIL.encode(), update, 204, None),
+        ("GET", EMAIL.encode(), b"", 200, None),
+        ("POST", b"/qor-email-verification/v1/confirm-email", b"", 204, None),
+        ("GET", b"/_host/mailbox", b"", 200, None),
     ]
-    for method, path, body, status, text, allowed in cases:
+    for method, path, body, status, text in cases:
         lines = ["Content-Type: application/json", "Content-Length: %d" % len(body)]
         found = answers(port, b"%s %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n%s\r\n%s" % (
             method.encode(), path, port, "".join(l + "\r\n" for l in lines).encode(), body), 1)
@@ -241,7 +235,7 @@ def check_replies(devhost, check):
             valid = answer[0] == 204 or json.loads(answer[1].decode("utf-8")) is not None
         except ValueError:
             valid = False
-        check(answer[0] == status and valid and answer[2].get("allow") == allowed and
+        check(answer[0] == status and valid and "allow" not in answer[2] and
               (text is None or message(answer[1]).startswith(text)),
               "%s %r: %s" % (method, path, shown(found)))
     mailbox = json.loads(request(port, "GET", "/_host/mailbox")[1])
