@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -460,6 +461,9 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
                               R"({"data":{"expiry":4102444800,"token":"dev-token-1"})"),
             std::string::npos)
       << stopped.body;
+  // A resource the configuration does not list is answered as missing.
+  EXPECT_NE(stopped.body.find(R"("answer":{"error":"Resource not found","status":404})"),
+            std::string::npos);
   // Unloaded first: a library loaded twice in one process shares its state.
   devhost.reset();
   std::ofstream(recording) << stopped.body;
@@ -615,6 +619,18 @@ TEST_F(ReloadTest, TheNotesExampleReloadsThroughItsExport) {
   const BindingResult plugin = JsonToProperty(Send("GET", "/_host/plugin").body.c_str());
   EXPECT_EQ(plugin.Find("name").ToText() + " " + plugin.Find("library").ToText(),
             "example-notes " + library);
+}
+
+// The plugin's reads are among the calls the host in process records, as
+// the plugins' tests read them.
+TEST(InProcessHost, RecordsEachReadAmongTheCalls) {
+  host::InProcessHost host;
+  ASSERT_TRUE(host.Load(ZVM_DEVHOST_DEMO_PLUGIN, ZVM_DEVHOST_DEMO_EXPORT));
+  host.Initialize();
+  const std::vector<std::string> calls = host.Calls();
+  EXPECT_GT(host.Requests().size(), 0u);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "Request"), host.Requests().size());
+  host.Shutdown();
 }
 
 TEST(MemoryCounters, NamesEachCounterAndShowsZeroForOnesNotGiven) {
