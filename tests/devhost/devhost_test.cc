@@ -61,6 +61,8 @@ std::pair<int, std::string> Replayed(const std::string& path) {
 class StreamReader {
  public:
   StreamReader(const std::string& url, const std::string& path) : client(url) {
+    // Longer than the stream's keep-alive interval.
+    client.set_read_timeout(std::chrono::seconds(60));
     thread = std::thread([this, path] {
       client.Get(path, [this](const char* data, std::size_t length) {
         std::lock_guard guard(lock);
@@ -134,6 +136,7 @@ class DevhostTest : public testing::Test {
   Answer Send(const std::string& method, const std::string& path, const std::string& body = "",
               const httplib::Headers& headers = {}, const char* contentType = kJson) {
     httplib::Client client(devhost->Url());
+    client.set_read_timeout(std::chrono::seconds(30));
     httplib::Request request;
     request.method = method;
     request.path = path;
@@ -506,7 +509,7 @@ class ReloadTest : public DevhostTest {
 // reload waits for it, which waits for the call under way; a library that
 // does not load is refused with 503 until one does.
 TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
-  options.timeoutScale = 0.1;  // the plugin's 30 s are 3 s
+  options.timeoutScale = 0.2;  // the plugin's 30 s are 6 s: long enough to reload meanwhile
   Serve(ZVM_DEVHOST_DEMO_PLUGIN);
   StreamReader events(devhost->Url(), "/events");
   Replace(ZVM_DEVHOST_DEMO_PLUGIN);
@@ -537,7 +540,7 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   });
   first.join();
   second.join();
-  EXPECT_TRUE(slow.body.ends_with("No answer within 3 s\",\"status\":500}")) << slow;
+  EXPECT_TRUE(slow.body.ends_with("No answer within 6 s\",\"status\":500}")) << slow;
   EXPECT_EQ(waiting.status, 200);
   EXPECT_GE(waitingEnd, slowEnd);
   ASSERT_TRUE(events.Saw(R"("liveBlocks":0,)"));
