@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -237,6 +238,9 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
   const std::string before = live();
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Send("GET", kEmail).status, 200);
   EXPECT_EQ(live(), before);
+  // The build the library carries.
+  const std::string plugin = Send("GET", "/_host/plugin").body;
+  EXPECT_NE(plugin.find(R"(","type":")"), std::string::npos) << plugin;
   // Stopped once, the plugin's counters shown once.
   devhost->Stop();
   devhost->Stop();
@@ -512,10 +516,15 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   options.timeoutScale = 0.2;  // the plugin's 30 s are 6 s: long enough to reload meanwhile
   Serve(ZVM_DEVHOST_DEMO_PLUGIN);
   StreamReader events(devhost->Url(), "/events");
+  Send("POST", "/_host/message", R"({"emailStatus":"unknown"})");
   Replace(ZVM_DEVHOST_DEMO_PLUGIN);
-  EXPECT_TRUE(
+  ASSERT_TRUE(
       events.Saw("event: delivered OnJsonApiEvent_ksa-auth_v1_authorization\ndata: "
                  R"({"data":{"expiry":4102444800,"token":"dev-token-1"},"eventType":"Create")"));
+  // The last message too.
+  ASSERT_TRUE(events.Saw(R"(event: delivered OnJsonApiEvent_halden-messaging-service_v1_message)"
+                         "\n"
+                         R"(data: {"data":{"payload":"{\"emailStatus\":\"unknown\"}"})"));
   ASSERT_TRUE(events.Saw("event: host reload\ndata: {\"builtAt\":\"2"));
   ASSERT_TRUE(events.Saw(R"(","liveBlocks":0,"milliseconds":)"));
   ASSERT_TRUE(events.Saw(R"(,"plugin":"qor-email-verification 18.0.0"})"));
@@ -587,6 +596,11 @@ TEST_F(ReloadTest, ASourceChangedIsBuiltThenReloaded) {
   std::ofstream(source) << "int Part() { return 1; }\n";
   ASSERT_TRUE(events.Saw(R"("state":"building"})"));
   ASSERT_TRUE(events.Saw(R"("state":"built"})"));
+  // Its time to the millisecond.
+  const BindingResult built = JsonToProperty(Send("GET", "/_host/reload").body.c_str());
+  const double seconds = built.Find("build").Find("seconds").GetFloat(-1);
+  EXPECT_GE(seconds, 0);
+  EXPECT_NEAR(seconds * 1000, std::round(seconds * 1000), 1e-6) << seconds;
   ASSERT_TRUE(events.Saw(R"(,"plugin":"qor-email-verification 18.0.0"})"));
 }
 
