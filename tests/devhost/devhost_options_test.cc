@@ -12,7 +12,7 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   DevhostOptions options;
   std::string error;
   ASSERT_TRUE(
-      ParseDevhostOptions({"--port=0", "--mock-port", "9001", "--quiet", "--max-body=10",
+      ParseDevhostOptions({"--port=0", "--mock-port", "9001", "--quiet", "--max-body=1",
                            "--email-verification.hostname=http://h", "--config", "c.yaml",
                            "--console-dir=pages", "--plugin", "notes.so", "--export=load_notes"},
                           options, error))
@@ -21,7 +21,7 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   EXPECT_EQ(options.mockPort, 9001);
   EXPECT_TRUE(options.quiet);
   EXPECT_FALSE(options.demo);
-  EXPECT_EQ(options.maxBody, 10u);
+  EXPECT_EQ(options.maxBody, 1u);
   EXPECT_EQ(options.hostname, "http://h");
   EXPECT_EQ(options.config, "c.yaml");
   EXPECT_EQ(options.consoleDir, "pages");
@@ -31,10 +31,13 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   EXPECT_EQ(options.timeoutScale, 1);
 
   DevhostOptions loop;
-  ASSERT_TRUE(ParseDevhostOptions({"--no-reload", "--watch=a", "--watch", "b", "--build=make x",
-                                   "--timeout-scale=0.05", "--record=s.jsonl", "--replay", "r"},
-                                  loop, error))
+  ASSERT_TRUE(ParseDevhostOptions(
+      {"--port=65535", "--max-body=2147483648", "--no-reload", "--watch=a", "--watch", "b",
+       "--build=make x", "--timeout-scale=0.05", "--record=s.jsonl", "--replay", "r"},
+      loop, error))
       << error;
+  EXPECT_EQ(loop.port, 65535);
+  EXPECT_EQ(loop.maxBody, 2147483648u);
   EXPECT_FALSE(loop.reload);
   EXPECT_EQ(loop.watch, (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(loop.build, "make x");
@@ -52,6 +55,7 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
       {{"--port=65536"}, "The value of --port does not read: '65536'"},
       {{"--port=80x"}, "The value of --port does not read: '80x'"},
       {{"--max-body=0"}, "The value of --max-body does not read: '0'"},
+      {{"--max-body=2147483649"}, "The value of --max-body does not read: '2147483649'"},
       {{"--no-reload=yes"}, "--no-reload takes no value"},
       {{"--timeout-scale=0"}, "The value of --timeout-scale does not read: '0'"},
       {{"--timeout-scale=2"}, "The value of --timeout-scale does not read: '2'"},

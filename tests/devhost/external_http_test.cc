@@ -49,6 +49,7 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
        "Could not establish connection"},
       {2, "ftp://127.0.0.1/x", 5, 1, 1, 0, "Unsupported URL 'ftp://127.0.0.1/x'"},
       {2, "http:///x", 5, 1, 1, 0, "Unsupported URL 'http:///x'"},
+      {2, "http", 5, 1, 1, 0, "Unsupported URL 'http'"},
       {8, base + "/echo", 5, 1, 1, 0, "Unsupported method code 8"},
   };
   for (const Case& c : cases) {

@@ -7,11 +7,9 @@ import socket
 import threading
 import time
 
-from devhost_process import Devhost, request
+from devhost_process import JSON, Devhost, EMAIL, PASSWORD, request
 
 MAX_BODY = 1 << 16
-EMAIL = "/qor-email-verification/v1/email"
-PASSWORD = "correct-horse"  # of the default configuration's first account
 
 
 def peak_memory(devhost):
@@ -127,7 +125,7 @@ def check_slow_clients(devhost, check):
     started = time.time()
     update = '{"email":"slow@example.test","password":"%s"}' % PASSWORD
     try:
-        status = request(port, "PUT", EMAIL, update, {"Content-Type": "application/json"},
+        status = request(port, "PUT", EMAIL, update, JSON,
                          timeout=10)[0]
     except OSError as failure:
         status = failure
@@ -214,27 +212,21 @@ def check_pipelining(devhost, check):
 
 def check_replies(devhost, check):
     """Every JSON answer is JSON in UTF-8 whatever came in, and names the
-    path as it was sent; a method a path does not take is answered 405."""
+    path as it was sent."""
     port = devhost.port
     update = b'{"email":"bad\xff\xfe@example.test","password":"%s"}' % PASSWORD.encode()
     cases = [
-        ("GET", b"/x%ff", b"", 404, "No endpoint takes GET /x%ff", None),
-        ("GET", b"/x\xff", b"", 404, "No endpoint takes GET /x\ufffd", None),
+        ("GET", b"/x%ff", b"", 404, "No endpoint takes GET /x%ff"),
+        ("GET", b"/x\xff", b"", 404, "No endpoint takes GET /x\ufffd"),
         ("GET", b"/qor-email-verification/v1/%65mail", b"", 404,
-         "No endpoint takes GET /qor-email-verification/v1/%65mail", None),
-        ("GET", b"/console/a%00b.js", b"", 404, "No console file 'a\x00b.js' in ", None),
-        ("DELETE", EMAIL.encode(), b"", 405,
-         "No endpoint takes DELETE %s; it takes GET, PUT" % EMAIL, "GET, PUT"),
-        ("POST", b"/events", b"", 405, "No endpoint takes POST /events; it takes GET, HEAD",
-         "GET, HEAD"),
-        ("GET", b"/_host/sign-in", b"", 405,
-         "No control endpoint GET /_host/sign-in; it takes POST", "POST"),
-        ("PUT", EMAIL.encode(), update, 204, None, None),
-        ("GET", EMAIL.encode(), b"", 200, None, None),
-        ("POST", b"/qor-email-verification/v1/confirm-email", b"", 204, None, None),
-        ("GET", b"/_host/mailbox", b"", 200, None, None),
+         "No endpoint takes GET /qor-email-verification/v1/%65mail"),
+        ("GET", b"/console/a%00b.js", b"", 404, "No console file 'a\x00b.js' in "),
+        ("PUT", EMAIL.encode(), update, 204, None),
+        ("GET", EMAIL.encode(), b"", 200, None),
+        ("POST", b"/qor-email-verification/v1/confirm-email", b"", 204, None),
+        ("GET", b"/_host/mailbox", b"", 200, None),
     ]
-    for method, path, body, status, text, allowed in cases:
+    for method, path, body, status, text in cases:
         lines = ["Content-Type: application/json", "Content-Length: %d" % len(body)]
         found = answers(port, b"%s %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n%s\r\n%s" % (
             method.encode(), path, port, "".join(l + "\r\n" for l in lines).encode(), body), 1)
@@ -243,20 +235,12 @@ def check_replies(devhost, check):
             valid = answer[0] == 204 or json.loads(answer[1].decode("utf-8")) is not None
         except ValueError:
             valid = False
-        check(answer[0] == status and valid and answer[2].get("allow") == allowed and
+        check(answer[0] == status and valid and "allow" not in answer[2] and
               (text is None or message(answer[1]).startswith(text)),
               "%s %r: %s" % (method, path, shown(found)))
     mailbox = json.loads(request(port, "GET", "/_host/mailbox")[1])
     check(mailbox[-1]["to"] == "bad\ufffd\ufffd@example.test", "the mail to the stored address: %s"
           % mailbox[-1]["to"])
-
-
-def check_mailbox_bound(devhost, check):
-    port = devhost.port
-    for _ in range(105):
-        request(port, "POST", "/qor-email-verification/v1/confirm-email")
-    mails = json.loads(request(port, "GET", "/_host/mailbox")[1])
-    check(len(mails) == 100, "after 105 more mails the mailbox keeps %d" % len(mails))
 
 
 def run(program, check):
@@ -268,7 +252,6 @@ def run(program, check):
         check_foreign_pages(devhost, check)
         check_stream_bounds(devhost, check)
         check_replies(devhost, check)
-        check_mailbox_bound(devhost, check)
         check_slow_clients(devhost, check)
     finally:
         devhost.stop()

@@ -97,6 +97,8 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
   const std::string patch = Operation("/v1/anything", "patch").Find("operationId").ToText();
   EXPECT_TRUE(patch.ends_with("_patch")) << patch;
   EXPECT_NE(Operation("/v1/anything", "get").Find("operationId").ToText(), patch);
+  EXPECT_EQ(PropertyToJson(Operation("/v1/summary", "get").Find("tags"), nullptr, nullptr),
+            R"(["Plugins","Plugin sample"])");
   EXPECT_EQ(Operation("/v1/summary", "get")
                 .Find("responses")
                 .Find("200")
@@ -135,6 +137,7 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   EXPECT_EQ(PropertyToJson(schemas.Find("SampleColor"), nullptr, nullptr),
             R"({"enum":["Blue","Green","Red"],"type":"string",)"
             R"("x-enum-values":{"Blue":7,"Green":1,"Red":0}})");
+  EXPECT_EQ(schemas.Find("SampleScalars").Find("type").ToText(), "object");
   const BindingProperty& scalars = schemas.Find("SampleScalars").Find("properties");
   struct Case {
     const char* field;

@@ -1,0 +1,666 @@
+// The development host in process, served over HTTP: its answers and
+// refusals, its controls, its streams and terminal, and the demo played
+// against it.
+#include "host/devhost/devhost.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "formats/json_to_property.h"
+#include "formats/property_to_json.h"
+#include "host/devhost/demo_story.h"
+#include "host/devhost/json_reply.h"
+#include "host/devhost/memory_counters.h"
+#include "host/devhost/session_replay.h"
+
+namespace Halden::devhost {
+namespace {
+
+constexpr const char* kEmail = "/qor-email-verification/v1/email";
+constexpr const char* kConfirm = "/qor-email-verification/v1/confirm-email";
+constexpr const char* kJson = "application/json";
+
+std::string Read(const std::filesystem::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
+}
+
+// What `run` returned, and what it wrote.
+std::pair<int, std::string> Captured(const std::function<int(std::FILE*)>& run) {
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  const int outcome = run(out);
+  std::fclose(out);
+  std::pair<int, std::string> captured{outcome, std::string(text, size)};
+  std::free(text);
+  return captured;
+}
+
+std::pair<int, std::string> Replayed(const std::string& path) {
+  return Captured([&](std::FILE* out) {
+    return ReplaySession(ZVM_DEVHOST_DEMO_PLUGIN, ZVM_DEVHOST_DEMO_EXPORT, path, out);
+  });
+}
+
+// What a client of a stream of server-sent events has received so far.
+class StreamReader {
+ public:
+  StreamReader(const std::string& url, const std::string& path) : client(url) {
+    // Longer than the stream's keep-alive interval.
+    client.set_read_timeout(std::chrono::seconds(60));
+    thread = std::thread([this, path] {
+      client.Get(path, [this](const char* data, std::size_t length) {
+        std::lock_guard guard(lock);
+        text.append(data, length);
+        changed.notify_all();
+        return true;
+      });
+    });
+    EXPECT_TRUE(Saw(": ")) << path << " did not open";
+  }
+  ~StreamReader() {
+    client.stop();
+    thread.join();
+  }
+  // Waits for `part`, and passes over what came up to its end.
+  bool Saw(const std::string& part) {
+    std::unique_lock guard(lock);
+    const bool seen = changed.wait_for(guard, std::chrono::seconds(10),
+                                       [&] { return text.find(part) != std::string::npos; });
+    if (seen) text.erase(0, text.find(part) + part.size());
+    return seen;
+  }
+
+ private:
+  httplib::Client client;
+  std::thread thread;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::string text;
+};
+
+class DevhostTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    options.config = ZVM_DEVHOST_CONFIG;
+    options.plugin = ZVM_DEVHOST_DEMO_PLUGIN;
+    options.exportName = ZVM_DEVHOST_DEMO_EXPORT;
+    options.consoleDir = ZVM_DEVHOST_CONSOLE;
+    options.port = 0;
+    options.reload = false;
+    options.maxBody = 4096;
+    out = std::fopen(kTerminal.c_str(), "w");
+    terminal = std::make_unique<Terminal>(out, false);
+    Restart();
+  }
+  void Restart() {
+    devhost.reset();
+    devhost = std::make_unique<Devhost>(options, *terminal);
+    std::string error;
+    ASSERT_TRUE(devhost->Start(error)) << error;
+  }
+  void TearDown() override {
+    devhost.reset();
+    terminal.reset();
+    std::fclose(out);
+    std::filesystem::remove(kTerminal);
+  }
+
+  // The answer's status and body, and its Allow header.
+  struct Answer {
+    Answer(int status = 0, std::string body = "", std::string allow = "")
+        : status(status), body(std::move(body)), allow(std::move(allow)) {}
+    bool operator==(const Answer&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const Answer& answer) {
+      return out << answer.status << " " << answer.body << " (Allow: " << answer.allow << ")";
+    }
+    int status;
+    std::string body;
+    std::string allow;
+  };
+  Answer Send(const std::string& method, const std::string& path, const std::string& body = "",
+              const httplib::Headers& headers = {}, const char* contentType = kJson) {
+    httplib::Client client(devhost->Url());
+    client.set_read_timeout(std::chrono::seconds(30));
+    httplib::Request request;
+    request.method = method;
+    request.path = path;
+    request.headers = headers;
+    request.body = body;
+    if (!body.empty()) request.set_header("Content-Type", contentType);
+    const httplib::Result result = client.send(request);
+    if (!result) return {};
+    return {result->status, result->body, result->get_header_value("Allow")};
+  }
+
+  const std::string kTerminal =
+      (std::filesystem::temp_directory_path() / ("devhost-terminal-" + std::to_string(getpid())))
+          .string();
+  DevhostOptions options;
+  std::FILE* out = nullptr;
+  std::unique_ptr<Terminal> terminal;
+  std::unique_ptr<Devhost> devhost;
+};
+
+TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
+  const std::string account =
+      R"({"email":"player@example.test","emailVerified":false,"fatalError":false})";
+  const std::string token = R"({"token": <text>, "expiry": <number, optional>})";
+  const std::string form =
+      "Unsupported body content type 'application/x-www-form-urlencoded': send the body as "
+      "application/json, application/vnd.api+json, application/x-yaml or application/x-msgpack";
+  struct Case {
+    const char* method;
+    std::string path;
+    std::string body;
+    int status;
+    std::string text;  // the answer's body; an error's message
+    const char* allow = "";
+    const char* contentType = kJson;
+  } cases[] = {
+      {"GET", kEmail, "", 200, account},
+      {"GET", "/_host/token", "", 200, R"({"account":"player@example.test","signedIn":true})"},
+      {"GET", "/no/such/path", "", 404, "No endpoint takes GET /no/such/path"},
+      {"DELETE", kEmail, "", 405,
+       "No endpoint takes DELETE " + std::string(kEmail) + "; it takes GET, PUT", "GET, PUT"},
+      {"PUT", "/openapi.json", "", 405, "No endpoint takes PUT /openapi.json; it takes GET, HEAD",
+       "GET, HEAD"},
+      {"GET", "/_host/nothing", "", 404, "No control endpoint GET /_host/nothing"},
+      {"PUT", "/_host/token", "", 405, "No control endpoint PUT /_host/token; it takes GET, HEAD",
+       "GET, HEAD"},
+      {"POST", "/_host/sign-in", R"({"token":7})", 400, "Expected " + token},
+      {"POST", "/_host/sign-in", R"({"token":""})", 400, "Expected " + token},
+      {"POST", "/_host/sign-in", R"({"token":"t","expiry":"soon"})", 400, "Expected " + token},
+      {"POST", "/_host/sign-in", R"({"token":"dev-token-1","expiry":4102444800})", 200,
+       R"({"eventType":"Update","subscribers":1})"},
+      {"PUT", kEmail, std::string(4097, 'x'), 413,
+       "The request body exceeds the limit of 4096 bytes"},
+      {"PUT", kEmail, "email=x", 415, form, "", "application/x-www-form-urlencoded"},
+      // A method the server does not route.
+      {"TRACE", kEmail, "", 400, "Malformed request"},
+  };
+  for (const Case& c : cases) {
+    const Answer answer = Send(c.method, c.path, c.body, {}, c.contentType);
+    const std::string body = c.status < 400 ? c.text : MessageJson(c.status, c.text);
+    EXPECT_EQ(answer, (Answer{c.status, body, c.allow})) << c.method << " " << c.path;
+  }
+  // DNS rebinding, and changes from other sites, are refused: the texts are
+  // the guard's; a read from a foreign page passes.
+  const std::string port = devhost->Url().substr(devhost->Url().rfind(':') + 1);
+  const httplib::Headers foreign = {{"Origin", "http://evil.example"}};
+  EXPECT_EQ(Send("GET", kEmail, "", {{"Host", "evil.example:" + port}}).status, 403);
+  const char* changes[][2] = {
+      {"PUT", kEmail}, {"POST", "/_host/sign-out"}, {"GET", "/events"}, {"GET", "/_host/log"}};
+  for (const auto& [method, path] : changes) {
+    EXPECT_EQ(Send(method, path, "{}", foreign).status, 403) << method << " " << path;
+  }
+  EXPECT_EQ(
+      Send("GET", kEmail, "", {{"Origin", "http://evil.example"}, {"Host", "localhost:" + port}}),
+      (Answer{200, account}));
+}
+
+TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
+  StreamReader events(devhost->Url(), "/events");
+  StreamReader log(devhost->Url(), "/_host/log");
+  EXPECT_EQ(Send("PUT", kEmail, R"({"email":"a@example.test","password":"wrong"})").status, 400);
+  ASSERT_TRUE(log.Saw(R"(data: {"level":"ERROR","text":"email-verification: Wrong password"})"));
+  EXPECT_EQ(Send("POST", "/_host/message", R"({"emailStatus":"unknown"})").body,
+            R"({"eventType":"Create","subscribers":1})");
+  ASSERT_TRUE(events.Saw("event: delivered OnJsonApiEvent_halden-messaging-service_v1_message"));
+  EXPECT_EQ(Send("POST", "/_host/sign-in", R"({"token":"dev-token-1","expiry":77})").status, 200);
+  ASSERT_TRUE(events.Saw(R"("data":{"expiry":77,"token":"dev-token-1"})"));
+  // A status the service answers with is the answer's, up to 599.
+  const char* fault = R"({"PUT /v1/account/email":{"answer":"status","status":599,"body":"x"}})";
+  EXPECT_EQ(Send("POST", "/_host/faults", fault).status, 200);
+  EXPECT_EQ(Send("PUT", kEmail, R"({"email":"a@example.test","password":"correct-horse"})").status,
+            599);
+  // Calls leave no block of the plugin behind: it is given back each answer.
+  auto live = [&] {
+    return JsonToProperty(Send("GET", "/_host/memory").body.c_str()).Find("liveBlocks").ToText();
+  };
+  EXPECT_EQ(Send("GET", kEmail).status, 200);
+  const std::string before = live();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Send("GET", kEmail).status, 200);
+  EXPECT_EQ(live(), before);
+  // The build the library carries.
+  const std::string plugin = Send("GET", "/_host/plugin").body;
+  EXPECT_NE(plugin.find(R"(","type":")"), std::string::npos) << plugin;
+  // Stopped once, the plugin's counters shown once.
+  devhost->Stop();
+  devhost->Stop();
+  std::fflush(out);
+  const std::string shown = Read(kTerminal);
+  const std::size_t counters = shown.find("memory counters of the plugin at shutdown: peak ");
+  EXPECT_NE(counters, std::string::npos);
+  EXPECT_EQ(counters, shown.rfind("memory counters"));
+  EXPECT_NE(shown.find(std::string("OKAY| PUT ") + kEmail + " 400\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" ERROR| email-verification: Wrong password"), std::string::npos);
+}
+
+TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
+  // Signed in, the story fails at its first step and goes no further.
+  const MockAccount& account = devhost->Config().accounts.front();
+  auto demo = [&](std::FILE* out) {
+    return RunDemo(devhost->Url(), devhost->MockUrl(), account, out);
+  };
+  auto [outcome, played] = Captured(demo);
+  EXPECT_EQ(outcome, 1);
+  EXPECT_NE(played.find("FAILED: expected 500 with the missing token's message"),
+            std::string::npos);
+  EXPECT_EQ(played.find("demo 2."), std::string::npos) << played;
+
+  EXPECT_EQ(Send("POST", "/_host/sign-out").body, R"({"eventType":"Delete","subscribers":1})");
+  EXPECT_EQ(Send("POST", "/_host/sign-out"), (Answer{409, MessageJson(409, "Not signed in")}));
+  // The demo's host starts signed out.
+  options.demo = true;
+  Restart();
+  std::tie(outcome, played) = Captured(demo);
+  EXPECT_EQ(outcome, 0);
+  for (const std::string& line : std::vector<std::string>{
+           "demo 1. start without a token: the status cannot be fetched\n  > "
+           "GET " +
+               std::string(kEmail) + "\n  < 500 ",
+           R"(  > PUT /qor-email-verification/v1/email {"email":"changed.address@example.test",)"
+           R"("password":"not-correct-horse"})"
+           "\n  < 400 ",
+           "  event OnJsonApiEvent_qor-email-verification_v1_email ",
+           "demo 9. sign out: the token's Delete event; requests lack a token "
+           "again\n",
+           "\ndemo passed\n",
+       }) {
+    EXPECT_NE(played.find(line), std::string::npos) << line << " not in\n" << played;
+  }
+  EXPECT_EQ(played.find("FAILED"), std::string::npos) << played;
+  EXPECT_EQ(Send("POST", kConfirm).status, 500);
+}
+
+TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
+  auto port = [](const std::string& url) { return std::stoi(url.substr(url.rfind(':') + 1)); };
+  DevhostOptions front = options, mock = options;
+  front.port = port(devhost->Url());
+  mock.mockPort = port(devhost->MockUrl());
+  for (const auto& [again, option, taken] :
+       {std::tuple{front, "--port", *front.port}, std::tuple{mock, "--mock-port", mock.mockPort}}) {
+    Devhost second(again, *terminal);
+    std::string error;
+    EXPECT_FALSE(second.Start(error));
+    EXPECT_EQ(error, "port " + std::to_string(taken) +
+                         " on 127.0.0.1 is already in use: " + "choose another with " + option +
+                         "=N, or " + option + "=0 for a free one");
+  }
+}
+
+// The host's own option reaches the plugin's command line: a service that
+// refuses the connection is a transport failure.
+TEST_F(DevhostTest, TheHostnameOptionReachesThePlugin) {
+  options.hostname = "http://127.0.0.1:1";
+  Restart();
+  const Answer answer = Send("GET", kEmail);
+  EXPECT_EQ(answer.status, 500);
+  EXPECT_NE(answer.body.find(": Could not establish connection\""), std::string::npos)
+      << answer.body;
+}
+
+// The mock service misbehaving on demand: for each kind of fault, the
+// plugin's own answer and log line, and once the faults are cleared a next
+// call served at once. The plugin's 30 s of time-out are 1.5 s.
+TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
+  options.timeoutScale = 0.05;
+  Restart();
+  StreamReader log(devhost->Url(), "/_host/log");
+  const std::string fetch = "EmailVerification: Email verification status fetch failure: ";
+  const std::string unreadable = "Error deserializing json response for GET " + devhost->MockUrl() +
+                                 "/v1/account/status: Error: Invalid value. " +
+                                 "at offset 0. given body <!doctype html><title>Maintenance" +
+                                 "</title><p>Back soon.</p>";
+  struct Case {
+    const char* fault;
+    const char* method;
+    const char* path;
+    int status;
+    std::string message;
+  } cases[] = {
+      // The GETs first: once one succeeds the plugin keeps the status.
+      {R"("GET /v1/account/status":{"answer":"not-json"})", "GET", kEmail, 502, fetch + unreadable},
+      {R"("GET /v1/account/status":{"answer":"hang"})", "GET", kEmail, 500,
+       fetch + "No answer within 1.5 s"},
+      {R"("GET /v1/account/status":{"delay":2500})", "GET", kEmail, 500,
+       fetch + "No answer within 1.5 s"},
+      {R"("POST /v1/account/email/verification":{"answer":"close"})", "POST", kConfirm, 500,
+       "EmailVerification: Error setting changed email: Failed to read connection"},
+      {R"("PUT /v1/account/email":{"answer":"status","status":503,"body":"Down"})", "PUT", kEmail,
+       503, "Down"},
+      {R"("PUT /v1/account/email":{"answer":"refuse-token"})", "PUT", kEmail, 401,
+       "Unknown or missing bearer token"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Send("POST", "/_host/faults", std::string("{") + c.fault + "}").status, 200);
+    const bool put = std::string(c.method) == "PUT";
+    const std::string body = put ? R"({"email":"f@example.test","password":"correct-horse"})" : "";
+    const Answer answer = Send(c.method, c.path, body);
+    EXPECT_EQ(answer.status, c.status) << c.fault;
+    EXPECT_EQ(JsonToProperty(answer.body.c_str()).Find("message").ToText(), c.message);
+    // The service's text after a prefix for a change of address.
+    BindingProperty line;
+    line.Member("level").SetString("ERROR");
+    line.Member("text").SetString((put ? "email-verification: " : "") + c.message);
+    ASSERT_TRUE(log.Saw("data: " + PropertyToJson(line, nullptr, nullptr) + "\n")) << c.fault;
+    EXPECT_EQ(Send("DELETE", "/_host/faults"), (Answer{200, "{}"}));
+    EXPECT_EQ(Send("POST", kConfirm).status, 204) << c.fault;
+  }
+  EXPECT_EQ(Send("POST", "/_host/faults", R"({"GET /v1/account/status":{"delay":400}})").status,
+            200);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Send("GET", kEmail).status, 200);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+  EXPECT_EQ(Send("POST", "/_host/faults", "["),
+            (Answer{400, MessageJson(400,
+                                     "The faults do not read as JSON: Error: Invalid value. "
+                                     "at offset 1.")}));
+  EXPECT_EQ(Send("GET", "/_host/faults").body, R"({"GET /v1/account/status":{"delay":400}})");
+}
+
+// Faults from the configuration file are in force from the start.
+TEST_F(DevhostTest, TheConfigurationsFaultsAreInForce) {
+  const std::string config = kTerminal + ".yaml";
+  std::ofstream(config) << Read(options.config)
+                        << "\nfaults:\n  PUT /v1/account/email: {answer: status, status: 503, "
+                           "body: Down}\n";
+  options.config = config;
+  Restart();
+  EXPECT_EQ(Send("GET", "/_host/faults").body,
+            R"({"PUT /v1/account/email":{"answer":"status","body":"Down","status":503}})");
+  EXPECT_EQ(Send("PUT", kEmail, R"({"email":"f@example.test","password":"correct-horse"})"),
+            (Answer{503, MessageJson(503, "Down")}));
+  std::filesystem::remove(config);
+}
+
+// The demo's recording, with a change made to what the plugin did then,
+// fails its replay with that difference, the step and what came instead.
+TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
+  const std::string path = (std::filesystem::path(ZVM_DEVHOST_CONFIG).parent_path() /
+                            "../../tests/devhost/demo_session.jsonl")
+                               .lexically_normal();
+  EXPECT_EQ(Replayed(path), (std::pair{0, "replay of " + path + ": 13 actions, 0 differences\n"}));
+  const std::string session = Read(path);
+  const std::string put = " during step 16 (call PUT /qor-email-verification/v1/email)";
+  const std::string log = R"({"kind":"log","level":"ERROR","text":"email-verification: )";
+  const std::string response =
+      R"({"contentType":"","error":true,"errorText":"Wrong password","found":true,)"
+      R"("headers":[],"kind":"response","status":)";
+  const std::size_t at = session.find(R"({"step":18,)");
+  const std::string step18 = session.substr(at, session.find('\n', at) + 1 - at);
+  struct Case {
+    std::string before;
+    std::string after;
+    std::string difference;
+  } cases[] = {
+      {R"("text":"email-verification: Wrong password")",
+       R"("text":"email-verification: Bad password")",
+       "step 18, a log" + put + ":\n  expected " + log + "Bad password\"}\n  got      " + log +
+           "Wrong password\"}\n"},
+      {R"("kind":"response","status":400)", R"("kind":"response","status":401)",
+       "step 19, a response" + put + ":\n  expected " + response + "401}\n  got      " + response +
+           "400}\n"},
+      // A recording without a log line names the line it did not expect.
+      {step18, "", "a log" + put + ", not in the recording:\n  expected nothing\n"},
+  };
+  const std::string changed = ::testing::TempDir() + "changed.jsonl";
+  for (const Case& c : cases) {
+    std::string text = session;
+    ASSERT_EQ(text.find(c.before), text.rfind(c.before)) << c.before;
+    std::ofstream(changed) << text.replace(text.find(c.before), c.before.size(), c.after);
+    const auto [outcome, printed] = Replayed(changed);
+    EXPECT_EQ(outcome, 1);
+    EXPECT_TRUE(printed.starts_with(c.difference)) << printed;
+  }
+  std::filesystem::remove(changed);
+}
+
+// A host's recording (--record), and the console's (POST, then DELETE
+// /_host/recording), which begins with the plugin reloaded and its token
+// delivered again, replay as recorded.
+TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
+  auto story = [&] {
+    Send("GET", kEmail);
+    Send("PUT", kEmail, R"({"email":"x@example.test","password":"wrong"})");
+    Send("PUT", kEmail, R"({"email":"x@example.test","password":"correct-horse"})");
+    Send("POST", "/_host/message", R"({"emailStatus":"validated"})");
+    Send("POST", "/_host/sign-out");
+  };
+  const std::string recording = kTerminal + ".jsonl";
+  options.record = recording;
+  Restart();
+  story();
+  devhost->Stop();
+  auto [outcome, printed] = Replayed(recording);
+  EXPECT_EQ(outcome, 0) << printed;
+  EXPECT_TRUE(printed.ends_with(" actions, 0 differences\n")) << printed;
+
+  options.record.reset();
+  Restart();
+  EXPECT_EQ(Send("POST", "/_host/recording"), (Answer{200, R"({"recording":true})"}));
+  EXPECT_EQ(Send("POST", "/_host/recording").status, 409);
+  story();
+  const Answer stopped = Send("DELETE", "/_host/recording");
+  EXPECT_EQ(Send("DELETE", "/_host/recording").status, 409);
+  EXPECT_EQ(stopped.status, 200);
+  const BindingResult first =
+      JsonToProperty(stopped.body.substr(0, stopped.body.find('\n')).c_str());
+  EXPECT_EQ(first.Find("kind").ToText() + " " + first.Find("step").ToText(), "initialize 1");
+  EXPECT_NE(stopped.body.find(R"("name":"OnJsonApiEvent_ksa-auth_v1_authorization","payload":)"
+                              R"({"data":{"expiry":4102444800,"token":"dev-token-1"})"),
+            std::string::npos)
+      << stopped.body;
+  // A resource the configuration does not list is answered as missing.
+  EXPECT_NE(stopped.body.find(R"("answer":{"error":"Resource not found","status":404})"),
+            std::string::npos);
+  // Unloaded first: a library loaded twice in one process shares its state.
+  devhost.reset();
+  std::ofstream(recording) << stopped.body;
+  std::tie(outcome, printed) = Replayed(recording);
+  EXPECT_EQ(outcome, 0) << printed;
+  std::filesystem::remove(recording);
+}
+
+// Reloads of a copy of a library, in a folder of its own, replaced as a
+// linker writes a new file: renamed into place.
+class ReloadTest : public DevhostTest {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(folder);
+    DevhostTest::SetUp();
+  }
+  void TearDown() override {
+    DevhostTest::TearDown();
+    std::filesystem::remove_all(folder);
+  }
+  // Serves a copy of `source`, reloaded when it changes.
+  void Serve(const std::string& source) {
+    std::filesystem::copy_file(source, library);
+    options.plugin = library;
+    options.reload = true;
+    Restart();
+  }
+  void Replace(const std::string& source) {
+    std::filesystem::copy_file(source, library + ".new");
+    std::filesystem::rename(library + ".new", library);
+  }
+
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("devhost-reload-" + std::to_string(getpid()));
+  std::string library = (folder / "plugin.so").string();
+};
+
+// With the event stream open and signed in: the new plugin has the token
+// before anyone calls it, and the old one left no block. A call during a
+// reload waits for it, which waits for the call under way; a library that
+// does not load is refused with 503 until one does.
+TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
+  options.timeoutScale = 0.2;  // the plugin's 30 s are 6 s: long enough to reload meanwhile
+  Serve(ZVM_DEVHOST_DEMO_PLUGIN);
+  StreamReader events(devhost->Url(), "/events");
+  Send("POST", "/_host/message", R"({"emailStatus":"unknown"})");
+  Replace(ZVM_DEVHOST_DEMO_PLUGIN);
+  ASSERT_TRUE(
+      events.Saw("event: delivered OnJsonApiEvent_ksa-auth_v1_authorization\ndata: "
+                 R"({"data":{"expiry":4102444800,"token":"dev-token-1"},"eventType":"Create")"));
+  // The last message too.
+  ASSERT_TRUE(events.Saw(R"(event: delivered OnJsonApiEvent_halden-messaging-service_v1_message)"
+                         "\n"
+                         R"(data: {"data":{"payload":"{\"emailStatus\":\"unknown\"}"})"));
+  ASSERT_TRUE(events.Saw("event: host reload\ndata: {\"builtAt\":\"2"));
+  ASSERT_TRUE(events.Saw(R"(","liveBlocks":0,"milliseconds":)"));
+  ASSERT_TRUE(events.Saw(R"(,"plugin":"qor-email-verification 18.0.0"})"));
+  EXPECT_EQ(Send("POST", kConfirm).status, 204);
+  std::fflush(out);
+  EXPECT_NE(Read(kTerminal).find("zvm-devhost: reloaded qor-email-verification 18.0.0, built 2"),
+            std::string::npos);
+
+  Send("POST", "/_host/faults", R"({"GET /v1/account/status": {"answer": "hang"}})");
+  Answer slow, waiting;
+  std::chrono::steady_clock::time_point slowEnd, waitingEnd;
+  std::thread first([&] {
+    slow = Send("GET", kEmail);
+    slowEnd = std::chrono::steady_clock::now();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Replace(ZVM_DEVHOST_DEMO_PLUGIN);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  std::thread second([&] {
+    waiting = Send("GET", "/_host/memory");
+    waitingEnd = std::chrono::steady_clock::now();
+  });
+  first.join();
+  second.join();
+  EXPECT_TRUE(slow.body.ends_with("No answer within 6 s\",\"status\":500}")) << slow;
+  EXPECT_EQ(waiting.status, 200);
+  EXPECT_GE(waitingEnd, slowEnd);
+  ASSERT_TRUE(events.Saw(R"("liveBlocks":0,)"));
+  Send("DELETE", "/_host/faults");
+
+  std::ofstream(library + ".new") << "not a library";
+  std::filesystem::rename(library + ".new", library);
+  ASSERT_TRUE(events.Saw("event: host reload\ndata: {\"builtAt\":\"2"));
+  ASSERT_TRUE(events.Saw(R"(file too short","liveBlocks":0,)"));
+  const Answer refused = Send("GET", kEmail);
+  EXPECT_EQ(refused.status, 503);
+  EXPECT_TRUE(refused.body.starts_with(R"({"message":"The plugin is not loaded: )")) << refused;
+  Replace(ZVM_DEVHOST_DEMO_PLUGIN);
+  ASSERT_TRUE(events.Saw(R"("plugin":"qor-email-verification 18.0.0"})"));
+  EXPECT_EQ(Send("GET", kEmail).status, 200);
+}
+
+// The build runs when a source changes (here a compiler that only reads the
+// source, and a copy of the library for a link): one that fails shows its
+// first error and the old library serves on; one that passes is reloaded.
+TEST_F(ReloadTest, ASourceChangedIsBuiltThenReloaded) {
+  const std::string source = (folder / "part.cc").string();
+  options.watch = {folder.string()};
+  options.build = "c++ -fsyntax-only " + source + " && cp " + ZVM_DEVHOST_DEMO_PLUGIN + " " +
+                  library + ".new && mv " + library + ".new " + library;
+  Serve(ZVM_DEVHOST_DEMO_PLUGIN);
+  StreamReader events(devhost->Url(), "/events");
+  std::ofstream(source) << "int Part() { return undeclared; }\n";
+  ASSERT_TRUE(events.Saw(R"(event: host build)"
+                         "\n"
+                         R"(data: {"changed":")" +
+                         source + R"(","state":"building"})"));
+  ASSERT_TRUE(events.Saw("event: host build\ndata: {\"error\":\"" + source + ":1:21: error: "));
+  ASSERT_TRUE(events.Saw(R"("state":"failed"})"));
+  EXPECT_EQ(Send("POST", kConfirm).status, 204);
+  const BindingResult state = JsonToProperty(Send("GET", "/_host/reload").body.c_str());
+  EXPECT_TRUE(state.Find("watching").GetBool());
+  EXPECT_EQ(state.Find("build").Find("state").ToText(), "failed");
+  EXPECT_TRUE(state.Find("reload").IsEmpty());
+  std::fflush(out);
+  EXPECT_NE(Read(kTerminal).find("the old library serves on. First error: " + source + ":1:21"),
+            std::string::npos);
+
+  std::ofstream(source) << "int Part() { return 1; }\n";
+  ASSERT_TRUE(events.Saw(R"("state":"building"})"));
+  ASSERT_TRUE(events.Saw(R"("state":"built"})"));
+  // Its time to the millisecond.
+  const BindingResult built = JsonToProperty(Send("GET", "/_host/reload").body.c_str());
+  const double seconds = built.Find("build").Find("seconds").GetFloat(-1);
+  EXPECT_GE(seconds, 0);
+  EXPECT_NEAR(seconds * 1000, std::round(seconds * 1000), 1e-6) << seconds;
+  ASSERT_TRUE(events.Saw(R"(,"plugin":"qor-email-verification 18.0.0"})"));
+}
+
+TEST_F(ReloadTest, NotWithoutReload) {
+  Serve(ZVM_DEVHOST_DEMO_PLUGIN);
+  options.reload = false;
+  Restart();
+  Replace(ZVM_DEVHOST_DEMO_PLUGIN);
+  // A reload comes within half a second of the change where it is on.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const BindingResult state = JsonToProperty(Send("GET", "/_host/reload").body.c_str());
+  EXPECT_FALSE(state.Find("watching").GetBool());
+  EXPECT_TRUE(state.Find("reload").IsEmpty());
+}
+
+// Another plugin's library, named with its export, reloaded: /_host/plugin
+// names the copy, and the sign-in state follows the reload both ways.
+TEST_F(ReloadTest, TheNotesExampleReloadsThroughItsExport) {
+  options.exportName = ZVM_PLUGIN_EXPORT;
+  options.config = (std::filesystem::path(ZVM_DEVHOST_CONFIG).parent_path() /
+                    "../../examples/notes/devhost.yaml")
+                       .lexically_normal();
+  library = (folder / "notes.so").string();
+  Serve(ZVM_PLUGIN_LIBRARY);
+  StreamReader events(devhost->Url(), "/events");
+  const std::string notes = "/example-notes/v1/notes/tea";
+  for (const int status : {200, 401}) {
+    Replace(ZVM_PLUGIN_LIBRARY);
+    ASSERT_TRUE(events.Saw(R"(,"plugin":"example-notes 18.0.0"})"));
+    EXPECT_EQ(Send("PUT", notes, R"({"text":"Buy tea"})").status, status);
+    EXPECT_EQ(Send("POST", "/_host/sign-out").status, 200 + 209 * (status == 401));
+  }
+  const BindingResult plugin = JsonToProperty(Send("GET", "/_host/plugin").body.c_str());
+  EXPECT_EQ(plugin.Find("name").ToText() + " " + plugin.Find("library").ToText(),
+            "example-notes " + library);
+}
+
+// The plugin's reads are among the calls the host in process records, as
+// the plugins' tests read them.
+TEST(InProcessHost, RecordsEachReadAmongTheCalls) {
+  host::InProcessHost host;
+  ASSERT_TRUE(host.Load(ZVM_DEVHOST_DEMO_PLUGIN, ZVM_DEVHOST_DEMO_EXPORT));
+  host.Initialize();
+  const std::vector<std::string> calls = host.Calls();
+  EXPECT_GT(host.Requests().size(), 0u);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "Request"), host.Requests().size());
+  host.Shutdown();
+}
+
+TEST(MemoryCounters, NamesEachCounterAndShowsZeroForOnesNotGiven) {
+  EXPECT_EQ(MemoryCountersText({1, 2, 3, 4, 5, 6}),
+            "peak 1 bytes, 2 live blocks, 4 allocations of 3 bytes, 6 frees of "
+            "5 bytes");
+  EXPECT_EQ(MemoryCountersText({7}),
+            "peak 7 bytes, 0 live blocks, 0 allocations of 0 bytes, 0 frees of "
+            "0 bytes");
+  EXPECT_EQ(PropertyToJson(MemoryCountersJson({1, 2, 3, 4, 5, 6, 7}), nullptr, nullptr),
+            R"({"allocations":4,"bytesAllocated":3,"bytesFreed":5,"frees":6,"liveBlocks":2,)"
+            R"("peakBytes":1})");
+}
+
+}  // namespace
+}  // namespace Halden::devhost
