@@ -255,7 +255,8 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
 
 TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
   // Signed in, the story fails at its first step and goes no further.
-  const MockAccount& account = devhost->Config().accounts.front();
+  // A copy: Restart makes the host, and its configuration, anew.
+  const MockAccount account = devhost->Config().accounts.front();
   auto demo = [&](std::FILE* out) {
     return RunDemo(devhost->Url(), devhost->MockUrl(), account, out);
   };
