@@ -79,7 +79,8 @@ coverage() {
     --filter '(email_verification|plugin|api|binding|formats|logging|util|boundary|host|platform)/' \
     --exclude 'platform/.*windows\.cc' --exclude-directories '.*/CMakeFiles/[0-9.]+' \
     --exclude-unreachable-branches --exclude-throw-branches \
-    --html-details build/coverage/report/index.html --json-summary build/coverage/summary.json
+    --html-details build/coverage/report/index.html --json-summary build/coverage/summary.json \
+    build/coverage
   /usr/bin/python3 tests/coverage/summary.py build/coverage/summary.json
 }
 
