@@ -8,4 +8,11 @@ const char* MethodName(std::uint32_t code) {
   return code <= kMethodPut ? kNames[code] : "";
 }
 
+std::uint32_t MethodCode(std::string_view name) {
+  for (std::uint32_t code = kMethodDelete; code <= kMethodPut; ++code) {
+    if (name == MethodName(code)) return code;
+  }
+  return 0;
+}
+
 }  // namespace Halden

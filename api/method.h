@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace Halden {
 
@@ -21,5 +22,8 @@ inline constexpr std::uint32_t kMethodNamed = 8;
 // "DELETE", "GET", "HEAD", "OPTIONS", "PATCH", "POST" or "PUT" for the codes 1
 // to 7; the empty text for every other code. The text is static.
 const char* MethodName(std::uint32_t code);
+
+// The code MethodName gives `name`; 0 for any other text.
+std::uint32_t MethodCode(std::string_view name);
 
 }  // namespace Halden

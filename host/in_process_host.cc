@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "api/method.h"
 #include "api/route.h"
 #include "binding/host_value_conversion.h"
 #include "formats/host_value_to_json.h"
@@ -343,7 +344,8 @@ void InProcessHost::AnswerExternal(ExternalResponseRecord* response,
 CallResponse InProcessHost::Call(const CallRequest& request) {
   const std::string_view path = std::string_view(request.path).substr(0, request.path.find('?'));
   const uint32_t method = request.method <= 8 ? request.method : 0;
-  const std::string_view methodName = method == 8 ? std::string_view(request.methodName) : "";
+  const std::string_view methodName =
+      method == kMethodNamed ? std::string_view(request.methodName) : "";
   const CallKey key{method, methodName, path};
   for (std::size_t i = 0; i < routes.size(); ++i) {
     if (MatchRoute(key, routes[i])) return CallEntry(Table()->entries[i], request);

@@ -22,13 +22,6 @@ namespace {
 // Worker threads: each open event stream holds one.
 constexpr std::size_t kThreads = 24;
 
-uint32_t MethodCode(std::string_view method) {
-  for (uint32_t code = kMethodDelete; code <= kMethodPut; ++code) {
-    if (method == MethodName(code)) return code;
-  }
-  return 0;
-}
-
 // The methods that `request`'s path takes, for the Allow header of a 405;
 // empty when no method does. The host's own pages are read only.
 std::string AllowedMethods(const ApiTable* table, const httplib::Request& request) {

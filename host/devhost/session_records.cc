@@ -65,13 +65,6 @@ BindingProperty JsonValue(const std::string& json) {
   return text;
 }
 
-uint32_t MethodCode(const std::string& name) {
-  for (uint32_t code = kMethodDelete; code <= kMethodPut; ++code) {
-    if (name == MethodName(code)) return code;
-  }
-  return 0;
-}
-
 }  // namespace
 
 BindingProperty ActionRecord(const char* kind) {
@@ -99,8 +92,8 @@ BindingProperty InitializedRecord(bool ok, const PluginRegistration& plugin,
 
 BindingProperty CallRecord(const host::CallRequest& request) {
   BindingProperty record = ActionRecord("call");
-  record.Member("method").SetString(request.method == 8 ? request.methodName
-                                                        : MethodName(request.method));
+  record.Member("method").SetString(request.method == kMethodNamed ? request.methodName
+                                                                   : MethodName(request.method));
   record.Member("path").SetString(request.path);
   SetHeaders(record, request.headers);
   record.Member("contentType").SetString(request.contentType);
@@ -113,7 +106,7 @@ host::CallRequest CallFromRecord(const BindingProperty& record) {
   const std::string method = record.Find("method").ToText();
   request.method = MethodCode(method);
   if (request.method == 0) {
-    request.method = 8;
+    request.method = kMethodNamed;
     request.methodName = method;
   }
   request.path = record.Find("path").ToText();
