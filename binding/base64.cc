@@ -2,7 +2,7 @@
 
 namespace Halden {
 
-std::string Base64Encode(const std::vector<uint8_t>& bytes) {
+std::string Base64Encode(std::span<const uint8_t> bytes) {
   static constexpr char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string text;

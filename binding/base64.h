@@ -3,11 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
-#include <vector>
 
 namespace Halden {
 
-std::string Base64Encode(const std::vector<uint8_t>& bytes);
+std::string Base64Encode(std::span<const uint8_t> bytes);
 
 }  // namespace Halden

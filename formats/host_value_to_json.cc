@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <span>
 #include <string_view>
-#include <vector>
 
 #include "binding/base64.h"
 #include "binding/host_value_conversion.h"
@@ -69,10 +69,9 @@ void Write(Writer& writer, const HostValue& value) {
       return;
     case kHostBlobBorrowed:
     case kHostBlobOwned: {
-      const uint8_t* data = value.blob.data;
-      const std::string text =
-          Base64Encode(data != nullptr ? std::vector<uint8_t>(data, data + value.blob.length)
-                                       : std::vector<uint8_t>());
+      const std::string text = Base64Encode(
+          value.blob.data != nullptr ? std::span<const uint8_t>(value.blob.data, value.blob.length)
+                                     : std::span<const uint8_t>());
       writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
       return;
     }
