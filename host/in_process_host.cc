@@ -343,7 +343,7 @@ void InProcessHost::AnswerExternal(ExternalResponseRecord* response,
 
 CallResponse InProcessHost::Call(const CallRequest& request) {
   const std::string_view path = std::string_view(request.path).substr(0, request.path.find('?'));
-  const uint32_t method = request.method <= 8 ? request.method : 0;
+  const uint32_t method = request.method <= kMethodNamed ? request.method : 0;
   const std::string_view methodName =
       method == kMethodNamed ? std::string_view(request.methodName) : "";
   const CallKey key{method, methodName, path};
