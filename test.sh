@@ -9,7 +9,7 @@
 # the mutation runner, to show it still works.
 # Usage: ./test.sh [native|i386|asan|tsan|windows|release|fuzz|devhost|browser|mutants-sample ...]
 #                                                                    (default: all)
-#        ./test.sh mutants [--cap N] [--own-tests] [path ...]   mutation testing (tests/mutants/)
+#        ./test.sh mutants [--cap N] [--own-tests] [path ...]   mutation testing (tools/mutants/)
 #        ./test.sh coverage                      line and branch coverage of the native tests
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -25,7 +25,7 @@ git ls-files -co --exclude-standard '*.h' '*.cc' | xargs clang-format --dry-run 
 # report.html).
 if [ "${1:-}" = mutants ]; then
   shift
-  exec /usr/bin/python3 tests/mutants/mutants.py "$@"
+  exec /usr/bin/python3 tools/mutants/mutants.py "$@"
 fi
 
 configs=("$@")
@@ -81,7 +81,7 @@ coverage() {
     --exclude-unreachable-branches --exclude-throw-branches \
     --html-details build/coverage/report/index.html --json-summary build/coverage/summary.json \
     build/coverage
-  /usr/bin/python3 tests/coverage/summary.py build/coverage/summary.json
+  /usr/bin/python3 tools/coverage/summary.py build/coverage/summary.json
 }
 
 for config in "${configs[@]}"; do
@@ -101,7 +101,7 @@ for config in "${configs[@]}"; do
     fuzz) fuzz/run.sh "${FUZZ_SECONDS:-30}" ;;
     devhost) tests/devhost/check.sh ;;
     browser) tests/devhost/browser.sh ;;
-    mutants-sample) /usr/bin/python3 tests/mutants/mutants.py --cap 6 --own-tests util/ ;;
+    mutants-sample) /usr/bin/python3 tools/mutants/mutants.py --cap 6 --own-tests util/ ;;
     coverage) coverage ;;
     *) echo "unknown configuration: $config" >&2; exit 2 ;;
   esac

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Measures zvm-devhost under the hostile clients that hostile_checks.py
+"""Measures zvm-devhost under the hostile clients that tests/devhost/hostile_checks.py
 sends at it, at full size; run by hand, on any build, to compare builds:
 
     hostile_measure.py <zvm-devhost> chunked <MiB>   peak memory after a chunked
