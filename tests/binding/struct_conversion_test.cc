@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/host_value_conversion.h"
 #include "binding/native_conversion.h"
 #include "binding/registration.h"
 #include "tests/binding/conversion_test_support.h"
+#include "tests/support/allocation_probe.h"
 
 namespace Halden {
 namespace {
@@ -64,6 +69,36 @@ struct Flagged {
   Color color = Color::Red;
 };
 
+// Neither writes its members straight into a host value: a unregistered
+// element, and two members of one name.
+struct HoldsUnlisted {
+  std::vector<Unlisted> list;
+  int32_t next = 0;
+};
+
+struct Twice {
+  int32_t a = 1;
+  int32_t b = 2;
+};
+
+struct Bare {};
+
+// An enumeration registered only after the record that holds it.
+enum class Late : int32_t { A = 0 };
+struct Lately {
+  Late late = Late::A;
+};
+
+// A record that holds records of its own type nests as deep as its value.
+struct Tree {
+  std::vector<Tree> children;
+};
+
+// A tree one level down, so that a vector comes where the levels end.
+struct Rooted {
+  Tree tree;
+};
+
 // A structure whose one member `name` is `value`.
 BindingProperty With(const char* name, BindingProperty value) {
   BindingProperty input;
@@ -74,7 +109,11 @@ BindingProperty With(const char* name, BindingProperty value) {
 class StructConversionTest : public ::testing::Test {
  protected:
   StructConversionTest() {
-    RegisterEnum<Color>(registry, "Color").Value("Red", Color::Red).Value("Green", Color::Green);
+    // Two names of one value: the first in name order is written.
+    RegisterEnum<Color>(registry, "Color")
+        .Value("Red", Color::Red)
+        .Value("Green", Color::Green)
+        .Value("Verdant", Color::Green);
     RegisterStruct<Inner>(registry, "Inner")
         .Field("label", &Inner::label)
         .Field("color", &Inner::color);
@@ -110,6 +149,15 @@ class StructConversionTest : public ::testing::Test {
         .Field("off", &Flagged::off, "", kBindingFieldOmitIfEmpty)
         .Field("none", &Flagged::none, "", kBindingFieldOmitIfEmpty)
         .Field("color", &Flagged::color, "", kBindingFieldOmitIfEmpty);
+    RegisterStruct<HoldsUnlisted>(registry, "HoldsUnlisted")
+        .Field("list", &HoldsUnlisted::list)
+        .Field("next", &HoldsUnlisted::next);
+    RegisterStruct<Twice>(registry, "Twice").Field("k", &Twice::a).Field("k", &Twice::b);
+    RegisterStruct<Bare>(registry, "Bare");
+    RegisterStruct<Lately>(registry, "Lately").Field("late", &Lately::late);
+    RegisterEnum<Late>(registry, "Late").Value("A", Late::A);
+    RegisterStruct<Tree>(registry, "Tree").Field("children", &Tree::children);
+    RegisterStruct<Rooted>(registry, "Rooted").Field("tree", &Rooted::tree);
   }
 
   static Outer Sample() {
@@ -375,6 +423,137 @@ TEST_F(StructConversionTest, FieldFlags) {
   input.Member("must").SetSigned(4);
   EXPECT_TRUE(ConvertFromProperty(registry, input, flagged, "f").Ok());
   EXPECT_EQ(flagged.must, 4);
+}
+
+// Every field of a tree, ownership flags included.
+std::string DescribeHost(const HostValue& value) {
+  std::string text = std::to_string(value.kind);
+  switch (value.kind) {
+    case kHostBool:
+      return text + ":" + std::to_string(value.boolean);
+    case kHostSigned:
+    case kHostUnsigned:
+    case kHostFloat:
+      return text + ":" + std::to_string(value.unsignedValue);
+    case kHostStringOwned:
+      return text + ":" + std::to_string(value.text.length) + "\"" +
+             std::string(value.text.data, std::strlen(value.text.data)) + "\"";
+    case kHostCollection: {
+      text += value.collection.elements == nullptr ? "[null" : "[";
+      for (uint32_t i = 0; i < value.collection.count; ++i) {
+        text += DescribeHost(value.collection.elements[i]) + ",";
+      }
+      return text + "]";
+    }
+    case kHostStructure: {
+      text += value.structure.entries == nullptr ? "{null" : "{";
+      for (uint32_t i = 0; i < value.structure.count; ++i) {
+        const HostMemberEntry& entry = value.structure.entries[i];
+        text += std::string(entry.key) + (entry.keyOwned != 0 ? "=" : "~") +
+                DescribeHost(entry.value) + ",";
+      }
+      return text + "}";
+    }
+    default:
+      return text;
+  }
+}
+
+// A tree of `levels` records, each in a vector of its parent: two levels of
+// containers a record.
+Tree Grown(int levels) {
+  Tree root;
+  Tree* at = &root;
+  for (int level = 1; level < levels; ++level) at = &at->children.emplace_back();
+  return root;
+}
+
+BindingProperty Nested(int levels) {
+  BindingProperty root;
+  BindingProperty* at = &root;
+  for (int level = 0; level < levels; ++level) at = &at->Append();
+  return root;
+}
+
+// A native value written straight into a host value must give the very
+// tree that the way through a property gives, and take that way whenever it
+// would leave members out, merge them or fail.
+TEST_F(StructConversionTest, EveryConverterWritesWhatThePropertyWouldCross) {
+  // What each way makes of `value`: the tree, or "-" for none, and through a
+  // property its failure's message.
+  const auto bothWays = [this](const auto& value) {
+    std::pair<std::string, std::string> ways{"-", "-"};
+    HostValue direct{};
+    if (WriteHostValue(registry, value, direct)) {
+      ways.first = DescribeHost(direct);
+    } else {
+      EXPECT_EQ(int32_t{direct.kind}, kHostNone);  // released
+    }
+    ReleaseHostValue(direct);
+    const BindingResult property = ConvertToProperty(registry, value);
+    HostValue converted{};
+    if (!property.Ok()) {
+      ways.second = property.Error();
+    } else if (PropertyToHostValue(property, converted, &registry)) {
+      ways.second = DescribeHost(converted);
+    }
+    ReleaseHostValue(converted);
+    return ways;
+  };
+  Outer sample = Sample();
+  sample.text = std::string("ab\0cd", 5);
+  sample.colors = {Color::Green, static_cast<Color>(7)};
+  sample.names = {"", "w"};
+  sample.object.Member("k").Append().SetBlob(std::vector<uint8_t>{1, 2});
+  sample.objects[1].SetEnum({2, &StaticTypeOf<Color>()});
+  Outer deepest;
+  deepest.object = Nested(511);
+  Outer tooDeep;
+  tooDeep.object = Nested(512);
+
+  struct Row {
+    const char* name;
+    std::function<std::pair<std::string, std::string>()> ways;
+    bool direct;
+  } rows[] = {
+      {"sample", [&] { return bothWays(sample); }, true},
+      {"empty record", [&] { return bothWays(Outer{}); }, true},
+      {"vector", [&] { return bothWays(sample.inners); }, true},
+      {"scalars", [&] { return bothWays(std::string("x\0y", 3)); }, true},
+      {"enum without a name", [&] { return bothWays(static_cast<Color>(9)); }, true},
+      {"enum registered late", [&] { return bothWays(Lately{}); }, true},
+      {"empty property", [&] { return bothWays(BindingProperty()); }, true},
+      {"512 levels", [&] { return bothWays(deepest); }, true},
+      {"513 levels", [&] { return bothWays(tooDeep); }, false},
+      {"512 levels of records", [&] { return bothWays(Grown(256)); }, true},
+      {"514 levels of records", [&] { return bothWays(Grown(257)); }, false},
+      {"a vector at level 513", [&] { return bothWays(Rooted{Grown(256)}); }, false},
+      {"left out when empty", [&] { return bothWays(Flagged{}); }, false},
+      {"two members of one name", [&] { return bothWays(Twice{}); }, false},
+      {"no members", [&] { return bothWays(Bare{}); }, true},
+      {"unregistered", [&] { return bothWays(Unlisted{}); }, false},
+      {"unregistered elements", [&] { return bothWays(HoldsUnlisted{{{}}}); }, false},
+  };
+  for (const Row& row : rows) {
+    const auto [direct, throughProperty] = row.ways();
+    if (row.direct) {
+      EXPECT_EQ(direct, throughProperty) << row.name;
+    } else {
+      EXPECT_EQ(direct, "-") << row.name;
+    }
+  }
+  EXPECT_EQ(bothWays(Twice{}).second, "10{k=2:2,}");
+  EXPECT_EQ(bothWays(HoldsUnlisted{{{}}}).second,
+            "Couldn't convert native value because it's an unregistered structure.");
+  // Out of memory half way, the write releases what it made before throwing.
+  Outer large;
+  large.names.assign(100, "w");
+  HostValue out{};
+  {
+    testing::FailingLargeAllocations failing(1000);
+    EXPECT_THROW(WriteHostValue(registry, large, out), std::bad_alloc);
+  }
+  EXPECT_EQ(int32_t{out.kind}, kHostNone);
 }
 
 }  // namespace
