@@ -30,24 +30,9 @@ const InternedString* EntryOf(const BindingProperty& p) {
   return recorder.strings.empty() ? nullptr : recorder.strings[0];
 }
 
-uint64_t PagesTaken() { return ArenaPageSource::Instance().GetCounters().pagesTaken; }
-
-TEST(BindingPropertyTest, ArenaComesWithTheFirstStringOrContainer) {
+TEST(BindingPropertyTest, StrictGettersNeverConvertAndScalarsTakeNoArena) {
   BindingProperty p;
   EXPECT_EQ(p.GetKind(), Kind::Empty);
-  EXPECT_EQ(p.Size(), 0u);
-  p.SetSigned(5).SetFloat(2).SetBool(true);
-  p.SetString("");
-  EXPECT_EQ(p.Arena(), nullptr);
-  p.SetString("x");
-  EXPECT_NE(p.Arena(), nullptr);
-  BindingProperty q;
-  q.MakeCollection();
-  EXPECT_NE(q.Arena(), nullptr);
-}
-
-TEST(BindingPropertyTest, StrictGettersNeverConvert) {
-  BindingProperty p;
   p.SetUnsigned(5);
   EXPECT_EQ(p.GetSigned(-1), -1);
   EXPECT_EQ(p.GetUnsigned(7), 5u);
@@ -56,8 +41,12 @@ TEST(BindingPropertyTest, StrictGettersNeverConvert) {
   EXPECT_EQ(&p.GetBlob(), &kEmptyBlob);
   EXPECT_EQ(&p.GetEnum(), &kEmptyEnumValue);
   EXPECT_EQ(p.SetSigned(-3).GetUnsigned(9), 9u);
+  EXPECT_EQ(p.SetBool(true).SetString("").Arena(), nullptr);
   EXPECT_EQ(p.SetString("text").GetFloat(1.0), 1.0);
+  EXPECT_NE(p.Arena(), nullptr);
   EXPECT_EQ(&p.SetBlob(std::vector<uint8_t>{1}).GetString(), &kEmptyString);
+  BindingProperty q;
+  EXPECT_NE(q.MakeCollection().Arena(), nullptr);
 }
 
 TEST(BindingPropertyTest, SizeAndTextByKind) {
@@ -334,38 +323,6 @@ TEST(BindingPropertyTest, ReleaseWithoutMemoryForFramesFreesEverything) {
     root.Reset();
   }
   EXPECT_EQ(testing::AllocationLiveBytes(), live);
-}
-
-TEST(BindingPropertyTest, SmallTreesTakeNoPage) {
-  // Each tree below fits the built-in blocks of its arena on every target.
-  const uint64_t taken = PagesTaken();
-  {
-    BindingProperty scalars;
-    scalars.MakeCollection().Reserve(1000);
-    for (int i = 0; i < 1000; ++i) scalars.Append().SetSigned(i);
-    BindingProperty record;
-    record.Member("name").SetString("example item");
-    BindingProperty values;
-    values.Append().SetString("alpha");
-    values.Append().SetString("alpha");
-    values.Append().SetBlob(std::vector<uint8_t>{1, 2, 3});
-    values.Append().SetEnum({1, nullptr});
-  }
-  EXPECT_EQ(PagesTaken(), taken);
-}
-
-TEST(BindingPropertyTest, ScalarsInACollectionTakeOneArrayOfProperties) {
-  const uint64_t pages = PagesTaken();
-  BindingProperty scalars;
-  scalars.MakeCollection().Reserve(500);
-  const uint64_t before = testing::AllocationCount();
-  for (int i = 0; i < 500; ++i) {
-    scalars.Append().SetSigned(i);
-    scalars.Append().SetFloat(i * 0.5);
-  }
-  // Growing past the first reservation moves the one element array once.
-  EXPECT_EQ(testing::AllocationCount() - before, 1u);
-  EXPECT_EQ(PagesTaken(), pages);
 }
 
 TEST(BindingResultTest, FailureHoldsTheMessageAndTravelsWithCopies) {
