@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
-#include "binding/registration.h"
+#include "binding/fnv1a.h"
 #include "binding/static_type.h"
 
 namespace Halden {
@@ -18,20 +17,6 @@ struct Sample {
 struct Other {
   int64_t b;
 };
-enum class Letter { A, B };
-
-TEST(StaticTypeTest, OneRecordPerTypeAndDistinctIds) {
-  EXPECT_EQ(&StaticTypeOf<Sample>(), &StaticTypeOf<Sample>());
-  EXPECT_NE(std::string(StaticTypeOf<Sample>().name).find("Sample"), std::string::npos);
-  const std::set<uint32_t> ids = {StaticTypeOf<void>().id,      StaticTypeOf<int>().id,
-                                  StaticTypeOf<const int>().id, StaticTypeOf<int*>().id,
-                                  StaticTypeOf<Letter>().id,    StaticTypeOf<Sample>().id};
-  EXPECT_EQ(ids.size(), 6u);
-  // A missing name shows the id.
-  EXPECT_STREQ(StaticType(0x2A, nullptr).name, "#0000002A");
-  EXPECT_STREQ(StaticType(0xDEADBEEF, "").name, "#DEADBEEF");
-  EXPECT_STREQ(StaticType(1, "Named").name, "Named");
-}
 
 TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
   BindingRegistry registry;
@@ -64,25 +49,6 @@ TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
   registry.RegisterType(0, "Nothing", StaticTypeOf<void>(), false);
   EXPECT_NE(registry.FindTypeByName("Nothing"), nullptr);
   EXPECT_EQ(registry.FindType(&StaticTypeOf<void>()), nullptr);
-}
-
-TEST(BindingRegistryTest, EnumeratorsByNameAndByValue) {
-  BindingRegistry registry;
-  BindingTypeBuilder builder = registry.RegisterType(4, "Letter", StaticTypeOf<Letter>(), true);
-  builder.AddEnumerator("B", 1, "bee").AddEnumerator("A", 1, "ay");
-  const StaticType* letter = &StaticTypeOf<Letter>();
-  EXPECT_EQ(*registry.EnumeratorName(letter, 1), "A");  // name order, not insertion order
-  builder.AddEnumerator("A", 2, "again");
-  EXPECT_EQ(*registry.EnumeratorName(letter, 1), "B");
-  EXPECT_EQ(*registry.EnumeratorName(letter, 2), "A");
-  EXPECT_EQ(registry.EnumeratorName(letter, 3), nullptr);
-  EXPECT_EQ(registry.EnumeratorName(&StaticTypeOf<Sample>(), 1), nullptr);
-  const BindingTypeDescriptor* type = registry.FindType(letter);
-  EXPECT_EQ(type->enumerators.size(), 2u);
-  EXPECT_EQ(type->FindEnumerator("A")->description, "again");
-  EXPECT_EQ(type->FindEnumerator("C"), nullptr);
-  EXPECT_TRUE(type->HasEnumeratorValue(2));
-  EXPECT_FALSE(type->HasEnumeratorValue(0));
 }
 
 TEST(BindingRegistryTest, EventsKeepTheirFirstRegistrationUntilUnregistered) {
@@ -149,44 +115,6 @@ TEST(BindingRegistryTest, TakesSecretSeesSecretFieldsAtAnyDepth) {
   EXPECT_FALSE(function->TakesSecret());
   outer.AddField("inner", "", 0, nullptr, record(inner), {}, 0, nullptr, false);
   EXPECT_TRUE(function->TakesSecret());
-}
-
-// Builtins refer to one another, so each must be registered after the types
-// of its fields: a field's record or enumeration is resolved when it is added.
-TEST(BuiltinTypesTest, ClearAndInitializeRestoreResolvedBuiltinsOnce) {
-  BindingRegistry registry;
-  const std::size_t types = registry.TypeSnapshot().size();
-  const StaticType* builtin = registry.TypeSnapshot()[0]->staticType;
-  for (const BindingTypeDescriptor* type : registry.TypeSnapshot()) {
-    EXPECT_EQ(registry.FindType(type->staticType), type) << type->name;
-    for (const BindingFieldDescriptor& field : type->fields) {
-      const BindingTypeCode code =
-          field.type.code == BindingTypeCode::Vector ? field.type.elementCode : field.type.code;
-      EXPECT_TRUE(field.converter != nullptr &&
-                  (field.type.descriptor != nullptr ||
-                   (code != BindingTypeCode::Struct && code != BindingTypeCode::Enum)))
-          << type->name << "." << field.name;
-    }
-  }
-  // A builtin name keeps its registration.
-  enum class PluginState { Only };
-  EXPECT_TRUE(RegisterEnum<PluginState>(registry, "BindingAsyncState").Builder().Existed());
-  EXPECT_NE(registry.FindEvent("OnCallback")->type, nullptr);
-  registry.RegisterFunction("F", 0);
-  registry.Clear();
-  EXPECT_FALSE(registry.IsInitialized());
-  EXPECT_EQ(registry.FunctionCount(), 0u);
-  EXPECT_TRUE(registry.TypeSnapshot().empty() && registry.EventSnapshot().empty());
-  EXPECT_EQ(registry.FindType(builtin), nullptr);
-  // Clearing an uninitialised registry does nothing.
-  registry.RegisterType(4, "Sample", StaticTypeOf<Sample>(), false);
-  registry.Clear();
-  EXPECT_NE(registry.FindTypeByName("Sample"), nullptr);
-  registry.Initialize();
-  registry.Initialize();
-  EXPECT_TRUE(registry.IsInitialized());
-  EXPECT_EQ(registry.TypeSnapshot().size(), types);
-  EXPECT_EQ(registry.EventSnapshot().size(), 1u);
 }
 
 }  // namespace
