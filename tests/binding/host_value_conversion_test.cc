@@ -85,31 +85,6 @@ TEST(HostValueConversionTest, HostValuesToProperties) {
   EXPECT_EQ(Converted(Host(kHostStructure, nullKey, 1)), "{:s1}");
 }
 
-TEST(HostValueConversionTest, FailingEntryKeepsEarlierMembersAndFillsTheErrorRecord) {
-  HostMemberEntry entries[] = {
-      {"first", HostSigned(1), 0}, {"bad", Host(11), 0}, {"last", HostSigned(3), 0}};
-  const HostValue value = Host(kHostStructure, entries, 3);
-
-  JsonApiResponse record = EmptyRecord();
-  BindingProperty body;
-  body.SetString("owned body");
-  ASSERT_TRUE(PropertyToHostValue(body, record.body, nullptr));  // released on failure
-
-  BindingProperty property;
-  EXPECT_FALSE(HostValueToProperty(value, property, "arg", &record));
-  EXPECT_EQ(Describe(property), "{bad:~,first:s1}");
-  EXPECT_EQ(Read(record.body.kind), kHostNone);
-  EXPECT_EQ(Read(record.errorFlag), 1);
-  ASSERT_NE(record.errorText, nullptr);
-  EXPECT_STREQ(record.errorText,
-               "Couldn't assign value to 'arg' of type object because the input is of an "
-               "incompatible type ''.");
-  delete[] record.errorText;
-
-  // Without a record the failure is only the result.
-  EXPECT_FALSE(HostValueToProperty(value, property, "arg", nullptr));
-}
-
 // A chain of `depth` nested collections around Signed 1, on the heap.
 struct HostChain {
   explicit HostChain(int depth) : links(depth + 1) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -17,64 +16,14 @@
 namespace Halden {
 namespace {
 
-using ::testing::ElementsAre;
-using Kind = BindingPropertyKind;
 using binding_test::Describe;
 using binding_test::RecordingVisitor;
+using ::testing::ElementsAre;
 
 const InternedString* EntryOf(const BindingProperty& p) {
   RecordingVisitor recorder;
   p.Accept(recorder);
   return recorder.strings.empty() ? nullptr : recorder.strings[0];
-}
-
-TEST(BindingPropertyTest, StrictGettersNeverConvertAndScalarsTakeNoArena) {
-  BindingProperty p;
-  EXPECT_EQ(p.GetKind(), Kind::Empty);
-  p.SetUnsigned(5);
-  EXPECT_EQ(p.GetSigned(-1), -1);
-  EXPECT_EQ(p.GetUnsigned(7), 5u);
-  const std::string fallback = "fallback";
-  EXPECT_EQ(&p.GetString(fallback), &fallback);
-  EXPECT_EQ(&p.GetBlob(), &kEmptyBlob);
-  EXPECT_EQ(&p.GetEnum(), &kEmptyEnumValue);
-  EXPECT_EQ(p.SetSigned(-3).GetUnsigned(9), 9u);
-  EXPECT_EQ(p.SetBool(true).SetString("").Arena(), nullptr);
-  EXPECT_EQ(p.SetString("text").GetFloat(1.0), 1.0);
-  EXPECT_NE(p.Arena(), nullptr);
-  EXPECT_EQ(&p.SetBlob(std::vector<uint8_t>{1}).GetString(), &kEmptyString);
-  BindingProperty q;
-  EXPECT_NE(q.MakeCollection().Arena(), nullptr);
-}
-
-TEST(BindingPropertyTest, SizeAndTextByKind) {
-  const auto check = [](const BindingProperty& p, uint32_t size, const std::string& text) {
-    EXPECT_EQ(p.Size(), size) << text;
-    EXPECT_EQ(p.ToText(), text);
-  };
-  const auto bytes = [](const std::string& text) {
-    return std::vector<uint8_t>(text.begin(), text.end());
-  };
-  BindingProperty p;
-  check(p, 0, "");
-  check(p.SetSigned(INT64_MIN), 1, "-9223372036854775808");
-  check(p.SetUnsigned(UINT64_MAX), 1, "18446744073709551615");
-  check(p.SetString("h\xC3\xA9"), 3, "h\xC3\xA9");
-  check(p.SetBlob(bytes("f")), 1, "Zg==");
-  check(p.SetBlob(bytes("\xFB\xFF")), 2, "+/8=");
-  check(p.SetEnum({-7, nullptr}), 1, "-7");
-  check(p.At(6), 0, "");
-  check(p, 7, "");
-  check(p.Member("b").SetSigned(1), 1, "1");
-  check(p, 1, "");
-  // Floats as "%f" prints them in the C locale.
-  for (double value :
-       {0.0, -0.0, -0.25, 1e-7, 0.1234565, -1.7976931348623157e308,
-        std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
-    char expected[400];
-    std::snprintf(expected, sizeof expected, "%f", value);
-    EXPECT_EQ(p.SetFloat(value).ToText(), expected);
-  }
 }
 
 TEST(BindingPropertyTest, EqualTextsShareOneEntryUntilTheLastReferenceGoes) {
