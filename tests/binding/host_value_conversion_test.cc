@@ -42,49 +42,6 @@ std::string Converted(const HostValue& value) {
   return Describe(property);
 }
 
-TEST(HostValueConversionTest, HostValuesToProperties) {
-  const uint8_t bytes[] = {1, 2, 0, 4};
-  HostValue elements[] = {HostSigned(-1), Host(kHostNone)};
-  HostMemberEntry entries[] = {{"b", HostSigned(2), 0},
-                               {"a", Host(kHostStringBorrowed, "x", 1), 0}};
-  HostValue boolean = Host(kHostBool);
-  boolean.boolean = 1;
-  HostValue unsignedValue = Host(kHostUnsigned);
-  unsignedValue.unsignedValue = 18446744073709551615u;
-  HostValue real = Host(kHostFloat);
-  real.floatValue = 0.5;
-  struct Case {
-    HostValue value;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {Host(kHostNone), "~"},
-      {boolean, "true"},
-      {HostSigned(-7), "s-7"},
-      {unsignedValue, "u18446744073709551615"},
-      {real, "f0.5"},
-      // Texts stop at the first NUL; the length word is not used.
-      {Host(kHostStringBorrowed, "ab\0c", 4), "\"ab\""},
-      {Host(kHostStringOwned, "abc", 1), "\"abc\""},
-      {Host(kHostBlobBorrowed, bytes, 4), "bAQIABA=="},
-      {Host(kHostCollection, elements, 2), "[s-1,~]"},
-      {Host(kHostStructure, entries, 2), "{a:\"x\",b:s2}"},
-      // Null pointers count as empty whatever the length or count.
-      {Host(kHostStringOwned, nullptr, 5), "\"\""},
-      {Host(kHostBlobBorrowed, nullptr, 5), "b"},
-      {Host(kHostCollection, nullptr, 3), "[]"},
-      {Host(kHostStructure, nullptr, 3), "{}"},
-      {Host(11),
-       "error: Couldn't assign value to 'm' of type object because the input is of an "
-       "incompatible type ''."}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.expected);
-    EXPECT_EQ(Converted(c.value), c.expected);
-  }
-  HostMemberEntry nullKey[] = {{nullptr, HostSigned(1), 0}};
-  EXPECT_EQ(Converted(Host(kHostStructure, nullKey, 1)), "{:s1}");
-}
-
 // A chain of `depth` nested collections around Signed 1, on the heap.
 struct HostChain {
   explicit HostChain(int depth) : links(depth + 1) {

@@ -16,9 +16,7 @@
 namespace Halden {
 namespace {
 
-using binding_test::Blob;
 using binding_test::Bool;
-using binding_test::Collection;
 using binding_test::Enum;
 using binding_test::Float;
 using binding_test::Signed;

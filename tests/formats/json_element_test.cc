@@ -12,24 +12,6 @@ namespace {
 
 const char kSample[] = R"({"a": [1, "x", null], "b": true})";
 
-TEST(JsonElementTest, TypedAccessMakesTheRequestedKind) {
-  Element element;
-  element.AsNumber().SetValue(7);
-  EXPECT_EQ(element.AsNumber().Value(), 7);   // same kind: the content stays
-  EXPECT_EQ(element.AsString().Value(), "");  // other kind: replaced by the default
-  EXPECT_TRUE(element.IsString() && !element.IsNumber());
-  EXPECT_FALSE(element.AsBoolean().Value());
-  EXPECT_EQ(element.AsArray().Size(), 0u);
-  EXPECT_TRUE(element.IsArray() && !element.IsObject());
-  element.AsNull();
-  EXPECT_TRUE(element.IsNull());
-  // Const access leaves the element alone.
-  element.AsNumber().SetValue(3);
-  const Element& constant = element;
-  EXPECT_EQ(constant.AsObject().Size(), 0u);
-  EXPECT_EQ(constant.AsNumber().Value(), 3);
-}
-
 TEST(JsonElementTest, CopiesMovesAndMembers) {
   Element original = Parse(kSample);
   Element copy = original;

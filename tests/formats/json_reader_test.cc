@@ -12,22 +12,6 @@
 namespace Halden::json {
 namespace {
 
-TEST(JsonReaderTest, ScansTokensWithTheirOffsets) {
-  Reader::Tokens tokens;
-  Reader::Scan("\t{ \"a b\": [true,false,\nnull,-1.5e+3,1-2E]}\r\n", tokens);
-  std::string scanned;
-  for (const Reader::Token& t : tokens) {
-    scanned += std::to_string(static_cast<int>(t.kind)) + t.value + "@" + std::to_string(t.begin) +
-               "-" + std::to_string(t.end) + " ";
-  }
-  EXPECT_EQ(scanned,
-            "0{@1-2 6a b@3-8 5:@8-9 2[@10-11 8true@11-15 4,@15-16 8false@16-21 4,@21-22 "
-            "9null@23-27 4,@27-28 7-1.5e+3@28-35 4,@35-36 71-2E@36-40 3]@40-41 1}@41-42 ");
-  tokens.clear();
-  Reader::Scan(nullptr, tokens);
-  EXPECT_TRUE(tokens.empty());
-}
-
 TEST(JsonReaderTest, ReadsDocuments) {
   const struct {
     std::string text;
