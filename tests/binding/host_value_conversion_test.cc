@@ -15,54 +15,11 @@ namespace Halden {
 namespace {
 
 using binding_test::Describe;
-using binding_test::Host;
-using binding_test::HostSigned;
 
 // Packed fields may be misaligned: tests read them by value.
 template <typename T>
 T Read(T value) {
   return value;
-}
-
-JsonApiResponse EmptyRecord() {
-  JsonApiResponse record;
-  std::memset(static_cast<void*>(&record), 0, sizeof record);
-  return record;
-}
-
-std::string Converted(const HostValue& value) {
-  BindingProperty property;
-  property.SetSigned(99);  // replaced whatever the kind
-  JsonApiResponse record = EmptyRecord();
-  if (!HostValueToProperty(value, property, "m", &record)) {
-    const std::string error = record.errorText;
-    delete[] record.errorText;
-    return "error: " + error;
-  }
-  return Describe(property);
-}
-
-// A chain of `depth` nested collections around Signed 1, on the heap.
-struct HostChain {
-  explicit HostChain(int depth) : links(depth + 1) {
-    links[depth] = HostSigned(1);
-    for (int i = depth - 1; i >= 0; --i) links[i] = Host(kHostCollection, &links[i + 1], 1);
-  }
-  std::vector<HostValue> links;
-};
-
-TEST(HostValueConversionTest, NestingIsLimited) {
-  const HostChain longer(kMaxHostValueNesting + 1);
-  EXPECT_EQ(Converted(longer.links[0]),
-            "error: Couldn't assign value to 'm' of type object because the input is of an "
-            "incompatible type 'collection'.");
-  BindingProperty property;
-  ASSERT_TRUE(HostValueToProperty(longer.links[1], property, "m", nullptr));
-  BindingProperty deeper;
-  deeper.Append() = property;
-  HostValue released = HostSigned(5);
-  EXPECT_FALSE(PropertyToHostValue(deeper, released, nullptr));
-  EXPECT_EQ(Read(released.kind), kHostNone);
 }
 
 enum class Shade : int32_t { Dark = 0, Light = 1 };

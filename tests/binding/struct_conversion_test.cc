@@ -204,6 +204,7 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
     EXPECT_EQ(ConvertFromHostValue(registry, host, direct, "o").Error(), stagedError);
     EXPECT_EQ(Describe(ConvertToProperty(registry, direct)),
               Describe(ConvertToProperty(registry, staged)));
+    return stagedError;
   };
   BindingProperty mixed = With("i32", binding_test::Text("12"));
   mixed.Member("flag").SetString("true");
@@ -270,7 +271,9 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
   for (std::size_t i = 0; i + 1 < chain.size(); ++i)
     chain[i] = Host(kHostCollection, &chain[i + 1], 1);
   HostMemberEntry deep[] = {{"object", chain[0], 0}};
-  expectSame(Host(kHostStructure, deep, 1));
+  EXPECT_EQ(expectSame(Host(kHostStructure, deep, 1)),
+            "Couldn't assign value to 'o' of type object because the input is of an "
+            "incompatible type 'collection'.");
 }
 
 TEST_F(StructConversionTest, UnregisteredStructs) {
@@ -380,6 +383,8 @@ TEST_F(StructConversionTest, EveryConverterWritesWhatThePropertyWouldCross) {
       ways.second = property.Error();
     } else if (PropertyToHostValue(property, converted, &registry)) {
       ways.second = DescribeHost(converted);
+    } else {
+      EXPECT_EQ(int32_t{converted.kind}, kHostNone);  // released
     }
     ReleaseHostValue(converted);
     return ways;
@@ -427,6 +432,7 @@ TEST_F(StructConversionTest, EveryConverterWritesWhatThePropertyWouldCross) {
     }
   }
   EXPECT_EQ(bothWays(Twice{}).second, "10{k=2:2,}");
+  EXPECT_EQ(bothWays(tooDeep).second, "-");
   EXPECT_EQ(bothWays(HoldsUnlisted{{{}}}).second,
             "Couldn't convert native value because it's an unregistered structure.");
   // Out of memory half way, the write releases what it made before throwing.
