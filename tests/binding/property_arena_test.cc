@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "binding/arena_page_source.h"
@@ -13,27 +12,6 @@
 
 namespace Halden {
 namespace {
-
-uint64_t PagesTaken() { return ArenaPageSource::Instance().GetCounters().pagesTaken; }
-uint64_t PagesReturned() { return ArenaPageSource::Instance().GetCounters().pagesReturned; }
-
-TEST(PropertyArenaTest, DestructionReturnsEveryPageAndAGrownTableFirst) {
-  const uint64_t returned = PagesReturned();
-  const uint64_t taken = PagesTaken();
-  const std::size_t live = testing::AllocationLiveBytes();
-  {
-    PropertyArena arena;
-    for (int i = 0; i < 500; ++i) arena.Allocate(72);
-    // The built-in block's one 64-byte slot is taken, so a 64-byte table
-    // (16 buckets where pointers have 4 bytes) goes into a page.
-    arena.Allocate(64);
-    for (int i = 0; i < 9; ++i) arena.Intern(std::to_string(i).c_str());
-    arena.Intern("a text too long to be kept inside its string");  // freed with the arena
-  }
-  EXPECT_EQ(testing::AllocationLiveBytes(), live);
-  EXPECT_GT(PagesTaken(), taken);
-  EXPECT_EQ(PagesReturned() - returned, PagesTaken() - taken);
-}
 
 // Dropped trees leave their arenas' memory in a small pool for the next
 // ones; beyond it the memory goes back.
