@@ -30,11 +30,8 @@ std::string Outcome(const std::string& text) {
 TEST(JsonReaderTest, ReadsDocumentsAndLocatesFailures) {
   // Past 16 members names are found in a set.
   std::string members = "{";
-  std::string rendered = "{";
-  for (int i = 0; i < 40; ++i) {
+  for (int i = 0; i < 40; ++i)
     members += "\"m" + std::to_string(i) + "\":" + std::to_string(i) + ",";
-    rendered += "m" + std::to_string(i) + ":" + std::to_string(i) + ",";
-  }
   const std::vector<std::pair<std::string, std::string>> cases = {
       {" {\n \"a\" : [ 1 ,\t2.5e1, -3 ] ,\"b\":null }\n", "{a:[1,25,-3],b:N}"},
       {R"({"a":-0.5E-2,"b":12345678901234567890,"c":false,"d":true,"e":0})",
@@ -70,13 +67,19 @@ TEST(JsonReaderTest, ReadsDocumentsAndLocatesFailures) {
       {"{\"a\":" + std::string(600, '[') + "?", "Unexpected character in stream: ? @605"},
       {members + "\"m3\":0}", "Duplicate object member token: m3 @341-345"},
       {members + "\"m39\":0}", "Duplicate object member token: m39 @341-346"},
-      {members + "\"m40\":0}", rendered + "m40:0}"},
+      {members + "\"m40\":0,\"m40\":1}", "Duplicate object member token: m40 @349-354"},
       // At most 512 levels.
       {"{\"a\":" + std::string(512, '[') + std::string(512, ']') + "}",
        "Nesting is deeper than 512 levels @516-517"},
-      {"{\"a\":" + std::string(1000000, '['), "Nesting is deeper than 512 levels @516-517"},
       {Repeat("{\"a\":", 513), "Nesting is deeper than 512 levels @2560-2561"}};
   for (const auto& [text, outcome] : cases) EXPECT_EQ(Outcome(text), outcome) << text.substr(0, 20);
+}
+
+TEST(JsonReaderTest, ScanAppendsEveryToken) {
+  Reader::Tokens tokens(1);
+  Reader::Scan(R"({"a": [true, null]})", tokens);
+  ASSERT_EQ(tokens.size(), 10u);
+  EXPECT_EQ(tokens.back().value + "@" + std::to_string(tokens.back().begin), "}@18");
 }
 
 // A message may be megabytes: the reader keeps one token at a time, so its
