@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -157,8 +158,8 @@ TEST(BindingPropertyTest, DeepTreesNeedNoDeepStack) {
   EXPECT_EQ(assigned.digest, original.digest);
 }
 
-// Without memory for the frames of its walk, a release falls back on the
-// machine stack and still frees every level.
+// Without memory for the frames of its walk, a release falls back on the machine stack and
+// still frees every level; an index past the length limit is refused before memory is asked.
 TEST(BindingPropertyTest, ReleaseWithoutMemoryForFramesFreesEverything) {
   BindingProperty root;
   root.MakeCollection();
@@ -171,6 +172,8 @@ TEST(BindingPropertyTest, ReleaseWithoutMemoryForFramesFreesEverything) {
     root.Reset();
   }
   EXPECT_EQ(testing::AllocationLiveBytes(), live);
+  testing::FailingLargeAllocations noLargeBlocks(1000);
+  EXPECT_THROW(root.At(BindingProperty::kMaxCollectionSize), std::length_error);
 }
 
 }  // namespace

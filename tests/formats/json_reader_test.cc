@@ -43,7 +43,6 @@ TEST(JsonReaderTest, ReadsDocumentsAndLocatesFailures) {
       {"{\"a\":\"\x01\x7f\xc3\xa9\"}", "{a:'\x01\x7f\xc3\xa9'}"},
       // Bytes behind a NUL are never read.
       {std::string("{}\0{\"x\"", 7), "{}"},
-      // Failures.
       {R"({"a":+1})", "Unexpected character in stream: + @5"},
       {"{\"a\":\xc3\xa9}", "Unexpected character in stream: \xc3 @5"},
       {R"({"a":tru})", "Expected string: true @9"},
