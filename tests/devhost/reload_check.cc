@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -42,11 +43,8 @@ struct ProcessState {
 };
 
 std::size_t Entries(const char* directory) {
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory)) {
-    ++count;
-  }
-  return count;
+  return static_cast<std::size_t>(
+      std::distance(std::filesystem::directory_iterator(directory), {}));
 }
 
 ProcessState Measure(const std::string& library) {
@@ -136,7 +134,6 @@ int main(int argc, char** argv) {
       [](const host::ExternalCall& call) { return devhost::CarryExternalRequest(call); });
   for (const auto& [path, body] : config.resources) host.SetResourceBody(path, body);
 
-  const ProcessState unused = Measure(library);
   long long mostLive = 0;
   std::string failure;
   ProcessState before;
@@ -152,7 +149,6 @@ int main(int argc, char** argv) {
       "reload: %d cycles of load, initialize, sign-in, GET, PUT, shutdown, unload,\n"
       "  after %d to warm up\n",
       cycles, kWarmUp);
-  Print("before any load", unused);
   Print("before the cycles", before);
   Print("after the cycles", after);
   std::printf("  the library's live blocks after Shutdown: at most %lld in any cycle\n", mostLive);
