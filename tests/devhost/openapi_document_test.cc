@@ -38,18 +38,6 @@ class OpenApiDocumentTest : public ::testing::Test {
     return parameters;
   }
 
-  // Every "$ref" in the tree.
-  static void References(const BindingProperty& node, std::vector<std::string>& references) {
-    for (auto [key, value] : node.Members()) {
-      if (key == "$ref") references.push_back(value.ToText());
-      References(value, references);
-    }
-    for (uint32_t i = 0; node.GetKind() == BindingPropertyKind::Collection && i < node.Size();
-         ++i) {
-      References(node.Element(i), references);
-    }
-  }
-
   host::InProcessHost host;
   BindingResult document;
 };
@@ -163,14 +151,6 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   EXPECT_EQ(PropertyToJson(schemas.Find("PluginResourceEvent").Find("x-tags"), nullptr, nullptr),
             R"(["hclient"])");
   EXPECT_TRUE(schemas.Find("SampleItem").Find("x-tags").IsEmpty());
-  // Every reference names a schema of the document.
-  std::vector<std::string> references;
-  References(document, references);
-  EXPECT_GT(references.size(), 10u);
-  for (const std::string& reference : references) {
-    ASSERT_TRUE(reference.starts_with("#/components/schemas/")) << reference;
-    EXPECT_FALSE(schemas.Find(reference.substr(21)).IsEmpty()) << reference;
-  }
 }
 
 }  // namespace
