@@ -3,7 +3,7 @@
 // host on the loopback address; none may fail, the plugin's live blocks must
 // not grow, and the requests per second are shown.
 //
-//   zvm-devhost-load <host URL> <password> [clients] [calls]
+//   zvm-devhost-load <host URL> <password>
 //
 // Exits 0 when the check passed, 1 when it did not, 2 on wrong arguments.
 #include <httplib.h>
@@ -97,22 +97,14 @@ void Print(const char* name, const Outcome& outcome) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3 || argc > 5) {
-    std::fprintf(stderr, "usage: zvm-devhost-load <host URL> <password> [clients] [calls]\n");
-    return 2;
-  }
-  const std::string url = argv[1];
-  const std::string password = argv[2];
-  const std::size_t clients = argc > 3 ? std::stoul(argv[3]) : 8;
-  const std::size_t calls = argc > 4 ? std::stoul(argv[4]) : 10000;
+  const std::string url = argc == 3 ? argv[1] : "";
   if (!url.starts_with("http://127.0.0.1:") && !url.starts_with("http://localhost:")) {
-    std::fprintf(stderr, "zvm-devhost-load: only a host on the loopback address is loaded\n");
+    std::fprintf(stderr, "usage: zvm-devhost-load <host URL on the loopback address> <password>\n");
     return 2;
   }
-  if (clients == 0 || calls < clients) {
-    std::fprintf(stderr, "zvm-devhost-load: needs a client and a call per client\n");
-    return 2;
-  }
+  const std::string password = argv[2];
+  const std::size_t clients = 8;
+  const std::size_t calls = 10000;
 
   // The warm-up settles the plugin's caches and pools before its blocks
   // are counted.

@@ -8,7 +8,7 @@
 // first kWarmUp cycles come before that measure: the HTTP library's and the
 // C library's first uses (its heap's high-water mark) are not the plugin's.
 //
-//   zvm-devhost-reload <library> <configuration> [cycles]
+//   zvm-devhost-reload <library> <configuration>
 //
 // <library> is the email verification plugin's (a copy of it, say), loaded
 // through its export ZVM_PLUGIN_EXPORT.
@@ -34,6 +34,7 @@ namespace {
 using namespace Halden;
 
 constexpr int kWarmUp = 20;
+constexpr int kCycles = 200;
 
 struct ProcessState {
   std::size_t files = 0;
@@ -109,20 +110,18 @@ long long Cycle(host::InProcessHost& host, const std::string& library,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3 || argc > 4) {
-    std::fprintf(stderr, "usage: zvm-devhost-reload <library> <configuration> [cycles]\n");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: zvm-devhost-reload <library> <configuration>\n");
     return 2;
   }
   const std::string library = std::filesystem::canonical(argv[1]).string();
-  const int cycles = argc > 3 ? std::stoi(argv[3]) : 200;
   devhost::MockEmailService mock([](const devhost::MockAccount&) {});
   std::string error;
   devhost::DevhostConfig config;
-  if (cycles < 1 || !mock.Bind(0, error) ||
-      !devhost::LoadDevhostConfig(argv[2], mock.Url(), config, error) ||
+  if (!mock.Bind(0, error) || !devhost::LoadDevhostConfig(argv[2], mock.Url(), config, error) ||
       !config.resources.contains(devhost::kTokenResource) || config.accounts.empty()) {
     std::fprintf(stderr, "zvm-devhost-reload: %s\n",
-                 error.empty() ? "needs a cycle, a token and an account" : error.c_str());
+                 error.empty() ? "needs a token and an account" : error.c_str());
     return 2;
   }
   mock.SetAccounts(config.accounts);
@@ -137,7 +136,7 @@ int main(int argc, char** argv) {
   long long mostLive = 0;
   std::string failure;
   ProcessState before;
-  for (int i = 0; i < kWarmUp + cycles && failure.empty(); ++i) {
+  for (int i = 0; i < kWarmUp + kCycles && failure.empty(); ++i) {
     if (i == kWarmUp) before = Measure(library);
     const long long live = Cycle(host, library, config, failure);
     if (live > mostLive) mostLive = live;
@@ -148,7 +147,7 @@ int main(int argc, char** argv) {
   std::printf(
       "reload: %d cycles of load, initialize, sign-in, GET, PUT, shutdown, unload,\n"
       "  after %d to warm up\n",
-      cycles, kWarmUp);
+      kCycles, kWarmUp);
   Print("before the cycles", before);
   Print("after the cycles", after);
   std::printf("  the library's live blocks after Shutdown: at most %lld in any cycle\n", mostLive);
