@@ -43,9 +43,6 @@ class OpenApiDocumentTest : public ::testing::Test {
 };
 
 TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
-  EXPECT_EQ(document.Find("openapi").ToText(), "3.1.0");
-  EXPECT_EQ(document.Find("info").Find("title").ToText(), "sample");
-  EXPECT_EQ(document.Find("servers").Element(0).Find("url").ToText(), "http://127.0.0.1:9");
   using Strings = std::vector<std::string>;
   struct Case {
     const char* path;
@@ -98,25 +95,17 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
             "#/components/schemas/SampleSummary");
 }
 
+// Each event is a webhook whose body is the record the event carries.
 TEST_F(OpenApiDocumentTest, EventsAsWebhooks) {
-  const BindingProperty& webhooks = document.Find("webhooks");
-  struct Case {
-    const char* event;
-    const char* record;
-    const char* summary;
-  } cases[] = {
-      {"OnJsonApiEvent", "PluginResourceEvent", "Fired when a resource is changed."},
-      {"OnServiceProxyUuidEvent", "PluginServiceProxyResponse",
-       "Fired when a uuid-based service proxy message is received."},
-  };
-  for (const Case& c : cases) {
-    const BindingProperty& operation = webhooks.Find(c.event).Find("post");
-    EXPECT_EQ(PropertyToJson(operation.Find("requestBody"), nullptr, nullptr),
+  for (const auto& [event, record] :
+       {std::pair{"OnJsonApiEvent", "PluginResourceEvent"},
+        std::pair{"OnServiceProxyUuidEvent", "PluginServiceProxyResponse"}}) {
+    const BindingProperty& body =
+        document.Find("webhooks").Find(event).Find("post").Find("requestBody");
+    EXPECT_EQ(PropertyToJson(body, nullptr, nullptr),
               std::string(R"({"content":{"application/json":{"schema":{"$ref":")") +
-                  "#/components/schemas/" + c.record + R"("}}},"required":true})")
-        << c.event;
-    EXPECT_EQ(operation.Find("summary").ToText(), c.summary) << c.event;
-    EXPECT_EQ(operation.Find("tags").Element(0).ToText(), "hclient") << c.event;
+                  "#/components/schemas/" + record + R"("}}},"required":true})")
+        << event;
   }
 }
 
