@@ -5,19 +5,11 @@
 #include <map>
 #include <string>
 
-#include "zvm_version.h"
-
 namespace Halden::devhost {
 namespace {
 
-TEST(PluginBuildInfo, ReadFromTheLibraryOrRefused) {
-  std::map<std::string, std::string> info;
-  std::string error;
-  ASSERT_TRUE(ReadPluginBuildInfo(ZVM_PLUGIN_LIBRARY, info, error)) << error;
-  EXPECT_EQ(info,
-            (std::map<std::string, std::string>{
-                {"version", ZVM_VERSION_TEXT}, {"commit", ZVM_COMMIT}, {"build", ZVM_BUILD_TYPE}}));
-
+// What a library carries is devhost_test's, in /_host/plugin.
+TEST(PluginBuildInfo, RefusedWithoutIt) {
   struct Case {
     std::string path;
     std::string error;
@@ -30,6 +22,7 @@ TEST(PluginBuildInfo, ReadFromTheLibraryOrRefused) {
   };
   for (const Case& c : cases) {
     std::map<std::string, std::string> none;
+    std::string error;
     EXPECT_FALSE(ReadPluginBuildInfo(c.path, none, error));
     EXPECT_EQ(error, c.error);
     EXPECT_TRUE(none.empty());
