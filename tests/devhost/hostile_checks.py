@@ -1,9 +1,6 @@
 """The development host against a hostile neighbour on the same machine:
 bodies and heads past the limits, pipelined requests, bytes that are not
-UTF-8, clients that take every stream and slow clients. Run by
-devhost_checks.py on a host of its own, started with a small --max-body.
-What a browser marks as coming from another site is loopback_guard_test's
-and devhost_test's."""
+UTF-8, clients that take every stream and slow clients."""
 import json
 import socket
 import threading
