@@ -215,10 +215,11 @@ def play(page, devhost):
     page.check(
         (allocations, lambda text: text != before,
          "the memory counters refreshed: %s allocations before" % before),
-        ("#records > details.record summary", lambda texts: len(texts) == 6 and all(
+        ("#records > details.record summary", lambda texts: texts and all(
             text.startswith("QorEmailVerification") for text in texts),
-         "the plugin's six records first", Page.texts),
-        ("#records > details.framework > summary", "Records of the framework and the host (23)",
+         "the plugin's records first", Page.texts),
+        ("#records > details.framework > summary",
+         lambda text: text.startswith("Records of the framework and the host ("),
          "the others folded below them"))
 
     page.click("#sign-out")
