@@ -55,7 +55,10 @@ TEST(SessionRecords, ReadBackAsRecorded) {
         host::ExternalAnswer{-1, 0, {}, "Not initialized"},
         host::ExternalAnswer{4, 0, {}, "Failed to read connection"}}) {
     const BindingProperty record = ExternalRecord(call, answer);
-    EXPECT_EQ(Json(ExternalRecord(call, ExternalAnswerFromRecord(Reread(record)))), Json(record));
+    const host::ExternalAnswer replayed = ExternalAnswerFromRecord(Reread(record));
+    EXPECT_EQ(Json(ExternalRecord(call, replayed)), Json(record));
+    // A record without the failure would make the same record again.
+    EXPECT_EQ(replayed.transport, answer.transport);
   }
 }
 
