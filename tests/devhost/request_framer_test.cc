@@ -93,7 +93,9 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {post + "X: a\nContent-Length: 1\r\n\r\n", 400},
       {post + "Content-Length : 1\r\n\r\n", 400},
       {post + "X: a\r\n continued\r\n\r\n", 400},
-      {std::string("GET /a\0b HTTP/1.1\r\n\r\n", 21), 400},
+      // Refused at the request line, whatever comes after it.
+      {std::string("GET /a\0b", 8) + " HTTP/1.1\r\nContent-Length: 11\r\n\r\n", 400,
+       "The request line holds a control character"},
       {chunked + "x\r\n", 400},
       {chunked + "1\r\nab\r\n", 400},
   };
