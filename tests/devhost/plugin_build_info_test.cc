@@ -1,7 +1,11 @@
 #include "host/devhost/plugin_build_info.h"
 
+#include <elf.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -10,6 +14,20 @@ namespace {
 
 // What a library carries is devhost_test's, in /_host/plugin.
 TEST(PluginBuildInfo, RefusedWithoutIt) {
+  // A damaged library: its one section, the section names, says it is
+  // larger than a plugin's names could be.
+  const std::string damaged = ::testing::TempDir() + "damaged.so";
+  Elf64_Ehdr header{};
+  std::memcpy(header.e_ident, ELFMAG, SELFMAG);
+  header.e_ident[EI_CLASS] = ELFCLASS64;
+  header.e_shentsize = sizeof(Elf64_Shdr);
+  header.e_shoff = sizeof header;
+  header.e_shnum = 1;
+  Elf64_Shdr names{};
+  names.sh_size = 1 << 30;
+  std::ofstream(damaged, std::ios::binary)
+      .write(reinterpret_cast<const char*>(&header), sizeof header)
+      .write(reinterpret_cast<const char*>(&names), sizeof names);
   struct Case {
     std::string path;
     std::string error;
@@ -19,6 +37,7 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
        std::string(ZVM_DEVHOST_CONFIG) + " cannot be read as a 64-bit ELF file"},
       // This test program is an ELF file without the section.
       {"/proc/self/exe", "/proc/self/exe has no section .zvm_build_info"},
+      {damaged, damaged + ": the section names cannot be read"},
   };
   for (const Case& c : cases) {
     std::map<std::string, std::string> none;
@@ -27,6 +46,7 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
     EXPECT_EQ(error, c.error);
     EXPECT_TRUE(none.empty());
   }
+  std::remove(damaged.c_str());
 }
 
 }  // namespace
