@@ -79,11 +79,13 @@ class StreamReader {
     client.stop();
     thread.join();
   }
-  // Waits for `part`, and passes over what came up to its end.
-  bool Saw(const std::string& part) {
+  // Waits for `part`, and passes over what came up to its end: what came
+  // ahead of it into `before`.
+  bool Saw(const std::string& part, std::string* before = nullptr) {
     std::unique_lock guard(lock);
     const bool seen = changed.wait_for(guard, std::chrono::seconds(10),
                                        [&] { return text.find(part) != std::string::npos; });
+    if (seen && before != nullptr) *before = text.substr(0, text.find(part));
     if (seen) text.erase(0, text.find(part) + part.size());
     return seen;
   }
@@ -550,7 +552,10 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
 
   std::ofstream(library + ".new") << "not a library";
   std::filesystem::rename(library + ".new", library);
-  ASSERT_TRUE(events.Saw("event: host reload\ndata: {\"builtAt\":\"2"));
+  std::string before;
+  ASSERT_TRUE(events.Saw("event: host reload\ndata: {\"builtAt\":\"2", &before));
+  // A library that did not load is given no token and no message.
+  EXPECT_EQ(before.find("delivered"), std::string::npos) << before;
   ASSERT_TRUE(events.Saw(R"(file too short","liveBlocks":0,)"));
   const Answer refused = Send("GET", kEmail);
   EXPECT_EQ(refused.status, 503);
