@@ -211,6 +211,16 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
   // Without --reload nothing watches the library.
   EXPECT_FALSE(
       JsonToProperty(Send("GET", "/_host/reload").body.c_str()).Find("watching").GetBool());
+  // A head refused before the server reads it has its own status line.
+  for (const auto& [header, status, phrase] :
+       {std::tuple{httplib::Headers{{"Transfer-Encoding", "gzip"}}, 501, "Not Implemented"},
+        std::tuple{httplib::Headers{{"X", std::string(9000, 'y')}}, 431,
+                   "Request Header Fields Too Large"}}) {
+    const httplib::Result refused = httplib::Client(devhost->Url()).Get(kEmail, header);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(std::to_string(refused->status) + " " + refused->reason,
+              std::to_string(status) + " " + phrase);
+  }
   // DNS rebinding, and changes from other sites, are refused: the texts are
   // the guard's; a read from a foreign page passes.
   const std::string port = devhost->Url().substr(devhost->Url().rfind(':') + 1);
