@@ -204,7 +204,9 @@ TEST_F(Dispatch, ArgumentPathsNestNoDeeperThanBodies) {
       std::size_t{256} << 10));
   EXPECT_FALSE(deep.error) << deep.errorText;
   EXPECT_NE(deep.json.find(R"("obj":{"a":{"a":{)"), std::string::npos);
-  EXPECT_NE(deepest.errorText, refused);
+  // Bound, but too deep to answer inside the response's record.
+  EXPECT_EQ(deepest.errorText, "Response body nests too deeply to be sent");
+  EXPECT_EQ(deepest.status, 400u);
   EXPECT_EQ(justTooDeep.errorText, refused);
   EXPECT_EQ(tooDeep.errorText, refused);
 }
@@ -312,6 +314,27 @@ TEST_F(Dispatch, ReadsAHostBodyWithinItsLength) {
   response.release(&response);
   EXPECT_EQ(response.body.kind, kHostNone);
   EXPECT_STREQ(response.contentType, nullptr);
+}
+
+TEST_F(Dispatch, AStreamIsReadThroughTheRecordUntilReleased) {
+  ApiCallRecord call{};
+  call.method = kMethodGet;
+  call.path = "/v1/stream?size=10";
+  call.callContext = Entry("GetV1Stream").function.callContext;
+  JsonApiResponse response{};
+  Entry("GetV1Stream").callback(&response, &call);
+  EXPECT_EQ(uint32_t{response.expectedLength}, 10u);
+  char buffer[16];
+  uint32_t length = sizeof buffer;
+  bool more = true;
+  const StreamReadFunction read = response.streamRead;
+  EXPECT_FALSE(read(response.streamHandle, nullptr, &length, &more));
+  EXPECT_TRUE(read(response.streamHandle, buffer, &length, &more));
+  EXPECT_EQ(std::string(buffer, length), std::string(10, 'x'));
+  EXPECT_FALSE(more);
+  response.release(&response);
+  EXPECT_EQ(uint32_t{response.expectedLength}, 0u);
+  EXPECT_EQ(response.streamHandle, nullptr);
 }
 
 TEST_F(Dispatch, NullCallAndContextAreRefused) {

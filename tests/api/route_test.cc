@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "api/camel_case_name.h"
 #include "api/method.h"
 #include "tests/support/small_stack.h"
 
@@ -116,7 +117,6 @@ TEST(RouteTest, MatchesLikeTheRegularExpression) {
       " /a.b.c /a.b/c.d /x#h/r/s /a-b-c-d /a-b/c-d /a\nb/c /a\rb.c /a%2Fb/c+d /v1/a.json"
       " /v1/a.b.json /a.b/ ab /\xc3\xa4/\xe2\x82\xac /a/x/b/x/c/x ## #a#b#c /()x[]|^$ /a\\b\\c"
       " /a}/b");
-  ;
   for (const std::string& pathTemplate : templates) {
     const Route route = MakeRoute(kMethodAny, "", pathTemplate);
     for (const std::string& path : paths) {
@@ -157,6 +157,35 @@ TEST(RouteTest, PercentDecode) {
     const auto buffer = std::make_unique<char[]>(c.text.size());
     c.text.copy(buffer.get(), c.text.size());
     EXPECT_EQ(PercentDecode(std::string_view(buffer.get(), c.text.size())), c.decoded) << c.text;
+  }
+}
+
+TEST(CamelCaseNameTest, NamesFromMethodAndPath) {
+  struct Case {
+    std::string method;
+    std::string path;
+    std::string name;
+  };
+  const std::vector<Case> cases = {
+      {"GET", "/qor-email-verification/v1/email", "GetQorEmailVerificationV1Email"},
+      {"POST", "/qor-email-verification/v1/confirm-email",
+       "PostQorEmailVerificationV1ConfirmEmail"},
+      {"", "qor-email-verification", "QorEmailVerification"},
+      {"DELETE", "/v1/items/{itemId}", "DeleteV1ItemsByItemId"},
+      {"PATCH", "/files/{+path}", "PatchFilesByPath"},
+      {"PUT", "/doc{#frag}", "PutDocBy#frag"},
+      {"get", "/a", "GetA"},
+      {"MkCol", "/x", "MkcolX"},
+      {"X", "", "X"},
+      {"", "", ""},
+      {"", "/a_b.c!d+e-f", "ABCDEF"},
+      {"", "{}", "By"},
+      {"", "x}y", "Xy"},
+      {"", "{a}b", "ByAb"},
+      {"", "already Camel", "Already Camel"},
+      {"", "//v1//", "V1"}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(CamelCaseName(c.method, c.path), c.name) << c.method << " " << c.path;
   }
 }
 
