@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "api/camel_case_name.h"
 #include "api/method.h"
 #include "tests/support/small_stack.h"
 
@@ -19,66 +18,12 @@ std::optional<RouteCaptures> Match(const std::string& pathTemplate, std::string_
   return MatchRoute({kMethodGet, "", path}, MakeRoute(kMethodGet, "", pathTemplate));
 }
 
-TEST(RouteTest, TemplateToRegex) {
-  using P = RoutePlaceholder;
-  struct Case {
-    std::string pathTemplate;
-    std::string expression;
-    std::vector<RoutePlaceholder> placeholders;
-  };
-  const std::vector<Case> cases = {{"/v1/items/{id}", "/v1/items/([^/]*)", {{P::kSegment, "id"}}},
-                                   {"/files/{+path}", "/files/(.*)", {{P::kRest, "path"}}},
-                                   {"/doc{#frag}", "/doc#(.*)", {{P::kHash, "frag"}}},
-                                   {"/v1/{x}.json", "/v1/([^/]*)\\.json", {{P::kSegment, "x"}}},
-                                   {"^$.*+?()[]|\\", "\\^\\$\\.\\*\\+\\?\\(\\)\\[\\]\\|\\\\", {}},
-                                   {"/{a+b}/{+#c}/{#+d}",
-                                    "/([^/]*)/(.*)/#(.*)",
-                                    {{P::kSegment, "a+b"}, {P::kRest, "#c"}, {P::kHash, "+d"}}},
-                                   {"/{}{+}", "/([^/]*)(.*)", {{P::kSegment, ""}, {P::kRest, ""}}},
-                                   {"/a}b", "/ab", {{P::kNone, ""}}},
-                                   {"/{a{b}", "/([^/]*)", {{P::kSegment, "b"}}}};
-  for (const Case& c : cases) {
-    const RoutePattern pattern = TemplateToRegex(c.pathTemplate);
-    EXPECT_EQ(pattern.expression, c.expression) << c.pathTemplate;
-    EXPECT_EQ(pattern.placeholders, c.placeholders) << c.pathTemplate;
-  }
-  EXPECT_EQ(TemplateToRegex("/a.{x}#{#y}").pieces,
-            (std::vector<RoutePiece>{{RoutePiece::kLiteral, "/a."},
-                                     {RoutePiece::kSegment, ""},
-                                     {RoutePiece::kLiteral, "##"},
-                                     {RoutePiece::kRest, ""}}));
-}
-
 TEST(RouteTest, NormalizeTemplate) {
   EXPECT_EQ(NormalizeTemplate("/v1/email/"), "/v1/email");
   EXPECT_EQ(NormalizeTemplate("/v1/email//"), "/v1/email/");
   EXPECT_EQ(NormalizeTemplate("//"), "/");
   EXPECT_EQ(NormalizeTemplate("/"), "/");
   EXPECT_EQ(NormalizeTemplate(""), "");
-}
-
-TEST(RouteTest, MatchesMethods) {
-  struct Case {
-    std::uint32_t routeCode;
-    std::string routeName;
-    std::uint32_t callCode;
-    std::string callName;
-    bool matches;
-  };
-  const std::vector<Case> cases = {{kMethodGet, "", kMethodGet, "", true},
-                                   {kMethodGet, "", kMethodPost, "", false},
-                                   {kMethodAny, "", kMethodPost, "", true},
-                                   {kMethodAny, "", kMethodNamed, "MKCOL", true},
-                                   {kMethodNamed, "MKCOL", kMethodNamed, "MKCOL", true},
-                                   {kMethodNamed, "MKCOL", kMethodNamed, "mkcol", false},
-                                   {kMethodNamed, "MKCOL", kMethodGet, "", false}};
-  for (const Case& c : cases) {
-    for (const char* pathTemplate : {"/v1/email", "/v1/{name}"}) {
-      const Route route = MakeRoute(c.routeCode, c.routeName, pathTemplate);
-      EXPECT_EQ(MatchRoute({c.callCode, c.callName, "/v1/email"}, route).has_value(), c.matches)
-          << c.routeCode << c.routeName << " " << c.callCode << c.callName << " " << pathTemplate;
-    }
-  }
 }
 
 // The captures std::regex gives for the expression, named as MatchRoute names
@@ -157,35 +102,6 @@ TEST(RouteTest, PercentDecode) {
     const auto buffer = std::make_unique<char[]>(c.text.size());
     c.text.copy(buffer.get(), c.text.size());
     EXPECT_EQ(PercentDecode(std::string_view(buffer.get(), c.text.size())), c.decoded) << c.text;
-  }
-}
-
-TEST(CamelCaseNameTest, NamesFromMethodAndPath) {
-  struct Case {
-    std::string method;
-    std::string path;
-    std::string name;
-  };
-  const std::vector<Case> cases = {
-      {"GET", "/qor-email-verification/v1/email", "GetQorEmailVerificationV1Email"},
-      {"POST", "/qor-email-verification/v1/confirm-email",
-       "PostQorEmailVerificationV1ConfirmEmail"},
-      {"", "qor-email-verification", "QorEmailVerification"},
-      {"DELETE", "/v1/items/{itemId}", "DeleteV1ItemsByItemId"},
-      {"PATCH", "/files/{+path}", "PatchFilesByPath"},
-      {"PUT", "/doc{#frag}", "PutDocBy#frag"},
-      {"get", "/a", "GetA"},
-      {"MkCol", "/x", "MkcolX"},
-      {"X", "", "X"},
-      {"", "", ""},
-      {"", "/a_b.c!d+e-f", "ABCDEF"},
-      {"", "{}", "By"},
-      {"", "x}y", "Xy"},
-      {"", "{a}b", "ByAb"},
-      {"", "already Camel", "Already Camel"},
-      {"", "//v1//", "V1"}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(CamelCaseName(c.method, c.path), c.name) << c.method << " " << c.path;
   }
 }
 
