@@ -1,5 +1,5 @@
 // Resource observers, host subscriptions, routing, publishing, service-proxy
-// messages and telemetry, through the in-process host.
+// messages, through the in-process host.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -128,34 +128,6 @@ class Events : public ::testing::Test {
   ObservingPlugin* plugin = nullptr;
   std::vector<std::string> seen;
 };
-
-TEST(EventName, SegmentsAndPatterns) {
-  struct Name {
-    const char* uri;
-    const char* name;
-  } names[] = {
-      {"/qor-email-verification/v1/email", "OnJsonApiEvent_qor-email-verification_v1_email"},
-      {"/ksa-auth/v1/authorization/access-token", "OnJsonApiEvent_ksa-auth_v1_authorization"},
-      {"/qor-platform-config/v1/namespaces/a/b/c",
-       "OnJsonApiEvent_qor-platform-config_v1_namespaces_a_b"},
-      {"/a//b/", "OnJsonApiEvent_a_b"},
-      {"a/b", "OnJsonApiEvent_a_b"},
-      {"", "OnJsonApiEvent"},
-  };
-  for (const Name& n : names) EXPECT_EQ(EventNameForUri(n.uri), n.name) << n.uri;
-  struct Match {
-    const char* pattern;
-    const char* uri;
-    bool matches;
-  } matches[] = {
-      {"/a/*/c", "/a/b/c", true}, {"/a/*/c", "/a//c", true}, {"/a/*/c", "/a/b/d/c", false},
-      {"/a/*", "/a/b", true},     {"/a/*", "/a/", false},    {"/a/*x", "/a/bx", false},
-      {"*", "", false},           {"/a/b", "/a/b", true},    {"/a/b", "/a/bc", false},
-  };
-  for (const Match& m : matches) {
-    EXPECT_EQ(MatchesUriPattern(m.pattern, m.uri), m.matches) << m.pattern << " " << m.uri;
-  }
-}
 
 TEST_F(Events, ObservingReadsAtOnceAndSharesOneHostSubscriptionPerName) {
   host.SetResourceBody("/a/b/c/d", Json(R"({"text":"now"})"));
@@ -341,17 +313,6 @@ TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
   lines = host.Lines();
   EXPECT_EQ(lines[lines.size() - 3].message,
             "observing: Service proxy handler for svc.m failed: handler failed");
-}
-
-TEST_F(Events, TelemetryPostsThroughTheHost) {
-  BindingProperty value;
-  value.SetSigned(1);
-  RequestResult<> posted = plugin->Telemetry()->PostTelemetryEvent("start", {{"k", value}}).get();
-  EXPECT_TRUE(posted.Ok());
-  EXPECT_EQ(host.TelemetryPosts(),
-            (std::vector<std::pair<std::string, std::string>>{{"start", R"({"k":1})"}}));
-  EXPECT_EQ(plugin->Telemetry()->PostTelemetryEvent("deep", {{"k", Deep()}}).get().Error().status,
-            400u);
 }
 
 // Stop leaves every host subscription, lets go of every handler and forgets

@@ -162,27 +162,6 @@ TEST_F(HostRequest, StreamedAnswers) {
   EXPECT_EQ(Count("StreamClose"), 8);
 }
 
-TEST_F(HostRequest, ParametersCrossOrStopTheRequest) {
-  host.SetResourceBody("/p", BindingProperty());
-  BindingProperty mode;
-  mode.SetEnum({1, &StaticTypeOf<Mode>()});
-  BindingProperty unnamed;
-  unnamed.SetEnum({5, &StaticTypeOf<Mode>()});
-  EXPECT_TRUE(plugin->RequestWithParameters(kMethodPut, "/p", {{"m", mode}, {"n", unnamed}}).Ok());
-  EXPECT_EQ(host.Requests().back().parameters, R"({"m":"On","n":5})");
-
-  BindingProperty deep;
-  BindingProperty* at = &deep;
-  for (int i = 0; i < 600; ++i) at = &at->Append();
-  const std::size_t before = host.Requests().size();
-  RequestResult<> refused = plugin->RequestWithParameters(kMethodPost, "/p", {{"deep", deep}});
-  EXPECT_EQ(refused.Error().status, 400u);
-  EXPECT_EQ(refused.Error().message.rfind(
-                "Request not sent: Error converting parameters for POST /p: ", 0),
-            0u);
-  EXPECT_EQ(host.Requests().size(), before);
-}
-
 TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
   host::ExternalAnswer answer;
   host.SetExternalHandler([&](const host::ExternalCall&) { return answer; });

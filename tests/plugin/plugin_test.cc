@@ -41,13 +41,6 @@ TEST(PluginApiVersion, CompatibilityAndText) {
   EXPECT_EQ((PluginApiVersion{4294967295u, 1, 2, "", "b"}.ToText()), "4294967295.1.2+b");
 }
 
-TEST(PluginName, PrefixByType) {
-  EXPECT_EQ(GetFullNameFromShortNameAndType("qor-email-verification", "backend"),
-            "zvm-be-qor-email-verification");
-  EXPECT_EQ(GetFullNameFromShortNameAndType("x", "frontend"), "zvm-fe-x");
-  EXPECT_EQ(GetFullNameFromShortNameAndType("x", "other"), "zvm-xx-x");
-}
-
 // Logs from Start, so a test can see where the plugin's lines go.
 class TestPlugin : public Plugin {
  public:
