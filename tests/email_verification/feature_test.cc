@@ -241,37 +241,6 @@ TEST_F(FeatureTest, AnEmptyTokenIsNoToken) {
   EXPECT_TRUE(host.ExternalCalls().empty());
 }
 
-TEST_F(FeatureTest, TheSuccessRule) {
-  SignedInAtStart("t");
-  Start();
-  // Failures first: a successful status fetch is never repeated.
-  struct Case {
-    uint32_t status;
-    const char* body;
-    bool get, put;
-  } cases[] = {
-      {204, "", false, true},
-      {300, R"({"email":"e"})", false, false},
-      {199, R"({"email":"e"})", false, false},
-      {200, R"(["not a session"])", false, true},
-      {299, R"({"email":"e"})", true, true},
-  };
-  for (const Case& c : cases) {
-    Serve("GET", "/v1/account/status", Answer(c.status, c.body));
-    Serve("PUT", "/v1/account/email", Answer(c.status, c.body));
-    Serve("POST", "/v1/account/email/verification", Answer(c.status, c.body));
-    if (c.status == 204) {
-      EXPECT_EQ(Get().errorText,
-                "EmailVerification: Email verification status fetch failure: Error converting "
-                "response for GET http://email-verification.dev.halden.local/v1/account/status: "
-                "body was empty");
-    }
-    EXPECT_EQ(!Get().error, c.get) << c.status << c.body;
-    EXPECT_EQ(!Put("e@x", "pw").error, c.put) << c.status << c.body;
-    EXPECT_EQ(!Post().error, c.put) << c.status << c.body;
-  }
-}
-
 TEST_F(FeatureTest, ChangingTheEmail) {
   Serve("GET", "/v1/account/status", Answer(200, R"({"email":"old@x","emailVerified":true})"));
   Start();
@@ -409,40 +378,6 @@ TEST_F(FeatureTest, ThePasswordGoesNowhereButTheRemoteBody) {
   for (const host::SentEvent& event : host.SentEvents())
     EXPECT_EQ(event.payload.find(password), std::string::npos);
   EXPECT_EQ(host.ExternalCalls().size(), 3u);
-}
-
-TEST_F(FeatureTest, SurvivesAHostThatAnswersWithGarbage) {
-  host.SetResourceBody(kTokenPath, Json(R"("not a token")"));
-  host.SetResourceBody("/haldenclient/region-locale", Json("[1,2]"));
-  host.SetResourceBody("/data-store/v1/install-settings/globals", Json(R"({"region":{"x":1}})"));
-  host.SetResourceBody("/data-store/v1/system-settings/region_data", Json("7"));
-  host.SetResourceBody("/haldenclient/command-line-args", Json(R"({"a":1})"));
-  Start();
-  EXPECT_EQ(Get().status, 500u);  // the token did not convert
-  host.DeliverResourceEvent(kTokenPath, "Update", Json("[]"));
-  TokenEvent("Update", "t");
-  host::ExternalAnswer garbage = Answer(200, R"({"email":"e"})");
-  garbage.nullBody = true;
-  garbage.headers = {{"a", "b"}};
-  garbage.nullHeaderNames = true;
-  Serve("GET", "/v1/account/status", garbage);
-  Serve("PUT", "/v1/account/email", garbage);
-  EXPECT_TRUE(Get().error);
-  EXPECT_EQ(Put("a@x", "p").errorText, "");
-  garbage.nullBody = false;
-  garbage.nullHeaderArray = true;
-  Serve("GET", "/v1/account/status", garbage);
-  EXPECT_EQ(
-      Get().errorText,
-      "EmailVerification: Email verification status fetch failure: Error converting response "
-      "for GET http://email-verification.dev.halden.local/v1/account/status: headers was null");
-  Message(std::string(1 << 20, '{'));
-  Message(std::string(1 << 20, 'x'));
-  BindingProperty noPayload;
-  noPayload.SetSigned(3);
-  host.DeliverResourceEvent(kMessagePath, "Update", noPayload);
-  EXPECT_EQ(Published().size(), 3u);
-  EXPECT_EQ(Published().back(), Session("", false, true));
 }
 
 void ZVM_CDECL LoadFeatureInProcess(PluginRegistration* registration) {
