@@ -69,30 +69,18 @@ void* AlignedBlock(std::size_t size) {
 }
 #endif
 
-TEST(Plugin, RegistrationFillsTheRecord) {
+// A host that gives no function table gets a plugin that did not start; null
+// instances and outputs are refused rather than followed.
+TEST(Plugin, RegistrationRefusesWhatItCannotFollow) {
   host::InProcessHost host;
-  ASSERT_TRUE(host.Register(&LoadTestPlugin, 18, 3, 1));
+  ASSERT_TRUE(host.Register(&LoadTestPlugin));
   const PluginRegistration& record = host.Registration();
-  EXPECT_EQ(record.pluginMajor, 18u);
-  EXPECT_EQ(record.pluginMinor, 0u);
-  EXPECT_STREQ(record.shortName, "qor-email-verification");
-  auto* plugin = static_cast<TestPlugin*>(record.instance);
-  EXPECT_EQ(plugin->Name().fullName, "zvm-be-qor-email-verification");
-  EXPECT_EQ(plugin->TypeNamePrefix(), "QorEmailVerification");
-  EXPECT_EQ(plugin->DocumentationTags(),
-            (std::vector<std::string>{"Plugins", "Plugin qor-email-verification"}));
-  EXPECT_EQ(plugin->CoreVersion().ToText(), "18.3.1");
-  // A host that gives no function table gets a plugin that did not start.
   EXPECT_EQ(record.callbacks->Initialize(record.instance, nullptr), 0);
   HostApi noFunctions{nullptr, 0};
   EXPECT_EQ(record.callbacks->Initialize(record.instance, &noFunctions), 0);
-  // Null instances and outputs are refused rather than followed.
   EXPECT_EQ(record.callbacks->Initialize(nullptr, &noFunctions), 0);
   record.callbacks->Shutdown(nullptr);
   record.callbacks->GetMemoryStats(record.instance, nullptr);
-  // The runtime's own records are registered before the plugin's.
-  EXPECT_NE(plugin->Types().FindEvent("OnJsonApiEvent"), nullptr);
-  EXPECT_NE(plugin->Types().FindTypeByName("PluginServiceProxyResponse"), nullptr);
 }
 
 TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
