@@ -83,6 +83,20 @@ TEST(Plugin, RegistrationRefusesWhatItCannotFollow) {
   record.callbacks->GetMemoryStats(record.instance, nullptr);
 }
 
+// The runtime's own records are registered, tagged, before the plugin's.
+TEST(Plugin, RegistersTheRuntimeRecords) {
+  host::InProcessHost host;
+  ASSERT_TRUE(host.Register(&LoadTestPlugin));
+  BindingRegistry& types = static_cast<TestPlugin*>(host.Registration().instance)->Types();
+  for (const char* name : {"PluginManagerState", "PluginManagerResource", "PluginResourceEventType",
+                           "PluginResourceEvent", "PluginLcdsEvent", "PluginLcdsResponse",
+                           "PluginServiceProxyResponse"}) {
+    const BindingTypeDescriptor* type = types.FindTypeByName(name);
+    ASSERT_NE(type, nullptr) << name;
+    EXPECT_EQ(type->tags, std::vector<std::string>{"hclient"}) << name;
+  }
+}
+
 TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
   host::InProcessHost first;
   ASSERT_TRUE(first.Register(&LoadTestPlugin, 18, 3, 1));
