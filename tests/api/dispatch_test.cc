@@ -119,31 +119,23 @@ TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
   } cases[] = {
       // The first failure stops the binding: the later ones say nothing.
       {kMethodGet, "/v1/scalars?aaa=1&obj={", "", "", "Unknown argument 'aaa' for 'GetV1Scalars'."},
-      {kMethodGet, "/v1/scalars?zzz.a=1", "", "", "Unknown argument 'zzz' for 'GetV1Scalars'."},
       {kMethodDelete, "/v1/items/3?secret=x", "", "",
        "Argument 'secret' for 'DeleteV1ItemsById' was specified in an invalid location."},
       {kMethodPut, "/v1/items/3?id=4", "", "",
        "Argument 'id' for 'PutV1ItemsById' was specified in an invalid location."},
-      {kMethodPut, "/v1/summary?summary={", "", "",
-       "Argument 'summary' for 'PutV1Summary' was specified in an invalid location."},
       {kMethodGet, "/v1/scalars?i32", "", "", "Expected value for argument 'i32'."},
       {kMethodGet, "/v1/scalars?v.1a=x", "", "", "Index 1a is in an incorrect format"},
       {kMethodGet, "/v1/scalars?v.65536=x", "", "", "Index 65536 is out of range"},
       {kMethodGet, "/v1/scalars?v.2147483647=x", "", "", "Index 2147483647 is out of range"},
       {kMethodGet, "/v1/scalars?v.99999999999999999999=x", "", "",
        "Index 99999999999999999999 is out of range"},
-      {kMethodGet, "/v1/scalars?i32=abc", "", "",
-       "Value abc for 'i32' of type int32 is in an incorrect format"},
       {kMethodGet, "/v1/scalars?obj={", "", "",
        "Couldn't deserialize JSON value for parameter 'obj' of 'GetV1Scalars': Error: Missing a "
        "name for object member. at offset 1."},
       {kMethodPost, "/v1/echo", "text/plain", "x", "Unsupported body content type"},
       {kMethodPost, "/v1/echo", "application/x-msgpack", "\x01\x02",
        "Extra MessgePack data found in body"},
-      {kMethodPost, "/v1/echo", "application/json", "[1,", "Error: Invalid value. at offset 3."},
       {kMethodPut, "/v1/items/3", "", "", "A value for 'item' is required."},
-      {kMethodPut, "/v1/items/x", "application/json", "{}",
-       "Value x for 'id' of type uint32 is in an incorrect format"},
   };
   for (const Case& c : cases) {
     CallResponse response = host.Call(c.method, c.path, c.contentType, c.body);

@@ -20,27 +20,6 @@
 namespace Halden {
 namespace {
 
-TEST(PluginApiVersion, CompatibilityAndText) {
-  struct Case {
-    PluginApiVersion core, plugin;
-    bool compatible;
-  } cases[] = {
-      {{18, 0, 0, {}, {}}, {18, 0, 0, {}, {}}, true},
-      {{18, 2, 0, {}, {}}, {18, 0, 0, {}, {}}, true},
-      {{18, 0, 5, {}, {}}, {18, 0, 4, {}, {}}, true},
-      {{18, 0, 0, {}, {}}, {18, 1, 0, {}, {}}, false},
-      {{18, 1, 0, {}, {}}, {18, 0, 9, {}, {}}, true},
-      {{19, 0, 0, {}, {}}, {18, 0, 0, {}, {}}, false},
-      {{17, 9, 9, {}, {}}, {18, 0, 0, {}, {}}, false},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(IsCompatibleCore(c.core, c.plugin), c.compatible) << c.core.ToText();
-  }
-  EXPECT_EQ(SupportedPluginApiVersion().ToText(), "18.0.0");
-  EXPECT_EQ((PluginApiVersion{18, 0, 0, "rc1", "7"}.ToText()), "18.0.0-rc1+7");
-  EXPECT_EQ((PluginApiVersion{4294967295u, 1, 2, "", "b"}.ToText()), "4294967295.1.2+b");
-}
-
 // Logs from Start, so a test can see where the plugin's lines go.
 class TestPlugin : public Plugin {
  public:
