@@ -150,6 +150,7 @@ TEST_F(LogSystemTest, FindsTargetsByTheirWholeName) {
   first.Configure(1, 0, 0, "#M");
   second.Configure(1, 0, 0, "#M");
   EXPECT_EQ(system.FindTarget("CaptureTarget"), first.Handle());
+  EXPECT_STREQ(first.Handle()->operations->GetFormat(first.Handle()), "#M");
   EXPECT_EQ(system.FindTarget("Capture"), nullptr);
   EXPECT_EQ(system.FindTarget(nullptr), nullptr);
   first.Detach();
