@@ -123,6 +123,9 @@ TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
        "Argument 'secret' for 'DeleteV1ItemsById' was specified in an invalid location."},
       {kMethodPut, "/v1/items/3?id=4", "", "",
        "Argument 'id' for 'PutV1ItemsById' was specified in an invalid location."},
+      // A misplaced value is not read: "{" would not parse.
+      {kMethodPut, "/v1/summary?summary={", "", "",
+       "Argument 'summary' for 'PutV1Summary' was specified in an invalid location."},
       {kMethodGet, "/v1/scalars?i32", "", "", "Expected value for argument 'i32'."},
       {kMethodGet, "/v1/scalars?v.1a=x", "", "", "Index 1a is in an incorrect format"},
       {kMethodGet, "/v1/scalars?v.65536=x", "", "", "Index 65536 is out of range"},
