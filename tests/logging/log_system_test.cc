@@ -262,6 +262,7 @@ TEST_F(LogSystemTest, FormatsLines) {
       {"ends with #", "ends with \n"},
       {"", "\n"},
       {"already ends\n", "already ends\n"},
+      {"\n", "\n"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Line(c.format, record), c.line) << c.format;
