@@ -9,6 +9,7 @@
 
 #include "api/api_dispatcher.h"
 #include "api/method.h"
+#include "api/typed_endpoint.h"
 #include "host/in_process_host.h"
 #include "tests/support/sample_plugin.h"
 
@@ -117,6 +118,20 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   EXPECT_STREQ(response.errorText, "Invalid function");
   EXPECT_EQ(uint32_t{response.status}, 404u);
   response.release(&response);
+
+  // A typed registration describes its function; a second one of the same
+  // name has none to describe.
+  struct Handler {
+    ApiResponse Get() { return ApiResponse::Ok(); }
+  } handler;
+  EndpointRegistration described =
+      TypedEndpoint(dispatcher, &handler, kMethodGet, "/v1/d", &Handler::Get);
+  described.Description("what").Help("how");
+  EXPECT_EQ(described.Function()->description, "what");
+  EXPECT_EQ(described.Function()->help, "how");
+  TypedEndpoint(dispatcher, &handler, kMethodGet, "/v1/d", &Handler::Get)
+      .Description("other")
+      .Help("other");
 }
 
 }  // namespace

@@ -85,31 +85,5 @@ TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
   }
 }
 
-TEST(LogTemplateTest, RecordsTheArgumentValues) {
-  LogFields fields;
-  std::string text;
-  const std::vector<LogValue> arguments = {LogValue::Signed(-4), LogValue::Text("t")};
-  FormatTemplate("{#count} {label}", arguments, &text, &fields);
-  ASSERT_EQ(fields.count("count_int"), 1u);
-  EXPECT_EQ(fields["count_int"].kind, LogValueKind::kSigned);
-  EXPECT_EQ(fields["count_int"].integer, -4);
-  EXPECT_EQ(fields["label"].text, "t");
-  EXPECT_EQ(text, "-4 t");
-
-  struct Emptiness {
-    LogValue value;
-    bool empty;
-  };
-  const Emptiness values[] = {
-      {LogValue::Bool(false), true}, {LogValue::Bool(true), false}, {LogValue::Signed(0), true},
-      {LogValue::Signed(-1), false}, {LogValue::Unsigned(0), true}, {LogValue::Unsigned(1), false},
-      {LogValue::Float(0.0), true},  {LogValue::Float(0.1), false}, {LogValue::Text(""), true},
-      {LogValue::Text("x"), false},
-  };
-  for (const Emptiness& v : values) {
-    EXPECT_EQ(v.value.IsEmpty(), v.empty) << static_cast<int>(v.value.kind);
-  }
-}
-
 }  // namespace
 }  // namespace Halden

@@ -1,5 +1,5 @@
 // Resource observers, host subscriptions, routing, publishing, service-proxy
-// messages and telemetry, through the in-process host.
+// messages, through the in-process host.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -83,6 +83,24 @@ void ZVM_CDECL LoadEarlyPlugin(PluginRegistration* registration) {
 
 BindingProperty Json(const char* text) { return JsonToProperty(text); }
 
+// Nests deeper than any conversion takes.
+BindingProperty Deep() {
+  BindingProperty deep;
+  BindingProperty* at = &deep;
+  for (int i = 0; i < 600; ++i) at = &at->Append();
+  return deep;
+}
+
+// A service-proxy message of "svc.m".
+BindingProperty ProxyMessage(const char* uuid, const char* payload) {
+  BindingProperty response;
+  response.Member("uuid").SetString(uuid);
+  response.Member("serviceName").SetString("svc");
+  response.Member("methodName").SetString("m");
+  response.Member("payload").SetString(payload);
+  return response;
+}
+
 class Events : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -110,34 +128,6 @@ class Events : public ::testing::Test {
   ObservingPlugin* plugin = nullptr;
   std::vector<std::string> seen;
 };
-
-TEST(EventName, SegmentsAndPatterns) {
-  struct Name {
-    const char* uri;
-    const char* name;
-  } names[] = {
-      {"/qor-email-verification/v1/email", "OnJsonApiEvent_qor-email-verification_v1_email"},
-      {"/ksa-auth/v1/authorization/access-token", "OnJsonApiEvent_ksa-auth_v1_authorization"},
-      {"/qor-platform-config/v1/namespaces/a/b/c",
-       "OnJsonApiEvent_qor-platform-config_v1_namespaces_a_b"},
-      {"/a//b/", "OnJsonApiEvent_a_b"},
-      {"a/b", "OnJsonApiEvent_a_b"},
-      {"", "OnJsonApiEvent"},
-  };
-  for (const Name& n : names) EXPECT_EQ(EventNameForUri(n.uri), n.name) << n.uri;
-  struct Match {
-    const char* pattern;
-    const char* uri;
-    bool matches;
-  } matches[] = {
-      {"/a/*/c", "/a/b/c", true}, {"/a/*/c", "/a//c", true}, {"/a/*/c", "/a/b/d/c", false},
-      {"/a/*", "/a/b", true},     {"/a/*", "/a/", false},    {"/a/*x", "/a/bx", false},
-      {"*", "", false},           {"/a/b", "/a/b", true},    {"/a/b", "/a/bc", false},
-  };
-  for (const Match& m : matches) {
-    EXPECT_EQ(MatchesUriPattern(m.pattern, m.uri), m.matches) << m.pattern << " " << m.uri;
-  }
-}
 
 TEST_F(Events, ObservingReadsAtOnceAndSharesOneHostSubscriptionPerName) {
   host.SetResourceBody("/a/b/c/d", Json(R"({"text":"now"})"));
@@ -250,6 +240,10 @@ TEST_F(Events, PublishingSendsUnderBothNames) {
   }
   plugin->SendEvent("OnJsonApiEvent_x_y", {"/x/y", PluginResourceEventType::Create, {}}, 4);
   EXPECT_EQ(host.SentEvents().size(), 3u);
+  // What does not convert is not sent.
+  plugin->SendEvent("OnJsonApiEvent", {"/x/y", PluginResourceEventType::Create, Deep()}, 0);
+  plugin->PublishResource("/x/y", Deep());
+  EXPECT_EQ(host.SentEvents().size(), 3u);
 }
 
 TEST_F(Events, FailingHandlersAndReplacementsMidEvent) {
@@ -279,29 +273,22 @@ TEST_F(Events, FailingHandlersAndReplacementsMidEvent) {
 
 TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
   std::vector<std::string> handled;
-  auto message = [](const char* uuid, const char* payload) {
-    BindingProperty response;
-    response.Member("uuid").SetString(uuid);
-    response.Member("serviceName").SetString("svc");
-    response.Member("methodName").SetString("m");
-    response.Member("payload").SetString(payload);
-    return response;
-  };
   plugin->AddServiceProxyRequest("svc.m", [&](const PluginServiceProxyResponse& r) {
     handled.push_back("pending " + r.payload);
   });
   plugin->AddAsyncServiceProxyHandler("svc.m", [&](const PluginServiceProxyResponse& r) {
     handled.push_back("async " + r.payload);
   });
-  host.Deliver("OnServiceProxyAsyncEvent", message("u0", "1"), 1);
-  host.Deliver("OnServiceProxyMethodEvent", message("u0", "2"), 1);
-  host.Deliver("OnServiceProxyMethodEvent", message("u0", "3"), 1);  // kept for a later request
-  host.Deliver("OnServiceProxyUuidEvent", message("u1", "4"), 1);
+  host.Deliver("OnServiceProxyAsyncEvent", ProxyMessage("u0", "1"), 1);
+  host.Deliver("OnServiceProxyMethodEvent", ProxyMessage("u0", "2"), 1);
+  // Kept for a later request.
+  host.Deliver("OnServiceProxyMethodEvent", ProxyMessage("u0", "3"), 1);
+  host.Deliver("OnServiceProxyUuidEvent", ProxyMessage("u1", "4"), 1);
   plugin->AddServiceProxyRequest(
       "u1", [&](const PluginServiceProxyResponse& r) { handled.push_back("uuid " + r.payload); });
   EXPECT_EQ(handled, (std::vector<std::string>{"async 1", "pending 2", "uuid 4"}));
 
-  BindingProperty unknown = message("u2", "5");
+  BindingProperty unknown = ProxyMessage("u2", "5");
   unknown.Member("methodName").SetString("x");
   host.Deliver("OnServiceProxyAsyncEvent", unknown, 1);
   std::vector<host::LoggedLine> lines = host.Lines();
@@ -317,8 +304,8 @@ TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
     ++throwing;
     throw std::runtime_error("handler failed");
   });
-  host.Deliver("OnServiceProxyUuidEvent", message("u3", "6"), 1);
-  host.Deliver("OnServiceProxyUuidEvent", message("u3", "7"), 1);
+  host.Deliver("OnServiceProxyUuidEvent", ProxyMessage("u3", "6"), 1);
+  host.Deliver("OnServiceProxyUuidEvent", ProxyMessage("u3", "7"), 1);
   EXPECT_NO_THROW(plugin->AddServiceProxyRequest(
       "u3", [&](const PluginServiceProxyResponse& r) { handled.push_back("later " + r.payload); }));
   EXPECT_EQ(throwing, 1);
@@ -328,25 +315,21 @@ TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
             "observing: Service proxy handler for svc.m failed: handler failed");
 }
 
-TEST_F(Events, TelemetryPostsThroughTheHost) {
-  BindingProperty value;
-  value.SetSigned(1);
-  RequestResult<> posted = plugin->Telemetry()->PostTelemetryEvent("start", {{"k", value}}).get();
-  EXPECT_TRUE(posted.Ok());
-  EXPECT_EQ(host.TelemetryPosts(),
-            (std::vector<std::pair<std::string, std::string>>{{"start", R"({"k":1})"}}));
-  BindingProperty deep;
-  BindingProperty* at = &deep;
-  for (int i = 0; i < 600; ++i) at = &at->Append();
-  EXPECT_EQ(plugin->Telemetry()->PostTelemetryEvent("deep", {{"k", deep}}).get().Error().status,
-            400u);
-}
-
-TEST_F(Events, StopLeavesEveryHostSubscription) {
+// Stop leaves every host subscription, lets go of every handler and forgets
+// the responses no request took.
+TEST_F(Events, StopLeavesEverySubscriptionAndHandler) {
   Record("/x/y");
   Record("/w/*");
-  host.Shutdown();
+  auto held = std::make_shared<int>(0);
+  plugin->AddServiceProxyRequest("u1", [held](const PluginServiceProxyResponse&) {});
+  plugin->AddAsyncServiceProxyHandler("svc.m", [held](const PluginServiceProxyResponse&) {});
+  host.Deliver("OnServiceProxyUuidEvent", ProxyMessage("u2", "1"), 1);
+  plugin->Stop();
   EXPECT_TRUE(host.Subscriptions().empty());
+  EXPECT_EQ(held.use_count(), 1);
+  bool answered = false;
+  plugin->AddServiceProxyRequest("u2", [&](const PluginServiceProxyResponse&) { answered = true; });
+  EXPECT_FALSE(answered);
 }
 
 // A subscription on its way to the host when Stop comes is either undone by
