@@ -305,7 +305,7 @@ TEST_F(Dispatch, AStreamIsReadThroughTheRecordUntilReleased) {
   EXPECT_FALSE(more);
   response.release(&response);
   EXPECT_EQ(uint32_t{response.expectedLength}, 0u);
-  EXPECT_EQ(response.streamHandle, nullptr);
+  EXPECT_EQ(static_cast<void*>(response.streamHandle), nullptr);
 }
 
 TEST_F(Dispatch, NullCallAndContextAreRefused) {
