@@ -24,11 +24,6 @@ inline BindingProperty Enum(int32_t value, const StaticType* type) {
   return BindingProperty().SetEnum({value, type});
 }
 inline BindingProperty Blob() { return BindingProperty().SetBlob(std::vector<uint8_t>{1, 2}); }
-inline BindingProperty Collection() {
-  BindingProperty property;
-  property.Append().SetSigned(1);
-  return property;
-}
 inline BindingProperty Structure() {
   BindingProperty property;
   property.Member("a").SetSigned(1);

@@ -4,13 +4,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tests/binding/conversion_test_support.h"
-#include "util/format.h"
 
 namespace Halden {
 namespace {
@@ -37,11 +35,6 @@ std::vector<uint8_t> Repeat(std::string_view hex, int times, std::string_view ta
 std::string Nested(int depth, const std::string& leaf) {
   return std::string(depth, '[') + leaf + std::string(depth, ']');
 }
-
-const char kDeepMessage[] =
-    "Invalid MessagePack data at position %1. Nesting is deeper than 512 levels.";
-
-std::string DeepMessage(uint32_t position) { return FormatMessage(kDeepMessage, position); }
 
 TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
   struct Case {
@@ -111,9 +104,10 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
       {Bytes("C4 02 01"), "!. Raw bytes of size 2 at position 2 are truncated.", 2},
       // Nesting: 512 levels are read, the 513th is refused.
       {Repeat("91", 512, "01"), Nested(512, "s1"), 513},
-      {Repeat("91", 513), DeepMessage(513), 513},
-      {Repeat("81 A1 61", 513, "C3"), DeepMessage(1537), 1537},
-      {Repeat("91", 100000), DeepMessage(513), 513}};
+      {Repeat("91", 513), "! at position 513. Nesting is deeper than 512 levels.", 513},
+      {Repeat("81 A1 61", 513, "C3"), "! at position 1537. Nesting is deeper than 512 levels.",
+       1537},
+      {Repeat("91", 100000), "! at position 513. Nesting is deeper than 512 levels.", 513}};
   for (const Case& c : cases) {
     SCOPED_TRACE(Describe(BindingProperty().SetBlob(
         {c.bytes.begin(), c.bytes.begin() + std::min<std::size_t>(c.bytes.size(), 16)})));
@@ -121,10 +115,9 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
     const BindingResult result =
         ReadMessagePack(c.bytes.data(), static_cast<uint32_t>(c.bytes.size()), position);
     // "!" stands for the messages' common beginning.
-    const bool fails = c.expected.starts_with("!") || c.expected.starts_with("Invalid");
-    const std::string expected = c.expected.starts_with("!")
-                                     ? "Invalid MessagePack data" + c.expected.substr(1)
-                                     : c.expected;
+    const bool fails = c.expected.starts_with("!");
+    const std::string expected =
+        fails ? "Invalid MessagePack data" + c.expected.substr(1) : c.expected;
     EXPECT_EQ(result.Ok(), !fails);
     EXPECT_EQ(fails ? result.Error() : Describe(result), expected);
     EXPECT_EQ(position, c.position);

@@ -16,9 +16,7 @@
 namespace Halden {
 namespace {
 
-using binding_test::Blob;
 using binding_test::Bool;
-using binding_test::Collection;
 using binding_test::Enum;
 using binding_test::Float;
 using binding_test::Signed;
@@ -72,29 +70,6 @@ class ScalarConversionTest : public ::testing::Test {
 
   BindingRegistry registry;
 };
-
-TEST_F(ScalarConversionTest, BooleanRule) {
-  const std::string format =
-      " for 'm' of type bool is in an incorrect format. Options are \"true\", \"false\", "
-      "\"1\", \"0\".";
-  const std::string invalid =
-      "Couldn't assign value to 'm' of type bool because the input is of an invalid type ";
-  Check<bool>({{Bool(false), false, ""},
-               {Text("true"), true, ""},
-               {Text("1"), true, ""},
-               {Text("false"), false, ""},
-               {Text("0"), false, ""},
-               {BindingProperty(), false, kRequired},
-               {Text("False"), false, "Value False" + format},
-               {Text(" true"), false, "Value  true" + format},
-               {Signed(1), false, invalid + "signed."},
-               {Structure(), false, invalid + "structure."}},
-              true);
-  // Success is also the rule's result.
-  BindingResult ok;
-  bool value = false;
-  EXPECT_TRUE(BoolFromScalar(ok, Bool(true), "m", value) && value);
-}
 
 TEST_F(ScalarConversionTest, SignedIntegerRule) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -200,19 +175,6 @@ TEST_F(ScalarConversionTest, FloatingRule) {
   }
 }
 
-TEST_F(ScalarConversionTest, StringRule) {
-  const std::string notAString = "Couldn't assign value to 'm' because the input is not a string.";
-  Check<std::string>(
-      {{Text(""), "", ""},
-       {Text(std::string("a\0b", 3)), std::string("a\0b", 3), ""},
-       {Enum(7, &StaticTypeOf<Letter>()), "B", ""},
-       {BindingProperty(), "", kRequired},
-       {Enum(3, &StaticTypeOf<Letter>()), "", "3 is not a valid enumeration value for 'm'."},
-       {Enum(0, &StaticTypeOf<Unregistered>()), "", "0 is not a valid enumeration value for 'm'."},
-       {Signed(5), "", notAString}},
-      std::string("before"));
-}
-
 TEST_F(ScalarConversionTest, EnumerationRule) {
   auto invalid = [](const std::string& value) {
     return value + " is not a valid E enumeration value for 'm'.";
@@ -259,13 +221,6 @@ TEST_F(ScalarConversionTest, RulesDoNothingAfterAFailure) {
   EXPECT_EQ(result.Error(), "first");
   EXPECT_EQ(std::tuple(flag, number, unsignedNumber, real, text, letter),
             std::tuple(false, int64_t{1}, uint64_t{1}, 1.0, std::string("kept"), 1));
-}
-
-// The other scalar types are written in the structure tests.
-TEST_F(ScalarConversionTest, ScalarsToProperties) {
-  EXPECT_EQ(ConvertToProperty(registry, int8_t{-5}).GetSigned(), -5);
-  EXPECT_EQ(ConvertToProperty(registry, uint16_t{65535}).GetUnsigned(), 65535u);
-  EXPECT_EQ(ConvertToProperty(registry, std::string("a\0b", 3)).GetString(), "a");
 }
 
 }  // namespace

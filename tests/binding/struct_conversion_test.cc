@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/host_value_conversion.h"
 #include "binding/native_conversion.h"
 #include "binding/registration.h"
 #include "tests/binding/conversion_test_support.h"
+#include "tests/support/allocation_probe.h"
 
 namespace Halden {
 namespace {
@@ -64,6 +69,36 @@ struct Flagged {
   Color color = Color::Red;
 };
 
+// Neither writes its members straight into a host value: a unregistered
+// element, and two members of one name.
+struct HoldsUnlisted {
+  std::vector<Unlisted> list;
+  int32_t next = 0;
+};
+
+struct Twice {
+  int32_t a = 1;
+  int32_t b = 2;
+};
+
+struct Bare {};
+
+// An enumeration registered only after the record that holds it.
+enum class Late : int32_t { A = 0 };
+struct Lately {
+  Late late = Late::A;
+};
+
+// A record that holds records of its own type nests as deep as its value.
+struct Tree {
+  std::vector<Tree> children;
+};
+
+// A tree one level down, so that a vector comes where the levels end.
+struct Rooted {
+  Tree tree;
+};
+
 // A structure whose one member `name` is `value`.
 BindingProperty With(const char* name, BindingProperty value) {
   BindingProperty input;
@@ -74,7 +109,11 @@ BindingProperty With(const char* name, BindingProperty value) {
 class StructConversionTest : public ::testing::Test {
  protected:
   StructConversionTest() {
-    RegisterEnum<Color>(registry, "Color").Value("Red", Color::Red).Value("Green", Color::Green);
+    // Two names of one value: the first in name order is written.
+    RegisterEnum<Color>(registry, "Color")
+        .Value("Red", Color::Red)
+        .Value("Green", Color::Green)
+        .Value("Verdant", Color::Green);
     RegisterStruct<Inner>(registry, "Inner")
         .Field("label", &Inner::label)
         .Field("color", &Inner::color);
@@ -94,11 +133,8 @@ class StructConversionTest : public ::testing::Test {
         .Field("numbers", &Outer::numbers)
         .Field("objects", &Outer::objects)
         .Field("object", &Outer::object)
-        .Field("colors", &Outer::colors, "the colors")
-        .Field("bytes", &Outer::bytes)
-        .Description("Every type.")
-        .Tags({"t"});
-    RegisterEvent<Outer>(registry, "OnOuter").SetDescription("Fired.").AddTag("e");
+        .Field("colors", &Outer::colors)
+        .Field("bytes", &Outer::bytes);
     RegisterStruct<Holder>(registry, "Holder")
         .Field("unlisted", &Holder::unlisted)
         .Field("many", &Holder::many, "", kBindingFieldOmitIfEmpty)
@@ -110,6 +146,15 @@ class StructConversionTest : public ::testing::Test {
         .Field("off", &Flagged::off, "", kBindingFieldOmitIfEmpty)
         .Field("none", &Flagged::none, "", kBindingFieldOmitIfEmpty)
         .Field("color", &Flagged::color, "", kBindingFieldOmitIfEmpty);
+    RegisterStruct<HoldsUnlisted>(registry, "HoldsUnlisted")
+        .Field("list", &HoldsUnlisted::list)
+        .Field("next", &HoldsUnlisted::next);
+    RegisterStruct<Twice>(registry, "Twice").Field("k", &Twice::a).Field("k", &Twice::b);
+    RegisterStruct<Bare>(registry, "Bare");
+    RegisterStruct<Lately>(registry, "Lately").Field("late", &Lately::late);
+    RegisterEnum<Late>(registry, "Late").Value("A", Late::A);
+    RegisterStruct<Tree>(registry, "Tree").Field("children", &Tree::children);
+    RegisterStruct<Rooted>(registry, "Rooted").Field("tree", &Rooted::tree);
   }
 
   static Outer Sample() {
@@ -140,54 +185,6 @@ class StructConversionTest : public ::testing::Test {
   BindingRegistry registry;
 };
 
-const char kSampleDump[] =
-    "{bytes:[u0,u255],color:e2,colors:[e2],f32:f0.5,f64:f-1.25,flag:true,i32:s-2000000000,i64:s-"
-    "9000000000000000000,"
-    "inner:{color:e2,label:\"in\"},inners:[{color:e1,label:\"a\"},{color:e2,label:\"b\"}],"
-    "names:[\"x\",\"\",\"y\"],numbers:[s1,s-2],object:[f2.5],objects:[{k:\"v\"},bAQID],"
-    "text:\"text\",u32:u4000000000,u64:u18000000000000000000}";
-
-TEST_F(StructConversionTest, FieldsRecordTheirTypes) {
-  const BindingTypeDescriptor* outer = registry.FindType(&StaticTypeOf<Outer>());
-  ASSERT_NE(outer, nullptr);
-  std::string fields;
-  for (const BindingFieldDescriptor& field : outer->fields) {
-    fields += field.name + " " + TypeCodeName(field.type.code) + "/" +
-              TypeCodeName(field.type.elementCode) + "/" +
-              (field.type.descriptor != nullptr ? field.type.descriptor->name : "") +
-              (field.converter != nullptr ? "; " : " without converter; ");
-  }
-  EXPECT_EQ(fields,
-            "flag bool//; i32 int32//; u32 uint32//; i64 int64//; u64 uint64//; f32 float//; "
-            "f64 double//; text string//; color enum//Color; inner struct//Inner; "
-            "inners vector/struct/Inner; names vector/string/; numbers vector/int32/; "
-            "objects vector/object/; object object//; colors vector/enum/Color; "
-            "bytes vector/uint8/; ");
-  EXPECT_EQ(outer->description, "Every type.");
-  EXPECT_EQ(outer->tags, std::vector<std::string>{"t"});
-  EXPECT_EQ(outer->fields[15].description, "the colors");
-  EXPECT_EQ(registry.FindEvent("OnOuter")->type, outer);
-}
-
-TEST_F(StructConversionTest, RoundTripThroughPropertyAndHostValue) {
-  const Outer original = Sample();
-  const BindingResult property = ConvertToProperty(registry, original);
-  ASSERT_TRUE(property.Ok()) << property.Error();
-  EXPECT_EQ(Describe(property), kSampleDump);
-  EXPECT_EQ(property.Find("color").GetEnum().type, &StaticTypeOf<Color>());
-  HostValue host;
-  ASSERT_TRUE(PropertyToHostValue(property, host, &registry));
-  BindingProperty back;
-  EXPECT_TRUE(HostValueToProperty(host, back, "<value>", nullptr));
-  ReleaseHostValue(host);
-  // Enumerations cross as their names and come back as strings.
-  EXPECT_EQ(back.Find("color").GetString(), "Green");
-  Outer converted;
-  const BindingResult result = ConvertFromProperty(registry, back, converted, "<value>");
-  ASSERT_TRUE(result.Ok()) << result.Error();
-  EXPECT_EQ(Describe(ConvertToProperty(registry, converted)), kSampleDump);
-}
-
 // The rules' messages; and reading a host value where it lies gives what
 // converting it to a property first gives: the same message and the same
 // native value.
@@ -207,6 +204,7 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
     EXPECT_EQ(ConvertFromHostValue(registry, host, direct, "o").Error(), stagedError);
     EXPECT_EQ(Describe(ConvertToProperty(registry, direct)),
               Describe(ConvertToProperty(registry, staged)));
+    return stagedError;
   };
   BindingProperty mixed = With("i32", binding_test::Text("12"));
   mixed.Member("flag").SetString("true");
@@ -273,22 +271,9 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
   for (std::size_t i = 0; i + 1 < chain.size(); ++i)
     chain[i] = Host(kHostCollection, &chain[i + 1], 1);
   HostMemberEntry deep[] = {{"object", chain[0], 0}};
-  expectSame(Host(kHostStructure, deep, 1));
-}
-
-TEST_F(StructConversionTest, StructRuleKeepsMissingMembersAndIgnoresUnknownOnes) {
-  BindingProperty input;
-  input.Member("i32").SetString("12");
-  input.Member("text").Reset();  // an Empty member counts as missing
-  input.Member("unknown").SetBool(true);
-  input.Member("inner").Member("label").SetString("new");
-  Outer outer = Sample();
-  const BindingResult result = ConvertFromProperty(registry, input, outer, "<value>");
-  ASSERT_TRUE(result.Ok()) << result.Error();
-  EXPECT_EQ(outer.i32, 12);
-  EXPECT_EQ(outer.text, "text");
-  EXPECT_EQ(outer.inner.label, "new");
-  EXPECT_EQ(outer.inner.color, Color::Green);
+  EXPECT_EQ(expectSame(Host(kHostStructure, deep, 1)),
+            "Couldn't assign value to 'o' of type object because the input is of an "
+            "incompatible type 'collection'.");
 }
 
 TEST_F(StructConversionTest, UnregisteredStructs) {
@@ -303,56 +288,6 @@ TEST_F(StructConversionTest, UnregisteredStructs) {
   EXPECT_EQ(ConvertFromProperty(registry, input, holder, "h").Error(),
             "Couldn't assign value to 'many' because the input is an unregistered structure or "
             "not a structure at all.");
-}
-
-TEST_F(StructConversionTest, VectorRule) {
-  BindingProperty input;
-  BindingProperty& names = input.Member("names");
-  names.Append().SetString("a");
-  names.Append();  // Empty: the default element stays
-  names.Append().SetString("c");
-  Outer outer;
-  outer.names = {"old1", "old2", "old3", "old4"};
-  ASSERT_TRUE(ConvertFromProperty(registry, input, outer, "o").Ok());
-  EXPECT_EQ(outer.names, (std::vector<std::string>{"a", "", "c"}));
-
-  // A failed element stops the conversion; the vector is emptied whatever
-  // the outcome, even after an earlier failure.
-  names.At(1).SetSigned(5);
-  BindingResult result = ConvertFromProperty(registry, input, outer, "o");
-  EXPECT_EQ(result.Error(), "Couldn't assign value to 'names' because the input is not a string.");
-  EXPECT_EQ(outer.names, (std::vector<std::string>{"a", "", ""}));
-  const NativeConverter<std::vector<std::string>> converter;
-  converter.FromProperty(result, &outer.names, names, "names", nullptr, &registry, 0);
-  EXPECT_TRUE(outer.names.empty());
-  outer.names = {"x"};
-  converter.FromProperty(result, &outer.names, BindingProperty(), "names", nullptr, &registry, 0);
-  EXPECT_TRUE(outer.names.empty());
-  EXPECT_EQ(result.Error(), "Couldn't assign value to 'names' because the input is not a string.");
-
-  // An empty native vector gives an empty collection.
-  EXPECT_EQ(Describe(ConvertToProperty(registry, Outer()).Find("inners")), "[]");
-}
-
-TEST_F(StructConversionTest, CopyRule) {
-  BindingProperty input;
-  input.Member("object").Member("deep").Append().SetString("x");
-  Outer outer;
-  outer.object.SetSigned(1);
-  ASSERT_TRUE(ConvertFromProperty(registry, input, outer, "o").Ok());
-  EXPECT_EQ(Describe(outer.object), "{deep:[\"x\"]}");
-  EXPECT_NE(outer.object.Arena(), input.Arena());
-
-  // An Empty input is accepted; after a failure the member is only reset.
-  const NativeConverter<BindingProperty> converter;
-  BindingResult result;
-  converter.FromProperty(result, &outer.object, BindingProperty(), "object", nullptr, &registry, 0);
-  EXPECT_TRUE(result.Ok());
-  EXPECT_TRUE(outer.object.IsEmpty());
-  outer.object.SetSigned(1);
-  result.SetError("earlier");
-  converter.FromProperty(result, &outer.object, input, "object", nullptr, &registry, 0);
-  EXPECT_TRUE(outer.object.IsEmpty());
 }
 
 TEST_F(StructConversionTest, FieldFlags) {
@@ -375,6 +310,140 @@ TEST_F(StructConversionTest, FieldFlags) {
   input.Member("must").SetSigned(4);
   EXPECT_TRUE(ConvertFromProperty(registry, input, flagged, "f").Ok());
   EXPECT_EQ(flagged.must, 4);
+}
+
+// Every field of a tree, ownership flags included.
+std::string DescribeHost(const HostValue& value) {
+  std::string text = std::to_string(value.kind);
+  switch (value.kind) {
+    case kHostBool:
+      return text + ":" + std::to_string(value.boolean);
+    case kHostSigned:
+    case kHostUnsigned:
+    case kHostFloat:
+      return text + ":" + std::to_string(value.unsignedValue);
+    case kHostStringOwned:
+      return text + ":" + std::to_string(value.text.length) + "\"" +
+             std::string(value.text.data, std::strlen(value.text.data)) + "\"";
+    case kHostCollection: {
+      text += value.collection.elements == nullptr ? "[null" : "[";
+      for (uint32_t i = 0; i < value.collection.count; ++i) {
+        text += DescribeHost(value.collection.elements[i]) + ",";
+      }
+      return text + "]";
+    }
+    case kHostStructure: {
+      text += value.structure.entries == nullptr ? "{null" : "{";
+      for (uint32_t i = 0; i < value.structure.count; ++i) {
+        const HostMemberEntry& entry = value.structure.entries[i];
+        text += std::string(entry.key) + (entry.keyOwned != 0 ? "=" : "~") +
+                DescribeHost(entry.value) + ",";
+      }
+      return text + "}";
+    }
+    default:
+      return text;
+  }
+}
+
+// A tree of `levels` records, each in a vector of its parent: two levels of
+// containers a record.
+Tree Grown(int levels) {
+  Tree root;
+  Tree* at = &root;
+  for (int level = 1; level < levels; ++level) at = &at->children.emplace_back();
+  return root;
+}
+
+BindingProperty Nested(int levels) {
+  BindingProperty root;
+  BindingProperty* at = &root;
+  for (int level = 0; level < levels; ++level) at = &at->Append();
+  return root;
+}
+
+// A native value written straight into a host value must give the very
+// tree that the way through a property gives, and take that way whenever it
+// would leave members out, merge them or fail.
+TEST_F(StructConversionTest, EveryConverterWritesWhatThePropertyWouldCross) {
+  // What each way makes of `value`: the tree, or "-" for none, and through a
+  // property its failure's message.
+  const auto bothWays = [this](const auto& value) {
+    std::pair<std::string, std::string> ways{"-", "-"};
+    HostValue direct{};
+    if (WriteHostValue(registry, value, direct)) {
+      ways.first = DescribeHost(direct);
+    } else {
+      EXPECT_EQ(int32_t{direct.kind}, kHostNone);  // released
+    }
+    ReleaseHostValue(direct);
+    const BindingResult property = ConvertToProperty(registry, value);
+    HostValue converted{};
+    if (!property.Ok()) {
+      ways.second = property.Error();
+    } else if (PropertyToHostValue(property, converted, &registry)) {
+      ways.second = DescribeHost(converted);
+    } else {
+      EXPECT_EQ(int32_t{converted.kind}, kHostNone);  // released
+    }
+    ReleaseHostValue(converted);
+    return ways;
+  };
+  Outer sample = Sample();
+  sample.text = std::string("ab\0cd", 5);
+  sample.colors = {Color::Green, static_cast<Color>(7)};
+  sample.names = {"", "w"};
+  sample.object.Member("k").Append().SetBlob(std::vector<uint8_t>{1, 2});
+  sample.objects[1].SetEnum({2, &StaticTypeOf<Color>()});
+  Outer deepest;
+  deepest.object = Nested(511);
+  Outer tooDeep;
+  tooDeep.object = Nested(512);
+
+  struct Row {
+    const char* name;
+    std::function<std::pair<std::string, std::string>()> ways;
+    bool direct;
+  } rows[] = {
+      {"sample", [&] { return bothWays(sample); }, true},
+      {"empty record", [&] { return bothWays(Outer{}); }, true},
+      {"vector", [&] { return bothWays(sample.inners); }, true},
+      {"scalars", [&] { return bothWays(std::string("x\0y", 3)); }, true},
+      {"enum without a name", [&] { return bothWays(static_cast<Color>(9)); }, true},
+      {"enum registered late", [&] { return bothWays(Lately{}); }, true},
+      {"empty property", [&] { return bothWays(BindingProperty()); }, true},
+      {"512 levels", [&] { return bothWays(deepest); }, true},
+      {"513 levels", [&] { return bothWays(tooDeep); }, false},
+      {"512 levels of records", [&] { return bothWays(Grown(256)); }, true},
+      {"514 levels of records", [&] { return bothWays(Grown(257)); }, false},
+      {"a vector at level 513", [&] { return bothWays(Rooted{Grown(256)}); }, false},
+      {"left out when empty", [&] { return bothWays(Flagged{}); }, false},
+      {"two members of one name", [&] { return bothWays(Twice{}); }, false},
+      {"no members", [&] { return bothWays(Bare{}); }, true},
+      {"unregistered", [&] { return bothWays(Unlisted{}); }, false},
+      {"unregistered elements", [&] { return bothWays(HoldsUnlisted{{{}}}); }, false},
+  };
+  for (const Row& row : rows) {
+    const auto [direct, throughProperty] = row.ways();
+    if (row.direct) {
+      EXPECT_EQ(direct, throughProperty) << row.name;
+    } else {
+      EXPECT_EQ(direct, "-") << row.name;
+    }
+  }
+  EXPECT_EQ(bothWays(Twice{}).second, "10{k=2:2,}");
+  EXPECT_EQ(bothWays(tooDeep).second, "-");
+  EXPECT_EQ(bothWays(HoldsUnlisted{{{}}}).second,
+            "Couldn't convert native value because it's an unregistered structure.");
+  // Out of memory half way, the write releases what it made before throwing.
+  Outer large;
+  large.names.assign(100, "w");
+  HostValue out{};
+  {
+    testing::FailingLargeAllocations failing(1000);
+    EXPECT_THROW(WriteHostValue(registry, large, out), std::bad_alloc);
+  }
+  EXPECT_EQ(int32_t{out.kind}, kHostNone);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ echo "=== devhost: ./run.sh --demo"
 ./run.sh --demo
 echo "=== devhost: the demo's recorded session replayed"
 build/release/host/devhost/zvm-devhost --replay=tests/devhost/demo_session.jsonl
-ninja -C build/release devhost_tests zvm-devhost-load zvm-devhost-reload zvm-be-example-notes
+ninja -C build/release devhost_tests zvm-devhost-reload zvm-be-example-notes
 echo "=== devhost: the host in process"
 build/release/devhost_tests --gtest_brief=1
 echo "=== devhost: reload check"

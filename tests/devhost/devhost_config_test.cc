@@ -4,29 +4,10 @@
 
 #include <string>
 
-#include "formats/property_to_json.h"
-
 namespace Halden::devhost {
 namespace {
 
-TEST(DevhostConfig, TheDefaultFileServesTheMockService) {
-  DevhostConfig config;
-  std::string error;
-  ASSERT_TRUE(LoadDevhostConfig(ZVM_DEVHOST_CONFIG, "http://127.0.0.1:7", config, error)) << error;
-  ASSERT_EQ(config.resources.size(), 5u);
-  EXPECT_EQ(PropertyToJson(config.resources["/data-store/v1/system-settings/region_data"], nullptr,
-                           nullptr),
-            R"({"EU":{"servers":{"email_verification":{"external_url":"http://127.0.0.1:7"}}}})");
-  EXPECT_EQ(
-      PropertyToJson(config.resources["/ksa-auth/v1/authorization/access-token"], nullptr, nullptr),
-      R"({"expiry":4102444800,"token":"dev-token-1"})");
-  EXPECT_EQ(PropertyToJson(config.resources["/haldenclient/command-line-args"], nullptr, nullptr),
-            "[]");
-  ASSERT_EQ(config.accounts.size(), 2u);
-  EXPECT_EQ(config.accounts[0].token, "dev-token-1");
-  EXPECT_EQ(config.accounts[1].verified, true);
-}
-
+// The default file is read by every test of the host: here, what is refused.
 TEST(DevhostConfig, RefusesWhatItCannotUse) {
   struct Case {
     const char* text;

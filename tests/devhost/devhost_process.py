@@ -51,11 +51,10 @@ class Devhost:
         return code
 
 
-def request(port, method, path, body=None, headers=None, host=None, timeout=30):
+def request(port, method, path, body=None, headers=None, timeout=30):
     """The answer's status and body text."""
     connection = http.client.HTTPConnection("127.0.0.1", port, timeout=timeout)
-    connection.putrequest(method, path, skip_host=True)
-    connection.putheader("Host", host or "127.0.0.1:%d" % port)
+    connection.putrequest(method, path)
     for name, value in (headers or {}).items():
         connection.putheader(name, value)
     data = body.encode() if isinstance(body, str) else body
@@ -68,9 +67,11 @@ def request(port, method, path, body=None, headers=None, host=None, timeout=30):
     return answer
 
 
-def message(answer):
-    """The message of a JSON answer (status, body); "" when it has none."""
+def message(body):
+    """The message of a JSON answer in UTF-8 ("" when it has none), or None
+    when the answer is not one."""
     try:
-        return json.loads(answer[1]).get("message", "")
+        value = json.loads(body.decode("utf-8") if isinstance(body, bytes) else body)
     except ValueError:
-        return ""
+        return None
+    return value.get("message", "") if isinstance(value, dict) else ""

@@ -26,6 +26,7 @@
 #include "host/devhost/json_reply.h"
 #include "host/devhost/memory_counters.h"
 #include "host/devhost/session_replay.h"
+#include "zvm_version.h"
 
 namespace Halden::devhost {
 namespace {
@@ -78,11 +79,13 @@ class StreamReader {
     client.stop();
     thread.join();
   }
-  // Waits for `part`, and passes over what came up to its end.
-  bool Saw(const std::string& part) {
+  // Waits for `part`, and passes over what came up to its end: what came
+  // ahead of it into `before`.
+  bool Saw(const std::string& part, std::string* before = nullptr) {
     std::unique_lock guard(lock);
     const bool seen = changed.wait_for(guard, std::chrono::seconds(10),
                                        [&] { return text.find(part) != std::string::npos; });
+    if (seen && before != nullptr) *before = text.substr(0, text.find(part));
     if (seen) text.erase(0, text.find(part) + part.size());
     return seen;
   }
@@ -176,6 +179,11 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
   } cases[] = {
       {"GET", kEmail, "", 200, account},
       {"GET", "/_host/token", "", 200, R"({"account":"player@example.test","signedIn":true})"},
+      // The build the library carries.
+      {"GET", "/_host/plugin", "", 200,
+       std::string(R"({"apiVersion":"18.0.0","build":{"commit":")") + ZVM_COMMIT + R"(","type":")" +
+           ZVM_BUILD_TYPE + R"("},"library":")" + ZVM_DEVHOST_DEMO_PLUGIN +
+           R"(","name":"qor-email-verification","version":")" + ZVM_VERSION_TEXT + R"("})"},
       {"GET", "/no/such/path", "", 404, "No endpoint takes GET /no/such/path"},
       {"DELETE", kEmail, "", 405,
        "No endpoint takes DELETE " + std::string(kEmail) + "; it takes GET, PUT", "GET, PUT"},
@@ -199,6 +207,19 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
     const Answer answer = Send(c.method, c.path, c.body, {}, c.contentType);
     const std::string body = c.status < 400 ? c.text : MessageJson(c.status, c.text);
     EXPECT_EQ(answer, (Answer{c.status, body, c.allow})) << c.method << " " << c.path;
+  }
+  // Without --reload nothing watches the library.
+  EXPECT_FALSE(
+      JsonToProperty(Send("GET", "/_host/reload").body.c_str()).Find("watching").GetBool());
+  // A head refused before the server reads it has its own status line.
+  for (const auto& [header, status, phrase] :
+       {std::tuple{httplib::Headers{{"Transfer-Encoding", "gzip"}}, 501, "Not Implemented"},
+        std::tuple{httplib::Headers{{"X", std::string(9000, 'y')}}, 431,
+                   "Request Header Fields Too Large"}}) {
+    const httplib::Result refused = httplib::Client(devhost->Url()).Get(kEmail, header);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(std::to_string(refused->status) + " " + refused->reason,
+              std::to_string(status) + " " + phrase);
   }
   // DNS rebinding, and changes from other sites, are refused: the texts are
   // the guard's; a read from a foreign page passes.
@@ -225,22 +246,6 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
   ASSERT_TRUE(events.Saw("event: delivered OnJsonApiEvent_halden-messaging-service_v1_message"));
   EXPECT_EQ(Send("POST", "/_host/sign-in", R"({"token":"dev-token-1","expiry":77})").status, 200);
   ASSERT_TRUE(events.Saw(R"("data":{"expiry":77,"token":"dev-token-1"})"));
-  // A status the service answers with is the answer's, up to 599.
-  const char* fault = R"({"PUT /v1/account/email":{"answer":"status","status":599,"body":"x"}})";
-  EXPECT_EQ(Send("POST", "/_host/faults", fault).status, 200);
-  EXPECT_EQ(Send("PUT", kEmail, R"({"email":"a@example.test","password":"correct-horse"})").status,
-            599);
-  // Calls leave no block of the plugin behind: it is given back each answer.
-  auto live = [&] {
-    return JsonToProperty(Send("GET", "/_host/memory").body.c_str()).Find("liveBlocks").ToText();
-  };
-  EXPECT_EQ(Send("GET", kEmail).status, 200);
-  const std::string before = live();
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(Send("GET", kEmail).status, 200);
-  EXPECT_EQ(live(), before);
-  // The build the library carries.
-  const std::string plugin = Send("GET", "/_host/plugin").body;
-  EXPECT_NE(plugin.find(R"(","type":")"), std::string::npos) << plugin;
   // Stopped once, the plugin's counters shown once.
   devhost->Stop();
   devhost->Stop();
@@ -318,12 +323,25 @@ TEST_F(DevhostTest, TheHostnameOptionReachesThePlugin) {
       << answer.body;
 }
 
-// The mock service misbehaving on demand: for each kind of fault, the
-// plugin's own answer and log line, and once the faults are cleared a next
-// call served at once. The plugin's 30 s of time-out are 1.5 s.
+// The mock service misbehaving on demand, from the configuration file's
+// faults at start on: for each kind of fault, the plugin's own answer and log
+// line, and once the faults are cleared a next call served at once. The
+// plugin's 30 s of time-out are 1.5 s.
 TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
+  const std::string config = kTerminal + ".yaml";
+  std::ofstream(config) << Read(options.config)
+                        << "\nfaults:\n  PUT /v1/account/email: {answer: status, status: 503, "
+                           "body: Down}\n";
+  options.config = config;
   options.timeoutScale = 0.05;
   Restart();
+  std::filesystem::remove(config);
+  EXPECT_EQ(Send("GET", "/_host/faults").body,
+            R"({"PUT /v1/account/email":{"answer":"status","body":"Down","status":503}})");
+  // In force at the mock service, which the plugin has not called yet.
+  const httplib::Result down = httplib::Client(devhost->MockUrl()).Put("/v1/account/email");
+  EXPECT_EQ(down->status, 503);
+  EXPECT_EQ(down->body, "Down");
   StreamReader log(devhost->Url(), "/_host/log");
   const std::string fetch = "EmailVerification: Email verification status fetch failure: ";
   const std::string unreadable = "Error deserializing json response for GET " + devhost->MockUrl() +
@@ -345,22 +363,23 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
        fetch + "No answer within 1.5 s"},
       {R"("POST /v1/account/email/verification":{"answer":"close"})", "POST", kConfirm, 500,
        "EmailVerification: Error setting changed email: Failed to read connection"},
-      {R"("PUT /v1/account/email":{"answer":"status","status":503,"body":"Down"})", "PUT", kEmail,
-       503, "Down"},
+      // A status the service answers with is the answer's, up to 599.
+      {R"("PUT /v1/account/email":{"answer":"status","status":599,"body":"x"})", "PUT", kEmail, 599,
+       "x"},
       {R"("PUT /v1/account/email":{"answer":"refuse-token"})", "PUT", kEmail, 401,
        "Unknown or missing bearer token"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Send("POST", "/_host/faults", std::string("{") + c.fault + "}").status, 200);
-    const bool put = std::string(c.method) == "PUT";
-    const std::string body = put ? R"({"email":"f@example.test","password":"correct-horse"})" : "";
-    const Answer answer = Send(c.method, c.path, body);
+    const bool changes = std::string(c.method) == "PUT";
+    const std::string put = R"({"email":"f@example.test","password":"correct-horse"})";
+    const Answer answer = Send(c.method, c.path, changes ? put : "");
     EXPECT_EQ(answer.status, c.status) << c.fault;
     EXPECT_EQ(JsonToProperty(answer.body.c_str()).Find("message").ToText(), c.message);
     // The service's text after a prefix for a change of address.
     BindingProperty line;
     line.Member("level").SetString("ERROR");
-    line.Member("text").SetString((put ? "email-verification: " : "") + c.message);
+    line.Member("text").SetString((changes ? "email-verification: " : "") + c.message);
     ASSERT_TRUE(log.Saw("data: " + PropertyToJson(line, nullptr, nullptr) + "\n")) << c.fault;
     EXPECT_EQ(Send("DELETE", "/_host/faults"), (Answer{200, "{}"}));
     EXPECT_EQ(Send("POST", kConfirm).status, 204) << c.fault;
@@ -375,21 +394,6 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
                                      "The faults do not read as JSON: Error: Invalid value. "
                                      "at offset 1.")}));
   EXPECT_EQ(Send("GET", "/_host/faults").body, R"({"GET /v1/account/status":{"delay":400}})");
-}
-
-// Faults from the configuration file are in force from the start.
-TEST_F(DevhostTest, TheConfigurationsFaultsAreInForce) {
-  const std::string config = kTerminal + ".yaml";
-  std::ofstream(config) << Read(options.config)
-                        << "\nfaults:\n  PUT /v1/account/email: {answer: status, status: 503, "
-                           "body: Down}\n";
-  options.config = config;
-  Restart();
-  EXPECT_EQ(Send("GET", "/_host/faults").body,
-            R"({"PUT /v1/account/email":{"answer":"status","body":"Down","status":503}})");
-  EXPECT_EQ(Send("PUT", kEmail, R"({"email":"f@example.test","password":"correct-horse"})"),
-            (Answer{503, MessageJson(503, "Down")}));
-  std::filesystem::remove(config);
 }
 
 // The demo's recording, with a change made to what the plugin did then,
@@ -558,7 +562,10 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
 
   std::ofstream(library + ".new") << "not a library";
   std::filesystem::rename(library + ".new", library);
-  ASSERT_TRUE(events.Saw("event: host reload\ndata: {\"builtAt\":\"2"));
+  std::string before;
+  ASSERT_TRUE(events.Saw("event: host reload\ndata: {\"builtAt\":\"2", &before));
+  // A library that did not load is given no token and no message.
+  EXPECT_EQ(before.find("delivered"), std::string::npos) << before;
   ASSERT_TRUE(events.Saw(R"(file too short","liveBlocks":0,)"));
   const Answer refused = Send("GET", kEmail);
   EXPECT_EQ(refused.status, 503);
@@ -603,18 +610,6 @@ TEST_F(ReloadTest, ASourceChangedIsBuiltThenReloaded) {
   EXPECT_GE(seconds, 0);
   EXPECT_NEAR(seconds * 1000, std::round(seconds * 1000), 1e-6) << seconds;
   ASSERT_TRUE(events.Saw(R"(,"plugin":"qor-email-verification 18.0.0"})"));
-}
-
-TEST_F(ReloadTest, NotWithoutReload) {
-  Serve(ZVM_DEVHOST_DEMO_PLUGIN);
-  options.reload = false;
-  Restart();
-  Replace(ZVM_DEVHOST_DEMO_PLUGIN);
-  // A reload comes within half a second of the change where it is on.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  const BindingResult state = JsonToProperty(Send("GET", "/_host/reload").body.c_str());
-  EXPECT_FALSE(state.Find("watching").GetBool());
-  EXPECT_TRUE(state.Find("reload").IsEmpty());
 }
 
 // Another plugin's library, named with its export, reloaded: /_host/plugin

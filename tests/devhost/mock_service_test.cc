@@ -12,19 +12,40 @@
 namespace Halden::devhost {
 namespace {
 
-TEST(MockEmailService, AccountsMailboxAndLinks) {
-  std::vector<std::string> validated;
-  MockEmailService service([&](const MockAccount& account) { validated.push_back(account.email); });
-  std::string error;
-  ASSERT_TRUE(service.Bind(0, error)) << error;
-  service.SetAccounts({{"t1", "one@x.test", "pw1", true}, {"t2", "two@x.test", "pw2", false}});
-  service.Start();
-  httplib::Client client(service.Url());
+class MockEmailServiceTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(service.Bind(0, error)) << error;
+    service.SetAccounts({{"t1", "one@x.test", "pw1", true}, {"t2", "two@x.test", "pw2", false}});
+    service.Start();
+  }
+  void TearDown() override { service.Stop(); }
 
+  // The answer's status and body; a null token sends no Authorization.
+  std::pair<int, std::string> Send(const char* method, const std::string& path, const char* token,
+                                   const char* body = "") {
+    httplib::Request request;
+    request.method = method;
+    request.path = path;
+    request.body = body;
+    if (token != nullptr) request.set_header("Authorization", std::string("Bearer ") + token);
+    const httplib::Result result = httplib::Client(service.Url()).send(request);
+    return result ? std::pair{result->status, result->body} : std::pair{0, std::string()};
+  }
+  // A mail's link, as a path of the service.
+  std::string Link(const MockMail& mail) const { return mail.link.substr(service.Url().size()); }
+
+  std::vector<std::string> validated;
+  MockEmailService service{
+      [this](const MockAccount& account) { validated.push_back(account.email); }};
+};
+
+TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
   struct Case {
     const char* method;
     const char* path;
-    const char* token;  // null: no Authorization header
+    const char* token;
     const char* body;
     int status;
     const char* answer;
@@ -47,117 +68,75 @@ TEST(MockEmailService, AccountsMailboxAndLinks) {
       {"POST", "/v1/account/email/verification", "t2", "{}", 204, ""},
   };
   for (const Case& c : cases) {
-    httplib::Request request;
-    request.method = c.method;
-    request.path = c.path;
-    request.body = c.body;
-    if (c.token != nullptr) request.set_header("Authorization", std::string("Bearer ") + c.token);
-    const httplib::Result result = client.send(request);
-    ASSERT_TRUE(result) << c.path;
-    EXPECT_EQ(result->status, c.status) << c.method << " " << c.path << " " << c.body;
-    EXPECT_EQ(result->body, c.answer) << c.method << " " << c.path << " " << c.body;
+    EXPECT_EQ(Send(c.method, c.path, c.token, c.body), (std::pair{c.status, std::string(c.answer)}))
+        << c.method << " " << c.path << " " << c.body;
   }
-
   const std::vector<MockMail> mails = service.Mailbox();
   ASSERT_EQ(mails.size(), 2u);
-  EXPECT_EQ(mails[0].to, "new@x.test");
-  EXPECT_EQ(mails[0].locale, "en_us");
+  EXPECT_EQ(mails[0].to + " " + mails[0].locale, "new@x.test en_us");
   ASSERT_TRUE(mails[0].link.starts_with(service.Url() + "/v1/account/email/verify?code="));
-  auto follow = [&](const MockMail& mail) {
-    return client.Get(mail.link.substr(service.Url().size()))->status;
-  };
   // A link validates once; one to an address the account no longer has, never.
-  EXPECT_EQ(follow(mails[0]), 200);
-  EXPECT_EQ(follow(mails[0]), 404);
-  ASSERT_EQ(client
-                .Put("/v1/account/email", {{"Authorization", "Bearer t2"}},
-                     R"({"email":"other@x.test","password":"pw2"})", "application/json")
-                ->status,
-            204);
-  EXPECT_EQ(follow(mails[1]), 409);
+  EXPECT_EQ(Send("GET", Link(mails[0]), nullptr).first, 200);
+  EXPECT_EQ(Send("GET", Link(mails[0]), nullptr).first, 404);
+  ASSERT_EQ(Send("PUT", "/v1/account/email", "t2", R"({"email":"other@x.test","password":"pw2"})"),
+            (std::pair{204, std::string()}));
+  EXPECT_EQ(Send("GET", Link(mails[1]), nullptr).first, 409);
   EXPECT_EQ(validated, std::vector<std::string>{"new@x.test"});
-  EXPECT_EQ(client.Get("/v1/account/status", {{"Authorization", "Bearer t1"}})->body,
+  EXPECT_EQ(Send("GET", "/v1/account/status", "t1").second,
             R"({"email":"new@x.test","emailVerified":true})");
-  const std::string mailbox = client.Get("/mailbox")->body;
+  const std::string mailbox = Send("GET", "/mailbox", nullptr).second;
   EXPECT_TRUE(mailbox.starts_with(R"([{"link":")")) << mailbox;
   EXPECT_NE(mailbox.find(R"("locale":"","to":"two@x.test","used":true})"), std::string::npos)
       << mailbox;
   EXPECT_EQ(service.AccountEmail("t1"), "new@x.test");
   EXPECT_EQ(service.AccountEmail("t3"), std::nullopt);
-  service.Stop();
 }
 
-TEST(MockEmailService, KeepsTheLastHundredMails) {
-  MockEmailService service([](const MockAccount&) {});
-  std::string error;
-  ASSERT_TRUE(service.Bind(0, error)) << error;
-  service.SetAccounts({{"t1", "one@x.test", "pw1", false}});
-  service.Start();
-  httplib::Client client(service.Url());
+// The oldest mail is gone, and its link with it.
+TEST_F(MockEmailServiceTest, KeepsTheLastHundredMails) {
   std::string first;
   for (int i = 0; i < 101; ++i) {
-    ASSERT_EQ(client
-                  .Post("/v1/account/email/verification", {{"Authorization", "Bearer t1"}}, "{}",
-                        "application/json")
-                  ->status,
-              204);
-    if (i == 0) first = service.Mailbox().front().link.substr(service.Url().size());
+    ASSERT_EQ(Send("POST", "/v1/account/email/verification", "t2", "{}").first, 204);
+    if (i == 0) first = Link(service.Mailbox().front());
   }
   const std::vector<MockMail> mails = service.Mailbox();
   ASSERT_EQ(mails.size(), 100u);
-  // The oldest mail is gone, and its link with it.
-  EXPECT_EQ(client.Get(first)->status, 404);
-  EXPECT_EQ(client.Get(mails.front().link.substr(service.Url().size()))->status, 200);
+  EXPECT_EQ(Send("GET", first, nullptr).first, 404);
+  EXPECT_EQ(Send("GET", Link(mails.front()), nullptr).first, 200);
   EXPECT_TRUE(service.Mailbox().front().used);
-  service.Stop();
 }
 
-// What a client of the status endpoint sees of each fault; a client that
-// gives up after 300 ms does not wait out the hang.
-TEST(MockEmailService, MisbehavesOnDemand) {
-  MockEmailService service([](const MockAccount&) {});
-  std::string error;
-  ASSERT_TRUE(service.Bind(0, error)) << error;
-  service.SetAccounts({{"t1", "one@x.test", "pw1", true}});
-  service.Start();
-  const std::string usual = R"({"email":"one@x.test","emailVerified":true})";
+// What a client of the status endpoint sees of a fault's answer (the
+// plugin's answer to each kind, a delay and faults cleared are
+// devhost_test's); a stop ends a hang.
+TEST_F(MockEmailServiceTest, MisbehavesOnDemand) {
   struct Case {
     const char* fault;
-    httplib::Error error;
     int status;
     std::string type;
     std::string body;
   } cases[] = {
-      {R"({"answer":"status","status":503,"body":"Down"})", httplib::Error::Success, 503,
-       "text/plain", "Down"},
-      {R"({"answer":"status","status":500,"body":"{\"retry\":3}"})", httplib::Error::Success, 500,
-       "application/json", R"({"retry":3})"},
-      {R"({"answer":"not-json"})", httplib::Error::Success, 200, "text/html",
+      {R"({"answer":"status","status":503,"body":"Down"})", 503, "text/plain", "Down"},
+      {R"({"answer":"status","status":500,"body":"{\"retry\":3}"})", 500, "application/json",
+       R"({"retry":3})"},
+      {R"({"answer":"not-json"})", 200, "text/html",
        "<!doctype html><title>Maintenance</title><p>Back soon.</p>"},
-      {R"({"answer":"refuse-token"})", httplib::Error::Success, 401, "text/plain",
-       "Unknown or missing bearer token"},
-      {R"({"answer":"close"})", httplib::Error::Read, 0, "", ""},
-      {R"({"answer":"hang"})", httplib::Error::Read, 0, "", ""},
-      {R"({"delay":100})", httplib::Error::Success, 200, "application/json", usual},
-      {"null", httplib::Error::Success, 200, "application/json", usual},
   };
+  std::string error;
+  httplib::Client client(service.Url());
   for (const Case& c : cases) {
     const std::string document = std::string(R"({"GET /v1/account/status":)") + c.fault + "}";
     ASSERT_TRUE(service.SetFaults(JsonToProperty(document.c_str()), error)) << error;
-    httplib::Client client(service.Url());
-    client.set_read_timeout(0, 300000);
     const httplib::Result result =
         client.Get("/v1/account/status", {{"Authorization", "Bearer t1"}});
-    EXPECT_EQ(result.error(), c.error) << c.fault;
-    if (!result) continue;
+    ASSERT_TRUE(result) << c.fault;
     EXPECT_EQ(result->status, c.status) << c.fault;
     EXPECT_EQ(result->get_header_value("Content-Type"), c.type) << c.fault;
     EXPECT_EQ(result->body, c.body) << c.fault;
   }
-  // The other endpoints answer as usual meanwhile; a stop ends a hang.
+  // The other endpoints answer as usual meanwhile.
   ASSERT_TRUE(
       service.SetFaults(JsonToProperty(R"({"GET /v1/account/status":{"answer":"hang"}})"), error));
-  httplib::Client client(service.Url());
   EXPECT_EQ(client
                 .Post("/v1/account/email/verification", {{"Authorization", "Bearer t1"}}, "{}",
                       "application/json")

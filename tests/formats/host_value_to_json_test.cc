@@ -63,6 +63,13 @@ TEST(HostValueToJsonTest, WritesWhatThePropertyWouldWrite) {
     structure.structure = {entries, 3};
     trees.push_back(structure);
   }
+  // Nothing past a collection's count is read: there lies a structure whose
+  // entries are nowhere.
+  HostValue past[2] = {cut, Scalar(kHostStructure)};
+  past[1].structure = {reinterpret_cast<HostMemberEntry*>(alignof(HostMemberEntry)), 1};
+  HostValue shortArray = Scalar(kHostCollection);
+  shortArray.collection = {past, 1};
+  trees.push_back(shortArray);
   HostMemberEntry unknown[] = {{"x", Scalar(11), 0}};
   HostValue refused = Scalar(kHostStructure);
   refused.structure = {unknown, 1};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formats/internal/rapidjson.h"
@@ -72,38 +73,28 @@ std::string RecursiveParserMessage(const char* text) {
 }
 
 // Texts the parser refuses, each at its own place.
-const char* const kRefused[] = {" [1] x",      "01",           "[1,]",     "[1,",    "[",
-                                "nul",         "NaN",          "]",        " }",     ",1",
-                                "\n:",         "{\"a\":}",     "{\"a\":",  "{1}",    "{\"a\":1,}",
-                                "{\"a\" 1}",   "{\"a\"",       "{\"a\":1", "[1 2]",  "[1}",
-                                "\"\\u12G4\"", "\"\\ud800x\"", "\"\\x\"",  "\"abc",  "\"a\x01\"",
-                                "1e999",       "1.",           "1e",       "// c\n1"};
+const char* const kRefused[] = {" [1] x",      "01",           "[1,]",     "[1,",     "[",
+                                "nul",         "NaN",          "]",        " }",      ",1",
+                                "\n:",         "{\"a\":}",     "{\"a\":",  "{1}",     "{\"a\":1,}",
+                                "{\"a\" 1}",   "{\"a\"",       "{\"a\":1", "[1 2]",   "[1}",
+                                "\"\\u12G4\"", "\"\\ud800x\"", "\"\\x\"",  "\"abc",   "\"a\x01\"",
+                                "1e999",       "1.",           "1e",       "// c\n1", "1 2"};
 
 TEST(JsonToPropertyTest, ReportsParseErrorsAsTheRecursiveParserDoes) {
-  EXPECT_EQ(JsonToProperty("1 2").Error(),
-            "Error: The document root must not be followed by other values. at offset 2.");
   for (const char* text : kRefused) {
     const BindingResult result = JsonToProperty(text);
     EXPECT_FALSE(result.Ok()) << text;
     EXPECT_EQ(result.Error(), RecursiveParserMessage(text)) << text;
   }
-}
-
-TEST(JsonToPropertyTest, RefusesNestingDeeperThanTheLimit) {
-  struct DeepCase {
-    std::string text;
-    const char* expected;
-  };
-  const std::vector<DeepCase> cases = {
+  // Nesting beyond 512 levels, which the recursive parser does not limit.
+  const std::vector<std::pair<std::string, std::string>> deep = {
       {Repeat("[", 513) + Repeat("]", 513),
        "Error: Nesting is deeper than 512 levels. at offset 512."},
-      {Repeat("[", 1000000), "Error: Nesting is deeper than 512 levels. at offset 512."},
       {Repeat("{\"a\":", 1000000), "Error: Nesting is deeper than 512 levels. at offset 2560."},
       {Repeat("[{\"\": ", 1000000), "Error: Nesting is deeper than 512 levels. at offset 1536."},
       {Repeat("[", 600) + "x", "Error: Nesting is deeper than 512 levels. at offset 512."}};
-  for (const DeepCase& c : cases) {
-    const BindingResult result = JsonToProperty(c.text.c_str());
-    EXPECT_EQ(result.Error(), c.expected) << c.text.substr(0, 12);
+  for (const auto& [text, message] : deep) {
+    EXPECT_EQ(JsonToProperty(text.c_str()).Error(), message) << text.substr(0, 12);
   }
 }
 

@@ -29,28 +29,82 @@ void ExpectReads(const std::vector<ReadCase>& cases) {
   }
 }
 
-TEST(YamlToPropertyTest, PlainScalars) {
-  ExpectReads({{"", "~"},
-               {"~", "~"},
-               {"nULL", "\"nULL\""},
-               {"yes", "true"},
-               {"Off", "false"},
-               {"0x10", "u16"},
-               {"-5", "s-5"},
-               {"-0", "u0"},
-               {"--5", "\"--5\""},
-               {"1x5", "\"1x5\""},
-               {"1e3", "u1000"},
-               {"1.5", "f1.5"},
-               {"18446744073709551616", "f18446744073709551616"},
-               {"9007199254740993", "u9007199254740993"},
-               {"-9223372036854775808", "s-9223372036854775808"},
-               {"-9223372036854775809", "f-9223372036854775808"},
-               {"1e-400", "u0"},
-               {"1e400", "\"1e400\""},
-               {"a: |\n  42", "{a:u42}"},
-               {"a: >-\n  4\n  2", "{a:\"4 2\"}"},
-               {"- 1\n- two\n-\n- [x, {}]", "[u1,\"two\",~,[\"x\",{}]]"}});
+TEST(YamlToPropertyTest, Reads) {
+  ExpectReads({
+      // Plain scalars.
+      {"", "~"},
+      {"~", "~"},
+      {"nULL", "\"nULL\""},
+      {"yes", "true"},
+      {"Off", "false"},
+      {"0x10", "u16"},
+      {"-5", "s-5"},
+      {"-0", "u0"},
+      {"--5", "\"--5\""},
+      {"1x5", "\"1x5\""},
+      {"1e3", "u1000"},
+      {"1.5", "f1.5"},
+      {"18446744073709551616", "f18446744073709551616"},
+      {"9007199254740993", "u9007199254740993"},
+      {"-9223372036854775808", "s-9223372036854775808"},
+      {"-9223372036854775809", "f-9223372036854775808"},
+      {"1e-400", "u0"},
+      {"1e400", "\"1e400\""},
+      {"a: |\n  42", "{a:u42}"},
+      {"a: >-\n  4\n  2", "{a:\"4 2\"}"},
+      {"- 1\n- two\n-\n- [x, {}]", "[u1,\"two\",~,[\"x\",{}]]"},
+      // Quoted and tagged scalars.
+      {"'yes'", "\"yes\""},
+      {"''", "\"\""},
+      {"!!str 12", "\"12\""},
+      {"!!int 0x1F", "u31"},
+      {"!!int 18446744073709551615", "u18446744073709551615"},
+      {"!!int 12abc", "Value 12abc for 'yaml' of type uint64_t is in an incorrect format"},
+      {"!!int 18446744073709551616",
+       "Value 18446744073709551616 for 'yaml' of type uint64_t is out of range"},
+      {"!!int -9223372036854775809",
+       "Value -9223372036854775809 for 'yaml' of type int64_t is out of range"},
+      {"!!float 2.5", "f2.5"},
+      {"!!float 1e999", "Value 1e999 for 'yaml' of type double is out of range"},
+      {"!!bool yes", "true"},
+      {"!!bool maybe", "~"},
+      {"a: !local x", "Unsupported YAML tag '!local'."},
+      // Mappings and their keys.
+      {"b: 1\na: 2", "{a:u2,b:u1}"},
+      {"1: a\nnull: b\n'x': c\n!!str 5: d", "{1:\"a\",5:\"d\",null:\"b\",x:\"c\"}"},
+      {"a:\nb: {}", "{a:~,b:{}}"},
+      {"a: {x: 1, y: [2]}", "{a:{x:u1,y:[u2]}}"},
+      {"a: {x: 1}\na: {y: 2}", "{a:{x:u1,y:u2}}"},
+      {"!!int 5: x", "Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
+      {"a: 1\n!!bool y: x",
+       "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
+      {"? [a]\n: b", "Unexpected start of sequence. At line: 1 col: 3"},
+      {"? {a: 1}\n: b", "Unexpected start of mapping. At line: 1 col: 3"},
+      // Documents.
+      {"a: 1\n---\nb: 2", "Multi-document YAML is not supported."},
+      {"---\n...\n---\na: 1", "{a:u1}"},
+      {"--- ~\n--- 5", "u5"},
+      {"--- &a ~\n--- [*a, *a]", "Undefined alias encountered: \"a\". At line: 2 col: 6"},
+      // Anchors and aliases.
+      {"a: &x {b: 1}\nc: *x", "{a:{b:u1},c:{b:u1}}"},
+      {"- &x 5\n- *x\n- [*x]", "[u5,u5,[u5]]"},
+      {"&k a: 1\nb: *k", "{a:u1,b:\"a\"}"},
+      {"a: &e\nb: *e", "{a:~,b:~}"},
+      {"a: &x\n  b: *x", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 2 col: 6"},
+      {"a: *y", "Undefined alias encountered: \"y\". At line: 1 col: 4"},
+      {"a: &x 1\nb: &x 2\nc: *y", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+      {"a: &k name\n*k : 1", "{a:\"name\",name:u1}"},
+      {"a: &n 5\n*n : 1",
+       "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
+      {"a: &x [1]\na: 2\nb: *x", "{a:u2,b:u2}"},
+      {"a: &x {b: &y 1}\na: [3]\nc: *y", "{a:[u3],c:~}"},
+      {"a: &x {b: 1}\na: {c: *x}", "{a:{b:u1,c:{b:u1,c:~}}}"},
+      // The parser's faults.
+      {"a: [1", "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
+      {"\xff", "YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
+      {"a: 'x", "YAML parser error: found unexpected end of stream. At line: 0 col: 5"},
+  });
+  EXPECT_TRUE(YamlToProperty(nullptr, 5).Ok());
 }
 
 TEST(YamlToPropertyTest, NumbersReadTheSameInADecimalCommaLocale) {
@@ -58,70 +112,6 @@ TEST(YamlToPropertyTest, NumbersReadTheSameInADecimalCommaLocale) {
   if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE.UTF-8 locale";
   ExpectReads({{"1.5", "f1.5"}, {"1,5", "\"1,5\""}, {"!!float 2.5", "f2.5"}});
   std::setlocale(LC_ALL, previous.c_str());
-}
-
-TEST(YamlToPropertyTest, QuotedAndTaggedScalars) {
-  ExpectReads({{"'yes'", "\"yes\""},
-               {"''", "\"\""},
-               {"!!str 12", "\"12\""},
-               {"!!int 0x1F", "u31"},
-               {"!!int 18446744073709551615", "u18446744073709551615"},
-               {"!!int 12abc", "Value 12abc for 'yaml' of type uint64_t is in an incorrect format"},
-               {"!!int 18446744073709551616",
-                "Value 18446744073709551616 for 'yaml' of type uint64_t is out of range"},
-               {"!!int -9223372036854775809",
-                "Value -9223372036854775809 for 'yaml' of type int64_t is out of range"},
-               {"!!float 2.5", "f2.5"},
-               {"!!float 1e999", "Value 1e999 for 'yaml' of type double is out of range"},
-               {"!!bool yes", "true"},
-               {"!!bool maybe", "~"},
-               {"a: !local x", "Unsupported YAML tag '!local'."}});
-}
-
-TEST(YamlToPropertyTest, MappingsAndKeys) {
-  ExpectReads({{"b: 1\na: 2", "{a:u2,b:u1}"},
-               {"1: a\nnull: b\n'x': c\n!!str 5: d", "{1:\"a\",5:\"d\",null:\"b\",x:\"c\"}"},
-               {"a:\nb: {}", "{a:~,b:{}}"},
-               {"a: {x: 1, y: [2]}", "{a:{x:u1,y:[u2]}}"},
-               {"a: {x: 1}\na: {y: 2}", "{a:{x:u1,y:u2}}"},
-               {"!!int 5: x",
-                "Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
-               {"a: 1\n!!bool y: x",
-                "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
-               {"? [a]\n: b", "Unexpected start of sequence. At line: 1 col: 3"},
-               {"? {a: 1}\n: b", "Unexpected start of mapping. At line: 1 col: 3"}});
-}
-
-TEST(YamlToPropertyTest, Documents) {
-  ExpectReads(
-      {{"a: 1\n---\nb: 2", "Multi-document YAML is not supported."},
-       {"---\n...\n---\na: 1", "{a:u1}"},
-       {"--- ~\n--- 5", "u5"},
-       {"--- &a ~\n--- [*a, *a]", "Undefined alias encountered: \"a\". At line: 2 col: 6"}});
-}
-
-TEST(YamlToPropertyTest, AnchorsAndAliases) {
-  ExpectReads(
-      {{"a: &x {b: 1}\nc: *x", "{a:{b:u1},c:{b:u1}}"},
-       {"- &x 5\n- *x\n- [*x]", "[u5,u5,[u5]]"},
-       {"&k a: 1\nb: *k", "{a:u1,b:\"a\"}"},
-       {"a: &e\nb: *e", "{a:~,b:~}"},
-       {"a: &x\n  b: *x", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 2 col: 6"},
-       {"a: *y", "Undefined alias encountered: \"y\". At line: 1 col: 4"},
-       {"a: &x 1\nb: &x 2\nc: *y", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
-       {"a: &k name\n*k : 1", "{a:\"name\",name:u1}"},
-       {"a: &n 5\n*n : 1",
-        "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
-       {"a: &x [1]\na: 2\nb: *x", "{a:u2,b:u2}"},
-       {"a: &x {b: &y 1}\na: [3]\nc: *y", "{a:[u3],c:~}"},
-       {"a: &x {b: 1}\na: {c: *x}", "{a:{b:u1,c:{b:u1,c:~}}}"}});
-}
-
-TEST(YamlToPropertyTest, ParserErrors) {
-  ExpectReads({{"a: [1", "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
-               {"\xff", "YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
-               {"a: 'x", "YAML parser error: found unexpected end of stream. At line: 0 col: 5"}});
-  EXPECT_TRUE(YamlToProperty(nullptr, 5).Ok());
 }
 
 TEST(YamlToPropertyTest, RefusesNestingDeeperThanTheLimit) {

@@ -107,6 +107,45 @@ TEST_F(LogSystemTest, StartsWithItsInitialConfiguration) {
   EXPECT_EQ(system.FindTarget("StdErrLogTarget"), nullptr);
 }
 
+TEST_F(LogSystemTest, FiltersBySystemAndTarget) {
+  struct Case {
+    const char* what;
+    uint32_t systemLevel;
+    uint64_t muted;
+    bool disabled;
+    uint32_t targetLevel;
+    uint64_t include;
+    uint64_t exclude;
+    uint32_t level;
+    uint64_t groups;
+    bool written;
+  };
+  const Case cases[] = {
+      {"plain record", 1, 4, false, 1, 0, 0, 1, kGroupDebug, true},
+      {"level 0 under the initial minimum", 1, 4, false, 0, 0, 0, 0, 0, false},
+      {"level 0 after minimum 0", 0, 4, false, 0, 0, 0, 0, 0, true},
+      {"muted among others", 0, 4, false, 0, 0, 0, 3, kGroupExtra | kGroupDebug, false},
+      {"XTR after unmuting", 0, 0, false, 0, 0, 0, 3, kGroupExtra, true},
+      {"disabled", 0, 0, true, 0, 0, 0, 3, 0, false},
+      {"below the target's level", 0, 0, false, 2, 0, 0, 1, 0, false},
+      {"mask 0 ignores include", 0, 0, false, 0, kGroupNetwork, 0, 1, 0, true},
+      {"mask 0 ignores exclude", 0, 0, false, 0, 0, ~uint64_t{0}, 1, 0, true},
+      {"excluded group", 0, 0, false, 0, 0, kGroupNetwork, 1, kGroupDebug | kGroupNetwork, false},
+      {"not included", 0, 0, false, 0, kGroupNetwork, 0, 1, kGroupDebug, false},
+      {"included", 0, 0, false, 0, kGroupNetwork, 0, 1, kGroupDebug | kGroupNetwork, true},
+      {"high group bit", 0, 0, false, 0, uint64_t{1} << 40, 0, 1, uint64_t{1} << 40, true},
+  };
+  for (const Case& c : cases) {
+    CaptureTarget target;
+    target.Configure(c.targetLevel, c.include, c.exclude, "#M");
+    system.SetMinimumLevel(c.systemLevel);
+    system.SetMutedGroups(c.muted);
+    c.disabled ? system.Disable() : system.Enable();
+    Log(c.level, c.groups, "record %d", 7);
+    EXPECT_EQ(target.records.size(), c.written ? 1u : 0u) << c.what;
+  }
+}
+
 TEST_F(LogSystemTest, MakesRecordsAndCountsWarningsAndErrors) {
   CaptureTarget target;
   target.Configure(0, 0, 0, "#M");
@@ -331,6 +370,17 @@ TEST(AssertionReportTest, BuildsTheReportFromTheGivenPieces) {
   for (const Case& c : cases) {
     EXPECT_EQ(AssertionReport(c.expression, c.file, c.line, c.function, c.description), c.report);
   }
+}
+
+TEST_F(LogSystemTest, FatalAssertionLogsTheReportAsAnErrorInGroupDbg) {
+  CaptureTarget target;
+  target.Configure(0, 0, 0, "#M");
+  // A "%" in the report must come out as it is.
+  RaiseFatalAssertion("100%s", "", 0, "", "");
+  ASSERT_EQ(target.records.size(), 1u);
+  EXPECT_EQ(target.records[0].level, kLogError);
+  EXPECT_EQ(target.records[0].groups, kGroupDebug);
+  EXPECT_STREQ(target.records[0].message, "Assertion failed!\n\nExpression: 100%s");
 }
 
 }  // namespace

@@ -228,6 +228,13 @@ TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
   text = plugin->ExternalTextRequest(request);
   EXPECT_EQ(text.error, "Error converting response for PUT http://svc/x: body was null");
   EXPECT_EQ(text.parseError, 1);
+  // Only a 2xx status is a success.
+  for (const auto& [status, succeeded] :
+       {std::pair{199u, false}, {200u, true}, {299u, true}, {300u, false}}) {
+    answer = {};
+    answer.status = status;
+    EXPECT_EQ(plugin->ExternalTextRequest(request).Succeeded(), succeeded) << status;
+  }
   // A host call that fails before any answer is no parse error.
   plugin->failRequest = true;
   text = plugin->ExternalTextRequest(request);

@@ -48,9 +48,9 @@ def main():
     tests_of = test_executables()
     files = product_files(args.paths, tests_of)
     equivalent = read_equivalent()
-    sample = choose(files, equivalent, args.cap)
+    sample = choose(files, equivalent, args.cap, args.seed)
     print(f"mutants: {len(sample)} from {len(files)} files "
-          f"(cap {args.cap} per folder, seed {SEED})", flush=True)
+          f"(cap {args.cap} per folder, seed {args.seed})", flush=True)
     orders = {m.path: test_order(m.path, tests_of, args.own_tests) for m in sample}
     needed = sorted({exe for executables, _ in orders.values() for exe in executables})
     build(needed, args.jobs, check=True)
@@ -73,6 +73,10 @@ def parse_arguments():
     parser.add_argument("paths", nargs="*", default=FOLDERS,
                         help="product folders or files (default: every product folder)")
     parser.add_argument("--cap", type=int, default=100, help="mutants per folder (default 100)")
+    # Tests cut or sharpened while looking at one sample are best judged on
+    # another.
+    parser.add_argument("--seed", type=int, default=SEED,
+                        help=f"draws another sample (default {SEED})")
     parser.add_argument("--jobs", type=int, default=2, help="ninja's jobs (default 2)")
     parser.add_argument("--own-tests", action="store_true",
                         help="try each mutant on its folder's own test executable only "
@@ -197,7 +201,7 @@ def read_equivalent():
     return ids
 
 
-def choose(files, equivalent, cap):
+def choose(files, equivalent, cap, seed):
     """A repeatable sample: per folder, the `cap` mutants that rank first by
     a hash of the seed and their id. A mutant's rank does not depend on the
     others, so an edit, or a mutant listed as equivalent, changes the sample
@@ -212,13 +216,13 @@ def choose(files, equivalent, cap):
                 by_folder.setdefault(folder_of(path), []).append(mutant)
     files_by_folder = []
     for folder in sorted(by_folder):
-        ranked = sorted(by_folder[folder], key=lambda m: (rank(m), m.path))
+        ranked = sorted(by_folder[folder], key=lambda m: (rank(m, seed), m.path))
         files_by_folder.append(group_by_file(ranked[:cap]))
     return interleave(files_by_folder)
 
 
-def rank(mutant):
-    return hashlib.sha256(f"{SEED} {mutant.path} {mutant.id}".encode()).hexdigest()
+def rank(mutant, seed):
+    return hashlib.sha256(f"{seed} {mutant.path} {mutant.id}".encode()).hexdigest()
 
 
 def group_by_file(mutants):
