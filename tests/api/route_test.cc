@@ -105,5 +105,13 @@ TEST(RouteTest, PercentDecode) {
   }
 }
 
+// The host's method names, read back into their codes.
+TEST(MethodTest, CodesAndNamesAreInverse) {
+  for (uint32_t code = kMethodDelete; code <= kMethodPut; ++code) {
+    EXPECT_EQ(MethodCode(MethodName(code)), code) << code;
+  }
+  EXPECT_EQ(MethodCode("get"), 0u);
+}
+
 }  // namespace
 }  // namespace Halden

@@ -185,6 +185,7 @@ TEST_F(FeatureTest, StatusIsFetchedOnceATokenIsThere) {
   EXPECT_EQ(
       response.errorText,
       "EmailVerification: Email verification status fetch failure: No KSA id token available");
+  EXPECT_EQ(Errors().back(), response.errorText);
   // The API table lists the three endpoints.
   Strings names;
   for (uint32_t i = 0; i < host.Table()->entryCount; ++i) {
