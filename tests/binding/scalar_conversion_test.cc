@@ -82,7 +82,9 @@ TEST_F(ScalarConversionTest, SignedIntegerRule) {
                   {Text("0XfF"), 255, ""},
                   {Text("-0x10"), -16, ""},
                   {Text(" \t-010"), -8, ""},
+                  {Text("\r\v12"), 12, ""},
                   {Text("+7"), 7, ""},
+                  {Text("-2147483648"), std::numeric_limits<int32_t>::min(), ""},
                   {BindingProperty(), 0, kRequired},
                   {Signed(2147483648LL), 0, Range("2147483648", "int32")},
                   {Unsigned(18446744073709551615u), 0, Range("18446744073709551615", "int32")},
@@ -122,6 +124,7 @@ TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
                    {Text(" +5"), 5, ""},
                    {Text("010"), 8, ""},
                    {Enum(7, &StaticTypeOf<Letter>()), 7, ""},
+                   {Enum(0, &StaticTypeOf<Letter>()), 0, ""},
                    {Text("-abc"), 0, Format("-abc", "uint32")},
                    {Signed(-1), 0, Range("-1", "uint32")},
                    {Text("-1"), 0, Range("-1", "uint32")},
@@ -163,6 +166,7 @@ TEST_F(ScalarConversionTest, FloatingRule) {
                  {Structure(), 0, InvalidType("double", "structure")}},
                 -1.0);
   Check<float>({{Signed(std::numeric_limits<int64_t>::max()), 9223372036854775808.0f, ""},
+                {Text("-3.4028234663852886e38"), std::numeric_limits<float>::lowest(), ""},
                 {Float(1e39), 0, Range("1e+39", "float")},
                 {Text("-1e39"), 0, Range("-1e39", "float")}},
                -1.0f);
