@@ -72,6 +72,7 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
       {Bytes("DF 00 00 00 01 D9 01 61 05"), "{a:s5}", 9},
       {Bytes("82 A1 61 01 A1 62"), "{a:s1}", 6},
       {Bytes("82 A1 61"), "{}", 3},
+      {Bytes("8F A1 61 01"), "{a:s1}", 4},
       // Repeated keys write into the same member.
       {Bytes("82 A1 61 01 A1 61 02"), "{a:s2}", 7},
       {Bytes("82 A1 61 01 A1 61 C0"), "{a:s1}", 7},

@@ -64,6 +64,11 @@ TEST(BindingPropertyTest, ReplacingAValueWithItsOwnPartsIsSafe) {
   p.At(0).SetString(std::string("an element's text used as the key"));
   p.Member(p.Element(0).GetString()).SetSigned(2);
   EXPECT_EQ(p.Find("an element's text used as the key").GetSigned(), 2);
+  // Past the end, or of what is no collection, an element is empty.
+  BindingProperty list;
+  list.Append().SetSigned(1);
+  EXPECT_TRUE(list.Element(1).IsEmpty());
+  EXPECT_TRUE(BindingProperty().Element(0).IsEmpty());
 }
 
 BindingProperty SampleStructure() {

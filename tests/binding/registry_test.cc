@@ -72,6 +72,7 @@ TEST(BindingRegistryTest, EventsKeepTheirFirstRegistrationUntilUnregistered) {
 TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
   BindingRegistry registry;
   BindingFunctionDescriptor* function = registry.RegisterFunction("GetSample", 2);
+  EXPECT_EQ(registry.FunctionCount(), 1u);
   ASSERT_EQ(function->arguments.size(), 2u);
   function->SetArgumentType(0, {BindingTypeCode::Int32}, true);
   function->SetArgumentName(0, "id", "the id");
@@ -91,6 +92,9 @@ TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
   EXPECT_EQ(registry.FindFunction("Cb"), nullptr);
   EXPECT_EQ(registry.FunctionSnapshot(), std::vector<const BindingFunctionDescriptor*>{function});
   EXPECT_EQ(registry.FunctionCount(), 1u);
+  registry.Clear();
+  EXPECT_EQ(registry.FunctionCount(), 0u);
+  EXPECT_EQ(registry.FindFunction("GetSample"), nullptr);
 }
 
 // A secret field makes a function's arguments secret at any depth; a record

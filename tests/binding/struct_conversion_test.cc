@@ -151,7 +151,8 @@ class StructConversionTest : public ::testing::Test {
         .Field("next", &HoldsUnlisted::next);
     RegisterStruct<Twice>(registry, "Twice").Field("k", &Twice::a).Field("k", &Twice::b);
     RegisterStruct<Bare>(registry, "Bare");
-    RegisterStruct<Lately>(registry, "Lately").Field("late", &Lately::late);
+    // A one-letter name: the shortest key a record writes.
+    RegisterStruct<Lately>(registry, "Lately").Field("l", &Lately::late);
     RegisterEnum<Late>(registry, "Late").Value("A", Late::A);
     RegisterStruct<Tree>(registry, "Tree").Field("children", &Tree::children);
     RegisterStruct<Rooted>(registry, "Rooted").Field("tree", &Rooted::tree);
@@ -355,10 +356,10 @@ Tree Grown(int levels) {
   return root;
 }
 
-BindingProperty Nested(int levels) {
+BindingProperty Nested(int levels, bool members = false) {
   BindingProperty root;
   BindingProperty* at = &root;
-  for (int level = 0; level < levels; ++level) at = &at->Append();
+  for (int level = 0; level < levels; ++level) at = members ? &at->Member("m") : &at->Append();
   return root;
 }
 
@@ -399,6 +400,8 @@ TEST_F(StructConversionTest, EveryConverterWritesWhatThePropertyWouldCross) {
   deepest.object = Nested(511);
   Outer tooDeep;
   tooDeep.object = Nested(512);
+  Outer tooDeepMembers;
+  tooDeepMembers.object = Nested(512, true);
 
   struct Row {
     const char* name;
@@ -414,6 +417,7 @@ TEST_F(StructConversionTest, EveryConverterWritesWhatThePropertyWouldCross) {
       {"empty property", [&] { return bothWays(BindingProperty()); }, true},
       {"512 levels", [&] { return bothWays(deepest); }, true},
       {"513 levels", [&] { return bothWays(tooDeep); }, false},
+      {"513 levels of members", [&] { return bothWays(tooDeepMembers); }, false},
       {"512 levels of records", [&] { return bothWays(Grown(256)); }, true},
       {"514 levels of records", [&] { return bothWays(Grown(257)); }, false},
       {"a vector at level 513", [&] { return bothWays(Rooted{Grown(256)}); }, false},
@@ -433,6 +437,7 @@ TEST_F(StructConversionTest, EveryConverterWritesWhatThePropertyWouldCross) {
   }
   EXPECT_EQ(bothWays(Twice{}).second, "10{k=2:2,}");
   EXPECT_EQ(bothWays(tooDeep).second, "-");
+  EXPECT_EQ(bothWays(tooDeepMembers).second, "-");
   EXPECT_EQ(bothWays(HoldsUnlisted{{{}}}).second,
             "Couldn't convert native value because it's an unregistered structure.");
   // Out of memory half way, the write releases what it made before throwing.

@@ -65,6 +65,7 @@ TEST(JsonReaderTest, ReadsDocumentsAndLocatesFailures) {
       {R"({"a":{},"a":{}} "x" +)", "Unexpected character in stream: + @20"},
       {"{\"a\":" + std::string(600, '[') + "?", "Unexpected character in stream: ? @605"},
       {members + "\"m3\":0}", "Duplicate object member token: m3 @341-345"},
+      {members + "\"m16\":0}", "Duplicate object member token: m16 @341-346"},
       {members + "\"m39\":0}", "Duplicate object member token: m39 @341-346"},
       {members + "\"m40\":0,\"m40\":1}", "Duplicate object member token: m40 @349-354"},
       // At most 512 levels.

@@ -41,6 +41,7 @@ TEST(JsonToPropertyTest, ReadsValuesOfEveryKind) {
                                        {"-0.00000000001e-2147483647", "f-0"},
                                        {"1e-400", "f0"},
                                        {"10e308", "finf"},
+                                       {"-10e308", "f-inf"},
                                        {"-0.0", "f-0"},
                                        {R"("a\"b\\c\u00e9")", "\"a\"b\\c\xc3\xa9\""},
                                        {R"("a\u0000b")", "\"a\""},

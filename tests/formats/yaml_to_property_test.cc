@@ -58,7 +58,7 @@ TEST(YamlToPropertyTest, Reads) {
       {"'yes'", "\"yes\""},
       {"''", "\"\""},
       {"!!str 12", "\"12\""},
-      {"!!int 0x1F", "u31"},
+      {"[!!int 0x1F, 2]", "[u31,u2]"},
       {"!!int 18446744073709551615", "u18446744073709551615"},
       {"!!int 12abc", "Value 12abc for 'yaml' of type uint64_t is in an incorrect format"},
       {"!!int 18446744073709551616",
@@ -69,7 +69,7 @@ TEST(YamlToPropertyTest, Reads) {
       {"!!float 1e999", "Value 1e999 for 'yaml' of type double is out of range"},
       {"!!bool yes", "true"},
       {"!!bool maybe", "~"},
-      {"a: !local x", "Unsupported YAML tag '!local'."},
+      {"a: !local x\nb: *y", "Unsupported YAML tag '!local'."},
       // Mappings and their keys.
       {"b: 1\na: 2", "{a:u2,b:u1}"},
       {"1: a\nnull: b\n'x': c\n!!str 5: d", "{1:\"a\",5:\"d\",null:\"b\",x:\"c\"}"},
@@ -89,11 +89,12 @@ TEST(YamlToPropertyTest, Reads) {
       // Anchors and aliases.
       {"a: &x {b: 1}\nc: *x", "{a:{b:u1},c:{b:u1}}"},
       {"- &x 5\n- *x\n- [*x]", "[u5,u5,[u5]]"},
-      {"&k a: 1\nb: *k", "{a:u1,b:\"a\"}"},
+      {"&k a: 1\nb: *k\nc: 2", "{a:u1,b:\"a\",c:u2}"},
       {"a: &e\nb: *e", "{a:~,b:~}"},
       {"a: &x\n  b: *x", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 2 col: 6"},
       {"a: *y", "Undefined alias encountered: \"y\". At line: 1 col: 4"},
       {"a: &x 1\nb: &x 2\nc: *y", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+      {"a: &x 1\nb: &x [2]\nc: *y", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
       {"a: &k name\n*k : 1", "{a:\"name\",name:u1}"},
       {"a: &n 5\n*n : 1",
        "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
@@ -141,6 +142,14 @@ TEST(YamlToPropertyTest, RefusesAliasExpansionBeyondTheLimit) {
   }
   // Before line f: 123,456 values; each *e copies 111,111.
   EXPECT_EQ(Read(bomb).Error(), "YAML alias expansion exceeds 1000000 values. At line: 6 col: 29");
+
+  // A copy of a thousand values (the list and its 999 elements), made a
+  // thousand times, reaches the limit; one more, a key's, passes it.
+  const std::string thousand =
+      "&k a: &a [" + Repeat("0,", 998) + "0]\nb: [" + Repeat("*a,", 999) + "*a]\n";
+  EXPECT_TRUE(Read(thousand).Ok());
+  EXPECT_EQ(Read(thousand + "c: *k\nd: *y").Error(),
+            "YAML alias expansion exceeds 1000000 values. At line: 3 col: 4");
 
   // Only copies count: the input's own values are bounded by its size.
   EXPECT_TRUE(Read("[" + Repeat("0,", kMaxYamlValues) + "0]").Ok());

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace Halden {
 namespace {
@@ -62,9 +63,14 @@ TEST(FormatMessageTest, FormatsByKindAndPosition) {
       {"int64 star takes low 32 bits", FormatMessage("[%1$*2$d]", 1, int64_t{0x100000003}),
        "[  1]"},
       {"uint64 star", FormatMessage("[%1$*2$d]", 1, uint64_t{0x100000003}), "[  1]"},
+      {"uint32 star", FormatMessage("[%1$*2$d]", 7, 3u), "[  7]"},
       {"star from a char", FormatMessage("[%1$*2$d]", 7, '\3'), "[  7]"},
       {"star digits without $ are no position", FormatMessage("[%*2d]", 3, 7), "[  7d]"},
       {"star from a string stops", FormatMessage("a%1$*2$db", 1, "x"), "a"},
+      {"star from a std::string stops", FormatMessage("a%1$*2$db", 1, text), "a"},
+      {"star from a double stops", FormatMessage("a%1$*2$db", 1, 2.0), "a"},
+      {"h dropped from an int64", FormatMessage("%1$hd", int64_t{70000}), "70000"},
+      {"h dropped from a uint64", FormatMessage("%1$hu", uint64_t{70000}), "70000"},
       {"a position beyond the list is a width", FormatMessage("a%10$sb", 1), "a         1sb"},
       {"sequential past the end stops", FormatMessage("%s %s!", "x"), "x "},
       {"unterminated directive stops", FormatMessage("a%-5", 1), "a"},
@@ -130,6 +136,10 @@ TEST(FormatTest, StopsAtTheEndOfTheBuffer) {
   EXPECT_EQ(Format(small, 1, "x", descriptors, arguments, 3), 0u);
   EXPECT_STREQ(small, "");
   EXPECT_EQ(Format(small, 0, "x", descriptors, arguments, 3), 0u);
+  // Cut inside a directive after some text: nothing written past the size.
+  char guarded[12] = "zzzzzzzzzzz";
+  EXPECT_EQ(Format(guarded, 5, "a%1$5u", descriptors, arguments, 3), 4u);
+  EXPECT_EQ(std::string(guarded, sizeof guarded), std::string("a   \0zzzzzz\0", 12));
 }
 
 TEST(FormatTest, LimitsTheWorkingDirective) {
@@ -144,8 +154,10 @@ TEST(FormatTest, LimitsTheWorkingDirective) {
   EXPECT_EQ(FormatMessage("a%1$.4097db", 7), "a");
   EXPECT_EQ(FormatMessage("a%1$*2$db", 7, 4097), "a");
   EXPECT_EQ(FormatMessage("a%1$*2$db", 7, -4097), "a");
-  for (const char* edge : {"%1$-4096d", "%1$-*2$d"}) {
-    EXPECT_EQ(FormatMessage(edge, 7, 4096), "7" + std::string(4094, ' ')) << edge;
+  const std::pair<const char*, int> edges[] = {
+      {"%1$-4096d", 0}, {"%1$-*2$d", 4096}, {"%1$*2$d", -4096}};
+  for (const auto& [edge, star] : edges) {
+    EXPECT_EQ(FormatMessage(edge, 7, star), "7" + std::string(4094, ' ')) << edge;
   }
 }
 
