@@ -3,6 +3,7 @@
 #include "platform/shared_library.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "api/method.h"
@@ -21,6 +22,9 @@ char* CopyText(const std::string& text) {
 }
 
 std::string TextOf(const char* text) { return text != nullptr ? text : ""; }
+
+// Responses filled for a plugin that it has not released yet.
+std::atomic<int> unreleasedResponses{0};
 
 // A body the host streams to the plugin.
 struct HostStream {
@@ -50,6 +54,8 @@ void ZVM_CDECL CloseHostStream(void* handle) {
 }
 
 void ZVM_CDECL ReleaseHostResponse(JsonApiResponse* response) {
+  --unreleasedResponses;
+  response->release = nullptr;
   ReleaseHostValue(response->body);
   delete[] response->errorText;
   response->errorText = nullptr;
@@ -58,6 +64,8 @@ void ZVM_CDECL ReleaseHostResponse(JsonApiResponse* response) {
 }
 
 void ZVM_CDECL ReleaseExternalResponse(ExternalResponseRecord* response) {
+  --unreleasedResponses;
+  response->release = nullptr;
   delete[] response->body;
   response->body = nullptr;
   if (response->headers != nullptr) {
@@ -230,6 +238,8 @@ void InProcessHost::RemoveResource(const std::string& path) {
   resources.erase(path);
 }
 
+int InProcessHost::UnreleasedResponses() { return unreleasedResponses; }
+
 std::vector<RecordedRequest> InProcessHost::Requests() const {
   std::lock_guard guard(lock);
   return requests;
@@ -273,6 +283,7 @@ void InProcessHost::AnswerRequest(JsonApiResponse* response, const JsonApiReques
   }
   if (filter) answer = filter(recorded, std::move(answer));
   response->release = &ReleaseHostResponse;
+  ++unreleasedResponses;
   response->status = answer.status;
   if (answer.fails) {
     response->errorText = CopyText(answer.error);
@@ -322,6 +333,7 @@ void InProcessHost::AnswerExternal(ExternalResponseRecord* response,
     answer.body = "no handler";
   }
   response->release = &ReleaseExternalResponse;
+  ++unreleasedResponses;
   response->transport = answer.transport;
   response->status = answer.status;
   response->bodyLength = static_cast<uint32_t>(answer.body.size());

@@ -60,6 +60,10 @@ class InProcessHost {
   void SetResourceError(const std::string& path, uint32_t status, const std::string& text);
   void RemoveResource(const std::string& path);
   std::vector<RecordedRequest> Requests() const;
+  // Responses, local and external, that in-process hosts filled and the
+  // plugin has not yet released: a plugin that forgets one leaks the host's
+  // memory.
+  static int UnreleasedResponses();
   // Sees every request to the local JSON API (telemetry posts included)
   // with the answer the resources above give it (a success without a body
   // for telemetry), and returns the answer the plugin gets: a development

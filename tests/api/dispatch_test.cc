@@ -9,6 +9,7 @@
 #include "api/call_response.h"
 #include "formats/json_to_property.h"
 #include "host/in_process_host.h"
+#include "tests/support/allocation_probe.h"
 #include "tests/support/sample_plugin.h"
 #include "tests/support/small_stack.h"
 
@@ -54,6 +55,10 @@ TEST_F(Dispatch, AnswersWithValueStatusKindContentTypeAndHeaders) {
   EXPECT_EQ(custom.kind, 3u);
   EXPECT_EQ(custom.contentType, "text/plain");
   EXPECT_EQ(custom.headers, (host::HeaderList{{"X-One", "1"}, {"X-Two", "2"}}));
+  // Released by the host, the answer leaves nothing of its own behind.
+  const std::size_t live = testing::AllocationLiveBytes();
+  host.Call(kMethodGet, "/v1/custom");
+  EXPECT_EQ(testing::AllocationLiveBytes(), live);
 
   CallResponse stream = host.Call(kMethodGet, "/v1/stream?size=10000");
   EXPECT_TRUE(stream.streamed);
@@ -99,14 +104,15 @@ TEST_F(Dispatch, BindsEveryParameterTypeFromTheQuery) {
             R"({"b":true,"d":-2.25,"e":"Green","f":1.5,"i16":8,"i32":2,"i64":-9223372036854775808,)"
             R"("i8":-5,"obj":{"k":[1]},"opt":0,"s":"a b!","st":{"count":3,"name":"n"},)"
             R"("u16":65535,"u32":4294967295,"u64":18446744073709551615,"u8":16,"v":["x","y"]})");
-  // An absent required flag is false; an empty vector, object and struct
-  // come from keys without values; indexes grow a collection, a segment
-  // that does not start with a digit names a member.
-  response = host.Call(kMethodGet, "/v1/scalars?v&obj&st&v.2=z&v.0x1=y&obj.-1=1");
+  // An absent required flag is false; an empty vector and object come from
+  // keys without values, a record from JSON; indexes grow a collection, a
+  // segment that does not start with a digit names a member.
+  response = host.Call(kMethodGet, "/v1/scalars?v&obj&st={%22count%22:5}&v.2=z&v.0x1=y&obj.-1=1");
   ASSERT_FALSE(response.error) << response.errorText;
   EXPECT_NE(response.json.find(R"("b":false)"), std::string::npos);
   EXPECT_NE(response.json.find(R"("v":["","y","z"])"), std::string::npos);
   EXPECT_NE(response.json.find(R"("obj":{"-1":"1"})"), std::string::npos);
+  EXPECT_NE(response.json.find(R"("st":{"count":5,)"), std::string::npos);
 }
 
 TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
@@ -119,6 +125,8 @@ TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
   } cases[] = {
       // The first failure stops the binding: the later ones say nothing.
       {kMethodGet, "/v1/scalars?aaa=1&obj={", "", "", "Unknown argument 'aaa' for 'GetV1Scalars'."},
+      {kMethodPost, "/v1/echo?aaa=1", "application/json", "{",
+       "Unknown argument 'aaa' for 'PostV1Echo'."},
       {kMethodDelete, "/v1/items/3?secret=x", "", "",
        "Argument 'secret' for 'DeleteV1ItemsById' was specified in an invalid location."},
       {kMethodPut, "/v1/items/3?id=4", "", "",
@@ -127,7 +135,8 @@ TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
       {kMethodPut, "/v1/summary?summary={", "", "",
        "Argument 'summary' for 'PutV1Summary' was specified in an invalid location."},
       {kMethodGet, "/v1/scalars?i32", "", "", "Expected value for argument 'i32'."},
-      {kMethodGet, "/v1/scalars?v.1a=x", "", "", "Index 1a is in an incorrect format"},
+      {kMethodGet, "/v1/scalars?v.1a.99999999999999999999=x", "", "",
+       "Index 1a is in an incorrect format"},
       {kMethodGet, "/v1/scalars?v.65536=x", "", "", "Index 65536 is out of range"},
       {kMethodGet, "/v1/scalars?v.2147483647=x", "", "", "Index 2147483647 is out of range"},
       {kMethodGet, "/v1/scalars?v.99999999999999999999=x", "", "",
@@ -280,6 +289,12 @@ TEST_F(Dispatch, ReadsAHostBodyWithinItsLength) {
   response.release(&response);
   Entry("PostV1Echo").callback(&response, &call);
   EXPECT_EQ(response.body.kind, kHostStructure);
+  // A length without a body is no body.
+  call.body = nullptr;
+  response.release(&response);
+  Entry("PostV1Echo").callback(&response, &call);
+  EXPECT_STREQ(response.errorText, nullptr);
+  EXPECT_EQ(response.body.kind, kHostNone);
   // Releasing twice frees once.
   response.release(&response);
   response.release(&response);
@@ -312,6 +327,7 @@ TEST_F(Dispatch, NullCallAndContextAreRefused) {
   JsonApiResponse response{};
   ApiDispatcher::HandleCall(&response, nullptr);
   EXPECT_STREQ(response.errorText, "Invalid function");
+  EXPECT_EQ(uint32_t{response.errorFlag}, 1u);
   response.release(&response);
   ApiDispatcher::HandleCall(nullptr, nullptr);
 }

@@ -63,6 +63,12 @@ TEST(HostValueToJsonTest, WritesWhatThePropertyWouldWrite) {
     structure.structure = {entries, 3};
     trees.push_back(structure);
   }
+  // Keys out of order below a collection.
+  HostValue listed[] = {Scalar(kHostStructure)};
+  listed[0].structure = {unordered, 3};
+  HostValue list = Scalar(kHostCollection);
+  list.collection = {listed, 1};
+  trees.push_back(list);
   // Nothing past a collection's count is read: there lies a structure whose
   // entries are nowhere.
   HostValue past[2] = {cut, Scalar(kHostStructure)};

@@ -233,6 +233,7 @@ TEST(LogSystemLifetimeTest, LastReleaseDetachesEveryTarget) {
   system.AddRef();
   EXPECT_EQ(system.GetMinimumLevel(), kLogWarning);
   EXPECT_EQ(LogWarningCount(), 0u);
+  EXPECT_EQ(LogErrorCount(), 0u);
   EXPECT_TRUE(system.GetStdErrTarget()->IsAttached());
   system.Release();
 }
@@ -249,9 +250,12 @@ TEST_F(LogSystemTest, NamesAndClaimsGroups) {
   EXPECT_EQ(system.GroupNames(buffer, 5, 0x41), 4u);
   EXPECT_STREQ(buffer, "DBG;");
   EXPECT_EQ(system.GroupNames(nullptr, 0, 0x41), 0u);
+  EXPECT_EQ(system.GroupNames(nullptr, sizeof buffer, 0x41), 0u);
+  EXPECT_EQ(system.GroupNames(buffer, 0, 0x41), 0u);
 
   EXPECT_EQ(system.GroupMask("NETWORK"), kGroupNetwork);
   EXPECT_EQ(system.GroupMask(nullptr), 0u);
+  EXPECT_EQ(system.GroupMask("DBG"), kGroupDebug);
   // New codes claim the next entries, in order, once.
   const uint64_t first = system.GroupMask("Q");
   const uint64_t second = system.GroupMask("QQBX");
@@ -314,6 +318,7 @@ TEST_F(LogSystemTest, FormatsLines) {
   EXPECT_EQ(Line("#M", SampleRecord("abc\n"), 4), "ab\n");
   EXPECT_EQ(Line("#M", record, 2), "\n");
   EXPECT_EQ(Line("#M", record, 1), "");
+  EXPECT_EQ(LogSystem().FormatLine(nullptr, 0, "#M", &record), 0u);
 }
 
 TEST_F(LogSystemTest, FormatsTimestampsAndLevelNames) {

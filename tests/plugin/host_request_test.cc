@@ -31,7 +31,7 @@ class RequestingPlugin : public Plugin {
         .Field("mode", &Setting::mode);
   }
   // A wait that fails, as collecting a streamed body may, and a host call
-  // that fails.
+  // that fails, before or after the host answered.
   void HostYield() override {
     if (failYield) throw std::runtime_error("yield failed");
     Plugin::HostYield();
@@ -39,6 +39,7 @@ class RequestingPlugin : public Plugin {
   void HostRequest(JsonApiResponse* response, const JsonApiRequest* request) override {
     if (failRequest) throw std::runtime_error("request failed");
     Plugin::HostRequest(response, request);
+    if (failAfterAnswer) throw std::runtime_error("failed after the answer");
   }
   void HostExternalRequest(ExternalResponseRecord* response,
                            const ExternalRequestRecord* request) override {
@@ -48,6 +49,7 @@ class RequestingPlugin : public Plugin {
 
   bool failYield = false;
   bool failRequest = false;
+  bool failAfterAnswer = false;
 };
 
 void ZVM_CDECL LoadRequestingPlugin(PluginRegistration* registration) {
@@ -105,6 +107,14 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
   EXPECT_EQ(error.fields.at("errorCode_int").unsignedInteger, 503u);
   EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/missing").Error().message,
             "Error response for GET /missing: Resource not found");
+  // A method the host does not know goes as 0.
+  plugin->Request(99, "/setting");
+  EXPECT_EQ(host.Requests().back().method, 0u);
+  plugin->failAfterAnswer = true;
+  EXPECT_EQ(plugin->Request(kMethodGet, "/setting").Error().status, 500u);
+  EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/setting").Error().message,
+            "Error converting response for GET /setting: failed after the answer");
+  EXPECT_EQ(host::InProcessHost::UnreleasedResponses(), 0);
   plugin->failRequest = true;
   EXPECT_EQ(plugin->Request(kMethodGet, "/setting").Error().status, 500u);
 }
@@ -158,8 +168,10 @@ TEST_F(HostRequest, StreamedAnswers) {
   plugin->failYield = true;
   EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/s").Error().message,
             "Error reading streamed response for GET /s: yield failed");
-  // Every stream read above was closed, after success and failure alike.
+  // Every stream read above was closed and released, after success and
+  // failure alike.
   EXPECT_EQ(Count("StreamClose"), 8);
+  EXPECT_EQ(host::InProcessHost::UnreleasedResponses(), 0);
 }
 
 TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
@@ -241,6 +253,7 @@ TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
   EXPECT_EQ(text.error, "external request failed");
   EXPECT_EQ(text.transport, -1);
   EXPECT_EQ(text.parseError, -1);
+  EXPECT_EQ(host::InProcessHost::UnreleasedResponses(), 0);
 }
 
 }  // namespace
