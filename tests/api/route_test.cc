@@ -69,6 +69,8 @@ TEST(RouteTest, MatchesLikeTheRegularExpression) {
           << pathTemplate << " " << path;
     }
   }
+  // A '{' inside an open placeholder starts it again.
+  EXPECT_EQ(Match("/{a{b}", "/x"), (RouteCaptures{{"b", "x"}}));
 }
 
 TEST(RouteTest, LongPathsOnASmallStack) {
@@ -90,13 +92,13 @@ TEST(RouteTest, PercentDecode) {
     std::string decoded;
   };
   const std::vector<Case> cases = {
-      {"", ""},          {"a+b", "a b"},
-      {"a%20b", "a b"},  {"%2f%2F", "//"},
-      {"%41%7a", "Az"},  {"%", ""},
-      {"%4", "4"},       {"a%", "a"},
-      {"a%4", "a4"},     {std::string("%00x", 4), std::string("\0x", 2)},
-      {"%39%46", "9F"},  {"%4G", "@"},
-      {"100%25", "100%"}};
+      {"", ""},         {"a+b", "a b"},
+      {"a%20b", "a b"}, {"%2f%2F", "//"},
+      {"%41%7a", "Az"}, {"%", ""},
+      {"%4", "4"},      {"a%", "a"},
+      {"a%4", "a4"},    {std::string("%00x", 4), std::string("\0x", 2)},
+      {"%39%46", "9F"}, {"%4G", "@"},
+      {"%4A", "J"},     {"100%25", "100%"}};
   for (const Case& c : cases) {
     // Exactly sized copies, so that a read past the end is a sanitizer error.
     const auto buffer = std::make_unique<char[]>(c.text.size());

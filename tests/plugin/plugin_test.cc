@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "binding/registry.h"
@@ -24,11 +25,13 @@ namespace {
 class TestPlugin : public Plugin {
  public:
   bool Start() override {
+    if (startThrows) throw std::runtime_error("no start");
     Log(kLogWarning, kGroupGeneral, "started %s", UserAgent().c_str());
     Wait();
     return startResult;
   }
   static inline bool startResult = true;
+  static inline bool startThrows = false;
 };
 
 void ZVM_CDECL LoadTestPlugin(PluginRegistration* registration) {
@@ -79,7 +82,10 @@ TEST(Plugin, RegistersTheRuntimeRecords) {
 TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
   host::InProcessHost first;
   ASSERT_TRUE(first.Register(&LoadTestPlugin, 18, 3, 1));
+  // The console targets are the host's, even one the process attached.
+  LogSystem().GetStdOutTarget()->Attach();
   ASSERT_TRUE(first.Initialize());
+  EXPECT_FALSE(LogSystem().GetStdOutTarget()->IsAttached());
   ASSERT_NE(LogSystem().FindTarget("PluginLogTarget"), nullptr);
   EXPECT_EQ(LogSystem().GetMinimumLevel(), kLogOkay);
   EXPECT_EQ(LogSystem().GetMutedGroups(), 4u);
@@ -91,6 +97,8 @@ TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
   // The runtime subscribes to the three service-proxy events before Start.
   EXPECT_EQ(first.Calls(), (std::vector<std::string>{"Subscribe", "Subscribe", "Subscribe", "Log",
                                                      "BeginWait", "Yield", "EndWait"}));
+  static_cast<TestPlugin*>(first.Registration().instance)->HostReserved(1, 2, 3, 4, 5);
+  EXPECT_EQ(first.Calls().back(), "Reserved");
 
   // A second plugin in the process leaves the configuration to the first.
   LogSystem().SetMinimumLevel(kLogWarning);
@@ -99,6 +107,9 @@ TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
   TestPlugin::startResult = false;
   EXPECT_FALSE(second.Initialize());
   TestPlugin::startResult = true;
+  TestPlugin::startThrows = true;
+  EXPECT_FALSE(second.Initialize());
+  TestPlugin::startThrows = false;
   EXPECT_EQ(LogSystem().GetMinimumLevel(), kLogWarning);
   EXPECT_EQ(second.Lines().size(), 0u);
   EXPECT_EQ(first.Lines().size(), 2u);
