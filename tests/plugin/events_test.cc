@@ -24,10 +24,17 @@ struct Note {
   uint32_t count = 0;
 };
 
+// Left out when empty, so it is published through a property.
+struct Tagged {
+  std::string tag;
+};
+
 class ObservingPlugin : public Plugin {
  public:
   void RegisterApi() override {
     RegisterStruct<Note>(Types(), "Note").Field("text", &Note::text).Field("count", &Note::count);
+    RegisterStruct<Tagged>(Types(), "Tagged")
+        .Field("tag", &Tagged::tag, "", kBindingFieldOmitIfEmpty);
   }
   // Holds one host subscription back, at the moment the host is called.
   void HostSubscribe(const char* eventName, uintptr_t token, HostEventCallback callback,
@@ -224,6 +231,9 @@ TEST_F(Events, PayloadsThatDoNotConvertAreDropped) {
   PluginRuntime::OnHostEvent(&event);
   event.payload.kind = kHostSigned;
   PluginRuntime::OnHostEvent(&event);
+  PluginRuntime::OnHostEvent(nullptr);
+  event.name = nullptr;
+  PluginRuntime::OnHostEvent(&event);
   EXPECT_EQ(seen, std::vector<std::string>{"/x/y Create:/x/y:t"});
 }
 
@@ -244,6 +254,14 @@ TEST_F(Events, PublishingSendsUnderBothNames) {
   plugin->SendEvent("OnJsonApiEvent", {"/x/y", PluginResourceEventType::Create, Deep()}, 0);
   plugin->PublishResource("/x/y", Deep());
   EXPECT_EQ(host.SentEvents().size(), 3u);
+  // A record that leaves a member out goes through a property, sent alike.
+  plugin->PublishResource("/x/y", Tagged{});
+  const std::vector<host::SentEvent> omitted = host.SentEvents();
+  ASSERT_EQ(omitted.size(), 5u);
+  for (std::size_t i = 3; i < 5; ++i) {
+    EXPECT_EQ(omitted[i].payload, R"({"data":{},"eventType":"Update","uri":"/x/y"})");
+    EXPECT_EQ(omitted[i].kind, 0u);
+  }
 }
 
 TEST_F(Events, FailingHandlersAndReplacementsMidEvent) {
