@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "binding/native_conversion.h"
@@ -205,6 +206,21 @@ TEST_F(ScalarConversionTest, EnumerationRule) {
   Unregistered value = Unregistered::X;
   EXPECT_EQ(ConvertFromProperty(registry, Signed(0), value, "m").Error(),
             "0 is not a valid  enumeration value for 'm'.");
+}
+
+TEST_F(ScalarConversionTest, BoolRuleReadsFourTexts) {
+  const std::pair<const char*, bool> texts[] = {
+      {"1", true}, {"true", true}, {"0", false}, {"false", false}};
+  for (const auto& [text, expected] : texts) {
+    BindingResult result;
+    bool flag = !expected;
+    EXPECT_TRUE(BoolFromScalar(result, Text(text), "m", flag)) << text;
+    EXPECT_EQ(flag, expected) << text;
+  }
+  BindingResult result;
+  bool flag = false;
+  EXPECT_FALSE(BoolFromScalar(result, Text("yes"), "m", flag));
+  EXPECT_FALSE(result.Ok());
 }
 
 TEST_F(ScalarConversionTest, RulesDoNothingAfterAFailure) {

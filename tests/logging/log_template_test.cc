@@ -54,7 +54,7 @@ TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
       {"{value?none}", {reason}, "%1", "reason", {"value"}},
       {"{value?50%}", {LogValue::Unsigned(0)}, "50%%", "50%", {}},
       {"Saved \t{id!}", {LogValue::Signed(9)}, "Saved", "Saved", {"id"}},
-      {"{a}0 {b}$", {LogValue::Signed(1), get}, "%1$s0 %2$s$", "10 GET$", {"a", "b"}},
+      {"{a}9 {b}$", {LogValue::Signed(1), get}, "%1$s9 %2$s$", "19 GET$", {"a", "b"}},
       // Text that comes to stand right behind a reference closes it too.
       {"{a} {b!}0", {LogValue::Signed(1), get}, "%1$s0", "10", {"a", "b"}},
       {"{a}{b?7}", {get, empty}, "%1$s7", "GET7", {"a"}},
