@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/registration.h"
@@ -74,6 +75,23 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
   ASSERT_TRUE(PropertyToHostValue(property.Find("named"), host, nullptr));
   EXPECT_EQ(Read(host.kind), kHostSigned);
   EXPECT_EQ(Read(host.signedValue), 1);
+}
+
+// The kind names that messages about host values use.
+TEST(HostValueConversionTest, NamesEveryHostKind) {
+  const std::pair<int32_t, const char*> names[] = {{kHostNone, ""},
+                                                   {kHostBool, "bool"},
+                                                   {kHostSigned, "signed"},
+                                                   {kHostUnsigned, "unsigned"},
+                                                   {kHostFloat, "float"},
+                                                   {kHostStringBorrowed, "string"},
+                                                   {kHostStringOwned, "string"},
+                                                   {kHostBlobBorrowed, "blob"},
+                                                   {kHostBlobOwned, "blob"},
+                                                   {kHostCollection, "collection"},
+                                                   {kHostStructure, "structure"},
+                                                   {11, ""}};
+  for (const auto& [kind, name] : names) EXPECT_STREQ(HostKindName(kind), name) << kind;
 }
 
 }  // namespace
