@@ -304,6 +304,9 @@ TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
   host.Deliver("OnServiceProxyUuidEvent", ProxyMessage("u1", "4"), 1);
   plugin->AddServiceProxyRequest(
       "u1", [&](const PluginServiceProxyResponse& r) { handled.push_back("uuid " + r.payload); });
+  // A response is taken once: a second request of its uuid waits.
+  plugin->AddServiceProxyRequest(
+      "u1", [&](const PluginServiceProxyResponse& r) { handled.push_back("again " + r.payload); });
   EXPECT_EQ(handled, (std::vector<std::string>{"async 1", "pending 2", "uuid 4"}));
 
   BindingProperty unknown = ProxyMessage("u2", "5");

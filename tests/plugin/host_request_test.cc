@@ -107,6 +107,17 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
   EXPECT_EQ(error.fields.at("errorCode_int").unsignedInteger, 503u);
   EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/missing").Error().message,
             "Error response for GET /missing: Resource not found");
+  // Parameters go with the request; one too deep for a host value stops it.
+  RequestParameters parameters{{"q", Json("[1]")}};
+  plugin->RequestWithParameters(kMethodGet, "/setting", parameters);
+  EXPECT_EQ(host.Requests().back().parameters, R"({"q":[1]})");
+  BindingProperty* deep = &parameters[0].second;
+  for (int i = 0; i < 600; ++i) deep = &deep->Append();
+  const RequestResult<> refused = plugin->RequestWithParameters(kMethodGet, "/setting", parameters);
+  EXPECT_EQ(refused.Error().status, 400u);
+  EXPECT_EQ(refused.Error().message,
+            "Request not sent: Error converting parameters for GET /setting: Parameter 'q' nests "
+            "too deeply");
   // A method the host does not know goes as 0.
   plugin->Request(99, "/setting");
   EXPECT_EQ(host.Requests().back().method, 0u);
