@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,7 @@
 #include "binding/host_value_conversion.h"
 #include "binding/message_pack_reader.h"
 #include "formats/content_type.h"
+#include "formats/json_host_tree.h"
 #include "formats/json_to_property.h"
 #include "formats/yaml_to_property.h"
 #include "util/ascii_case.h"
@@ -322,12 +324,20 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
   bindAll(query, kLocationQuery);
 
   BindExplicitArguments(outcome, arguments, call, function, captures->size());
+  // A JSON body goes straight from its text to the parameter's native value
+  // when the host tree reads as the property would; otherwise it is read
+  // into a property, which also has the messages of a bad body.
+  std::optional<JsonHostTree> jsonBody;
+  BindingHostArgument hostArgument;
   if (outcome.Ok() && call.body != nullptr && call.bodyLength > 0) {
     const auto body = std::find(locations.begin(), locations.end(), kLocationBody);
     if (body != locations.end()) {
-      BindingResult read = ReadBody(call, endpoint.quoting);
-      if (read.Ok()) {
-        arguments[body - locations.begin()] = std::move(static_cast<BindingProperty&>(read));
+      const std::size_t index = static_cast<std::size_t>(body - locations.begin());
+      if (RequestBodyFormat(TextOrEmpty(call.contentType)) == BodyFormat::Json &&
+          jsonBody.emplace().Read(reinterpret_cast<const char*>(call.body), call.bodyLength)) {
+        hostArgument = {&jsonBody->Root(), index};
+      } else if (BindingResult read = ReadBody(call, endpoint.quoting); read.Ok()) {
+        arguments[index] = std::move(static_cast<BindingProperty&>(read));
       } else {
         outcome.SetError(read.Error());
       }
@@ -336,7 +346,9 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
 
   BindingInvoker& invoker = *function.invoker;
   PendingCall pending(invoker);
-  if (outcome.Ok()) pending.handle = invoker.Invoke(result, arguments, call.hostContext);
+  if (outcome.Ok()) {
+    pending.handle = invoker.Invoke(result, arguments, hostArgument, call.hostContext);
+  }
   if (outcome.Ok()) invoker.Complete(result, nullptr, pending.handle, call.hostContext);
   WriteCallResponse(response, result, &registry);
 }

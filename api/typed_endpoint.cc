@@ -2,15 +2,35 @@
 
 #include "api/camel_case_name.h"
 #include "api/method.h"
+#include "binding/converter_input.h"
 
 namespace Halden {
 namespace endpoint_internal {
 
+namespace {
+
+// An empty value leaves an optional parameter's native default.
+template <typename Input>
+void ConvertInput(ApiResponse& response, const BindingConverter& converter, void* native,
+                  const Input& value, const BindingArgumentDescriptor& parameter) {
+  if (!response.result.Ok() ||
+      (InputKind(value) == BindingPropertyKind::Empty && parameter.optional != 0)) {
+    return;
+  }
+  ReadInput(converter, response.result, native, value, parameter.name, parameter.type.descriptor,
+            parameter.function->registry, 0);
+}
+
+}  // namespace
+
 void ConvertArgument(ApiResponse& response, const BindingConverter& converter, void* native,
                      const BindingProperty& value, const BindingArgumentDescriptor& parameter) {
-  if (!response.result.Ok() || (value.IsEmpty() && parameter.optional != 0)) return;
-  converter.FromProperty(response.result, native, value, parameter.name, parameter.type.descriptor,
-                         parameter.function->registry, 0);
+  ConvertInput(response, converter, native, value, parameter);
+}
+
+void ConvertArgument(ApiResponse& response, const BindingConverter& converter, void* native,
+                     const HostValue& value, const BindingArgumentDescriptor& parameter) {
+  ConvertInput(response, converter, native, value, parameter);
 }
 
 void StoreValue(ApiResponse& response, ApiResponse&& handled, const void* value,

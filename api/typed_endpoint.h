@@ -48,6 +48,8 @@ namespace endpoint_internal {
 // property when that way has a failure to report.
 void ConvertArgument(ApiResponse& response, const BindingConverter& converter, void* native,
                      const BindingProperty& value, const BindingArgumentDescriptor& parameter);
+void ConvertArgument(ApiResponse& response, const BindingConverter& converter, void* native,
+                     const HostValue& value, const BindingArgumentDescriptor& parameter);
 void StoreValue(ApiResponse& response, ApiResponse&& handled, const void* value,
                 const BindingConverter& converter, const BindingTypeDescriptor* type,
                 const BindingRegistry& registry);
@@ -81,12 +83,13 @@ class MemberInvoker final : public BindingInvoker {
       : object(instance), handler(method), function(descriptor) {}
 
   // A handler without arguments shares one empty tuple: nothing to allocate.
-  void* Invoke(ApiResponse& response, std::vector<BindingProperty>& arguments, uintptr_t) override {
+  void* Invoke(ApiResponse& response, std::vector<BindingProperty>& arguments,
+               const BindingHostArgument& hostArgument, uintptr_t) override {
     if constexpr (sizeof...(A) == 0) {
       return &kNoArguments;
     } else {
       auto pending = std::make_unique<Arguments>();
-      ConvertAll(response, arguments, *pending, std::index_sequence_for<A...>());
+      ConvertAll(response, arguments, hostArgument, *pending, std::index_sequence_for<A...>());
       return pending.release();
     }
   }
@@ -115,12 +118,22 @@ class MemberInvoker final : public BindingInvoker {
 
  private:
   template <std::size_t... I>
-  void ConvertAll(ApiResponse& response, std::vector<BindingProperty>& arguments, Arguments& values,
+  void ConvertAll(ApiResponse& response, std::vector<BindingProperty>& arguments,
+                  const BindingHostArgument& hostArgument, Arguments& values,
                   std::index_sequence<I...>) {
-    (endpoint_internal::ConvertArgument(
-         response, NativeConverter<std::tuple_element_t<I, Arguments>>(), &std::get<I>(values),
-         I < arguments.size() ? arguments[I] : BindingProperty::Empty(), function->arguments[I]),
-     ...);
+    (ConvertOne<I>(response, arguments, hostArgument, std::get<I>(values)), ...);
+  }
+  template <std::size_t I, typename T>
+  void ConvertOne(ApiResponse& response, std::vector<BindingProperty>& arguments,
+                  const BindingHostArgument& hostArgument, T& value) {
+    if (hostArgument.value != nullptr && hostArgument.index == I) {
+      endpoint_internal::ConvertArgument(response, NativeConverter<T>(), &value,
+                                         *hostArgument.value, function->arguments[I]);
+    } else {
+      endpoint_internal::ConvertArgument(
+          response, NativeConverter<T>(), &value,
+          I < arguments.size() ? arguments[I] : BindingProperty::Empty(), function->arguments[I]);
+    }
   }
 
   static inline Arguments kNoArguments{};

@@ -1,6 +1,7 @@
 // The object through which a registered function's native handler is called.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -9,14 +10,22 @@
 namespace Halden {
 
 class BindingProperty;
+struct HostValue;
 // The dispatcher's call result; it must be defined as a struct.
 struct ApiResponse;
+
+// The one parameter, if any, read from a host value instead of its property
+// (a request body read straight from its text); its property is not read.
+struct BindingHostArgument {
+  const HostValue* value = nullptr;
+  std::size_t index = 0;
+};
 
 // Calls the native handler of one registered function. The dispatcher calls
 // Invoke, then (when the call result is still a success) Complete, then
 // Release of the pending handle Invoke returned. Between them, Invoke and
 // Complete convert `arguments` (one property per parameter, in parameter
-// order) to native values and run the handler, which fills `response`. An
+// order, but for `hostArgument`'s) to native values and run the handler, which fills `response`. An
 // invoker whose handler takes no arguments may do all its work in Complete;
 // its Invoke then only allocates a pending handle for Release to free.
 // `hostContext` is the host's word of the call, passed on unchanged.
@@ -25,7 +34,7 @@ struct ApiResponse;
 class BindingInvoker {
  public:
   virtual void* Invoke(ApiResponse& response, std::vector<BindingProperty>& arguments,
-                       uintptr_t hostContext) = 0;
+                       const BindingHostArgument& hostArgument, uintptr_t hostContext) = 0;
   // `callDescription` is null for calls made by the dispatcher.
   virtual void Complete(ApiResponse& response, const void* callDescription, void* pending,
                         uintptr_t hostContext) = 0;

@@ -10,73 +10,26 @@
 #include <vector>
 
 #include "formats/internal/rapidjson.h"
+#include "formats/json_number.h"
 #include "util/format.h"
 
 namespace Halden {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The exponent of ten of the number's first significant digit, saturated:
-// tells an overflow from an underflow.
-int64_t DecimalMagnitude(std::string_view number) {
-  constexpr int64_t kSaturation = int64_t{1} << 40;
-  std::size_t i = number.starts_with('-') ? 1 : 0;
-  int64_t magnitude = 0;
-  bool significant = false;
-  for (; i < number.size() && IsDigit(number[i]); ++i) {
-    significant = significant || number[i] != '0';
-    if (significant) magnitude = std::min(magnitude + 1, kSaturation);
+// Stores a number as the parser read it.
+void SetNumber(BindingProperty& target, std::string_view text) {
+  const json_internal::JsonNumber number = json_internal::ReadJsonNumber(text);
+  switch (number.kind) {
+    case json_internal::JsonNumber::Kind::Signed:
+      target.SetSigned(number.signedValue);
+      break;
+    case json_internal::JsonNumber::Kind::Unsigned:
+      target.SetUnsigned(number.unsignedValue);
+      break;
+    case json_internal::JsonNumber::Kind::Float:
+      target.SetFloat(number.floatValue);
+      break;
   }
-  if (i < number.size() && number[i] == '.') {
-    for (++i; i < number.size() && IsDigit(number[i]); ++i) {
-      significant = significant || number[i] != '0';
-      if (!significant) magnitude = std::max(magnitude - 1, -kSaturation);
-    }
-  }
-  if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
-    ++i;
-    const bool negative = number[i] == '-';
-    if (number[i] == '-' || number[i] == '+') ++i;
-    int64_t exponent = 0;
-    for (; i < number.size(); ++i) {
-      exponent = std::min(exponent * 10 + (number[i] - '0'), kSaturation);
-    }
-    magnitude += negative ? -exponent : exponent;
-  }
-  return magnitude;
-}
-
-// Stores a number the parser has checked against the JSON grammar: integers
-// within 64 bits exactly, everything else as the nearest double.
-void SetNumber(BindingProperty& target, std::string_view number) {
-  const char* first = number.data();
-  const char* last = first + number.size();
-  // A plain loop: find_first_of would look each byte up in the set, and
-  // documents hold many numbers.
-  if (std::none_of(number.begin(), number.end(),
-                   [](char c) { return c == '.' || c == 'e' || c == 'E'; })) {
-    const bool negative = number.starts_with('-');
-    uint64_t magnitude = 0;
-    if (std::from_chars(first + (negative ? 1 : 0), last, magnitude).ec == std::errc()) {
-      constexpr uint64_t kLowest = uint64_t{1} << 63;
-      if (!negative) {
-        target.SetUnsigned(magnitude);
-        return;
-      }
-      if (magnitude <= kLowest) {
-        target.SetSigned(magnitude == kLowest ? std::numeric_limits<int64_t>::min()
-                                              : -static_cast<int64_t>(magnitude));
-        return;
-      }
-    }
-  }
-  double value = 0;
-  if (std::from_chars(first, last, value).ec == std::errc::result_out_of_range) {
-    value = DecimalMagnitude(number) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    if (number.starts_with('-')) value = -value;
-  }
-  target.SetFloat(value);
 }
 
 // Fills a property from the parser's events. Containers stay open on a stack

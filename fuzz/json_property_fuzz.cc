@@ -3,15 +3,19 @@
 // tree read, written and read again must write the same text, compact and
 // pretty; except that the writer writes NaN and infinities as null, which
 // reads back as Empty, so a lone non-finite number writes no text the second
-// time.
+// time. Where the host tree reader takes the text, its tree reads as the
+// same property.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "binding/host_value_conversion.h"
 #include "formats/internal/rapidjson.h"
+#include "formats/json_host_tree.h"
 #include "formats/json_to_property.h"
 #include "formats/property_to_json.h"
+#include "tests/binding/conversion_test_support.h"
 
 namespace {
 
@@ -41,6 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size <= kCompareLimit && read.Error().find("Nesting is deeper") == std::string::npos &&
       read.Error() != RecursiveParserMessage(text.c_str())) {
     __builtin_trap();
+  }
+  Halden::JsonHostTree hostTree;
+  if (hostTree.Read(reinterpret_cast<const char*>(data), size)) {
+    Halden::BindingProperty fromHost;
+    if (!read.Ok() || !Halden::HostValueToProperty(hostTree.Root(), fromHost, "<body>", nullptr) ||
+        Halden::binding_test::Describe(fromHost) != Halden::binding_test::Describe(read)) {
+      __builtin_trap();
+    }
   }
   const bool nonFinite =
       read.GetKind() == Halden::BindingPropertyKind::Float && !std::isfinite(read.GetFloat());

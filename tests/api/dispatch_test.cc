@@ -148,6 +148,10 @@ TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
       {kMethodPost, "/v1/echo", "application/x-msgpack", "\x01\x02",
        "Extra MessgePack data found in body"},
       {kMethodPut, "/v1/items/3", "", "", "A value for 'item' is required."},
+      {kMethodPut, "/v1/items/3", "application/json", " null ", "A value for 'item' is required."},
+      {kMethodPut, "/v1/items/3", "application/json", R"({"count":"x"})",
+       "Value x for 'count' of type uint32 is in an incorrect format"},
+      {kMethodPost, "/v1/echo", "application/json", "[1,", "Error: Invalid value. at offset 3."},
   };
   for (const Case& c : cases) {
     CallResponse response = host.Call(c.method, c.path, c.contentType, c.body);
@@ -213,6 +217,8 @@ TEST_F(Dispatch, BindsPathHeaderQueryAndBodyInEveryFormat) {
   } bodies[] = {
       {"application/vnd.api+json", R"({"a":[1,-2]})", R"({"a":[1,-2]})"},
       {"application/json", std::string("{\"a\":1}\0{", 9), R"({"a":1})"},
+      // Repeated names merge as the property reader merges them.
+      {"application/json", R"({"a":{"x":1},"a":{"y":2}})", R"({"a":{"x":1,"y":2}})"},
       {"application/x-yaml", "a: [1, yes, ~]\n", R"({"a":[1,true,null]})"},
       {"application/x-msgpack-ext", "\x81\xa1\x61\x93\x01\xc3\xc0", R"({"a":[1,true,null]})"},
   };
