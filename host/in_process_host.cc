@@ -111,8 +111,8 @@ InProcessHost::InProcessHost() {
     From(self).Record("Reserved");
   };
   f.Yield = [](const HostFunctions* self) { From(self).Record("Yield"); };
-  f.BeginWait = [](const HostFunctions* self, const char*, uint32_t) {
-    From(self).Record("BeginWait");
+  f.BeginWait = [](const HostFunctions* self, const char* label, uint32_t word) {
+    From(self).RecordWait(TextOf(label), word);
   };
   f.EndWait = [](const HostFunctions* self) { From(self).Record("EndWait"); };
   f.Log = [](const HostFunctions* self, uint32_t level, const char* message) {
@@ -132,6 +132,13 @@ InProcessHost& InProcessHost::From(const HostFunctions* self) {
 void InProcessHost::Record(const char* call) {
   std::lock_guard guard(lock);
   if (recording) calls.emplace_back(call);
+}
+
+void InProcessHost::RecordWait(std::string label, uint32_t word) {
+  std::lock_guard guard(lock);
+  if (!recording) return;
+  calls.emplace_back("BeginWait");
+  waits.emplace_back(std::move(label), word);
 }
 
 void InProcessHost::RecordLine(const LoggedLine& line) {
@@ -507,6 +514,11 @@ std::vector<std::string> InProcessHost::Calls() const {
 std::vector<LoggedLine> InProcessHost::Lines() const {
   std::lock_guard guard(lock);
   return lines;
+}
+
+std::vector<std::pair<std::string, uint32_t>> InProcessHost::Waits() const {
+  std::lock_guard guard(lock);
+  return waits;
 }
 
 void InProcessHost::SetRequestHook(std::function<void(const std::string& url)> hook) {

@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/route.h"
@@ -111,6 +112,8 @@ class InProcessHost {
   // "StreamClose" for each streamed body the plugin closed.
   std::vector<std::string> Calls() const;
   std::vector<LoggedLine> Lines() const;
+  // The label and word of each BeginWait.
+  std::vector<std::pair<std::string, uint32_t>> Waits() const;
 
   // A host that runs for long keeps no records: with recording off the
   // calls, lines, requests, external calls, sent events and telemetry posts
@@ -137,6 +140,7 @@ class InProcessHost {
   };
   static InProcessHost& From(const HostFunctions* self);
   void RecordLine(const LoggedLine& line);
+  void RecordWait(std::string label, uint32_t word);
   void AnswerRequest(JsonApiResponse* response, const JsonApiRequest* request);
   void AnswerExternal(ExternalResponseRecord* response, const ExternalRequestRecord* request);
   void AddSubscription(HostSubscription subscription);
@@ -155,6 +159,7 @@ class InProcessHost {
   mutable std::mutex lock;
   std::vector<std::string> calls;
   std::vector<LoggedLine> lines;
+  std::vector<std::pair<std::string, uint32_t>> waits;
   std::map<std::string, ResourceAnswer> resources;
   std::vector<RecordedRequest> requests;
   ExternalHandler externalHandler;

@@ -71,6 +71,8 @@ TEST(RouteTest, MatchesLikeTheRegularExpression) {
   }
   // A '{' inside an open placeholder starts it again.
   EXPECT_EQ(Match("/{a{b}", "/x"), (RouteCaptures{{"b", "x"}}));
+  // Only a leading '+' or '#' makes the kind; later ones are in the name.
+  EXPECT_EQ(Match("/{a+b}/{c#d}", "/x/y"), (RouteCaptures{{"a+b", "x"}, {"c#d", "y"}}));
 }
 
 TEST(RouteTest, LongPathsOnASmallStack) {

@@ -12,6 +12,7 @@
 
 #include "logging/assertion_report.h"
 #include "logging/console_log_targets.h"
+#include "logging/plugin_log_target.h"
 #include "platform/platform.h"
 
 namespace Halden {
@@ -330,8 +331,11 @@ TEST_F(LogSystemTest, FormatsTimestampsAndLevelNames) {
   EXPECT_STREQ(buffer, "0987-12-31T23-59-58");
   EXPECT_EQ(system.FormatTimestamp(buffer, 5, &time), 4u);
   EXPECT_STREQ(buffer, "0987");
-  EXPECT_EQ(system.FormatTimestamp(buffer, 0, &time), 0u);
-  EXPECT_EQ(system.FormatTimestamp(buffer, sizeof buffer, nullptr), 0u);
+  // No room or no time writes nothing, in either form.
+  for (auto format : {system.FormatTimestamp, system.FormatFileTimestamp}) {
+    EXPECT_EQ(format(buffer, 0, &time), 0u);
+    EXPECT_EQ(format(buffer, sizeof buffer, nullptr), 0u);
+  }
   std::vector<std::string> names;
   for (uint32_t level = 0; level < 5; ++level) names.push_back(system.LevelName(level));
   EXPECT_EQ(names, (std::vector<std::string>{"  OKAY", "  WARN", " ERROR", "ALWAYS", "  ????"}));
@@ -386,6 +390,15 @@ TEST_F(LogSystemTest, FatalAssertionLogsTheReportAsAnErrorInGroupDbg) {
   EXPECT_EQ(target.records[0].level, kLogError);
   EXPECT_EQ(target.records[0].groups, kGroupDebug);
   EXPECT_STREQ(target.records[0].message, "Assertion failed!\n\nExpression: 100%s");
+}
+
+// Without a host, or with one that has no Log function, nothing is written.
+TEST(PluginLogTargetTest, WritesNothingWithoutTheHostsLogFunction) {
+  const HostFunctions noLog{};
+  const LogRecord record{};
+  for (const HostFunctions* host : {static_cast<const HostFunctions*>(nullptr), &noLog}) {
+    EXPECT_FALSE(PluginLogTarget(host).Write(record));
+  }
 }
 
 }  // namespace

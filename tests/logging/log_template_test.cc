@@ -47,6 +47,7 @@ TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
       {"[{count:5d}]", {LogValue::Signed(7)}, "[%1$5d]", "[    7]", {"count"}},
       {"{{literal}} } {{", {}, "{literal} } {", "{literal} } {", {}},
       {"100%% {x}", {get}, "100%% %1", "100% GET", {"x"}},
+      {"50%%", {}, "50%%", "50%", {}},
       {"{n} %d {m}", {get, LogValue::Signed(5), url}, "%1 %2$d %3", "GET 5 /x", {"m", "n"}},
       {"%s, %2$s", {get, url}, "%1$s, %2$s", "GET, /x", {}},
       {"%$d", {get}, "%1$$d", "GETd", {}},

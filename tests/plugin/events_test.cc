@@ -229,6 +229,12 @@ TEST_F(Events, PayloadsThatDoNotConvertAreDropped) {
   members[2].value.kind = kHostNone;
   members[0].value.kind = kHostSigned;
   PluginRuntime::OnHostEvent(&event);
+  // A name nobody subscribed to, with a payload that would convert.
+  members[0].value.kind = kHostStringBorrowed;
+  const std::string unknown = EventNameForUri("/nobody");
+  event.name = unknown.c_str();
+  PluginRuntime::OnHostEvent(&event);
+  event.name = name.c_str();
   event.payload.kind = kHostSigned;
   PluginRuntime::OnHostEvent(&event);
   PluginRuntime::OnHostEvent(nullptr);

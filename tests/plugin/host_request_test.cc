@@ -178,8 +178,9 @@ TEST_F(HostRequest, StreamedAnswers) {
   answer.chunkSize = 2;
   host.SetResource("/s", answer);
   plugin->failYield = true;
-  EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/s").Error().message,
-            "Error reading streamed response for GET /s: yield failed");
+  const ApiError unread = plugin->Request<BindingProperty>(kMethodGet, "/s").Error();
+  EXPECT_EQ(unread.message, "Error reading streamed response for GET /s: yield failed");
+  EXPECT_EQ(unread.status, 0u);
   // Every stream read above was closed, after success and failure alike.
   EXPECT_EQ(Count("StreamClose"), 8);
 }
@@ -214,6 +215,7 @@ TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
     const char* error;
   } cases[] = {
       {5, "refused", false, 1, -1, -1, "refused"},
+      {-1, "refused", false, -1, -1, -1, "refused"},
       {2, "", false, 2, -1, -1, ""},
       {0, "", false, 0, 1, -1, "Error converting response for PUT http://svc/x: body was empty"},
       {0, "nope", false, 0, 1, -1,

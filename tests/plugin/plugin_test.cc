@@ -16,6 +16,7 @@
 #include "binding/registry.h"
 #include "host/in_process_host.h"
 #include "logging/log_system.h"
+#include "plugin/plugin_name.h"
 #include "tests/support/small_stack.h"
 
 namespace Halden {
@@ -65,7 +66,19 @@ TEST(Plugin, RegistrationRefusesWhatItCannotFollow) {
   record.callbacks->GetMemoryStats(record.instance, nullptr);
 }
 
-// The runtime's own records are registered, tagged, before the plugin's.
+// The library's name follows the type; an unknown type is marked.
+TEST(Plugin, FullNamesFollowTheType) {
+  for (const auto& [type, full] :
+       {std::pair{"backend", "zvm-be-x"}, {"frontend", "zvm-fe-x"}, {"other", "zvm-xx-x"}}) {
+    const PluginName name = MakePluginName("x", type);
+    EXPECT_EQ(name.fullName, full) << type;
+    EXPECT_EQ(name.shortName, "x");
+    EXPECT_EQ(name.type, type);
+  }
+}
+
+// The runtime's own records and events are registered, tagged, before the
+// plugin's.
 TEST(Plugin, RegistersTheRuntimeRecords) {
   host::InProcessHost host;
   ASSERT_TRUE(host.Register(&LoadTestPlugin));
@@ -76,6 +89,12 @@ TEST(Plugin, RegistersTheRuntimeRecords) {
     const BindingTypeDescriptor* type = types.FindTypeByName(name);
     ASSERT_NE(type, nullptr) << name;
     EXPECT_EQ(type->tags, std::vector<std::string>{"hclient"}) << name;
+  }
+  for (const char* name : {"OnJsonApiEvent", "OnLcdsEvent", "OnServiceProxyUuidEvent",
+                           "OnServiceProxyMethodEvent", "OnServiceProxyAsyncEvent"}) {
+    const BindingEventDescriptor* event = types.FindEvent(name);
+    ASSERT_NE(event, nullptr) << name;
+    EXPECT_EQ(event->tags, std::vector<std::string>{"hclient"}) << name;
   }
 }
 
@@ -97,6 +116,7 @@ TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
   // The runtime subscribes to the three service-proxy events before Start.
   EXPECT_EQ(first.Calls(), (std::vector<std::string>{"Subscribe", "Subscribe", "Subscribe", "Log",
                                                      "BeginWait", "Yield", "EndWait"}));
+  EXPECT_EQ(first.Waits(), (std::vector<std::pair<std::string, uint32_t>>{{"Wait: yield", 0}}));
   static_cast<TestPlugin*>(first.Registration().instance)->HostReserved(1, 2, 3, 4, 5);
   EXPECT_EQ(first.Calls().back(), "Reserved");
 
