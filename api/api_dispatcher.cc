@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -327,14 +327,16 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
   // A JSON body goes straight from its text to the parameter's native value
   // when the host tree reads as the property would; otherwise it is read
   // into a property, which also has the messages of a bad body.
-  std::optional<JsonHostTree> jsonBody;
+  // On the heap: a kilobyte in this frame would be paid by every call.
+  std::unique_ptr<JsonHostTree> jsonBody;
   BindingHostArgument hostArgument;
   if (outcome.Ok() && call.body != nullptr && call.bodyLength > 0) {
     const auto body = std::find(locations.begin(), locations.end(), kLocationBody);
     if (body != locations.end()) {
       const std::size_t index = static_cast<std::size_t>(body - locations.begin());
       if (RequestBodyFormat(TextOrEmpty(call.contentType)) == BodyFormat::Json &&
-          jsonBody.emplace().Read(reinterpret_cast<const char*>(call.body), call.bodyLength)) {
+          (jsonBody = std::make_unique<JsonHostTree>())
+              ->Read(reinterpret_cast<const char*>(call.body), call.bodyLength)) {
         hostArgument = {&jsonBody->Root(), index};
       } else if (BindingResult read = ReadBody(call, endpoint.quoting); read.Ok()) {
         arguments[index] = std::move(static_cast<BindingProperty&>(read));

@@ -1,6 +1,6 @@
 #include "binding/converter_output.h"
 
-#include <cstring>
+#include <cstdint>
 
 #include "binding/descriptors.h"
 #include "binding/host_value_conversion.h"
@@ -29,8 +29,9 @@ void WriteFloat(HostOutput output, double value) {
 }
 
 void WriteString(HostOutput output, const std::string& text) {
-  output.value.text.data = CopyHostText(text.c_str());
-  output.value.text.length = static_cast<uint32_t>(std::strlen(output.value.text.data));
+  uint32_t length = 0;
+  output.value.text.data = CopyHostText(text.c_str(), &length);
+  output.value.text.length = length;
   output.value.kind = kHostStringOwned;
 }
 
@@ -43,8 +44,9 @@ void WriteEnum(HostOutput output, int32_t value, const StaticType* staticType,
   if (type != nullptr) {
     for (const auto& [name, enumerator] : type->enumerators) {
       if (enumerator.value == value) {
-        output.value.text.data = CopyHostText(name.c_str());
-        output.value.text.length = static_cast<uint32_t>(std::strlen(output.value.text.data));
+        uint32_t length = 0;
+        output.value.text.data = CopyHostText(name.c_str(), &length);
+        output.value.text.length = length;
         output.value.kind = kHostStringOwned;
         return;
       }

@@ -233,10 +233,11 @@ bool PropertyToHostValueBelow(const BindingProperty& property, HostValue& out,
   return ToHost(property, out, registry, depth);
 }
 
-char* CopyHostText(const char* text) {
-  const std::size_t length = std::strlen(text);
-  char* copy = new char[length + 1];
-  std::memcpy(copy, text, length + 1);
+char* CopyHostText(const char* text, uint32_t* length) {
+  const std::size_t size = std::strlen(text);
+  char* copy = new char[size + 1];
+  std::memcpy(copy, text, size + 1);
+  if (length != nullptr) *length = static_cast<uint32_t>(size);
   return copy;
 }
 

@@ -2,6 +2,7 @@
 // cross the host boundary.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "binding/property.h"
@@ -61,7 +62,8 @@ bool PropertyToHostValue(const BindingProperty& property, HostValue& out,
 bool PropertyToHostValueBelow(const BindingProperty& property, HostValue& out,
                               const BindingRegistry* registry, int depth);
 
-// An owned copy (new[]) of `text`, up to its first NUL, for a host value.
-char* CopyHostText(const char* text);
+// An owned copy (new[]) of `text`, up to its first NUL, for a host value;
+// its length goes to `length` when that is given.
+char* CopyHostText(const char* text, uint32_t* length = nullptr);
 
 }  // namespace Halden
