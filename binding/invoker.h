@@ -25,8 +25,9 @@ struct BindingHostArgument {
 // Invoke, then (when the call result is still a success) Complete, then
 // Release of the pending handle Invoke returned. Between them, Invoke and
 // Complete convert `arguments` (one property per parameter, in parameter
-// order, but for `hostArgument`'s) to native values and run the handler, which fills `response`. An
-// invoker whose handler takes no arguments may do all its work in Complete;
+// order; `hostArgument`'s parameter is read from its host value instead) to
+// native values and run the handler, which fills `response`. An invoker
+// whose handler takes no arguments may do all its work in Complete;
 // its Invoke then only allocates a pending handle for Release to free.
 // `hostContext` is the host's word of the call, passed on unchanged.
 //

@@ -284,9 +284,12 @@ TEST_F(Dispatch, ReadsAHostBodyWithinItsLength) {
   call.body = body.get();
   call.bodyLength = static_cast<uint32_t>(json.size());
   call.headerCount = 1;  // without headers: none
-  JsonApiResponse response{};
+  // The host's record may hold anything before the call.
+  JsonApiResponse response;
+  std::memset(static_cast<void*>(&response), 0xAB, sizeof response);
   Entry("PostV1Echo").callback(&response, &call);
   EXPECT_STREQ(response.errorText, nullptr);
+  EXPECT_EQ(response.headers, nullptr);
   EXPECT_EQ(response.body.kind, kHostStructure);
   call.contentType = "text/plain";
   response.release(&response);
