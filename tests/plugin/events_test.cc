@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "binding/registration.h"
@@ -136,6 +137,27 @@ class Events : public ::testing::Test {
   std::vector<std::string> seen;
 };
 
+// An event's name keeps three pieces of its uri, five after a first
+// "qor-platform-config"; a pattern's star takes the rest of one piece.
+TEST(EventNames, NamesAndPatternsOfUris) {
+  for (const auto& [uri, name] :
+       {std::pair{"/a/b/c/d", "OnJsonApiEvent_a_b_c"},
+        {"//a//b/", "OnJsonApiEvent_a_b"},
+        {"/qor-platform-config/a/b/c/d/e", "OnJsonApiEvent_qor-platform-config_a_b_c_d"},
+        {"/a/qor-platform-config/b/c", "OnJsonApiEvent_a_qor-platform-config_b"}}) {
+    EXPECT_EQ(EventNameForUri(uri), name) << uri;
+  }
+  for (const auto& [pattern, uri, matches] : {std::tuple{"/a/*", "/a/b", true},
+                                              {"/a/*/c", "/a/bb/c", true},
+                                              {"/a/*", "/a/", false},
+                                              {"/a/*", "/a/b/c", false},
+                                              {"/a", "/a/b", false},
+                                              {"/a/b", "/a", false},
+                                              {"*", "", false}}) {
+    EXPECT_EQ(MatchesUriPattern(pattern, uri), matches) << pattern << " " << uri;
+  }
+}
+
 TEST_F(Events, ObservingReadsAtOnceAndSharesOneHostSubscriptionPerName) {
   host.SetResourceBody("/a/b/c/d", Json(R"({"text":"now"})"));
   Record("/a/b/c/d");
@@ -238,6 +260,8 @@ TEST_F(Events, PayloadsThatDoNotConvertAreDropped) {
   event.payload.kind = kHostSigned;
   PluginRuntime::OnHostEvent(&event);
   PluginRuntime::OnHostEvent(nullptr);
+  event.userData = 0;  // no runtime to deliver to
+  PluginRuntime::OnHostEvent(&event);
   event.name = nullptr;
   PluginRuntime::OnHostEvent(&event);
   EXPECT_EQ(seen, std::vector<std::string>{"/x/y Create:/x/y:t"});

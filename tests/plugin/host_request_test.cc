@@ -120,9 +120,12 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
   EXPECT_EQ(refused.Error().message,
             "Request not sent: Error converting parameters for GET /setting: Parameter 'q' nests "
             "too deeply");
-  // A method the host does not know goes as 0.
+  // A method the host does not know goes as 0; the named method, the
+  // highest code, is known.
   plugin->Request(99, "/setting");
   EXPECT_EQ(host.Requests().back().method, 0u);
+  plugin->Request(kMethodNamed, "/setting");
+  EXPECT_EQ(host.Requests().back().method, kMethodNamed);
   plugin->failAfterAnswer = true;
   EXPECT_EQ(plugin->Request(kMethodGet, "/setting").Error().status, 500u);
   EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/setting").Error().message,
