@@ -289,7 +289,8 @@ TEST_F(Dispatch, ReadsAHostBodyWithinItsLength) {
   std::memset(static_cast<void*>(&response), 0xAB, sizeof response);
   Entry("PostV1Echo").callback(&response, &call);
   EXPECT_STREQ(response.errorText, nullptr);
-  EXPECT_EQ(response.headers, nullptr);
+  const HostHeaderPair* headers = response.headers;  // a packed member, read by value
+  EXPECT_EQ(headers, nullptr);
   EXPECT_EQ(response.body.kind, kHostStructure);
   call.contentType = "text/plain";
   response.release(&response);
@@ -338,6 +339,7 @@ TEST_F(Dispatch, NullCallAndContextAreRefused) {
   ApiDispatcher::HandleCall(&response, nullptr);
   EXPECT_STREQ(response.errorText, "Invalid function");
   EXPECT_EQ(uint32_t{response.errorFlag}, 1u);
+  EXPECT_EQ(uint32_t{response.status}, 404u);
   response.release(&response);
   ApiDispatcher::HandleCall(nullptr, nullptr);
 }

@@ -38,6 +38,7 @@ TEST(JsonHostTreeTest, ReadsAsThePropertyOrDeclines) {
   const std::vector<Case> cases = {
       {"null", true},
       {" true ", true},
+      {"[false]", true},
       {"-0", true},
       {"5.0", true},
       {"18446744073709551616", true},
