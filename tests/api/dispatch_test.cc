@@ -94,6 +94,13 @@ TEST_F(Dispatch, MatchesANamedMethodByItsName) {
 }
 
 TEST_F(Dispatch, BindsEveryParameterTypeFromTheQuery) {
+  // The description flags "i8", the first optional parameter, with 1.
+  const ApiArgumentRecord* b = Entry("GetV1Scalars").function.arguments;
+  ASSERT_NE(b, nullptr);
+  const ApiArgumentRecord* i8 = b->next;  // packed records are read by value
+  ASSERT_NE(i8, nullptr);
+  EXPECT_EQ(uint32_t{b->optional}, 0u);
+  EXPECT_EQ(uint32_t{i8->optional}, 1u);
   CallResponse response =
       host.Call(kMethodGet,
                 "/v1/scalars?b&i8=-5&u8=0x10&i16=010&u16=65535&i32=1&i32=2&u32=4294967295"
