@@ -25,14 +25,14 @@ namespace {
 
 const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
-// The body as the function's body parameter receives it, chosen by the
-// call's content type. Texts are read within the body's bytes and end at a
-// NUL among them.
-BindingResult ReadBody(const ApiCallRecord& call, InputQuoting quoting) {
+// The body as the function's body parameter receives it, in the `format`
+// of the call's content type. Texts are read within the body's bytes and end
+// at a NUL among them.
+BindingResult ReadBody(const ApiCallRecord& call, BodyFormat format, InputQuoting quoting) {
   const char* bytes = reinterpret_cast<const char*>(call.body);
   const std::size_t length = call.bodyLength;
   BindingResult body;
-  switch (RequestBodyFormat(TextOrEmpty(call.contentType))) {
+  switch (format) {
     case BodyFormat::MessagePack: {
       uint32_t position = 0;
       body = ReadMessagePack(call.body, call.bodyLength, position);
@@ -334,14 +334,20 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
     const auto body = std::find(locations.begin(), locations.end(), kLocationBody);
     if (body != locations.end()) {
       const std::size_t index = static_cast<std::size_t>(body - locations.begin());
-      if (RequestBodyFormat(TextOrEmpty(call.contentType)) == BodyFormat::Json &&
-          (jsonBody = std::make_unique<JsonHostTree>())
-              ->Read(reinterpret_cast<const char*>(call.body), call.bodyLength)) {
-        hostArgument = {&jsonBody->Root(), index};
-      } else if (BindingResult read = ReadBody(call, endpoint.quoting); read.Ok()) {
-        arguments[index] = std::move(static_cast<BindingProperty&>(read));
-      } else {
-        outcome.SetError(read.Error());
+      const BodyFormat format = RequestBodyFormat(TextOrEmpty(call.contentType));
+      if (format == BodyFormat::Json) {
+        jsonBody = std::make_unique<JsonHostTree>();
+        if (jsonBody->Read(reinterpret_cast<const char*>(call.body), call.bodyLength)) {
+          hostArgument = {&jsonBody->Root(), index};
+        }
+      }
+      if (hostArgument.value == nullptr) {
+        BindingResult read = ReadBody(call, format, endpoint.quoting);
+        if (read.Ok()) {
+          arguments[index] = std::move(static_cast<BindingProperty&>(read));
+        } else {
+          outcome.SetError(read.Error());
+        }
       }
     }
   }

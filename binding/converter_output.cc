@@ -44,10 +44,7 @@ void WriteEnum(HostOutput output, int32_t value, const StaticType* staticType,
   if (type != nullptr) {
     for (const auto& [name, enumerator] : type->enumerators) {
       if (enumerator.value == value) {
-        uint32_t length = 0;
-        output.value.text.data = CopyHostText(name.c_str(), &length);
-        output.value.text.length = length;
-        output.value.kind = kHostStringOwned;
+        WriteString(output, name);
         return;
       }
     }
