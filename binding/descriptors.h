@@ -11,6 +11,7 @@
 
 #include "binding/converter.h"
 #include "binding/invoker.h"
+#include "binding/shared_key.h"
 #include "binding/static_type.h"
 #include "binding/type_code.h"
 
@@ -38,7 +39,7 @@ inline constexpr uint32_t kBindingFieldSecret = 4;
 // place of `type`.
 struct BindingFieldDescriptor {
   std::string name;
-  uint32_t nameHash = 0;
+  SharedKey nameKey;
   std::string description;
   const StaticType* staticType = nullptr;
   uint32_t offset = 0;
