@@ -699,8 +699,10 @@ BindingProperty& BindingProperty::Member(std::string_view key) {
   return EmplaceMember(arena->InternBytes(key.data(), key.size()));
 }
 
-// A shared key never lies in the value that MakeStructure releases.
 BindingProperty& BindingProperty::Member(const SharedKey& key) {
+  if (kind != BindingPropertyKind::Structure && kind != BindingPropertyKind::Empty) {
+    return Member(key.Entry()->Text().c_str());
+  }
   MakeStructure();
   return EmplaceMember(key.Entry());
 }

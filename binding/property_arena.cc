@@ -13,8 +13,8 @@ namespace Halden {
 InternedString InternedString::emptyEntry;
 
 InternedString* InternedString::MakeShared(std::string&& text) {
-  const uint32_t hash = Fnv1a(text.c_str());
-  auto* entry = new InternedString(std::move(text), hash);
+  auto* entry = new InternedString(std::move(text), 0);
+  entry->hash = Fnv1a(entry->text.c_str());
   entry->refCount = 0;
   return entry;
 }

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "binding/arena_page_source.h"
@@ -19,10 +18,7 @@ namespace {
 TEST(PropertyArenaTest, ArenasBeyondThePoolAreFreed) {
   const auto trees = [] {
     std::vector<BindingProperty> roots(20);
-    // Twenty texts grow each tree's string table past its built-in buckets.
-    for (BindingProperty& root : roots) {
-      for (int i = 0; i < 20; ++i) root.At(i).SetString(std::to_string(i));
-    }
+    for (BindingProperty& root : roots) root.MakeCollection();
   };
   trees();
   const std::size_t live = testing::AllocationLiveBytes();
