@@ -57,17 +57,10 @@ class FieldMembers<BindingProperty> {
     BindingMemberIterator member = input.Members().begin();
     const BindingMemberIterator end = input.Members().end();
     for (uint32_t index : type.keyOrder) {
-      // A tree the struct was written into holds the field's own entry, so
-      // the texts are compared only where the entries differ.
-      const InternedString* key = type.fields[index].nameKey.Entry();
       const std::string_view name = type.fields[index].name.c_str();
-      while (member != end && member.KeyEntry() != key &&
-             internal::KeyTextLess(member.Key(), name)) {
-        ++member;
-      }
-      found[index] = member != end && (member.KeyEntry() == key || member.Key() == name)
-                         ? &member.Value()
-                         : &BindingProperty::Empty();
+      while (member != end && internal::KeyTextLess(member.Key(), name)) ++member;
+      found[index] =
+          member != end && member.Key() == name ? &member.Value() : &BindingProperty::Empty();
     }
     members = found;
   }
@@ -197,7 +190,7 @@ bool WriteFieldsInOrder(BindingProperty& output, const char* base,
     if (field.converter == nullptr) continue;
     const void* member = base + field.offset;
     if ((field.flags & kBindingFieldOmitIfEmpty) == 0) {
-      if (!field.converter->ToProperty(output.Member(field.nameKey), member, field.type.descriptor,
+      if (!field.converter->ToProperty(output.Member(field.name), member, field.type.descriptor,
                                        registry, result)) {
         return false;
       }
@@ -210,7 +203,7 @@ bool WriteFieldsInOrder(BindingProperty& output, const char* base,
       result.SetError(converted.Error());
       return false;
     }
-    if (!IsZeroOrEmpty(converted)) output.Member(field.nameKey) = std::move(converted);
+    if (!IsZeroOrEmpty(converted)) output.Member(field.name) = std::move(converted);
   }
   return true;
 }
@@ -232,7 +225,7 @@ bool StructConverter::ToProperty(BindingProperty& output, const void* value,
   if (!type->writesHostDirectly) return WriteFieldsInOrder(output, base, *type, registry, result);
   for (uint32_t index : type->keyOrder) {
     const BindingFieldDescriptor& field = type->fields[index];
-    if (!field.converter->ToProperty(output.Member(field.nameKey), base + field.offset,
+    if (!field.converter->ToProperty(output.Member(field.name, field.nameHash), base + field.offset,
                                      field.type.descriptor, registry, result)) {
       return false;
     }

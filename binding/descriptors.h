@@ -11,7 +11,6 @@
 
 #include "binding/converter.h"
 #include "binding/invoker.h"
-#include "binding/shared_key.h"
 #include "binding/static_type.h"
 #include "binding/type_code.h"
 
@@ -39,7 +38,7 @@ inline constexpr uint32_t kBindingFieldSecret = 4;
 // place of `type`.
 struct BindingFieldDescriptor {
   std::string name;
-  SharedKey nameKey;
+  uint32_t nameHash = 0;
   std::string description;
   const StaticType* staticType = nullptr;
   uint32_t offset = 0;

@@ -19,9 +19,7 @@ class PropertyArena;
 // length and the same bytes, embedded NUL bytes included.
 //
 // The empty text is one process-wide entry (`Empty()`) that belongs to no
-// arena, is never counted and never freed. The names of registered fields
-// are process-wide entries too (SharedKey), uncounted like it; such an entry
-// may be a key of a tree that also holds an entry of the same text.
+// arena, is never counted and never freed.
 class InternedString {
  public:
   InternedString(const InternedString&) = delete;
@@ -29,12 +27,10 @@ class InternedString {
 
   const std::string& Text() const { return text; }
   uint32_t Hash() const { return hash; }
-  // References held; 0 for the process-wide entries.
+  // References held; 0 for the empty entry.
   uint32_t RefCount() const { return refCount; }
 
   static InternedString* Empty() { return &emptyEntry; }
-  // A new process-wide entry of `text`, for SharedKey to own.
-  static InternedString* MakeShared(std::string&& text);
 
  private:
   friend class PropertyArena;

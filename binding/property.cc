@@ -699,12 +699,12 @@ BindingProperty& BindingProperty::Member(std::string_view key) {
   return EmplaceMember(arena->InternBytes(key.data(), key.size()));
 }
 
-BindingProperty& BindingProperty::Member(const SharedKey& key) {
+BindingProperty& BindingProperty::Member(const std::string& key, uint32_t hash) {
   if (kind != BindingPropertyKind::Structure && kind != BindingPropertyKind::Empty) {
-    return Member(key.Entry()->Text().c_str());
+    return Member(key.c_str());
   }
   MakeStructure();
-  return EmplaceMember(key.Entry());
+  return EmplaceMember(arena->InternHashed(key.c_str(), TextLength(key), hash));
 }
 
 }  // namespace Halden

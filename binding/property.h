@@ -15,7 +15,6 @@
 #include "binding/interned_string.h"
 #include "binding/property_arena.h"
 #include "binding/property_kind.h"
-#include "binding/shared_key.h"
 
 namespace Halden {
 
@@ -153,9 +152,10 @@ class BindingProperty {
   BindingProperty& Member(const std::string& key);
   // A key that may lie in a larger text; counts up to its first NUL too.
   BindingProperty& Member(std::string_view key);
-  // The member under a registered field's name, keyed by its shared entry.
-  // Members added in key order go in at the end without a search.
-  BindingProperty& Member(const SharedKey& key);
+  // The same for a key whose 32-bit FNV-1a hash (of its bytes up to the
+  // first NUL) is known, as a field descriptor keeps it. Members added in
+  // key order go in at the end without a search.
+  BindingProperty& Member(const std::string& key, uint32_t hash);
 
  private:
   // Only the property's own code can name this tag.
@@ -300,7 +300,6 @@ class BindingMemberIterator {
   explicit BindingMemberIterator(internal::MemberMap::const_iterator at) : position(at) {}
 
   const std::string& Key() const { return position->first->Text(); }
-  const InternedString* KeyEntry() const { return position->first; }
   const BindingProperty& Value() const { return position->second; }
   Entry operator*() const { return {Key(), Value()}; }
   BindingMemberIterator& operator++() {

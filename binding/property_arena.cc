@@ -4,20 +4,12 @@
 #include <atomic>
 #include <bit>
 
-#include "binding/shared_key.h"
 #include "util/no_destructor.h"
 
 namespace Halden {
 
 // Not constinit, like kEmptyString: its std::string may be built at start-up.
 InternedString InternedString::emptyEntry;
-
-InternedString* InternedString::MakeShared(std::string&& text) {
-  auto* entry = new InternedString(std::move(text), 0);
-  entry->hash = Fnv1a(entry->text.c_str());
-  entry->refCount = 0;
-  return entry;
-}
 
 namespace {
 
@@ -77,7 +69,6 @@ void PropertyArena::Dispose(PropertyArena* arena) noexcept {
 void PropertyArena::ReleaseKeptMemory() {
   while (void* memory = ArenaMemoryPool::Instance().Take()) ::operator delete(memory);
   ArenaPageSource::Instance().ReleaseKept();
-  SharedKey::ReleaseUnheld();
 }
 
 // Defaulted here rather than in the class, so that `new PropertyArena()`
@@ -163,6 +154,12 @@ InternedString* PropertyArena::Intern(std::string&& text) {
 InternedString* PropertyArena::InternBytes(const char* data, std::size_t size) {
   if (size == 0) return InternedString::Empty();
   const uint32_t hash = Fnv1a(data, size);
+  if (InternedString* entry = Find(data, size, hash)) return Retain(entry);
+  return Insert(std::string(data, size), hash);
+}
+
+InternedString* PropertyArena::InternHashed(const char* data, std::size_t size, uint32_t hash) {
+  if (size == 0) return InternedString::Empty();
   if (InternedString* entry = Find(data, size, hash)) return Retain(entry);
   return Insert(std::string(data, size), hash);
 }

@@ -44,8 +44,7 @@ class PropertyArena {
   static PropertyArena* Acquire();
   static void Dispose(PropertyArena* arena) noexcept;
   // Frees the memory kept for the next trees (disposed arenas, empty page
-  // regions, the shared keys no registry holds), when the library is about
-  // to be unloaded.
+  // regions), when the library is about to be unloaded.
   static void ReleaseKeptMemory();
   PropertyArena& operator=(const PropertyArena&) = delete;
 
@@ -68,11 +67,12 @@ class PropertyArena {
   InternedString* Intern(const char* text);
   InternedString* Intern(std::string&& text);
   InternedString* InternBytes(const char* data, std::size_t size);
-  // One more reference to an entry of this arena; a process-wide entry
-  // (the empty one, a SharedKey's) is not counted.
+  // InternBytes for bytes whose FNV-1a hash is known.
+  InternedString* InternHashed(const char* data, std::size_t size, uint32_t hash);
+  // One more reference to an entry of this arena (or the empty entry).
   static InternedString* Retain(InternedString* entry);
-  // Drops one reference; the entry is removed when none is left. A
-  // process-wide entry is left alone.
+  // Drops one reference; the entry is removed when none is left. The empty
+  // entry is left alone.
   void Unref(InternedString* entry);
   // Entries in the string table.
   std::size_t StringCount() const { return stringCount; }
@@ -239,12 +239,12 @@ void PropertyArena::Destroy(T* object) {
 }
 
 inline InternedString* PropertyArena::Retain(InternedString* entry) {
-  if (entry->refCount != 0) ++entry->refCount;
+  if (entry != InternedString::Empty()) ++entry->refCount;
   return entry;
 }
 
 inline void PropertyArena::Unref(InternedString* entry) {
-  if (entry->refCount == 0) return;
+  if (entry == InternedString::Empty()) return;
   if (--entry->refCount == 0) Remove(entry);
 }
 

@@ -18,7 +18,7 @@ BindingTypeBuilder& BindingTypeBuilder::AddField(
   if (existed) return *this;
   BindingFieldDescriptor field;
   field.name = name;
-  field.nameKey = SharedKey(name.c_str());
+  field.nameHash = Fnv1a(name.c_str());
   field.description = description;
   field.staticType = staticType;
   field.offset = offset;
