@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "binding/arena_page_source.h"
@@ -18,7 +19,10 @@ namespace {
 TEST(PropertyArenaTest, ArenasBeyondThePoolAreFreed) {
   const auto trees = [] {
     std::vector<BindingProperty> roots(20);
-    for (BindingProperty& root : roots) root.MakeCollection();
+    // Twenty texts grow each tree's string table past its built-in buckets.
+    for (BindingProperty& root : roots) {
+      for (int i = 0; i < 20; ++i) root.At(i).SetString(std::to_string(i));
+    }
   };
   trees();
   const std::size_t live = testing::AllocationLiveBytes();

@@ -37,6 +37,10 @@ TEST(BindingPropertyTest, EqualTextsShareOneEntryUntilTheLastReferenceGoes) {
   EXPECT_EQ(entry, EntryOf(root.Find("b")));
   EXPECT_EQ(entry->RefCount(), 2u);
   EXPECT_EQ(arena->StringCount(), 5u);  // "a", "b", "c", "shared", "other"
+  // A replaced text drops its entry; a null key is the empty one.
+  root.Member("c").Member("a").SetString("again");
+  EXPECT_EQ(arena->StringCount(), 5u);
+  EXPECT_EQ(&root.Member(nullptr), &root.Member(""));
   root.Member("a").MakeCollection();
   EXPECT_EQ(root.Find("b").GetString(), "shared");
   root.Member("b").Reset();
