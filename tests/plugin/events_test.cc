@@ -92,10 +92,11 @@ void ZVM_CDECL LoadEarlyPlugin(PluginRegistration* registration) {
 BindingProperty Json(const char* text) { return JsonToProperty(text); }
 
 // Nests deeper than any conversion takes.
-BindingProperty Deep() {
+// `levels` collections, each the only element of the one before.
+BindingProperty Deep(int levels = 600) {
   BindingProperty deep;
   BindingProperty* at = &deep;
-  for (int i = 0; i < 600; ++i) at = &at->Append();
+  for (int i = 0; i < levels; ++i) at = &at->Append();
   return deep;
 }
 
@@ -205,6 +206,7 @@ TEST_F(Events, RoutesToExactAndWildcardObservers) {
   host.DeliverResourceEvent("x/y", "Update", Json(R"({"text":"1"})"));
   host.DeliverResourceEvent("/x/y", "Update", Json(R"({"text":"wrong","count":-1})"));
   host.DeliverResourceEvent("/x/y", "Delete", Json(R"("garbage")"));
+  host.DeliverResourceEvent("/x/y", "Bogus", Json(R"({"text":"no such event type"})"));
   for (const char* uri : {"/w/b/c", "/w//c", "/w/b/d/c", "/w/b", "/w/"}) {
     BindingProperty payload;
     payload.Member("uri").SetString(uri);
@@ -292,6 +294,11 @@ TEST_F(Events, PublishingSendsUnderBothNames) {
     EXPECT_EQ(omitted[i].payload, R"({"data":{},"eventType":"Update","uri":"/x/y"})");
     EXPECT_EQ(omitted[i].kind, 0u);
   }
+  // Data as deep as the event may nest it is sent; one level more is not.
+  plugin->PublishResource("/x/y", Deep(512));
+  EXPECT_EQ(host.SentEvents().size(), 5u);
+  plugin->PublishResource("/x/y", Deep(511));
+  EXPECT_EQ(host.SentEvents().size(), 7u);
 }
 
 TEST_F(Events, FailingHandlersAndReplacementsMidEvent) {
