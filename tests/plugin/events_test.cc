@@ -91,8 +91,8 @@ void ZVM_CDECL LoadEarlyPlugin(PluginRegistration* registration) {
 
 BindingProperty Json(const char* text) { return JsonToProperty(text); }
 
-// Nests deeper than any conversion takes.
-// `levels` collections, each the only element of the one before.
+// `levels` collections, each the only element of the one before; by default
+// deeper than any conversion takes.
 BindingProperty Deep(int levels = 600) {
   BindingProperty deep;
   BindingProperty* at = &deep;
