@@ -92,18 +92,25 @@ TEST_F(LogSystemTest, StartsWithItsInitialConfiguration) {
   EXPECT_EQ(system.GetMinimumLevel(), kLogWarning);
   EXPECT_EQ(system.GetMutedGroups(), kGroupExtra);
   EXPECT_STREQ(system.ProcessName(), kProcessName);
-  // Each built-in as "name version level include exclude format".
+  // Each built-in as "name version level include exclude format", then
+  // whether it writes a record and a missing one.
   std::vector<std::string> builtIns;
+  const LogRecord record{};
   for (LogTargetHandle* h : BuiltIns()) {
     const LogTargetOperations& o = *h->operations;
     builtIns.push_back(std::string(o.GetName(h)) + " " + std::to_string(o.InterfaceVersion(h)) +
                        " " + std::to_string(o.GetMinimumLevel(h)) + " " +
                        std::to_string(o.GetIncludeMask(h)) + " " +
-                       std::to_string(o.GetExcludeMask(h)) + " " + o.GetFormat(h));
+                       std::to_string(o.GetExcludeMask(h)) + " " + o.GetFormat(h) + " " +
+                       std::to_string(o.Write(h, &record)) + std::to_string(o.Write(h, nullptr)));
   }
-  EXPECT_EQ(builtIns, (std::vector<std::string>{
-                          "StdOutLogTarget 1 1 2 1 #M", "StdErrLogTarget 1 1 1 2 #E(#T): #L| #M",
-                          "DebuggerConsoleLogTarget 1 1 1 0 #E(#T): #L| #M"}));
+  EXPECT_EQ(builtIns,
+            (std::vector<std::string>{"StdOutLogTarget 1 1 2 1 #M 10",
+                                      "StdErrLogTarget 1 1 1 2 #E(#T): #L| #M 10",
+                                      "DebuggerConsoleLogTarget 1 1 1 0 #E(#T): #L| #M 10"}));
+  // A plain target writes nothing.
+  LogTarget plain;
+  EXPECT_FALSE(plain.Handle()->operations->Write(plain.Handle(), &record));
   // The fixture detached the built-ins; what it saw is what a new state has.
   EXPECT_EQ(system.FindTarget("StdErrLogTarget"), nullptr);
 }

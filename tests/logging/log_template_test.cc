@@ -54,6 +54,8 @@ TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
       {"{value?none}", {empty}, "none", "none", {}},
       {"{value?none}", {reason}, "%1", "reason", {"value"}},
       {"{value?50%}", {LogValue::Unsigned(0)}, "50%%", "50%", {}},
+      {"{n?zero}", {LogValue::Signed(0)}, "zero", "zero", {}},
+      {"{value}", {empty}, "%1", "", {"value"}},
       {"Saved \t{id!}", {LogValue::Signed(9)}, "Saved", "Saved", {"id"}},
       {"{a}9 {b}$", {LogValue::Signed(1), get}, "%1$s9 %2$s$", "19 GET$", {"a", "b"}},
       // Text that comes to stand right behind a reference closes it too.
