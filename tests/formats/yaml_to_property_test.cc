@@ -45,6 +45,7 @@ TEST(YamlToPropertyTest, Reads) {
       {"1e3", "u1000"},
       {"1.5", "f1.5"},
       {"18446744073709551616", "f18446744073709551616"},
+      {"2e19", "f2e+19"},
       {"9007199254740993", "u9007199254740993"},
       {"-9223372036854775808", "s-9223372036854775808"},
       {"-9.223372036854775808e18", "s-9223372036854775808"},
@@ -53,6 +54,8 @@ TEST(YamlToPropertyTest, Reads) {
       {"1e400", "\"1e400\""},
       {"a: |\n  42", "{a:u42}"},
       {"a: >-\n  4\n  2", "{a:\"4 2\"}"},
+      // A literal block may begin with a tab: a blank before the number.
+      {"a: |2-\n  \t5", "{a:u5}"},
       {"- 1\n- two\n-\n- [x, {}]", "[u1,\"two\",~,[\"x\",{}]]"},
       // Quoted and tagged scalars.
       {"'yes'", "\"yes\""},
@@ -82,6 +85,12 @@ TEST(YamlToPropertyTest, Reads) {
       {"? [a]\n: b", "Unexpected start of sequence. At line: 1 col: 3"},
       {"? {a: 1}\n: b", "Unexpected start of mapping. At line: 1 col: 3"},
       // Documents.
+      // UTF-8 only: a UTF-16 text with its byte order mark is not read as one.
+      {std::string("\xff\xfe"
+                   "a\0:\0 \0"
+                   "1\0",
+                   10),
+       "YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
       {"a: 1\n---\nb: 2", "Multi-document YAML is not supported."},
       {"---\n...\n---\na: 1", "{a:u1}"},
       {"--- ~\n--- 5", "u5"},
