@@ -75,6 +75,23 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
   ASSERT_TRUE(PropertyToHostValue(property.Find("named"), host, nullptr));
   EXPECT_EQ(Read(host.kind), kHostSigned);
   EXPECT_EQ(Read(host.signedValue), 1);
+  // Whatever the record held before, what is not written is zero.
+  std::memset(static_cast<void*>(&host), 0xAB, sizeof host);
+  ASSERT_TRUE(PropertyToHostValue(BindingProperty(), host, nullptr));
+  EXPECT_EQ(Read(host.kind), kHostNone);
+  // Structures nested as deep as the limit convert; one level more does not.
+  for (std::size_t levels : {kMaxHostValueNesting - 1, kMaxHostValueNesting}) {
+    std::vector<HostMemberEntry> chain(levels);
+    for (std::size_t i = 0; i < levels; ++i) {
+      chain[i].key = "n";
+      chain[i].value.kind = kHostStructure;
+      if (i + 1 < levels) chain[i].value.structure = {&chain[i + 1], 1};
+    }
+    HostValue deep{};
+    deep.kind = kHostStructure;
+    deep.structure = {chain.data(), 1};
+    EXPECT_EQ(FindUnconvertibleHostValue(deep) != nullptr, levels == kMaxHostValueNesting);
+  }
 }
 
 // The kind names that messages about host values use.

@@ -223,6 +223,14 @@ TEST_F(ScalarConversionTest, BoolRuleReadsFourTexts) {
   EXPECT_FALSE(result.Ok());
 }
 
+TEST_F(ScalarConversionTest, StringRuleTakesTextsAndEnumeratorNames) {
+  Check<std::string>(
+      {{Text("t"), "t", ""},
+       {Enum(7, &StaticTypeOf<Letter>()), "B", ""},
+       {Enum(3, &StaticTypeOf<Letter>()), "", "3 is not a valid enumeration value for 'm'."}},
+      "kept");
+}
+
 TEST_F(ScalarConversionTest, RulesDoNothingAfterAFailure) {
   BindingResult result;
   result.SetError("first");
