@@ -18,6 +18,7 @@ import argparse
 import hashlib
 import itertools
 import json
+import os
 import re
 import signal
 import subprocess
@@ -65,7 +66,7 @@ def main():
                   f"{mutant.operator}: {report.short(mutant.original)} -> "
                   f"{report.short(mutant.replacement)}", flush=True)
     finally:
-        write_reports(results, len(equivalent), time.monotonic() - start)
+        write_reports(results, len(sample), len(equivalent), time.monotonic() - start)
 
 
 def parse_arguments():
@@ -165,13 +166,22 @@ def baseline(executables):
 
 
 def run_tests(exe, timeout):
+    # A session of its own: a mutant that signals its process group (the
+    # development host stops builds that way) reaches only the tests, and a
+    # time-out ends every process they started.
+    process = subprocess.Popen([BUILD / exe, "--gtest_brief=1", "--gtest_fail_fast"], cwd=BUILD,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               start_new_session=True)
     try:
-        result = subprocess.run([BUILD / exe, "--gtest_brief=1", "--gtest_fail_fast"], cwd=BUILD,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                timeout=timeout)
+        returncode = process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
+        try:
+            os.killpg(process.pid, signal.SIGKILL)
+        except ProcessLookupError:  # the group ended meanwhile
+            pass
+        process.wait()
         return "timeout"
-    return "pass" if result.returncode == 0 else "fail"
+    return "pass" if returncode == 0 else "fail"
 
 
 # The sample.
@@ -266,7 +276,7 @@ def run_mutant(mutant, order, limits, jobs):
         file.write_bytes(original)
 
 
-def write_reports(results, equivalent_count, seconds):
+def write_reports(results, drawn, equivalent_count, seconds):
     json_report = report.write_json(WORK / "report.json", SOURCE, results)
     if ELEMENTS.is_file():
         report.write_html(WORK / "report.html", json_report, ELEMENTS)
@@ -274,6 +284,8 @@ def write_reports(results, equivalent_count, seconds):
         print(f"mutants: no HTML view ({ELEMENTS} is missing; ./setup.sh installs it)")
     lines = report.summary(results, folder_of, equivalent_count)
     lines.append(f"\n{len(results)} mutants in {seconds / 60:.1f} minutes")
+    if len(results) < drawn:
+        lines.append(f"cut short: {drawn - len(results)} of the {drawn} drawn were not run")
     text = "\n".join(lines) + "\n"
     (WORK / "summary.txt").write_text(text)
     print(text + f"reports: {WORK}/summary.txt, report.json, report.html")
