@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -246,6 +249,14 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
   ASSERT_TRUE(events.Saw("event: delivered OnJsonApiEvent_halden-messaging-service_v1_message"));
   EXPECT_EQ(Send("POST", "/_host/sign-in", R"({"token":"dev-token-1","expiry":77})").status, 200);
   ASSERT_TRUE(events.Saw(R"("data":{"expiry":77,"token":"dev-token-1"})"));
+  {
+    StreamReader more[] = {
+        {devhost->Url(), "/events"}, {devhost->Url(), "/events"}, {devhost->Url(), "/events"}};
+    EXPECT_EQ(Send("GET", "/events"),
+              (Answer{429,
+                      "{\"message\":\"Too many streams: this client holds 4 streams of the events "
+                      "of the plugin, the most one client may hold (8 in all)\",\"status\":429}"}));
+  }
   // Stopped once, the plugin's counters shown once.
   devhost->Stop();
   devhost->Stop();
@@ -256,6 +267,34 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
   EXPECT_EQ(counters, shown.rfind("memory counters"));
   EXPECT_NE(shown.find(std::string("OKAY| PUT ") + kEmail + " 400\n"), std::string::npos) << shown;
   EXPECT_NE(shown.find(" ERROR| email-verification: Wrong password"), std::string::npos);
+}
+
+// A client that sends part of a request and stops is answered, not just
+// dropped, once its time is up; the answers before say how long and how
+// many more a connection is kept for.
+TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
+  const int connection = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(std::stoi(devhost->Url().substr(devhost->Url().rfind(':') + 1)));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const timeval wait{30, 0};
+  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  ASSERT_EQ(connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const std::string part = "GET /_host/token HTTP/1.1\r\nHost: " + devhost->Url().substr(7) +
+                           "\r\n\r\nGET / HTTP/1.1\r\nHo";
+  ASSERT_EQ(send(connection, part.data(), part.size(), 0), static_cast<ssize_t>(part.size()));
+  std::string answer;
+  char buffer[4096];
+  for (ssize_t count; (count = recv(connection, buffer, sizeof buffer, 0)) > 0;) {
+    answer.append(buffer, static_cast<std::size_t>(count));
+  }
+  close(connection);
+  EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 ")) << answer;
+  EXPECT_NE(answer.find("\r\nKeep-Alive: timeout=5, max=100\r\n"), std::string::npos) << answer;
+  EXPECT_NE(answer.find("HTTP/1.1 408 "), std::string::npos) << answer;
+  EXPECT_TRUE(answer.ends_with("The request did not come whole within 5 seconds\",\"status\":408}"))
+      << answer;
 }
 
 TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {

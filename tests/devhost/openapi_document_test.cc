@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "formats/content_type.h"
@@ -97,14 +98,15 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
 
 // Each event is a webhook whose body is the record the event carries.
 TEST_F(OpenApiDocumentTest, EventsAsWebhooks) {
-  for (const auto& [event, record] :
-       {std::pair{"OnJsonApiEvent", "PluginResourceEvent"},
-        std::pair{"OnServiceProxyUuidEvent", "PluginServiceProxyResponse"}}) {
-    const BindingProperty& body =
-        document.Find("webhooks").Find(event).Find("post").Find("requestBody");
-    EXPECT_EQ(PropertyToJson(body, nullptr, nullptr),
-              std::string(R"({"content":{"application/json":{"schema":{"$ref":")") +
-                  "#/components/schemas/" + record + R"("}}},"required":true})")
+  for (const auto& [event, summary, record] :
+       {std::tuple{"OnJsonApiEvent", "Fired when a resource is changed.", "PluginResourceEvent"},
+        std::tuple{"OnServiceProxyUuidEvent",
+                   "Fired when a uuid-based service proxy message is received.",
+                   "PluginServiceProxyResponse"}}) {
+    EXPECT_EQ(PropertyToJson(document.Find("webhooks").Find(event).Find("post"), nullptr, nullptr),
+              std::string(R"({"requestBody":{"content":{"application/json":{"schema":{"$ref":")") +
+                  "#/components/schemas/" + record + R"("}}},"required":true},"summary":")" +
+                  summary + R"(","tags":["hclient"]})")
         << event;
   }
 }

@@ -69,7 +69,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {"GET / HTTP/1.1\r\nExpect: 100-continue\r\n\r\n", 0, "GET / HTTP/1.1\r\n\r\n"},
       // The body's limit, however the body comes.
       {post + "Content-Length: 11\r\n\r\n", 413, "The request body exceeds the limit of 10 bytes"},
-      {chunked + "6\r\nabcdef\r\n5\r\n", 413},
+      {chunked + "6\r\nabcdef\r\nA\r\n", 413},
       {chunked + "fffffffffffffffffffff\r\n", 413},
       {post + "Content-Encoding: gzip\r\nContent-Length: 2\r\n\r\n", 415},
       {post + "Transfer-Encoding: gzip, chunked\r\n\r\n", 501},
@@ -97,6 +97,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {std::string("GET /a\0b", 8) + " HTTP/1.1\r\nContent-Length: 11\r\n\r\n", 400,
        "The request line holds a control character"},
       {chunked + "x\r\n", 400},
+      {chunked + std::string(70, '0'), 400, "A chunk's size line does not end"},
       {chunked + "1\r\nab\r\n", 400},
   };
   for (const Case& c : cases) {
