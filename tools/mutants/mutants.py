@@ -10,7 +10,12 @@ own subsystem's tests or only by the others'. The file is restored, also on
 Ctrl-C.
 Results: build/mutants/report.json, report.html and summary.txt.
 
-Usage: mutants.py [--cap N] [--jobs N] [--own-tests] [path ...]
+With --by-test, every test executable that links a mutant's file runs in
+full, and each test that fails is named: report.json's killedBy, and in the
+summary a table of what each test kills that no other does, which shows the
+tests a table could absorb.
+
+Usage: mutants.py [--cap N] [--jobs N] [--own-tests | --by-test] [path ...]
                                                 (default: every product folder)
 """
 
@@ -55,18 +60,18 @@ def main():
     orders = {m.path: test_order(m.path, tests_of, args.own_tests) for m in sample}
     needed = sorted({exe for executables, _ in orders.values() for exe in executables})
     build(needed, args.jobs, check=True)
-    limits = baseline(needed)
+    limits, tests = baseline(needed, args.by_test)
     results = []
     try:
         for number, mutant in enumerate(sample, 1):
-            result = run_mutant(mutant, orders[mutant.path], limits, args.jobs)
+            result = run_mutant(mutant, orders[mutant.path], limits, args.jobs, args.by_test)
             results.append((mutant, result))
             status = result.status + (f" by {result.by}" if result.by else "")
             print(f"[{number}/{len(sample)}] {status:<12} {mutant.path}:{mutant.line} "
                   f"{mutant.operator}: {report.short(mutant.original)} -> "
                   f"{report.short(mutant.replacement)}", flush=True)
     finally:
-        write_reports(results, len(sample), len(equivalent), time.monotonic() - start)
+        write_reports(results, tests, len(sample), len(equivalent), time.monotonic() - start)
 
 
 def parse_arguments():
@@ -82,6 +87,9 @@ def parse_arguments():
     parser.add_argument("--own-tests", action="store_true",
                         help="try each mutant on its folder's own test executable only "
                              "(builds much less)")
+    parser.add_argument("--by-test", action="store_true",
+                        help="run every test executable that links the file in full and name "
+                             "the tests that kill each mutant")
     return parser.parse_args()
 
 
@@ -152,36 +160,59 @@ def build(targets, jobs, check=False):
     return result.returncode == 0
 
 
-def baseline(executables):
+def baseline(executables, by_test):
     """Runs each test executable once unmutated: all must pass. Returns a
-    time-out per executable, well above its normal run time."""
-    limits = {}
+    time-out per executable, well above its normal run time, and, by test,
+    the names of all the tests ("executable Suite.Name")."""
+    limits, tests = {}, []
     for exe in executables:
         began = time.monotonic()
-        result = run_tests(exe, timeout=None)
-        if result != "pass":
+        if run_tests(exe, timeout=None)[0] != "pass":
             sys.exit(f"mutants: {exe} fails without any mutant")
         limits[exe] = 10 + 5 * (time.monotonic() - began)
-    return limits
+        if by_test:
+            tests += [f"{exe} {name}" for name in test_names(exe)]
+    return limits, tests
 
 
-def run_tests(exe, timeout):
+def test_names(exe):
+    listing = subprocess.run([BUILD / exe, "--gtest_list_tests"], cwd=BUILD, check=True,
+                             capture_output=True, text=True).stdout
+    names, suite = [], ""
+    for line in listing.splitlines():
+        if not line.startswith(" "):
+            suite = line.split("#")[0].strip()
+        else:
+            names.append(suite + line.split("#")[0].strip())
+    return names
+
+
+def run_tests(exe, timeout, whole=False):
+    """The outcome, "pass", "fail" or "timeout", and the tests that failed
+    when the executable ran `whole` (otherwise it stops at the first)."""
     # A session of its own: a mutant that signals its process group (the
     # development host stops builds that way) reaches only the tests, and a
     # time-out ends every process they started.
-    process = subprocess.Popen([BUILD / exe, "--gtest_brief=1", "--gtest_fail_fast"], cwd=BUILD,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                               start_new_session=True)
+    flags = [] if whole else ["--gtest_brief=1", "--gtest_fail_fast"]
+    process = subprocess.Popen([BUILD / exe, *flags], cwd=BUILD, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, start_new_session=True)
     try:
-        returncode = process.wait(timeout=timeout)
+        output = process.communicate(timeout=timeout)[0].decode(errors="replace")
     except subprocess.TimeoutExpired:
         try:
             os.killpg(process.pid, signal.SIGKILL)
         except ProcessLookupError:  # the group ended meanwhile
             pass
-        process.wait()
-        return "timeout"
-    return "pass" if returncode == 0 else "fail"
+        process.communicate()
+        return "timeout", []
+    failed = re.findall(r"^\[  FAILED  \] (\S+) \(", output, re.MULTILINE)
+    # A test that crashed the executable was the last to start.
+    started = re.findall(r"^\[ RUN      \] (\S+)$", output, re.MULTILINE)
+    if process.returncode != 0 and started and not re.search(
+            r"^\[ +(OK|FAILED|SKIPPED) +\] " + re.escape(started[-1]) + " ", output, re.MULTILINE):
+        failed.append(started[-1])
+    failed = [f"{exe} {name}" for name in failed]
+    return ("pass" if process.returncode == 0 else "fail"), failed
 
 
 # The sample.
@@ -255,34 +286,41 @@ def interleave(files_by_folder):
 
 # One mutant.
 
-def run_mutant(mutant, order, limits, jobs):
+def run_mutant(mutant, order, limits, jobs, by_test):
     """Patches the file, rebuilds and runs the tests one executable at a time
-    until one fails, and always restores the file."""
+    until one fails (by test: all of them, naming the tests that fail), and
+    always restores the file."""
     executables, own = order
     file = SOURCE / mutant.path
     original = file.read_bytes()
     try:
         mutated = original[:mutant.start] + mutant.replacement.encode() + original[mutant.end:]
         file.write_bytes(mutated)
+        result = report.Result("Survived")
         for exe in executables:
             if not build([exe], jobs):
                 return report.Result("CompileError")
-            outcome = run_tests(exe, limits[exe])
-            if outcome != "pass":
-                status = "Killed" if outcome == "fail" else "Timeout"
-                return report.Result(status, exe, own_tests=own in (None, exe))
-        return report.Result("Survived")
+            outcome, failed = run_tests(exe, limits[exe], whole=by_test)
+            result.tests += failed
+            if outcome != "pass" and result.status == "Survived":
+                result.status = "Killed" if outcome == "fail" else "Timeout"
+                result.by, result.own_tests = exe, own in (None, exe)
+            if result.status != "Survived" and not by_test:
+                break
+        return result
     finally:
         file.write_bytes(original)
 
 
-def write_reports(results, drawn, equivalent_count, seconds):
-    json_report = report.write_json(WORK / "report.json", SOURCE, results)
+def write_reports(results, tests, drawn, equivalent_count, seconds):
+    json_report = report.write_json(WORK / "report.json", SOURCE, results, tests)
     if ELEMENTS.is_file():
         report.write_html(WORK / "report.html", json_report, ELEMENTS)
     else:
         print(f"mutants: no HTML view ({ELEMENTS} is missing; ./setup.sh installs it)")
     lines = report.summary(results, folder_of, equivalent_count)
+    if tests:
+        lines += report.kills_by_test(results, tests)
     lines.append(f"\n{len(results)} mutants in {seconds / 60:.1f} minutes")
     if len(results) < drawn:
         lines.append(f"cut short: {drawn - len(results)} of the {drawn} drawn were not run")

@@ -3,7 +3,7 @@ its HTML view, and a text summary per folder with the surviving mutants."""
 
 import json
 from collections import Counter
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from pathlib import Path
 
 # The goals for the feature's folders; the others aim for the low mark.
@@ -13,15 +13,18 @@ THRESHOLDS = {"high": 90, "low": 85}
 @dataclass
 class Result:
     """What became of one mutant: Killed, Survived, Timeout or CompileError;
-    the test executable that failed, and whether it is the subsystem's own."""
+    the test executable that failed, whether it is the subsystem's own, and
+    the tests that failed ("executable Suite.Name"; all of them by test)."""
 
     status: str
     by: str = ""
     own_tests: bool = True
+    tests: list = field(default_factory=list)
 
 
-def write_json(path, source_root, results):
-    """The report in the schema mutation-testing tools share."""
+def write_json(path, source_root, results, tests):
+    """The report in the schema mutation-testing tools share; by test, with
+    each test executable as a test file."""
     files = {}
     for mutant, result in results:
         entry = files.get(mutant.path)
@@ -38,8 +41,15 @@ def write_json(path, source_root, results):
             },
             "status": result.status,
             **({"statusReason": f"failed {result.by}"} if result.by else {}),
+            **({"killedBy": result.tests} if tests else {}),
         })
     report = {"schemaVersion": "1", "thresholds": THRESHOLDS, "files": files}
+    if tests:
+        report["testFiles"] = {}
+        for test in tests:
+            exe, name = test.split(" ", 1)
+            report["testFiles"].setdefault(exe, {"tests": []})["tests"].append(
+                {"id": test, "name": name})
     Path(path).write_text(json.dumps(report, indent=1))
     return report
 
@@ -84,6 +94,22 @@ def summary(results, folder_of, equivalent_count):
     lines += _listing("survivors", [(m, r) for m, r in results if r.status == "Survived"])
     lines += _listing("killed only by another subsystem's tests",
                       [(m, r) for m, r in results if r.status == "Killed" and not r.own_tests])
+    return lines
+
+
+def kills_by_test(results, tests):
+    """Lines of text: each test with the mutants it kills and those no other
+    test kills, fewest alone first. A test that kills nothing alone is one a
+    table or another test could absorb."""
+    kills, alone = Counter(), Counter()
+    for _, result in results:
+        kills.update(result.tests)
+        if len(result.tests) == 1:
+            alone.update(result.tests)
+    lines = [f"\ntests by the mutants they kill alone ({len(tests)} tests):",
+             f"{'alone':>5} {'kills':>5}  test"]
+    for test in sorted(tests, key=lambda t: (alone[t], kills[t], t)):
+        lines.append(f"{alone[test]:>5} {kills[test]:>5}  {test}")
     return lines
 
 
