@@ -49,10 +49,9 @@ void FileWatcher::Note(const std::string& path, std::vector<std::string>& change
   if (std::find(changed.begin(), changed.end(), path) == changed.end()) changed.push_back(path);
 }
 
-bool FileWatcher::Read(std::vector<std::string>& changed) {
+void FileWatcher::Read(std::vector<std::string>& changed) {
   alignas(inotify_event) char buffer[16384];
   const ssize_t length = read(inotify, buffer, sizeof buffer);
-  if (length <= 0) return false;
   for (ssize_t at = 0; at < length;) {
     const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
     at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
@@ -72,7 +71,6 @@ bool FileWatcher::Read(std::vector<std::string>& changed) {
       }
     }
   }
-  return true;
 }
 
 std::vector<std::string> FileWatcher::Wait(std::chrono::milliseconds timeout,

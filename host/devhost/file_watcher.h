@@ -30,8 +30,8 @@ class FileWatcher {
   void Wake();
 
  private:
-  // Reads the events at hand into `changed`. False when there were none.
-  bool Read(std::vector<std::string>& changed);
+  // Reads the events at hand, if any, into `changed`.
+  void Read(std::vector<std::string>& changed);
   static void Note(const std::string& path, std::vector<std::string>& changed);
 
   const int inotify;

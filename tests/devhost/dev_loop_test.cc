@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/devhost/dev_loop.h"
 #include "host/devhost/file_watcher.h"
 #include "host/devhost/library_build.h"
 
@@ -41,8 +42,18 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   EXPECT_TRUE(watcher.Wait(milliseconds(60000), milliseconds(200)).empty());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   waker.join();
+  // Not recursive: the folder's own files only.
+  FileWatcher flat;
+  ASSERT_TRUE(flat.Watch(folder.string(), false, error)) << error;
+  for (const char* name : {"old/c.cc", "d.cc"}) std::ofstream(folder / name) << name;
+  EXPECT_EQ(flat.Wait(milliseconds(5000), milliseconds(200)),
+            (std::vector<std::string>{(folder / "d.cc").string()}));
+
   EXPECT_FALSE(watcher.Watch((folder / "none").string(), false, error));
   EXPECT_EQ(error.rfind("cannot watch " + (folder / "none").string() + ": ", 0), 0u) << error;
+  // Nor does the loop start with a source folder it cannot watch.
+  DevLoop loop({(folder / "x.so").string(), {(folder / "none").string()}, "true"}, {});
+  EXPECT_FALSE(loop.Start(error));
   std::filesystem::remove_all(folder);
 }
 

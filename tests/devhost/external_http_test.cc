@@ -12,7 +12,7 @@ namespace {
 
 TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
   httplib::Server server;
-  server.Put("/echo", [](const httplib::Request& request, httplib::Response& response) {
+  server.Put("/(echo)?", [](const httplib::Request& request, httplib::Response& response) {
     response.status = 201;
     response.set_header("X-Seen", request.get_header_value("Authorization"));
     response.set_content(request.method + " " + request.target + " " + request.body, "text/plain");
@@ -38,6 +38,8 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
     std::string body;
   } cases[] = {
       {7, base + "/echo?a=1#part", 30, 1, 0, 201, "PUT /echo?a=1 {\"x\":1}"},
+      // A query right after the host asks for the root.
+      {7, base + "?a=1", 30, 1, 0, 201, "PUT /?a=1 {\"x\":1}"},
       {7, "HTTP://127.0.0.1:" + std::to_string(port) + "/echo", 0, 1, 0, 201,
        "PUT /echo {\"x\":1}"},
       {2, base + "/slow", 30, 0.02, static_cast<int32_t>(httplib::Error::Read), 0,

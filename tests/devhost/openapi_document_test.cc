@@ -124,6 +124,7 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   } cases[] = {
       {"b", R"({"type":"boolean"})"},
       {"u8", R"({"maximum":255,"minimum":0,"type":"integer"})"},
+      {"u32", R"({"maximum":4294967295,"minimum":0,"type":"integer"})"},
       {"i64", R"({"format":"int64","type":"integer"})"},
       {"f", R"({"format":"float","type":"number"})"},
       {"s", R"({"type":"string"})"},
@@ -142,6 +143,10 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   EXPECT_EQ(PropertyToJson(schemas.Find("PluginResourceEvent").Find("x-tags"), nullptr, nullptr),
             R"(["hclient"])");
   EXPECT_TRUE(schemas.Find("SampleItem").Find("x-tags").IsEmpty());
+  EXPECT_EQ(PropertyToJson(schemas.Find("BindingGenericEvent"), nullptr, nullptr),
+            R"({"description":"Represents generic data for an event.","properties":{"data":)"
+            R"({"description":"Event data"}},"required":["data"],"type":"object",)"
+            R"("x-tags":["$builtin"]})");
 }
 
 }  // namespace

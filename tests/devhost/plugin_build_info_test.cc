@@ -28,6 +28,10 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
   std::ofstream(damaged, std::ios::binary)
       .write(reinterpret_cast<const char*>(&header), sizeof header)
       .write(reinterpret_cast<const char*>(&names), sizeof names);
+  // A library cut short: its section table lies past its end.
+  const std::string cut = ::testing::TempDir() + "cut.so";
+  header.e_shoff = 1 << 20;
+  std::ofstream(cut, std::ios::binary).write(reinterpret_cast<const char*>(&header), sizeof header);
   struct Case {
     std::string path;
     std::string error;
@@ -38,6 +42,7 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
       // This test program is an ELF file without the section.
       {"/proc/self/exe", "/proc/self/exe has no section .zvm_build_info"},
       {damaged, damaged + ": the section names cannot be read"},
+      {cut, cut + ": the section table cannot be read"},
   };
   for (const Case& c : cases) {
     std::map<std::string, std::string> none;
@@ -47,6 +52,7 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
     EXPECT_TRUE(none.empty());
   }
   std::remove(damaged.c_str());
+  std::remove(cut.c_str());
 }
 
 }  // namespace
