@@ -57,8 +57,10 @@ TEST(SessionRecords, ReadBackAsRecorded) {
     const BindingProperty record = ExternalRecord(call, answer);
     const host::ExternalAnswer replayed = ExternalAnswerFromRecord(Reread(record));
     EXPECT_EQ(Json(ExternalRecord(call, replayed)), Json(record));
-    // A record without the failure would make the same record again.
+    // A record without the failure or the headers would make the same
+    // record again.
     EXPECT_EQ(replayed.transport, answer.transport);
+    EXPECT_EQ(replayed.headers, answer.headers);
   }
 }
 
