@@ -20,15 +20,19 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("watched-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder / "old");
+  std::filesystem::create_directories(folder / ".hidden");
   FileWatcher watcher;
   std::string error;
   ASSERT_TRUE(watcher.Watch(folder.string(), true, error)) << error;
   EXPECT_TRUE(watcher.Wait(milliseconds(0), milliseconds(0)).empty());
 
   // A folder made after the watch began is watched too, and what was
-  // written in it before its watch; a file written twice is one change.
+  // written in it before its watch; a file written twice is one change; a
+  // hidden folder is not watched.
   std::filesystem::create_directory(folder / "new");
-  for (const char* name : {"old/a.cc", "new/b.h", "old/a.cc"}) std::ofstream(folder / name) << name;
+  for (const char* name : {"old/a.cc", "new/b.h", "old/a.cc", ".hidden/c.cc"}) {
+    std::ofstream(folder / name) << name;
+  }
   std::vector<std::string> changed = watcher.Wait(milliseconds(5000), milliseconds(200));
   std::sort(changed.begin(), changed.end());
   EXPECT_EQ(changed, (std::vector<std::string>{(folder / "new/b.h").string(),

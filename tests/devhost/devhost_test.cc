@@ -269,9 +269,10 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
   EXPECT_NE(shown.find(" ERROR| email-verification: Wrong password"), std::string::npos);
 }
 
-// A client that sends part of a request and stops is answered, not just
-// dropped, once its time is up; the answers before say how long and how
-// many more a connection is kept for.
+// A client that asks whether to send its body is told to go on; one that
+// sends part of a request and stops is answered, not just dropped, once its
+// time is up; the answers before say how long and how many more a connection
+// is kept for.
 TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
   const int connection = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
@@ -281,16 +282,24 @@ TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
   const timeval wait{30, 0};
   setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
   ASSERT_EQ(connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  const std::string part = "GET /_host/token HTTP/1.1\r\nHost: " + devhost->Url().substr(7) +
-                           "\r\n\r\nGET / HTTP/1.1\r\nHo";
-  ASSERT_EQ(send(connection, part.data(), part.size(), 0), static_cast<ssize_t>(part.size()));
-  std::string answer;
+  const auto sent = [&](const std::string& text) {
+    return send(connection, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+  };
+  ASSERT_TRUE(sent("POST /_host/sign-in HTTP/1.1\r\nHost: " + devhost->Url().substr(7) +
+                   "\r\nContent-Type: application/json\r\nContent-Length: 11\r\n"
+                   "Expect: 100-continue\r\n\r\n"));
   char buffer[4096];
+  const std::string goOn = "HTTP/1.1 100 Continue\r\n\r\n";
+  ASSERT_EQ(recv(connection, buffer, goOn.size(), MSG_WAITALL), static_cast<ssize_t>(goOn.size()));
+  EXPECT_EQ(std::string(buffer, goOn.size()), goOn);
+  ASSERT_TRUE(sent(R"({"token":7})"
+                   "GET / HTTP/1.1\r\nHo"));
+  std::string answer;
   for (ssize_t count; (count = recv(connection, buffer, sizeof buffer, 0)) > 0;) {
     answer.append(buffer, static_cast<std::size_t>(count));
   }
   close(connection);
-  EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 ")) << answer;
+  EXPECT_TRUE(answer.starts_with("HTTP/1.1 400 ")) << answer;
   EXPECT_NE(answer.find("\r\nKeep-Alive: timeout=5, max=100\r\n"), std::string::npos) << answer;
   EXPECT_NE(answer.find("HTTP/1.1 408 "), std::string::npos) << answer;
   EXPECT_TRUE(answer.ends_with("The request did not come whole within 5 seconds\",\"status\":408}"))
