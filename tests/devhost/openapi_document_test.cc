@@ -124,7 +124,9 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   } cases[] = {
       {"b", R"({"type":"boolean"})"},
       {"u8", R"({"maximum":255,"minimum":0,"type":"integer"})"},
+      {"i16", R"({"maximum":32767,"minimum":-32768,"type":"integer"})"},
       {"u32", R"({"maximum":4294967295,"minimum":0,"type":"integer"})"},
+      {"u64", R"({"maximum":18446744073709551615,"minimum":0,"type":"integer"})"},
       {"i64", R"({"format":"int64","type":"integer"})"},
       {"f", R"({"format":"float","type":"number"})"},
       {"s", R"({"type":"string"})"},
