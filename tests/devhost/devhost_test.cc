@@ -451,6 +451,8 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
                             "../../tests/devhost/demo_session.jsonl")
                                .lexically_normal();
   EXPECT_EQ(Replayed(path), (std::pair{0, "replay of " + path + ": 13 actions, 0 differences\n"}));
+  EXPECT_EQ(Replayed("/no/such.jsonl"),
+            (std::pair{1, std::string("replay: cannot read the recording '/no/such.jsonl'\n")}));
   const std::string session = Read(path);
   const std::string put = " during step 16 (call PUT /qor-email-verification/v1/email)";
   const std::string log = R"({"kind":"log","level":"ERROR","text":"email-verification: )";

@@ -21,6 +21,7 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"\x80\x80", r + r},
       {"end\xE2\x82", "end" + r},
       {"\xE2\x82x", r + "x"},
+      {"\xC3\xC0", r + r},                  // no continuation byte
       {"\xC0\xAF", r + r},                  // overlong "/"
       {"\xE0\x80\xAF", r + r + r},          // overlong, three bytes
       {"\xED\xA0\x80", r + r + r},          // a surrogate
