@@ -9,7 +9,8 @@
 # the mutation runner, to show it still works.
 # Usage: ./test.sh [native|i386|asan|tsan|windows|release|fuzz|devhost|browser|mutants-sample ...]
 #                                                                    (default: all)
-#        ./test.sh mutants [--cap N] [--seed S] [--own-tests] [path ...]   mutation testing (tools/mutants/)
+#        ./test.sh mutants [--cap N] [--seed S] [--own-tests] [--by-test] [path ...]
+#                                                 mutation testing (tools/mutants/)
 #        ./test.sh coverage                      line and branch coverage of the native tests
 set -euo pipefail
 cd "$(dirname "$0")"
