@@ -205,6 +205,7 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
       {"PUT", kEmail, "email=x", 415, form, "", "application/x-www-form-urlencoded"},
       // A method the server does not route.
       {"TRACE", kEmail, "", 400, "Malformed request"},
+      {"GET", "/" + std::string(9000, 'a'), "", 414, "The request line is longer than 8192 bytes"},
   };
   for (const Case& c : cases) {
     const Answer answer = Send(c.method, c.path, c.body, {}, c.contentType);
