@@ -83,6 +83,17 @@ TEST_F(NotesTest, DeclaresTheEventItSends) {
   EXPECT_EQ(events, (Strings{std::string(kEvent) + " PluginResourceEvent"}));
 }
 
+TEST_F(NotesTest, APutIsAnsweredAnnouncedAndLogged) {
+  Start();
+  // A success sets no status: 0.
+  EXPECT_EQ(Answer(Put("milk", R"({"text":"Buy milk"})")),
+            R"(0 {"id":"milk","priority":"Normal","text":"Buy milk"})");
+  EXPECT_EQ(Published(), (Strings{R"({"data":{"notes":[{"id":"milk","priority":"Normal",)"
+                                  R"("text":"Buy milk"}]},"eventType":"Update",)"
+                                  R"("uri":"/example-notes/v1/notes"})"}));
+  EXPECT_EQ(Lines(kLogOkay), (Strings{"example-notes: note milk saved"}));
+}
+
 TEST_F(NotesTest, StartsWithTheNotesOfTheDataStore) {
   struct Case {
     const char* starting;  // null: the host has no such resource
@@ -113,9 +124,8 @@ TEST_F(NotesTest, StartsWithTheNotesOfTheDataStore) {
 }
 
 // Each step's answer; a change publishes the whole list, which the next GET
-// answers, and is logged. A success, and a refusal the framework makes before
-// the handler runs, carry no status (0); the handler's own refusals carry
-// theirs.
+// answers. The framework refuses some calls before the handler runs, with no
+// status (0); the handler's own refusals carry theirs.
 TEST_F(NotesTest, ChangesOneNoteByItsPath) {
   Start();
   struct Step {
