@@ -15,7 +15,7 @@ full, and each test that fails is named: report.json's killedBy, and in the
 summary a table of what each test kills that no other does, which shows the
 tests a table could absorb.
 
-Usage: mutants.py [--cap N] [--jobs N] [--own-tests | --by-test] [path ...]
+Usage: mutants.py [--cap N] [--jobs N] [--own-tests] [--by-test] [path ...]
                                                 (default: every product folder)
 """
 
