@@ -69,7 +69,7 @@ class StreamReader {
     // Longer than the stream's keep-alive interval.
     client.set_read_timeout(std::chrono::seconds(60));
     thread = std::thread([this, path] {
-      client.Get(path, [this](const char* data, std::size_t length) {
+      whole = client.Get(path, [this](const char* data, std::size_t length) {
         std::lock_guard guard(lock);
         text.append(data, length);
         changed.notify_all();
@@ -80,7 +80,12 @@ class StreamReader {
   }
   ~StreamReader() {
     client.stop();
+    if (thread.joinable()) thread.join();
+  }
+  // Waits for the server to end the stream: whether it ended it whole.
+  bool EndedWhole() {
     thread.join();
+    return whole;
   }
   // Waits for `part`, and passes over what came up to its end: what came
   // ahead of it into `before`.
@@ -96,6 +101,7 @@ class StreamReader {
  private:
   httplib::Client client;
   std::thread thread;
+  bool whole = false;
   std::mutex lock;
   std::condition_variable changed;
   std::string text;
@@ -258,9 +264,11 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
                       "{\"message\":\"Too many streams: this client holds 4 streams of the events "
                       "of the plugin, the most one client may hold (8 in all)\",\"status\":429}"}));
   }
-  // Stopped once, the plugin's counters shown once.
+  // Stopped once, the plugin's counters shown once; the streams are ended,
+  // not dropped.
   devhost->Stop();
   devhost->Stop();
+  EXPECT_TRUE(events.EndedWhole());
   std::fflush(out);
   const std::string shown = Read(kTerminal);
   const std::size_t counters = shown.find("memory counters of the plugin at shutdown: peak ");
