@@ -55,9 +55,12 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
 
   EXPECT_FALSE(watcher.Watch((folder / "none").string(), false, error));
   EXPECT_EQ(error.rfind("cannot watch " + (folder / "none").string() + ": ", 0), 0u) << error;
-  // Nor does the loop start with a source folder it cannot watch.
+  // Nor does the loop start with a library's or a source folder it cannot
+  // watch.
   DevLoop loop({(folder / "x.so").string(), {(folder / "none").string()}, "true"}, {});
   EXPECT_FALSE(loop.Start(error));
+  DevLoop lost({(folder / "none" / "x.so").string(), {}, "true"}, {});
+  EXPECT_FALSE(lost.Start(error));
   std::filesystem::remove_all(folder);
 }
 

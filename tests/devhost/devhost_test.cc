@@ -225,7 +225,12 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
   for (const auto& [header, status, phrase] :
        {std::tuple{httplib::Headers{{"Transfer-Encoding", "gzip"}}, 501, "Not Implemented"},
         std::tuple{httplib::Headers{{"X", std::string(9000, 'y')}}, 431,
-                   "Request Header Fields Too Large"}}) {
+                   "Request Header Fields Too Large"},
+        std::tuple{httplib::Headers{{"Content-Length", "4097"}}, 413, "Content Too Large"},
+        std::tuple{httplib::Headers{{"Content-Encoding", "gzip"}, {"Content-Length", "1"}}, 415,
+                   "Unsupported Media Type"},
+        std::tuple{httplib::Headers{{"Content-Length", "1"}, {"Content-Length", "2"}}, 400,
+                   "Bad Request"}}) {
     const httplib::Result refused = httplib::Client(devhost->Url()).Get(kEmail, header);
     ASSERT_TRUE(refused);
     EXPECT_EQ(std::to_string(refused->status) + " " + refused->reason,
@@ -468,8 +473,12 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
   const std::string response =
       R"({"contentType":"","error":true,"errorText":"Wrong password","found":true,)"
       R"("headers":[],"kind":"response","status":)";
-  const std::size_t at = session.find(R"({"step":18,)");
-  const std::string step18 = session.substr(at, session.find('\n', at) + 1 - at);
+  const auto Line = [&](int step) {
+    const std::size_t at = session.find("{\"step\":" + std::to_string(step) + ",");
+    return session.substr(at, session.find('\n', at) + 1 - at);
+  };
+  const std::string step18 = Line(18);
+  const std::string changed = ::testing::TempDir() + "changed.jsonl";
   struct Case {
     std::string before;
     std::string after;
@@ -484,8 +493,24 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
            "400}\n"},
       // A recording without a log line names the line it did not expect.
       {step18, "", "a log" + put + ", not in the recording:\n  expected nothing\n"},
+      // What the plugin asks for and the recording lacks fails: a read is
+      // not found, an external call does not get through.
+      {Line(4), "",
+       "a read during step 1 (initialize), not in the recording:\n  expected nothing\n  got      "
+       R"({"kind":"read","method":"GET","parameters":{},"url":"/haldenclient/region-locale"})"
+       "\nstep 26, "},
+      {Line(14), "",
+       "step 15, a response during step 13 (call GET /qor-email-verification/v1/email):\n"
+       R"(  expected {"contentType":"","error":false,"found":true,"headers":[],"json":)"
+       R"({"email":"player@example.test","emailVerified":false,"fatalError":false},)"
+       R"("kind":"response","status":0})"
+       "\n"
+       R"(  got      {"contentType":"","error":true,"errorText":"EmailVerification: Email )"
+       R"(verification status fetch failure: Not in the recording","found":true,)"
+       R"("headers":[],"kind":"response","status":0})"
+       "\n"},
+      {step18, "[1]\n", "replay: line 18 of " + changed + " is no record: it has no kind\n"},
   };
-  const std::string changed = ::testing::TempDir() + "changed.jsonl";
   for (const Case& c : cases) {
     std::string text = session;
     ASSERT_EQ(text.find(c.before), text.rfind(c.before)) << c.before;

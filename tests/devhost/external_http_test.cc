@@ -44,6 +44,8 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
        "PUT /echo {\"x\":1}"},
       {2, base + "/slow", 30, 0.02, static_cast<int32_t>(httplib::Error::Read), 0,
        "No answer within 0.6 s"},
+      {2, "https" + base.substr(4) + "/echo", 5, 1,
+       static_cast<int32_t>(httplib::Error::SSLConnection), 0, "TLS failure: SSLConnection"},
       {2, "ftp://127.0.0.1/x", 5, 1, 1, 0, "Unsupported URL 'ftp://127.0.0.1/x'"},
       {2, "http:///x", 5, 1, 1, 0, "Unsupported URL 'http:///x'"},
       {2, "http", 5, 1, 1, 0, "Unsupported URL 'http'"},
