@@ -236,6 +236,12 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
     EXPECT_EQ(std::to_string(refused->status) + " " + refused->reason,
               std::to_string(status) + " " + phrase);
   }
+  std::fflush(out);
+  EXPECT_NE(Read(kTerminal).find(std::string("OKAY| GET ") + kEmail + " 413\n"), std::string::npos);
+  // The console's files, its page at the root.
+  const std::filesystem::path console = ZVM_DEVHOST_CONSOLE;
+  EXPECT_EQ(Send("GET", "/"), (Answer{200, Read(console / "index.html")}));
+  EXPECT_EQ(Send("GET", "/console/dom.js"), (Answer{200, Read(console / "dom.js")}));
   // DNS rebinding, and changes from other sites, are refused: the texts are
   // the guard's; a read from a foreign page passes.
   const std::string port = devhost->Url().substr(devhost->Url().rfind(':') + 1);
@@ -654,6 +660,11 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   const Answer refused = Send("GET", kEmail);
   EXPECT_EQ(refused.status, 503);
   EXPECT_TRUE(refused.body.starts_with(R"({"message":"The plugin is not loaded: )")) << refused;
+  // The controls that do not call the plugin still answer.
+  for (const char* control : {"/_host/token", "/_host/faults", "/_host/plugin"}) {
+    EXPECT_EQ(Send("GET", control).status, 200) << control;
+  }
+  EXPECT_TRUE(StreamReader(devhost->Url(), "/_host/log").Saw("log lines of the plugin\n\n"));
   Replace(ZVM_DEVHOST_DEMO_PLUGIN);
   ASSERT_TRUE(events.Saw(R"("plugin":"qor-email-verification 18.0.0"})"));
   EXPECT_EQ(Send("GET", kEmail).status, 200);
