@@ -436,6 +436,7 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
        "x"},
       {R"("PUT /v1/account/email":{"answer":"refuse-token"})", "PUT", kEmail, 401,
        "Unknown or missing bearer token"},
+      {R"("PUT /v1/account/email":{"answer":"hang"})", "PUT", kEmail, 500, ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Send("POST", "/_host/faults", std::string("{") + c.fault + "}").status, 200);
@@ -462,6 +463,10 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
                                      "The faults do not read as JSON: Error: Invalid value. "
                                      "at offset 1.")}));
   EXPECT_EQ(Send("GET", "/_host/faults").body, R"({"GET /v1/account/status":{"delay":400}})");
+  // The hung change was not made once its client had left (the service
+  // looks every 50 ms).
+  EXPECT_EQ(JsonToProperty(Send("GET", "/_host/token").body.c_str()).Find("account").ToText(),
+            devhost->Config().accounts.front().email);
 }
 
 // The demo's recording, with a change made to what the plugin did then,

@@ -123,12 +123,16 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
     const char* schema;
   } cases[] = {
       {"b", R"({"type":"boolean"})"},
+      {"i8", R"({"maximum":127,"minimum":-128,"type":"integer"})"},
       {"u8", R"({"maximum":255,"minimum":0,"type":"integer"})"},
       {"i16", R"({"maximum":32767,"minimum":-32768,"type":"integer"})"},
+      {"u16", R"({"maximum":65535,"minimum":0,"type":"integer"})"},
+      {"i32", R"({"format":"int32","type":"integer"})"},
       {"u32", R"({"maximum":4294967295,"minimum":0,"type":"integer"})"},
       {"u64", R"({"maximum":18446744073709551615,"minimum":0,"type":"integer"})"},
       {"i64", R"({"format":"int64","type":"integer"})"},
       {"f", R"({"format":"float","type":"number"})"},
+      {"d", R"({"format":"double","type":"number"})"},
       {"s", R"({"type":"string"})"},
       {"e", R"({"$ref":"#/components/schemas/SampleColor"})"},
       {"v", R"({"items":{"type":"string"},"type":"array"})"},
