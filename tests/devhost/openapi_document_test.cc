@@ -69,6 +69,7 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
     EXPECT_EQ(body.Find("content").Find("application/json").Find("schema").Find("$ref").ToText(),
               c.body ? std::string("#/components/schemas/") + c.body : "")
         << c.path;
+    EXPECT_EQ(body.Find("required").GetBool(), c.body != nullptr) << c.path;
   }
   EXPECT_EQ(Operation("/v1/scalars", "get").Find("parameters").Size(), 17u);
   // Every content type the dispatcher reads a body in.
