@@ -150,6 +150,9 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   EXPECT_EQ(PropertyToJson(schemas.Find("PluginResourceEvent").Find("x-tags"), nullptr, nullptr),
             R"(["hclient"])");
   EXPECT_TRUE(schemas.Find("SampleItem").Find("x-tags").IsEmpty());
+  EXPECT_EQ(PropertyToJson(schemas.Find(kErrorSchemaName), nullptr, nullptr),
+            R"({"properties":{"message":{"type":"string"},"status":{"type":"integer"}},)"
+            R"("required":["message","status"],"type":"object"})");
   EXPECT_EQ(PropertyToJson(schemas.Find("BindingGenericEvent"), nullptr, nullptr),
             R"({"description":"Represents generic data for an event.","properties":{"data":)"
             R"({"description":"Event data"}},"required":["data"],"type":"object",)"

@@ -28,6 +28,20 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
   std::ofstream(damaged, std::ios::binary)
       .write(reinterpret_cast<const char*>(&header), sizeof header)
       .write(reinterpret_cast<const char*>(&names), sizeof names);
+  // One whose build information says it is as large.
+  const std::string large = ::testing::TempDir() + "large.so";
+  const char text[] = "\0.zvm_build_info";
+  header.e_shnum = 2;
+  names.sh_offset = sizeof header + 2 * sizeof names;
+  names.sh_size = sizeof text;
+  Elf64_Shdr info{};
+  info.sh_name = 1;
+  info.sh_size = 1 << 30;
+  std::ofstream(large, std::ios::binary)
+      .write(reinterpret_cast<const char*>(&header), sizeof header)
+      .write(reinterpret_cast<const char*>(&names), sizeof names)
+      .write(reinterpret_cast<const char*>(&info), sizeof info)
+      .write(text, sizeof text);
   // A library cut short: its section table lies past its end.
   const std::string cut = ::testing::TempDir() + "cut.so";
   header.e_shoff = 1 << 20;
@@ -42,6 +56,7 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
       // This test program is an ELF file without the section.
       {"/proc/self/exe", "/proc/self/exe has no section .zvm_build_info"},
       {damaged, damaged + ": the section names cannot be read"},
+      {large, large + ": the section .zvm_build_info cannot be read"},
       {cut, cut + ": the section table cannot be read"},
   };
   for (const Case& c : cases) {
@@ -52,6 +67,7 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
     EXPECT_TRUE(none.empty());
   }
   std::remove(damaged.c_str());
+  std::remove(large.c_str());
   std::remove(cut.c_str());
 }
 
