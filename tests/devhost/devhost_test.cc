@@ -746,6 +746,11 @@ TEST(InProcessHost, RecordsEachReadAmongTheCalls) {
   host.Shutdown();
 }
 
+TEST(InProcessHost, RefusesAPluginThatGivesNoCallbacks) {
+  host::InProcessHost host;
+  EXPECT_FALSE(host.Register([](PluginRegistration* record) { record->instance = record; }));
+}
+
 TEST(MemoryCounters, NamesEachCounterAndShowsZeroForOnesNotGiven) {
   EXPECT_EQ(MemoryCountersText({1, 2, 3, 4, 5, 6}),
             "peak 1 bytes, 2 live blocks, 4 allocations of 3 bytes, 6 frees of "
