@@ -120,6 +120,11 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
   EXPECT_EQ(refused.Error().message,
             "Request not sent: Error converting parameters for GET /setting: Parameter 'q' nests "
             "too deeply");
+  // A telemetry event is a POST with the event's name, which the host takes.
+  EXPECT_TRUE(plugin->Telemetry()->PostTelemetryEvent("started", {{"n", Json("1")}}).get().Ok());
+  EXPECT_EQ(host.Requests().back().method, kMethodPost);
+  EXPECT_EQ(host.TelemetryPosts(),
+            (std::vector<std::pair<std::string, std::string>>{{"started", R"({"n":1})"}}));
   // A method the host does not know goes as 0; the named method, the
   // highest code, is known.
   plugin->Request(99, "/setting");
