@@ -378,6 +378,14 @@ TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
                          " on 127.0.0.1 is already in use: " + "choose another with " + option +
                          "=N, or " + option + "=0 for a free one");
   }
+  // So does one whose recording cannot be written.
+  DevhostOptions unwritable = options;
+  unwritable.record = "/no/such/folder/session.jsonl";
+  std::string error;
+  EXPECT_FALSE(Devhost(unwritable, *terminal).Start(error));
+  EXPECT_EQ(
+      error,
+      "cannot write the recording '/no/such/folder/session.jsonl': No such file or directory");
 }
 
 // The host's own option reaches the plugin's command line: a service that
@@ -665,6 +673,7 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   const Answer refused = Send("GET", kEmail);
   EXPECT_EQ(refused.status, 503);
   EXPECT_TRUE(refused.body.starts_with(R"({"message":"The plugin is not loaded: )")) << refused;
+  EXPECT_EQ(Send("GET", "/_host/memory"), refused);
   // The controls that do not call the plugin still answer.
   for (const char* control : {"/_host/token", "/_host/faults", "/_host/plugin"}) {
     EXPECT_EQ(Send("GET", control).status, 200) << control;
