@@ -171,6 +171,8 @@ bool InProcessHost::Register(Export load, uint32_t major, uint32_t minor, uint32
   registration.corePatch = patch;
   load(&registration);
   if (registration.instance == nullptr || registration.callbacks == nullptr) {
+    // Without callbacks an instance cannot be shut down: it is not kept.
+    registration = {};
     error = "registration failed";
     return false;
   }
