@@ -17,7 +17,9 @@ class MockEmailServiceTest : public testing::Test {
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(service.Bind(0, error)) << error;
-    service.SetAccounts({{"t1", "one@x.test", "pw1", true}, {"t2", "two@x.test", "pw2", false}});
+    service.SetAccounts({{"t1", "one@x.test", "pw1", true},
+                         {"t2", "two@x.test", "pw2", false},
+                         {"t0", "", "pw0", false}});
     service.Start();
   }
   void TearDown() override { service.Stop(); }
@@ -66,6 +68,8 @@ TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
        R"({"email":"new@x.test","emailVerified":false})"},
       {"POST", "/v1/account/email/verification", "t1", R"({"locale":"en_us"})", 204, ""},
       {"POST", "/v1/account/email/verification", "t2", "{}", 204, ""},
+      {"POST", "/v1/account/email/verification", "t0", "{}", 409,
+       "The account has no email address"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Send(c.method, c.path, c.token, c.body), (std::pair{c.status, std::string(c.answer)}))
