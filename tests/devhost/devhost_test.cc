@@ -686,6 +686,15 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
     EXPECT_EQ(Send("GET", control).status, 200) << control;
   }
   EXPECT_TRUE(StreamReader(devhost->Url(), "/_host/log").Saw("log lines of the plugin\n\n"));
+  // An address validated meanwhile cannot be told to the plugin; the host says so.
+  const std::string link =
+      JsonToProperty(Send("GET", "/_host/mailbox").body.c_str()).Element(0).Find("link").ToText();
+  EXPECT_EQ(httplib::Client(devhost->MockUrl()).Get(link.substr(devhost->MockUrl().size()))->status,
+            200);
+  std::fflush(out);
+  EXPECT_NE(Read(kTerminal).find("zvm-devhost: the validated address was not delivered: The "
+                                 "plugin is not loaded: "),
+            std::string::npos);
   Replace(ZVM_DEVHOST_DEMO_PLUGIN);
   ASSERT_TRUE(events.Saw(R"("plugin":"qor-email-verification 18.0.0"})"));
   EXPECT_EQ(Send("GET", kEmail).status, 200);
