@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 
 namespace Halden::devhost {
@@ -29,6 +31,12 @@ TEST(DevhostConfig, RefusesWhatItCannotUse) {
   std::string error;
   EXPECT_FALSE(LoadDevhostConfig("/nonexistent/devhost.yaml", "", config, error));
   EXPECT_EQ(error, "Cannot read the configuration file '/nonexistent/devhost.yaml'");
+  // A file's refusal names the file.
+  const std::string file = ::testing::TempDir() + "refused.yaml";
+  std::ofstream(file) << cases[2].text;
+  EXPECT_FALSE(LoadDevhostConfig(file, "", config, error));
+  EXPECT_EQ(error.rfind(file + ": " + cases[2].error, 0), 0u) << error;
+  std::remove(file.c_str());
 }
 
 }  // namespace
