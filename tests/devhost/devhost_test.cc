@@ -369,6 +369,23 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
   }
   EXPECT_EQ(played.find("FAILED"), std::string::npos) << played;
   EXPECT_EQ(Send("POST", kConfirm).status, 500);
+  // A service that refuses the change for another reason fails the story.
+  Restart();
+  Send("POST", "/_host/faults",
+       R"({"PUT /v1/account/email":{"answer":"status","status":400,"body":"Other"}})");
+  std::tie(outcome, played) = Captured(demo);
+  EXPECT_EQ(outcome, 1);
+  EXPECT_NE(played.find("FAILED: expected 400 with the service's text, without the password"),
+            std::string::npos)
+      << played;
+  // Without a host to play against, it stops at once.
+  std::tie(outcome, played) = Captured([&](std::FILE* out) {
+    return RunDemo("http://127.0.0.1:1", devhost->MockUrl(), account, out);
+  });
+  EXPECT_EQ(outcome, 1);
+  EXPECT_NE(played.find("the event stream http://127.0.0.1:1/events did not open"),
+            std::string::npos)
+      << played;
 }
 
 TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
