@@ -193,6 +193,7 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
        std::string(R"({"apiVersion":"18.0.0","build":{"commit":")") + ZVM_COMMIT + R"(","type":")" +
            ZVM_BUILD_TYPE + R"("},"library":")" + ZVM_DEVHOST_DEMO_PLUGIN +
            R"(","name":"qor-email-verification","version":")" + ZVM_VERSION_TEXT + R"("})"},
+      {"GET", "/_host/mailbox", "", 200, "[]"},
       {"GET", "/no/such/path", "", 404, "No endpoint takes GET /no/such/path"},
       {"DELETE", kEmail, "", 405,
        "No endpoint takes DELETE " + std::string(kEmail) + "; it takes GET, PUT", "GET, PUT"},
@@ -485,6 +486,8 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
     EXPECT_EQ(Send("DELETE", "/_host/faults"), (Answer{200, "{}"}));
     EXPECT_EQ(Send("POST", kConfirm).status, 204) << c.fault;
   }
+  // A mail for each confirmation answered, none for the one whose connection closed.
+  EXPECT_EQ(JsonToProperty(Send("GET", "/_host/mailbox").body.c_str()).Size(), std::size(cases));
   EXPECT_EQ(Send("POST", "/_host/faults", R"({"GET /v1/account/status":{"delay":400}})").status,
             200);
   const auto start = std::chrono::steady_clock::now();
