@@ -91,6 +91,13 @@ TEST_F(Dispatch, MatchesANamedMethodByItsName) {
   EXPECT_EQ(host.CallEntry(Entry("V1Cache"), request).errorText, "Invalid function");
   request.methodName = "PURGE";
   EXPECT_FALSE(host.CallEntry(Entry("V1Cache"), request).error);
+  // So do the host's routes; a method code it does not know takes none.
+  EXPECT_TRUE(host.Call(request).found);
+  request.method = kMethodDelete;
+  EXPECT_FALSE(host.Call(request).found);
+  request.method = 99;
+  request.path = "/v1/items/7";
+  EXPECT_FALSE(host.Call(request).found);
 }
 
 TEST_F(Dispatch, BindsEveryParameterTypeFromTheQuery) {
