@@ -28,7 +28,7 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
   std::ofstream(damaged, std::ios::binary)
       .write(reinterpret_cast<const char*>(&header), sizeof header)
       .write(reinterpret_cast<const char*>(&names), sizeof names);
-  // One whose build information says it is as large.
+  // One whose build information says it is larger than memory.
   const std::string large = ::testing::TempDir() + "large.so";
   const char text[] = "\0.zvm_build_info";
   header.e_shnum = 2;
@@ -36,7 +36,7 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
   names.sh_size = sizeof text;
   Elf64_Shdr info{};
   info.sh_name = 1;
-  info.sh_size = 1 << 30;
+  info.sh_size = uint64_t{1} << 40;
   std::ofstream(large, std::ios::binary)
       .write(reinterpret_cast<const char*>(&header), sizeof header)
       .write(reinterpret_cast<const char*>(&names), sizeof names)

@@ -92,7 +92,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {post + "Content-Length: +1\r\n\r\n", 400},
       {post + "X: a\nContent-Length: 1\r\n\r\n", 400},
       {post + "Content-Length : 1\r\n\r\n", 400},
-      {post + "X: a\r\n continued\r\n\r\n", 400},
+      {post + "X: a\r\n continued\r\n\r\n", 400, "A header line is folded onto the next"},
       {post + "X: a\x7f\r\nContent-Length: 11\r\n\r\n", 400,
        "The value of the header X holds a control character"},
       // Refused at the request line, whatever comes after it.
