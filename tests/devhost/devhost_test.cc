@@ -594,6 +594,12 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
   EXPECT_EQ(Send("POST", "/_host/recording").status, 409);
   story();
   const Answer stopped = Send("DELETE", "/_host/recording");
+  // The terminal shows the plugin's events, and the recording's end.
+  std::fflush(out);
+  const std::string shown = Read(kTerminal);
+  EXPECT_NE(shown.find(" OKAY| event OnJsonApiEvent_qor-email-verification_v1_email {"),
+            std::string::npos);
+  EXPECT_NE(shown.find("zvm-devhost: the console's recording ended"), std::string::npos);
   EXPECT_EQ(Send("DELETE", "/_host/recording").status, 409);
   EXPECT_EQ(stopped.status, 200);
   const BindingResult first =
