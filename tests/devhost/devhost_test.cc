@@ -673,6 +673,13 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   std::fflush(out);
   EXPECT_NE(Read(kTerminal).find("zvm-devhost: reloaded qor-email-verification 18.0.0, built 2"),
             std::string::npos);
+  // Its time to a tenth of a millisecond.
+  const double took = JsonToProperty(Send("GET", "/_host/reload").body.c_str())
+                          .Find("reload")
+                          .Find("milliseconds")
+                          .GetFloat(-1);
+  EXPECT_GE(took, 0);
+  EXPECT_NEAR(took * 10, std::round(took * 10), 1e-6) << took;
 
   Send("POST", "/_host/faults", R"({"GET /v1/account/status": {"answer": "hang"}})");
   Answer slow, waiting;
@@ -707,6 +714,10 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   EXPECT_EQ(refused.status, 503);
   EXPECT_TRUE(refused.body.starts_with(R"({"message":"The plugin is not loaded: )")) << refused;
   EXPECT_EQ(Send("GET", "/_host/memory"), refused);
+  std::fflush(out);
+  EXPECT_NE(Read(kTerminal).find("zvm-devhost: the reload failed, and calls are refused until "
+                                 "the library loads: "),
+            std::string::npos);
   // The controls that do not call the plugin still answer.
   for (const char* control : {"/_host/token", "/_host/faults", "/_host/plugin"}) {
     EXPECT_EQ(Send("GET", control).status, 200) << control;
