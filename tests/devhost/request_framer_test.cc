@@ -72,6 +72,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {chunked + "6\r\nabcdef\r\nA\r\n", 413},
       {chunked + "fffffffffffffffffffff\r\n", 413},
       {post + "Content-Encoding: gzip\r\nContent-Length: 2\r\n\r\n", 415},
+      {post + "Content-Encoding: gzip\r\nContent-Length: 11\r\n\r\n", 413},
       {post + "Transfer-Encoding: gzip, chunked\r\n\r\n", 501},
       {post + "Transfer-Encoding: br\r\n\r\n", 501,
        "Transfer-Encoding 'br' is not supported: send the body with Content-Length, or chunked"},
