@@ -16,6 +16,7 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"plain", "plain"},
       {std::string("a\0b", 3), std::string("a\0b", 3)},
       {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      {"\xDF\xBF", "\xDF\xBF"},                  // the last two-byte sequence
       {"\xE0\xA0\x80", "\xE0\xA0\x80"},          // the first three-byte sequence
       {"\xF0\x90\x80\x80", "\xF0\x90\x80\x80"},  // and four-byte one
       {"x\xFFy", "x" + r + "y"},
