@@ -32,6 +32,7 @@ TEST(SessionRecords, ReadBackAsRecorded) {
        }) {
     const BindingProperty record = CallRecord(call);
     EXPECT_EQ(Json(CallRecord(CallFromRecord(Reread(record)))), Json(record));
+    EXPECT_EQ(CallFromRecord(Reread(record)).headers, call.headers);
   }
 
   host::ResourceAnswer body;
