@@ -197,6 +197,8 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
       {"GET", "/no/such/path", "", 404, "No endpoint takes GET /no/such/path"},
       {"DELETE", kEmail, "", 405,
        "No endpoint takes DELETE " + std::string(kEmail) + "; it takes GET, PUT", "GET, PUT"},
+      {"PATCH", kEmail, "", 405,
+       "No endpoint takes PATCH " + std::string(kEmail) + "; it takes GET, PUT", "GET, PUT"},
       {"PUT", "/openapi.json", "", 405, "No endpoint takes PUT /openapi.json; it takes GET, HEAD",
        "GET, HEAD"},
       {"GET", "/_host/nothing", "", 404, "No control endpoint GET /_host/nothing"},

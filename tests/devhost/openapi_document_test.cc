@@ -73,6 +73,7 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
     // The sample describes no endpoint.
     EXPECT_TRUE(operation.Find("summary").IsEmpty() && operation.Find("description").IsEmpty());
   }
+  EXPECT_EQ(document.Find("openapi").ToText(), "3.1.0");
   EXPECT_EQ(Operation("/v1/scalars", "get").Find("parameters").Size(), 17u);
   // Every content type the dispatcher reads a body in.
   const BindingProperty& content =

@@ -59,8 +59,8 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       // An empty line before a request, and the next request after it.
       {"\r\nGET / HTTP/1.1\r\n\r\nGET /b HTTP/1.1\r\n\r\n", 0, "GET / HTTP/1.1\r\n\r\n", "",
        "GET /b HTTP/1.1\r\n\r\n"},
-      {post + "Content-Length: 3\r\n\r\nabcGET", 0, "POST /m HTTP/1.1\r\nContent-Length: 3\r\n\r\n",
-       "abc", "GET"},
+      {post + "Content-Length: 3 \r\n\r\nabcGET", 0,
+       "POST /m HTTP/1.1\r\nContent-Length: 3 \r\n\r\n", "abc", "GET"},
       {chunked + "3\r\nabc\r\n2;ext=1\r\nde\r\n0\r\nTrailer: t\r\n\r\nX", 0,
        "POST /m HTTP/1.1\r\nContent-Length: 5\r\n\r\n", "abcde", "X"},
       {post + "Expect: 100-Continue\r\nContent-Length: 1\r\n\r\nz", 0,

@@ -19,6 +19,7 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"\xDF\xBF", "\xDF\xBF"},                  // the last two-byte sequence
       {"\xE0\xA0\x80", "\xE0\xA0\x80"},          // the first three-byte sequence
       {"\xF0\x90\x80\x80", "\xF0\x90\x80\x80"},  // and four-byte one
+      {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},  // the last code point
       {"x\xFFy", "x" + r + "y"},
       {"\x80\x80", r + r},
       {"end\xE2\x82", "end" + r},
@@ -28,6 +29,7 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"\xE0\x80\xAF", r + r + r},          // overlong, three bytes
       {"\xED\xA0\x80", r + r + r},          // a surrogate
       {"\xF4\x90\x80\x80", r + r + r + r},  // past U+10FFFF
+      {"\xF5\x80\x80\x80", r + r + r + r},  // no lead past 0xF4
       {"\xF0\x9F\x98", r},
   };
   for (const Case& c : cases) EXPECT_EQ(ValidUtf8(c.text), c.valid) << c.text;
