@@ -161,6 +161,12 @@ class DevhostTest : public testing::Test {
     return {result->status, result->body, result->get_header_value("Allow")};
   }
 
+  // What the terminal has shown so far.
+  std::string Shown() {
+    std::fflush(out);
+    return Read(kTerminal);
+  }
+
   const std::string kTerminal =
       (std::filesystem::temp_directory_path() / ("devhost-terminal-" + std::to_string(getpid())))
           .string();
@@ -239,8 +245,7 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
     EXPECT_EQ(std::to_string(refused->status) + " " + refused->reason,
               std::to_string(status) + " " + phrase);
   }
-  std::fflush(out);
-  EXPECT_NE(Read(kTerminal).find(std::string("OKAY| GET ") + kEmail + " 413\n"), std::string::npos);
+  EXPECT_NE(Shown().find(std::string("OKAY| GET ") + kEmail + " 413\n"), std::string::npos);
   // The console's files, its page at the root.
   const std::filesystem::path console = ZVM_DEVHOST_CONSOLE;
   EXPECT_EQ(Send("GET", "/"), (Answer{200, Read(console / "index.html")}));
@@ -283,8 +288,7 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
   devhost->Stop();
   devhost->Stop();
   EXPECT_TRUE(events.EndedWhole());
-  std::fflush(out);
-  const std::string shown = Read(kTerminal);
+  const std::string shown = Shown();
   const std::size_t counters = shown.find("memory counters of the plugin at shutdown: peak ");
   EXPECT_NE(counters, std::string::npos);
   EXPECT_EQ(counters, shown.rfind("memory counters"));
@@ -597,8 +601,7 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
   story();
   const Answer stopped = Send("DELETE", "/_host/recording");
   // The terminal shows the plugin's events, and the recording's end.
-  std::fflush(out);
-  const std::string shown = Read(kTerminal);
+  const std::string shown = Shown();
   EXPECT_NE(shown.find(" OKAY| event OnJsonApiEvent_qor-email-verification_v1_email {"),
             std::string::npos);
   EXPECT_NE(shown.find("zvm-devhost: the console's recording ended"), std::string::npos);
@@ -672,8 +675,7 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   ASSERT_TRUE(events.Saw(R"(","liveBlocks":0,"milliseconds":)"));
   ASSERT_TRUE(events.Saw(R"(,"plugin":"qor-email-verification 18.0.0"})"));
   EXPECT_EQ(Send("POST", kConfirm).status, 204);
-  std::fflush(out);
-  EXPECT_NE(Read(kTerminal).find("zvm-devhost: reloaded qor-email-verification 18.0.0, built 2"),
+  EXPECT_NE(Shown().find("zvm-devhost: reloaded qor-email-verification 18.0.0, built 2"),
             std::string::npos);
   // Its time to a tenth of a millisecond.
   const double took = JsonToProperty(Send("GET", "/_host/reload").body.c_str())
@@ -716,9 +718,8 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   EXPECT_EQ(refused.status, 503);
   EXPECT_TRUE(refused.body.starts_with(R"({"message":"The plugin is not loaded: )")) << refused;
   EXPECT_EQ(Send("GET", "/_host/memory"), refused);
-  std::fflush(out);
-  EXPECT_NE(Read(kTerminal).find("zvm-devhost: the reload failed, and calls are refused until "
-                                 "the library loads: "),
+  EXPECT_NE(Shown().find("zvm-devhost: the reload failed, and calls are refused until "
+                         "the library loads: "),
             std::string::npos);
   // The controls that do not call the plugin still answer.
   for (const char* control : {"/_host/token", "/_host/faults", "/_host/plugin"}) {
@@ -730,9 +731,8 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
       JsonToProperty(Send("GET", "/_host/mailbox").body.c_str()).Element(0).Find("link").ToText();
   EXPECT_EQ(httplib::Client(devhost->MockUrl()).Get(link.substr(devhost->MockUrl().size()))->status,
             200);
-  std::fflush(out);
-  EXPECT_NE(Read(kTerminal).find("zvm-devhost: the validated address was not delivered: The "
-                                 "plugin is not loaded: "),
+  EXPECT_NE(Shown().find("zvm-devhost: the validated address was not delivered: The "
+                         "plugin is not loaded: "),
             std::string::npos);
   Replace(ZVM_DEVHOST_DEMO_PLUGIN);
   ASSERT_TRUE(events.Saw(R"("plugin":"qor-email-verification 18.0.0"})"));
@@ -761,8 +761,7 @@ TEST_F(ReloadTest, ASourceChangedIsBuiltThenReloaded) {
   EXPECT_TRUE(state.Find("watching").GetBool());
   EXPECT_EQ(state.Find("build").Find("state").ToText(), "failed");
   EXPECT_TRUE(state.Find("reload").IsEmpty());
-  std::fflush(out);
-  EXPECT_NE(Read(kTerminal).find("the old library serves on. First error: " + source + ":1:21"),
+  EXPECT_NE(Shown().find("the old library serves on. First error: " + source + ":1:21"),
             std::string::npos);
 
   std::ofstream(source) << "int Part() { return 1; }\n";
