@@ -53,6 +53,14 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   EXPECT_EQ(flat.Wait(milliseconds(5000), milliseconds(200)),
             (std::vector<std::string>{(folder / "d.cc").string()}));
 
+  // A folder deleted: the files it held are changes, its watch's end is none.
+  watcher.Wait(milliseconds(0), milliseconds(0));
+  std::filesystem::remove_all(folder / "old");
+  changed = watcher.Wait(milliseconds(5000), milliseconds(200));
+  std::sort(changed.begin(), changed.end());
+  EXPECT_EQ(changed, (std::vector<std::string>{(folder / "old/a.cc").string(),
+                                               (folder / "old/c.cc").string()}));
+
   EXPECT_FALSE(watcher.Watch((folder / "none").string(), false, error));
   EXPECT_EQ(error.rfind("cannot watch " + (folder / "none").string() + ": ", 0), 0u) << error;
   // Nor does the loop start with a library's or a source folder it cannot
