@@ -87,12 +87,13 @@ class StreamReader {
     thread.join();
     return whole;
   }
-  // Waits for `part`, and passes over what came up to its end: what came
-  // ahead of it into `before`.
-  bool Saw(const std::string& part, std::string* before = nullptr) {
+  // Waits up to `wait` for `part`, and passes over what came up to its end:
+  // what came ahead of it into `before`.
+  bool Saw(const std::string& part, std::string* before = nullptr,
+           std::chrono::milliseconds wait = std::chrono::seconds(10)) {
     std::unique_lock guard(lock);
-    const bool seen = changed.wait_for(guard, std::chrono::seconds(10),
-                                       [&] { return text.find(part) != std::string::npos; });
+    const bool seen =
+        changed.wait_for(guard, wait, [&] { return text.find(part) != std::string::npos; });
     if (seen && before != nullptr) *before = text.substr(0, text.find(part));
     if (seen) text.erase(0, text.find(part) + part.size());
     return seen;
@@ -792,6 +793,8 @@ TEST_F(ReloadTest, TheNotesExampleReloadsThroughItsExport) {
     EXPECT_EQ(Send("PUT", notes, R"({"text":"Buy tea"})").status, status);
     EXPECT_EQ(Send("POST", "/_host/sign-out").status, 200 + 209 * (status == 401));
   }
+  // Nothing changed since: no reload more.
+  EXPECT_FALSE(events.Saw("event: host reload", nullptr, std::chrono::milliseconds(1000)));
   const BindingResult plugin = JsonToProperty(Send("GET", "/_host/plugin").body.c_str());
   EXPECT_EQ(plugin.Find("name").ToText() + " " + plugin.Find("library").ToText(),
             "example-notes " + library);
