@@ -602,29 +602,35 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
   EXPECT_EQ(Send("POST", "/_host/recording"), (Answer{200, R"({"recording":true})"}));
   EXPECT_EQ(Send("POST", "/_host/recording").status, 409);
   story();
-  const Answer stopped = Send("DELETE", "/_host/recording");
+  // Given as a file to download.
+  const httplib::Result stopped = httplib::Client(devhost->Url()).Delete("/_host/recording");
+  ASSERT_TRUE(stopped);
+  EXPECT_EQ(stopped->get_header_value("Content-Disposition"),
+            "attachment; filename=\"session.jsonl\"");
   // The terminal shows the plugin's events, and the recording's end.
   const std::string shown = Shown();
   EXPECT_NE(shown.find(" OKAY| event OnJsonApiEvent_qor-email-verification_v1_email {"),
             std::string::npos);
   EXPECT_NE(shown.find("zvm-devhost: the console's recording ended"), std::string::npos);
   EXPECT_EQ(Send("DELETE", "/_host/recording").status, 409);
-  EXPECT_EQ(stopped.status, 200);
+  EXPECT_EQ(stopped->status, 200);
   const BindingResult first =
-      JsonToProperty(stopped.body.substr(0, stopped.body.find('\n')).c_str());
+      JsonToProperty(stopped->body.substr(0, stopped->body.find('\n')).c_str());
   EXPECT_EQ(first.Find("kind").ToText() + " " + first.Find("step").ToText(), "initialize 1");
   for (const char* token :
        {R"("answer":{"json":{"expiry":77,"token":"dev-token-1"},"status":200},"kind":"read")",
-        R"("name":"OnJsonApiEvent_ksa-auth_v1_authorization","payload":)"
+        R"("eventKind":0,"kind":"deliver","name":"OnJsonApiEvent_ksa-auth_v1_authorization",)"
+        R"("payload":)"
         R"({"data":{"expiry":77,"token":"dev-token-1"})"}) {
-    EXPECT_NE(stopped.body.find(token), std::string::npos) << token << " not in\n" << stopped.body;
+    EXPECT_NE(stopped->body.find(token), std::string::npos) << token << " not in\n"
+                                                            << stopped->body;
   }
   // A resource the configuration does not list is answered as missing.
-  EXPECT_NE(stopped.body.find(R"("answer":{"error":"Resource not found","status":404})"),
+  EXPECT_NE(stopped->body.find(R"("answer":{"error":"Resource not found","status":404})"),
             std::string::npos);
   // Unloaded first: a library loaded twice in one process shares its state.
   devhost.reset();
-  std::ofstream(recording) << stopped.body;
+  std::ofstream(recording) << stopped->body;
   std::tie(outcome, printed) = Replayed(recording);
   EXPECT_EQ(outcome, 0) << printed;
   std::filesystem::remove(recording);

@@ -48,6 +48,8 @@ TEST(MockFaults, AppliedOrRefusedWhole) {
        "The fault of PUT /v1/account/email has a delay that is not a number"},
       {R"({"PUT /v1/account/email":{"answer":"status","status":600}})", nullptr,
        "The fault of PUT /v1/account/email answers a status without one from 100 to 599"},
+      {R"({"PUT /v1/account/email":{"answer":"status","status":99}})", nullptr,
+       "The fault of PUT /v1/account/email answers a status without one from 100 to 599"},
       {R"({"PUT /v1/account/email":{"answer":"status","status":500,"body":5}})", nullptr,
        "The fault of PUT /v1/account/email has a body that is not a text"},
       {R"({"PUT /v1/account/email":{"answer":"close","status":500}})", nullptr,

@@ -70,6 +70,7 @@ TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
       {"POST", "/v1/account/email/verification", "t2", "{}", 204, ""},
       {"POST", "/v1/account/email/verification", "t0", "{}", 409,
        "The account has no email address"},
+      {"GET", "/v1/nothing", "t1", "", 404, R"({"message":"Not found","status":404})"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Send(c.method, c.path, c.token, c.body), (std::pair{c.status, std::string(c.answer)}))
