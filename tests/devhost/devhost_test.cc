@@ -339,6 +339,17 @@ TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
   EXPECT_NE(answer.find("HTTP/1.1 408 "), std::string::npos) << answer;
   EXPECT_TRUE(answer.ends_with("The request did not come whole within 5 seconds\",\"status\":408}"))
       << answer;
+
+  // A client that has closed its side is gone: its stream of events ends
+  // before it begins.
+  const int gone = connected();
+  const std::string stream =
+      "GET /events HTTP/1.1\r\nHost: " + devhost->Url().substr(7) + "\r\n\r\n";
+  ASSERT_EQ(send(gone, stream.data(), stream.size(), 0), static_cast<ssize_t>(stream.size()));
+  shutdown(gone, SHUT_WR);
+  Send("POST", "/_host/message", R"({"emailStatus":"unknown"})");
+  EXPECT_EQ(recv(gone, buffer, sizeof buffer, 0), 0);
+  close(gone);
 }
 
 TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {

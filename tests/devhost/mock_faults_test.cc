@@ -23,8 +23,8 @@ TEST(MockFaults, AppliedOrRefusedWhole) {
        R"({"GET /v1/account/status":{"delay":100},)"
        R"("PUT /v1/account/email":{"answer":"status","body":"Down","status":503}})",
        ""},
-      {R"({"GET /v1/account/status":{"answer":"hang","delay":5}})",
-       R"({"GET /v1/account/status":{"answer":"hang","delay":5}})", ""},
+      {R"({"GET /v1/account/status":{"answer":"hang","delay":1}})",
+       R"({"GET /v1/account/status":{"answer":"hang","delay":1}})", ""},
       {R"({"GET /v1/account/status":null})", "{}", ""},
       {R"({"GET /v1/account/status":{}})", "{}", ""},
       {R"({"POST /v1/account/email/verification":{"answer":"close"},)"

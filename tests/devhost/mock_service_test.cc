@@ -70,6 +70,8 @@ TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
       {"POST", "/v1/account/email/verification", "t2", "{}", 204, ""},
       {"POST", "/v1/account/email/verification", "t0", "{}", 409,
        "The account has no email address"},
+      {"POST", "/v1/account/email/verification", nullptr, "{}", 401,
+       "Unknown or missing bearer token"},
       {"GET", "/v1/nothing", "t1", "", 404, R"({"message":"Not found","status":404})"},
   };
   for (const Case& c : cases) {
@@ -147,6 +149,18 @@ TEST_F(MockEmailServiceTest, MisbehavesOnDemand) {
                       "application/json")
                 ->status,
             204);
+  // A hang ends when its client leaves: as many clients gone as the
+  // service has workers, and the next call is still answered.
+  for (int i = 0; i < 4; ++i) {
+    httplib::Client gone(service.Url());
+    gone.set_read_timeout(std::chrono::milliseconds(200));
+    EXPECT_FALSE(gone.Get("/v1/account/status"));
+  }
+  client.set_read_timeout(std::chrono::seconds(10));
+  const httplib::Result answered = client.Post(
+      "/v1/account/email/verification", {{"Authorization", "Bearer t1"}}, "{}", "application/json");
+  ASSERT_TRUE(answered);
+  EXPECT_EQ(answered->status, 204);
   // Far longer than a stop may take: a stop that waited for the client
   // would show.
   client.set_read_timeout(std::chrono::seconds(60));
