@@ -429,6 +429,20 @@ TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
                          " on 127.0.0.1 is already in use: " + "choose another with " + option +
                          "=N, or " + option + "=0 for a free one");
   }
+  // Without a port given, the host takes 8080: held here, or by another
+  // program.
+  const int holder = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in held{};
+  held.sin_family = AF_INET;
+  held.sin_port = htons(8080);
+  held.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(holder, reinterpret_cast<const sockaddr*>(&held), sizeof held) == 0) listen(holder, 1);
+  DevhostOptions unset = options;
+  unset.port.reset();
+  std::string taken;
+  EXPECT_FALSE(Devhost(unset, *terminal).Start(taken));
+  close(holder);
+  EXPECT_TRUE(taken.starts_with("port 8080 on 127.0.0.1 is already in use")) << taken;
   // So does one whose recording cannot be written.
   DevhostOptions unwritable = options;
   unwritable.record = "/no/such/folder/session.jsonl";
