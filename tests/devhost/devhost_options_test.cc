@@ -12,13 +12,13 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   DevhostOptions options;
   std::string error;
   ASSERT_TRUE(
-      ParseDevhostOptions({"--port=0", "--mock-port", "9001", "--quiet", "--max-body=1",
+      ParseDevhostOptions({"--port=0", "--mock-port", "65535", "--quiet", "--max-body=1",
                            "--email-verification.hostname=http://h", "--config", "c.yaml",
                            "--console-dir=pages", "--plugin", "notes.so", "--export=load_notes"},
                           options, error))
       << error;
   EXPECT_EQ(options.port, 0);
-  EXPECT_EQ(options.mockPort, 9001);
+  EXPECT_EQ(options.mockPort, 65535);
   EXPECT_TRUE(options.quiet);
   EXPECT_FALSE(options.demo);
   EXPECT_EQ(options.maxBody, 1u);
