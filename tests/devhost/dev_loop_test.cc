@@ -61,6 +61,11 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   EXPECT_EQ(changed, (std::vector<std::string>{(folder / "old/a.cc").string(),
                                                (folder / "old/c.cc").string()}));
 
+  // A wake ends the wait with no change, even with one waiting.
+  std::ofstream(folder / "e.cc") << "e";
+  flat.Wake();
+  EXPECT_TRUE(flat.Wait(milliseconds(5000), milliseconds(200)).empty());
+
   EXPECT_FALSE(watcher.Watch((folder / "none").string(), false, error));
   EXPECT_EQ(error.rfind("cannot watch " + (folder / "none").string() + ": ", 0), 0u) << error;
   // Nor does the loop start with a library's or a source folder it cannot

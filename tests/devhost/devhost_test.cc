@@ -762,6 +762,9 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   EXPECT_EQ(refused.status, 503);
   EXPECT_TRUE(refused.body.starts_with(R"({"message":"The plugin is not loaded: )")) << refused;
   EXPECT_EQ(Send("GET", "/_host/memory"), refused);
+  for (const char* control : {"/_host/sign-in", "/_host/sign-out", "/_host/message"}) {
+    EXPECT_EQ(Send("POST", control, "{}"), refused) << control;
+  }
   EXPECT_NE(Shown().find("zvm-devhost: the reload failed, and calls are refused until "
                          "the library loads: "),
             std::string::npos);
