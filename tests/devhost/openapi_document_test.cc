@@ -102,6 +102,11 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
 
 // Each event is a webhook whose body is the record the event carries.
 TEST_F(OpenApiDocumentTest, EventsAsWebhooks) {
+  std::vector<std::string> names;
+  for (const auto [name, webhook] : document.Find("webhooks").Members()) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{
+                       "OnCallback", "OnJsonApiEvent", "OnLcdsEvent", "OnServiceProxyAsyncEvent",
+                       "OnServiceProxyMethodEvent", "OnServiceProxyUuidEvent"}));
   for (const auto& [event, summary, record] :
        {std::tuple{"OnJsonApiEvent", "Fired when a resource is changed.", "PluginResourceEvent"},
         std::tuple{"OnServiceProxyUuidEvent",
