@@ -62,6 +62,29 @@ std::pair<int, std::string> Replayed(const std::string& path) {
   });
 }
 
+// The port a server's URL names.
+int PortOf(const std::string& url) { return std::stoi(url.substr(url.rfind(':') + 1)); }
+
+// 127.0.0.1 at `port`.
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+// What `socket` receives until it ends or fails, and recv's last result.
+std::pair<std::string, ssize_t> ReceivedAll(int socket) {
+  std::string text;
+  char buffer[4096];
+  ssize_t count;
+  while ((count = recv(socket, buffer, sizeof buffer, 0)) > 0) {
+    text.append(buffer, static_cast<std::size_t>(count));
+  }
+  return {text, count};
+}
+
 // What a client of a stream of server-sent events has received so far.
 class StreamReader {
  public:
@@ -253,7 +276,7 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
   EXPECT_EQ(Send("GET", "/console/dom.js"), (Answer{200, Read(console / "dom.js")}));
   // DNS rebinding, and changes from other sites, are refused: the texts are
   // the guard's; a read from a foreign page passes.
-  const std::string port = devhost->Url().substr(devhost->Url().rfind(':') + 1);
+  const std::string port = std::to_string(PortOf(devhost->Url()));
   const httplib::Headers foreign = {{"Origin", "http://evil.example"}};
   EXPECT_EQ(Send("GET", kEmail, "", {{"Host", "evil.example:" + port}}).status, 403);
   const char* changes[][2] = {
@@ -302,10 +325,7 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
 // time is up; the answers before say how long and how many more a connection
 // is kept for. One that sends nothing is closed in that time.
 TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(std::stoi(devhost->Url().substr(devhost->Url().rfind(':') + 1)));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const sockaddr_in address = Loopback(PortOf(devhost->Url()));
   const auto connected = [&] {
     const int made = socket(AF_INET, SOCK_STREAM, 0);
     const timeval wait{30, 0};
@@ -315,22 +335,19 @@ TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
   };
   const int idle = connected();
   const int connection = connected();
-  const auto sent = [&](const std::string& text) {
-    return send(connection, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+  const auto sent = [](int socket, const std::string& text) {
+    return send(socket, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
   };
-  ASSERT_TRUE(sent("POST /_host/sign-in HTTP/1.1\r\nHost: " + devhost->Url().substr(7) +
-                   "\r\nContent-Type: application/json\r\nContent-Length: 11\r\n"
-                   "Expect: 100-continue\r\n\r\n"));
+  ASSERT_TRUE(sent(connection, "POST /_host/sign-in HTTP/1.1\r\nHost: " + devhost->Url().substr(7) +
+                                   "\r\nContent-Type: application/json\r\nContent-Length: 11\r\n"
+                                   "Expect: 100-continue\r\n\r\n"));
   char buffer[4096];
   const std::string goOn = "HTTP/1.1 100 Continue\r\n\r\n";
   ASSERT_EQ(recv(connection, buffer, goOn.size(), MSG_WAITALL), static_cast<ssize_t>(goOn.size()));
   EXPECT_EQ(std::string(buffer, goOn.size()), goOn);
-  ASSERT_TRUE(sent(R"({"token":7})"
-                   "GET / HTTP/1.1\r\nHo"));
-  std::string answer;
-  for (ssize_t count; (count = recv(connection, buffer, sizeof buffer, 0)) > 0;) {
-    answer.append(buffer, static_cast<std::size_t>(count));
-  }
+  ASSERT_TRUE(sent(connection, R"({"token":7})"
+                               "GET / HTTP/1.1\r\nHo"));
+  const std::string answer = ReceivedAll(connection).first;
   close(connection);
   EXPECT_EQ(recv(idle, buffer, sizeof buffer, 0), 0);
   close(idle);
@@ -345,18 +362,12 @@ TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
   const int gone = connected();
   const timeval brief{3, 0};
   setsockopt(gone, SOL_SOCKET, SO_RCVTIMEO, &brief, sizeof brief);
-  const std::string stream =
-      "GET /events HTTP/1.1\r\nHost: " + devhost->Url().substr(7) + "\r\n\r\n";
-  ASSERT_EQ(send(gone, stream.data(), stream.size(), 0), static_cast<ssize_t>(stream.size()));
+  ASSERT_TRUE(sent(gone, "GET /events HTTP/1.1\r\nHost: " + devhost->Url().substr(7) + "\r\n\r\n"));
   shutdown(gone, SHUT_WR);
   Send("POST", "/_host/message", R"({"emailStatus":"unknown"})");
-  std::string streamed;
-  ssize_t count;
-  while ((count = recv(gone, buffer, sizeof buffer, 0)) > 0) {
-    streamed.append(buffer, static_cast<std::size_t>(count));
-  }
+  const auto [streamed, last] = ReceivedAll(gone);
   close(gone);
-  EXPECT_EQ(count, 0) << streamed;
+  EXPECT_EQ(last, 0) << streamed;
   EXPECT_EQ(streamed.find("event: delivered"), std::string::npos) << streamed;
 }
 
@@ -416,10 +427,9 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
 }
 
 TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
-  auto port = [](const std::string& url) { return std::stoi(url.substr(url.rfind(':') + 1)); };
   DevhostOptions front = options, mock = options;
-  front.port = port(devhost->Url());
-  mock.mockPort = port(devhost->MockUrl());
+  front.port = PortOf(devhost->Url());
+  mock.mockPort = PortOf(devhost->MockUrl());
   for (const auto& [again, option, taken] :
        {std::tuple{front, "--port", *front.port}, std::tuple{mock, "--mock-port", mock.mockPort}}) {
     Devhost second(again, *terminal);
@@ -432,10 +442,7 @@ TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
   // Without a port given, the host takes 8080: held here, or by another
   // program.
   const int holder = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in held{};
-  held.sin_family = AF_INET;
-  held.sin_port = htons(8080);
-  held.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const sockaddr_in held = Loopback(8080);
   if (bind(holder, reinterpret_cast<const sockaddr*>(&held), sizeof held) == 0) listen(holder, 1);
   DevhostOptions unset = options;
   unset.port.reset();
