@@ -73,6 +73,11 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
     // The sample describes no endpoint.
     EXPECT_TRUE(operation.Find("summary").IsEmpty() && operation.Find("description").IsEmpty());
   }
+  // A parameter's schema is its type's.
+  EXPECT_EQ(
+      PropertyToJson(Operation("/v1/summary", "put").Find("parameters").Element(0).Find("schema"),
+                     nullptr, nullptr),
+      R"({"maximum":4294967295,"minimum":0,"type":"integer"})");
   EXPECT_EQ(document.Find("openapi").ToText(), "3.1.0");
   EXPECT_EQ(Operation("/v1/scalars", "get").Find("parameters").Size(), 17u);
   // Every content type the dispatcher reads a body in.
@@ -146,14 +151,14 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
       {"e", R"({"$ref":"#/components/schemas/SampleColor"})"},
       {"v", R"({"items":{"type":"string"},"type":"array"})"},
       {"obj", "{}"},
-      {"st", R"({"$ref":"#/components/schemas/SampleInner"})"},
+      {"st", R"({"$ref":"#/components/schemas/Sample.Inner_1"})"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PropertyToJson(scalars.Find(c.field), nullptr, nullptr), c.schema) << c.field;
   }
   EXPECT_EQ(
       PropertyToJson(schemas.Find("SampleItem").Find("properties").Find("parts"), nullptr, nullptr),
-      R"({"items":{"$ref":"#/components/schemas/SampleInner"},"type":"array"})");
+      R"({"items":{"$ref":"#/components/schemas/Sample.Inner_1"},"type":"array"})");
   // The framework's types carry their tags, where the plugin's carry its own.
   EXPECT_EQ(PropertyToJson(schemas.Find("PluginResourceEvent").Find("x-tags"), nullptr, nullptr),
             R"(["hclient"])");

@@ -7,7 +7,7 @@
 namespace Halden::devhost {
 namespace {
 
-constexpr FramingLimits kLimits = {64, 4, 200, 10};
+constexpr FramingLimits kLimits = {64, 4, 200, 16};
 
 struct Read {
   int status = 0;  // 0: complete
@@ -47,6 +47,9 @@ Read Frame(const std::string& input, bool byByte) {
 TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
   const std::string post = "POST /m HTTP/1.1\r\n";
   const std::string chunked = post + "Transfer-Encoding: chunked\r\n\r\n";
+  const std::string v55(55, 'v');
+  // A head of 200 bytes, the most it may have.
+  const std::string fullHead = post + "X: " + v55 + "\r\nY: " + v55 + "\r\nZ: " + v55 + "\r\n\r\n";
   struct Case {
     std::string input;
     int status;
@@ -68,11 +71,13 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       // No body awaited, no 100 Continue.
       {"GET / HTTP/1.1\r\nExpect: 100-continue\r\n\r\n", 0, "GET / HTTP/1.1\r\n\r\n"},
       // The body's limit, however the body comes.
-      {post + "Content-Length: 11\r\n\r\n", 413, "The request body exceeds the limit of 10 bytes"},
-      {chunked + "6\r\nabcdef\r\nA\r\n", 413},
+      {post + "Content-Length: 17\r\n\r\n", 413, "The request body exceeds the limit of 16 bytes"},
+      {chunked + "10\r\n" + std::string(16, 'b') + "\r\n0\r\n\r\n", 0,
+       "POST /m HTTP/1.1\r\nContent-Length: 16\r\n\r\n", "bbbbbbbbbbbbbbbb"},
+      {chunked + "6\r\nabcdef\r\nB\r\n", 413},
       {chunked + "fffffffffffffffffffff\r\n", 413},
       {post + "Content-Encoding: gzip\r\nContent-Length: 2\r\n\r\n", 415},
-      {post + "Content-Encoding: gzip\r\nContent-Length: 11\r\n\r\n", 413},
+      {post + "Content-Encoding: gzip\r\nContent-Length: 17\r\n\r\n", 413},
       {post + "Transfer-Encoding: gzip, chunked\r\n\r\n", 501},
       {post + "Transfer-Encoding: br\r\n\r\n", 501,
        "Transfer-Encoding 'br' is not supported: send the body with Content-Length, or chunked"},
@@ -81,11 +86,11 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {post + "X: " + std::string(70, 'a'), 431},
       {post + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\nE: 5\r\n", 431,
        "The request has more than 4 header lines"},
-      {post + std::string(4, 'X') + ": " + std::string(55, 'v') + "\r\n" +
-           "Y: " + std::string(55, 'v') + "\r\nZ: " + std::string(55, 'v') + "\r\n",
-       431},
-      {chunked + "0\r\nT: " + std::string(60, 't') + "\r\nU: " + std::string(60, 'u') +
-           "\r\nV: " + std::string(60, 'v') + "\r\nW: " + std::string(60, 'w') + "\r\n",
+      {fullHead, 0, fullHead.c_str()},
+      {post + "Q" + fullHead.substr(post.size()), 431},
+      // Trailers of 201 bytes, their empty line included.
+      {chunked + "0\r\nT: " + std::string(61, 't') + "\r\nU: " + std::string(61, 'u') +
+           "\r\nV: " + std::string(62, 'v') + "\r\n\r\n",
        431},
       // Lines that two readers could take apart differently.
       {post + "Content-Length: 1\r\nTransfer-Encoding: chunked\r\n\r\n", 400},

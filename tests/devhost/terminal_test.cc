@@ -21,7 +21,7 @@ TEST(Terminal, LevelsQuietAndControlCharacters) {
       {true, 1, "warned", ""},
       {true, 2, "failed", " ERROR| failed\n"},
       {true, 3, "serving", "ALWAYS| serving\n"},
-      {false, 2, "two\nlines \x1b[2J\r\x7f", " ERROR| two?lines ?[2J??\n"},
+      {false, 2, "two\nlines \x1b[2J\r\x7f\x1f", " ERROR| two?lines ?[2J???\n"},
       {false, 0, "GET /x\xff 404", "  OKAY| GET /x\xEF\xBF\xBD 404\n"},
   };
   for (const Case& c : cases) {

@@ -36,7 +36,8 @@ void SamplePlugin::RegisterApi() {
       .Value("Red", Color::Red)
       .Value("Green", Color::Green)
       .Value("Blue", Color::Blue);
-  RegisterStruct<Inner>(types, "SampleInner")
+  // A name with a character an OpenAPI component's name cannot hold.
+  RegisterStruct<Inner>(types, "Sample.Inner/1")
       .Field("name", &Inner::name)
       .Field("count", &Inner::count);
   RegisterStruct<Summary>(types, "SampleSummary")
