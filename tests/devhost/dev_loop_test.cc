@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,6 +76,37 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   EXPECT_FALSE(loop.Start(error));
   DevLoop lost({(folder / "none" / "x.so").string(), {}, "true"}, {});
   EXPECT_FALSE(lost.Start(error));
+  std::filesystem::remove_all(folder);
+}
+
+// A library replaced along with a source is reloaded once the build is
+// done, though the build leaves the library as it is.
+TEST(DevLoop, ReloadsALibraryChangedBeforeTheBuild) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("loop-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  std::mutex lock;
+  std::condition_variable changed;
+  std::vector<std::string> seen;
+  const auto note = [&](const std::string& what) {
+    std::lock_guard guard(lock);
+    seen.push_back(what);
+    changed.notify_all();
+  };
+  DevLoop loop({(folder / "x.so").string(), {folder.string()}, "true"},
+               {[&](const std::string& path) { note("building " + path); },
+                [&](const BuildOutcome& outcome) { note(outcome.ok ? "built" : "failed"); },
+                [&] { note("reload"); }});
+  std::string error;
+  ASSERT_TRUE(loop.Start(error)) << error;
+  std::ofstream(folder / "x.so") << "library";
+  std::ofstream(folder / "a.cc") << "source";
+  std::unique_lock guard(lock);
+  EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(20), [&] { return seen.size() >= 3; }));
+  EXPECT_EQ(seen, (std::vector<std::string>{"building " + (folder / "a.cc").string(), "built",
+                                            "reload"}));
+  guard.unlock();
+  loop.Stop();
   std::filesystem::remove_all(folder);
 }
 
