@@ -172,8 +172,11 @@ bool ConnectionReader::Frame(std::shared_ptr<Connection>& connection) {
   RequestFramer& framer = connection->framer;
   switch (framer.Read(connection->input)) {
     case RequestFramer::Outcome::kNeedMore: {
-      std::size_t bodies = 0;
-      for (const std::shared_ptr<Connection>& other : polled) bodies += other->framer.BodySize();
+      // Its own body too: one handed back by a worker is not polled yet.
+      std::size_t bodies = framer.BodySize();
+      for (const std::shared_ptr<Connection>& other : polled) {
+        if (other != connection) bodies += other->framer.BodySize();
+      }
       if (bodies > settings.bodyBudget) {
         Refuse(*connection, 503,
                "The host is receiving too many request bodies at once; send this one again");

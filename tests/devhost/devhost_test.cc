@@ -357,6 +357,25 @@ TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
   EXPECT_TRUE(answer.ends_with("The request did not come whole within 5 seconds\",\"status\":408}"))
       << answer;
 
+  // Bodies being received are held to four times the largest: the fifth of
+  // 4000 bytes is refused, the fourth goes on.
+  const std::string put = "PUT " + std::string(kEmail) +
+                          " HTTP/1.1\r\nHost: " + devhost->Url().substr(7) +
+                          "\r\nContent-Type: application/json\r\nContent-Length: 4096\r\n\r\n";
+  const std::string wrong = R"({"email":"a@example.test","password":"wrong"})";
+  int bodies[5];
+  for (int& socket : bodies) {
+    socket = connected();
+    ASSERT_TRUE(sent(socket, put + wrong + std::string(4000 - wrong.size(), ' ')));
+  }
+  ASSERT_GT(recv(bodies[4], buffer, sizeof buffer, 0), 0);
+  EXPECT_NE(std::string(buffer, sizeof buffer).find("too many request bodies at once"),
+            std::string::npos);
+  ASSERT_TRUE(sent(bodies[3], std::string(96, ' ')));
+  ASSERT_GT(recv(bodies[3], buffer, sizeof buffer, 0), 0);
+  EXPECT_TRUE(std::string(buffer, sizeof buffer).starts_with("HTTP/1.1 400 "));
+  for (const int socket : bodies) close(socket);
+
   // A client that has closed its side is gone: its stream of events ends
   // at the latest when it would be sent the next event.
   const int gone = connected();
