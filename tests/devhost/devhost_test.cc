@@ -251,6 +251,10 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
     const std::string body = c.status < 400 ? c.text : MessageJson(c.status, c.text);
     EXPECT_EQ(answer, (Answer{c.status, body, c.allow})) << c.method << " " << c.path;
   }
+  // The loaded plugin's API, served from this host.
+  const BindingResult api = JsonToProperty(Send("GET", "/openapi.json").body.c_str());
+  EXPECT_EQ(api.Find("servers").Element(0).Find("url").ToText(), devhost->Url());
+  EXPECT_FALSE(api.Find("paths").Find(kEmail).Find("put").IsEmpty());
   // Without --reload nothing watches the library.
   EXPECT_FALSE(
       JsonToProperty(Send("GET", "/_host/reload").body.c_str()).Find("watching").GetBool());
@@ -353,7 +357,7 @@ TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
   close(idle);
   EXPECT_TRUE(answer.starts_with("HTTP/1.1 400 ")) << answer;
   EXPECT_NE(answer.find("\r\nKeep-Alive: timeout=5, max=100\r\n"), std::string::npos) << answer;
-  EXPECT_NE(answer.find("HTTP/1.1 408 "), std::string::npos) << answer;
+  EXPECT_NE(answer.find("HTTP/1.1 408 Request Timeout\r\n"), std::string::npos) << answer;
   EXPECT_TRUE(answer.ends_with("The request did not come whole within 5 seconds\",\"status\":408}"))
       << answer;
 
@@ -369,8 +373,9 @@ TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
     ASSERT_TRUE(sent(socket, put + wrong + std::string(4000 - wrong.size(), ' ')));
   }
   ASSERT_GT(recv(bodies[4], buffer, sizeof buffer, 0), 0);
-  EXPECT_NE(std::string(buffer, sizeof buffer).find("too many request bodies at once"),
-            std::string::npos);
+  const std::string refused(buffer, sizeof buffer);
+  EXPECT_TRUE(refused.starts_with("HTTP/1.1 503 Service Unavailable\r\n"));
+  EXPECT_NE(refused.find("too many request bodies at once"), std::string::npos);
   ASSERT_TRUE(sent(bodies[3], std::string(96, ' ')));
   ASSERT_GT(recv(bodies[3], buffer, sizeof buffer, 0), 0);
   EXPECT_TRUE(std::string(buffer, sizeof buffer).starts_with("HTTP/1.1 400 "));
@@ -791,6 +796,7 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   EXPECT_EQ(refused.status, 503);
   EXPECT_TRUE(refused.body.starts_with(R"({"message":"The plugin is not loaded: )")) << refused;
   EXPECT_EQ(Send("GET", "/_host/memory"), refused);
+  EXPECT_EQ(Send("GET", "/openapi.json"), refused);
   for (const char* control : {"/_host/sign-in", "/_host/sign-out", "/_host/message"}) {
     EXPECT_EQ(Send("POST", control, "{}"), refused) << control;
   }
