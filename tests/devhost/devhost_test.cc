@@ -327,8 +327,9 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
 // A client that asks whether to send its body is told to go on; one that
 // sends part of a request and stops is answered, not just dropped, once its
 // time is up; the answers before say how long and how many more a connection
-// is kept for. One that sends nothing is closed in that time.
-TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
+// is kept for. One that sends nothing is closed in that time. Bodies being
+// received, and requests on one connection, have their limits too.
+TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   const sockaddr_in address = Loopback(PortOf(devhost->Url()));
   const auto connected = [&] {
     const int made = socket(AF_INET, SOCK_STREAM, 0);
@@ -380,6 +381,26 @@ TEST_F(DevhostTest, ARequestThatDoesNotComeWholeIsRefused) {
   ASSERT_GT(recv(bodies[3], buffer, sizeof buffer, 0), 0);
   EXPECT_TRUE(std::string(buffer, sizeof buffer).starts_with("HTTP/1.1 400 "));
   for (const int socket : bodies) close(socket);
+
+  // A connection serves 100 requests, however many come on it, and closes
+  // after the last.
+  const int pipelined = connected();
+  std::string asks;
+  for (int i = 0; i < 101; ++i) {
+    asks += "GET /_host/token HTTP/1.1\r\nHost: " + devhost->Url().substr(7) + "\r\n\r\n";
+  }
+  ASSERT_TRUE(sent(pipelined, asks));
+  const std::string answers = ReceivedAll(pipelined).first;
+  close(pipelined);
+  std::size_t count = 0;
+  for (std::size_t at = 0; (at = answers.find("HTTP/1.1 200 OK\r\n", at)) != std::string::npos;
+       ++at) {
+    ++count;
+  }
+  EXPECT_EQ(count, 100u);
+  // Only the last answer says so.
+  const std::size_t closing = answers.find("Connection: close\r\n");
+  EXPECT_TRUE(closing != std::string::npos && closing > answers.rfind("HTTP/1.1 200 OK\r\n"));
 
   // A client that has closed its side is gone: its stream of events ends
   // at the latest when it would be sent the next event.
