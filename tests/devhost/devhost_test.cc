@@ -503,6 +503,12 @@ TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
   EXPECT_EQ(
       error,
       "cannot write the recording '/no/such/folder/session.jsonl': No such file or directory");
+  // And one told to watch a folder it cannot.
+  DevhostOptions unwatched = options;
+  unwatched.reload = true;
+  unwatched.watch = {"/no/such/folder"};
+  EXPECT_FALSE(Devhost(unwatched, *terminal).Start(error));
+  EXPECT_TRUE(error.starts_with("cannot watch /no/such/folder: ")) << error;
 }
 
 // The host's own option reaches the plugin's command line: a service that
