@@ -452,15 +452,23 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
   }
   EXPECT_EQ(played.find("FAILED"), std::string::npos) << played;
   EXPECT_EQ(Send("POST", kConfirm).status, 500);
-  // A service that refuses the change for another reason fails the story.
-  Restart();
-  Send("POST", "/_host/faults",
-       R"({"PUT /v1/account/email":{"answer":"status","status":400,"body":"Other"}})");
-  std::tie(outcome, played) = Captured(demo);
-  EXPECT_EQ(outcome, 1);
-  EXPECT_NE(played.find("FAILED: expected 400 with the service's text, without the password"),
-            std::string::npos)
-      << played;
+  // A service that fails a step fails the story there.
+  for (const auto& [request, step, failure] : {
+           std::tuple{"PUT /v1/account/email", 4,
+                      "expected 400 with the service's text, without the password"},
+           std::tuple{"POST /v1/account/email/verification", 6, "expected 204"},
+       }) {
+    Restart();
+    Send("POST", "/_host/faults",
+         std::string(R"({")") + request + R"(":{"answer":"status","status":400,"body":"Other"}})");
+    std::tie(outcome, played) = Captured(demo);
+    EXPECT_EQ(outcome, 1);
+    const std::size_t failed = played.find(std::string("FAILED: ") + failure);
+    EXPECT_GT(failed, played.find("demo " + std::to_string(step) + ".")) << played;
+    EXPECT_NE(failed, std::string::npos) << played;
+    EXPECT_EQ(failed, played.rfind("FAILED: ")) << played;
+    EXPECT_EQ(played.find("demo " + std::to_string(step + 1) + "."), std::string::npos) << played;
+  }
   // Without a host to play against, it stops at once.
   std::tie(outcome, played) = Captured([&](std::FILE* out) {
     return RunDemo("http://127.0.0.1:1", devhost->MockUrl(), account, out);
