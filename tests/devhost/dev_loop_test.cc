@@ -120,6 +120,16 @@ TEST(LibraryBuild, RunsTheCommandAndFindsTheFirstError) {
   EXPECT_FALSE(failed.ok);
   EXPECT_EQ(failed.output, "e");
   EXPECT_EQ(running, 0);
+  // Stopped, the build ends at once with every process it started.
+  std::thread stopper([&] {
+    while (running == 0) std::this_thread::sleep_for(milliseconds(1));
+    StopBuild(running);
+  });
+  const BuildOutcome stopped = RunBuild("sleep 20 & wait; echo done", running);
+  stopper.join();
+  EXPECT_FALSE(stopped.ok);
+  EXPECT_EQ(stopped.output, "");
+  EXPECT_LT(stopped.took, std::chrono::seconds(10));
 
   struct Case {
     const char* output;
