@@ -15,6 +15,7 @@
 #include "formats/json_to_property.h"
 #include "host/in_process_host.h"
 #include "plugin/event_name.h"
+#include "plugin/memory_stats.h"
 #include "plugin/plugin.h"
 
 namespace Halden {
@@ -324,6 +325,12 @@ TEST_F(Events, FailingHandlersAndReplacementsMidEvent) {
   host.DeliverResourceEvent("/t", "Update", Json("{}"));
   host.DeliverResourceEvent("/t", "Update", Json("{}"));
   EXPECT_EQ(*count, 1);
+  // Delivered and handled, an event leaves nothing behind in the host or
+  // the plugin.
+  seen.reserve(seen.size() + 1);
+  const uint64_t live = ReadMemoryStats().liveBlocks;
+  host.DeliverResourceEvent("/t", "Update", Json("{}"));
+  EXPECT_EQ(ReadMemoryStats().liveBlocks, live);
 }
 
 TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
