@@ -84,7 +84,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       // The head's limits: line length, line count, size.
       {"GET /" + std::string(70, 'a') + " HTTP/1.1\r\n", 414},
       {post + "X: " + std::string(70, 'a'), 431},
-      {post + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\nE: 5\r\n", 431,
+      {post + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\nE: 5\r\nContent-Length: +1\r\n\r\n", 431,
        "The request has more than 4 header lines"},
       {fullHead, 0, fullHead.c_str()},
       {post + "Q" + fullHead.substr(post.size()), 431},
