@@ -105,6 +105,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {std::string("GET /a\0b", 8) + " HTTP/1.1\r\nContent-Length: 11\r\n\r\n", 400,
        "The request line holds a control character"},
       {chunked + "x\r\n", 400},
+      {chunked + std::string(64, '0'), -1},  // still waiting for its end
       {chunked + std::string(70, '0'), 400, "A chunk's size line does not end"},
       {chunked + "1\r\nab\r\n", 400},
   };
