@@ -10,6 +10,7 @@
 #include "formats/json_to_property.h"
 #include "formats/property_to_json.h"
 #include "host/in_process_host.h"
+#include "plugin/memory_stats.h"
 #include "plugin/plugin.h"
 
 namespace Halden {
@@ -210,6 +211,13 @@ TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
   EXPECT_EQ(call.body, "{}");
   EXPECT_EQ(call.timeout, 30u);
   EXPECT_EQ(call.further, 1u);
+
+  // Released, an answer leaves no heap block behind.
+  host.SetRecording(false);
+  const uint64_t live = ReadMemoryStats().liveBlocks;
+  plugin->ExternalRequest<Setting>(request);
+  EXPECT_EQ(ReadMemoryStats().liveBlocks, live);
+  host.SetRecording(true);
 
   request.headers = {{"User-Agent", "mine"}};
   plugin->ExternalTextRequest(request);
