@@ -37,6 +37,11 @@ TEST(DevhostConfig, RefusesWhatItCannotUse) {
   EXPECT_FALSE(LoadDevhostConfig(file, "", config, error));
   EXPECT_EQ(error.rfind(file + ": " + cases[2].error, 0), 0u) << error;
   std::remove(file.c_str());
+  // Each ${mock} is the mock service's URL, the first one at the start too.
+  ASSERT_TRUE(ReadDevhostConfig("resources: {/a: {u: '${mock}/x', v: '${mock}/y'}}\n",
+                                "http://127.0.0.1:65535", config, error))
+      << error;
+  EXPECT_EQ(config.resources["/a"].Find("v").ToText(), "http://127.0.0.1:65535/y");
 }
 
 }  // namespace

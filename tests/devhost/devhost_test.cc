@@ -273,6 +273,13 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
     EXPECT_EQ(std::to_string(refused->status) + " " + refused->reason,
               std::to_string(status) + " " + phrase);
   }
+  // A head of 64 KiB at most: eight lines of 8100 bytes pass, a ninth is
+  // one too many.
+  httplib::Headers large;
+  for (int i = 0; i < 8; ++i) large.emplace("X-" + std::to_string(i), std::string(8100, 'h'));
+  EXPECT_EQ(httplib::Client(devhost->Url()).Get(kEmail, large)->status, 200);
+  large.emplace("X-8", std::string(8100, 'h'));
+  EXPECT_EQ(httplib::Client(devhost->Url()).Get(kEmail, large)->status, 431);
   EXPECT_NE(Shown().find(std::string("OKAY| GET ") + kEmail + " 413\n"), std::string::npos);
   // The console's files, its page at the root.
   const std::filesystem::path console = ZVM_DEVHOST_CONSOLE;
@@ -407,6 +414,15 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   // Only the last answer says so.
   const std::size_t closing = answers.find("Connection: close\r\n");
   EXPECT_TRUE(closing != std::string::npos && closing > answers.rfind("HTTP/1.1 200 OK\r\n"));
+
+  // A client that resets its connection midway is dropped, and the host
+  // serves on.
+  const int reset = connected();
+  ASSERT_TRUE(sent(reset, "GET / HTTP/1.1\r\n"));
+  const linger abort{1, 0};
+  setsockopt(reset, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+  close(reset);
+  EXPECT_EQ(Send("GET", "/_host/token").status, 200);
 
   // A client that has closed its side is gone: its stream of events ends
   // at the latest when it would be sent the next event.

@@ -32,6 +32,46 @@ TEST(EventStream, BoundsTheStreamsOfEachClientAndOfAll) {
             "serves at once\",\"status\":503}");
   open.pop_front();
   EXPECT_EQ(opened("c"), "");
+  // Its client gets back only that place: "a" holds 4 again, and with a
+  // place free in all, one more is still too many.
+  open.pop_back();
+  EXPECT_EQ(opened("a"), "");
+  open.erase(std::prev(open.end(), 3));  // one of "b"'s
+  EXPECT_NE(opened("a").find("this client holds 4 streams"), std::string::npos);
+}
+
+// A stream sends events in order, each once those before it are ready;
+// one that falls more than 256 events behind skips the oldest.
+TEST(EventStream, SendsEventsInOrderOnceReady) {
+  EventStream stream(8, 4, "things");
+  httplib::Response response;
+  stream.Serve(httplib::Request(), response);
+  std::string sent;
+  httplib::DataSink sink;
+  sink.write = [&](const char* data, std::size_t length) {
+    sent.append(data, length);
+    return true;
+  };
+  sink.is_writable = [] { return true; };
+  sink.done = [] {};
+  // What the server would send on its next turn.
+  const auto next = [&] {
+    sent.clear();
+    response.content_provider_(0, 0, sink);
+    return sent;
+  };
+  EXPECT_EQ(next(), ": things\n\n");
+  const uint64_t held = stream.Reserve();
+  stream.Publish("b", "2");
+  EXPECT_EQ(next(), "");
+  stream.Fill(held, "a", "1");
+  EXPECT_EQ(next(), FormatServerSentEvent(1, "a", "1") + FormatServerSentEvent(2, "b", "2"));
+  std::string kept;
+  for (int i = 3; i <= 302; ++i) {
+    stream.Publish("c", std::to_string(i));
+    if (i >= 47) kept += FormatServerSentEvent(i, "c", std::to_string(i));
+  }
+  EXPECT_EQ(next(), kept);
 }
 
 }  // namespace
