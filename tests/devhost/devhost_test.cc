@@ -338,6 +338,7 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
 // received, and requests on one connection, have their limits too.
 TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   const sockaddr_in address = Loopback(PortOf(devhost->Url()));
+  const std::string host = "Host: " + devhost->Url().substr(7) + "\r\n";
   const auto connected = [&] {
     const int made = socket(AF_INET, SOCK_STREAM, 0);
     const timeval wait{30, 0};
@@ -350,8 +351,8 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   const auto sent = [](int socket, const std::string& text) {
     return send(socket, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
   };
-  ASSERT_TRUE(sent(connection, "POST /_host/sign-in HTTP/1.1\r\nHost: " + devhost->Url().substr(7) +
-                                   "\r\nContent-Type: application/json\r\nContent-Length: 11\r\n"
+  ASSERT_TRUE(sent(connection, "POST /_host/sign-in HTTP/1.1\r\n" + host +
+                                   "Content-Type: application/json\r\nContent-Length: 11\r\n"
                                    "Expect: 100-continue\r\n\r\n"));
   char buffer[4096];
   const std::string goOn = "HTTP/1.1 100 Continue\r\n\r\n";
@@ -372,9 +373,8 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   // Bodies being received are held to four times the largest: the fifth of
   // 4000 bytes is refused, the fourth goes on. Each is sent once its head
   // is read, so they are received in turn.
-  const std::string put = "PUT " + std::string(kEmail) +
-                          " HTTP/1.1\r\nHost: " + devhost->Url().substr(7) +
-                          "\r\nContent-Type: application/json\r\nContent-Length: 4096\r\n"
+  const std::string put = "PUT " + std::string(kEmail) + " HTTP/1.1\r\n" + host +
+                          "Content-Type: application/json\r\nContent-Length: 4096\r\n"
                           "Expect: 100-continue\r\n\r\n";
   const std::string wrong = R"({"email":"a@example.test","password":"wrong"})";
   int bodies[5];
@@ -400,7 +400,7 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   const int pipelined = connected();
   std::string asks;
   for (int i = 0; i < 101; ++i) {
-    asks += "GET /_host/token HTTP/1.1\r\nHost: " + devhost->Url().substr(7) + "\r\n\r\n";
+    asks += "GET /_host/token HTTP/1.1\r\n" + host + "\r\n";
   }
   ASSERT_TRUE(sent(pipelined, asks));
   const std::string answers = ReceivedAll(pipelined).first;
@@ -429,7 +429,7 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   const int gone = connected();
   const timeval brief{3, 0};
   setsockopt(gone, SOL_SOCKET, SO_RCVTIMEO, &brief, sizeof brief);
-  ASSERT_TRUE(sent(gone, "GET /events HTTP/1.1\r\nHost: " + devhost->Url().substr(7) + "\r\n\r\n"));
+  ASSERT_TRUE(sent(gone, "GET /events HTTP/1.1\r\n" + host + "\r\n"));
   shutdown(gone, SHUT_WR);
   Send("POST", "/_host/message", R"({"emailStatus":"unknown"})");
   const auto [streamed, last] = ReceivedAll(gone);
