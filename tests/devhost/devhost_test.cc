@@ -298,6 +298,12 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
   EXPECT_EQ(
       Send("GET", kEmail, "", {{"Origin", "http://evil.example"}, {"Host", "localhost:" + port}}),
       (Answer{200, account}));
+  // A stored address that is not UTF-8 is answered with its bytes replaced.
+  EXPECT_EQ(
+      Send("PUT", kEmail, "{\"email\":\"a\xff@x.test\",\"password\":\"correct-horse\"}").status,
+      204);
+  EXPECT_EQ(Send("GET", kEmail).body,
+            "{\"email\":\"a\xEF\xBF\xBD@x.test\",\"emailVerified\":false,\"fatalError\":false}");
 }
 
 TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {

@@ -25,6 +25,8 @@ TEST(MockFaults, AppliedOrRefusedWhole) {
        ""},
       {R"({"GET /v1/account/status":{"answer":"hang","delay":1}})",
        R"({"GET /v1/account/status":{"answer":"hang","delay":1}})", ""},
+      {R"({"GET /v1/account/status":{"answer":"status","status":100}})",
+       R"({"GET /v1/account/status":{"answer":"status","body":"","status":100}})", ""},
       {R"({"GET /v1/account/status":null})", "{}", ""},
       {R"({"GET /v1/account/status":{}})", "{}", ""},
       {R"({"POST /v1/account/email/verification":{"answer":"close"},)"

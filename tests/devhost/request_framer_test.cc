@@ -66,6 +66,9 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
        "POST /m HTTP/1.1\r\nContent-Length: 3 \r\n\r\n", "abc", "GET"},
       {chunked + "3\r\nabc\r\n2;ext=1\r\nde\r\n0\r\nTrailer: t\r\n\r\nX", 0,
        "POST /m HTTP/1.1\r\nContent-Length: 5\r\n\r\n", "abcde", "X"},
+      {post + "Content-Length: 000000000000000001\r\n\r\nz", 0,
+       "POST /m HTTP/1.1\r\nContent-Length: 000000000000000001\r\n\r\n", "z"},
+      {post + "Content-Length: 0000000000000000001\r\n\r\nz", 400},
       {post + "Expect: 100-Continue\r\nContent-Length: 1\r\n\r\nz", 0,
        "POST /m HTTP/1.1\r\nContent-Length: 1\r\n\r\n", "z", "", true},
       // No body awaited, no 100 Continue.

@@ -24,7 +24,8 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"\x80\x80", r + r},
       {"end\xE2\x82", "end" + r},
       {"\xE2\x82x", r + "x"},
-      {"\xC3\xC0", r + r},                  // no continuation byte
+      {"\xC3\xC0", r + r},  // no continuation byte
+      {"\xE2\x82\x7F", r + "\x7F"},
       {"\xC0\xAF", r + r},                  // overlong "/"
       {"\xE0\x80\xAF", r + r + r},          // overlong, three bytes
       {"\xED\xA0\x80", r + r + r},          // a surrogate
