@@ -96,9 +96,10 @@ TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
   EXPECT_NE(mailbox.find(R"("locale":"","to":"two@x.test","used":true})"), std::string::npos)
       << mailbox;
   EXPECT_EQ(service.AccountEmail("t1"), "new@x.test");
-  // A body over 1 MiB is refused before it is read.
+  // A body over 1 MiB is refused before it is read; one of 1 MiB is read.
   const std::string large((1 << 20) + 1, ' ');
   EXPECT_EQ(Send("PUT", "/v1/account/email", "t1", large.c_str()).first, 413);
+  EXPECT_EQ(Send("PUT", "/v1/account/email", "t1", large.c_str() + 1).first, 400);
   EXPECT_EQ(service.AccountEmail("t3"), std::nullopt);
 }
 
