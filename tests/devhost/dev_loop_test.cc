@@ -79,12 +79,11 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   std::filesystem::remove_all(folder);
 }
 
-// A library replaced along with a source is reloaded once the build is
-// done, though the build leaves the library as it is.
-TEST(DevLoop, ReloadsALibraryChangedBeforeTheBuild) {
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("loop-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(folder);
+// What a loop reports once `files` are written in turn, up to `count`
+// reports.
+std::vector<std::string> Reports(const DevLoop::Settings& settings,
+                                 const std::vector<std::filesystem::path>& files,
+                                 std::size_t count) {
   std::mutex lock;
   std::condition_variable changed;
   std::vector<std::string> seen;
@@ -93,20 +92,34 @@ TEST(DevLoop, ReloadsALibraryChangedBeforeTheBuild) {
     seen.push_back(what);
     changed.notify_all();
   };
-  DevLoop loop({(folder / "x.so").string(), {folder.string()}, "true"},
+  DevLoop loop(settings,
                {[&](const std::string& path) { note("building " + path); },
                 [&](const BuildOutcome& outcome) { note(outcome.ok ? "built" : "failed"); },
                 [&] { note("reload"); }});
   std::string error;
-  ASSERT_TRUE(loop.Start(error)) << error;
-  std::ofstream(folder / "x.so") << "library";
-  std::ofstream(folder / "a.cc") << "source";
+  EXPECT_TRUE(loop.Start(error)) << error;
+  for (const std::filesystem::path& file : files) std::ofstream(file) << "changed";
   std::unique_lock guard(lock);
-  EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(20), [&] { return seen.size() >= 3; }));
-  EXPECT_EQ(seen, (std::vector<std::string>{"building " + (folder / "a.cc").string(), "built",
-                                            "reload"}));
+  EXPECT_TRUE(
+      changed.wait_for(guard, std::chrono::seconds(20), [&] { return seen.size() >= count; }));
   guard.unlock();
   loop.Stop();
+  return seen;
+}
+
+// A library replaced along with a source is reloaded once the build is
+// done, though the build leaves the library as it is. The library's folder
+// is watched for the library alone, not below.
+TEST(DevLoop, ReloadsALibraryChangedBeforeTheBuild) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("loop-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "sub");
+  const std::string library = (folder / "x.so").string();
+  EXPECT_EQ(
+      Reports({library, {folder.string()}, "true"}, {library, folder / "a.cc"}, 3),
+      (std::vector<std::string>{"building " + (folder / "a.cc").string(), "built", "reload"}));
+  EXPECT_EQ(Reports({library, {}, "true"}, {folder / "sub/b.cc", library}, 1),
+            std::vector<std::string>{"reload"});
   std::filesystem::remove_all(folder);
 }
 
