@@ -187,10 +187,7 @@ TEST_F(Dispatch, ArgumentPathsNestNoDeeperThanBodies) {
     return key + "=1";
   };
   const std::string refused = "Argument 'obj' for 'GetV1Scalars' nests deeper than 512 levels.";
-  CallResponse deep;
-  CallResponse deepest;
-  CallResponse justTooDeep;
-  CallResponse tooDeep;
+  CallResponse deep, deepest, justTooDeep, tooDeep;
   ASSERT_TRUE(testing::RunOnSmallStack(
       [&] {
         deep = host.Call(kMethodGet, path(100));
@@ -238,13 +235,7 @@ TEST_F(Dispatch, BindsPathHeaderQueryAndBodyInEveryFormat) {
       {"application/x-msgpack-ext", "\x81\xa1\x61\x93\x01\xc3\xc0", R"({"a":[1,true,null]})"},
   };
   for (const Case& c : bodies) {
-    request = {};
-    request.method = kMethodPost;
-    request.path = "/v1/echo";
-    request.contentType = c.contentType;
-    request.body = c.body;
-    request.hasBody = true;
-    response = host.Call(request);
+    response = host.Call(kMethodPost, "/v1/echo", c.contentType, c.body);
     EXPECT_EQ(response.json, c.json) << c.contentType << ": " << response.errorText;
   }
   // Without a body parameter the body is not looked at; empty query pieces
@@ -303,8 +294,7 @@ TEST_F(Dispatch, ReadsAHostBodyWithinItsLength) {
   std::memset(static_cast<void*>(&response), 0xAB, sizeof response);
   Entry("PostV1Echo").callback(&response, &call);
   EXPECT_STREQ(response.errorText, nullptr);
-  const HostHeaderPair* headers = response.headers;  // a packed member, read by value
-  EXPECT_EQ(headers, nullptr);
+  EXPECT_EQ(static_cast<const HostHeaderPair*>(response.headers), nullptr);  // packed: by value
   EXPECT_EQ(response.body.kind, kHostStructure);
   call.contentType = "text/plain";
   response.release(&response);
