@@ -89,11 +89,7 @@ TEST(RouteTest, LongPathsOnASmallStack) {
 }
 
 TEST(RouteTest, PercentDecode) {
-  struct Case {
-    std::string text;
-    std::string decoded;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<std::pair<std::string, std::string>> cases = {
       {"", ""},         {"a+b", "a b"},
       {"a%20b", "a b"}, {"%2f%2F", "//"},
       {"%41%7a", "Az"}, {"%", ""},
@@ -101,11 +97,11 @@ TEST(RouteTest, PercentDecode) {
       {"a%4", "a4"},    {std::string("%00x", 4), std::string("\0x", 2)},
       {"%39%46", "9F"}, {"%4G", "@"},
       {"%4A", "J"},     {"100%25", "100%"}};
-  for (const Case& c : cases) {
+  for (const auto& [text, decoded] : cases) {
     // Exactly sized copies, so that a read past the end is a sanitizer error.
-    const auto buffer = std::make_unique<char[]>(c.text.size());
-    c.text.copy(buffer.get(), c.text.size());
-    EXPECT_EQ(PercentDecode(std::string_view(buffer.get(), c.text.size())), c.decoded) << c.text;
+    const auto buffer = std::make_unique<char[]>(text.size());
+    text.copy(buffer.get(), text.size());
+    EXPECT_EQ(PercentDecode(std::string_view(buffer.get(), text.size())), decoded) << text;
   }
 }
 
