@@ -122,13 +122,11 @@ TEST_F(LogSystemTest, FiltersBySystemAndTarget) {
     uint64_t muted;
     bool disabled;
     uint32_t targetLevel;
-    uint64_t include;
-    uint64_t exclude;
+    uint64_t include, exclude;
     uint32_t level;
     uint64_t groups;
     bool written;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"plain record", 1, 4, false, 1, 0, 0, 1, kGroupDebug, true},
       {"level 0 under the initial minimum", 1, 4, false, 0, 0, 0, 0, 0, false},
       {"level 0 after minimum 0", 0, 4, false, 0, 0, 0, 0, 0, true},
@@ -161,8 +159,7 @@ TEST_F(LogSystemTest, MakesRecordsAndCountsWarningsAndErrors) {
   const uint32_t warnings = LogWarningCount();
   const uint64_t errors = LogErrorCount();
 
-  LogTime before{};
-  LogTime after{};
+  LogTime before{}, after{};
   system.LocalTime(&before);
   Log(kLogError, kGroupNetwork, "%s %d", "code", 42);
   system.LocalTime(&after);
@@ -191,8 +188,7 @@ TEST_F(LogSystemTest, MakesRecordsAndCountsWarningsAndErrors) {
 }
 
 TEST_F(LogSystemTest, FindsTargetsByTheirWholeName) {
-  CaptureTarget first;
-  CaptureTarget second;
+  CaptureTarget first, second;
   EXPECT_EQ(system.FindTarget("CaptureTarget"), nullptr);
   first.Configure(1, 0, 0, "#M");
   second.Configure(1, 0, 0, "#M");
@@ -302,11 +298,7 @@ std::string Line(const char* format, const LogRecord& record, std::size_t size =
 TEST_F(LogSystemTest, FormatsLines) {
   const LogRecord record = SampleRecord("hello");
   const std::string thread = ThreadText();
-  struct Case {
-    const char* format;
-    std::string line;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"#D| #L| #G| #M", "2024-03-05T07:08:09.045|  ERROR| DBG;NET| hello\n"},
       {"#E(#T): #L| #M", kProcessName + ("(" + thread + "):  ERROR| hello\n")},
       {"#X##", "X#\n"},
@@ -315,9 +307,7 @@ TEST_F(LogSystemTest, FormatsLines) {
       {"already ends\n", "already ends\n"},
       {"\n", "\n"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(Line(c.format, record), c.line) << c.format;
-  }
+  for (const auto& [format, line] : cases) EXPECT_EQ(Line(format, record), line) << format;
   EXPECT_EQ(Line("[#G]", SampleRecord("")), "[DBG;NET]\n");
   EXPECT_TRUE(std::regex_match(Line("#H", record), std::regex("[0-9]{6}\\.[0-9]{3}\n")));
 
@@ -374,8 +364,7 @@ TEST(AssertionReportTest, BuildsTheReportFromTheGivenPieces) {
     const char* function;
     const char* description;
     const char* report;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"x > 0", "a.cc", 12, "Run", "too small",
        "Assertion failed!\n\nFile: a.cc\nLine: 12\n\nFunction: Run\n\nExpression: x > 0\n\n"
        "Description: too small"},
