@@ -26,8 +26,7 @@ TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
     const char* positional;
     const char* text;
     std::vector<std::string> fields;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"Error response for {method} {url}: {error}",
        {get, url, reason},
        "Error response for %1 %2: %3",
