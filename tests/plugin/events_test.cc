@@ -309,8 +309,7 @@ TEST_F(Events, FailingHandlersAndReplacementsMidEvent) {
     throw std::runtime_error("observer failed");
   });
   Record("/*");
-  host.DeliverResourceEvent("/t", "Update", Json("{}"));
-  host.DeliverResourceEvent("/t", "Update", Json("{}"));
+  for (int i = 0; i < 2; ++i) host.DeliverResourceEvent("/t", "Update", Json("{}"));
   EXPECT_EQ(calls, 2);
   // The exact observer's failure is its own.
   EXPECT_EQ(seen, (std::vector<std::string>{"/* Update:/t:", "/* Update:/t:"}));
@@ -322,8 +321,7 @@ TEST_F(Events, FailingHandlersAndReplacementsMidEvent) {
     plugin->ObserveResource<Note>("/t", [](const ResourceEvent<Note>&) {});
     ++*count;
   });
-  host.DeliverResourceEvent("/t", "Update", Json("{}"));
-  host.DeliverResourceEvent("/t", "Update", Json("{}"));
+  for (int i = 0; i < 2; ++i) host.DeliverResourceEvent("/t", "Update", Json("{}"));
   EXPECT_EQ(*count, 1);
   // Delivered and handled, an event leaves nothing behind in the host or
   // the plugin.
@@ -335,22 +333,21 @@ TEST_F(Events, FailingHandlersAndReplacementsMidEvent) {
 
 TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
   std::vector<std::string> handled;
-  plugin->AddServiceProxyRequest("svc.m", [&](const PluginServiceProxyResponse& r) {
-    handled.push_back("pending " + r.payload);
-  });
-  plugin->AddAsyncServiceProxyHandler("svc.m", [&](const PluginServiceProxyResponse& r) {
-    handled.push_back("async " + r.payload);
-  });
+  const auto recorder = [&handled](std::string tag) {
+    return [&handled, tag](const PluginServiceProxyResponse& r) {
+      handled.push_back(tag + " " + r.payload);
+    };
+  };
+  plugin->AddServiceProxyRequest("svc.m", recorder("pending"));
+  plugin->AddAsyncServiceProxyHandler("svc.m", recorder("async"));
   host.Deliver("OnServiceProxyAsyncEvent", ProxyMessage("u0", "1"), 1);
   host.Deliver("OnServiceProxyMethodEvent", ProxyMessage("u0", "2"), 1);
   // Kept for a later request.
   host.Deliver("OnServiceProxyMethodEvent", ProxyMessage("u0", "3"), 1);
   host.Deliver("OnServiceProxyUuidEvent", ProxyMessage("u1", "4"), 1);
-  plugin->AddServiceProxyRequest(
-      "u1", [&](const PluginServiceProxyResponse& r) { handled.push_back("uuid " + r.payload); });
+  plugin->AddServiceProxyRequest("u1", recorder("uuid"));
   // A response is taken once: a second request of its uuid waits.
-  plugin->AddServiceProxyRequest(
-      "u1", [&](const PluginServiceProxyResponse& r) { handled.push_back("again " + r.payload); });
+  plugin->AddServiceProxyRequest("u1", recorder("again"));
   EXPECT_EQ(handled, (std::vector<std::string>{"async 1", "pending 2", "uuid 4"}));
 
   BindingProperty unknown = ProxyMessage("u2", "5");
@@ -371,8 +368,7 @@ TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
   });
   host.Deliver("OnServiceProxyUuidEvent", ProxyMessage("u3", "6"), 1);
   host.Deliver("OnServiceProxyUuidEvent", ProxyMessage("u3", "7"), 1);
-  EXPECT_NO_THROW(plugin->AddServiceProxyRequest(
-      "u3", [&](const PluginServiceProxyResponse& r) { handled.push_back("later " + r.payload); }));
+  EXPECT_NO_THROW(plugin->AddServiceProxyRequest("u3", recorder("later")));
   EXPECT_EQ(throwing, 1);
   EXPECT_EQ(handled.back(), "later 7");
   lines = host.Lines();
