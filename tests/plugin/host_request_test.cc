@@ -195,12 +195,9 @@ TEST_F(HostRequest, StreamedAnswers) {
 }
 
 TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
-  host::ExternalAnswer answer;
+  host::ExternalAnswer answer{.headers = {{"h", "v"}}, .body = R"({"name":"n","mode":1})"};
   host.SetExternalHandler([&](const host::ExternalCall&) { return answer; });
   RemoteRequest request{kMethodPut, "http://svc/x", {{"User", "1"}}, "{}", 30, 1};
-
-  answer.body = R"({"name":"n","mode":1})";
-  answer.headers = {{"h", "v"}};
   RemoteResponse<Setting> typed = plugin->ExternalRequest<Setting>(request);
   EXPECT_TRUE(typed.Succeeded()) << typed.error;
   EXPECT_EQ(typed.value.mode, Mode::On);
@@ -243,17 +240,16 @@ TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
       {0, "{}", true, 0, 1, -1, "Error converting response for PUT http://svc/x: headers was null"},
   };
   for (const Case& c : cases) {
-    answer = {};
-    answer.transport = c.transport;
-    answer.body = c.body;
-    answer.headers = {{"h", "v"}};
-    answer.nullHeaderArray = c.nullHeaders;
+    answer = {.transport = c.transport,
+              .headers = {{"h", "v"}},
+              .body = c.body,
+              .nullHeaderArray = c.nullHeaders};
     typed = plugin->ExternalRequest<Setting>(request);
     EXPECT_EQ(typed.transport, c.wantTransport) << c.body;
     EXPECT_EQ(typed.parseError, c.parseError) << c.body;
     EXPECT_EQ(typed.conversionError, c.conversionError) << c.body;
     EXPECT_EQ(typed.error, c.error);
-    EXPECT_FALSE(typed.Succeeded());
+    EXPECT_FALSE(typed.Succeeded()) << c.body;
   }
 
   answer = {};
