@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <new>
 #include <stdexcept>
