@@ -339,10 +339,9 @@ TEST_F(LogSystemTest, FormatsTimestampsAndLevelNames) {
 }
 
 TEST_F(LogSystemTest, ConsoleTargetsWriteFormattedLines) {
-  LogTargetHandle* out = system.GetStdOutTarget();
-  LogTargetHandle* err = system.GetStdErrTarget();
-  out->Attach();
-  err->Attach();
+  const std::vector<LogTargetHandle*> consoles = {system.GetStdOutTarget(),
+                                                  system.GetStdErrTarget()};
+  for (LogTargetHandle* console : consoles) console->Attach();
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   Log(kLogWarning, kGroupGeneral, "general %d", 1);
@@ -350,8 +349,7 @@ TEST_F(LogSystemTest, ConsoleTargetsWriteFormattedLines) {
   std::fflush(stdout);
   const std::string stdOut = testing::internal::GetCapturedStdout();
   const std::string stdErr = testing::internal::GetCapturedStderr();
-  out->Detach();
-  err->Detach();
+  for (LogTargetHandle* console : consoles) console->Detach();
   EXPECT_EQ(stdOut, "general 1\n");
   EXPECT_EQ(stdErr, kProcessName + ("(" + ThreadText() + "):   WARN| debug 2\n"));
 }
