@@ -33,7 +33,11 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"\xF5\x80\x80\x80", r + r + r + r},  // no lead past 0xF4
       {"\xF0\x9F\x98", r},
   };
-  for (const Case& c : cases) EXPECT_EQ(ValidUtf8(c.text), c.valid) << c.text;
+  for (const Case& c : cases) {
+    // Followed by a byte that must not be read.
+    const std::string padded = c.text + "\x80";
+    EXPECT_EQ(ValidUtf8(std::string_view(padded.data(), c.text.size())), c.valid) << c.text;
+  }
 }
 
 }  // namespace
