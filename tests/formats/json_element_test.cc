@@ -1,5 +1,6 @@
 #include "formats/json_element.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,12 +27,9 @@ TEST(JsonElementTest, CopiesMovesAndMembers) {
   EXPECT_EQ(object.Find(std::string("a\0", 2)), nullptr);
   object["c"];  // subscript appends a missing member
   object.Insert("d", Parse(R"({"e": "f"})"));
-  try {
-    object.Insert("a", Element());
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Object member already exists: a");
-  }
+  EXPECT_THAT(
+      [&] { object.Insert("a", Element()); },
+      ::testing::ThrowsMessage<Exception>(::testing::StrEq("Object member already exists: a")));
   EXPECT_EQ(Render(moved), "{a:[1,'x',N],b:T,c:N,d:{e:'f'}}");
 }
 
