@@ -31,67 +31,58 @@ std::string Members(int count) {
 // Every text the tree takes reads as JsonToProperty's property; a text it
 // declines is one whose property it could not stand for.
 TEST(JsonHostTreeTest, ReadsAsThePropertyOrDeclines) {
-  struct Case {
-    std::string text;
-    bool taken;
-  };
-  const std::vector<Case> cases = {
-      {"null", true},
-      {" true ", true},
-      {"[false]", true},
-      {"-0", true},
-      {"5.0", true},
-      {"18446744073709551616", true},
-      {"-9223372036854775808", true},
-      {"-10e308", true},
-      {R"("a\"b\u00e9")", true},
-      {R"("a\u0000b")", true},
-      {R"([1,null,[],{},[[-1]]])", true},
-      {R"({"b":{"c":[true]},"a":-1.5,"s":"t"})", true},
-      {R"({"a\u0000x":1,"b":2})", true},
-      {Members(JsonHostTree::kMaxMembers), true},
-      {Repeat("[", kMaxJsonNesting) + Repeat("]", kMaxJsonNesting), true},
-      // Repeated names merge or replace in a property; the tree leaves them.
-      {R"({"a":{"x":1},"a":{"y":2}})", false},
-      {R"({"a":1,"a":null})", false},
-      {R"({"a\u0000x":1,"a":2})", false},
-      {R"([{"k":1,"j":2,"k":3}])", false},
-      {Members(JsonHostTree::kMaxMembers + 1), false},
-      {Repeat("[", kMaxJsonNesting + 1) + Repeat("]", kMaxJsonNesting + 1), false},
-      {"", false},
-      {" \n", false},
-      {"[1,", false},
-      {"{\"a\":1}x", false},
-  };
-  for (const Case& c : cases) {
+  const std::string taken[] = {"null",
+                               " true ",
+                               "[false]",
+                               "-0",
+                               "5.0",
+                               "18446744073709551616",
+                               "-9223372036854775808",
+                               "-10e308",
+                               R"("a\"b\u00e9")",
+                               R"("a\u0000b")",
+                               R"([1,null,[],{},[[-1]]])",
+                               R"({"b":{"c":[true]},"a":-1.5,"s":"t"})",
+                               R"({"a\u0000x":1,"b":2})",
+                               Members(JsonHostTree::kMaxMembers),
+                               Repeat("[", kMaxJsonNesting) + Repeat("]", kMaxJsonNesting)};
+  for (const std::string& text : taken) {
+    SCOPED_TRACE(text.substr(0, 80));
     JsonHostTree tree;
-    ASSERT_EQ(tree.Read(c.text.data(), c.text.size()), c.taken) << c.text.substr(0, 80);
-    if (c.taken) {
-      EXPECT_EQ(DescribeHost(tree.Root()), Describe(JsonToProperty(c.text.c_str())))
-          << c.text.substr(0, 80);
-    } else {
-      EXPECT_EQ(tree.Root().kind, kHostNone) << c.text.substr(0, 80);
-    }
+    ASSERT_TRUE(tree.Read(text.data(), text.size()));
+    EXPECT_EQ(DescribeHost(tree.Root()), Describe(JsonToProperty(text.c_str())));
+  }
+  // Repeated names merge or replace in a property; the tree leaves them.
+  const std::string declined[] = {
+      R"({"a":{"x":1},"a":{"y":2}})",
+      R"({"a":1,"a":null})",
+      R"({"a\u0000x":1,"a":2})",
+      R"([{"k":1,"j":2,"k":3}])",
+      Members(JsonHostTree::kMaxMembers + 1),
+      Repeat("[", kMaxJsonNesting + 1) + Repeat("]", kMaxJsonNesting + 1),
+      "",
+      " \n",
+      "[1,",
+      "{\"a\":1}x"};
+  for (const std::string& text : declined) {
+    SCOPED_TRACE(text.substr(0, 80));
+    JsonHostTree tree;
+    ASSERT_FALSE(tree.Read(text.data(), text.size()));
+    EXPECT_EQ(tree.Root().kind, kHostNone);
   }
 }
 
 // The text ends at its length or its first NUL, as the body's copy for
 // JsonToProperty did; a tree larger than the built-in memory stays whole.
 TEST(JsonHostTreeTest, ReadsWithinTheLengthAndBeyondItsOwnMemory) {
-  const char bytes[] = "[1,2]]]";
-  JsonHostTree cut;
-  ASSERT_TRUE(cut.Read(bytes, 5));
-  EXPECT_EQ(DescribeHost(cut.Root()), "[u1,u2]");
-
-  const std::string withNul("{\"a\":1}\0garbage", 15);
-  JsonHostTree stopped;
-  ASSERT_TRUE(stopped.Read(withNul.data(), withNul.size()));
-  EXPECT_EQ(DescribeHost(stopped.Root()), "{a:u1}");
-
+  const auto read = [](const std::string& text, std::size_t length) {
+    JsonHostTree tree;
+    return tree.Read(text.data(), length) ? DescribeHost(tree.Root()) : "declined";
+  };
+  EXPECT_EQ(read("[1,2]]]", 5), "[u1,u2]");
+  EXPECT_EQ(read(std::string("{\"a\":1}\0garbage", 15), 15), "{a:u1}");
   const std::string large = "[" + Repeat("\"" + std::string(100, 'x') + "\",", 99) + "{}]";
-  JsonHostTree big;
-  ASSERT_TRUE(big.Read(large.data(), large.size()));
-  EXPECT_EQ(DescribeHost(big.Root()), Describe(JsonToProperty(large.c_str())));
+  EXPECT_EQ(read(large, large.size()), Describe(JsonToProperty(large.c_str())));
 }
 
 }  // namespace
