@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formats_test_support.h"
@@ -16,16 +17,13 @@ using binding_test::Describe;
 
 BindingResult Read(const std::string& text) { return YamlToProperty(text.data(), text.size()); }
 
-struct ReadCase {
-  std::string text;
-  const char* expected;
-};
+using ReadCase = std::pair<std::string, const char*>;  // the text, what it reads as
 
 // Reads every case; a failure is described by its message.
 void ExpectReads(const std::vector<ReadCase>& cases) {
-  for (const ReadCase& c : cases) {
-    const BindingResult result = Read(c.text);
-    EXPECT_EQ(result.Ok() ? Describe(result) : result.Error(), c.expected) << c.text;
+  for (const auto& [text, expected] : cases) {
+    const BindingResult result = Read(text);
+    EXPECT_EQ(result.Ok() ? Describe(result) : result.Error(), expected) << text;
   }
 }
 
@@ -85,11 +83,8 @@ TEST(YamlToPropertyTest, Reads) {
       {"? [a]\n: b", "Unexpected start of sequence. At line: 1 col: 3"},
       {"? {a: 1}\n: b", "Unexpected start of mapping. At line: 1 col: 3"},
       // Documents.
-      // UTF-8 only: a UTF-16 text with its byte order mark is not read as one.
-      {std::string("\xff\xfe"
-                   "a\0:\0 \0"
-                   "1\0",
-                   10),
+      // UTF-8 only: "a: 1" in UTF-16 with its byte order mark is not read as one.
+      {std::string("\xff\xfe\x61\0:\0 \0\x31\0", 10),
        "YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
       {"a: 1\n---\nb: 2", "Multi-document YAML is not supported."},
       {"---\n...\n---\na: 1", "{a:u1}"},
