@@ -25,8 +25,7 @@
 namespace Halden {
 namespace {
 
-BindingResult ReadPacked(const std::string& bytes) {
-  uint32_t position = 0;
+BindingResult ReadPacked(const std::string& bytes, uint32_t& position) {
   return ReadMessagePack(reinterpret_cast<const uint8_t*>(bytes.data()),
                          static_cast<uint32_t>(bytes.size()), position);
 }
@@ -49,9 +48,10 @@ TEST(DeepestDocumentsTest, ReadCopyWalkWriteAndReleaseOnASmallStack) {
   const std::string json = DeepestJson();
   const std::string packed = DeepestPacked();
   const std::string yaml = DeepestYaml();
+  uint32_t position = 0;
   const std::vector<Reader> readers = {
       {"JSON", [&] { return JsonToProperty(json.c_str()); }},
-      {"MessagePack", [&] { return ReadPacked(packed); }},
+      {"MessagePack", [&] { return ReadPacked(packed, position); }},
       {"YAML", [&] { return YamlToProperty(yaml.data(), yaml.size()); }},
       {"built by hand",
        [] {
@@ -116,9 +116,7 @@ TEST(DeepestDocumentsTest, JsonAndMessagePackTwinsReadAlike) {
   for (const char* name : {"twitter", "citm_catalog", "canada"}) {
     const std::string packed = ReadFile(data / (std::string(name) + ".msgpack"));
     uint32_t position = 0;
-    const BindingResult fromPacked =
-        ReadMessagePack(reinterpret_cast<const uint8_t*>(packed.data()),
-                        static_cast<uint32_t>(packed.size()), position);
+    const BindingResult fromPacked = ReadPacked(packed, position);
     ASSERT_TRUE(fromPacked.Ok()) << fromPacked.Error();
     EXPECT_EQ(position, packed.size());
     const BindingResult fromJson =
