@@ -24,16 +24,9 @@ std::vector<uint8_t> Bytes(std::string_view hex) {
 }
 
 std::vector<uint8_t> Repeat(std::string_view hex, int times, std::string_view tail = "") {
-  std::vector<uint8_t> bytes;
-  const std::vector<uint8_t> unit = Bytes(hex);
-  for (int i = 0; i < times; ++i) bytes.insert(bytes.end(), unit.begin(), unit.end());
-  const std::vector<uint8_t> end = Bytes(tail);
-  bytes.insert(bytes.end(), end.begin(), end.end());
-  return bytes;
-}
-
-std::string Nested(int depth, const std::string& leaf) {
-  return std::string(depth, '[') + leaf + std::string(depth, ']');
+  std::string text;
+  for (int i = 0; i < times; ++i) text.append(hex).append(" ");
+  return Bytes(text.append(tail));
 }
 
 TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
@@ -104,7 +97,7 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
       {Bytes("81 A2 61"), "!. String of size 2 at position 2 is truncated.", 2},
       {Bytes("C4 02 01"), "!. Raw bytes of size 2 at position 2 are truncated.", 2},
       // Nesting: 512 levels are read, the 513th is refused.
-      {Repeat("91", 512, "01"), Nested(512, "s1"), 513},
+      {Repeat("91", 512, "01"), std::string(512, '[') + "s1" + std::string(512, ']'), 513},
       {Repeat("91", 513), "! at position 513. Nesting is deeper than 512 levels.", 513},
       {Repeat("81 A1 61", 513, "C3"), "! at position 1537. Nesting is deeper than 512 levels.",
        1537},
