@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "binding/registration.h"
@@ -16,6 +15,7 @@ namespace Halden {
 namespace {
 
 using binding_test::Describe;
+using binding_test::Host;
 
 // Packed fields may be misaligned: tests read them by value.
 template <typename T>
@@ -81,34 +81,21 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
   EXPECT_EQ(Read(host.kind), kHostNone);
   // Structures nested as deep as the limit convert; one level more does not.
   for (std::size_t levels : {kMaxHostValueNesting - 1, kMaxHostValueNesting}) {
-    std::vector<HostMemberEntry> chain(levels);
-    for (std::size_t i = 0; i < levels; ++i) {
-      chain[i].key = "n";
-      chain[i].value.kind = kHostStructure;
-      if (i + 1 < levels) chain[i].value.structure = {&chain[i + 1], 1};
-    }
-    HostValue deep{};
-    deep.kind = kHostStructure;
-    deep.structure = {chain.data(), 1};
-    EXPECT_EQ(FindUnconvertibleHostValue(deep) != nullptr, levels == kMaxHostValueNesting);
+    std::vector<HostMemberEntry> chain(levels, {"n", Host(kHostStructure), 0});
+    for (std::size_t i = 0; i + 1 < levels; ++i)
+      chain[i].value = Host(kHostStructure, &chain[i + 1], 1);
+    EXPECT_EQ(FindUnconvertibleHostValue(Host(kHostStructure, chain.data(), 1)) != nullptr,
+              levels == kMaxHostValueNesting);
   }
 }
 
 // The kind names that messages about host values use.
 TEST(HostValueConversionTest, NamesEveryHostKind) {
-  const std::pair<int32_t, const char*> names[] = {{kHostNone, ""},
-                                                   {kHostBool, "bool"},
-                                                   {kHostSigned, "signed"},
-                                                   {kHostUnsigned, "unsigned"},
-                                                   {kHostFloat, "float"},
-                                                   {kHostStringBorrowed, "string"},
-                                                   {kHostStringOwned, "string"},
-                                                   {kHostBlobBorrowed, "blob"},
-                                                   {kHostBlobOwned, "blob"},
-                                                   {kHostCollection, "collection"},
-                                                   {kHostStructure, "structure"},
-                                                   {11, ""}};
-  for (const auto& [kind, name] : names) EXPECT_STREQ(HostKindName(kind), name) << kind;
+  // Indexed by kind: kHostNone (0) to kHostStructure (10), then one past the last.
+  const char* const names[] = {"",       "bool", "signed", "unsigned",   "float",     "string",
+                               "string", "blob", "blob",   "collection", "structure", ""};
+  static_assert(kHostNone == 0 && kHostStructure == 10);
+  for (int32_t kind = 0; kind <= 11; ++kind) EXPECT_STREQ(HostKindName(kind), names[kind]) << kind;
 }
 
 }  // namespace
