@@ -67,9 +67,8 @@ TEST(ArenaPageSourceTest, KeptRegionsFollowTheRecentPeak) {
   source.ReturnPage(next);
 
   // Small trees for a while: back to 1 MiB (or what is in use).
-  for (uint32_t i = 0; i < 4 * ArenaPageSource::kTreesPerDecay; ++i) {
+  for (uint32_t i = 0; i < 4 * ArenaPageSource::kTreesPerDecay; ++i)
     BindingProperty().MakeCollection();
-  }
   EXPECT_EQ(source.GetCounters().regionsKept,
             std::min<uint64_t>(40, std::max<uint64_t>(ArenaPageSource::kMinKeptRegions, inUse)));
 
