@@ -11,9 +11,10 @@ namespace {
 constexpr const char* kHexDigits = "0123456789abcdef";
 
 // Bodies are bytes: most are text, a MessagePack one is not, and a record
-// must be JSON.
+// must be JSON. A text read back ends at its first NUL, so bytes with one go
+// as hexadecimal too.
 void SetBytes(BindingProperty& record, const std::string& bytes) {
-  if (ValidUtf8(bytes) == bytes) {
+  if (bytes.find('\0') == std::string::npos && ValidUtf8(bytes) == bytes) {
     record.Member("body").SetString(bytes);
     return;
   }

@@ -25,14 +25,17 @@ TEST(SessionRecords, ReadBackAsRecorded) {
                2, "", "/qor/v1/email?x=1", {{"host", "127.0.0.1:1"}}, "", "", false, {}, 0},
            host::CallRequest{
                7, "", "/qor/v1/email", {}, "application/json", R"({"email":"a@b"})", true, {}, 0},
-           // MessagePack is not UTF-8: it goes as hexadecimal.
+           // MessagePack is not UTF-8, and a NUL would end a text: both go as
+           // hexadecimal.
            host::CallRequest{
                7, "", "/e", {}, "application/x-msgpack", {"\x81\xa1\x61\x00\xff", 5}, true, {}, 0},
+           host::CallRequest{7, "", "/e", {}, "application/x-msgpack", {"\0", 1}, true, {}, 0},
            host::CallRequest{8, "PURGE", "/e", {}, "", "", false, {}, 0},
        }) {
     const BindingProperty record = CallRecord(call);
     EXPECT_EQ(Json(CallRecord(CallFromRecord(Reread(record)))), Json(record));
     EXPECT_EQ(CallFromRecord(Reread(record)).headers, call.headers);
+    EXPECT_EQ(CallFromRecord(Reread(record)).body, call.body);
   }
 
   host::ResourceAnswer body;
