@@ -141,9 +141,9 @@ void ConnectionReader::Run() {
     for (auto at = polled.begin(); at != polled.end(); ++index) {
       std::shared_ptr<Connection>& connection = *at;
       bool keep = true;
-      if (sockets[index].revents != 0) {
-        keep = Receive(*connection) && Frame(connection);
-      } else if (now >= connection->deadline) {
+      // The deadline first: a client that never stops sending is held to it
+      // too.
+      if (now >= connection->deadline) {
         if (!connection->draining &&
             (connection->framer.PastHead() || !connection->input.empty())) {
           Refuse(*connection, 408,
@@ -151,6 +151,8 @@ void ConnectionReader::Run() {
                      std::to_string(settings.requestTimeout.count() / 1000) + " seconds");
         }
         keep = false;
+      } else if (sockets[index].revents != 0) {
+        keep = Receive(*connection) && Frame(connection);
       }
       at = keep ? std::next(at) : polled.erase(at);
     }
