@@ -108,16 +108,16 @@ std::vector<std::string> Reports(const DevLoop::Settings& settings,
 }
 
 // A library replaced along with a source is reloaded once the build is
-// done, though the build leaves the library as it is. The library's folder
-// is watched for the library alone, not below.
+// done, though the build leaves the library as it is. Sources are watched
+// below their folders; the library's folder for the library alone.
 TEST(DevLoop, ReloadsALibraryChangedBeforeTheBuild) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("loop-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder / "sub");
   const std::string library = (folder / "x.so").string();
   EXPECT_EQ(
-      Reports({library, {folder.string()}, "true"}, {library, folder / "a.cc"}, 3),
-      (std::vector<std::string>{"building " + (folder / "a.cc").string(), "built", "reload"}));
+      Reports({library, {folder.string()}, "true"}, {library, folder / "sub/a.cc"}, 3),
+      (std::vector<std::string>{"building " + (folder / "sub/a.cc").string(), "built", "reload"}));
   EXPECT_EQ(Reports({library, {}, "true"}, {folder / "sub/b.cc", library}, 1),
             std::vector<std::string>{"reload"});
   std::filesystem::remove_all(folder);

@@ -333,6 +333,8 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
   const std::size_t counters = shown.find("memory counters of the plugin at shutdown: peak ");
   EXPECT_NE(counters, std::string::npos);
   EXPECT_EQ(counters, shown.rfind("memory counters"));
+  // Its own, taken before it shut down: a plugin that has run has used memory.
+  EXPECT_EQ(shown.find("at shutdown: peak 0 "), std::string::npos) << shown;
   EXPECT_NE(shown.find(std::string("OKAY| PUT ") + kEmail + " 400\n"), std::string::npos) << shown;
   EXPECT_NE(shown.find(" ERROR| email-verification: Wrong password"), std::string::npos);
 }
