@@ -1,5 +1,6 @@
 #include "binding/number_conversion.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstddef>
 #include <limits>
@@ -129,7 +130,11 @@ bool ParseFloatText(BindingResult& result, std::string_view text, const std::str
   // from_chars takes neither a sign of its own here nor the "0x" prefix.
   if (at != end && *at != '+' && *at != '-') {
     if (end - at > 2 && at[0] == '0' && (at[1] == 'x' || at[1] == 'X')) {
-      parsed = std::from_chars(at + 2, end, value, std::chars_format::hex);
+      // Digits follow at once: from_chars would take a sign, "inf" or "nan"
+      // there too.
+      if (std::isxdigit(static_cast<unsigned char>(at[2])) || at[2] == '.') {
+        parsed = std::from_chars(at + 2, end, value, std::chars_format::hex);
+      }
       // "0x" without hexadecimal digits reads as the number 0 before an "x".
       if (parsed.ec == std::errc::invalid_argument) parsed = {at + 1, std::errc()};
     } else {
