@@ -204,6 +204,14 @@ class EventReader {
     return FailAt("YAML alias expansion exceeds 1000000 values. At line: %1 col: %2", event);
   }
 
+  // Keys copied by aliases count by their bytes too: a long key named again
+  // and again would be copied and hashed each time.
+  bool CountKeyBytes(std::size_t bytes, const yaml_event_t& event) {
+    keyBytes += bytes;
+    if (keyBytes <= kMaxYamlValues) return true;
+    return FailAt("YAML alias expansion exceeds 1000000 bytes of keys. At line: %1 col: %2", event);
+  }
+
   bool Open(const yaml_event_t& event, const yaml_char_t* anchorName, bool mapping) {
     Place place;
     if (!Locate(place)) {
@@ -276,7 +284,7 @@ class EventReader {
     }
     const Anchor& anchor = found->second;
     if (anchor.onKey) {
-      if (!CountCopies(1, event)) return false;
+      if (!CountCopies(1, event) || !CountKeyBytes(anchor.key.size(), event)) return false;
       place.node->SetString(anchor.key);
       return true;
     }
@@ -299,6 +307,7 @@ class EventReader {
       return FailAt("Undefined alias encountered: \"%1\". At line: %2 col: %3", name, event);
     }
     if (found->second.onKey) {
+      if (!CountKeyBytes(found->second.key.size(), event)) return false;
       pendingKey = found->second.key;
       return true;
     }
@@ -307,6 +316,7 @@ class EventReader {
       return FailAt("Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2",
                     event);
     }
+    if (!CountKeyBytes(node.Size(), event)) return false;
     pendingKey = node.GetString();
     return true;
   }
@@ -470,6 +480,7 @@ class EventReader {
   std::unordered_map<std::string, Anchor> anchors;
   std::optional<std::string> pendingKey;
   uint64_t valueCount = 0;
+  uint64_t keyBytes = 0;
 };
 
 }  // namespace

@@ -45,9 +45,9 @@ inline constexpr const char* kWithheldInput = "***";
 // second document after a non-empty first, a non-string key, a sequence or
 // mapping as a key, a repeated anchor name, an alias to an enclosing node or
 // to no anchor, an unsupported tag, a number that does not convert, nesting
-// deeper than kMaxYamlNesting, more than kMaxYamlValues values copied by
-// aliases, and the
-// parser's own syntax errors (position counted from 0). Throws only
+// deeper than kMaxYamlNesting, more than kMaxYamlValues values or bytes of
+// keys copied by aliases, and the parser's own syntax errors (position
+// counted from 0). Throws only
 // std::bad_alloc and std::length_error.
 BindingResult YamlToProperty(const char* text, std::size_t length,
                              InputQuoting quoting = InputQuoting::Quoted);

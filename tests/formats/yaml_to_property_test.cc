@@ -156,6 +156,14 @@ TEST(YamlToPropertyTest, RefusesAliasExpansionBeyondTheLimit) {
   EXPECT_EQ(Read(thousand + "c: *k\nd: *y").Error(),
             "YAML alias expansion exceeds 1000000 values. At line: 3 col: 4");
 
+  // Keys copied count by their bytes too: a thousand copies of a key of a
+  // thousand bytes reach that limit; one more, in a key's place, passes it.
+  const std::string key =
+      "&k " + std::string(1000, 'k') + ": 0\na: [" + Repeat("*k,", 999) + "*k]\n";
+  EXPECT_TRUE(Read(key).Ok());
+  EXPECT_EQ(Read(key + "*k : 1").Error(),
+            "YAML alias expansion exceeds 1000000 bytes of keys. At line: 3 col: 1");
+
   // Only copies count: the input's own values are bounded by its size.
   EXPECT_TRUE(Read("[" + Repeat("0,", kMaxYamlValues) + "0]").Ok());
 }
