@@ -102,7 +102,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {post + "X: a\nContent-Length: 1\r\n\r\n", 400},
       {post + "Content-Length : 1\r\n\r\n", 400},
       {post + "X: a\r\n continued\r\n\r\n", 400, "A header line is folded onto the next"},
-      {post + "X: a\x7f\r\nContent-Length: 11\r\n\r\n", 400,
+      {post + "X: a\x7f\r\nContent-Length: x\r\n\r\n", 400,
        "The value of the header X holds a control character"},
       // Refused at the request line, whatever comes after it.
       {std::string("GET /a\0b", 8) + " HTTP/1.1\r\nContent-Length: 11\r\n\r\n", 400,
@@ -111,6 +111,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {chunked + std::string(64, '0'), -1},  // still waiting for its end
       {chunked + std::string(70, '0'), 400, "A chunk's size line does not end"},
       {chunked + "1\r\nab\r\n", 400},
+      {chunked + "1\r\nab\r", 400},
   };
   for (const Case& c : cases) {
     for (const bool byByte : {false, true}) {
