@@ -26,7 +26,8 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"\xE2\x82x", r + "x"},
       {"\xC3\xC0", r + r},  // no continuation byte
       {"\xE2\x82\x7F", r + "\x7F"},
-      {"\xC0\xAF", r + r},                  // overlong "/"
+      {"\xC0\xAF", r + r},  // overlong "/"
+      {"\xC1\xBF", r + r},
       {"\xE0\x80\xAF", r + r + r},          // overlong, three bytes
       {"\xED\xA0\x80", r + r + r},          // a surrogate
       {"\xF4\x90\x80\x80", r + r + r + r},  // past U+10FFFF
