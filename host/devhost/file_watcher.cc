@@ -34,11 +34,15 @@ bool FileWatcher::Watch(const std::string& directory, bool recursive, std::strin
   }
   directories[watch] = {directory, recursive};
   if (!recursive) return true;
+  // Folders come and go, and some cannot be read: a walk stops at its
+  // first failure rather than throw.
   std::error_code failure;
-  for (const auto& entry : std::filesystem::directory_iterator(directory, failure)) {
-    const std::string name = entry.path().filename().string();
-    if (entry.is_directory() && !name.starts_with(".") &&
-        !Watch(entry.path().string(), true, error)) {
+  for (std::filesystem::directory_iterator entry(directory, failure), end; !failure && entry != end;
+       entry.increment(failure)) {
+    const std::string name = entry->path().filename().string();
+    std::error_code gone;
+    if (entry->is_directory(gone) && !name.starts_with(".") &&
+        !Watch(entry->path().string(), true, error)) {
       return false;
     }
   }
@@ -66,8 +70,12 @@ void FileWatcher::Read(std::vector<std::string>& changed) {
       std::string ignored;
       Watch(path, true, ignored);
       std::error_code failure;
-      for (const auto& entry : std::filesystem::recursive_directory_iterator(path, failure)) {
-        if (entry.is_regular_file()) Note(entry.path().string(), changed);
+      for (std::filesystem::recursive_directory_iterator
+               entry(path, std::filesystem::directory_options::skip_permission_denied, failure),
+           end;
+           !failure && entry != end; entry.increment(failure)) {
+        std::error_code gone;
+        if (entry->is_regular_file(gone)) Note(entry->path().string(), changed);
       }
     }
   }

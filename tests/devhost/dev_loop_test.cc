@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -62,6 +63,24 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   std::sort(changed.begin(), changed.end());
   EXPECT_EQ(changed, (std::vector<std::string>{(folder / "old/a.cc").string(),
                                                (folder / "old/c.cc").string()}));
+
+  // A folder moved in with a folder in it that cannot be read: the rest is
+  // read, and the watcher goes on.
+  const std::filesystem::path moved = folder.string() + "-moved";
+  std::filesystem::create_directories(moved / "locked");
+  std::ofstream(moved / "a.cc") << "a";
+  std::filesystem::permissions(moved / "locked", std::filesystem::perms::none);
+  std::filesystem::rename(moved, folder / "moved");
+  {
+    struct OtherUser {  // root reads any folder
+      const bool root = geteuid() == 0;
+      OtherUser() { EXPECT_TRUE(!root || seteuid(65534) == 0); }
+      ~OtherUser() { EXPECT_TRUE(!root || seteuid(0) == 0); }
+    } user;
+    changed = watcher.Wait(milliseconds(5000), milliseconds(200));
+  }
+  EXPECT_EQ(changed, std::vector<std::string>{(folder / "moved/a.cc").string()});
+  std::filesystem::permissions(folder / "moved/locked", std::filesystem::perms::owner_all);
 
   // A wake ends the wait with no change, even with one waiting.
   std::ofstream(folder / "e.cc") << "e";
