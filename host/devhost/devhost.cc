@@ -54,8 +54,9 @@ std::string Shown(const std::string& path) {
 }
 
 std::string PluginName(const PluginRegistration& plugin) {
-  return std::string(plugin.shortName) + " " + std::to_string(plugin.pluginMajor) + "." +
-         std::to_string(plugin.pluginMinor) + "." + std::to_string(plugin.pluginPatch);
+  return std::string(plugin.shortName != nullptr ? plugin.shortName : "") + " " +
+         std::to_string(plugin.pluginMajor) + "." + std::to_string(plugin.pluginMinor) + "." +
+         std::to_string(plugin.pluginPatch);
 }
 
 // What GET /_host/plugin answers; the version and the build only when the
@@ -211,7 +212,11 @@ bool Devhost::StartLoop(std::string& error) {
 }
 
 void Devhost::Reload(const std::function<void()>& unloaded) {
-  const LoadedPlugin::Reloaded outcome = plugin.Reload(unloaded, [this] {
+  // Named while the reload still holds the plugin: once it returns, another
+  // reload may be unloading the library that holds the name.
+  std::string name;
+  const LoadedPlugin::Reloaded outcome = plugin.Reload(unloaded, [this, &name] {
+    name = PluginName(host.Registration());
     controls->Restore();
     Describe();
   });
@@ -223,7 +228,6 @@ void Devhost::Reload(const std::function<void()>& unloaded) {
   data.Member("milliseconds").SetFloat(milliseconds);
   data.Member("liveBlocks").SetUnsigned(outcome.liveBlocks);
   if (outcome.error.empty()) {
-    const std::string name = PluginName(host.Registration());
     data.Member("plugin").SetString(name);
     terminal.Line(kLogAlways, "zvm-devhost: reloaded " + name + ", built " +
                                   WrittenAt(options.plugin) + ", in " + took +
