@@ -46,10 +46,12 @@ std::string Seconds(std::chrono::duration<double> took) {
 }
 
 // A changed file as a developer named it: from the working directory where
-// it is below it.
+// it is below it, and whole when that directory is gone.
 std::string Shown(const std::string& path) {
-  const std::filesystem::path relative =
-      std::filesystem::path(path).lexically_relative(std::filesystem::current_path());
+  std::error_code gone;
+  const std::filesystem::path working = std::filesystem::current_path(gone);
+  if (gone) return path;
+  const std::filesystem::path relative = std::filesystem::path(path).lexically_relative(working);
   return relative.empty() || relative.string().starts_with("..") ? path : relative.string();
 }
 
