@@ -338,7 +338,7 @@ def screenshots(driver):
     print("ok     wide and narrow, nothing runs over the side", flush=True)
 
 
-def play_development_loop(page):
+def play_development_loop(page, devhost):
     """The library rebuilt while the page is open: a build that fails shows
     its first error and the old library serves on; one that passes is
     reloaded, and the page, its streams never lost, stays signed in. Then a
@@ -397,11 +397,16 @@ def play_development_loop(page):
     page.blank("#email-result")
     page.click("#email-reload")
     page.shows("#email-result", "200 loaded", "a call recorded")
+    # A header that is not UTF-8, which the download must keep as it is.
+    assert request(devhost.port, "GET", "/qor-email-verification/v1/email",
+                   headers={"X-Raw": "a\xffb"})[0] == 200
     page.click("#recording-toggle")
     page.shows("#recording-result", lambda text: text.startswith("200 ") and
                " records downloaded as session-" in text, "the recording stopped and downloaded")
     WebDriverWait(driver, 10).until(lambda _: glob.glob(DOWNLOADS + "/session-*.jsonl"))
     recording = glob.glob(DOWNLOADS + "/session-*.jsonl")[0]
+    with open(recording, "rb") as downloaded:
+        assert b'"x-raw","a\xffb"' in downloaded.read(), "the download changed a header's bytes"
     replay = subprocess.run([PROGRAM, "--replay=" + recording], capture_output=True, text=True,
                             timeout=60)
     assert replay.returncode == 0, "the downloaded recording does not replay:\n" + replay.stdout
@@ -454,7 +459,7 @@ def main():
         driver = browser()
         page = Page(driver)
         play(page, devhost)
-        play_development_loop(page)
+        play_development_loop(page, devhost)
         errors = console_errors(driver, devhost)
         assert not errors, "the browser's log has errors:\n  " + "\n  ".join(errors)
         print("ok     no errors in the browser's log", flush=True)

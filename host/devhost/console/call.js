@@ -2,10 +2,11 @@
 
 // Sends `method` `path` with `json` (a value sent as JSON), or with `body`
 // (a text or bytes) in `contentType`. Resolves, never rejects, to {status,
-// ok, text, data, message, headers}: `data` is the body read as JSON (null
-// when it is not JSON), `message` the error's message for a failure
-// ({"message", "status"}), or the body's text, `headers` the answer's
-// headers as [name, value] pairs; status 0 when no answer came.
+// ok, bytes, text, data, message, headers}: `bytes` is the body as it came,
+// `text` the body decoded as UTF-8, `data` the body read as JSON (null when
+// it is not JSON), `message` the error's message for a failure ({"message",
+// "status"}), or the body's text, `headers` the answer's headers as [name,
+// value] pairs; status 0 when no answer came.
 export async function call(method, path, { json, body, contentType, headers = {} } = {}) {
   const init = { method, headers: { ...headers }, cache: "no-store" };
   if (json !== undefined) {
@@ -20,10 +21,11 @@ export async function call(method, path, { json, body, contentType, headers = {}
   try {
     response = await fetch(path, init);
   } catch (error) {
-    return { status: 0, ok: false, text: "", data: null, headers: [],
+    return { status: 0, ok: false, bytes: new Uint8Array(), text: "", data: null, headers: [],
              message: `No answer: ${error.message}` };
   }
-  const text = await response.text();
+  const bytes = new Uint8Array(await response.arrayBuffer());
+  const text = new TextDecoder().decode(bytes);
   let data = null;
   try {
     data = text ? JSON.parse(text) : null;
@@ -31,7 +33,8 @@ export async function call(method, path, { json, body, contentType, headers = {}
     // Not JSON: the text stands for itself.
   }
   const failed = !response.ok && data !== null && typeof data.message === "string";
-  return { status: response.status, ok: response.ok, text, data, headers: [...response.headers],
+  return { status: response.status, ok: response.ok, bytes, text, data,
+           headers: [...response.headers],
            message: failed ? data.message : text };
 }
 

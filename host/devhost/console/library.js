@@ -67,7 +67,9 @@ export function createLibraryView() {
     }
     const name = `session-${clock().replaceAll(":", "-").replace(".", "-")}.jsonl`;
     const link = document.createElement("a");
-    link.href = URL.createObjectURL(new Blob([result.text], { type: "application/x-ndjson" }));
+    // The bytes as recorded: a text decoded from them would replace any that
+    // are not UTF-8.
+    link.href = URL.createObjectURL(new Blob([result.bytes], { type: "application/x-ndjson" }));
     link.download = name;
     link.click();
     setTimeout(() => URL.revokeObjectURL(link.href));
