@@ -80,6 +80,8 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
     changed = watcher.Wait(milliseconds(5000), milliseconds(200));
   }
   EXPECT_EQ(changed, std::vector<std::string>{(folder / "moved/a.cc").string()});
+  // A flat watch does not go into it.
+  EXPECT_TRUE(flat.Wait(milliseconds(0), milliseconds(0)).empty());
   std::filesystem::permissions(folder / "moved/locked", std::filesystem::perms::owner_all);
 
   // A wake ends the wait with no change, even with one waiting.

@@ -56,6 +56,7 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
       {{"--port=80x"}, "The value of --port does not read: '80x'"},
       {{"--port=-1"}, "The value of --port does not read: '-1'"},
       {{"--mock-port=-1"}, "The value of --mock-port does not read: '-1'"},
+      {{"--mock-port=65536"}, "The value of --mock-port does not read: '65536'"},
       {{"--max-body=0"}, "The value of --max-body does not read: '0'"},
       {{"--max-body=2147483649"}, "The value of --max-body does not read: '2147483649'"},
       {{"--no-reload=yes"}, "--no-reload takes no value"},
