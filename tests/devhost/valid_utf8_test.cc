@@ -16,7 +16,7 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"plain", "plain"},
       {std::string("a\0b", 3), std::string("a\0b", 3)},
       {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
-      {"\xDF\xBF", "\xDF\xBF"},                  // the last two-byte sequence
+      {"\xC2\x80\xDF\xBF", "\xC2\x80\xDF\xBF"},  // the first and last two-byte sequences
       {"\xE0\xA0\x80", "\xE0\xA0\x80"},          // the first three-byte sequence
       {"\xF0\x90\x80\x80", "\xF0\x90\x80\x80"},  // and four-byte one
       {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},  // the last code point
