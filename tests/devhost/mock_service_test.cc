@@ -78,6 +78,11 @@ TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
     EXPECT_EQ(Send(c.method, c.path, c.token, c.body), (std::pair{c.status, std::string(c.answer)}))
         << c.method << " " << c.path << " " << c.body;
   }
+  // A token refused names the scheme the service takes.
+  EXPECT_EQ(httplib::Client(service.Url())
+                .Get("/v1/account/status")
+                ->get_header_value("WWW-Authenticate"),
+            "Bearer");
   const std::vector<MockMail> mails = service.Mailbox();
   ASSERT_EQ(mails.size(), 2u);
   EXPECT_EQ(mails[0].to + " " + mails[0].locale, "new@x.test en_us");
