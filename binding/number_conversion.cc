@@ -115,6 +115,13 @@ bool ParseUnsignedText(BindingResult& result, std::string_view text, const std::
   return true;
 }
 
+std::from_chars_result HexFromChars(const char* first, const char* last, double& value) {
+  if (first == last || (!std::isxdigit(static_cast<unsigned char>(*first)) && *first != '.')) {
+    return {first, std::errc::invalid_argument};
+  }
+  return std::from_chars(first, last, value, std::chars_format::hex);
+}
+
 bool ParseFloatText(BindingResult& result, std::string_view text, const std::string& memberName,
                     const char* typeName, double minimum, double maximum, double& out) {
   const char* const end = text.data() + text.size();
@@ -130,11 +137,7 @@ bool ParseFloatText(BindingResult& result, std::string_view text, const std::str
   // from_chars takes neither a sign of its own here nor the "0x" prefix.
   if (at != end && *at != '+' && *at != '-') {
     if (end - at > 2 && at[0] == '0' && (at[1] == 'x' || at[1] == 'X')) {
-      // Digits follow at once: from_chars would take a sign, "inf" or "nan"
-      // there too.
-      if (std::isxdigit(static_cast<unsigned char>(at[2])) || at[2] == '.') {
-        parsed = std::from_chars(at + 2, end, value, std::chars_format::hex);
-      }
+      parsed = HexFromChars(at + 2, end, value);
       // "0x" without hexadecimal digits reads as the number 0 before an "x".
       if (parsed.ec == std::errc::invalid_argument) parsed = {at + 1, std::errc()};
     } else {

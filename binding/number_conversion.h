@@ -2,6 +2,7 @@
 // converters and the body readers.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,6 +29,11 @@ bool ParseSignedText(BindingResult& result, std::string_view text, const std::st
 // As ParseSignedText; a number with a minus sign is out of range.
 bool ParseUnsignedText(BindingResult& result, std::string_view text, const std::string& memberName,
                        const char* typeName, uint64_t maximum, uint64_t& out);
+
+// std::from_chars of the digits of a hexadecimal floating-point number
+// (after its "0x"), which must begin with a digit or a point: from_chars
+// alone would also take a sign, "inf" or "nan" there.
+std::from_chars_result HexFromChars(const char* first, const char* last, double& value);
 
 // A floating-point number: leading blanks, an optional sign, decimal or
 // "0x" hexadecimal digits with an optional exponent, or the spellings of

@@ -3,7 +3,6 @@
 #include <yaml.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -413,12 +412,8 @@ class EventReader {
     }
     double number = 0;
     const bool hex = last - first > 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X');
-    // Digits follow "0x" at once: from_chars would take a sign there too.
-    if (hex && !std::isxdigit(static_cast<unsigned char>(first[2])) && first[2] != '.') {
-      return false;
-    }
-    const auto read = hex ? std::from_chars(first + 2, last, number, std::chars_format::hex)
-                          : std::from_chars(first, last, number);
+    const auto read =
+        hex ? HexFromChars(first + 2, last, number) : std::from_chars(first, last, number);
     if (read.ptr != last) return false;
     if (read.ec == std::errc::result_out_of_range) {
       // Too small a magnitude reads as zero, too large as infinity.
