@@ -26,6 +26,7 @@ std::string Text(const BindingProperty& record) {
 // on the demo's recording.
 TEST(SessionReplay, PairsWhatWasDoneWithWhatWasRecorded) {
   const char* log = R"({"step":3,"time":0.1,"during":2,"kind":"log","text":"a"})";
+  const char* other = R"({"kind":"log","text":"b"})";
   const char* send = R"({"step":4,"time":0.1,"during":2,"kind":"send","payload":{"x":1,"y":2}})";
   struct Case {
     std::vector<const char*> expected;
@@ -43,6 +44,9 @@ TEST(SessionReplay, PairsWhatWasDoneWithWhatWasRecorded) {
        {R"({"kind":"log","text":"a"})", R"({"kind":"send","payload":{"x":1,"y":2}})",
         R"({"kind":"log","text":"c"})"},
        {R"(nothing -> {"kind":"log","text":"a"})", R"(nothing -> {"kind":"log","text":"c"})"}},
+      // The longest run in common decides what is missing or extra.
+      {{log, log}, {other, log, log}, {"nothing -> " + std::string(other)}},
+      {{log, log}, {other, log}, {R"({"kind":"log","text":"a"} -> )" + std::string(other)}},
       // Of those left between two that match, each with the next of its kind.
       {{log, send, R"({"kind":"log","text":"z"})"},
        {R"({"kind":"send","payload":{"x":0}})", R"({"kind":"log","text":"y"})"},
