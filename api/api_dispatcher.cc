@@ -312,11 +312,12 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
     }
   }
   const std::string noContentType;
+  std::size_t addedElements = 0;
   auto bindAll = [&](const std::map<std::string, std::string>& source, uint32_t location) {
     for (const auto& [name, value] : source) {
       if (!outcome.Ok()) return;
       BindNamedArgument(outcome, arguments, parameters, function, &locations, name, value,
-                        noContentType, location, endpoint.quoting);
+                        noContentType, location, addedElements, endpoint.quoting);
     }
   };
   bindAll(headerArguments, kLocationHeader);

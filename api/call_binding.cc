@@ -32,7 +32,7 @@ void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& 
                        const ParameterIndex& parameters, const BindingFunctionDescriptor& function,
                        const std::vector<uint32_t>* locations, const std::string& key,
                        const std::string& value, const std::string& contentType,
-                       uint32_t sourceLocation, InputQuoting quoting) {
+                       uint32_t sourceLocation, std::size_t& addedElements, InputQuoting quoting) {
   const std::size_t dot = key.find('.');
   const std::string baseName = key.substr(0, dot);
   const auto found = parameters.find(baseName);
@@ -59,7 +59,8 @@ void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& 
                                         baseName, function.name, kMaxArgumentPathDepth));
       return;
     }
-    BindArgumentPath(callResult, target, function.name, path, value, contentType, quoting);
+    BindArgumentPath(callResult, target, function.name, path, value, contentType, addedElements,
+                     quoting);
     return;
   }
   const BindingTypeCode type = parameter.type.code;
@@ -92,7 +93,7 @@ void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& 
 void BindArgumentPath(BindingResult& callResult, BindingProperty& target,
                       const std::string& functionName, std::string_view path,
                       const std::string& value, const std::string& contentType,
-                      InputQuoting quoting) {
+                      std::size_t& addedElements, InputQuoting quoting) {
   BindingProperty* at = &target;
   while (true) {
     const std::size_t dot = path.find('.');
@@ -107,10 +108,14 @@ void BindArgumentPath(BindingResult& callResult, BindingProperty& target,
         callResult.SetError(FormatMessage("Index %1 is in an incorrect format", segment));
         return;
       }
-      if (errno == ERANGE || index >= kMaxArgumentIndex) {
+      const std::size_t size = at->GetKind() == BindingPropertyKind::Collection ? at->Size() : 0;
+      const std::size_t adding = index < size ? 0 : static_cast<std::size_t>(index) + 1 - size;
+      if (errno == ERANGE || index >= kMaxArgumentIndex ||
+          addedElements + adding > kMaxArgumentIndex) {
         callResult.SetError(FormatMessage("Index %1 is out of range", segment));
         return;
       }
+      addedElements += adding;
       at = &at->At(static_cast<std::size_t>(index));
     }
     if (dot == std::string_view::npos) {

@@ -24,7 +24,9 @@ using QueryEntries = std::map<std::string, std::string>;
 using ParameterIndex = std::unordered_map<std::string, std::size_t>;
 
 // Index segments of an argument path ("list.3") at or above this are refused,
-// so that one query key cannot grow a collection without bound.
+// and so is an index that would take the elements the argument paths of one
+// call add past this many, so that a short query (a path of hundreds of
+// large indexes, or many such keys) cannot grow collections without bound.
 inline constexpr unsigned long long kMaxArgumentIndex = 65536;
 
 // An argument path makes one level per segment; it may not nest deeper than
@@ -55,16 +57,19 @@ void BindNamedArgument(BindingResult& callResult, std::vector<BindingProperty>& 
                        const ParameterIndex& parameters, const BindingFunctionDescriptor& function,
                        const std::vector<uint32_t>* locations, const std::string& key,
                        const std::string& value, const std::string& contentType,
-                       uint32_t sourceLocation, InputQuoting quoting = InputQuoting::Quoted);
+                       uint32_t sourceLocation, std::size_t& addedElements,
+                       InputQuoting quoting = InputQuoting::Quoted);
 
 // Walks `path` ("filter.name", "list.2.x") from `target`, making members of
 // structures for names and elements of collections for indexes (decimal,
 // "0x" hexadecimal or leading-"0" octal), and decodes `value` into the last
-// one without guessing. Errors: "Index %1 is in an incorrect format" and
-// "Index %1 is out of range" (at or above kMaxArgumentIndex), %1 the segment.
+// one without guessing. `addedElements` counts the elements the call's
+// paths have added so far. Errors: "Index %1 is in an incorrect format" and
+// "Index %1 is out of range" (at or above kMaxArgumentIndex, or adding
+// elements past it), %1 the segment.
 void BindArgumentPath(BindingResult& callResult, BindingProperty& target,
                       const std::string& functionName, std::string_view path,
                       const std::string& value, const std::string& contentType,
-                      InputQuoting quoting = InputQuoting::Quoted);
+                      std::size_t& addedElements, InputQuoting quoting = InputQuoting::Quoted);
 
 }  // namespace Halden

@@ -153,6 +153,9 @@ TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
        "Index 1a is in an incorrect format"},
       {kMethodGet, "/v1/scalars?v.65536=x", "", "", "Index 65536 is out of range"},
       {kMethodGet, "/v1/scalars?v.2147483647=x", "", "", "Index 2147483647 is out of range"},
+      // The elements a call's paths add count together, each element once.
+      {kMethodGet, "/v1/scalars?obj.65535.0=x", "", "", "Index 0 is out of range"},
+      {kMethodGet, "/v1/scalars?v.0=x&v.65535=y&v.65535.0=z", "", "", "Index 0 is out of range"},
       {kMethodGet, "/v1/scalars?v.99999999999999999999=x", "", "",
        "Index 99999999999999999999 is out of range"},
       {kMethodGet, "/v1/scalars?obj={", "", "",
