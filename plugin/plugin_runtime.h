@@ -3,6 +3,7 @@
 // virtual forwarders that the Plugin layer binds to the host's table.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -48,7 +49,8 @@ class PluginRuntime : public ResourceSubscriber {
  public:
   virtual ~PluginRuntime();
 
-  // Removes every subscription and handler this runtime holds with the host.
+  // Removes every subscription and handler this runtime holds with the host,
+  // then waits for the host events being handled to finish.
   virtual void Stop();
 
   // Forwarders to the host's function table, arguments passed unchanged.
@@ -237,6 +239,10 @@ class PluginRuntime : public ResourceSubscriber {
   ObserverTable wildcardObservers;
   std::map<std::string, std::shared_ptr<HostEventHandler>, std::less<>> hostHandlers;
   std::map<std::string, uint32_t> subscriptionCounts;
+  // Host events being handled, under eventLock: the plugin is destroyed
+  // once StopEvents returns, so it waits for them.
+  uint32_t eventsRunning = 0;
+  std::condition_variable eventsDone;
 
   std::mutex proxyLock;
   std::map<std::string, ServiceProxyHandler> pendingRequests;

@@ -128,7 +128,15 @@ void ZVM_CDECL PluginRuntime::OnHostEvent(const HostEvent* event) {
       const auto found = runtime.hostHandlers.find(std::string_view(event->name));
       if (found == runtime.hostHandlers.end()) return;
       handler = found->second;
+      ++runtime.eventsRunning;
     }
+    struct Running {
+      PluginRuntime& runtime;
+      ~Running() {
+        std::lock_guard lock(runtime.eventLock);
+        if (--runtime.eventsRunning == 0) runtime.eventsDone.notify_all();
+      }
+    } running{runtime};
     Trace("%s: Handling event %s", runtime.shortName.c_str(), event->name);
     // Handlers read the payload where it is; a tree that would not convert
     // as a whole is dropped before any of it is read.
@@ -235,25 +243,31 @@ void PluginRuntime::SendHostEvent(const std::string& eventName, const std::strin
 }
 
 void PluginRuntime::StopEvents() {
-  // A subscription made meanwhile would leave the host calling a runtime
-  // that is going away.
-  std::lock_guard subscription(subscriptionLock);
-  std::map<std::string, std::shared_ptr<HostEventHandler>, std::less<>> handlers;
   {
-    std::lock_guard lock(eventLock);
-    handlers.swap(hostHandlers);
-    exactObservers.clear();
-    wildcardObservers.clear();
+    // A subscription made meanwhile would leave the host calling a runtime
+    // that is going away.
+    std::lock_guard subscription(subscriptionLock);
+    std::map<std::string, std::shared_ptr<HostEventHandler>, std::less<>> handlers;
+    {
+      std::lock_guard lock(eventLock);
+      handlers.swap(hostHandlers);
+      exactObservers.clear();
+      wildcardObservers.clear();
+    }
+    if (connected) {
+      for (const auto& [name, handler] : handlers) HostUnsubscribe(name.c_str(), hostToken);
+    }
+    deferredSubscriptions.clear();
+    deferredReads.clear();
+    std::lock_guard lock(proxyLock);
+    pendingRequests.clear();
+    asyncHandlers.clear();
+    receivedResponses.clear();
   }
-  if (connected) {
-    for (const auto& [name, handler] : handlers) HostUnsubscribe(name.c_str(), hostToken);
-  }
-  deferredSubscriptions.clear();
-  deferredReads.clear();
-  std::lock_guard lock(proxyLock);
-  pendingRequests.clear();
-  asyncHandlers.clear();
-  receivedResponses.clear();
+  // Events the host delivered before it let go finish first; a handler may
+  // still take the locks above.
+  std::unique_lock lock(eventLock);
+  eventsDone.wait(lock, [this] { return eventsRunning == 0; });
 }
 
 }  // namespace Halden

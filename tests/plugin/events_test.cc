@@ -408,6 +408,28 @@ TEST_F(Events, StopWaitsForASubscriptionOnItsWay) {
   EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_c_x"), 0);
 }
 
+// The plugin is destroyed once Stop returns: an event being handled ends first.
+TEST_F(Events, StopWaitsForAnEventBeingHandled) {
+  std::promise<void> entered, released;
+  plugin->ObserveResource<Note>("/h", [&](const ResourceEvent<Note>&) {
+    entered.set_value();
+    released.get_future().wait();
+  });
+  std::thread deliverer([this] { host.DeliverResourceEvent("/h", "Update", Json("{}")); });
+  entered.get_future().wait();
+  std::atomic<bool> stopped{false};
+  std::thread stopper([&] {
+    plugin->Stop();
+    stopped = true;
+  });
+  // Long enough for a Stop that does not wait to finish first.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(stopped);
+  released.set_value();
+  deliverer.join();
+  stopper.join();
+}
+
 TEST_F(Events, ConcurrentDeliveryWhileObservingAndPublishing) {
   constexpr int kThreads = 8;
   constexpr int kEvents = 300;
