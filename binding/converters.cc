@@ -190,8 +190,10 @@ bool WriteFieldsInOrder(BindingProperty& output, const char* base,
     if (field.converter == nullptr) continue;
     const void* member = base + field.offset;
     if ((field.flags & kBindingFieldOmitIfEmpty) == 0) {
-      if (!field.converter->ToProperty(output.Member(field.name), member, field.type.descriptor,
-                                       registry, result)) {
+      // A member of the same name made before is replaced, not added to.
+      BindingProperty& made = output.Member(field.name);
+      made.Reset();
+      if (!field.converter->ToProperty(made, member, field.type.descriptor, registry, result)) {
         return false;
       }
       continue;
