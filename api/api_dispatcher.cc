@@ -266,6 +266,7 @@ void ZVM_CDECL ApiDispatcher::HandleCall(JsonApiResponse* response, const ApiCal
     WriteCallError(*response, 404, "Invalid function");
     return;
   }
+  const InFlight::Scope running(context->dispatcher->calls);
   try {
     context->dispatcher->Dispatch(*response, *call, *context->endpoint);
   } catch (const std::exception& e) {

@@ -11,6 +11,7 @@
 #include "binding/registry.h"
 #include "boundary/api_table.h"
 #include "boundary/host_interface.h"
+#include "util/in_flight.h"
 
 namespace Halden {
 
@@ -48,6 +49,10 @@ class ApiDispatcher {
   // The endpoint's records are guarded by this during registration.
   std::mutex& Mutex() { return mutex; }
 
+  // Returns once no call is being handled, so that the dispatcher and the
+  // handlers' object can be destroyed.
+  void WaitForCalls() { calls.WaitIdle(); }
+
  private:
   struct CallContext {
     ApiDispatcher* dispatcher;
@@ -69,6 +74,7 @@ class ApiDispatcher {
   std::vector<std::vector<ApiTextListRecord>> textLists;
   std::vector<std::unique_ptr<CallContext>> contexts;
   ApiTable table{};
+  InFlight calls;
 };
 
 }  // namespace Halden

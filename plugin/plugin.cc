@@ -109,6 +109,8 @@ void ZVM_CDECL Plugin::ShutdownShim(void* instance) {
   } catch (...) {
   }
   try {
+    // Local calls the host made before shutting down end first.
+    plugin->Dispatcher().WaitForCalls();
     delete plugin;
     // The library may be unloaded next: nothing kept for later trees stays,
     // nor the runtime's reserve for throwing out of memory, since none of

@@ -3,7 +3,6 @@
 // virtual forwarders that the Plugin layer binds to the host's table.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -28,6 +27,7 @@
 #include "plugin/resource_subscriber.h"
 #include "plugin/runtime_types.h"
 #include "plugin/telemetry_sink.h"
+#include "util/in_flight.h"
 
 namespace Halden {
 
@@ -239,10 +239,10 @@ class PluginRuntime : public ResourceSubscriber {
   ObserverTable wildcardObservers;
   std::map<std::string, std::shared_ptr<HostEventHandler>, std::less<>> hostHandlers;
   std::map<std::string, uint32_t> subscriptionCounts;
-  // Host events being handled, under eventLock: the plugin is destroyed
-  // once StopEvents returns, so it waits for them.
-  uint32_t eventsRunning = 0;
-  std::condition_variable eventsDone;
+  // Host events being handled: the plugin is destroyed once StopEvents
+  // returns, so it waits for them. Counted under eventLock, with the
+  // handler found.
+  InFlight eventsRunning;
 
   std::mutex proxyLock;
   std::map<std::string, ServiceProxyHandler> pendingRequests;

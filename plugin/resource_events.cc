@@ -122,21 +122,14 @@ void ZVM_CDECL PluginRuntime::OnHostEvent(const HostEvent* event) {
   if (event == nullptr || event->name == nullptr || event->userData == 0) return;
   try {
     auto& runtime = *reinterpret_cast<PluginRuntime*>(event->userData);
-    std::shared_ptr<HostEventHandler> handler;
-    {
-      std::lock_guard lock(runtime.eventLock);
-      const auto found = runtime.hostHandlers.find(std::string_view(event->name));
-      if (found == runtime.hostHandlers.end()) return;
-      handler = found->second;
-      ++runtime.eventsRunning;
-    }
-    struct Running {
-      PluginRuntime& runtime;
-      ~Running() {
-        std::lock_guard lock(runtime.eventLock);
-        if (--runtime.eventsRunning == 0) runtime.eventsDone.notify_all();
-      }
-    } running{runtime};
+    std::unique_lock lock(runtime.eventLock);
+    const auto found = runtime.hostHandlers.find(std::string_view(event->name));
+    if (found == runtime.hostHandlers.end()) return;
+    // Counted before the handler is held, so that the handler is let go
+    // before Stop can return.
+    const InFlight::Scope running(runtime.eventsRunning);
+    const std::shared_ptr<HostEventHandler> handler = found->second;
+    lock.unlock();
     Trace("%s: Handling event %s", runtime.shortName.c_str(), event->name);
     // Handlers read the payload where it is; a tree that would not convert
     // as a whole is dropped before any of it is read.
@@ -266,8 +259,7 @@ void PluginRuntime::StopEvents() {
   }
   // Events the host delivered before it let go finish first; a handler may
   // still take the locks above.
-  std::unique_lock lock(eventLock);
-  eventsDone.wait(lock, [this] { return eventsRunning == 0; });
+  eventsRunning.WaitIdle();
 }
 
 }  // namespace Halden

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <stdexcept>
 #include <string>
@@ -37,6 +38,11 @@ class ObservingPlugin : public Plugin {
     RegisterStruct<Note>(Types(), "Note").Field("text", &Note::text).Field("count", &Note::count);
     RegisterStruct<Tagged>(Types(), "Tagged")
         .Field("tag", &Tagged::tag, "", kBindingFieldOmitIfEmpty);
+    Endpoint(kMethodGet, "/held", &ObservingPlugin::Held);
+  }
+  ApiResponse Held() {
+    whileHeld();
+    return ApiResponse::Ok();
   }
   // Holds one host subscription back, at the moment the host is called.
   void HostSubscribe(const char* eventName, uintptr_t token, HostEventCallback callback,
@@ -48,6 +54,7 @@ class ObservingPlugin : public Plugin {
     Plugin::HostSubscribe(eventName, token, callback, userData, kind);
   }
 
+  std::function<void()> whileHeld;
   std::atomic<bool> holdNextSubscription{false};
   std::promise<void> subscriptionHeld;
   std::promise<void> subscriptionReleased;
@@ -408,26 +415,39 @@ TEST_F(Events, StopWaitsForASubscriptionOnItsWay) {
   EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_c_x"), 0);
 }
 
-// The plugin is destroyed once Stop returns: an event being handled ends first.
-TEST_F(Events, StopWaitsForAnEventBeingHandled) {
-  std::promise<void> entered, released;
+// The plugin is destroyed once Shutdown returns: its Stop lets the events
+// being handled end first, and then the local calls do.
+TEST_F(Events, ShutdownWaitsForEventsAndCallsBeingHandled) {
+  std::promise<void> eventHeld, eventReleased, callHeld, callReleased;
   plugin->ObserveResource<Note>("/h", [&](const ResourceEvent<Note>&) {
-    entered.set_value();
-    released.get_future().wait();
+    eventHeld.set_value();
+    eventReleased.get_future().wait();
   });
+  plugin->whileHeld = [&] {
+    callHeld.set_value();
+    callReleased.get_future().wait();
+  };
+  // `stop` must not return before `released` is set.
+  const auto waitsFor = [](const std::function<void()>& stop, std::promise<void>& released) {
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+      stop();
+      stopped = true;
+    });
+    // Long enough for a stop that does not wait to finish first.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(stopped);
+    released.set_value();
+    stopper.join();
+  };
   std::thread deliverer([this] { host.DeliverResourceEvent("/h", "Update", Json("{}")); });
-  entered.get_future().wait();
-  std::atomic<bool> stopped{false};
-  std::thread stopper([&] {
-    plugin->Stop();
-    stopped = true;
-  });
-  // Long enough for a Stop that does not wait to finish first.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(stopped);
-  released.set_value();
+  eventHeld.get_future().wait();
+  waitsFor([this] { plugin->Stop(); }, eventReleased);
   deliverer.join();
-  stopper.join();
+  std::thread caller([this] { EXPECT_FALSE(host.Call(kMethodGet, "/held").error); });
+  callHeld.get_future().wait();
+  waitsFor([this] { host.Shutdown(); }, callReleased);
+  caller.join();
 }
 
 TEST_F(Events, ConcurrentDeliveryWhileObservingAndPublishing) {
