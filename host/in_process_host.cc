@@ -10,6 +10,7 @@
 #include "api/route.h"
 #include "binding/host_value_conversion.h"
 #include "formats/host_value_to_json.h"
+#include "formats/property_to_json.h"
 #include "plugin/event_name.h"
 
 namespace Halden::host {
@@ -257,14 +258,17 @@ std::vector<RecordedRequest> InProcessHost::Requests() const {
 void InProcessHost::AnswerRequest(JsonApiResponse* response, const JsonApiRequest* request) {
   const std::string url = TextOf(request->url);
   if (requestHook) requestHook(url);
+  // In the request's order, names escaped and an empty value null.
   std::string parameters = "{";
   for (uint32_t i = 0; i < request->parameterCount; ++i) {
     if (i > 0) parameters += ",";
+    BindingProperty name;
+    name.SetString(TextOf(request->parameters[i].name));
+    const std::string value = JsonOf(request->parameters[i].value);
     // Appended piece by piece: GCC 12 warns wrongly on a chain of + here.
-    parameters += '"';
-    parameters += TextOf(request->parameters[i].name);
-    parameters += "\":";
-    parameters += JsonOf(request->parameters[i].value);
+    parameters += PropertyToJson(name, nullptr, nullptr);
+    parameters += ':';
+    parameters += value.empty() ? "null" : value;
   }
   parameters += "}";
   const RecordedRequest recorded{request->method, url, parameters, request->hostToken};

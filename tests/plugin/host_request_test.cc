@@ -111,9 +111,9 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
   EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/missing").Error().message,
             "Error response for GET /missing: Resource not found");
   // Parameters go with the request; one too deep for a host value stops it.
-  RequestParameters parameters{{"q", Json("[1]")}};
+  RequestParameters parameters{{"q", Json("[1]")}, {"e\"", BindingProperty()}};
   plugin->RequestWithParameters(kMethodGet, "/setting", parameters);
-  EXPECT_EQ(host.Requests().back().parameters, R"({"q":[1]})");
+  EXPECT_EQ(host.Requests().back().parameters, R"({"q":[1],"e\"":null})");
   BindingProperty* deep = &parameters[0].second;
   for (int i = 0; i < 600; ++i) deep = &deep->Append();
   const RequestResult<> refused = plugin->RequestWithParameters(kMethodGet, "/setting", parameters);
