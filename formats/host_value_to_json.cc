@@ -1,13 +1,12 @@
 #include "formats/host_value_to_json.h"
 
 #include <cmath>
-#include <cstring>
 #include <span>
 #include <string_view>
 
 #include "binding/base64.h"
 #include "binding/host_value_conversion.h"
-#include "formats/internal/rapidjson.h"
+#include "formats/internal/json_text.h"
 #include "formats/property_to_json.h"
 
 namespace Halden {
@@ -40,8 +39,7 @@ bool KeysInOrder(const HostValue& value) {
 }
 
 void Text(Writer& writer, const char* text) {
-  const std::size_t length = text != nullptr ? std::strlen(text) : 0;
-  writer.String(text != nullptr ? text : "", static_cast<rapidjson::SizeType>(length));
+  internal::WriteJsonText(writer, text != nullptr ? std::string_view(text) : std::string_view());
 }
 
 // The writes of PropertyToJson's walk, in the same order.
@@ -72,7 +70,7 @@ void Write(Writer& writer, const HostValue& value) {
       const std::string text = Base64Encode(
           value.blob.data != nullptr ? std::span<const uint8_t>(value.blob.data, value.blob.length)
                                      : std::span<const uint8_t>());
-      writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
+      internal::WriteJsonText(writer, text);
       return;
     }
     case kHostCollection:
@@ -88,7 +86,7 @@ void Write(Writer& writer, const HostValue& value) {
       for (uint32_t i = 0; value.structure.entries != nullptr && i < value.structure.count; ++i) {
         const HostMemberEntry& entry = value.structure.entries[i];
         const std::string_view key = KeyOf(entry);
-        writer.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
+        internal::WriteJsonText(writer, key, true);
         Write(writer, entry.value);
       }
       writer.EndObject();

@@ -9,7 +9,7 @@
 #include "binding/base64.h"
 #include "binding/property_visitor.h"
 #include "binding/registry.h"
-#include "formats/internal/rapidjson.h"
+#include "formats/internal/json_text.h"
 
 namespace Halden {
 namespace {
@@ -44,15 +44,13 @@ class JsonWritingVisitor final : public BindingPropertyVisitor {
   bool EndCollection() override { return writer.EndArray(); }
   bool BeginStructure(uint32_t) override { return writer.StartObject(); }
   bool BeginMember(const std::string& key) override {
-    return writer.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
+    return internal::WriteJsonText(writer, key, true);
   }
   bool EndMember(const std::string&) override { return true; }
   bool EndStructure() override { return writer.EndObject(); }
 
  private:
-  bool Text(const std::string& text) {
-    return writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
-  }
+  bool Text(const std::string& text) { return internal::WriteJsonText(writer, text); }
 
   Writer& writer;
   const BindingRegistry* registry;

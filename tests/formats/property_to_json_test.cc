@@ -10,6 +10,7 @@
 
 #include "binding/registry.h"
 #include "binding/static_type.h"
+#include "formats/internal/json_text.h"
 #include "tests/binding/conversion_test_support.h"
 
 namespace Halden {
@@ -58,6 +59,14 @@ TEST(PropertyToJsonTest, WritesScalars) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PropertyToJson(c.value, &registry, nullptr), c.expected) << Describe(c.value);
+  }
+  // A text too long for RapidJSON's writer goes in escaped in pieces, which
+  // join to what the writer makes of the whole.
+  const std::string text("\"\\/\b\x01\x7f\xc3\xa9\0z", 10);
+  const std::string whole =
+      PropertyToJson(BindingProperty().SetString(std::string(text)), nullptr, nullptr);
+  for (const std::size_t piece : {1, 2, 3, 64}) {
+    EXPECT_EQ(internal::QuotedJsonText(text, piece), whole) << piece;
   }
   // Without a registry an enumeration value is its number.
   EXPECT_EQ(PropertyToJson(shade(-3), nullptr, ""), "-3");
