@@ -50,6 +50,8 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
   const std::string v55(55, 'v');
   // A head of 200 bytes, the most it may have.
   const std::string fullHead = post + "X: " + v55 + "\r\nY: " + v55 + "\r\nZ: " + v55 + "\r\n\r\n";
+  // As many header lines as it may have.
+  const std::string fourLines = post + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\n\r\n";
   struct Case {
     std::string input;
     int status;
@@ -90,6 +92,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {post + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\nE: 5\r\nContent-Length: +1\r\n\r\n", 431,
        "The request has more than 4 header lines"},
       {fullHead, 0, fullHead.c_str()},
+      {fourLines, 0, fourLines.c_str()},
       {post + "Q" + fullHead.substr(post.size()), 431},
       // Trailers of 201 bytes, their empty line included.
       {chunked + "0\r\nT: " + std::string(61, 't') + "\r\nU: " + std::string(61, 'u') +
@@ -108,6 +111,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {std::string("GET /a\0b", 8) + " HTTP/1.1\r\nContent-Length: 11\r\n\r\n", 400,
        "The request line holds a control character"},
       {chunked + "x\r\n", 400},
+      {chunked + ";x\r\n", 400, "A chunk's size is not a hexadecimal number"},
       {chunked + std::string(64, '0'), -1},  // still waiting for its end
       {chunked + std::string(70, '0'), 400, "A chunk's size line does not end"},
       {chunked + "1\r\nab\r\n", 400},
