@@ -483,18 +483,20 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
   EXPECT_EQ(played.find("FAILED"), std::string::npos) << played;
   EXPECT_EQ(Send("POST", kConfirm).status, 500);
   // A service that fails a step fails the story there.
-  for (const auto& [request, status, step, failure] : {
-           std::tuple{"PUT /v1/account/email", 400, 4,
+  for (const auto& [request, status, text, step, failure] : {
+           std::tuple{"PUT /v1/account/email", 400, "Other", 4,
                       "expected 400 with the service's text, without the password"},
-           std::tuple{"POST /v1/account/email/verification", 400, 6, "expected 204"},
+           // Refused as a wrong password is, and so also with the right one.
+           std::tuple{"PUT /v1/account/email", 400, "Wrong password", 5, "expected 204"},
+           std::tuple{"POST /v1/account/email/verification", 400, "Other", 6, "expected 204"},
            // Answered, but no mail sent.
-           std::tuple{"POST /v1/account/email/verification", 204, 6,
+           std::tuple{"POST /v1/account/email/verification", 204, "", 6,
                       "expected a mail to the new address in the mailbox"},
        }) {
     Restart();
     Send("POST", "/_host/faults",
          std::string(R"({")") + request + R"(":{"answer":"status","status":)" +
-             std::to_string(status) + R"(,"body":"Other"}})");
+             std::to_string(status) + R"(,"body":")" + text + R"("}})");
     std::tie(outcome, played) = Captured(demo);
     EXPECT_EQ(outcome, 1);
     const std::size_t failed = played.find(std::string("FAILED: ") + failure);
