@@ -325,11 +325,25 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
                       "of the plugin, the most one client may hold (8 in all)\",\"status\":429}"}));
   }
   // Stopped once, the plugin's counters shown once; the streams are ended,
-  // not dropped.
+  // not dropped, and neither port is served.
+  const int ports[] = {PortOf(devhost->Url()), PortOf(devhost->MockUrl())};
   devhost->Stop();
   devhost->Stop();
   EXPECT_TRUE(events.EndedWhole());
+  for (const int port : ports) {
+    const int client = socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in address = Loopback(port);
+    EXPECT_NE(connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0)
+        << port;
+    close(client);
+  }
   const std::string shown = Shown();
+  // It said what it served, and where.
+  const std::size_t served =
+      shown.find(" (plugin API 18.0.0) on http://127.0.0.1:" + std::to_string(ports[0]) +
+                 " (events: /events, OpenAPI: /openapi.json)\n");
+  EXPECT_NE(served, std::string::npos) << shown;
+  EXPECT_LT(shown.find("zvm-devhost: serving qor-email-verification "), served);
   const std::size_t counters = shown.find("memory counters of the plugin at shutdown: peak ");
   EXPECT_NE(counters, std::string::npos);
   EXPECT_EQ(counters, shown.rfind("memory counters"));
@@ -553,6 +567,11 @@ TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
   EXPECT_EQ(
       error,
       "cannot write the recording '/no/such/folder/session.jsonl': No such file or directory");
+  // And one whose configuration cannot be read.
+  DevhostOptions unread = options;
+  unread.config = "/no/such/devhost.yaml";
+  EXPECT_FALSE(Devhost(unread, *terminal).Start(error));
+  EXPECT_EQ(error, "Cannot read the configuration file '/no/such/devhost.yaml'");
   // And one told to watch a folder it cannot.
   DevhostOptions unwatched = options;
   unwatched.reload = true;
