@@ -274,6 +274,20 @@ def play_forms(page, devhost):
         page.click(operation(put, "button[type=submit]"))
         page.shows(operation(put, "p.result"), "400 Wrong password",
                    "a body in %s read by the plugin" % content_type)
+    # A long text in MessagePack (a fixmap, its key, a str32 head and the
+    # text), and an empty record in YAML, which must still be a body.
+    encoded = page.driver.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        import("/console/body_encoding.js").then(({encodeBody}) => {
+          try {
+            done([encodeBody({t: "x".repeat(100000)}, "application/x-msgpack").length,
+                  encodeBody({}, "application/x-yaml")]);
+          } catch (error) {
+            done(String(error));
+          }
+        }, (error) => done(String(error)));""")
+    assert encoded == [1 + 2 + 5 + 100000, "{}"], encoded
+    print("ok     a long text in MessagePack, an empty record in YAML", flush=True)
 
 
 def play_event_tools(page):

@@ -9,9 +9,10 @@ export function encodeBody(value, contentType) {
 }
 
 // A record as one "name: value" line per field; JSON's texts, numbers and
-// flow collections are YAML too.
+// flow collections are YAML too, and so is "{}", which no lines would not be.
 function yaml(value) {
-  if (value === null || typeof value !== "object" || Array.isArray(value)) {
+  if (value === null || typeof value !== "object" || Array.isArray(value) ||
+      Object.keys(value).length === 0) {
     return JSON.stringify(value);
   }
   return Object.entries(value).map(([name, field]) =>
@@ -44,7 +45,8 @@ function messagePack(value) {
     } else if (typeof item === "string") {
       const text = new TextEncoder().encode(item);
       sized(text.length, 0xa0, [0xd9, 0xda, 0xdb], 32);
-      push(...text);
+      // Byte by byte: spread as arguments, a long text overflows the stack.
+      for (const byte of text) bytes.push(byte);
     } else if (Array.isArray(item)) {
       sized(item.length, 0x90, [undefined, 0xdc, 0xdd], 16);
       item.forEach(write);
