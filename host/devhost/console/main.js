@@ -74,11 +74,13 @@ function follow(path, stateId, onEvent) {
   let lost = false;
   return new Promise((opened) => {
     followServerEvents(path, onEvent, async (connected) => {
-      if (connected && lost) await loadAll();
+      // Settled before the read again: a loss while it runs must stand.
+      const reread = connected && lost;
       lost = !connected;
       state.textContent = connected ? "live" : "reconnecting…";
       state.classList.toggle("down", !connected);
       if (connected) opened();
+      if (reread) await loadAll();
     });
   });
 }
