@@ -31,10 +31,10 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   EXPECT_EQ(options.timeoutScale, 1);
 
   DevhostOptions loop;
-  ASSERT_TRUE(ParseDevhostOptions({"--port=65535", "--mock-port=0", "--max-body=2147483648",
-                                   "--no-reload", "--watch=a", "--watch", "b", "--build=make x",
-                                   "--timeout-scale=0.05", "--record=s.jsonl", "--replay", "r"},
-                                  loop, error))
+  ASSERT_TRUE(ParseDevhostOptions(
+      {"--replay", "r", "--port=65535", "--mock-port=0", "--max-body=2147483648", "--no-reload",
+       "--watch=a", "--watch", "b", "--build=make x", "--timeout-scale=0.05", "--record=s.jsonl"},
+      loop, error))
       << error;
   EXPECT_EQ(loop.port, 65535);
   EXPECT_EQ(loop.maxBody, 2147483648u);

@@ -27,14 +27,16 @@ class OpenApiDocumentTest : public ::testing::Test {
     return document.Find("paths").Find(path).Find(method);
   }
 
-  // "name in required" of each parameter, in order.
+  // "name in required" of each parameter, in order, and " described" for
+  // one with a description, which the sample gives none.
   static std::vector<std::string> Parameters(const BindingProperty& operation) {
     std::vector<std::string> parameters;
     const BindingProperty& list = operation.Find("parameters");
     for (uint32_t i = 0; i < list.Size(); ++i) {
       const BindingProperty& parameter = list.Element(i);
       parameters.push_back(parameter.Find("name").ToText() + " " + parameter.Find("in").ToText() +
-                           " " + parameter.Find("required").ToText());
+                           " " + parameter.Find("required").ToText() +
+                           (parameter.Find("description").IsEmpty() ? "" : " described"));
     }
     return parameters;
   }
