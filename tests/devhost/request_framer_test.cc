@@ -50,6 +50,8 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
   const std::string v55(55, 'v');
   // A head of 200 bytes, the most it may have.
   const std::string fullHead = post + "X: " + v55 + "\r\nY: " + v55 + "\r\nZ: " + v55 + "\r\n\r\n";
+  // More than a head may hold, of the next request.
+  const std::string next(201, 'x');
   // As many header lines as it may have.
   const std::string fourLines = post + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\n\r\n";
   struct Case {
@@ -94,6 +96,9 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {fullHead, 0, fullHead.c_str()},
       {fourLines, 0, fourLines.c_str()},
       {post + "Q" + fullHead.substr(post.size()), 431},
+      // Trailers count by their own lines, not by what follows them.
+      {chunked + "0\r\nT: t\r\n\r\n" + next, 0, "POST /m HTTP/1.1\r\nContent-Length: 0\r\n\r\n", "",
+       next.c_str()},
       // Trailers of 201 bytes, their empty line included.
       {chunked + "0\r\nT: " + std::string(61, 't') + "\r\nU: " + std::string(61, 'u') +
            "\r\nV: " + std::string(62, 'v') + "\r\n\r\n",
@@ -105,6 +110,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {post + "X: a\nContent-Length: 1\r\n\r\n", 400},
       {post + "Content-Length : 1\r\n\r\n", 400},
       {post + "X: a\r\n continued\r\n\r\n", 400, "A header line is folded onto the next"},
+      {post + "X a\r\nContent-Length: 17\r\n\r\n", 400, "A header line is not 'name: value'"},
       {post + "X: a\x7f\r\nContent-Length: x\r\n\r\n", 400,
        "The value of the header X holds a control character"},
       // Refused at the request line, whatever comes after it.
