@@ -30,14 +30,16 @@ inline std::string QuotedJsonText(std::string_view text, std::size_t piece = kMa
 }
 
 // Writes `text` as a string value, or as a member name when `key`. A text
-// longer than the writer takes goes in already quoted.
+// longer than the writer takes (`longest`, which tests lower) goes in
+// already quoted.
 template <typename Writer>
-bool WriteJsonText(Writer& writer, std::string_view text, bool key = false) {
-  if (text.size() <= kMaxWriterText) {
+bool WriteJsonText(Writer& writer, std::string_view text, bool key = false,
+                   std::size_t longest = kMaxWriterText) {
+  if (text.size() <= longest) {
     const auto size = static_cast<rapidjson::SizeType>(text.size());
     return key ? writer.Key(text.data(), size) : writer.String(text.data(), size);
   }
-  const std::string quoted = QuotedJsonText(text);
+  const std::string quoted = QuotedJsonText(text, longest);
   return writer.RawValue(quoted.data(), quoted.size(), rapidjson::kStringType);
 }
 

@@ -20,6 +20,18 @@ using binding_test::Describe;
 
 enum class Shade : int32_t { Light = 1, Dark = -3 };
 
+// {text: text} through `Writer`, texts longer than `longest` written raw.
+template <typename Writer>
+std::string Written(std::string_view text, std::size_t longest) {
+  rapidjson::StringBuffer buffer;
+  Writer writer(buffer);
+  writer.StartObject();
+  internal::WriteJsonText(writer, text, true, longest);
+  internal::WriteJsonText(writer, text, false, longest);
+  writer.EndObject();
+  return std::string(buffer.GetString(), buffer.GetSize());
+}
+
 TEST(PropertyToJsonTest, WritesScalars) {
   BindingRegistry registry;
   registry.RegisterType(sizeof(Shade), "Shade", StaticTypeOf<Shade>(), true)
@@ -60,13 +72,15 @@ TEST(PropertyToJsonTest, WritesScalars) {
   for (const Case& c : cases) {
     EXPECT_EQ(PropertyToJson(c.value, &registry, nullptr), c.expected) << Describe(c.value);
   }
-  // A text too long for RapidJSON's writer goes in escaped in pieces, which
-  // join to what the writer makes of the whole.
+  // A text longer than RapidJSON's writer takes goes in raw, escaped in
+  // pieces: as the writer writes the whole, as a member's name and value,
+  // compact or pretty.
   const std::string text("\"\\/\b\x01\x7f\xc3\xa9\0z", 10);
-  const std::string whole =
-      PropertyToJson(BindingProperty().SetString(std::string(text)), nullptr, nullptr);
-  for (const std::size_t piece : {1, 2, 3, 64}) {
-    EXPECT_EQ(internal::QuotedJsonText(text, piece), whole) << piece;
+  for (const std::size_t longest : {1, 2, 3}) {
+    EXPECT_EQ(Written<rapidjson::Writer<rapidjson::StringBuffer>>(text, longest),
+              Written<rapidjson::Writer<rapidjson::StringBuffer>>(text, text.size()));
+    EXPECT_EQ(Written<rapidjson::PrettyWriter<rapidjson::StringBuffer>>(text, longest),
+              Written<rapidjson::PrettyWriter<rapidjson::StringBuffer>>(text, text.size()));
   }
   // Without a registry an enumeration value is its number.
   EXPECT_EQ(PropertyToJson(shade(-3), nullptr, ""), "-3");
