@@ -98,6 +98,8 @@ TEST_F(Dispatch, MatchesANamedMethodByItsName) {
   request.method = 99;
   request.path = "/v1/items/7";
   EXPECT_FALSE(host.Call(request).found);
+  // Nor does the dispatcher, at an entry of DELETE (code 1).
+  EXPECT_EQ(host.CallEntry(Entry("DeleteV1ItemsById"), request).errorText, "Invalid function");
 }
 
 TEST_F(Dispatch, BindsEveryParameterTypeFromTheQuery) {
