@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace Halden::devhost {
 namespace {
@@ -32,6 +34,51 @@ TEST(ConnectionReader, HoldsARequestToItsDeadlineWhateverIsWaiting) {
   }
   EXPECT_FALSE(handled);
   close(ends[1]);
+}
+
+using Lines = std::vector<std::string>;
+using Exchange = std::pair<std::string, Lines>;
+
+// What a client that sends `bytes` and closes its side reads back until the
+// reader lets it go, and the request lines the handler was given.
+Exchange Converse(const std::string& bytes) {
+  int ends[2];
+  EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+  const timeval wait{30, 0};
+  setsockopt(ends[1], SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  send(ends[1], bytes.data(), bytes.size(), 0);
+  shutdown(ends[1], SHUT_WR);
+  std::string read;
+  Lines handled;
+  std::mutex lock;
+  {
+    ConnectionReader reader(
+        {{1 << 17, 10, 1 << 17, 0}, 1, std::chrono::milliseconds(200), 100, 8, 0},
+        [&](int socket, const FramedRequest& request, bool) {
+          std::lock_guard guard(lock);
+          handled.push_back(request.head.substr(0, request.head.find('\r')));
+          send(socket, "ok\n", 3, MSG_NOSIGNAL);
+          return true;
+        });
+    reader.Add(ends[0]);
+    char buffer[256];
+    for (ssize_t count; (count = recv(ends[1], buffer, sizeof buffer, 0)) > 0;) {
+      read.append(buffer, static_cast<std::size_t>(count));
+    }
+  }
+  close(ends[1]);
+  return {read.substr(0, read.find('\r')), handled};
+}
+
+// Each request that came before the client closed is answered, a pipelined
+// one too; a refused one reaches no handler, and a client gone in the middle
+// of a request is let go at once, not answered at its deadline.
+TEST(ConnectionReader, AnswersWhatCameBeforeTheClientClosed) {
+  EXPECT_EQ(Converse("GET /1 HTTP/1.1\r\n\r\nGET /2 HTTP/1.1\r\n\r\n"),
+            Exchange("ok\nok\n", Lines{"GET /1 HTTP/1.1", "GET /2 HTTP/1.1"}));
+  EXPECT_EQ(Converse("POST / HTTP/1.1\r\nContent-Length: 1\r\n\r\nx"),
+            Exchange("HTTP/1.1 413 Content Too Large", Lines{}));
+  EXPECT_EQ(Converse("GET / HTTP/1.1\r\n"), Exchange("", Lines{}));
 }
 
 }  // namespace
