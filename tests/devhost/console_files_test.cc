@@ -13,7 +13,7 @@ TEST(ConsoleFiles, ServesOnlyFlatNamesOfItsKinds) {
   const std::filesystem::path directory =
       std::filesystem::path(::testing::TempDir()) / "console_files_test";
   std::filesystem::create_directories(directory / "sub");
-  for (const char* name : {"page.html", "app-2_x.js", "style.css", "icon.svg", "notes.txt",
+  for (const char* name : {"page.html", "az-09_x.js", "style.css", "icon.svg", "notes.txt",
                            "Upper.js", "sub/inner.js", "empty.css"}) {
     std::ofstream(directory / name) << (std::string(name) == "empty.css" ? "" : name);
   }
@@ -25,7 +25,7 @@ TEST(ConsoleFiles, ServesOnlyFlatNamesOfItsKinds) {
     const char* contentType;  // null: refused with 404
   } cases[] = {
       {"page.html", "text/html; charset=utf-8"},
-      {"app-2_x.js", "text/javascript; charset=utf-8"},
+      {"az-09_x.js", "text/javascript; charset=utf-8"},
       {"style.css", "text/css; charset=utf-8"},
       {"icon.svg", "image/svg+xml"},
       {"empty.css", "text/css; charset=utf-8"},
