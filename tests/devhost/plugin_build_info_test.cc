@@ -46,6 +46,12 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
   const std::string cut = ::testing::TempDir() + "cut.so";
   header.e_shoff = 1 << 20;
   std::ofstream(cut, std::ios::binary).write(reinterpret_cast<const char*>(&header), sizeof header);
+  // One whose section table is larger than a plugin's could be.
+  const std::string many = ::testing::TempDir() + "many.so";
+  header.e_shoff = sizeof header;
+  header.e_shnum = 0xFFFF;
+  std::ofstream(many, std::ios::binary)
+      .write(reinterpret_cast<const char*>(&header), sizeof header);
   struct Case {
     std::string path;
     std::string error;
@@ -58,6 +64,7 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
       {damaged, damaged + ": the section names cannot be read"},
       {large, large + ": the section .zvm_build_info cannot be read"},
       {cut, cut + ": the section table cannot be read"},
+      {many, many + ": the section table cannot be read"},
   };
   for (const Case& c : cases) {
     std::map<std::string, std::string> none;
@@ -69,6 +76,7 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
   std::remove(damaged.c_str());
   std::remove(large.c_str());
   std::remove(cut.c_str());
+  std::remove(many.c_str());
 }
 
 }  // namespace
