@@ -277,6 +277,11 @@ TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
   EXPECT_EQ(text.error, "external request failed");
   EXPECT_EQ(text.transport, -1);
   EXPECT_EQ(text.parseError, -1);
+  // A host with no way out carries nothing, and says why.
+  plugin->failRequest = false;
+  host.SetExternalHandler({});
+  text = plugin->ExternalTextRequest(request);
+  EXPECT_EQ(std::to_string(text.transport) + " " + text.error, "1 no handler");
 }
 
 }  // namespace
