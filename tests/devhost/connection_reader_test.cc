@@ -7,6 +7,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace Halden::devhost {
@@ -33,6 +34,31 @@ TEST(ConnectionReader, HoldsARequestToItsDeadlineWhateverIsWaiting) {
     EXPECT_TRUE(std::string(buffer, std::max<ssize_t>(count, 0)).starts_with("HTTP/1.1 408 "));
   }
   EXPECT_FALSE(handled);
+  close(ends[1]);
+}
+
+// Each answer starts the connection's request timeout anew: a request that
+// comes after the first timeout has passed, but within the one that began
+// with the answer before it, is answered too.
+TEST(ConnectionReader, EachAnswerStartsTheTimeoutAnew) {
+  int ends[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+  const timeval wait{10, 0};
+  setsockopt(ends[1], SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  {
+    ConnectionReader reader(
+        {{1 << 17, 10, 1 << 17, 0}, 1, std::chrono::milliseconds(1000), 100, 8, 0},
+        [](int socket, const FramedRequest&, bool) {
+          return send(socket, "ok\n", 3, MSG_NOSIGNAL) == 3;
+        });
+    reader.Add(ends[0]);
+    for (int request = 1; request <= 2; ++request) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(700));
+      send(ends[1], "GET / HTTP/1.1\r\n\r\n", 18, MSG_NOSIGNAL);
+      char buffer[16];
+      EXPECT_EQ(recv(ends[1], buffer, sizeof buffer, 0), 3) << request;
+    }
+  }
   close(ends[1]);
 }
 
