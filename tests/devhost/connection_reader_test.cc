@@ -13,20 +13,31 @@
 namespace Halden::devhost {
 namespace {
 
+// One worker; a request must come whole within `timeout`.
+ReaderSettings Settings(std::chrono::milliseconds timeout) {
+  return {{1 << 17, 10, 1 << 17, 0}, 1, timeout, 100, 8, 0};
+}
+
+// A connected pair, the reader's end first; the client's end gives up a
+// receive after `seconds`.
+bool Connect(int ends[2], time_t seconds) {
+  const timeval wait{seconds, 0};
+  return socketpair(AF_UNIX, SOCK_STREAM, 0, ends) == 0 &&
+         setsockopt(ends[1], SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) == 0;
+}
+
 // A request not whole by its deadline is refused with 408, though the rest
 // of it is waiting to be read: a client that never stops sending is held
 // to the deadline too.
 TEST(ConnectionReader, HoldsARequestToItsDeadlineWhateverIsWaiting) {
   int ends[2];
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
-  const timeval wait{30, 0};
-  setsockopt(ends[1], SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  ASSERT_TRUE(Connect(ends, 30));
   // More than one read takes, all there before the reader sees it.
   const std::string request = "GET / HTTP/1.1\r\nX: " + std::string(100000, 'x') + "\r\n\r\n";
   ASSERT_EQ(send(ends[1], request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
   std::atomic<bool> handled = false;
   {
-    ConnectionReader reader({{1 << 17, 10, 1 << 17, 0}, 1, std::chrono::milliseconds(0), 100, 8, 0},
+    ConnectionReader reader(Settings(std::chrono::milliseconds(0)),
                             [&](int, const FramedRequest&, bool) { return !(handled = true); });
     reader.Add(ends[0]);
     char buffer[256];
@@ -42,15 +53,12 @@ TEST(ConnectionReader, HoldsARequestToItsDeadlineWhateverIsWaiting) {
 // with the answer before it, is answered too.
 TEST(ConnectionReader, EachAnswerStartsTheTimeoutAnew) {
   int ends[2];
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
-  const timeval wait{10, 0};
-  setsockopt(ends[1], SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  ASSERT_TRUE(Connect(ends, 10));
   {
-    ConnectionReader reader(
-        {{1 << 17, 10, 1 << 17, 0}, 1, std::chrono::milliseconds(1000), 100, 8, 0},
-        [](int socket, const FramedRequest&, bool) {
-          return send(socket, "ok\n", 3, MSG_NOSIGNAL) == 3;
-        });
+    ConnectionReader reader(Settings(std::chrono::milliseconds(1000)),
+                            [](int socket, const FramedRequest&, bool) {
+                              return send(socket, "ok\n", 3, MSG_NOSIGNAL) == 3;
+                            });
     reader.Add(ends[0]);
     for (int request = 1; request <= 2; ++request) {
       std::this_thread::sleep_for(std::chrono::milliseconds(700));
@@ -70,9 +78,7 @@ using Exchange = std::pair<std::string, Lines>;
 // not come after 5 s; and the request lines the handler was given.
 Exchange Converse(const std::string& bytes, bool closing = true) {
   int ends[2];
-  EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
-  const timeval wait{5, 0};
-  setsockopt(ends[1], SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  EXPECT_TRUE(Connect(ends, 5));
   send(ends[1], bytes.data(), bytes.size(), 0);
   if (closing) shutdown(ends[1], SHUT_WR);
   std::string read;
@@ -80,14 +86,13 @@ Exchange Converse(const std::string& bytes, bool closing = true) {
   std::mutex lock;
   ssize_t count;
   {
-    ConnectionReader reader(
-        {{1 << 17, 10, 1 << 17, 0}, 1, std::chrono::milliseconds(60000), 100, 8, 0},
-        [&](int socket, const FramedRequest& request, bool) {
-          std::lock_guard guard(lock);
-          handled.push_back(request.head.substr(0, request.head.find('\r')));
-          send(socket, "ok\n", 3, MSG_NOSIGNAL);
-          return true;
-        });
+    ConnectionReader reader(Settings(std::chrono::milliseconds(60000)),
+                            [&](int socket, const FramedRequest& request, bool) {
+                              std::lock_guard guard(lock);
+                              handled.push_back(request.head.substr(0, request.head.find('\r')));
+                              send(socket, "ok\n", 3, MSG_NOSIGNAL);
+                              return true;
+                            });
     reader.Add(ends[0]);
     char buffer[256];
     while ((count = recv(ends[1], buffer, sizeof buffer, 0)) > 0) {
