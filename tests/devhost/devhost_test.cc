@@ -75,6 +75,20 @@ sockaddr_in Loopback(int port) {
   return address;
 }
 
+// A connection from the loopback address `from` to 127.0.0.1 at `port`,
+// whose receives give up after 30 s.
+int Connected(int port, uint32_t from = INADDR_LOOPBACK) {
+  const int made = socket(AF_INET, SOCK_STREAM, 0);
+  const timeval wait{30, 0};
+  setsockopt(made, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  sockaddr_in local = Loopback(0);
+  local.sin_addr.s_addr = htonl(from);
+  EXPECT_EQ(bind(made, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+  const sockaddr_in address = Loopback(port);
+  EXPECT_EQ(connect(made, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  return made;
+}
+
 // What `socket` receives until it ends or fails, and recv's last result.
 std::pair<std::string, ssize_t> ReceivedAll(int socket) {
   std::string text;
@@ -324,6 +338,15 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
               (Answer{429,
                       "{\"message\":\"Too many streams: this client holds 4 streams of the events "
                       "of the plugin, the most one client may hold (8 in all)\",\"status\":429}"}));
+    // Another address is another client, with the same User-Agent.
+    const int other = Connected(PortOf(devhost->Url()), INADDR_LOOPBACK + 1);
+    const std::string ask = "GET /events HTTP/1.1\r\nHost: " + devhost->Url().substr(7) +
+                            "\r\nUser-Agent: cpp-httplib/" CPPHTTPLIB_VERSION "\r\n\r\n";
+    ASSERT_EQ(send(other, ask.data(), ask.size(), 0), static_cast<ssize_t>(ask.size()));
+    char status[16] = "";
+    EXPECT_EQ(recv(other, status, 15, MSG_WAITALL), 15);
+    EXPECT_STREQ(status, "HTTP/1.1 200 OK");
+    close(other);
   }
   // Stopped once, the plugin's counters shown once; the streams are ended,
   // not dropped, and neither port is served.
@@ -363,15 +386,8 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
 // is kept for. One that sends nothing is closed in that time. Bodies being
 // received, and requests on one connection, have their limits too.
 TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
-  const sockaddr_in address = Loopback(PortOf(devhost->Url()));
   const std::string host = "Host: " + devhost->Url().substr(7) + "\r\n";
-  const auto connected = [&] {
-    const int made = socket(AF_INET, SOCK_STREAM, 0);
-    const timeval wait{30, 0};
-    setsockopt(made, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    EXPECT_EQ(connect(made, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    return made;
-  };
+  const auto connected = [&] { return Connected(PortOf(devhost->Url())); };
   const int idle = connected();
   const int connection = connected();
   const auto sent = [](int socket, const std::string& text) {
