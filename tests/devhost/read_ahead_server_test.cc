@@ -1,7 +1,10 @@
 #include "host/devhost/read_ahead_server.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <future>
 #include <thread>
 
 namespace Halden::devhost {
@@ -25,6 +28,39 @@ TEST(ReadAheadServer, KeepAliveSaysTheReadersLimits) {
   server.StopReading();
   ASSERT_TRUE(result);
   EXPECT_EQ(result->get_header_value("Keep-Alive"), "timeout=2, max=7");
+}
+
+// A client that sends more while its request is answered has not left.
+TEST(ReadAheadServer, AClientThatSendsMoreHasNotLeft) {
+  ReadAheadServer server({{1 << 17, 10, 1 << 17, 0}, 1, std::chrono::seconds(5), 100, 8, 0});
+  std::promise<void> started;
+  std::promise<void> sentMore;
+  std::vector<bool> left;
+  server.Get("/", [&](const httplib::Request&, httplib::Response&) {
+    started.set_value();
+    sentMore.get_future().wait_for(std::chrono::seconds(10));
+    left.push_back(ReadAheadServer::ClientLeft());
+    ReadAheadServer::DropConnection();
+  });
+  const int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  std::thread listening([&] { server.listen_after_bind(); });
+  const int client = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+  ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::string ask = "GET / HTTP/1.1\r\nHost: x\r\n\r\n";
+  send(client, ask.data(), ask.size(), 0);
+  started.get_future().wait();
+  send(client, "GET", 3, 0);
+  sentMore.set_value();
+  // Until the handler has dropped the connection.
+  char byte;
+  recv(client, &byte, 1, 0);
+  close(client);
+  server.stop();
+  listening.join();
+  server.StopReading();
+  EXPECT_EQ(left, std::vector<bool>{false});
 }
 
 }  // namespace
