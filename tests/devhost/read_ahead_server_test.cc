@@ -10,6 +10,27 @@
 namespace Halden::devhost {
 namespace {
 
+// `server` listening on 127.0.0.1 while in scope; its routes are set
+// before.
+class Listening {
+ public:
+  explicit Listening(ReadAheadServer& server)
+      : server(server),
+        port(server.bind_to_any_port("127.0.0.1")),
+        thread([&server] { server.listen_after_bind(); }) {}
+  ~Listening() {
+    server.stop();
+    thread.join();
+    server.StopReading();
+  }
+
+  ReadAheadServer& server;
+  const int port;
+
+ private:
+  std::thread thread;
+};
+
 // The Keep-Alive header tells the client what the reader holds it to, not
 // the library's defaults.
 TEST(ReadAheadServer, KeepAliveSaysTheReadersLimits) {
@@ -17,15 +38,10 @@ TEST(ReadAheadServer, KeepAliveSaysTheReadersLimits) {
   server.Get("/", [](const httplib::Request&, httplib::Response& response) {
     response.set_content("ok", "text/plain");
   });
-  const int port = server.bind_to_any_port("127.0.0.1");
-  ASSERT_GT(port, 0);
-  std::thread listening([&] { server.listen_after_bind(); });
-  httplib::Client client("127.0.0.1", port);
+  Listening listening(server);
+  httplib::Client client("127.0.0.1", listening.port);
   client.set_keep_alive(true);
   const httplib::Result result = client.Get("/");
-  server.stop();
-  listening.join();
-  server.StopReading();
   ASSERT_TRUE(result);
   EXPECT_EQ(result->get_header_value("Keep-Alive"), "timeout=2, max=7");
 }
@@ -42,24 +58,22 @@ TEST(ReadAheadServer, AClientThatSendsMoreHasNotLeft) {
     left.push_back(ReadAheadServer::ClientLeft());
     ReadAheadServer::DropConnection();
   });
-  const int port = server.bind_to_any_port("127.0.0.1");
-  ASSERT_GT(port, 0);
-  std::thread listening([&] { server.listen_after_bind(); });
-  const int client = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
-  ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  const std::string ask = "GET / HTTP/1.1\r\nHost: x\r\n\r\n";
-  send(client, ask.data(), ask.size(), 0);
-  started.get_future().wait();
-  send(client, "GET", 3, 0);
-  sentMore.set_value();
-  // Until the handler has dropped the connection.
-  char byte;
-  recv(client, &byte, 1, 0);
-  close(client);
-  server.stop();
-  listening.join();
-  server.StopReading();
+  {
+    Listening listening(server);
+    const int client = socket(AF_INET, SOCK_STREAM, 0);
+    const uint16_t port = htons(static_cast<uint16_t>(listening.port));
+    sockaddr_in address{AF_INET, port, {htonl(INADDR_LOOPBACK)}, {}};
+    ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string ask = "GET / HTTP/1.1\r\nHost: x\r\n\r\n";
+    send(client, ask.data(), ask.size(), 0);
+    started.get_future().wait();
+    send(client, "GET", 3, 0);
+    sentMore.set_value();
+    // Until the handler has dropped the connection.
+    char byte;
+    recv(client, &byte, 1, 0);
+    close(client);
+  }
   EXPECT_EQ(left, std::vector<bool>{false});
 }
 
