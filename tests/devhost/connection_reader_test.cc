@@ -70,6 +70,24 @@ TEST(ConnectionReader, EachAnswerStartsTheTimeoutAnew) {
   close(ends[1]);
 }
 
+// Past the most connections held at once, the one that has waited longest
+// is closed to make room.
+TEST(ConnectionReader, ClosesTheLongestWaitingPastItsLimit) {
+  int ends[9][2];
+  {
+    ConnectionReader reader(Settings(std::chrono::milliseconds(60000)),
+                            [](int, const FramedRequest&, bool) { return true; });
+    for (int(&pair)[2] : ends) {
+      ASSERT_TRUE(Connect(pair, 5));
+      reader.Add(pair[0]);
+    }
+    char byte;
+    EXPECT_EQ(recv(ends[0][1], &byte, 1, 0), 0);
+    EXPECT_EQ(recv(ends[1][1], &byte, 1, MSG_DONTWAIT), -1);
+  }
+  for (int(&pair)[2] : ends) close(pair[1]);
+}
+
 using Lines = std::vector<std::string>;
 using Exchange = std::pair<std::string, Lines>;
 

@@ -52,6 +52,7 @@ TEST(ConsoleFiles, ServesOnlyFlatNamesOfItsKinds) {
     EXPECT_EQ(response.body, std::string(c.name) == "empty.css" ? "" : c.name);
     EXPECT_EQ(response.get_header_value("Content-Security-Policy"), kConsoleSecurityPolicy);
     EXPECT_EQ(response.get_header_value("X-Content-Type-Options"), "nosniff");
+    EXPECT_EQ(response.get_header_value("Referrer-Policy"), "no-referrer");
   }
   std::filesystem::remove_all(directory);
 }
