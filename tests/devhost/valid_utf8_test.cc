@@ -29,7 +29,8 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"\xE2\x82\x7F", r + "\x7F"},
       {"\xC0\xAF", r + r},  // overlong "/"
       {"\xC1\xBF", r + r},
-      {"\xE0\x80\xAF", r + r + r},          // overlong, three bytes
+      {"\xE0\x9F\xBF", r + r + r},          // the last overlong three-byte sequence
+      {"\xF0\x8F\xBF\xBF", r + r + r + r},  // and four-byte one
       {"\xED\xA0\x80", r + r + r},          // a surrogate
       {"\xF4\x90\x80\x80", r + r + r + r},  // past U+10FFFF
       {"\xF5\x80\x80\x80", r + r + r + r},  // no lead past 0xF4
