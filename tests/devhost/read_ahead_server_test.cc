@@ -4,8 +4,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <future>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace Halden::devhost {
 namespace {
