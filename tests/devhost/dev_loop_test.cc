@@ -40,6 +40,9 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   std::sort(changed.begin(), changed.end());
   EXPECT_EQ(changed, (std::vector<std::string>{(folder / "new/b.h").string(),
                                                (folder / "old/a.cc").string()}));
+  std::ofstream(folder / "new/later.cc") << "later";
+  EXPECT_EQ(watcher.Wait(milliseconds(5000), milliseconds(200)),
+            std::vector<std::string>{(folder / "new/later.cc").string()});
 
   std::thread waker([&] {
     std::this_thread::sleep_for(milliseconds(50));
