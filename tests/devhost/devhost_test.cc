@@ -518,6 +518,10 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
   EXPECT_EQ(Send("POST", kConfirm).status, 500);
   // A service that fails a step fails the story there.
   for (const auto& [request, status, text, step, failure] : {
+           // Another account's status, answered as usual.
+           std::tuple{"GET /v1/account/status", 200,
+                      R"({\"email\":\"other@example.test\",\"emailVerified\":false})", 3,
+                      "expected the account's address and state"},
            std::tuple{"PUT /v1/account/email", 400, "Other", 4,
                       "expected 400 with the service's text, without the password"},
            // Refused as a wrong password is, and so also with the right one.
