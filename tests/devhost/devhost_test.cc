@@ -655,8 +655,10 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
        fetch + "No answer within 1.5 s"},
       {R"("POST /v1/account/email/verification":{"answer":"close"})", "POST", kConfirm, 500,
        "EmailVerification: Error setting changed email: Failed to read connection"},
-      // A status the service answers with is the answer's, up to 599.
+      // A status the service answers with is the answer's, from 400 up to 599.
       {R"("PUT /v1/account/email":{"answer":"status","status":599,"body":"x"})", "PUT", kEmail, 599,
+       "x"},
+      {R"("PUT /v1/account/email":{"answer":"status","status":399,"body":"x"})", "PUT", kEmail, 502,
        "x"},
       {R"("PUT /v1/account/email":{"answer":"refuse-token"})", "PUT", kEmail, 401,
        "Unknown or missing bearer token"},
