@@ -54,6 +54,8 @@ TEST(SessionRecorder, NumbersEachRecordingFromItsBeginning) {
   EXPECT_FALSE(recorder.Buffering());
   EXPECT_FALSE(recorder.StopBuffer());
   ASSERT_TRUE(buffer);
+  // The file records on without the buffer.
+  recorder.Add([&] { return log("five"); });
   // The buffer's first action began before it did: its line is not there.
   EXPECT_EQ(Untimed(*buffer),
             Lines({R"({"step":1,"kind":"log","level":"ERROR","text":"two"})",
@@ -69,7 +71,8 @@ TEST(SessionRecorder, NumbersEachRecordingFromItsBeginning) {
                    R"({"step":3,"during":1,"kind":"log","level":"ERROR","text":"two"})",
                    R"({"step":4,"kind":"shutdown"})",
                    R"({"step":5,"during":4,"kind":"log","level":"ERROR","text":"three"})",
-                   R"({"step":6,"kind":"log","level":"ERROR","text":"four"})"}));
+                   R"({"step":6,"kind":"log","level":"ERROR","text":"four"})",
+                   R"({"step":7,"kind":"log","level":"ERROR","text":"five"})"}));
   std::remove(path.c_str());
 }
 
