@@ -13,13 +13,19 @@
 namespace Halden::devhost {
 namespace {
 
+// One worker; a request must come whole within `timeout`, and a connection
+// serves `requests` of them.
+ReaderSettings Settings(std::chrono::seconds timeout, std::size_t requests) {
+  return {{1 << 17, 10, 1 << 17, 0}, 1, timeout, requests, 8, 0};
+}
+
 // `server` listening on 127.0.0.1 while in scope; its routes are set
 // before.
 class Listening {
  public:
   explicit Listening(ReadAheadServer& server)
-      : server(server),
-        port(server.bind_to_any_port("127.0.0.1")),
+      : port(server.bind_to_any_port("127.0.0.1")),
+        server(server),
         thread([&server] { server.listen_after_bind(); }) {}
   ~Listening() {
     server.stop();
@@ -27,17 +33,17 @@ class Listening {
     server.StopReading();
   }
 
-  ReadAheadServer& server;
   const int port;
 
  private:
+  ReadAheadServer& server;
   std::thread thread;
 };
 
 // The Keep-Alive header tells the client what the reader holds it to, not
 // the library's defaults.
 TEST(ReadAheadServer, KeepAliveSaysTheReadersLimits) {
-  ReadAheadServer server({{1 << 17, 10, 1 << 17, 0}, 1, std::chrono::seconds(2), 7, 8, 0});
+  ReadAheadServer server(Settings(std::chrono::seconds(2), 7));
   server.Get("/", [](const httplib::Request&, httplib::Response& response) {
     response.set_content("ok", "text/plain");
   });
@@ -51,7 +57,7 @@ TEST(ReadAheadServer, KeepAliveSaysTheReadersLimits) {
 
 // A client that sends more while its request is answered has not left.
 TEST(ReadAheadServer, AClientThatSendsMoreHasNotLeft) {
-  ReadAheadServer server({{1 << 17, 10, 1 << 17, 0}, 1, std::chrono::seconds(5), 100, 8, 0});
+  ReadAheadServer server(Settings(std::chrono::seconds(5), 100));
   std::promise<void> started;
   std::promise<void> sentMore;
   std::vector<bool> left;
