@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -107,12 +108,16 @@ class StreamReader {
     // Longer than the stream's keep-alive interval.
     client.set_read_timeout(std::chrono::seconds(60));
     thread = std::thread([this, path] {
-      whole = client.Get(path, [this](const char* data, std::size_t length) {
+      const bool ended = client.Get(path, [this](const char* data, std::size_t length) {
         std::lock_guard guard(lock);
         text.append(data, length);
         changed.notify_all();
         return true;
       });
+      std::lock_guard guard(lock);
+      whole = ended;
+      over = true;
+      changed.notify_all();
     });
     EXPECT_TRUE(Saw(": ")) << path << " did not open";
   }
@@ -125,13 +130,13 @@ class StreamReader {
     thread.join();
     return whole;
   }
-  // Waits up to `wait` for `part`, and passes over what came up to its end:
-  // what came ahead of it into `before`.
+  // Waits up to `wait` for `part`, while the stream lasts, and passes over
+  // what came up to its end: what came ahead of it into `before`.
   bool Saw(const std::string& part, std::string* before = nullptr,
            std::chrono::milliseconds wait = std::chrono::seconds(10)) {
     std::unique_lock guard(lock);
-    const bool seen =
-        changed.wait_for(guard, wait, [&] { return text.find(part) != std::string::npos; });
+    changed.wait_for(guard, wait, [&] { return over || text.find(part) != std::string::npos; });
+    const bool seen = text.find(part) != std::string::npos;
     if (seen && before != nullptr) *before = text.substr(0, text.find(part));
     if (seen) text.erase(0, text.find(part) + part.size());
     return seen;
@@ -141,6 +146,7 @@ class StreamReader {
   httplib::Client client;
   std::thread thread;
   bool whole = false;
+  bool over = false;
   std::mutex lock;
   std::condition_variable changed;
   std::string text;
@@ -435,6 +441,17 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   EXPECT_NE(refused.find("too many request bodies at once"), std::string::npos) << refused;
   ASSERT_TRUE(sent(bodies[3], std::string(96, ' ')));
   EXPECT_TRUE(received(bodies[3]).starts_with("HTTP/1.1 400 "));
+  // The refused body, its connection still open, no longer counts: another
+  // takes the place of the one answered, and is awaited whole.
+  const int next = connected();
+  ASSERT_TRUE(sent(next, put));
+  ASSERT_EQ(recv(next, buffer, goOn.size(), MSG_WAITALL), static_cast<ssize_t>(goOn.size()));
+  ASSERT_TRUE(sent(next, wrong + std::string(4000 - wrong.size(), ' ')));
+  pollfd answered{next, POLLIN, 0};
+  EXPECT_EQ(poll(&answered, 1, 300), 0) << received(next);
+  ASSERT_TRUE(sent(next, std::string(96, ' ')));
+  EXPECT_TRUE(received(next).starts_with("HTTP/1.1 400 "));
+  close(next);
   for (const int socket : bodies) close(socket);
 
   // A connection serves 100 requests, however many come on it, and closes
@@ -478,6 +495,17 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   close(gone);
   EXPECT_EQ(last, 0) << streamed;
   EXPECT_EQ(streamed.find("event: delivered"), std::string::npos) << streamed;
+
+  // Stopping the host closes a connection it holds between requests, not
+  // only its destruction or the connection's time-out.
+  const int held = connected();
+  const timeval second{1, 0};
+  setsockopt(held, SOL_SOCKET, SO_RCVTIMEO, &second, sizeof second);
+  ASSERT_TRUE(sent(held, "GET /_host/token HTTP/1.1\r\n" + host + "\r\n"));
+  EXPECT_TRUE(ReceivedAll(held).first.starts_with("HTTP/1.1 200 OK\r\n"));
+  devhost->Stop();
+  EXPECT_EQ(ReceivedAll(held), std::make_pair(std::string(), ssize_t{0}));
+  close(held);
 }
 
 TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
@@ -946,6 +974,10 @@ TEST_F(ReloadTest, TheLibraryReplacedIsReloaded) {
   Replace(ZVM_DEVHOST_DEMO_PLUGIN);
   ASSERT_TRUE(events.Saw(R"("plugin":"qor-email-verification 18.0.0"})"));
   EXPECT_EQ(Send("GET", kEmail).status, 200);
+  // A library gone has no time it was built.
+  std::filesystem::remove(library);
+  const BindingResult state = JsonToProperty(Send("GET", "/_host/reload").body.c_str());
+  EXPECT_EQ(state.Find("builtAt").GetString("(none)"), "");
 }
 
 // The build runs when a source changes (here a compiler that only reads the

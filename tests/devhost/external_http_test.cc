@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -66,6 +70,30 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
   }
   server.stop();
   serving.join();
+}
+
+// A service that accepts no connection is given up on at the call's
+// time-out, not after the library's minutes.
+TEST(ExternalHttp, GivesUpOnAServiceThatAcceptsNothing) {
+  const int listening = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(listen(listening, 0), 0);
+  getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length);
+  // The one connection its queue holds; the next handshake is not answered.
+  const int queued = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(connect(queued, reinterpret_cast<sockaddr*>(&address), length), 0);
+  const host::ExternalCall call{
+      2, "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)), {}, "", false, 30, 1};
+  std::future<host::ExternalAnswer> answer =
+      std::async(std::launch::async, [&] { return CarryExternalRequest(call, 0.02); });
+  const bool given = answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  // A call still trying is refused from now on.
+  close(listening);
+  ASSERT_TRUE(given);
+  EXPECT_EQ(answer.get().body, "No answer within 0.6 s");
+  close(queued);
 }
 
 }  // namespace

@@ -167,14 +167,30 @@ TEST_F(MockEmailServiceTest, MisbehavesOnDemand) {
   }
   EXPECT_EQ(Send("POST", "/v1/account/email/verification", "t1", "{}").first, 204);
   // Far longer than a stop may take: a stop that waited for the client
-  // would show.
+  // would show. A call held back by a delay is dropped too, not carried out.
+  ASSERT_TRUE(service.SetFaults(JsonToProperty(R"({"GET /v1/account/status":{"answer":"hang"},)"
+                                               R"("POST /v1/account/email/verification":)"
+                                               R"({"delay":60000}})"),
+                                error));
   client.set_read_timeout(std::chrono::seconds(60));
-  std::thread hanging([&] { client.Get("/v1/account/status"); });
+  httplib::Client other(service.Url());
+  other.set_read_timeout(std::chrono::seconds(60));
+  bool hungAnswered = true, delayedAnswered = true;
+  std::thread hanging([&] { hungAnswered = bool(client.Get("/v1/account/status")); });
+  const std::size_t mails = service.Mailbox().size();
+  std::thread waiting([&] {
+    delayedAnswered = bool(other.Post("/v1/account/email/verification",
+                                      {{"Authorization", "Bearer t1"}}, "{}", "application/json"));
+  });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto stopping = std::chrono::steady_clock::now();
   service.Stop();
   EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(30));
   hanging.join();
+  waiting.join();
+  EXPECT_FALSE(hungAnswered);
+  EXPECT_FALSE(delayedAnswered);
+  EXPECT_EQ(service.Mailbox().size(), mails);
 }
 
 }  // namespace

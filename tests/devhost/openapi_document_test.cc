@@ -82,6 +82,7 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
       R"({"maximum":4294967295,"minimum":0,"type":"integer"})");
   EXPECT_EQ(document.Find("openapi").ToText(), "3.1.0");
   EXPECT_EQ(document.Find("info").Find("title").ToText(), "sample");
+  EXPECT_EQ(document.Find("info").Find("version").ToText(), "18.0.0");
   EXPECT_EQ(Operation("/v1/scalars", "get").Find("parameters").Size(), 17u);
   // Every content type the dispatcher reads a body in.
   const BindingProperty& content =

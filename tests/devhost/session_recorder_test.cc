@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -73,6 +75,24 @@ TEST(SessionRecorder, NumbersEachRecordingFromItsBeginning) {
                    R"({"step":5,"during":4,"kind":"log","level":"ERROR","text":"three"})",
                    R"({"step":6,"kind":"log","level":"ERROR","text":"four"})",
                    R"({"step":7,"kind":"log","level":"ERROR","text":"five"})"}));
+  std::remove(path.c_str());
+}
+
+// The recorder's file is closed with it.
+TEST(SessionRecorder, ClosesItsFile) {
+  const auto descriptors = [] {
+    const std::filesystem::directory_iterator open("/proc/self/fd");
+    return std::distance(begin(open), end(open));
+  };
+  const auto before = descriptors();
+  const std::string path = ::testing::TempDir() + "recorder-closes.jsonl";
+  {
+    SessionRecorder recorder;
+    std::string error;
+    ASSERT_TRUE(recorder.OpenFile(path, error)) << error;
+    EXPECT_EQ(descriptors(), before + 1);
+  }
+  EXPECT_EQ(descriptors(), before);
   std::remove(path.c_str());
 }
 

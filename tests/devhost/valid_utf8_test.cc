@@ -18,6 +18,7 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
       {"\xC2\x80\xDF\xBF", "\xC2\x80\xDF\xBF"},  // the first and last two-byte sequences
       {"\xE0\xA0\x80", "\xE0\xA0\x80"},          // the first three-byte sequence
+      {"\xEF\xBF\xBF", "\xEF\xBF\xBF"},          // and the last
       {"\xF0\x90\x80\x80", "\xF0\x90\x80\x80"},  // and four-byte one
       {"\xED\x9F\xBF", "\xED\x9F\xBF"},          // the last before the surrogates
       {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},  // the last code point
