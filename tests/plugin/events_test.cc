@@ -8,6 +8,7 @@
 #include <future>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -157,13 +158,16 @@ TEST(EventNames, NamesAndPatternsOfUris) {
         {"/a/qor-platform-config/b/c", "OnJsonApiEvent_a_qor-platform-config_b"}}) {
     EXPECT_EQ(EventNameForUri(uri), name) << uri;
   }
-  for (const auto& [pattern, uri, matches] : {std::tuple{"/a/*", "/a/b", true},
-                                              {"/a/*/c", "/a/bb/c", true},
-                                              {"/a/*", "/a/", false},
-                                              {"/a/*", "/a/b/c", false},
-                                              {"/a", "/a/b", false},
-                                              {"/a/b", "/a", false},
-                                              {"*", "", false}}) {
+  for (const auto& [pattern, uri, matches] :
+       {std::tuple<std::string_view, std::string_view, bool>{"/a/*", "/a/b", true},
+        {"/a/*/c", "/a/bb/c", true},
+        {"/a/*", "/a/", false},
+        // Read within its bounds: the "/" after it is not the uri's.
+        {"/a/*", std::string_view("/a//", 3), false},
+        {"/a/*", "/a/b/c", false},
+        {"/a", "/a/b", false},
+        {"/a/b", "/a", false},
+        {"*", "", false}}) {
     EXPECT_EQ(MatchesUriPattern(pattern, uri), matches) << pattern << " " << uri;
   }
 }

@@ -65,8 +65,12 @@ TEST(Plugin, RegistrationRefusesWhatItCannotFollow) {
   record.callbacks->GetMemoryStats(record.instance, nullptr);
 }
 
-// The library's name follows the type; an unknown type is marked.
+// The library's name follows the type; an unknown type is marked, and
+// logged.
 TEST(Plugin, FullNamesFollowTheType) {
+  host::InProcessHost host;
+  ASSERT_TRUE(host.Register(&LoadTestPlugin));
+  ASSERT_TRUE(host.Initialize());
   for (const auto& [type, full] :
        {std::pair{"backend", "zvm-be-x"}, {"frontend", "zvm-fe-x"}, {"other", "zvm-xx-x"}}) {
     const PluginName name = MakePluginName("x", type);
@@ -74,6 +78,12 @@ TEST(Plugin, FullNamesFollowTheType) {
     EXPECT_EQ(name.shortName, "x");
     EXPECT_EQ(name.type, type);
   }
+  const std::vector<host::LoggedLine> lines = host.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1].message,
+            "            Plugin Manager| "
+            R"(GetFullNameFromShortNameAndType("x", "other") called with an unknown type)");
+  host.Shutdown();
 }
 
 // The runtime's own records and events are registered, tagged, before the
