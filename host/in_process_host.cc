@@ -190,7 +190,8 @@ bool InProcessHost::Register(Export load, uint32_t major, uint32_t minor, uint32
 bool InProcessHost::Initialize(uintptr_t hostToken) {
   api.functions = &table.functions;
   api.hostToken = hostToken;
-  initialized = callbacks.Initialize(registration.instance, &api) != 0;
+  // An 8-bit bool: a host that declares it bool can rely on 1 alone.
+  initialized = callbacks.Initialize(registration.instance, &api) == 1;
   return initialized;
 }
 
