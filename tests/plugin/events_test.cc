@@ -77,6 +77,13 @@ class EarlyPlugin : public ObservingPlugin {
     Subscribe("/early/other");
     Subscribe("/early/gone");
     Unsubscribe("/early/gone");
+    // One unsubscription too many, or of what was never subscribed, leaves
+    // nothing owed: the next subscription holds.
+    Unsubscribe("/early/never");
+    Subscribe("/early/back");
+    Unsubscribe("/early/back");
+    Unsubscribe("/early/back");
+    Subscribe("/early/back");
     ObserveResource<Note>("/early/dropped", [this](const ResourceEvent<Note>& event) {
       seen.push_back("dropped:" + event.data.text);
     });
@@ -207,7 +214,8 @@ TEST(EarlyEvents, ObserversMadeBeforeInitializeSubscribeAndReadWhenItComes) {
     if (subscription.kind == 0) names.push_back(subscription.name);
   }
   EXPECT_EQ(names,
-            (std::vector<std::string>{"OnJsonApiEvent_early_note", "OnJsonApiEvent_early_other"}));
+            (std::vector<std::string>{"OnJsonApiEvent_early_back", "OnJsonApiEvent_early_note",
+                                      "OnJsonApiEvent_early_other"}));
   host.DeliverResourceEvent("/early/note", "Update", Json(R"({"text":"second"})"));
   EXPECT_EQ(plugin.seen, (std::vector<std::string>{"0:first", "1:second"}));
   EXPECT_TRUE(host.SentEvents().empty());

@@ -15,6 +15,7 @@
 #include "binding/registry.h"
 #include "host/in_process_host.h"
 #include "logging/log_system.h"
+#include "plugin/plugin_api_version.h"
 #include "plugin/plugin_name.h"
 #include "tests/support/small_stack.h"
 
@@ -63,6 +64,12 @@ TEST(Plugin, RegistrationRefusesWhatItCannotFollow) {
   EXPECT_EQ(record.callbacks->Initialize(nullptr, &noFunctions), 0);
   record.callbacks->Shutdown(nullptr);
   record.callbacks->GetMemoryStats(record.instance, nullptr);
+}
+
+// A version reads as its numbers, then its pre-release and build when set.
+TEST(Plugin, VersionsReadAsTheirParts) {
+  EXPECT_EQ((PluginApiVersion{18, 3, 1, {}, {}}).ToText(), "18.3.1");
+  EXPECT_EQ((PluginApiVersion{18, 3, 1, "rc.1", "b7"}).ToText(), "18.3.1-rc.1+b7");
 }
 
 // The library's name follows the type; an unknown type is marked, and
