@@ -31,6 +31,7 @@
 #include "host/devhost/json_reply.h"
 #include "host/devhost/memory_counters.h"
 #include "host/devhost/session_replay.h"
+#include "tests/support/loopback_socket.h"
 #include "zvm_version.h"
 
 namespace Halden::devhost {
@@ -67,28 +68,8 @@ std::pair<int, std::string> Replayed(const std::string& path) {
 // The port a server's URL names.
 int PortOf(const std::string& url) { return std::stoi(url.substr(url.rfind(':') + 1)); }
 
-// 127.0.0.1 at `port`.
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-// A connection from the loopback address `from` to 127.0.0.1 at `port`,
-// whose receives give up after 30 s.
-int Connected(int port, uint32_t from = INADDR_LOOPBACK) {
-  const int made = socket(AF_INET, SOCK_STREAM, 0);
-  const timeval wait{30, 0};
-  setsockopt(made, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-  sockaddr_in local = Loopback(0);
-  local.sin_addr.s_addr = htonl(from);
-  EXPECT_EQ(bind(made, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
-  const sockaddr_in address = Loopback(port);
-  EXPECT_EQ(connect(made, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  return made;
-}
+using testing::Connected;
+using testing::Loopback;
 
 // What `socket` receives until it ends or fails, and recv's last result.
 std::pair<std::string, ssize_t> ReceivedAll(int socket) {
@@ -152,7 +133,7 @@ class StreamReader {
   std::string text;
 };
 
-class DevhostTest : public testing::Test {
+class DevhostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     options.config = ZVM_DEVHOST_CONFIG;

@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/loopback_socket.h"
+
 namespace Halden::devhost {
 namespace {
 
@@ -76,14 +78,13 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
 // time-out, not after the library's minutes.
 TEST(ExternalHttp, GivesUpOnAServiceThatAcceptsNothing) {
   const int listening = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  sockaddr_in address = testing::Loopback(0);
   socklen_t length = sizeof address;
   ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), length), 0);
   ASSERT_EQ(listen(listening, 0), 0);
   getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length);
   // The one connection its queue holds; the next handshake is not answered.
-  const int queued = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_EQ(connect(queued, reinterpret_cast<sockaddr*>(&address), length), 0);
+  const int queued = testing::Connected(ntohs(address.sin_port));
   const host::ExternalCall call{
       2, "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)), {}, "", false, 30, 1};
   std::future<host::ExternalAnswer> answer =

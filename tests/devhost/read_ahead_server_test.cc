@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/loopback_socket.h"
+
 namespace Halden::devhost {
 namespace {
 
@@ -69,10 +71,7 @@ TEST(ReadAheadServer, AClientThatSendsMoreHasNotLeft) {
   });
   {
     Listening listening(server);
-    const int client = socket(AF_INET, SOCK_STREAM, 0);
-    const uint16_t port = htons(static_cast<uint16_t>(listening.port));
-    sockaddr_in address{AF_INET, port, {htonl(INADDR_LOOPBACK)}, {}};
-    ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const int client = testing::Connected(listening.port);
     const std::string ask = "GET / HTTP/1.1\r\nHost: x\r\n\r\n";
     send(client, ask.data(), ask.size(), 0);
     started.get_future().wait();
