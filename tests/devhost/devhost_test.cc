@@ -106,10 +106,12 @@ class StreamReader {
     client.stop();
     if (thread.joinable()) thread.join();
   }
-  // Waits for the server to end the stream: whether it ended it whole.
+  // Waits up to 20 s for the server to end the stream: whether it ended it
+  // whole.
   bool EndedWhole() {
-    thread.join();
-    return whole;
+    std::unique_lock guard(lock);
+    changed.wait_for(guard, std::chrono::seconds(20), [&] { return over; });
+    return over && whole;
   }
   // Waits up to `wait` for `part`, while the stream lasts, and passes over
   // what came up to its end: what came ahead of it into `before`.
@@ -152,6 +154,9 @@ class DevhostTest : public ::testing::Test {
     devhost = std::make_unique<Devhost>(options, *terminal);
     std::string error;
     ASSERT_TRUE(devhost->Start(error)) << error;
+    // Started means answering: a host that does not stops the test here,
+    // not at each of its requests.
+    ASSERT_EQ(Send("HEAD", "/_host/plugin").status, 200);
   }
   void TearDown() override {
     devhost.reset();
@@ -175,16 +180,24 @@ class DevhostTest : public ::testing::Test {
   Answer Send(const std::string& method, const std::string& path, const std::string& body = "",
               const httplib::Headers& headers = {}, const char* contentType = kJson) {
     httplib::Client client(devhost->Url());
-    client.set_read_timeout(std::chrono::seconds(30));
+    client.set_read_timeout(std::chrono::seconds(20));
     httplib::Request request;
     request.method = method;
     request.path = path;
     request.headers = headers;
     request.body = body;
     if (!body.empty()) request.set_header("Content-Type", contentType);
+    // The whole answer within 20 s: a stream opened by mistake, which keeps
+    // itself alive, fails the request instead of holding the test.
+    std::string received;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    request.content_receiver = [&](const char* data, std::size_t length, uint64_t, uint64_t) {
+      received.append(data, length);
+      return std::chrono::steady_clock::now() < deadline;
+    };
     const httplib::Result result = client.send(request);
     if (!result) return {};
-    return {result->status, result->body, result->get_header_value("Allow")};
+    return {result->status, received, result->get_header_value("Allow")};
   }
 
   // What the terminal has shown so far.
