@@ -89,6 +89,9 @@ TEST_F(Dispatch, MatchesANamedMethodByItsName) {
   request.method = kMethodNamed;
   request.path = "/v1/cache";
   EXPECT_EQ(host.CallEntry(Entry("V1Cache"), request).errorText, "Invalid function");
+  // Registered a second time with another name, it kept its first.
+  request.methodName = "ERASE";
+  EXPECT_EQ(host.CallEntry(Entry("V1Cache"), request).errorText, "Invalid function");
   request.methodName = "PURGE";
   EXPECT_FALSE(host.CallEntry(Entry("V1Cache"), request).error);
   // So do the host's routes; a method code it does not know takes none.
@@ -122,13 +125,19 @@ TEST_F(Dispatch, BindsEveryParameterTypeFromTheQuery) {
             R"("u16":65535,"u32":4294967295,"u64":18446744073709551615,"u8":16,"v":["x","y"]})");
   // An absent required flag is false; an empty vector and object come from
   // keys without values, a record from JSON; indexes grow a collection, a
-  // segment that does not start with a digit names a member.
-  response = host.Call(kMethodGet, "/v1/scalars?v&obj&st={%22count%22:5}&v.2=z&v.0x1=y&obj.-1=1");
+  // segment that does not start with a digit names a member, whose value is
+  // text, not guessed.
+  response = host.Call(kMethodGet,
+                       "/v1/scalars?v&obj&st={%22count%22:5}&v.2=z&v.0x1=y&obj.-1=1&obj.k=[2]");
   ASSERT_FALSE(response.error) << response.errorText;
   EXPECT_NE(response.json.find(R"("b":false)"), std::string::npos);
   EXPECT_NE(response.json.find(R"("v":["","y","z"])"), std::string::npos);
-  EXPECT_NE(response.json.find(R"("obj":{"-1":"1"})"), std::string::npos);
+  EXPECT_NE(response.json.find(R"("obj":{"-1":"1","k":"[2]"})"), std::string::npos);
   EXPECT_NE(response.json.find(R"("st":{"count":5,)"), std::string::npos);
+  // Alone, the key of an object gives an empty one, not null.
+  response = host.Call(kMethodGet, "/v1/scalars?obj");
+  ASSERT_FALSE(response.error) << response.errorText;
+  EXPECT_NE(response.json.find(R"("obj":{},)"), std::string::npos) << response.json;
 }
 
 TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {

@@ -99,6 +99,11 @@ void SamplePlugin::RegisterApi() {
   Endpoint(kMethodGet, "/v1/custom", &SamplePlugin::Custom);
   Endpoint(kMethodGet, "/v1/stream", &SamplePlugin::Stream).Arg("size");
   Endpoint(kMethodNamed, "/v1/cache", &SamplePlugin::Purge).NamedMethod("PURGE");
+  // Registered again, an endpoint keeps what it was first given.
+  Endpoint(kMethodNamed, "/v1/cache", &SamplePlugin::Purge)
+      .NamedMethod("ERASE")
+      .Flag(1)
+      .TextList({"erase"});
   Endpoint(kMethodAny, "/v1/anything", &SamplePlugin::Anything);
 }
 
