@@ -53,6 +53,8 @@ TEST(ConsoleFiles, ServesOnlyFlatNamesOfItsKinds) {
     EXPECT_EQ(response.get_header_value("Content-Security-Policy"), kConsoleSecurityPolicy);
     EXPECT_EQ(response.get_header_value("X-Content-Type-Options"), "nosniff");
     EXPECT_EQ(response.get_header_value("Referrer-Policy"), "no-referrer");
+    // Revalidated on every load, so an edited file is seen at once.
+    EXPECT_EQ(response.get_header_value("Cache-Control"), "no-cache");
   }
   std::filesystem::remove_all(directory);
 }
