@@ -43,6 +43,12 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   std::ofstream(folder / "new/later.cc") << "later";
   EXPECT_EQ(watcher.Wait(milliseconds(5000), milliseconds(200)),
             std::vector<std::string>{(folder / "new/later.cc").string()});
+  // A folder made in that new folder is watched too.
+  std::filesystem::create_directory(folder / "new/deeper");
+  EXPECT_TRUE(watcher.Wait(milliseconds(5000), milliseconds(200)).empty());
+  std::ofstream(folder / "new/deeper/d.cc") << "d";
+  EXPECT_EQ(watcher.Wait(milliseconds(5000), milliseconds(200)),
+            std::vector<std::string>{(folder / "new/deeper/d.cc").string()});
 
   std::thread waker([&] {
     std::this_thread::sleep_for(milliseconds(50));

@@ -2,6 +2,7 @@
 // messages, through the in-process host.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -295,6 +296,8 @@ TEST_F(Events, PublishingSendsUnderBothNames) {
   plugin->PublishResource("/x/y", Note{"hi", 2});
   const std::vector<host::SentEvent> sent = host.SentEvents();
   ASSERT_EQ(sent.size(), 2u);
+  const std::vector<std::string> calls = host.Calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "SendEvent"), 2);
   EXPECT_EQ(sent[0].name, "OnJsonApiEvent_x_y");
   EXPECT_EQ(sent[1].name, "OnJsonApiEvent");
   for (const host::SentEvent& event : sent) {
