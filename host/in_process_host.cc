@@ -391,6 +391,8 @@ CallResponse InProcessHost::Call(uint32_t method, const std::string& path,
 }
 
 CallResponse InProcessHost::CallEntry(const ApiEndpointEntry& entry, const CallRequest& request) {
+  // Shutdown destroyed what the entries point into.
+  if (shutDown) return {};
   std::vector<HostHeaderPair> headers;
   for (const auto& [name, value] : request.headers)
     headers.push_back({name.c_str(), value.c_str()});

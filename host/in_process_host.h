@@ -9,6 +9,7 @@
 // guarded by one lock, which is never held while a test's handler runs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -84,7 +85,7 @@ class InProcessHost {
   // Calls the entry whose method and path template match `request` (the
   // path taken without its query), as the core does, reads the response and
   // calls the release function the plugin put into it. `found` is false when
-  // no entry matches.
+  // no entry matches, or once the plugin is shut down.
   CallResponse Call(const CallRequest& request);
   CallResponse Call(uint32_t method, const std::string& path, const std::string& contentType = "",
                     const std::string& body = "");
@@ -154,7 +155,7 @@ class InProcessHost {
   FunctionTable table{};
   HostApi api{};
   bool initialized = false;
-  bool shutDown = false;
+  std::atomic<bool> shutDown{false};
   std::string error;
   mutable std::mutex lock;
   std::vector<std::string> calls;

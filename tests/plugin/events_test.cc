@@ -465,6 +465,8 @@ TEST_F(Events, ShutdownWaitsForEventsAndCallsBeingHandled) {
   callHeld.get_future().wait();
   waitsFor([this] { host.Shutdown(); }, callReleased);
   caller.join();
+  // A shut-down plugin has no endpoint left to call.
+  EXPECT_FALSE(host.Call(kMethodGet, "/held").found);
 }
 
 TEST_F(Events, ConcurrentDeliveryWhileObservingAndPublishing) {
