@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -107,6 +108,18 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   DevLoop lost({(folder / "none" / "x.so").string(), {}, "true"}, {});
   EXPECT_FALSE(lost.Start(error));
   std::filesystem::remove_all(folder);
+
+  // With standard input closed, the watcher's descriptor may be 0: it is
+  // closed all the same.
+  const int input = dup(0);
+  close(0);
+  {
+    const FileWatcher watching;
+    EXPECT_NE(fcntl(0, F_GETFD), -1);
+  }
+  EXPECT_EQ(fcntl(0, F_GETFD), -1);
+  dup2(input, 0);
+  close(input);
 }
 
 // What a loop reports once `files` are written in turn, up to `count`

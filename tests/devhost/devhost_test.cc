@@ -757,6 +757,11 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
            "400}\n"},
       // A recording without a log line names the line it did not expect.
       {step18, "", "a log" + put + ", not in the recording:\n  expected nothing\n"},
+      // A record of no action is what the plugin did on a thread of its own.
+      {step18, step18 + R"({"step":99,"kind":"log","text":"elsewhere"})" + "\n",
+       "step 99, a log on a thread of the plugin's own:\n  expected "
+       R"({"kind":"log","text":"elsewhere"})"
+       "\n  got      nothing\n"},
       // What the plugin asks for and the recording lacks fails: a read is
       // not found, an external call does not get through.
       {Line(4), "",
@@ -999,7 +1004,10 @@ TEST_F(ReloadTest, ASourceChangedIsBuiltThenReloaded) {
   EXPECT_TRUE(state.Find("watching").GetBool());
   EXPECT_EQ(state.Find("build").Find("state").ToText(), "failed");
   EXPECT_TRUE(state.Find("reload").IsEmpty());
-  EXPECT_NE(Shown().find("the old library serves on. First error: " + source + ":1:21"),
+  const std::string shown = Shown();
+  EXPECT_NE(shown.find("zvm-devhost: " + source + " changed: building the library\n"),
+            std::string::npos);
+  EXPECT_NE(shown.find("the old library serves on. First error: " + source + ":1:21"),
             std::string::npos);
 
   // From a working folder that is gone, the change is named in full.
@@ -1012,6 +1020,7 @@ TEST_F(ReloadTest, ASourceChangedIsBuiltThenReloaded) {
   std::filesystem::current_path(working);
   ASSERT_TRUE(building);
   ASSERT_TRUE(events.Saw(R"("state":"built"})"));
+  EXPECT_NE(Shown().find("zvm-devhost: built in "), std::string::npos);
   // Its time to the millisecond.
   const BindingResult built = JsonToProperty(Send("GET", "/_host/reload").body.c_str());
   const double seconds = built.Find("build").Find("seconds").GetFloat(-1);

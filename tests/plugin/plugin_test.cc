@@ -61,7 +61,9 @@ TEST(Plugin, RegistrationRefusesWhatItCannotFollow) {
   EXPECT_EQ(record.callbacks->Initialize(record.instance, nullptr), 0);
   HostApi noFunctions{nullptr, 0};
   EXPECT_EQ(record.callbacks->Initialize(record.instance, &noFunctions), 0);
-  EXPECT_EQ(record.callbacks->Initialize(nullptr, &noFunctions), 0);
+  const HostFunctions functions{};
+  const HostApi api{&functions, 0};
+  EXPECT_EQ(record.callbacks->Initialize(nullptr, &api), 0);
   record.callbacks->Shutdown(nullptr);
   record.callbacks->GetMemoryStats(record.instance, nullptr);
 }
