@@ -368,6 +368,8 @@ void InProcessHost::AnswerExternal(ExternalResponseRecord* response,
 }
 
 CallResponse InProcessHost::Call(const CallRequest& request) {
+  // Shutdown destroyed the table and what its entries point into.
+  if (shutDown) return {};
   const std::string_view path = std::string_view(request.path).substr(0, request.path.find('?'));
   const uint32_t method = request.method <= kMethodNamed ? request.method : 0;
   const std::string_view methodName =
@@ -391,8 +393,6 @@ CallResponse InProcessHost::Call(uint32_t method, const std::string& path,
 }
 
 CallResponse InProcessHost::CallEntry(const ApiEndpointEntry& entry, const CallRequest& request) {
-  // Shutdown destroyed what the entries point into.
-  if (shutDown) return {};
   std::vector<HostHeaderPair> headers;
   for (const auto& [name, value] : request.headers)
     headers.push_back({name.c_str(), value.c_str()});
