@@ -38,6 +38,10 @@ TEST(EventStream, BoundsTheStreamsOfEachClientAndOfAll) {
   EXPECT_EQ(opened("a"), "");
   open.erase(std::prev(open.end(), 3));  // one of "b"'s
   EXPECT_NE(opened("a").find("this client holds 4 streams"), std::string::npos);
+  // Once every stream has ended, a client holds none: four again, no fifth.
+  open.clear();
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(opened("a"), "");
+  EXPECT_NE(opened("a").find("this client holds 4 streams"), std::string::npos);
 }
 
 // A stream sends events in order, each once those before it are ready;
