@@ -621,6 +621,11 @@ TEST_F(DevhostTest, ASecondHostOnEitherPortStopsBeforeLoading) {
   unread.config = "/no/such/devhost.yaml";
   EXPECT_FALSE(Devhost(unread, *terminal).Start(error));
   EXPECT_EQ(error, "Cannot read the configuration file '/no/such/devhost.yaml'");
+  // And one whose library does not load.
+  DevhostOptions unloaded = options;
+  unloaded.plugin = "/no/such/library.so";
+  EXPECT_FALSE(Devhost(unloaded, *terminal).Start(error));
+  EXPECT_TRUE(error.starts_with("cannot load the plugin library: ")) << error;
   // And one told to watch a folder it cannot.
   DevhostOptions unwatched = options;
   unwatched.reload = true;
