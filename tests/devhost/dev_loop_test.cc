@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "host/devhost/dev_loop.h"
@@ -19,12 +21,14 @@ namespace Halden::devhost {
 namespace {
 
 using std::chrono::milliseconds;
+using Paths = std::vector<std::string>;
 
 TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("watched-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder / "old");
   std::filesystem::create_directories(folder / ".hidden");
+  const auto at = [&](const char* name) { return (folder / name).string(); };
   FileWatcher watcher;
   std::string error;
   ASSERT_TRUE(watcher.Watch(folder.string(), true, error)) << error;
@@ -37,19 +41,16 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   for (const char* name : {"old/a.cc", "new/b.h", "old/a.cc", ".hidden/c.cc"}) {
     std::ofstream(folder / name) << name;
   }
-  std::vector<std::string> changed = watcher.Wait(milliseconds(5000), milliseconds(200));
+  Paths changed = watcher.Wait(milliseconds(5000), milliseconds(200));
   std::sort(changed.begin(), changed.end());
-  EXPECT_EQ(changed, (std::vector<std::string>{(folder / "new/b.h").string(),
-                                               (folder / "old/a.cc").string()}));
+  EXPECT_EQ(changed, (Paths{at("new/b.h"), at("old/a.cc")}));
   std::ofstream(folder / "new/later.cc") << "later";
-  EXPECT_EQ(watcher.Wait(milliseconds(5000), milliseconds(200)),
-            std::vector<std::string>{(folder / "new/later.cc").string()});
+  EXPECT_EQ(watcher.Wait(milliseconds(5000), milliseconds(200)), Paths{at("new/later.cc")});
   // A folder made in that new folder is watched too.
   std::filesystem::create_directory(folder / "new/deeper");
   EXPECT_TRUE(watcher.Wait(milliseconds(5000), milliseconds(200)).empty());
   std::ofstream(folder / "new/deeper/d.cc") << "d";
-  EXPECT_EQ(watcher.Wait(milliseconds(5000), milliseconds(200)),
-            std::vector<std::string>{(folder / "new/deeper/d.cc").string()});
+  EXPECT_EQ(watcher.Wait(milliseconds(5000), milliseconds(200)), Paths{at("new/deeper/d.cc")});
 
   std::thread waker([&] {
     std::this_thread::sleep_for(milliseconds(50));
@@ -63,16 +64,14 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   FileWatcher flat;
   ASSERT_TRUE(flat.Watch(folder.string(), false, error)) << error;
   for (const char* name : {"old/c.cc", "d.cc"}) std::ofstream(folder / name) << name;
-  EXPECT_EQ(flat.Wait(milliseconds(5000), milliseconds(200)),
-            (std::vector<std::string>{(folder / "d.cc").string()}));
+  EXPECT_EQ(flat.Wait(milliseconds(5000), milliseconds(200)), Paths{at("d.cc")});
 
   // A folder deleted: the files it held are changes, its watch's end is none.
   watcher.Wait(milliseconds(0), milliseconds(0));
   std::filesystem::remove_all(folder / "old");
   changed = watcher.Wait(milliseconds(5000), milliseconds(200));
   std::sort(changed.begin(), changed.end());
-  EXPECT_EQ(changed, (std::vector<std::string>{(folder / "old/a.cc").string(),
-                                               (folder / "old/c.cc").string()}));
+  EXPECT_EQ(changed, (Paths{at("old/a.cc"), at("old/c.cc")}));
 
   // A folder moved in with a folder in it that cannot be read: the rest is
   // read, and the watcher goes on.
@@ -89,7 +88,7 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
     } user;
     changed = watcher.Wait(milliseconds(5000), milliseconds(200));
   }
-  EXPECT_EQ(changed, std::vector<std::string>{(folder / "moved/a.cc").string()});
+  EXPECT_EQ(changed, Paths{at("moved/a.cc")});
   // A flat watch does not go into it.
   EXPECT_TRUE(flat.Wait(milliseconds(0), milliseconds(0)).empty());
   std::filesystem::permissions(folder / "moved/locked", std::filesystem::perms::owner_all);
@@ -99,13 +98,13 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   flat.Wake();
   EXPECT_TRUE(flat.Wait(milliseconds(5000), milliseconds(200)).empty());
 
-  EXPECT_FALSE(watcher.Watch((folder / "none").string(), false, error));
-  EXPECT_EQ(error.rfind("cannot watch " + (folder / "none").string() + ": ", 0), 0u) << error;
+  EXPECT_FALSE(watcher.Watch(at("none"), false, error));
+  EXPECT_EQ(error.rfind("cannot watch " + at("none") + ": ", 0), 0u) << error;
   // Nor does the loop start with a library's or a source folder it cannot
   // watch.
-  DevLoop loop({(folder / "x.so").string(), {(folder / "none").string()}, "true"}, {});
+  DevLoop loop({at("x.so"), {at("none")}, "true"}, {});
   EXPECT_FALSE(loop.Start(error));
-  DevLoop lost({(folder / "none" / "x.so").string(), {}, "true"}, {});
+  DevLoop lost({at("none/x.so"), {}, "true"}, {});
   EXPECT_FALSE(lost.Start(error));
   std::filesystem::remove_all(folder);
 
@@ -169,12 +168,10 @@ TEST(DevLoop, ReloadsALibraryChangedBeforeTheBuild) {
 TEST(LibraryBuild, RunsTheCommandAndFindsTheFirstError) {
   std::atomic<pid_t> running{0};
   const BuildOutcome passed = RunBuild("echo compiled; echo warned >&2", running);
-  EXPECT_TRUE(passed.ok);
-  EXPECT_EQ(passed.output, "compiled\nwarned\n");
+  EXPECT_EQ(std::tie(passed.ok, passed.output), std::tuple(true, "compiled\nwarned\n"));
   // Output of a single byte is kept too.
   const BuildOutcome failed = RunBuild("printf e; exit 3", running);
-  EXPECT_FALSE(failed.ok);
-  EXPECT_EQ(failed.output, "e");
+  EXPECT_EQ(std::tie(failed.ok, failed.output), std::tuple(false, "e"));
   EXPECT_EQ(running, 0);
   // Stopped, the build ends at once with every process it started.
   std::thread stopper([&] {
@@ -183,8 +180,7 @@ TEST(LibraryBuild, RunsTheCommandAndFindsTheFirstError) {
   });
   const BuildOutcome stopped = RunBuild("sleep 20 & wait; echo done", running);
   stopper.join();
-  EXPECT_FALSE(stopped.ok);
-  EXPECT_EQ(stopped.output, "");
+  EXPECT_EQ(std::tie(stopped.ok, stopped.output), std::tuple(false, ""));
   EXPECT_LT(stopped.took, std::chrono::seconds(10));
 
   struct Case {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace Halden::devhost {
@@ -17,18 +18,12 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
                            "--console-dir=pages", "--plugin", "notes.so", "--export=load_notes"},
                           options, error))
       << error;
-  EXPECT_EQ(options.port, 0);
-  EXPECT_EQ(options.mockPort, 65535);
-  EXPECT_TRUE(options.quiet);
-  EXPECT_FALSE(options.demo);
-  EXPECT_EQ(options.maxBody, 1u);
-  EXPECT_EQ(options.hostname, "http://h");
-  EXPECT_EQ(options.config, "c.yaml");
-  EXPECT_EQ(options.consoleDir, "pages");
-  EXPECT_EQ(options.plugin, "notes.so");
-  EXPECT_EQ(options.exportName, "load_notes");
-  EXPECT_TRUE(options.reload);
-  EXPECT_EQ(options.timeoutScale, 1);
+  EXPECT_EQ(std::tie(options.port, options.mockPort, options.maxBody, options.timeoutScale),
+            std::tuple(0, 65535, 1u, 1.0));
+  EXPECT_EQ(std::tie(options.quiet, options.demo, options.reload), std::tuple(true, false, true));
+  EXPECT_EQ(std::tie(options.hostname, options.config, options.consoleDir, options.plugin,
+                     options.exportName),
+            std::tuple("http://h", "c.yaml", "pages", "notes.so", "load_notes"));
 
   DevhostOptions loop;
   ASSERT_TRUE(ParseDevhostOptions(
@@ -36,14 +31,10 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
        "--watch=a", "--watch", "b", "--build=make x", "--timeout-scale=0.05", "--record=s.jsonl"},
       loop, error))
       << error;
-  EXPECT_EQ(loop.port, 65535);
-  EXPECT_EQ(loop.maxBody, 2147483648u);
-  EXPECT_FALSE(loop.reload);
-  EXPECT_EQ(loop.watch, (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(loop.build, "make x");
-  EXPECT_EQ(loop.timeoutScale, 0.05);
-  EXPECT_EQ(loop.record, "s.jsonl");
-  EXPECT_EQ(loop.replay, "r");
+  EXPECT_EQ(std::tie(loop.port, loop.maxBody, loop.reload, loop.timeoutScale),
+            std::tuple(65535, 2147483648u, false, 0.05));
+  EXPECT_EQ(std::tie(loop.watch, loop.build, loop.record, loop.replay),
+            std::tuple(std::vector<std::string>{"a", "b"}, "make x", "s.jsonl", "r"));
 
   struct Case {
     std::vector<std::string> arguments;

@@ -9,6 +9,7 @@ namespace Halden::devhost {
 namespace {
 
 TEST(LoopbackGuard, RefusesForeignHostsAndCrossSiteChanges) {
+  const std::vector<const char*> local = {"127.0.0.1:8080"};
   struct Case {
     const char* method;
     const char* path;
@@ -17,7 +18,7 @@ TEST(LoopbackGuard, RefusesForeignHostsAndCrossSiteChanges) {
     const char* refusal;         // the start of the reason; "" when it passes
     const char* site = nullptr;  // Sec-Fetch-Site
   } cases[] = {
-      {"GET", "/v1/email", {"127.0.0.1:8080"}, nullptr, ""},
+      {"GET", "/v1/email", local, nullptr, ""},
       {"GET", "/v1/email", {"LocalHost:8080"}, nullptr, ""},
       {"GET", "/v1/email", {"evil.example:8080"}, nullptr, "Refused: the Host header 'evil."},
       {"GET", "/v1/email", {"127.0.0.1:8081"}, nullptr, "Refused: the Host header"},
@@ -26,33 +27,23 @@ TEST(LoopbackGuard, RefusesForeignHostsAndCrossSiteChanges) {
       {"GET", "/v1/email", {}, nullptr, "Refused: the request needs exactly one Host"},
       {"GET", "/v1/email", {"127.0.0.1:8080", "evil:8080"}, nullptr, "Refused: the request needs"},
       // Reading from a foreign page passes; changing does not.
-      {"GET", "/v1/email", {"127.0.0.1:8080"}, "http://evil.example", ""},
-      {"PUT", "/v1/email", {"127.0.0.1:8080"}, "http://evil.example", "Refused: a cross-site PUT"},
-      {"POST", "/v1/x", {"127.0.0.1:8080"}, "null", "Refused: a cross-site POST"},
-      {"DELETE", "/v1/x", {"127.0.0.1:8080"}, "https://127.0.0.1:8080", "Refused: a cross-site"},
-      {"PATCH", "/v1/x", {"127.0.0.1:8080"}, "http://127.0.0.1:8081", "Refused: a cross-site"},
-      {"GET", "/_host/memory", {"127.0.0.1:8080"}, "http://evil.example", "Refused: a cross-site"},
-      {"GET", "/events", {"127.0.0.1:8080"}, "http://evil.example", "Refused: a cross-site GET"},
-      {"PUT", "/v1/email", {"127.0.0.1:8080"}, "http://localhost:8080", ""},
+      {"GET", "/v1/email", local, "http://evil.example", ""},
+      {"PUT", "/v1/email", local, "http://evil.example", "Refused: a cross-site PUT"},
+      {"POST", "/v1/x", local, "null", "Refused: a cross-site POST"},
+      {"DELETE", "/v1/x", local, "https://127.0.0.1:8080", "Refused: a cross-site"},
+      {"PATCH", "/v1/x", local, "http://127.0.0.1:8081", "Refused: a cross-site"},
+      {"GET", "/_host/memory", local, "http://evil.example", "Refused: a cross-site"},
+      {"GET", "/events", local, "http://evil.example", "Refused: a cross-site GET"},
+      {"PUT", "/v1/email", local, "http://localhost:8080", ""},
       {"POST", "/_host/sign-in", {"localhost:8080"}, "http://127.0.0.1:8080", ""},
-      {"PUT", "/v1/email", {"127.0.0.1:8080"}, nullptr, ""},
+      {"PUT", "/v1/email", local, nullptr, ""},
       // What the browser marks cross-site is refused, Origin or not.
-      {"GET",
-       "/events",
-       {"127.0.0.1:8080"},
-       nullptr,
-       "Refused: a cross-site GET /events",
-       "cross-site"},
-      {"GET", "/_host/token", {"127.0.0.1:8080"}, nullptr, "Refused: a same-site GET", "Same-Site"},
-      {"PUT",
-       "/v1/%65mail",
-       {"127.0.0.1:8080"},
-       nullptr,
-       "Refused: a cross-site PUT /v1/%65mail",
-       "cross-site"},
-      {"GET", "/v1/email", {"127.0.0.1:8080"}, nullptr, "", "cross-site"},
-      {"GET", "/events", {"127.0.0.1:8080"}, nullptr, "", "same-origin"},
-      {"POST", "/_host/sign-in", {"127.0.0.1:8080"}, nullptr, "", "none"},
+      {"GET", "/events", local, nullptr, "Refused: a cross-site GET /events", "cross-site"},
+      {"GET", "/_host/token", local, nullptr, "Refused: a same-site GET", "Same-Site"},
+      {"PUT", "/v1/%65mail", local, nullptr, "Refused: a cross-site PUT /v1/%65mail", "cross-site"},
+      {"GET", "/v1/email", local, nullptr, "", "cross-site"},
+      {"GET", "/events", local, nullptr, "", "same-origin"},
+      {"POST", "/_host/sign-in", local, nullptr, "", "none"},
   };
   for (const Case& c : cases) {
     httplib::Request request;

@@ -12,6 +12,10 @@
 namespace Halden::devhost {
 namespace {
 
+constexpr const char* kStatus = "/v1/account/status";
+constexpr const char* kEmail = "/v1/account/email";
+constexpr const char* kVerify = "/v1/account/email/verification";
+
 class MockEmailServiceTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -52,26 +56,20 @@ TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
     int status;
     const char* answer;
   } cases[] = {
-      {"GET", "/v1/account/status", nullptr, "", 401, "Unknown or missing bearer token"},
-      {"GET", "/v1/account/status", "t3", "", 401, "Unknown or missing bearer token"},
-      {"GET", "/v1/account/status", "t1", "", 200,
-       R"({"email":"one@x.test","emailVerified":true})"},
-      {"PUT", "/v1/account/email", "t1", R"({"email":"new@x.test","password":"pw2"})", 400,
-       "Wrong password"},
-      {"PUT", "/v1/account/email", "t1", R"({"email":"new@x.test"})", 400,
+      {"GET", kStatus, nullptr, "", 401, "Unknown or missing bearer token"},
+      {"GET", kStatus, "t3", "", 401, "Unknown or missing bearer token"},
+      {"GET", kStatus, "t1", "", 200, R"({"email":"one@x.test","emailVerified":true})"},
+      {"PUT", kEmail, "t1", R"({"email":"new@x.test","password":"pw2"})", 400, "Wrong password"},
+      {"PUT", kEmail, "t1", R"({"email":"new@x.test"})", 400,
        "Expected a JSON object with the strings email and password"},
-      {"PUT", "/v1/account/email", "t1", R"({"email":"new","password":"pw1"})", 400,
-       "Not an email address"},
-      {"PUT", "/v1/account/email", "t1",
-       "{\r\n  \"email\": \"new@x.test\",\r\n  \"password\": \"pw1\"\r\n}", 204, ""},
-      {"GET", "/v1/account/status", "t1", "", 200,
-       R"({"email":"new@x.test","emailVerified":false})"},
-      {"POST", "/v1/account/email/verification", "t1", R"({"locale":"en_us"})", 204, ""},
-      {"POST", "/v1/account/email/verification", "t2", "{}", 204, ""},
-      {"POST", "/v1/account/email/verification", "t0", "{}", 409,
-       "The account has no email address"},
-      {"POST", "/v1/account/email/verification", nullptr, "{}", 401,
-       "Unknown or missing bearer token"},
+      {"PUT", kEmail, "t1", R"({"email":"new","password":"pw1"})", 400, "Not an email address"},
+      {"PUT", kEmail, "t1", "{\r\n  \"email\": \"new@x.test\",\r\n  \"password\": \"pw1\"\r\n}",
+       204, ""},
+      {"GET", kStatus, "t1", "", 200, R"({"email":"new@x.test","emailVerified":false})"},
+      {"POST", kVerify, "t1", R"({"locale":"en_us"})", 204, ""},
+      {"POST", kVerify, "t2", "{}", 204, ""},
+      {"POST", kVerify, "t0", "{}", 409, "The account has no email address"},
+      {"POST", kVerify, nullptr, "{}", 401, "Unknown or missing bearer token"},
       {"GET", "/v1/nothing", "t1", "", 404, R"({"message":"Not found","status":404})"},
   };
   for (const Case& c : cases) {
@@ -79,9 +77,7 @@ TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
         << c.method << " " << c.path << " " << c.body;
   }
   // A token refused names the scheme the service takes.
-  EXPECT_EQ(httplib::Client(service.Url())
-                .Get("/v1/account/status")
-                ->get_header_value("WWW-Authenticate"),
+  EXPECT_EQ(httplib::Client(service.Url()).Get(kStatus)->get_header_value("WWW-Authenticate"),
             "Bearer");
   const std::vector<MockMail> mails = service.Mailbox();
   ASSERT_EQ(mails.size(), 2u);
@@ -90,12 +86,11 @@ TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
   // A link validates once; one to an address the account no longer has, never.
   EXPECT_EQ(Send("GET", Link(mails[0]), nullptr).first, 200);
   EXPECT_EQ(Send("GET", Link(mails[0]), nullptr).first, 404);
-  ASSERT_EQ(Send("PUT", "/v1/account/email", "t2", R"({"email":"other@x.test","password":"pw2"})"),
+  ASSERT_EQ(Send("PUT", kEmail, "t2", R"({"email":"other@x.test","password":"pw2"})"),
             (std::pair{204, std::string()}));
   EXPECT_EQ(Send("GET", Link(mails[1]), nullptr).first, 409);
   EXPECT_EQ(validated, std::vector<std::string>{"new@x.test"});
-  EXPECT_EQ(Send("GET", "/v1/account/status", "t1").second,
-            R"({"email":"new@x.test","emailVerified":true})");
+  EXPECT_EQ(Send("GET", kStatus, "t1").second, R"({"email":"new@x.test","emailVerified":true})");
   const std::string mailbox = Send("GET", "/mailbox", nullptr).second;
   EXPECT_TRUE(mailbox.starts_with(R"([{"link":")")) << mailbox;
   EXPECT_NE(mailbox.find(R"("locale":"","to":"two@x.test","used":true})"), std::string::npos)
@@ -103,8 +98,8 @@ TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
   EXPECT_EQ(service.AccountEmail("t1"), "new@x.test");
   // A body over 1 MiB is refused before it is read; one of 1 MiB is read.
   const std::string large((1 << 20) + 1, ' ');
-  EXPECT_EQ(Send("PUT", "/v1/account/email", "t1", large.c_str()).first, 413);
-  EXPECT_EQ(Send("PUT", "/v1/account/email", "t1", large.c_str() + 1).first, 400);
+  EXPECT_EQ(Send("PUT", kEmail, "t1", large.c_str()).first, 413);
+  EXPECT_EQ(Send("PUT", kEmail, "t1", large.c_str() + 1).first, 400);
   EXPECT_EQ(service.AccountEmail("t3"), std::nullopt);
 }
 
@@ -112,7 +107,7 @@ TEST_F(MockEmailServiceTest, AccountsMailboxAndLinks) {
 TEST_F(MockEmailServiceTest, KeepsTheLastHundredMails) {
   std::string first;
   for (int i = 0; i < 101; ++i) {
-    ASSERT_EQ(Send("POST", "/v1/account/email/verification", "t2", "{}").first, 204);
+    ASSERT_EQ(Send("POST", kVerify, "t2", "{}").first, 204);
     if (i == 0) first = Link(service.Mailbox().front());
   }
   const std::vector<MockMail> mails = service.Mailbox();
@@ -143,8 +138,7 @@ TEST_F(MockEmailServiceTest, MisbehavesOnDemand) {
   for (const Case& c : cases) {
     const std::string document = std::string(R"({"GET /v1/account/status":)") + c.fault + "}";
     ASSERT_TRUE(service.SetFaults(JsonToProperty(document.c_str()), error)) << error;
-    const httplib::Result result =
-        client.Get("/v1/account/status", {{"Authorization", "Bearer t1"}});
+    const httplib::Result result = client.Get(kStatus, {{"Authorization", "Bearer t1"}});
     ASSERT_TRUE(result) << c.fault;
     EXPECT_EQ(result->status, c.status) << c.fault;
     EXPECT_EQ(result->get_header_value("Content-Type"), c.type) << c.fault;
@@ -153,19 +147,15 @@ TEST_F(MockEmailServiceTest, MisbehavesOnDemand) {
   // The other endpoints answer as usual meanwhile.
   ASSERT_TRUE(
       service.SetFaults(JsonToProperty(R"({"GET /v1/account/status":{"answer":"hang"}})"), error));
-  EXPECT_EQ(client
-                .Post("/v1/account/email/verification", {{"Authorization", "Bearer t1"}}, "{}",
-                      "application/json")
-                ->status,
-            204);
+  EXPECT_EQ(Send("POST", kVerify, "t1", "{}").first, 204);
   // A hang ends when its client leaves: as many clients gone as the
   // service has workers, and the next call is still answered.
   for (int i = 0; i < 4; ++i) {
     httplib::Client gone(service.Url());
     gone.set_read_timeout(std::chrono::milliseconds(200));
-    EXPECT_FALSE(gone.Get("/v1/account/status"));
+    EXPECT_FALSE(gone.Get(kStatus));
   }
-  EXPECT_EQ(Send("POST", "/v1/account/email/verification", "t1", "{}").first, 204);
+  EXPECT_EQ(Send("POST", kVerify, "t1", "{}").first, 204);
   // Far longer than a stop may take: a stop that waited for the client
   // would show. A call held back by a delay is dropped too, not carried out.
   ASSERT_TRUE(service.SetFaults(JsonToProperty(R"({"GET /v1/account/status":{"answer":"hang"},)"
@@ -176,11 +166,11 @@ TEST_F(MockEmailServiceTest, MisbehavesOnDemand) {
   httplib::Client other(service.Url());
   other.set_read_timeout(std::chrono::seconds(60));
   bool hungAnswered = true, delayedAnswered = true;
-  std::thread hanging([&] { hungAnswered = bool(client.Get("/v1/account/status")); });
+  std::thread hanging([&] { hungAnswered = bool(client.Get(kStatus)); });
   const std::size_t mails = service.Mailbox().size();
   std::thread waiting([&] {
-    delayedAnswered = bool(other.Post("/v1/account/email/verification",
-                                      {{"Authorization", "Bearer t1"}}, "{}", "application/json"));
+    delayedAnswered =
+        bool(other.Post(kVerify, {{"Authorization", "Bearer t1"}}, "{}", "application/json"));
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto stopping = std::chrono::steady_clock::now();

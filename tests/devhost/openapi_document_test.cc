@@ -15,6 +15,8 @@
 namespace Halden::devhost {
 namespace {
 
+std::string Json(const BindingProperty& value) { return PropertyToJson(value, nullptr, nullptr); }
+
 class OpenApiDocumentTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -76,10 +78,8 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
     EXPECT_TRUE(operation.Find("summary").IsEmpty() && operation.Find("description").IsEmpty());
   }
   // A parameter's schema is its type's.
-  EXPECT_EQ(
-      PropertyToJson(Operation("/v1/summary", "put").Find("parameters").Element(0).Find("schema"),
-                     nullptr, nullptr),
-      R"({"maximum":4294967295,"minimum":0,"type":"integer"})");
+  EXPECT_EQ(Json(Operation("/v1/summary", "put").Find("parameters").Element(0).Find("schema")),
+            R"({"maximum":4294967295,"minimum":0,"type":"integer"})");
   EXPECT_EQ(document.Find("openapi").ToText(), "3.1.0");
   EXPECT_EQ(document.Find("info").Find("title").ToText(), "sample");
   EXPECT_EQ(document.Find("info").Find("version").ToText(), "18.0.0");
@@ -96,17 +96,9 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
   const std::string patch = Operation("/v1/anything", "patch").Find("operationId").ToText();
   EXPECT_TRUE(patch.ends_with("_patch")) << patch;
   EXPECT_NE(Operation("/v1/anything", "get").Find("operationId").ToText(), patch);
-  EXPECT_EQ(PropertyToJson(Operation("/v1/summary", "get").Find("tags"), nullptr, nullptr),
-            R"(["Plugins","Plugin sample"])");
-  EXPECT_EQ(Operation("/v1/summary", "get")
-                .Find("responses")
-                .Find("200")
-                .Find("content")
-                .Find("application/json")
-                .Find("schema")
-                .Find("$ref")
-                .ToText(),
-            "#/components/schemas/SampleSummary");
+  EXPECT_EQ(Json(Operation("/v1/summary", "get").Find("tags")), R"(["Plugins","Plugin sample"])");
+  EXPECT_EQ(Json(Operation("/v1/summary", "get").Find("responses").Find("200").Find("content")),
+            R"({"application/json":{"schema":{"$ref":"#/components/schemas/SampleSummary"}}})");
 }
 
 // Each event is a webhook whose body is the record the event carries.
@@ -121,7 +113,7 @@ TEST_F(OpenApiDocumentTest, EventsAsWebhooks) {
         std::tuple{"OnServiceProxyUuidEvent",
                    "Fired when a uuid-based service proxy message is received.",
                    "PluginServiceProxyResponse"}}) {
-    EXPECT_EQ(PropertyToJson(document.Find("webhooks").Find(event).Find("post"), nullptr, nullptr),
+    EXPECT_EQ(Json(document.Find("webhooks").Find(event).Find("post")),
               std::string(R"({"requestBody":{"content":{"application/json":{"schema":{"$ref":")") +
                   "#/components/schemas/" + record + R"("}}},"required":true},"summary":")" +
                   summary + R"(","tags":["hclient"]})")
@@ -131,9 +123,8 @@ TEST_F(OpenApiDocumentTest, EventsAsWebhooks) {
 
 TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   const BindingProperty& schemas = document.Find("components").Find("schemas");
-  EXPECT_EQ(PropertyToJson(schemas.Find("SampleColor"), nullptr, nullptr),
-            R"({"enum":["Blue","Green","Red"],"type":"string",)"
-            R"("x-enum-values":{"Blue":7,"Green":1,"Red":0}})");
+  EXPECT_EQ(Json(schemas.Find("SampleColor")), R"({"enum":["Blue","Green","Red"],"type":"string",)"
+                                               R"("x-enum-values":{"Blue":7,"Green":1,"Red":0}})");
   EXPECT_EQ(schemas.Find("SampleScalars").Find("type").ToText(), "object");
   const BindingProperty& scalars = schemas.Find("SampleScalars").Find("properties");
   struct Case {
@@ -158,19 +149,17 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
       {"st", R"({"$ref":"#/components/schemas/Sample.Inner_1"})"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(PropertyToJson(scalars.Find(c.field), nullptr, nullptr), c.schema) << c.field;
+    EXPECT_EQ(Json(scalars.Find(c.field)), c.schema) << c.field;
   }
-  EXPECT_EQ(
-      PropertyToJson(schemas.Find("SampleItem").Find("properties").Find("parts"), nullptr, nullptr),
-      R"({"items":{"$ref":"#/components/schemas/Sample.Inner_1"},"type":"array"})");
+  EXPECT_EQ(Json(schemas.Find("SampleItem").Find("properties").Find("parts")),
+            R"({"items":{"$ref":"#/components/schemas/Sample.Inner_1"},"type":"array"})");
   // The framework's types carry their tags, where the plugin's carry its own.
-  EXPECT_EQ(PropertyToJson(schemas.Find("PluginResourceEvent").Find("x-tags"), nullptr, nullptr),
-            R"(["hclient"])");
+  EXPECT_EQ(Json(schemas.Find("PluginResourceEvent").Find("x-tags")), R"(["hclient"])");
   EXPECT_TRUE(schemas.Find("SampleItem").Find("x-tags").IsEmpty());
-  EXPECT_EQ(PropertyToJson(schemas.Find(kErrorSchemaName), nullptr, nullptr),
+  EXPECT_EQ(Json(schemas.Find(kErrorSchemaName)),
             R"({"properties":{"message":{"type":"string"},"status":{"type":"integer"}},)"
             R"("required":["message","status"],"type":"object"})");
-  EXPECT_EQ(PropertyToJson(schemas.Find("BindingGenericEvent"), nullptr, nullptr),
+  EXPECT_EQ(Json(schemas.Find("BindingGenericEvent")),
             R"({"description":"Represents generic data for an event.","properties":{"data":)"
             R"({"description":"Event data"}},"required":["data"],"type":"object",)"
             R"("x-tags":["$builtin"]})");

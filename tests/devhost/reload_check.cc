@@ -66,14 +66,12 @@ ProcessState Measure(const std::string& library) {
 // not load or answer as it should.
 long long Cycle(host::InProcessHost& host, const std::string& library,
                 const devhost::DevhostConfig& config, std::string& failure) {
-  if (!host.Load(library, ZVM_PLUGIN_EXPORT)) {
-    failure = host.Error();
-    return -1;
-  }
-  if (!host.Initialize()) {
-    failure = "Initialize failed";
-    return -1;
-  }
+  const auto failed = [&](const std::string& why) {
+    failure = why;
+    return -1LL;
+  };
+  if (!host.Load(library, ZVM_PLUGIN_EXPORT)) return failed(host.Error());
+  if (!host.Initialize()) return failed("Initialize failed");
   const BindingProperty& token = config.resources.at(devhost::kTokenResource);
   host.DeliverResourceEvent(devhost::kTokenResource, "Create", token);
   const std::string email = "/qor-email-verification/v1/email";
@@ -82,8 +80,7 @@ long long Cycle(host::InProcessHost& host, const std::string& library,
                                               R"({"email":"reload@example.test","password":")" +
                                                   config.accounts.front().password + R"("})");
   if (read.error || change.error) {
-    failure = "GET answered " + read.errorText + read.json + ", PUT " + change.errorText;
-    return -1;
+    return failed("GET answered " + read.errorText + read.json + ", PUT " + change.errorText);
   }
   host.Shutdown();
   const long long live = static_cast<long long>(host.GetMemoryStats()[1]);

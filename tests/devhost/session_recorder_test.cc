@@ -64,9 +64,8 @@ TEST(SessionRecorder, NumbersEachRecordingFromItsBeginning) {
                    R"({"step":2,"kind":"shutdown"})",
                    R"({"step":3,"during":2,"kind":"log","level":"ERROR","text":"three"})",
                    R"({"step":4,"kind":"log","level":"ERROR","text":"four"})"}));
-  std::ifstream file(path);
   std::stringstream lines;
-  lines << file.rdbuf();
+  lines << std::ifstream(path).rdbuf();
   EXPECT_EQ(Untimed(lines.str()),
             Lines({R"({"step":1,"kind":"initialize"})",
                    R"({"step":2,"during":1,"kind":"log","level":"ERROR","text":"one"})",

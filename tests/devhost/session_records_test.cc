@@ -38,13 +38,11 @@ TEST(SessionRecords, ReadBackAsRecorded) {
     EXPECT_EQ(CallFromRecord(Reread(record)).body, call.body);
   }
 
-  host::ResourceAnswer body;
+  host::ResourceAnswer body, failure, streamed;
   body.body = JsonToProperty(R"({"region":"EU","n":[1,2.5,-3]})");
-  host::ResourceAnswer failure;
   failure.fails = true;
   failure.status = 404;
   failure.error = "Resource not found";
-  host::ResourceAnswer streamed;
   streamed.stream = true;
   streamed.streamed = "chunked text";
   for (const host::ResourceAnswer& answer : {body, failure, streamed}) {
