@@ -19,7 +19,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-from devhost_process import Devhost, request
+from devhost_process import EMAIL, PASSWORD, Devhost, request
 
 BUILD = sys.argv[1]
 PROGRAM = os.path.join(BUILD, "host/devhost/zvm-devhost")
@@ -33,7 +33,6 @@ BUILD_COMMAND = "c++ -fsyntax-only %s && cp %s %s.new && mv %s.new %s" % (
     SOURCE, LIBRARY, LOADED, LOADED, LOADED)
 DOWNLOADS = os.path.abspath(OUTPUT + "/downloads")
 TOKEN = "dev-token-1"  # of the default configuration's first account
-PASSWORD = "correct-horse"
 WRONG = "not-" + PASSWORD
 FIRST = "player@example.test"
 CHANGED = "changed.address@example.test"
@@ -46,9 +45,8 @@ def browser():
     for argument in ["--headless=new", "--no-sandbox", "--disable-dev-shm-usage",
                      # This machine's network is closed: nothing to fetch.
                      "--disable-background-networking", "--disable-component-update",
-                     "--disable-sync", "--no-first-run",
-                     "--user-data-dir=" + os.path.abspath(OUTPUT + "/profile"),
-                     "--window-size=1280,900"]:
+                     "--disable-sync", "--no-first-run", "--window-size=1280,900",
+                     "--user-data-dir=" + os.path.abspath(OUTPUT + "/profile")]:
         options.add_argument(argument)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
@@ -63,37 +61,36 @@ class Page:
     def __init__(self, driver):
         self.driver = driver
 
-    def texts(self, selector):
-        """The texts of the elements as they show, their spaces and line
-        breaks as one space each."""
+    def texts(self, selector, displayed=False):
+        """The texts of the elements as they show (of the displayed ones
+        only, if asked), their spaces and line breaks as one space each."""
         return [" ".join(found.text.split())
-                for found in self.driver.find_elements(By.CSS_SELECTOR, selector)]
+                for found in self.driver.find_elements(By.CSS_SELECTOR, selector)
+                if not displayed or found.is_displayed()]
 
     def text(self, selector):
         return (self.texts(selector) or ["(nothing)"])[0]
 
     def shown(self, selector):
-        """The texts of the elements that are displayed."""
-        return [" ".join(found.text.split()) for found in
-                self.driver.find_elements(By.CSS_SELECTOR, selector) if found.is_displayed()]
-
-    def shows(self, selector, expected, what, read=None):
-        """Waits until the first element's text satisfies `expected` (a text
-        it equals, or a test); or, with read=Page.texts, the list of them."""
-        read = read or Page.text
-        holds = expected if callable(expected) else lambda text: text == expected
-        try:
-            # An element the page replaced while it was read is read again.
-            WebDriverWait(self.driver, 10, ignored_exceptions=[StaleElementReferenceException]
-                          ).until(lambda _: holds(read(self, selector)))
-        except TimeoutException:
-            raise AssertionError("%s: %s shows %r" % (what, selector, read(self, selector)))
-        print("ok     " + what, flush=True)
+        return self.texts(selector, displayed=True)
 
     def check(self, *rows):
-        """shows() for each row: (selector, expected, what[, read])."""
-        for row in rows:
-            self.shows(*row)
+        """Waits, for each row (selector, expected, what[, read]), until the
+        first element's text satisfies `expected` (a text it equals, or a
+        test); or, with read=Page.texts, the list of them."""
+        for selector, expected, what, *read in rows:
+            read = read[0] if read else Page.text
+            holds = expected if callable(expected) else lambda text: text == expected
+            try:
+                # An element the page replaced while it was read is read again.
+                WebDriverWait(self.driver, 10, ignored_exceptions=[
+                    StaleElementReferenceException]).until(lambda _: holds(read(self, selector)))
+            except TimeoutException:
+                raise AssertionError("%s: %s shows %r" % (what, selector, read(self, selector)))
+            print("ok     " + what, flush=True)
+
+    def shows(self, selector, expected, what, read=None):
+        self.check((selector, expected, what, read or Page.text))
 
     def fill(self, form, **values):
         for name, value in values.items():
@@ -101,8 +98,10 @@ class Page:
             field.clear()
             field.send_keys(value)
 
-    def click(self, selector):
+    def click(self, selector, *rows):
+        """Clicks the element, then checks the rows."""
         self.driver.find_element(By.CSS_SELECTOR, selector).click()
+        self.check(*rows)
 
     def submit(self, form, **values):
         self.fill(form, **values)
@@ -132,12 +131,10 @@ def newest_event(email, verified, fatal="false"):
     """A test of the event list: the newest entry is the resource's Update
     with the session, shown once under both its names."""
     session = '"email": "%s", "emailVerified": %s, "fatalError": %s' % (email, verified, fatal)
-
-    def test(entries):
-        return (bool(entries) and entries[0].split(" ")[:2] == [EVENT, "OnJsonApiEvent"] and
-                session in entries[0] and '"eventType": "Update"' in entries[0] and
-                all(session not in entry for entry in entries[1:]))
-    return test
+    return lambda entries: (
+        bool(entries) and entries[0].split(" ")[:2] == [EVENT, "OnJsonApiEvent"] and
+        session in entries[0] and '"eventType": "Update"' in entries[0] and
+        all(session not in entry for entry in entries[1:]))
 
 
 def operation(name, selector=""):
@@ -177,11 +174,10 @@ def play(page, devhost):
         ("#email-address", CHANGED, "the event shows the new address"),
         ("#email-result", "Update event received", "the view follows the event"))
 
-    page.click("#verification-send")
-    page.check(
-        ("#verification-result", "204 mail sent", "the verification request"),
-        ("#mailbox-list li", lambda text: text.startswith("To %s (locale en_us)" % CHANGED),
-         "the mail to the new address in the mailbox"))
+    page.click("#verification-send",
+               ("#verification-result", "204 mail sent", "the verification request"),
+               ("#mailbox-list li", lambda text: text.startswith("To %s (locale en_us)" % CHANGED),
+                "the mail to the new address in the mailbox"))
     driver = page.driver
     console = driver.current_window_handle
     page.click("#mailbox-list a.mail-link")
@@ -211,8 +207,8 @@ def play(page, devhost):
          Page.texts))
     allocations = "#memory-counters [data-counter=allocations]"
     before = page.text(allocations)
-    page.click("#memory-refresh")
-    page.check(
+    page.click(
+        "#memory-refresh",
         (allocations, lambda text: text != before,
          "the memory counters refreshed: %s allocations before" % before),
         ("#records > details.record summary", lambda texts: texts and all(
@@ -222,14 +218,11 @@ def play(page, devhost):
          lambda text: text.startswith("Records of the framework and the host ("),
          "the others folded below them"))
 
-    page.click("#sign-out")
-    page.check(
-        ("#account-result", "200 Delete event delivered to 1 subscription(s)",
-         "sign-out delivers the token's Delete event"),
-        ("#token-state", "Signed out", "the page shows the host signed out"))
-    page.click("#verification-send")
-    page.shows("#verification-result", lambda text: text.startswith("500 ") and
-               text.endswith(NO_TOKEN), "signed out, the request has no token")
+    page.click("#sign-out", ("#account-result", "200 Delete event delivered to 1 subscription(s)",
+                             "sign-out delivers the token's Delete event"),
+               ("#token-state", "Signed out", "the page shows the host signed out"))
+    page.click("#verification-send", ("#verification-result", lambda text: text.startswith(
+        "500 ") and text.endswith(NO_TOKEN), "signed out, the request has no token"))
 
     values = driver.execute_script(
         "return [...document.querySelectorAll('input, textarea')].map(field => field.value)")
@@ -245,10 +238,10 @@ def play_forms(page, devhost):
     each content type of the body, the answer's headers."""
     get = "GetQorEmailVerificationV1Email"
     put = "PutQorEmailVerificationV1Email"
-    url = "http://127.0.0.1:%d/qor-email-verification/v1/email" % devhost.port
+    url = "http://127.0.0.1:%d%s" % (devhost.port, EMAIL)
     page.shows(operation(get, ".preview"), "curl '%s'" % url, "the GET form's curl line")
-    page.click(operation(get, "button[type=submit]"))
-    page.check(
+    page.click(
+        operation(get, "button[type=submit]"),
         (operation(get, "pre.answer"),
          lambda text: '"email": "%s"' % CHANGED in text and '"emailVerified": true' in text,
          "the API's GET sent from its form answers the verified status"),
@@ -271,21 +264,15 @@ def play_forms(page, devhost):
                    "-H 'Content-Type: %s'" % content_type in text,
                    "the curl line in %s" % content_type)
         page.blank(operation(put, "p.result"))
-        page.click(operation(put, "button[type=submit]"))
-        page.shows(operation(put, "p.result"), "400 Wrong password",
-                   "a body in %s read by the plugin" % content_type)
+        page.click(operation(put, "button[type=submit]"), (operation(put, "p.result"),
+                   "400 Wrong password", "a body in %s read by the plugin" % content_type))
     # A long text in MessagePack (a fixmap, its key, a str32 head and the
     # text), and an empty record in YAML, which must still be a body.
     encoded = page.driver.execute_async_script("""
         const done = arguments[arguments.length - 1];
-        import("/console/body_encoding.js").then(({encodeBody}) => {
-          try {
-            done([encodeBody({t: "x".repeat(100000)}, "application/x-msgpack").length,
-                  encodeBody({}, "application/x-yaml")]);
-          } catch (error) {
-            done(String(error));
-          }
-        }, (error) => done(String(error)));""")
+        import("/console/body_encoding.js").then(({encodeBody}) => done(
+            [encodeBody({t: "x".repeat(100000)}, "application/x-msgpack").length,
+             encodeBody({}, "application/x-yaml")])).catch((error) => done(String(error)));""")
     assert encoded == [1 + 2 + 5 + 100000, "{}"], encoded
     print("ok     a long text in MessagePack, an empty record in YAML", flush=True)
 
@@ -302,8 +289,7 @@ def play_event_tools(page):
                                "filter.value = ''; filter.dispatchEvent(new Event('input'))")
     page.shows("#event-list li", lambda texts: len(texts) == count, "an empty filter shows all",
                Page.shown)
-    page.click("#event-clear")
-    page.shows("#event-list li", [], "Clear empties the list", Page.texts)
+    page.click("#event-clear", ("#event-list li", [], "Clear empties the list", Page.texts))
 
 
 def play_notes(page, devhost):
@@ -374,8 +360,7 @@ def play_development_loop(page, devhost):
                              "declared in this scope" % SOURCE),
                "a build that fails: its first error shown")
     page.blank("#email-result")
-    page.click("#email-reload")
-    page.shows("#email-result", "200 loaded", "the old library serves on")
+    page.click("#email-reload", ("#email-result", "200 loaded", "the old library serves on"))
     # What the page shows now, it must read again from the reloaded plugin.
     page.blank("#token-state", "#email-address", "#email-result")
     with open(SOURCE, "w") as source:
@@ -396,29 +381,25 @@ def play_development_loop(page, devhost):
 
     page.select("#fault-form [name=endpoint]", text="POST /v1/account/email/verification")
     page.select("#fault-form [name=answer]", "close")
-    page.click("#fault-form button[type=submit]")
-    page.shows("#fault-list li", "POST /v1/account/email/verification: the connection closed",
-               "a fault set from the page is listed")
-    page.click("#verification-send")
-    page.shows("#verification-result", "500 EmailVerification: Error setting changed email: "
-               "Failed to read connection", "the plugin's answer to a connection closed")
-    page.click("#faults-clear")
-    page.shows("#fault-list li", [], "the faults cleared", Page.texts)
+    page.click("#fault-form button[type=submit]", (
+        "#fault-list li", "POST /v1/account/email/verification: the connection closed",
+        "a fault set from the page is listed"))
+    page.click("#verification-send", (
+        "#verification-result", "500 EmailVerification: Error setting changed email: "
+        "Failed to read connection", "the plugin's answer to a connection closed"))
+    page.click("#faults-clear", ("#fault-list li", [], "the faults cleared", Page.texts))
 
-    page.click("#recording-toggle")
-    page.shows("#recording-result", "200 recording since the plugin reloaded",
-               "a recording started from the page")
+    page.click("#recording-toggle", ("#recording-result", "200 recording since the plugin reloaded",
+                                     "a recording started from the page"))
     page.blank("#email-result")
-    page.click("#email-reload")
-    page.shows("#email-result", "200 loaded", "a call recorded")
+    page.click("#email-reload", ("#email-result", "200 loaded", "a call recorded"))
     # A header that is not UTF-8, which the download must keep as it is.
-    assert request(devhost.port, "GET", "/qor-email-verification/v1/email",
-                   headers={"X-Raw": "a\xffb"})[0] == 200
-    page.click("#recording-toggle")
-    page.shows("#recording-result", lambda text: text.startswith("200 ") and
-               " records downloaded as session-" in text, "the recording stopped and downloaded")
-    WebDriverWait(driver, 10).until(lambda _: glob.glob(DOWNLOADS + "/session-*.jsonl"))
-    recording = glob.glob(DOWNLOADS + "/session-*.jsonl")[0]
+    assert request(devhost.port, "GET", EMAIL, headers={"X-Raw": "a\xffb"})[0] == 200
+    page.click("#recording-toggle", ("#recording-result", lambda text: text.startswith("200 ") and
+                                     " records downloaded as session-" in text,
+                                     "the recording stopped and downloaded"))
+    recording = WebDriverWait(driver, 10).until(
+        lambda _: glob.glob(DOWNLOADS + "/session-*.jsonl"))[0]
     with open(recording, "rb") as downloaded:
         assert b'"x-raw","a\xffb"' in downloaded.read(), "the download changed a header's bytes"
     replay = subprocess.run([PROGRAM, "--replay=" + recording], capture_output=True, text=True,
@@ -444,16 +425,18 @@ def reconnect(page, devhost):
     return devhost
 
 
-def console_errors(driver, devhost):
-    """The browser's log lines at error level, but for the plugin's calls the
-    story fails on purpose (each answer is checked where it is made) and the
-    icon the browser asks of the mock service, in the tab of the mail's
-    link."""
+def check_browser_log(driver, devhost, prefix=""):
+    """No line at error level in the browser's log, but for the plugin's
+    calls the story fails on purpose (each answer is checked where it is
+    made) and the icon the browser asks of the mock service, in the tab of
+    the mail's link."""
     failed = "http://127.0.0.1:%d/qor-email-verification/v1/" % devhost.port
     icon = devhost.mock_url() + "/favicon.ico - "
-    return [entry["message"] for entry in driver.get_log("browser")
-            if entry["level"] == "SEVERE" and not entry["message"].startswith(icon) and
-            not (entry["message"].startswith(failed) and "the server responded" in entry["message"])]
+    severe = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
+    errors = [text for text in severe if not text.startswith(icon) and
+              not (text.startswith(failed) and "the server responded" in text)]
+    assert not errors, prefix + "the browser's log has errors:\n  " + "\n  ".join(errors)
+    print("ok     %sno errors in the browser's log" % prefix, flush=True)
 
 
 def main():
@@ -474,9 +457,7 @@ def main():
         page = Page(driver)
         play(page, devhost)
         play_development_loop(page, devhost)
-        errors = console_errors(driver, devhost)
-        assert not errors, "the browser's log has errors:\n  " + "\n  ".join(errors)
-        print("ok     no errors in the browser's log", flush=True)
+        check_browser_log(driver, devhost)
         screenshots(driver)
         devhost = reconnect(page, devhost)
         # Left before its host stops, the page would log its streams' end.
@@ -487,9 +468,7 @@ def main():
             BUILD, "examples/notes/zvm-be-example-notes.so"), "--export", "load_example_notes",
             "--config", "examples/notes/devhost.yaml")
         play_notes(page, devhost)
-        errors = console_errors(driver, devhost)
-        assert not errors, "notes: the browser's log has errors:\n  " + "\n  ".join(errors)
-        print("ok     notes: no errors in the browser's log", flush=True)
+        check_browser_log(driver, devhost, "notes: ")
         passed = True
     except AssertionError as failure:
         print("FAILED %s" % failure, flush=True)

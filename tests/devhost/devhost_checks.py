@@ -82,8 +82,7 @@ def check_load(devhost, clients=8, calls=10000):
             connection = http.client.HTTPConnection("127.0.0.1", devhost.port, timeout=30)
             for i in range(count // clients):
                 put = i % 2 == 1
-                body = '{"email":"load-%d-%d@example.test","password":"%s"}' % (
-                    number, i, PASSWORD)
+                body = '{"email":"load-%d-%d@example.test","password":"%s"}' % (number, i, PASSWORD)
                 try:
                     connection.request("PUT", EMAIL, body, JSON) if put else connection.request(
                         "GET", EMAIL)
@@ -132,7 +131,8 @@ def main():
         ("/qor-email-verification/v1/confirm-email", "post"), (EMAIL, "get"), (EMAIL, "put")]))
     check(code == 0 and devhost.find("memory counters of the plugin at shutdown") is not None,
           "Ctrl-C shuts the plugin down and prints its memory counters")
-    hostile_checks.run(PROGRAM, check)
+    serve(lambda devhost: hostile_checks.run(devhost, check),
+          "--max-body=%d" % hostile_checks.MAX_BODY)
     serve(check_readme_calls)
     serve(check_notes, "--plugin", os.path.join(BUILD, "examples/notes/zvm-be-example-notes.so"),
           "--export", "load_example_notes", "--config", "examples/notes/devhost.yaml")

@@ -18,9 +18,8 @@ class Devhost:
     """zvm-devhost on free ports, its output collected line by line."""
 
     def __init__(self, program, *options):
-        self.process = subprocess.Popen(
-            [program, "--port=0", *options], stdout=subprocess.PIPE,
-            stderr=subprocess.STDOUT, text=True)
+        self.process = subprocess.Popen([program, "--port=0", *options], stdout=subprocess.PIPE,
+                                        stderr=subprocess.STDOUT, text=True)
         self.lines = []
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()

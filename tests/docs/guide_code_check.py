@@ -46,20 +46,15 @@ def blocks(text):
 
 def main():
     with open(GUIDE) as guide:
-        found = list(blocks(guide.read()))
+        found = [(named, code) for named, code in blocks(guide.read()) if named is not None]
     failures = 0
-    checked = 0
     for named, code in found:
-        if named is None:
-            continue
-        checked += 1
         path = os.path.join(ROOT, named)
-        source = open(path).read() if os.path.exists(path) else ""
-        if code not in source:
+        if code not in (open(path).read() if os.path.exists(path) else ""):
             failures += 1
             print("FAILED %s: a block is not in the file:\n%s" % (named, code))
-    print("%d passed, %d failed" % (checked - failures, failures))
-    return 1 if failures or checked == 0 else 0
+    print("%d passed, %d failed" % (len(found) - failures, failures))
+    return 1 if failures or not found else 0
 
 
 if __name__ == "__main__":

@@ -36,16 +36,6 @@ def build_values():
             "numbers": [int(value("ZVM_VERSION_" + part)) for part in ["MAJOR", "MINOR", "PATCH"]]}
 
 
-def strings(pe):
-    """The version resource's texts."""
-    found = {}
-    for info in pe.FileInfo[0]:
-        if info.Key == b"StringFileInfo":
-            for table in info.StringTable:
-                found.update((key.decode(), value.decode()) for key, value in table.entries.items())
-    return found
-
-
 def sections(data):
     """The PE file's sections by name. A name longer than eight bytes, as
     .gnu_debuglink and .debug_info, is "/<offset>" into the string table
@@ -64,7 +54,10 @@ def sections(data):
 
 def check_dll(folder, dll, debug, expected):
     pe, named = sections(dll)
-    texts = strings(pe)
+    # The version resource's texts.
+    texts = {key.decode(): value.decode() for info in pe.FileInfo[0]
+             if info.Key == b"StringFileInfo" for table in info.StringTable
+             for key, value in table.entries.items()}
     fixed = pe.VS_FIXEDFILEINFO[0]
     major, minor, patch = expected["numbers"]
     check(texts.get("FileVersion") == texts.get("ProductVersion") == expected["version"] and
@@ -100,10 +93,8 @@ def main():
                             for folder in MACHINES for debug in ["", ".debug"]]),
           "the archive holds %s" % listed)
 
-    sums = {}
-    for line in files.get("SHA256SUMS", b"").decode().splitlines():
-        digest, name = line.split("  ", 1)
-        sums[name] = digest
+    sums = {name: digest for digest, name in (
+        line.split("  ", 1) for line in files.get("SHA256SUMS", b"").decode().splitlines())}
     actual = {name: hashlib.sha256(data).hexdigest() for name, data in files.items()
               if name != "SHA256SUMS"}
     check(sums == actual, "SHA256SUMS lists every file with its checksum")
