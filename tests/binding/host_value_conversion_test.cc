@@ -28,7 +28,6 @@ enum class Shade : int32_t { Dark = 0, Light = 1 };
 TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
   BindingRegistry types;
   RegisterEnum<Shade>(types, "Shade").Value("Dark", Shade::Dark).Value("Light", Shade::Light);
-  const BindingRegistry* registry = &types;
   BindingProperty property;
   property.Member("text").SetString(std::string("a\0b", 3));
   property.Member("blob").SetBlob(std::vector<uint8_t>{7, 8});
@@ -44,7 +43,7 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
   property.Member("none").MakeStructure();
 
   HostValue host;
-  ASSERT_TRUE(PropertyToHostValue(property, host, registry));
+  ASSERT_TRUE(PropertyToHostValue(property, host, &types));
   ASSERT_EQ(Read(host.kind), kHostStructure);
   const HostMemberEntry* entries = host.structure.entries;
   for (uint32_t i = 0; i < Read(host.structure.count); ++i) EXPECT_EQ(Read(entries[i].keyOwned), 1);
@@ -64,7 +63,7 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
   // borrowed key is left alone.
   list.At(0).SetString("first");
   const std::size_t live = testing::AllocationLiveBytes();
-  ASSERT_TRUE(PropertyToHostValue(property, host, registry));
+  ASSERT_TRUE(PropertyToHostValue(property, host, &types));
   HostMemberEntry& last = host.structure.entries[Read(host.structure.count) - 1];
   delete[] last.key;
   last.key = "borrowed";

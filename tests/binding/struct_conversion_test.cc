@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <string>
 #include <utility>
@@ -172,13 +171,11 @@ class StructConversionTest : public ::testing::Test {
                 .inners = {{"a", Color::Red}, {"b", Color::Green}},
                 .names = {"x", "", "y"},
                 .numbers = {1, -2},
-                .objects = {},
+                .objects = {With("k", binding_test::Text("v")),
+                            BindingProperty().SetBlob(std::vector<uint8_t>{1, 2, 3})},
                 .object = {},
                 .colors = {Color::Green},
                 .bytes = {0, 255}};
-    outer.objects.resize(2);
-    outer.objects[0].Member("k").SetString("v");
-    outer.objects[1].SetBlob(std::vector<uint8_t>{1, 2, 3});
     outer.object.Append().SetFloat(2.5);
     return outer;
   }
@@ -216,11 +213,7 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
   const BindingProperty number = binding_test::Signed(3);
   BindingProperty badColor;
   badColor.Append().Member("color").SetString("Blue");
-  struct Case {
-    BindingProperty input;
-    std::string error;
-  };
-  const Case cases[] = {
+  const std::pair<BindingProperty, std::string> cases[] = {
       {ConvertToProperty(registry, Sample()), ""},
       {mixed, ""},
       {With("object", number), ""},
@@ -240,12 +233,12 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
       {With("bytes", binding_test::Text("x")),
        "Couldn't assign value to 'bytes' of type vector because the input not a collection."},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(Describe(c.input));
+  for (const auto& [input, error] : cases) {
+    SCOPED_TRACE(Describe(input));
     Outer outer;
-    EXPECT_EQ(ConvertFromProperty(registry, c.input, outer, "o").Error(), c.error);
+    EXPECT_EQ(ConvertFromProperty(registry, input, outer, "o").Error(), error);
     HostValue host;
-    ASSERT_TRUE(PropertyToHostValue(c.input, host, &registry));
+    ASSERT_TRUE(PropertyToHostValue(input, host, &registry));
     expectSame(host);
     ReleaseHostValue(host);
   }
@@ -295,11 +288,7 @@ TEST_F(StructConversionTest, FieldFlags) {
   Flagged flagged;
   flagged.color = static_cast<Color>(0);
   EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)), "{must:s0}");
-  flagged.maybe = "m";
-  flagged.zero = 3;
-  flagged.off = true;
-  flagged.none = {0};
-  flagged.color = Color::Green;
+  flagged = {.maybe = "m", .zero = 3, .off = true, .none = {0}, .color = Color::Green};
   EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)),
             "{color:e2,maybe:\"m\",must:s0,none:[s0],off:true,zero:s3}");
 
@@ -324,8 +313,7 @@ std::string DescribeHost(const HostValue& value) {
     case kHostFloat:
       return text + ":" + std::to_string(value.unsignedValue);
     case kHostStringOwned:
-      return text + ":" + std::to_string(value.text.length) + "\"" +
-             std::string(value.text.data, std::strlen(value.text.data)) + "\"";
+      return text + ":" + std::to_string(value.text.length) + "\"" + value.text.data + "\"";
     case kHostCollection: {
       text += value.collection.elements == nullptr ? "[null" : "[";
       for (uint32_t i = 0; i < value.collection.count; ++i)

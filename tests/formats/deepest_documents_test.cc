@@ -4,13 +4,13 @@
 // must give the same tree.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/host_value_conversion.h"
@@ -41,15 +41,11 @@ std::string DeepestYaml() {
 }
 
 TEST(DeepestDocumentsTest, ReadCopyWalkWriteAndReleaseOnASmallStack) {
-  struct Reader {
-    const char* name;
-    std::function<BindingResult()> read;
-  };
   const std::string json = DeepestJson();
   const std::string packed = DeepestPacked();
   const std::string yaml = DeepestYaml();
   uint32_t position = 0;
-  const std::vector<Reader> readers = {
+  const std::vector<std::pair<std::string, std::function<BindingResult()>>> readers = {
       {"JSON", [&] { return JsonToProperty(json.c_str()); }},
       {"MessagePack", [&] { return ReadPacked(packed, position); }},
       {"YAML", [&] { return YamlToProperty(yaml.data(), yaml.size()); }},
@@ -64,11 +60,11 @@ TEST(DeepestDocumentsTest, ReadCopyWalkWriteAndReleaseOnASmallStack) {
          return root;
        }},
   };
-  for (const Reader& reader : readers) {
+  for (const auto& [name, read] : readers) {
     std::string written = "not run";
     std::string rewritten;
     ASSERT_TRUE(testing::RunOnSmallStack([&] {
-      BindingResult result = reader.read();
+      BindingResult result = read();
       const BindingProperty copy(result);
       written = result.Ok() ? PropertyToJson(copy, nullptr, "") : result.Error();
       rewritten = PropertyToJson(JsonToProperty(PropertyToJson(result, nullptr, "\n").c_str()),
@@ -84,14 +80,13 @@ TEST(DeepestDocumentsTest, ReadCopyWalkWriteAndReleaseOnASmallStack) {
       ReleaseHostValue(host);
       // Moving a deep child out of its tree copies it, then releases it.
       BindingProperty moved(std::move(result.Member("m")));
-    })) << reader.name;
+    })) << name;
     // YAML keeps no brackets apart: its deepest part is a flow sequence.
-    EXPECT_EQ(written, reader.name == std::string("YAML")
-                           ? Repeat("{\"m\":", 256) + Repeat("[", 256) + "7" + Repeat("]", 256) +
-                                 Repeat("}", 256)
-                           : json)
-        << reader.name;
-    EXPECT_EQ(rewritten, written) << reader.name;
+    EXPECT_EQ(written, name == "YAML" ? Repeat("{\"m\":", 256) + Repeat("[", 256) + "7" +
+                                            Repeat("]", 256) + Repeat("}", 256)
+                                      : json)
+        << name;
+    EXPECT_EQ(rewritten, written) << name;
   }
   // And the JSON document model.
   bool equalCopy = false;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "binding/host_value_conversion.h"
 #include "formats/json_to_property.h"

@@ -94,25 +94,23 @@ TEST(JsonReaderTest, MemoryIsASmallMultipleOfTheInput) {
     while (text.size() < kSize) text += piece;
     return text + "0]}";
   };
-  struct Case {
-    std::string text;
-    std::size_t bytesPerInputByte;
-  } cases[] = {
+  // Each text with the bytes it may cost per input byte.
+  const std::pair<std::string, std::size_t> cases[] = {
       {"{\"a\":" + std::string(kSize, '['), 0},
       {array("1,"), 32},
       {array("[],"), 32},
       {array("\"\","), 32},
   };
-  for (const Case& c : cases) {
+  for (const auto& [text, bytesPerInputByte] : cases) {
     testing::StartAllocationSpan();
     Element document;
     try {
-      Reader::Read(c.text.c_str(), document);
+      Reader::Read(text.c_str(), document);
     } catch (const Exception&) {
     }
     document = Element();
-    EXPECT_LE(testing::AllocationSpanPeak(), c.bytesPerInputByte * kSize + 65536)
-        << c.text.substr(0, 8);
+    EXPECT_LE(testing::AllocationSpanPeak(), bytesPerInputByte * kSize + 65536)
+        << text.substr(0, 8);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/registry.h"
@@ -43,11 +44,7 @@ TEST(PropertyToJsonTest, WritesScalars) {
   const auto bytes = [](const std::string& text) {
     return BindingProperty().SetBlob(std::vector<uint8_t>(text.begin(), text.end()));
   };
-  struct Case {
-    BindingProperty value;
-    const char* expected;
-  };
-  const std::vector<Case> cases = {
+  const std::pair<BindingProperty, const char*> cases[] = {
       {BindingProperty(), ""},
       {BindingProperty().SetBool(true), "true"},
       {BindingProperty().SetSigned(std::numeric_limits<int64_t>::min()), "-9223372036854775808"},
@@ -69,8 +66,8 @@ TEST(PropertyToJsonTest, WritesScalars) {
       {shade(-3), "\"Dark\""},
       {shade(2), "2"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(PropertyToJson(c.value, &registry, nullptr), c.expected) << Describe(c.value);
+  for (const auto& [value, expected] : cases) {
+    EXPECT_EQ(PropertyToJson(value, &registry, nullptr), expected) << Describe(value);
   }
   // A text longer than RapidJSON's writer takes goes in raw, escaped in
   // pieces: as the writer writes the whole, as a member's name and value,
