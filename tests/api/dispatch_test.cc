@@ -262,12 +262,8 @@ TEST_F(Dispatch, BindsPathHeaderQueryAndBodyInEveryFormat) {
 }
 
 TEST_F(Dispatch, ExplicitArgumentsByNameAndPosition) {
-  HostValue seven{};
-  seven.kind = kHostSigned;
-  seven.signedValue = 7;
-  HostValue text{};
-  text.kind = kHostStringBorrowed;
-  text.text = {"word", 4};
+  HostValue seven{.kind = kHostSigned, .signedValue = 7};
+  HostValue text{.kind = kHostStringBorrowed, .text = {"word", 4}};
   CallRequest request;
   request.path = "/v1/scalars";
   request.arguments = {{"i32", seven}, {nullptr, seven}, {nullptr, seven}, {nullptr, text}};

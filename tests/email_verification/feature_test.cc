@@ -32,14 +32,14 @@ constexpr const char* kMessagePath = "/halden-messaging-service/v1/message/accou
 constexpr const char* kEmailPath = "/qor-email-verification/v1/email";
 constexpr const char* kConfirmPath = "/qor-email-verification/v1/confirm-email";
 constexpr const char* kBuiltIn = "http://email-verification.dev.halden.local";
+const std::string kUnreadable = "EmailVerification: Failed deserializing an OMX message: ";
+const std::string kNoToken =
+    "EmailVerification: Email verification status fetch failure: No KSA id token available";
 
 BindingProperty Json(const std::string& text) { return JsonToProperty(text.c_str()); }
 
 host::ExternalAnswer Answer(uint32_t status, const std::string& body) {
-  host::ExternalAnswer answer;
-  answer.status = status;
-  answer.body = body;
-  return answer;
+  return {.status = status, .headers = {}, .body = body};
 }
 
 class FeatureTest : public ::testing::Test {
@@ -53,10 +53,9 @@ class FeatureTest : public ::testing::Test {
   }
 
   // The remote service answers `method` on the built-in URL plus `path`.
-  void Serve(const std::string& method, const std::string& path, host::ExternalAnswer answer,
-             const std::string& base = kBuiltIn) {
+  void Serve(const std::string& method, const std::string& path, host::ExternalAnswer answer) {
     std::lock_guard lock(serviceLock);
-    service[method + " " + base + path] = std::move(answer);
+    service[method + " " + kBuiltIn + path] = std::move(answer);
   }
 
   void SignedInAtStart(const std::string& token) {
@@ -118,42 +117,32 @@ class FeatureTest : public ::testing::Test {
 };
 
 TEST_F(FeatureTest, ServiceUrlFromBuiltInDataStoreAndCommandLine) {
-  const std::string regionData =
-      R"({"EU":{"servers":{"email_verification":{"external_url":"https://eu.example"}}},)"
-      R"("NA":{"servers":{"email_verification":{"other":1}}}})";
+  const char* const eu = R"({"region":"EU"})";
+  const std::string cli = "--email-verification.hostname";
   struct Case {
     const char* globals;  // null: the read fails
-    const char* regionData;
+    bool regionData;      // false: the read fails
+    std::string url;
+    const char* error;  // null: none
     Strings arguments;
-    const char* url;
-    Strings errors;
   } cases[] = {
-      {R"({"region":"EU"})", regionData.c_str(), {}, "https://eu.example", {}},
-      {R"({"region":"EU"})",
-       regionData.c_str(),
-       {"--email-verification.hostname=http://cli", "--email-verification.hostname=http://2nd"},
-       "http://cli",
-       {}},
-      {R"({"region":"NA"})", regionData.c_str(), {}, "", {}},
-      {"{}", regionData.c_str(), {"--Email-verification.hostname=http://x"}, kBuiltIn, {}},
-      {R"({"region":"EU"})",
-       nullptr,
-       {"--email-verification.hostname=http://cli"},
-       "http://cli",
-       {"Failed to get regionSettings"}},
-      {nullptr,
-       regionData.c_str(),
-       {"--email-verification.hostname", "http://next"},
-       kBuiltIn,
-       {"Failed to get globalUserSettings"}},
-      {R"({"region":"EU"})", regionData.c_str(), {"--email-verification.hostname="}, "", {}},
+      {eu, true, "https://eu.example", nullptr, {}},
+      {eu, true, "http://cli", nullptr, {cli + "=http://cli", cli + "=http://2nd"}},
+      {R"({"region":"NA"})", true, "", nullptr, {}},
+      {"{}", true, kBuiltIn, nullptr, {"--Email-verification.hostname=http://x"}},
+      {eu, false, "http://cli", "Failed to get regionSettings", {cli + "=http://cli"}},
+      {nullptr, true, kBuiltIn, "Failed to get globalUserSettings", {cli, "http://next"}},
+      {eu, true, "", nullptr, {cli + "="}},
   };
   for (const Case& c : cases) {
     host::InProcessHost caseHost;
     if (c.globals)
       caseHost.SetResourceBody("/data-store/v1/install-settings/globals", Json(c.globals));
     if (c.regionData) {
-      caseHost.SetResourceBody("/data-store/v1/system-settings/region_data", Json(c.regionData));
+      caseHost.SetResourceBody(
+          "/data-store/v1/system-settings/region_data",
+          Json(R"({"EU":{"servers":{"email_verification":{"external_url":"https://eu.example"}}},)"
+               R"("NA":{"servers":{"email_verification":{"other":1}}}})"));
     }
     BindingProperty arguments;
     arguments.MakeCollection();
@@ -164,12 +153,12 @@ TEST_F(FeatureTest, ServiceUrlFromBuiltInDataStoreAndCommandLine) {
     ASSERT_TRUE(caseHost.Initialize());
     caseHost.Call(kMethodPut, kEmailPath, "application/json", "{}");
     ASSERT_EQ(caseHost.ExternalCalls().size(), 1u);
-    EXPECT_EQ(caseHost.ExternalCalls()[0].url, std::string(c.url) + "/v1/account/email") << c.url;
+    EXPECT_EQ(caseHost.ExternalCalls()[0].url, c.url + "/v1/account/email") << c.url;
     Strings errors;
     for (const host::LoggedLine& line : caseHost.Lines()) {
       if (line.level == 2 && line.message.starts_with("Failed")) errors.push_back(line.message);
     }
-    EXPECT_EQ(errors, c.errors) << c.url;
+    EXPECT_EQ(errors, c.error ? Strings{c.error} : Strings{}) << c.url;
   }
 }
 
@@ -182,9 +171,7 @@ TEST_F(FeatureTest, StatusIsFetchedOnceATokenIsThere) {
             (Strings{"Failed to get regionSettings", "Failed to get globalUserSettings"}));
   host::CallResponse response = Get();
   EXPECT_EQ(response.status, 500u);
-  EXPECT_EQ(
-      response.errorText,
-      "EmailVerification: Email verification status fetch failure: No KSA id token available");
+  EXPECT_EQ(response.errorText, kNoToken);
   EXPECT_EQ(Errors().back(), response.errorText);
   // The API table lists the three endpoints.
   Strings names;
@@ -224,9 +211,7 @@ TEST_F(FeatureTest, ASignOutDuringTheFirstReadOfTheTokenHolds) {
   });
   Start();
   EXPECT_TRUE(signedOut);
-  EXPECT_EQ(
-      Get().errorText,
-      "EmailVerification: Email verification status fetch failure: No KSA id token available");
+  EXPECT_EQ(Get().errorText, kNoToken);
   EXPECT_TRUE(host.ExternalCalls().empty());
 }
 
@@ -292,33 +277,34 @@ TEST_F(FeatureTest, RequestingTheVerificationMail) {
 
 TEST_F(FeatureTest, MessagingNotifications) {
   Start();
+  const std::string parse = "Could not parse the emailStatus field";
+  const std::string validated = R"({"emailStatus":"validated"})";
+  const std::string twice = R"({"emailStatus":"validated","emailStatus":"x"})";
   struct Case {
-    const char* payload;
-    const char* error;  // null: none
+    std::string payload;
+    std::string error;  // empty: none
     bool published;
   } cases[] = {
       {R"({"emailStatus":"VALIDATED"})",
        "EmailVerification: Received an unexpected email status. It should always be 'validated', "
        "but we observed 'VALIDATED'",
        false},
-      {R"({"other":1})", "Could not parse the emailStatus field", false},
-      {R"({"emailStatus":1})", "Could not parse the emailStatus field", false},
-      {R"({"emailStatus":null})", "Could not parse the emailStatus field", false},
-      {R"({"emailStatus":"validated"})", nullptr, true},
-      {R"({"emailStatus":"validated"})", nullptr, true},
-      {"", "EmailVerification: Failed deserializing an OMX message: ", true},
-      {"[1]", "EmailVerification: Failed deserializing an OMX message: [1]", true},
-      {"{}{}", "EmailVerification: Failed deserializing an OMX message: {}{}", true},
-      {R"({"emailStatus":"validated","emailStatus":"x"})",
-       R"(EmailVerification: Failed deserializing an OMX message: {"emailStatus":"validated","emailStatus":"x"})",
-       true},
+      {R"({"other":1})", parse, false},
+      {R"({"emailStatus":1})", parse, false},
+      {R"({"emailStatus":null})", parse, false},
+      {validated, "", true},
+      {validated, "", true},
+      {"", kUnreadable, true},
+      {"[1]", kUnreadable + "[1]", true},
+      {"{}{}", kUnreadable + "{}{}", true},
+      {twice, kUnreadable + twice, true},
   };
   for (const Case& c : cases) {
     const std::size_t errors = Errors().size();
     const std::size_t published = Published().size();
     Message(c.payload);
-    EXPECT_EQ(Errors().size(), errors + (c.error != nullptr)) << c.payload;
-    if (c.error != nullptr) {
+    EXPECT_EQ(Errors().size(), errors + !c.error.empty()) << c.payload;
+    if (!c.error.empty()) {
       EXPECT_EQ(Errors().back(), c.error);
     }
     EXPECT_EQ(Published().size(), published + c.published) << c.payload;
@@ -326,22 +312,19 @@ TEST_F(FeatureTest, MessagingNotifications) {
   EXPECT_EQ(Published()[0], Session("", true, false));
   EXPECT_EQ(Published().back(), Session("", true, true));
   const std::size_t published = Published().size();
-  Message(R"({"emailStatus":"validated"})", "Delete");
+  Message(validated, "Delete");
   EXPECT_EQ(Published().size(), published);
 }
 
 TEST_F(FeatureTest, ThePasswordGoesNowhereButTheRemoteBody) {
   const std::string password = "s3cret-Pw";
   Start();
-  host::CallResponse response = Put("a@x", password);  // no token
+  std::vector<host::CallResponse> responses{Put("a@x", password)};  // no token
   TokenEvent("Update", "t");
-  std::vector<host::CallResponse> responses{response};
-  for (host::ExternalAnswer answer :
-       {Answer(400, "Password is wrong"), Answer(500, ""), host::ExternalAnswer{}}) {
-    if (answer.status == 200) {
-      answer.transport = 7;
-      answer.body = "connection refused";
-    }
+  // The last one never reached the service.
+  for (const host::ExternalAnswer& answer :
+       {Answer(400, "Password is wrong"), Answer(500, ""),
+        host::ExternalAnswer{.transport = 7, .headers = {}, .body = "connection refused"}}) {
     Serve("PUT", "/v1/account/email", answer);
     responses.push_back(Put("a@x", password));
     EXPECT_TRUE(responses.back().error);
@@ -399,7 +382,7 @@ TEST_F(FeatureTest, AMessageReadWithoutMemoryIsAFatalError) {
     testing::FailingLargeAllocations failing(4000);
     host.DeliverResourceEvent(kMessagePath, "Update", data);
   }
-  EXPECT_EQ(Errors().back(), "EmailVerification: Failed deserializing an OMX message: ");
+  EXPECT_EQ(Errors().back(), kUnreadable);
   EXPECT_EQ(Published(), Strings{Session("", false, true)});
 }
 

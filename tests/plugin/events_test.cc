@@ -107,7 +107,7 @@ void ZVM_CDECL LoadEarlyPlugin(PluginRegistration* registration) {
   Plugin::Register(new EarlyPlugin, registration, "early");
 }
 
-BindingProperty Json(const char* text) { return JsonToProperty(text); }
+BindingProperty Json(const std::string& text) { return JsonToProperty(text.c_str()); }
 
 // `levels` collections, each the only element of the one before; by default
 // deeper than any conversion takes.
@@ -119,13 +119,9 @@ BindingProperty Deep(int levels = 600) {
 }
 
 // A service-proxy message of "svc.m".
-BindingProperty ProxyMessage(const char* uuid, const char* payload) {
-  BindingProperty response;
-  response.Member("uuid").SetString(uuid);
-  response.Member("serviceName").SetString("svc");
-  response.Member("methodName").SetString("m");
-  response.Member("payload").SetString(payload);
-  return response;
+BindingProperty ProxyMessage(const std::string& uuid, const std::string& payload) {
+  return Json(R"({"uuid":")" + uuid + R"(","serviceName":"svc","methodName":"m","payload":")" +
+              payload + R"("})");
 }
 
 class Events : public ::testing::Test {
@@ -260,14 +256,10 @@ TEST_F(Events, PayloadsThatDoNotConvertAreDropped) {
   for (const host::HostSubscription& subscription : host.Subscriptions()) {
     if (subscription.name == name) event.userData = subscription.userData;
   }
-  HostMemberEntry data[] = {{"text", {}, 0}};
-  data[0].value.kind = kHostStringBorrowed;
-  data[0].value.text.data = "t";
-  HostMemberEntry members[] = {{"uri", {}, 0}, {"data", {}, 0}, {"extra", {}, 0}};
-  members[0].value.kind = kHostStringBorrowed;
-  members[0].value.text.data = "/x/y";
-  members[1].value.kind = kHostStructure;
-  members[1].value.structure = {data, 1};
+  HostMemberEntry data[] = {{"text", {.kind = kHostStringBorrowed, .text = {"t", 0}}, 0}};
+  HostMemberEntry members[] = {{"uri", {.kind = kHostStringBorrowed, .text = {"/x/y", 0}}, 0},
+                               {"data", {.kind = kHostStructure, .structure = {data, 1}}, 0},
+                               {"extra", {}, 0}};
   event.payload.kind = kHostStructure;
   event.payload.structure = {members, 3};
   PluginRuntime::OnHostEvent(&event);

@@ -252,10 +252,8 @@ TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
     EXPECT_FALSE(typed.Succeeded()) << c.body;
   }
 
-  answer = {};
-  answer.status = 204;
-  answer.headers = {{"h", "v"}, {"g", "w"}};
-  answer.nullHeaderNames = true;
+  answer = {
+      .status = 204, .headers = {{"h", "v"}, {"g", "w"}}, .body = {}, .nullHeaderNames = true};
   RemoteResponse<std::string> text = plugin->ExternalTextRequest(request);
   EXPECT_TRUE(text.Succeeded()) << text.error;
   EXPECT_TRUE(text.headers.empty());
@@ -267,8 +265,7 @@ TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
   // Only a 2xx status is a success.
   for (const auto& [status, succeeded] :
        {std::pair{199u, false}, {200u, true}, {299u, true}, {300u, false}}) {
-    answer = {};
-    answer.status = status;
+    answer = {.status = status, .headers = {}, .body = {}};
     EXPECT_EQ(plugin->ExternalTextRequest(request).Succeeded(), succeeded) << status;
   }
   // A host call that fails before any answer is no parse error.

@@ -17,7 +17,6 @@
 #include "logging/log_system.h"
 #include "plugin/plugin_api_version.h"
 #include "plugin/plugin_name.h"
-#include "tests/support/small_stack.h"
 
 namespace Halden {
 namespace {
