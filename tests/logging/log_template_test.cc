@@ -9,17 +9,9 @@
 namespace Halden {
 namespace {
 
-std::vector<std::string> Names(const LogFields& fields) {
-  std::vector<std::string> names;
-  for (const auto& field : fields) names.push_back(field.first);
-  return names;
-}
-
 TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
-  const LogValue get = LogValue::Text("GET");
-  const LogValue url = LogValue::Text("/x");
-  const LogValue reason = LogValue::Text("reason");
-  const LogValue empty = LogValue::Text("");
+  const LogValue get = LogValue::Text("GET"), url = LogValue::Text("/x");
+  const LogValue reason = LogValue::Text("reason"), empty = LogValue::Text("");
   struct Case {
     const char* templateText;
     std::vector<LogValue> arguments;
@@ -73,7 +65,9 @@ TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
     LogFields fields;
     EXPECT_EQ(TemplateToPositional(c.templateText, c.arguments, &fields), c.positional)
         << c.templateText;
-    EXPECT_EQ(Names(fields), c.fields) << c.templateText;
+    std::vector<std::string> names;
+    for (const auto& field : fields) names.push_back(field.first);
+    EXPECT_EQ(names, c.fields) << c.templateText;
     std::string text;
     LogFields formattedFields;
     FormatTemplate(c.templateText, c.arguments, &text, &formattedFields);

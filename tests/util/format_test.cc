@@ -76,9 +76,7 @@ TEST(FormatMessageTest, FormatsByKindAndPosition) {
       {"unterminated directive stops", FormatMessage("a%-5", 1), "a"},
       {"negative precision digits", FormatMessage("%1$.-2s", text), "ab"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.actual, c.expected) << c.what;
-  }
+  for (const Case& c : cases) EXPECT_EQ(c.actual, c.expected) << c.what;
 }
 
 std::string Posix(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -108,9 +106,7 @@ TEST(FormatMessageTest, MatchesPosixPositionalOutput) {
       {"two stars", FormatMessage("%1$*2$.*3$f|", 3.14159, 8, 2),
        Posix("%1$*2$.*3$f|", 3.14159, 8, 2)},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.actual, c.expected) << c.what;
-  }
+  for (const Case& c : cases) EXPECT_EQ(c.actual, c.expected) << c.what;
 }
 
 TEST(FormatTest, StopsAtTheEndOfTheBuffer) {
@@ -149,11 +145,10 @@ TEST(FormatTest, LimitsTheWorkingDirective) {
   EXPECT_EQ(FormatMessage(fits.c_str(), 7), "<7    >");
   EXPECT_EQ(FormatMessage(tooLong.c_str(), 7), "<");
   // So does a width or precision beyond a message's size, given or taken.
-  EXPECT_EQ(FormatMessage("a%1$99999999999db", 7), "a");
-  EXPECT_EQ(FormatMessage("a%1$4097db", 7), "a");
-  EXPECT_EQ(FormatMessage("a%1$.4097db", 7), "a");
-  EXPECT_EQ(FormatMessage("a%1$*2$db", 7, 4097), "a");
-  EXPECT_EQ(FormatMessage("a%1$*2$db", 7, -4097), "a");
+  for (const char* tooWide : {"a%1$99999999999db", "a%1$4097db", "a%1$.4097db"}) {
+    EXPECT_EQ(FormatMessage(tooWide, 7), "a") << tooWide;
+  }
+  for (int star : {4097, -4097}) EXPECT_EQ(FormatMessage("a%1$*2$db", 7, star), "a") << star;
   const std::pair<const char*, int> edges[] = {
       {"%1$-4096d", 0}, {"%1$-*2$d", 4096}, {"%1$*2$d", -4096}};
   for (const auto& [edge, star] : edges) {
