@@ -99,6 +99,9 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
   EXPECT_EQ(Json(Operation("/v1/summary", "get").Find("tags")), R"(["Plugins","Plugin sample"])");
   EXPECT_EQ(Json(Operation("/v1/summary", "get").Find("responses").Find("200").Find("content")),
             R"({"application/json":{"schema":{"$ref":"#/components/schemas/SampleSummary"}}})");
+  // A handler without a result answers whatever it answers.
+  EXPECT_EQ(Json(Operation("/v1/items/{id}", "delete").Find("responses").Find("2XX")),
+            R"({"description":"Done; the body, if any, is the handler's"})");
 }
 
 // Each event is a webhook whose body is the record the event carries.

@@ -50,6 +50,8 @@ TEST(SessionRecords, ReadBackAsRecorded) {
     EXPECT_EQ(Json(ReadRecord({2, "/r", "{}", 0}, ReadAnswerFromRecord(Reread(record)))),
               Json(record));
   }
+  // A text the host could not make JSON of is kept as the text.
+  EXPECT_EQ(Json(ReadRecord({2, "/r", "<error>", 0}, failure).Find("parameters")), R"("<error>")");
 
   const host::ExternalCall call{2, "http://s/v1", {{"Authorization", "Bearer t"}}, "", true, 30, 1};
   for (const host::ExternalAnswer& answer :
