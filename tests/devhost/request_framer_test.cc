@@ -96,6 +96,9 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {fullHead, 0, fullHead.c_str()},
       {fourLines, 0, fourLines.c_str()},
       {post + "Q" + fullHead.substr(post.size()), 431},
+      // The first refusal holds, whatever follows it.
+      {post + "X: " + v55 + "\r\nY: " + v55 + "\r\nZ: " + v55 + "QQQ\r\nbad\r\n\r\n", 431,
+       "The request head is longer than 200 bytes"},
       // Trailers count by their own lines, not by what follows them.
       {chunked + "0\r\nT: t\r\n\r\n" + next, 0, "POST /m HTTP/1.1\r\nContent-Length: 0\r\n\r\n", "",
        next.c_str()},
@@ -109,7 +112,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       {post + "Content-Length: +1\r\n\r\n", 400},
       {post + "X: a\nContent-Length: 1\r\n\r\n", 400},
       {post + "Content-Length : 1\r\n\r\n", 400},
-      {post + "X: a\r\n continued\r\n\r\n", 400, "A header line is folded onto the next"},
+      {post + "X: a\r\n continued\r\nX a\r\n\r\n", 400, "A header line is folded onto the next"},
       {post + "X a\r\nContent-Length: 17\r\n\r\n", 400, "A header line is not 'name: value'"},
       {post + "X: a\x7f\r\nContent-Length: x\r\n\r\n", 400,
        "The value of the header X holds a control character"},
