@@ -10,6 +10,7 @@
 #include "api/api_dispatcher.h"
 #include "api/method.h"
 #include "api/typed_endpoint.h"
+#include "binding/registration.h"
 #include "host/in_process_host.h"
 #include "tests/support/sample_plugin.h"
 
@@ -123,7 +124,14 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   // name has none to describe.
   struct Handler {
     ApiResponse Get() { return ApiResponse::Ok(); }
+    ApiResponse Put(int32_t) { return ApiResponse::Ok(); }
   } handler;
+  // An argument no name makes optional is required.
+  EXPECT_EQ(TypedEndpoint(dispatcher, &handler, kMethodPut, "/v1/p", &Handler::Put)
+                .Function()
+                ->arguments[0]
+                .optional,
+            0);
   EndpointRegistration described =
       TypedEndpoint(dispatcher, &handler, kMethodGet, "/v1/d", &Handler::Get);
   described.Description("what").Help("how");
@@ -132,6 +140,17 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   TypedEndpoint(dispatcher, &handler, kMethodGet, "/v1/d", &Handler::Get)
       .Description("other")
       .Help("other");
+
+  // A table built again describes each enumeration's values once.
+  enum class Tone : int32_t { Low = 0, High = 1 };
+  RegisterEnum<Tone>(registry, "Tone").Value("Low", Tone::Low).Value("High", Tone::High);
+  for (int build = 0; build < 2; ++build) {
+    const ApiTable& again = *dispatcher.BuildApiTable();
+    const ApiTypeRecord* tone = again.types;
+    while (tone != again.types + again.typeCount && std::string(tone->name) != "Tone") ++tone;
+    ASSERT_NE(tone, again.types + again.typeCount);
+    EXPECT_EQ(uint32_t{tone->count}, 2u) << build;
+  }
 }
 
 }  // namespace

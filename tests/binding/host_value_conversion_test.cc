@@ -57,6 +57,11 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
   EXPECT_EQ(Describe(back),
             "{blob:bBwg=,list:[true,u3,f1.5,\"\",~],named:\"Light\",noBytes:b,none:{},text:\"a\","
             "unnamed:s-2}");
+  // A list read into a property that holds a longer one replaces it whole.
+  BindingProperty replaced;
+  for (int i = 0; i < 6; ++i) replaced.Append().SetBool(false);
+  ASSERT_TRUE(HostValueToProperty(entries[1].value, replaced, "m", nullptr));
+  EXPECT_EQ(Describe(replaced), "[true,u3,f1.5,\"\",~]");
   ReleaseHostValue(host);
   EXPECT_EQ(Read(host.kind), kHostNone);
   // Every owned part is freed, from the first element and entry on, and a

@@ -58,6 +58,7 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
       {"90", "[]", 1},
       {"92 01", "[s1]", 2},
       {"91 01 02", "[s1]", 2},
+      {"9F 01", "[s1]", 2},
       {"DC 00 02 01 02", "[s1,s2]", 5},
       {"80", "{}", 1},
       {"82 A1 62 01 A1 61 92 C3 A0", "{a:[true,\"\"],b:s1}", 9},

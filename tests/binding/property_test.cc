@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/fnv1a.h"
 #include "tests/binding/conversion_test_support.h"
 #include "tests/binding/recording_visitor.h"
 #include "tests/support/allocation_probe.h"
@@ -110,6 +111,15 @@ TEST(BindingPropertyTest, CopyBetweenTreesAndWithinOne) {
   BindingProperty q;
   q.At(0) = q;
   EXPECT_EQ(Describe(q), "[[~]]");
+  // A member moved out of its tree takes its value along.
+  const BindingProperty moved(std::move(p.Member("c")));
+  EXPECT_EQ(Describe(moved), "{b:s1,c:~}");
+  // A member named with its hash makes a structure of an empty property; a
+  // scalar counts one.
+  BindingProperty hashed;
+  hashed.Member("k", Fnv1a("k")).SetSigned(2);
+  EXPECT_EQ(Describe(hashed), "{k:s2}");
+  EXPECT_EQ(hashed.Find("k").Size(), 1u);
 }
 
 TEST(BindingPropertyTest, WalkOrderAndStop) {

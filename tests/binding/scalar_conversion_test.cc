@@ -172,6 +172,7 @@ TEST_F(ScalarConversionTest, FloatingRule) {
                 -1.0);
   Check<float>({{Signed(std::numeric_limits<int64_t>::max()), 9223372036854775808.0f, ""},
                 {Text("-3.4028234663852886e38"), std::numeric_limits<float>::lowest(), ""},
+                {Float(std::numeric_limits<float>::max()), std::numeric_limits<float>::max(), ""},
                 {Float(1e39), 0, Range("1e+39", "float")},
                 {Text("-1e39"), 0, Range("-1e39", "float")}},
                -1.0f);
