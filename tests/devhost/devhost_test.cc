@@ -525,7 +525,7 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
            R"(  > PUT /qor-email-verification/v1/email {"email":"changed.address@example.test",)"
            R"("password":"not-correct-horse"})"
            "\n  < 400 ",
-           "  event OnJsonApiEvent_qor-email-verification_v1_email ",
+           "  event OnJsonApiEvent_qor-email-verification_v1_email {",
            "demo 9. sign out: the token's Delete event; requests lack a token again\n",
            "\ndemo passed\n",
        }) {

@@ -62,7 +62,8 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
     const char* left = "";
     bool continued = false;  // 100 Continue answered
   } cases[] = {
-      {"GET / HTTP/1.1\r\nHost: h\r\n\r\n", 0, "GET / HTTP/1.1\r\nHost: h\r\n\r\n", "", ""},
+      {"GET / HTTP/1.1\r\nHost: h\r\nX-9: a\r\n\r\n", 0,
+       "GET / HTTP/1.1\r\nHost: h\r\nX-9: a\r\n\r\n", "", ""},
       // An empty line before a request, and the next request after it.
       {"\r\nGET / HTTP/1.1\r\n\r\nGET /b HTTP/1.1\r\n\r\n", 0, "GET / HTTP/1.1\r\n\r\n", "",
        "GET /b HTTP/1.1\r\n\r\n"},
