@@ -60,7 +60,7 @@ TEST(YamlToPropertyTest, Reads) {
       // Quoted and tagged scalars.
       {"'yes'", "\"yes\""},
       {"''", "\"\""},
-      {"!!str 12", "\"12\""},
+      {"[!!str 12, 2]", "[\"12\",u2]"},
       {"[!!int 0x1F, 2]", "[u31,u2]"},
       {"!!int 18446744073709551615", "u18446744073709551615"},
       {"!!int 12abc", "Value 12abc for 'yaml' of type uint64_t is in an incorrect format"},
@@ -158,11 +158,12 @@ TEST(YamlToPropertyTest, RefusesAliasExpansionBeyondTheLimit) {
             "YAML alias expansion exceeds 1000000 values. At line: 3 col: 4");
 
   // Keys copied count by their bytes too: a thousand copies of a key of a
-  // thousand bytes reach that limit; one more, in a key's place, passes it.
+  // thousand bytes reach that limit; one more, in a key's place, passes it,
+  // and the reading stops there.
   const std::string key =
       "&k " + std::string(1000, 'k') + ": 0\na: [" + Repeat("*k,", 999) + "*k]\n";
   EXPECT_TRUE(Read(key).Ok());
-  EXPECT_EQ(Read(key + "*k : 1").Error(),
+  EXPECT_EQ(Read(key + "*k : 1\nd: *y").Error(),
             "YAML alias expansion exceeds 1000000 bytes of keys. At line: 3 col: 1");
 
   // Only copies count: the input's own values are bounded by its size.
