@@ -17,6 +17,7 @@
 #include "logging/log_system.h"
 #include "plugin/plugin_api_version.h"
 #include "plugin/plugin_name.h"
+#include "tests/support/small_stack.h"  // HALDEN_TEST_SANITIZED
 
 namespace Halden {
 namespace {
