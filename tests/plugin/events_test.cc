@@ -119,9 +119,13 @@ BindingProperty Deep(int levels = 600) {
 }
 
 // A service-proxy message of "svc.m".
-BindingProperty ProxyMessage(const std::string& uuid, const std::string& payload) {
-  return Json(R"({"uuid":")" + uuid + R"(","serviceName":"svc","methodName":"m","payload":")" +
-              payload + R"("})");
+BindingProperty ProxyMessage(const char* uuid, const char* payload) {
+  BindingProperty response;
+  response.Member("uuid").SetString(uuid);
+  response.Member("serviceName").SetString("svc");
+  response.Member("methodName").SetString("m");
+  response.Member("payload").SetString(payload);
+  return response;
 }
 
 class Events : public ::testing::Test {

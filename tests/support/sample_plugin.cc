@@ -32,26 +32,43 @@ class CountingStream final : public ResponseStream {
 
 void SamplePlugin::RegisterApi() {
   BindingRegistry& types = Types();
-  auto color = RegisterEnum<Color>(types, "SampleColor");
-  color.Value("Red", Color::Red).Value("Green", Color::Green).Value("Blue", Color::Blue);
+  RegisterEnum<Color>(types, "SampleColor")
+      .Value("Red", Color::Red)
+      .Value("Green", Color::Green)
+      .Value("Blue", Color::Blue);
   // A name with a character an OpenAPI component's name cannot hold.
-  auto inner = RegisterStruct<Inner>(types, "Sample.Inner/1");
-  inner.Field("name", &Inner::name).Field("count", &Inner::count);
-  auto summary = RegisterStruct<Summary>(types, "SampleSummary");
-  summary.Field("name", &Summary::name).Field("count", &Summary::count);
-  summary.Field("active", &Summary::active).Field("ratio", &Summary::ratio);
-  summary.Field("color", &Summary::color);
-  auto scalarsType = RegisterStruct<Scalars>(types, "SampleScalars");
-  scalarsType.Field("b", &Scalars::b).Field("i8", &Scalars::i8).Field("u8", &Scalars::u8);
-  scalarsType.Field("i16", &Scalars::i16).Field("u16", &Scalars::u16);
-  scalarsType.Field("i32", &Scalars::i32).Field("u32", &Scalars::u32);
-  scalarsType.Field("i64", &Scalars::i64).Field("u64", &Scalars::u64);
-  scalarsType.Field("f", &Scalars::f).Field("d", &Scalars::d).Field("s", &Scalars::s);
-  scalarsType.Field("e", &Scalars::e).Field("v", &Scalars::v).Field("obj", &Scalars::obj);
-  scalarsType.Field("st", &Scalars::st).Field("opt", &Scalars::opt);
-  auto item = RegisterStruct<Item>(types, "SampleItem");
-  item.Field("name", &Item::name).Field("count", &Item::count);
-  item.Field("parts", &Item::parts).Field("tags", &Item::tags);
+  RegisterStruct<Inner>(types, "Sample.Inner/1")
+      .Field("name", &Inner::name)
+      .Field("count", &Inner::count);
+  RegisterStruct<Summary>(types, "SampleSummary")
+      .Field("name", &Summary::name)
+      .Field("count", &Summary::count)
+      .Field("active", &Summary::active)
+      .Field("ratio", &Summary::ratio)
+      .Field("color", &Summary::color);
+  RegisterStruct<Scalars>(types, "SampleScalars")
+      .Field("b", &Scalars::b)
+      .Field("i8", &Scalars::i8)
+      .Field("u8", &Scalars::u8)
+      .Field("i16", &Scalars::i16)
+      .Field("u16", &Scalars::u16)
+      .Field("i32", &Scalars::i32)
+      .Field("u32", &Scalars::u32)
+      .Field("i64", &Scalars::i64)
+      .Field("u64", &Scalars::u64)
+      .Field("f", &Scalars::f)
+      .Field("d", &Scalars::d)
+      .Field("s", &Scalars::s)
+      .Field("e", &Scalars::e)
+      .Field("v", &Scalars::v)
+      .Field("obj", &Scalars::obj)
+      .Field("st", &Scalars::st)
+      .Field("opt", &Scalars::opt);
+  RegisterStruct<Item>(types, "SampleItem")
+      .Field("name", &Item::name)
+      .Field("count", &Item::count)
+      .Field("parts", &Item::parts)
+      .Field("tags", &Item::tags);
 
   Endpoint(kMethodGet, "/v1/summary", &SamplePlugin::GetSummary);
   EndpointRegistration scalars = Endpoint(kMethodGet, "/v1/scalars", &SamplePlugin::GetScalars);
@@ -60,24 +77,33 @@ void SamplePlugin::RegisterApi() {
                            "v", "obj", "st", "opt"}) {
     scalars.Arg(name, kLocationAny, true);
   }
-  auto putSummary = Endpoint(kMethodPut, "/v1/summary", &SamplePlugin::PutSummary);
-  putSummary.Body("summary").Arg("limit", kLocationQuery).Arg("verbose", kLocationQuery);
-  auto putItem = Endpoint(kMethodPut, "/v1/items/{id}", &SamplePlugin::PutItem);
-  putItem.Arg("id", kLocationPath).Body("item").Arg("verbose", kLocationQuery);
-  putItem.Arg("trace", kLocationHeader, true);
-  putItem.Arg("beyond");  // PutItem takes no fifth parameter: ignored
-  putItem.Flag(1).TextList({"a", "b"}).TextList({"c"});
+  Endpoint(kMethodPut, "/v1/summary", &SamplePlugin::PutSummary)
+      .Body("summary")
+      .Arg("limit", kLocationQuery)
+      .Arg("verbose", kLocationQuery);
+  Endpoint(kMethodPut, "/v1/items/{id}", &SamplePlugin::PutItem)
+      .Arg("id", kLocationPath)
+      .Body("item")
+      .Arg("verbose", kLocationQuery)
+      .Arg("trace", kLocationHeader, true)
+      .Arg("beyond")  // PutItem takes no fifth parameter: ignored
+      .Flag(1)
+      .TextList({"a", "b"})
+      .TextList({"c"});
   Endpoint(kMethodPost, "/v1/echo", &SamplePlugin::Echo).Body("value");
   Endpoint(kMethodGet, "/v1/files/{+path}", &SamplePlugin::GetFile).Arg("path", kLocationPath);
-  auto deleteItem = Endpoint(kMethodDelete, "/v1/items/{id}", &SamplePlugin::DeleteItem);
-  deleteItem.Arg("id", kLocationPath).Arg("secret", kLocationNone, true);
+  Endpoint(kMethodDelete, "/v1/items/{id}", &SamplePlugin::DeleteItem)
+      .Arg("id", kLocationPath)
+      .Arg("secret", kLocationNone, true);
   Endpoint(kMethodGet, "/v1/fail/{how}", &SamplePlugin::Fail).Arg("how");
   Endpoint(kMethodGet, "/v1/custom", &SamplePlugin::Custom);
   Endpoint(kMethodGet, "/v1/stream", &SamplePlugin::Stream).Arg("size");
   Endpoint(kMethodNamed, "/v1/cache", &SamplePlugin::Purge).NamedMethod("PURGE");
   // Registered again, an endpoint keeps what it was first given.
-  auto erase = Endpoint(kMethodNamed, "/v1/cache", &SamplePlugin::Purge);
-  erase.NamedMethod("ERASE").Flag(1).TextList({"erase"});
+  Endpoint(kMethodNamed, "/v1/cache", &SamplePlugin::Purge)
+      .NamedMethod("ERASE")
+      .Flag(1)
+      .TextList({"erase"});
   Endpoint(kMethodAny, "/v1/anything", &SamplePlugin::Anything);
 }
 
