@@ -732,6 +732,10 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
     return session.substr(at, session.find('\n', at) + 1 - at);
   };
   const std::string step18 = Line(18);
+  const auto Locale = [](const std::string& kind) {
+    return R"("kind":")" + kind +
+           R"(","method":"GET","parameters":{},"url":"/haldenclient/region-locale")";
+  };
   const std::string changed = ::testing::TempDir() + "changed.jsonl";
   struct Case {
     std::string before;
@@ -753,11 +757,13 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
        R"({"kind":"log","text":"elsewhere"})"
        "\n  got      nothing\n"},
       // What the plugin asks for and the recording lacks fails: a read is
-      // not found, an external call does not get through.
-      {Line(4), "",
-       "a read during step 1 (initialize), not in the recording:\n  expected nothing\n  got      "
-       R"({"kind":"read","method":"GET","parameters":{},"url":"/haldenclient/region-locale"})"
-       "\nstep 26, "},
+      // not found (a record of another kind does not answer it), an
+      // external call does not get through.
+      {Locale("read"), Locale("external"),
+       "step 4, a external during step 1 (initialize):\n  expected {" + Locale("external") +
+           "}\n  got      nothing\na read during step 1 (initialize), not in the recording:\n"
+           "  expected nothing\n  got      {" +
+           Locale("read") + "}\nstep 26, "},
       {Line(14), "",
        "step 15, a response during step 13 (call GET /qor-email-verification/v1/email):\n"
        R"(  expected {"contentType":"","error":false,"found":true,"headers":[],"json":)"
