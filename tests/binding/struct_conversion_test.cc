@@ -300,6 +300,14 @@ TEST_F(StructConversionTest, FieldFlags) {
   input.Member("must").SetSigned(4);
   EXPECT_TRUE(ConvertFromProperty(registry, input, flagged, "f").Ok());
   EXPECT_EQ(flagged.must, 4);
+
+  // More fields than are looked up in place: one member under forty names.
+  BindingRegistry wide;
+  auto fields = RegisterStruct<Unlisted>(wide, "Wide");
+  for (int i = 0; i < 40; ++i) fields.Field("f" + std::to_string(i), &Unlisted::value);
+  Unlisted read;
+  EXPECT_TRUE(ConvertFromProperty(wide, With("f39", binding_test::Signed(7)), read, "w").Ok());
+  EXPECT_EQ(read.value, 7);
 }
 
 // Every field of a tree, ownership flags included.
