@@ -94,6 +94,10 @@ TEST(BindingPropertyTest, CopyBetweenTreesAndWithinOne) {
   target.SetSigned(1);
   target = source;
   EXPECT_EQ(Describe(target), text);
+  // Moved into itself, a root keeps its value.
+  BindingProperty& same = target;
+  target = std::move(same);
+  EXPECT_EQ(Describe(target), text);
   EXPECT_NE(target.Arena(), source.Arena());
   EXPECT_EQ(target.Find("nul").GetString(), std::string("a\0b", 3));
   BindingProperty child;

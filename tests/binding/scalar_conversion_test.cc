@@ -163,7 +163,9 @@ TEST_F(ScalarConversionTest, FloatingRule) {
                  {Text("-Infinity"), 0, Range("-Infinity", "double")},
                  {Text("1e"), 0, Format("1e", "double")},
                  {Text("+-1"), 0, Format("+-1", "double")},
-                 // Digits follow "0x" at once: no second sign, no word.
+                 // Digits follow "0x" at once: no second sign, no word; and
+                 // only "0" comes before the x.
+                 {Text("1x5"), 0, Format("1x5", "double")},
                  {Text("0x-1"), 0, Format("0x-1", "double")},
                  {Text("0xnan"), 0, Format("0xnan", "double")},
                  {Text("0x.8"), 0.5, ""},
