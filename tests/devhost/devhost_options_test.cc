@@ -26,13 +26,14 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
             std::tuple("http://h", "c.yaml", "pages", "notes.so", "load_notes"));
 
   DevhostOptions loop;
-  ASSERT_TRUE(ParseDevhostOptions(
-      {"--replay", "r", "--port=65535", "--mock-port=0", "--max-body=2147483648", "--no-reload",
-       "--watch=a", "--watch", "b", "--build=make x", "--timeout-scale=0.05", "--record=s.jsonl"},
-      loop, error))
+  ASSERT_TRUE(
+      ParseDevhostOptions({"--replay", "r", "--demo", "--port=65535", "--mock-port=0",
+                           "--max-body=2147483648", "--no-reload", "--watch=a", "--watch", "b",
+                           "--build=make x", "--timeout-scale=0.05", "--record=s.jsonl"},
+                          loop, error))
       << error;
-  EXPECT_EQ(std::tie(loop.port, loop.maxBody, loop.reload, loop.timeoutScale),
-            std::tuple(65535, 2147483648u, false, 0.05));
+  EXPECT_EQ(std::tie(loop.port, loop.maxBody, loop.reload, loop.demo, loop.timeoutScale),
+            std::tuple(65535, 2147483648u, false, true, 0.05));
   EXPECT_EQ(std::tie(loop.watch, loop.build, loop.record, loop.replay),
             std::tuple(std::vector<std::string>{"a", "b"}, "make x", "s.jsonl", "r"));
 
