@@ -44,7 +44,7 @@ TEST(BindingPropertyTest, EqualTextsShareOneEntryUntilTheLastReferenceGoes) {
   EXPECT_EQ(&root.Member(nullptr), &root.Member(""));
   root.Member("a").MakeCollection();
   EXPECT_EQ(root.Find("b").GetString(), "shared");
-  root.Member("b").Reset();
+  root.Member("b").SetBool(true);
   EXPECT_EQ(arena->StringCount(), 4u);
   // Releasing a structure drops the references of its keys.
   root.Reset();
@@ -118,12 +118,23 @@ TEST(BindingPropertyTest, CopyBetweenTreesAndWithinOne) {
   // A member moved out of its tree takes its value along.
   const BindingProperty moved(std::move(p.Member("c")));
   EXPECT_EQ(Describe(moved), "{b:s1,c:~}");
+  // Moved into another tree, a member leaves no text behind but its key.
+  BindingProperty from;
+  from.Member("y").SetString("moving");
+  target.Member("y") = std::move(from.Member("y"));
+  EXPECT_EQ(std::pair(target.Find("y").GetString(), from.Arena()->StringCount()),
+            std::pair(std::string("moving"), std::size_t{1}));
   // A member named with its hash makes a structure of an empty property; a
   // scalar counts one.
   BindingProperty hashed;
   hashed.Member("k", Fnv1a("k")).SetSigned(2);
   EXPECT_EQ(Describe(hashed), "{k:s2}");
   EXPECT_EQ(hashed.Find("k").Size(), 1u);
+  // A scalar copied needs no arena.
+  BindingProperty number;
+  number = hashed.Find("k");
+  EXPECT_EQ(number.GetSigned(), 2);
+  EXPECT_EQ(number.Arena(), nullptr);
 }
 
 TEST(BindingPropertyTest, WalkOrderAndStop) {

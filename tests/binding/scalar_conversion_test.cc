@@ -120,6 +120,7 @@ TEST_F(ScalarConversionTest, SignedIntegerRule) {
 
 TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
   Check<uint32_t>({{Signed(5), 5, ""},
+                   {Signed(0), 0, ""},
                    {Float(3.9), 3, ""},
                    {Float(0), 0, ""},
                    {Text(" +5"), 5, ""},
