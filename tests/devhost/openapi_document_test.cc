@@ -154,6 +154,7 @@ TEST_F(OpenApiDocumentTest, RecordsAndEnumerationsUnderComponents) {
   for (const Case& c : cases) {
     EXPECT_EQ(Json(scalars.Find(c.field)), c.schema) << c.field;
   }
+  EXPECT_EQ(Json(schemas.Find("SampleMarker")), R"({"type":"object"})");
   EXPECT_EQ(Json(schemas.Find("SampleItem").Find("properties").Find("parts")),
             R"({"items":{"$ref":"#/components/schemas/Sample.Inner_1"},"type":"array"})");
   // The framework's types carry their tags, where the plugin's carry its own.

@@ -64,6 +64,7 @@ void SamplePlugin::RegisterApi() {
       .Field("obj", &Scalars::obj)
       .Field("st", &Scalars::st)
       .Field("opt", &Scalars::opt);
+  RegisterStruct<Marker>(types, "SampleMarker");
   RegisterStruct<Item>(types, "SampleItem")
       .Field("name", &Item::name)
       .Field("count", &Item::count)

@@ -50,6 +50,9 @@ struct Scalars {
 };
 
 // The body of PUT /v1/items/{id}.
+// A record without fields.
+struct Marker {};
+
 struct Item {
   std::string name;
   uint32_t count = 0;
