@@ -451,11 +451,18 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   close(next);
   for (const int socket : bodies) close(socket);
 
+  // A request of 100 header lines is read, one of 101 refused.
+  std::string lines = host;
+  for (int i = 1; i < 100; ++i) lines += "X-" + std::to_string(i) + ": 1\r\n";
+  const int many = connected();
+  ASSERT_TRUE(sent(many, "GET /_host/token HTTP/1.1\r\n" + lines + "X-100: 1\r\n\r\n"));
+  EXPECT_THAT(ReceivedAll(many).first, HasSubstr("The request has more than 100 header lines"));
+  close(many);
   // A connection serves 100 requests, however many come on it, and closes
   // after the last.
   const int pipelined = connected();
-  std::string asks;
-  for (int i = 0; i < 101; ++i) asks += "GET /_host/token HTTP/1.1\r\n" + host + "\r\n";
+  std::string asks = "GET /_host/token HTTP/1.1\r\n" + lines + "\r\n";
+  for (int i = 1; i < 101; ++i) asks += "GET /_host/token HTTP/1.1\r\n" + host + "\r\n";
   ASSERT_TRUE(sent(pipelined, asks));
   const std::string answers = ReceivedAll(pipelined).first;
   close(pipelined);
