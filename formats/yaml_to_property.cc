@@ -85,9 +85,7 @@ void Measure(const BindingProperty& node, uint32_t depth, Extent& extent) {
 // that an anchor costs one step however deep it sits.
 class EventReader {
  public:
-  EventReader(BindingResult& result, InputQuoting quoting) : result(result), quoting(quoting) {
-    steps.push_back({});
-  }
+  EventReader(BindingResult& result, InputQuoting quoting) : result(result), quoting(quoting) {}
 
   // False when the event made the result an error.
   bool Handle(const yaml_event_t& event) {

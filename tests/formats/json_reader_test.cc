@@ -59,6 +59,7 @@ TEST(JsonReaderTest, ReadsDocumentsAndLocatesFailures) {
       {R"({"a":1 "b":2})", "Unexpected token: b @7-10"},
       {R"({"a":{},"b":[],"a":{}})", "Duplicate object member token: a @15-18"},
       {R"({"a":1.2.3})", "Unexpected character in NUMBER token: . @5-10"},
+      {R"({"a":--1})", "Unexpected character in NUMBER token: - @5-8"},
       {R"({} "tail")", "Expected End of token stream; found tail @3-9"},
       // A scan failure anywhere comes before a parse failure.
       {R"({"a":[1 2] @})", "Unexpected character in stream: @ @11"},

@@ -95,7 +95,7 @@ TEST(YamlToPropertyTest, Reads) {
       // Anchors and aliases.
       {"a: &x {b: 1}\nc: *x", "{a:{b:u1},c:{b:u1}}"},
       {"- &x 5\n- *x\n- [*x]", "[u5,u5,[u5]]"},
-      {"&k a: 1\nb: *k\nc: 2", "{a:u1,b:\"a\",c:u2}"},
+      {"&k a: 1\nb: *k\n*k : 3\nc: 2", "{a:u3,b:\"a\",c:u2}"},
       {"a: &e\nb: *e", "{a:~,b:~}"},
       {"a: &x\n  b: *x", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 2 col: 6"},
       {"a: *y", "Undefined alias encountered: \"y\". At line: 1 col: 4"},
