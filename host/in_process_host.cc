@@ -191,8 +191,7 @@ bool InProcessHost::Initialize(uintptr_t hostToken) {
   api.functions = &table.functions;
   api.hostToken = hostToken;
   // An 8-bit bool: a host that declares it bool can rely on 1 alone.
-  initialized = callbacks.Initialize(registration.instance, &api) == 1;
-  return initialized;
+  return callbacks.Initialize(registration.instance, &api) == 1;
 }
 
 std::vector<uint64_t> InProcessHost::GetMemoryStats() {
@@ -220,7 +219,6 @@ void InProcessHost::Unload() {
   registration = {};
   callbacks = {};
   routes.clear();
-  initialized = false;
   shutDown = false;
 }
 

@@ -154,7 +154,6 @@ class InProcessHost {
   PluginCallbacks callbacks{};
   FunctionTable table{};
   HostApi api{};
-  bool initialized = false;
   std::atomic<bool> shutDown{false};
   std::string error;
   mutable std::mutex lock;

@@ -36,6 +36,9 @@ TEST(YamlToPropertyTest, Reads) {
       {"yes", "true"},
       {"Off", "false"},
       {"0x10", "u16"},
+      {"0X10", "u16"},
+      // 2 to the 64th, whole but past 64 bits.
+      {"0x10000000000000000", "f18446744073709551616"},
       {"-5", "s-5"},
       {"-0", "u0"},
       {"--5", "\"--5\""},
