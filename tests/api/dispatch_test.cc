@@ -257,6 +257,12 @@ TEST_F(Dispatch, BindsPathHeaderQueryAndBodyInEveryFormat) {
   EXPECT_FALSE(host.Call(kMethodGet, "/v1/summary", "text/plain", "x").error);
   EXPECT_NE(host.Call(kMethodGet, "/v1/scalars?&i32=3&&").json.find(R"("i32":3)"),
             std::string::npos);
+  // The first argument, located anywhere, is found among the headers.
+  CallRequest first;
+  first.path = "/v1/scalars";
+  first.method = kMethodGet;
+  first.headers = {{"b", "true"}};
+  EXPECT_NE(host.Call(first).json.find(R"("b":true)"), std::string::npos);
   // A captured segment is percent-decoded; a rest capture takes slashes.
   EXPECT_EQ(host.Call(kMethodGet, "/v1/files/a%2Fb/c+d").json, "\"a/b/c d\"");
 }
