@@ -2,6 +2,7 @@
 // the boundary layout (pointers 4 bytes wide in the 32-bit build).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -87,7 +88,7 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   BindingRegistry registry;
   registry.Initialize();
   ApiDispatcher dispatcher(registry);
-  const BindingFunctionDescriptor* function = registry.RegisterFunction("Fn", 0);
+  const BindingFunctionDescriptor* function = registry.RegisterFunction("Fn", 4);
   EndpointBuilder first = dispatcher.RegisterEndpoint(function);
   EXPECT_FALSE(first.Existed());
   first.NamedMethod("PURGE").Method(kMethodPost).Template("/v1/x/").Body(2).Flag(3).TextList({"a"});
@@ -108,7 +109,8 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   for (const ApiLocationRecord* l = entry.locations; l != nullptr; l = l->next) {
     locations.push_back(uint32_t{l->location});
   }
-  EXPECT_EQ(locations, (std::vector<uint32_t>{0, 0, kLocationBody}));
+  // One a parameter, 0 where none was given.
+  EXPECT_EQ(locations, (std::vector<uint32_t>{0, 0, kLocationBody, 0}));
   // A function without a handler is answered as no function at all.
   ApiCallRecord call{};
   call.method = kMethodPost;
@@ -140,6 +142,15 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   TypedEndpoint(dispatcher, &handler, kMethodGet, "/v1/d", &Handler::Get)
       .Description("other")
       .Help("other");
+  // A method code past the named one is 0 for the host.
+  TypedEndpoint(dispatcher, &handler, kMethodNamed + 1, "/v1/odd", &Handler::Get);
+  const ApiTable& odd = *dispatcher.BuildApiTable();
+  const ApiEndpointEntry* end = odd.entries + odd.entryCount;
+  const ApiEndpointEntry* at = std::find_if(odd.entries, end, [](const ApiEndpointEntry& e) {
+    return std::string(e.pathTemplate) == "/v1/odd";
+  });
+  ASSERT_NE(at, end);
+  EXPECT_EQ(uint32_t{at->method}, 0u);
 
   // A table built again describes each enumeration's values once.
   enum class Tone : int32_t { Low = 0, High = 1 };
