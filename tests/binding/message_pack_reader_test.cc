@@ -56,7 +56,7 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
       {"DA 00 01 61", "\"a\"", 4},
       {"A4 00 61 00 FF", std::string("\"\0a\0\xFF\"", 6), 5},
       {"DB 00 00 00 01 61", "\"a\"", 6},
-      {"C4 02 01 02", "bAQI=", 4},
+      {"C4 02 01 12", "bARI=", 4},
       {"C5 00 01 FF", "b/w==", 4},
       {"C6 00 00 00 01 FF", "b/w==", 6},
       {"90", "[]", 1},

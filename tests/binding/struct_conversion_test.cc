@@ -65,6 +65,7 @@ struct Flagged {
   bool off = false;
   std::vector<int32_t> none;
   Color color = Color::Red;
+  BindingProperty nothing;
 };
 
 // Neither writes its members straight into a host value: a unregistered
@@ -144,7 +145,8 @@ class StructConversionTest : public ::testing::Test {
         .Field("zero", &Flagged::zero, "", kBindingFieldOmitIfEmpty)
         .Field("off", &Flagged::off, "", kBindingFieldOmitIfEmpty)
         .Field("none", &Flagged::none, "", kBindingFieldOmitIfEmpty)
-        .Field("color", &Flagged::color, "", kBindingFieldOmitIfEmpty);
+        .Field("color", &Flagged::color, "", kBindingFieldOmitIfEmpty)
+        .Field("nothing", &Flagged::nothing, "", kBindingFieldOmitIfEmpty);
     RegisterStruct<HoldsUnlisted>(registry, "HoldsUnlisted")
         .Field("list", &HoldsUnlisted::list)
         .Field("next", &HoldsUnlisted::next);
@@ -288,7 +290,8 @@ TEST_F(StructConversionTest, FieldFlags) {
   Flagged flagged;
   flagged.color = static_cast<Color>(0);
   EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)), "{must:s0}");
-  flagged = {.maybe = "m", .zero = 3, .off = true, .none = {0}, .color = Color::Green};
+  flagged = {
+      .maybe = "m", .zero = 3, .off = true, .none = {0}, .color = Color::Green, .nothing = {}};
   EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)),
             "{color:e2,maybe:\"m\",must:s0,none:[s0],off:true,zero:s3}");
 
