@@ -275,9 +275,13 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
 TEST_F(StructConversionTest, UnregisteredStructs) {
   // A member's failure becomes the whole output's, and no later member is
   // written.
+  const std::string unregistered =
+      "{error:\"Couldn't convert native value because it's an unregistered structure.\"}";
   Holder holder;
-  EXPECT_EQ(Describe(ConvertToProperty(registry, holder)),
-            "{error:\"Couldn't convert native value because it's an unregistered structure.\"}");
+  EXPECT_EQ(Describe(ConvertToProperty(registry, holder)), unregistered);
+  // The same when the members are written in key order.
+  EXPECT_EQ(Describe(ConvertToProperty(registry, HoldsUnlisted{.list = {{}}, .next = 1})),
+            unregistered);
   holder.many.resize(1);
   BindingProperty input;
   input.Member("many").Append().Member("value").SetSigned(1);
