@@ -114,9 +114,13 @@ TEST_F(LogSystemTest, StartsWithItsInitialConfiguration) {
             (std::vector<std::string>{"StdOutLogTarget 1 1 2 1 #M 10",
                                       "StdErrLogTarget 1 1 1 2 #E(#T): #L| #M 10",
                                       "DebuggerConsoleLogTarget 1 1 1 0 #E(#T): #L| #M 10"}));
-  // A plain target writes nothing.
-  LogTarget plain;
-  EXPECT_FALSE(plain.Handle()->operations->Write(plain.Handle(), &record));
+  // A plain target writes nothing, and leaves the system when destroyed.
+  {
+    LogTarget plain;
+    plain.Configure(1, 0, 0, "#M");
+    EXPECT_FALSE(plain.Handle()->operations->Write(plain.Handle(), &record));
+  }
+  EXPECT_EQ(system.FindTarget("LogTarget"), nullptr);
   // The fixture detached the built-ins; what it saw is what a new state has.
   EXPECT_EQ(system.FindTarget("StdErrLogTarget"), nullptr);
 }
