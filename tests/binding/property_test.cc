@@ -137,6 +137,23 @@ TEST(BindingPropertyTest, CopyBetweenTreesAndWithinOne) {
   EXPECT_EQ(number.Arena(), nullptr);
 }
 
+TEST(BindingPropertyTest, EachKindAsText) {
+  const std::pair<BindingProperty, std::string> cases[] = {
+      {BindingProperty(), ""},
+      {BindingProperty().SetBool(false), "false"},
+      {BindingProperty().SetSigned(-2), "-2"},
+      {BindingProperty().SetUnsigned(18446744073709551615u), "18446744073709551615"},
+      {BindingProperty().SetFloat(0.5), "0.500000"},
+      {BindingProperty().SetFloat(-1e20), "-100000000000000000000.000000"},
+      {BindingProperty().SetEnum({7, nullptr}), "7"},
+      {BindingProperty().SetString("s"), "s"},
+      {BindingProperty().SetBlob(std::vector<uint8_t>{1, 2}), "AQI="},
+      {BindingProperty().MakeCollection(), ""},
+      {SampleStructure(), ""},
+  };
+  for (const auto& [property, text] : cases) EXPECT_EQ(property.ToText(), text);
+}
+
 TEST(BindingPropertyTest, WalkOrderAndStop) {
   BindingProperty p;
   p.Member("b").SetSigned(1);
