@@ -56,6 +56,7 @@ TEST(FormatMessageTest, FormatsByKindAndPosition) {
       {"long modifier on int32 reads 32 bits", FormatMessage("%1$lld", -7), "-7"},
       {"wide modifier on a string", FormatMessage("%1$ls", text), "abc"},
       {"hh narrows an int32", FormatMessage("%1$hhx", 0x1ff), "ff"},
+      {"hh narrows a uint32", FormatMessage("%1$hhu", 0x1ffu), "255"},
       {"int64 c conversion", FormatMessage("%1$c", int64_t{66}), "B"},
       {"star width from argument 2", FormatMessage("[%1$*2$s]", text, 5), "[  abc]"},
       {"sequential star width", FormatMessage("[%*s]", -4, "ab"), "[ab  ]"},
