@@ -38,8 +38,10 @@ TEST(JsonToPropertyTest, ReadsValuesOfEveryKind) {
       {"1e-400", "f0"},
       {"10e308", "finf"},
       {"-10e308", "f-inf"},
-      // Past the largest double by its digits rather than its exponent.
+      // Past the largest double by its digits rather than its exponent, or
+      // by an exponent that outweighs its digits after the point.
       {"1" + std::string(300, '0') + "e10", "finf"},
+      {"0." + std::string(330, '1') + "e320", "finf"},
       {"-0.0", "f-0"},
       {R"("a\"b\\c\u00e9")", "\"a\"b\\c\xc3\xa9\""},
       {R"("a\u0000b")", "\"a\""},
