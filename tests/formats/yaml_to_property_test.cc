@@ -161,13 +161,15 @@ TEST(YamlToPropertyTest, RefusesAliasExpansionBeyondTheLimit) {
             "YAML alias expansion exceeds 1000000 values. At line: 3 col: 4");
 
   // Keys copied count by their bytes too: a thousand copies of a key of a
-  // thousand bytes reach that limit; one more, in a key's place, passes it,
-  // and the reading stops there.
+  // thousand bytes reach that limit; one byte more, a copy of the key or of
+  // a string in a key's place, passes it, and the reading stops there.
   const std::string key =
-      "&k " + std::string(1000, 'k') + ": 0\na: [" + Repeat("*k,", 999) + "*k]\n";
+      "s: &s s\n&k " + std::string(1000, 'k') + ": 0\na: [" + Repeat("*k,", 999) + "*k]\n";
   EXPECT_TRUE(Read(key).Ok());
-  EXPECT_EQ(Read(key + "*k : 1\nd: *y").Error(),
-            "YAML alias expansion exceeds 1000000 bytes of keys. At line: 3 col: 1");
+  for (const char* more : {"*k : 1\nd: *y", "*s : 1\nd: *y"}) {
+    EXPECT_EQ(Read(key + more).Error(),
+              "YAML alias expansion exceeds 1000000 bytes of keys. At line: 4 col: 1");
+  }
 
   // Only copies count: the input's own values are bounded by its size.
   EXPECT_TRUE(Read("[" + Repeat("0,", kMaxYamlValues) + "0]").Ok());
