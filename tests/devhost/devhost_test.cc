@@ -739,7 +739,7 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
     return session.substr(at, session.find('\n', at) + 1 - at);
   };
   const std::string step18 = Line(18);
-  const auto Locale = [](const std::string& kind) {
+  const auto LocaleRecord = [](const std::string& kind) {
     return R"("kind":")" + kind +
            R"(","method":"GET","parameters":{},"url":"/haldenclient/region-locale")";
   };
@@ -766,11 +766,11 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
       // What the plugin asks for and the recording lacks fails: a read is
       // not found (a record of another kind does not answer it), an
       // external call does not get through.
-      {Locale("read"), Locale("external"),
-       "step 4, a external during step 1 (initialize):\n  expected {" + Locale("external") +
+      {LocaleRecord("read"), LocaleRecord("external"),
+       "step 4, a external during step 1 (initialize):\n  expected {" + LocaleRecord("external") +
            "}\n  got      nothing\na read during step 1 (initialize), not in the recording:\n"
            "  expected nothing\n  got      {" +
-           Locale("read") + "}\nstep 26, "},
+           LocaleRecord("read") + "}\nstep 26, "},
       {Line(14), "",
        "step 15, a response during step 13 (call GET /qor-email-verification/v1/email):\n"
        R"(  expected {"contentType":"","error":false,"found":true,"headers":[],"json":)"
