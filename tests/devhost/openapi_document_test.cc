@@ -102,6 +102,11 @@ TEST_F(OpenApiDocumentTest, OperationsParametersAndBodies) {
   // A handler without a result answers whatever it answers.
   EXPECT_EQ(Json(Operation("/v1/items/{id}", "delete").Find("responses").Find("2XX")),
             R"({"description":"Done; the body, if any, is the handler's"})");
+  // Any operation may fail with the error record.
+  EXPECT_EQ(Json(Operation("/v1/items/{id}", "delete").Find("responses").Find("default")),
+            R"({"content":{"application/json":{"schema":{"$ref":"#/components/schemas/)" +
+                std::string(kErrorSchemaName) +
+                R"("}}},"description":"An error: its message and status"})");
 }
 
 // Each event is a webhook whose body is the record the event carries.
