@@ -50,6 +50,11 @@ TEST(SessionRecords, ReadBackAsRecorded) {
     EXPECT_EQ(Json(ReadRecord({2, "/r", "{}", 0}, ReadAnswerFromRecord(Reread(record)))),
               Json(record));
   }
+  // A streamed answer to a call keeps its bytes.
+  host::CallResponse response;
+  response.streamed = true;
+  response.streamedBody = "chunks";
+  EXPECT_EQ(ResponseRecord(response).Find("body").ToText(), "chunks");
   // A text the host could not make JSON of is kept as the text.
   EXPECT_EQ(Json(ReadRecord({2, "/r", "<error>", 0}, failure).Find("parameters")), R"("<error>")");
 
