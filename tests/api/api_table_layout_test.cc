@@ -162,9 +162,8 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
     ASSERT_NE(tone, again.types + again.typeCount);
     EXPECT_EQ(uint32_t{tone->count}, 2u) << build;
     // No function is registered as safe on any thread; the reserved word is 0.
-    const ApiFunctionRecord& record = again.entries[1].function;
-    EXPECT_EQ((std::pair<uint32_t, uint32_t>{record.reserved, record.threadSafe}),
-              (std::pair(0u, 0u)));
+    EXPECT_EQ(uint32_t{again.entries[1].function.reserved}, 0u);
+    EXPECT_EQ(uint32_t{again.entries[1].function.threadSafe}, 0u);
   }
 }
 
