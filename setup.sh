@@ -72,12 +72,46 @@ if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sou
   need_update=1
 fi
 
+# A mirror caught syncing can leave the i386 index behind the amd64 one: an
+# installed package newer than any i386 build of it then blocks its i386
+# twin, which must have the same version. apt names what blocks; each round
+# pins it: a blocked twin, in both architectures, at the version the i386
+# index has, and a package that needs an exact version of a pinned one, at
+# that version. One apt-get call takes everything, so nothing already
+# installed is removed to make room.
+install_pinned() {
+  local -A pinned=()
+  local pins=() out round name version
+  for round in 1 2 3 4 5 6 7 8; do
+    if out=$(apt-get install -s --allow-downgrades --no-install-recommends "$@" "${pins[@]}" 2>&1); then
+      DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --allow-downgrades \
+        --no-install-recommends "$@" "${pins[@]}"
+      return
+    fi
+    local before=${#pins[@]}
+    while read -r name; do
+      version=$(apt-cache policy "$name:i386" | awk '/Candidate:/ {print $2}')
+      [ -z "${pinned[$name]:-}" ] && [ -n "$version" ] && [ "$version" != "(none)" ] || continue
+      pinned[$name]=$version
+      pins+=("$name=$version" "$name:i386=$version")
+    done < <(grep -oP 'Depends: \K[^ :]+(?=:i386)' <<<"$out" | sort -u)
+    while read -r name version; do
+      [ -z "${pinned[$name]:-}" ] || continue
+      pinned[$name]=$version
+      pins+=("$name=$version")
+    done < <(sed -nE 's/^ (\S+) : Depends: \S+ \(= \S+\) but (\S+) is to be installed.*/\1 \2/p' <<<"$out")
+    [ ${#pins[@]} -gt "$before" ] || break
+  done
+  echo "$out" >&2
+  return 1
+}
+
 todo=($(missing "${native[@]}" "${tools[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}" "${release[@]}"))
 if [ ${#todo[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
   update_index
   todo=($(missing "${native[@]}" "${tools[@]}" "${browser[@]}" "${devhost[@]}" "${i386[@]}" "${windows[@]}" "${release[@]}"))
   if [ ${#todo[@]} -gt 0 ]; then
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${todo[@]}"
+    install_pinned "${todo[@]}"
   fi
 fi
 
