@@ -45,7 +45,13 @@ TEST(BindingPropertyTest, EqualTextsShareOneEntryUntilTheLastReferenceGoes) {
   root.Member("a").MakeCollection();
   EXPECT_EQ(root.Find("b").GetString(), "shared");
   root.Member("b").SetBool(true);
-  EXPECT_EQ(arena->StringCount(), 4u);
+  const std::vector<uint8_t> blob{1};
+  root.Member("c").Member("a").SetBlob(blob);
+  EXPECT_EQ(arena->StringCount(), 3u);
+  // A dropped entry's text goes with it.
+  const std::size_t live = testing::AllocationLiveBytes();
+  root.Member("b").SetString(std::string(64, 'x')).SetBool(false);
+  EXPECT_EQ(testing::AllocationLiveBytes(), live);
   // Releasing a structure drops the references of its keys.
   root.Reset();
   EXPECT_EQ(arena->StringCount(), 0u);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/static_type.h"
@@ -67,6 +68,23 @@ TEST(BindingRegistryTest, EventsKeepTheirFirstRegistrationUntilUnregistered) {
   EXPECT_TRUE(registry.UnregisterEvent("OnSample"));
   EXPECT_FALSE(registry.UnregisterEvent("OnSample"));
   EXPECT_EQ(registry.FindEvent("OnSample"), nullptr);
+}
+
+// The records of the built-in events, which the host's help describes.
+TEST(BindingRegistryTest, KnowsTheBuiltinEventRecords) {
+  const BindingRegistry registry;
+  for (const auto& [name, fields] : std::vector<std::pair<std::string, std::string>>{
+           {"BindingGenericEvent", "data"},
+           {"BindingCallbackEvent", "id parameters"},
+           {"BindingGenericAsyncEvent", "asyncToken data"},
+           {"BindingAsyncFailureEvent", "asyncToken error"},
+           {"BindingAsyncCancelEvent", "asyncToken"}}) {
+    const BindingTypeDescriptor* type = registry.FindTypeByName(name);
+    ASSERT_NE(type, nullptr) << name;
+    std::string names;
+    for (const BindingFieldDescriptor& field : type->fields) names += " " + field.name;
+    EXPECT_EQ(names, " " + fields);
+  }
 }
 
 TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
