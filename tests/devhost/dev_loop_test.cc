@@ -140,6 +140,8 @@ std::vector<std::string> Reports(const DevLoop::Settings& settings,
                 [&] { note("reload"); }});
   std::string error;
   EXPECT_TRUE(loop.Start(error)) << error;
+  // Longer than the loop's settling time: a loop at rest reports nothing.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
   for (const std::filesystem::path& file : files) std::ofstream(file) << "changed";
   std::unique_lock guard(lock);
   EXPECT_TRUE(
