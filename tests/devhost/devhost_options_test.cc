@@ -20,7 +20,8 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
       << error;
   EXPECT_EQ(std::tie(options.port, options.mockPort, options.maxBody, options.timeoutScale),
             std::tuple(0, 65535, 1u, 1.0));
-  EXPECT_EQ(std::tie(options.quiet, options.demo, options.reload), std::tuple(true, false, true));
+  EXPECT_EQ(std::tie(options.quiet, options.demo, options.reload, options.help),
+            std::tuple(true, false, true, false));
   EXPECT_EQ(std::tie(options.hostname, options.config, options.consoleDir, options.plugin,
                      options.exportName),
             std::tuple("http://h", "c.yaml", "pages", "notes.so", "load_notes"));

@@ -30,7 +30,8 @@ std::string Members(int count) {
 // Every text the tree takes reads as JsonToProperty's property; a text it
 // declines is one whose property it could not stand for.
 TEST(JsonHostTreeTest, ReadsAsThePropertyOrDeclines) {
-  const std::string taken[] = {"null",
+  const std::string taken[] = {"7",
+                               "null",
                                " true ",
                                "[false]",
                                "-0",

@@ -48,6 +48,7 @@ TEST(DecodeParameterValueTest, ChoosesTheFormat) {
       {"  --- 5", "", true, "\"--- 5\""},  // YAML drops the spaces
       {"--", "", true, "\"--\""},
       {"a: 1", "application/x-yaml", false, "\"a: 1\""},
+      {"a: 1", "next/x-yaml", false, "\"a: 1\""},
       {"a: [1", "text/x-yaml", false,
        "Couldn't deserialize YAML value for parameter 'p' of 'F': YAML parser error: did not "
        "find expected ',' or ']'. At line: 1 col: 0"},
