@@ -74,7 +74,7 @@ TEST(YamlToPropertyTest, Reads) {
       {"!!float 2.5", "f2.5"},
       {"!!float 1e999", "Value 1e999 for 'yaml' of type double is out of range"},
       {"!!bool yes", "true"},
-      {"!!bool maybe", "~"},
+      {"[!!bool maybe, 2]", "[~,u2]"},
       {"a: !local x\nb: *y", "Unsupported YAML tag '!local'."},
       // Mappings and their keys.
       {"b: 1\na: 2", "{a:u2,b:u1}"},
@@ -104,6 +104,7 @@ TEST(YamlToPropertyTest, Reads) {
       {"a: *y", "Undefined alias encountered: \"y\". At line: 1 col: 4"},
       {"a: &x 1\nb: &x 2\nc: *y", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
       {"a: &x 1\nb: &x [2]\nc: *y", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+      {"&x a: 1\n&x b: 2\nc: *y", "Duplicate occurrence of anchor \"x\". At line: 2 col: 1"},
       {"a: &k name\n*k : 1", "{a:\"name\",name:u1}"},
       {"a: &n 5\n*n : 1",
        "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
