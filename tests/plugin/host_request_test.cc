@@ -41,6 +41,7 @@ class RequestingPlugin : public Plugin {
     if (failRequest) throw std::runtime_error("request failed");
     Plugin::HostRequest(response, request);
     if (failAfterAnswer) throw std::runtime_error("failed after the answer");
+    if (answerKind != 0) response->body.kind = answerKind;
   }
   void HostExternalRequest(ExternalResponseRecord* response,
                            const ExternalRequestRecord* request) override {
@@ -51,6 +52,7 @@ class RequestingPlugin : public Plugin {
   bool failYield = false;
   bool failRequest = false;
   bool failAfterAnswer = false;
+  int32_t answerKind = 0;  // a scalar answer's kind, replaced
 };
 
 void ZVM_CDECL LoadRequestingPlugin(PluginRegistration* registration) {
@@ -97,6 +99,14 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
             "value for 'mode'.");
   EXPECT_EQ(setting.Error().status, 0u);
   EXPECT_EQ(setting.Error().fields.count("errorCode_int"), 0u);
+
+  // A value of a kind the plugin does not know fails the request.
+  host.SetResourceBody("/setting", Json("1"));
+  plugin->answerKind = 99;
+  EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/setting").Error().message,
+            "Error converting response for GET /setting: Couldn't assign value to '<result>' of "
+            "type object because the input is of an incompatible type ''.");
+  plugin->answerKind = 0;
 
   host.SetResourceError("/setting", 503, "");
   RequestResult<> plain = plugin->Request(kMethodDelete, "/setting");
