@@ -286,7 +286,7 @@ TEST_F(Dispatch, ExplicitArgumentsByNameAndPosition) {
   EXPECT_EQ(host.Call(request).errorText, "Unknown argument '2' for 'DeleteV1ItemsById'.");
   HostValue bad{};
   bad.kind = 11;
-  request.arguments = {{"secret", bad}};
+  request.arguments = {{nullptr, bad}};
   EXPECT_EQ(host.Call(request).errorText,
             "Couldn't assign value to 'secret' of type object because the input is of an "
             "incompatible type ''.");
