@@ -92,7 +92,8 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   EndpointBuilder first = dispatcher.RegisterEndpoint(function);
   EXPECT_FALSE(first.Existed());
   first.NamedMethod("PURGE").Method(kMethodPost).Template("/v1/x/").Body(2).Flag(3).TextList({"a"});
-  first.Location(1, 6);  // no such location: 0 for the host
+  first.Location(1, 6);              // no such location: 0 for the host
+  first.Location(4, kLocationBody);  // a parameter yet to be added
   EndpointBuilder second = dispatcher.RegisterEndpoint(function);
   EXPECT_TRUE(second.Existed());
   second.NamedMethod("X").Template("/v1/y").Location(0, 1).Flag(4).TextList({"b"});
@@ -110,7 +111,7 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
     locations.push_back(uint32_t{l->location});
   }
   // One a parameter, 0 where none was given.
-  EXPECT_EQ(locations, (std::vector<uint32_t>{0, 0, kLocationBody, 0}));
+  EXPECT_EQ(locations, (std::vector<uint32_t>{0, 0, kLocationBody, 0, kLocationBody}));
   // A function without a handler is answered as no function at all.
   ApiCallRecord call{};
   call.method = kMethodPost;
