@@ -100,8 +100,9 @@ void SamplePlugin::RegisterApi() {
   Endpoint(kMethodGet, "/v1/custom", &SamplePlugin::Custom);
   Endpoint(kMethodGet, "/v1/stream", &SamplePlugin::Stream).Arg("size");
   Endpoint(kMethodNamed, "/v1/cache", &SamplePlugin::Purge).NamedMethod("PURGE");
-  // Registered again, an endpoint keeps what it was first given.
-  Endpoint(kMethodNamed, "/v1/cache", &SamplePlugin::Purge)
+  // Registered again, an endpoint keeps what it was first given, its
+  // handler included.
+  Endpoint(kMethodNamed, "/v1/cache", &SamplePlugin::GetSummary)
       .NamedMethod("ERASE")
       .Flag(1)
       .TextList({"erase"});
