@@ -196,6 +196,13 @@ TEST_F(LogSystemTest, MakesRecordsAndCountsWarningsAndErrors) {
   EXPECT_EQ(target.records[6].groups, kGroupDebug);
   EXPECT_EQ(LogWarningCount(), warnings + 2);
   EXPECT_EQ(LogErrorCount(), errors + 2);
+#if !defined(_WIN32)
+  // A conversion that fails leaves nothing of the message, though the C
+  // library keeps what it wrote before it.
+  const wchar_t lone[] = {0xDFFF, 0};
+  Log(kLogOkay, 0, "abc%ls", lone);
+  EXPECT_EQ(target.Messages().back(), "");
+#endif
 }
 
 TEST_F(LogSystemTest, FindsTargetsByTheirWholeNameAndWritesPastOneThatQuits) {
@@ -312,7 +319,7 @@ TEST_F(LogSystemTest, FormatsLines) {
   EXPECT_EQ(Line("#M", SampleRecord("abc\n"), 4), "ab\n");
   EXPECT_EQ(Line("#M", record, 2), "\n");
   EXPECT_EQ(Line("#M", record, 1), "");
-  EXPECT_EQ(LogSystem().FormatLine(nullptr, 0, "#M", &record), 0u);
+  EXPECT_EQ(LogSystem().FormatLine(nullptr, 8, "#M", &record), 0u);
 }
 
 TEST_F(LogSystemTest, FormatsTimestampsAndLevelNames) {

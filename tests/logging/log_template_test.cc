@@ -47,6 +47,7 @@ TEST(LogTemplateTest, TurnsTemplatesIntoPositionalFormatsAndFields) {
       {"{value?none}", {reason}, "%1", "reason", {"value"}},
       {"{value?50%}", {LogValue::Unsigned(0)}, "50%%", "50%", {}},
       {"{n?zero}", {LogValue::Signed(0)}, "zero", "zero", {}},
+      {"{r?zero}", {LogValue::Float(0.0)}, "zero", "zero", {}},
       {"{value}", {empty}, "%1", "", {"value"}},
       {"Saved \t{id!}", {LogValue::Signed(9)}, "Saved", "Saved", {"id"}},
       {"{a}9 {b}$", {LogValue::Signed(1), get}, "%1$s9 %2$s$", "19 GET$", {"a", "b"}},
