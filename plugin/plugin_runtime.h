@@ -3,6 +3,7 @@
 // virtual forwarders that the Plugin layer binds to the host's table.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -16,7 +17,6 @@
 #include <vector>
 
 #include "api/method.h"
-#include "binding/fnv1a.h"
 #include "binding/native_conversion.h"
 #include "binding/property.h"
 #include "boundary/host_interface.h"
@@ -166,18 +166,21 @@ class PluginRuntime : public ResourceSubscriber {
   // only before any event, and under `lock`, so that an event arriving
   // meanwhile waits for it. Recursive: the handler may cause an event for
   // itself on its own thread.
+  // Once an event has been seen it stays seen, so an event that finds the
+  // flag set need not take the lock.
   struct ObserverState {
     std::recursive_mutex lock;
-    bool eventSeen = false;
+    std::atomic<bool> eventSeen = false;
   };
-  // Observer tables hash URIs with FNV-1a; an event's URI is looked up
-  // without a copy.
-  struct UriHash {
+  // Event names and URIs are looked up without a copy.
+  struct TextHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view uri) const { return Fnv1a(uri.data(), uri.size()); }
+    std::size_t operator()(std::string_view uri) const {
+      return std::hash<std::string_view>()(uri);
+    }
   };
   using ObserverTable = std::unordered_map<std::string, std::shared_ptr<const ResourceHandler>,
-                                           UriHash, std::equal_to<>>;
+                                           TextHash, std::equal_to<>>;
 
   void StoreObserver(const std::string& uri, std::shared_ptr<const ResourceHandler> handler);
   // Runs `read` now, or once the host has initialized the plugin.
@@ -237,7 +240,9 @@ class PluginRuntime : public ResourceSubscriber {
   std::vector<std::function<void()>> deferredReads;
   ObserverTable exactObservers;
   ObserverTable wildcardObservers;
-  std::map<std::string, std::shared_ptr<HostEventHandler>, std::less<>> hostHandlers;
+  using HandlerTable =
+      std::unordered_map<std::string, std::shared_ptr<HostEventHandler>, TextHash, std::equal_to<>>;
+  HandlerTable hostHandlers;
   std::map<std::string, uint32_t> subscriptionCounts;
   // Host events being handled: the plugin is destroyed once StopEvents
   // returns, so it waits for them. Counted under eventLock, with the
@@ -296,7 +301,7 @@ void PluginRuntime::ObserveResource(const std::string& uri,
             !ReadCheckedPayload(event.data, typed.data, "<value>", type, *types)) {
           return;
         }
-        {
+        if (!state->eventSeen) {
           std::lock_guard lock(state->lock);
           state->eventSeen = true;
         }

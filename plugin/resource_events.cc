@@ -240,7 +240,7 @@ void PluginRuntime::StopEvents() {
     // A subscription made meanwhile would leave the host calling a runtime
     // that is going away.
     std::lock_guard subscription(subscriptionLock);
-    std::map<std::string, std::shared_ptr<HostEventHandler>, std::less<>> handlers;
+    HandlerTable handlers;
     {
       std::lock_guard lock(eventLock);
       handlers.swap(hostHandlers);
