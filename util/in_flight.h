@@ -2,24 +2,20 @@
 // it to end before the owner is destroyed.
 #pragma once
 
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
-#include <mutex>
 
 namespace Halden {
 
 class InFlight {
  public:
-  // One piece of work, begun for as long as the scope lives.
+  // One piece of work, begun for as long as the scope lives. Counted without
+  // a lock: every host call and event begins and ends one.
   class Scope {
    public:
-    explicit Scope(InFlight& owner) : owner(owner) {
-      std::lock_guard guard(owner.lock);
-      ++owner.running;
-    }
+    explicit Scope(InFlight& owner) : owner(owner) { owner.running.fetch_add(1); }
     ~Scope() {
-      std::lock_guard guard(owner.lock);
-      if (--owner.running == 0) owner.idle.notify_all();
+      if (owner.running.fetch_sub(1) == 1) owner.running.notify_all();
     }
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
@@ -30,14 +26,11 @@ class InFlight {
 
   // Returns once no work is under way.
   void WaitIdle() {
-    std::unique_lock guard(lock);
-    idle.wait(guard, [this] { return running == 0; });
+    for (uint32_t now = running.load(); now != 0; now = running.load()) running.wait(now);
   }
 
  private:
-  std::mutex lock;
-  std::condition_variable idle;
-  uint32_t running = 0;
+  std::atomic<uint32_t> running = 0;
 };
 
 }  // namespace Halden
