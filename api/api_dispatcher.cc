@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -329,8 +330,7 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
   // A JSON body goes straight from its text to the parameter's native value
   // when the host tree reads as the property would; otherwise it is read
   // into a property, which also has the messages of a bad body.
-  // On the heap: a kilobyte in this frame would be paid by every call.
-  std::unique_ptr<JsonHostTree> jsonBody;
+  std::optional<JsonHostTree> jsonBody;
   BindingHostArgument hostArgument;
   if (outcome.Ok() && call.body != nullptr && call.bodyLength > 0) {
     const auto body = std::find(locations.begin(), locations.end(), kLocationBody);
@@ -338,7 +338,7 @@ void ApiDispatcher::Dispatch(JsonApiResponse& response, const ApiCallRecord& cal
       const std::size_t index = static_cast<std::size_t>(body - locations.begin());
       const BodyFormat format = RequestBodyFormat(TextOrEmpty(call.contentType));
       if (format == BodyFormat::Json) {
-        jsonBody = std::make_unique<JsonHostTree>();
+        jsonBody.emplace();
         if (jsonBody->Read(reinterpret_cast<const char*>(call.body), call.bodyLength)) {
           hostArgument = {&jsonBody->Root(), index};
         }

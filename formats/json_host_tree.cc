@@ -18,14 +18,39 @@ HostValue MakeValue(int32_t kind) {
   return value;
 }
 
+// RapidJSON's allocator over the tree's memory, for the parser's stack: a
+// read makes no heap call of its own, and the stack goes with the tree.
+class TreeStackAllocator {
+ public:
+  static const bool kNeedFree = false;
+
+  explicit TreeStackAllocator(std::pmr::memory_resource* memory = nullptr) : memory(memory) {}
+  void* Malloc(std::size_t size) { return size != 0 ? memory->allocate(size) : nullptr; }
+  void* Realloc(void* old, std::size_t oldSize, std::size_t newSize) {
+    if (newSize <= oldSize) return old;
+    void* grown = memory->allocate(newSize);
+    if (oldSize != 0) std::memcpy(grown, old, oldSize);
+    return grown;
+  }
+  static void Free(void*) {}
+
+ private:
+  std::pmr::memory_resource* memory;
+};
+
 // Builds the tree from the parser's events: values wait on a stack until
 // their container closes, which moves them into an array of its own. The
 // parser reads in place, so texts and keys stay in the copy of the text,
 // terminated.
 class HostTreeHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, HostTreeHandler> {
  public:
+  // Room for a small body's values from the start, so that they are not
+  // copied as the stacks grow.
   explicit HostTreeHandler(std::pmr::memory_resource* memory)
-      : memory(memory), values(memory), keys(memory) {}
+      : memory(memory), values(memory), keys(memory) {
+    values.reserve(kInitialStack);
+    keys.reserve(kInitialStack);
+  }
 
   const HostValue& Top() const { return values.back(); }
 
@@ -116,6 +141,8 @@ class HostTreeHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, H
     return true;
   }
 
+  static constexpr std::size_t kInitialStack = 16;
+
   std::pmr::memory_resource* memory;
   std::pmr::vector<HostValue> values;
   std::pmr::vector<const char*> keys;
@@ -134,7 +161,9 @@ bool JsonHostTree::Read(const char* bytes, std::size_t length) {
   text[size] = '\0';
 
   HostTreeHandler handler(&memory);
-  rapidjson::Reader reader;
+  TreeStackAllocator stackMemory(&memory);
+  rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, TreeStackAllocator> reader(
+      &stackMemory);
   rapidjson::InsituStringStream stream(text);
   // The flags of JsonToProperty, reading in place.
   constexpr unsigned kFlags = rapidjson::kParseIterativeFlag |

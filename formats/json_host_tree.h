@@ -38,7 +38,7 @@ class JsonHostTree {
 
  private:
   // A request body of a few hundred bytes takes no memory but this.
-  alignas(std::max_align_t) std::byte initial[1024];
+  alignas(std::max_align_t) std::byte initial[2048];
   std::pmr::monotonic_buffer_resource memory;
   HostValue root;
 };
