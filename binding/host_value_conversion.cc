@@ -89,27 +89,32 @@ bool FromHost(const HostValue& value, BindingProperty& out, const std::string& m
 }
 
 // FromHost's walk without the building.
-const HostValue* FindUnconvertible(const HostValue& value, int depth) {
-  switch (value.kind) {
-    case kHostCollection:
-      if (depth >= kMaxHostValueNesting) return &value;
-      if (value.collection.elements == nullptr) return nullptr;
-      for (uint32_t i = 0; i < value.collection.count; ++i) {
-        const HostValue* refused = FindUnconvertible(value.collection.elements[i], depth + 1);
-        if (refused != nullptr) return refused;
-      }
-      return nullptr;
-    case kHostStructure:
-      if (depth >= kMaxHostValueNesting) return &value;
-      if (value.structure.entries == nullptr) return nullptr;
-      for (uint32_t i = 0; i < value.structure.count; ++i) {
-        const HostValue* refused = FindUnconvertible(value.structure.entries[i].value, depth + 1);
-        if (refused != nullptr) return refused;
-      }
-      return nullptr;
-    default:
-      return value.kind >= kHostNone && value.kind <= kHostStructure ? nullptr : &value;
+const HostValue* FindUnconvertible(const HostValue& value, int depth);
+
+// A leaf is checked where it lies: most of a tree is leaves.
+inline const HostValue* FindUnconvertibleItem(const HostValue& item, int depth) {
+  if (item.kind == kHostCollection || item.kind == kHostStructure) {
+    return FindUnconvertible(item, depth);
   }
+  return item.kind >= kHostNone && item.kind <= kHostStructure ? nullptr : &item;
+}
+
+const HostValue* FindUnconvertible(const HostValue& value, int depth) {
+  if (depth >= kMaxHostValueNesting) return &value;
+  if (value.kind == kHostCollection) {
+    if (value.collection.elements == nullptr) return nullptr;
+    for (uint32_t i = 0; i < value.collection.count; ++i) {
+      const HostValue* refused = FindUnconvertibleItem(value.collection.elements[i], depth + 1);
+      if (refused != nullptr) return refused;
+    }
+    return nullptr;
+  }
+  if (value.structure.entries == nullptr) return nullptr;
+  for (uint32_t i = 0; i < value.structure.count; ++i) {
+    const HostValue* refused = FindUnconvertibleItem(value.structure.entries[i].value, depth + 1);
+    if (refused != nullptr) return refused;
+  }
+  return nullptr;
 }
 
 char* CopyText(const std::string& text) {
@@ -218,7 +223,7 @@ bool HostValueToProperty(const HostValue& value, BindingProperty& out,
 }
 
 const HostValue* FindUnconvertibleHostValue(const HostValue& value) {
-  return FindUnconvertible(value, 0);
+  return FindUnconvertibleItem(value, 0);
 }
 
 std::string IncompatibleHostValueMessage(const std::string& memberName, int32_t kind) {
