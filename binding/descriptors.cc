@@ -22,6 +22,15 @@ bool HoldsSecret(const BindingTypeDescriptor* type, std::set<const BindingTypeDe
 
 const BindingEnumeratorDescriptor* BindingTypeDescriptor::FindEnumerator(
     std::string_view enumeratorName) const {
+  // Most enumerations have a few names, which a walk finds sooner than the
+  // tree: names of another length are passed over without a comparison.
+  constexpr std::size_t kWalked = 8;
+  if (enumerators.size() <= kWalked) {
+    for (const auto& [name, enumerator] : enumerators) {
+      if (name == enumeratorName) return &enumerator;
+    }
+    return nullptr;
+  }
   const auto it = enumerators.find(enumeratorName);
   return it != enumerators.end() ? &it->second : nullptr;
 }

@@ -51,7 +51,12 @@ struct Case {
 class ScalarConversionTest : public ::testing::Test {
  protected:
   ScalarConversionTest() {
-    RegisterEnum<Letter>(registry, "E").Value("A", Letter::A).Value("B", Letter::B);
+    auto letters = RegisterEnum<Letter>(registry, "E");
+    letters.Value("A", Letter::A).Value("B", Letter::B);
+    // More names than FindEnumerator walks through one by one.
+    for (const char* name : {"C", "D", "F", "G", "H", "I", "J"}) {
+      letters.Value(name, static_cast<Letter>(20 + *name));
+    }
   }
 
   // Converts each input into a T that starts as `initial`: a success stores
