@@ -18,14 +18,12 @@ HostValue MakeValue(int32_t kind) {
   return value;
 }
 
-// RapidJSON's allocator over the tree's memory, for the parser's stack: a
-// read makes no heap call of its own, and the stack goes with the tree.
+// RapidJSON's allocator over the tree's memory, for the parser's stack (which
+// grows by Realloc alone): a read makes no heap call of its own, and the
+// stack goes with the tree.
 class TreeStackAllocator {
  public:
-  static const bool kNeedFree = false;
-
   explicit TreeStackAllocator(std::pmr::memory_resource* memory = nullptr) : memory(memory) {}
-  void* Malloc(std::size_t size) { return size != 0 ? memory->allocate(size) : nullptr; }
   void* Realloc(void* old, std::size_t oldSize, std::size_t newSize) {
     if (newSize <= oldSize) return old;
     void* grown = memory->allocate(newSize);
