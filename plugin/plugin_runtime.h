@@ -165,9 +165,8 @@ class PluginRuntime : public ResourceSubscriber {
   // Whether an event reached one observer: its first read is delivered
   // only before any event, and under `lock`, so that an event arriving
   // meanwhile waits for it. Recursive: the handler may cause an event for
-  // itself on its own thread.
-  // Once an event has been seen it stays seen, so an event that finds the
-  // flag set need not take the lock.
+  // itself on its own thread. The flag never clears, so an event that finds
+  // it set need not take the lock.
   struct ObserverState {
     std::recursive_mutex lock;
     std::atomic<bool> eventSeen = false;
@@ -175,8 +174,8 @@ class PluginRuntime : public ResourceSubscriber {
   // Event names and URIs are looked up without a copy.
   struct TextHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view uri) const {
-      return std::hash<std::string_view>()(uri);
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>()(text);
     }
   };
   using ObserverTable = std::unordered_map<std::string, std::shared_ptr<const ResourceHandler>,
