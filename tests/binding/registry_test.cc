@@ -96,6 +96,7 @@ TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
   function->SetArgumentName(0, "id", "the id");
   function->SetArgumentName(3, "late", "", {BindingTypeCode::String});
   ASSERT_EQ(function->arguments.size(), 4u);
+  EXPECT_EQ(function->arguments[3].exposedType.code, BindingTypeCode::String);
   EXPECT_EQ(function->arguments[0].function, function);
   EXPECT_EQ(function->arguments[3].function, function);
   function->AddTag("");
