@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -88,9 +89,21 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
     std::vector<HostMemberEntry> chain(levels, {"n", Host(kHostStructure), 0});
     for (std::size_t i = 0; i + 1 < levels; ++i)
       chain[i].value = Host(kHostStructure, &chain[i + 1], 1);
-    EXPECT_EQ(FindUnconvertibleHostValue(Host(kHostStructure, chain.data(), 1)) != nullptr,
-              levels == kMaxHostValueNesting);
+    const HostValue nested = Host(kHostStructure, chain.data(), 1);
+    EXPECT_EQ(FindUnconvertibleHostValue(nested) != nullptr, levels == kMaxHostValueNesting);
+    BindingProperty read;
+    EXPECT_EQ(HostValueToProperty(nested, read, "m", nullptr), levels < kMaxHostValueNesting);
   }
+  // A conversion that runs out of memory half way leaves nothing behind.
+  BindingProperty large;
+  large.Member("a").SetString("x");
+  large.Member("b").SetString(std::string(4096, 'b'));
+  const std::size_t before = testing::AllocationLiveBytes();
+  {
+    const testing::FailingLargeAllocations failing(4096);
+    EXPECT_THROW(PropertyToHostValue(large, host, nullptr), std::bad_alloc);
+  }
+  EXPECT_EQ(testing::AllocationLiveBytes(), before);
 }
 
 // The kind names that messages about host values use.
