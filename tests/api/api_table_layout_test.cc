@@ -153,7 +153,8 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   ASSERT_NE(at, end);
   EXPECT_EQ(uint32_t{at->method}, 0u);
 
-  // A table built again describes each enumeration's values once.
+  // A table built again describes each enumeration's values, and each
+  // function's arguments, once.
   enum class Tone : int32_t { Low = 0, High = 1 };
   RegisterEnum<Tone>(registry, "Tone").Value("Low", Tone::Low).Value("High", Tone::High);
   for (int build = 0; build < 2; ++build) {
@@ -162,6 +163,11 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
     while (tone != again.types + again.typeCount && std::string(tone->name) != "Tone") ++tone;
     ASSERT_NE(tone, again.types + again.typeCount);
     EXPECT_EQ(uint32_t{tone->count}, 2u) << build;
+    const ApiEndpointEntry* put = std::find_if(
+        again.entries, again.entries + again.entryCount,
+        [](const ApiEndpointEntry& e) { return std::string(e.pathTemplate) == "/v1/p"; });
+    ASSERT_NE(put, again.entries + again.entryCount);
+    EXPECT_EQ(uint32_t{put->function.argumentCount}, 1u) << build;
     // No function is registered as safe on any thread; the reserved word is 0.
     EXPECT_EQ(uint32_t{again.entries[1].function.reserved}, 0u);
     EXPECT_EQ(uint32_t{again.entries[1].function.threadSafe}, 0u);
