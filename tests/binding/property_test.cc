@@ -38,9 +38,12 @@ TEST(BindingPropertyTest, EqualTextsShareOneEntryUntilTheLastReferenceGoes) {
   EXPECT_EQ(entry, EntryOf(root.Find("b")));
   EXPECT_EQ(entry->RefCount(), 2u);
   EXPECT_EQ(arena->StringCount(), 5u);  // "a", "b", "c", "shared", "other"
-  // A replaced text drops its entry; a null key is the empty one.
+  // A replaced text drops its entry, set or copied over; a null key is the
+  // empty one.
   root.Member("c").Member("a").SetString("again");
   EXPECT_EQ(arena->StringCount(), 5u);
+  root.Member("c").Member("a") = root.Find("a");
+  EXPECT_EQ(arena->StringCount(), 4u);
   EXPECT_EQ(&root.Member(nullptr), &root.Member(""));
   root.Member("a").MakeCollection();
   EXPECT_EQ(root.Find("b").GetString(), "shared");
