@@ -278,6 +278,11 @@ TEST_F(Dispatch, ExplicitArgumentsByNameAndPosition) {
   // the word, named after its parameter.
   CallResponse response = host.Call(request);
   EXPECT_EQ(response.errorText, "Value word for 'i16' of type int16 is in an incorrect format");
+  // The first parameter is found by its name too.
+  request.arguments = {{"b", text}};
+  EXPECT_EQ(host.Call(request).errorText,
+            "Value word for 'b' of type bool is in an incorrect format. Options are \"true\", "
+            "\"false\", \"1\", \"0\".");
 
   request.path = "/v1/items/4";
   request.method = kMethodDelete;
