@@ -31,6 +31,19 @@ TEST(JsonElementTest, CopiesMovesAndMembers) {
       [&] { object.Insert("a", Element()); },
       ::testing::ThrowsMessage<Exception>(::testing::StrEq("Object member already exists: a")));
   EXPECT_EQ(Render(moved), "{a:[1,'x',N],b:T,c:N,d:{e:'f'}}");
+  // A visit that may change an element reaches what it holds.
+  struct Doubling : Visitor {
+    void Visit(Object&) override {}
+    void Visit(Array& array) override {
+      for (Element& element : array) element.Accept(*this);
+    }
+    void Visit(Number& number) override { number.SetValue(2 * number.Value()); }
+    void Visit(String&) override {}
+    void Visit(Boolean&) override {}
+    void Visit(Null&) override {}
+  } doubling;
+  object["a"].Accept(doubling);
+  EXPECT_EQ(Render(object["a"]), "[2,'x',N]");
 }
 
 TEST(JsonElementTest, Equality) {
