@@ -2,31 +2,6 @@
 
 namespace Halden {
 
-ScalarInput InputScalar(const HostValue& input) {
-  ScalarInput scalar;
-  scalar.kind = InputKind(input);
-  switch (scalar.kind) {
-    case BindingPropertyKind::Bool:
-      scalar.boolean = input.boolean != 0;
-      break;
-    case BindingPropertyKind::Signed:
-      scalar.signedValue = input.signedValue;
-      break;
-    case BindingPropertyKind::Unsigned:
-      scalar.unsignedValue = input.unsignedValue;
-      break;
-    case BindingPropertyKind::Float:
-      scalar.floatValue = input.floatValue;
-      break;
-    case BindingPropertyKind::String:
-      if (input.text.data != nullptr) scalar.text = input.text.data;
-      break;
-    default:
-      break;
-  }
-  return scalar;
-}
-
 namespace {
 
 // Compares as the interned keys of a property would: a key with a NUL in

@@ -26,7 +26,31 @@ inline BindingPropertyKind InputKind(const HostValue& input) {
                                     Kind::Blob,  Kind::Collection, Kind::Structure};
   return input.kind >= kHostNone && input.kind <= kHostStructure ? kKinds[input.kind] : Kind::Empty;
 }
-ScalarInput InputScalar(const HostValue& input);
+// Inline: every scalar a converter reads from a host value comes through it.
+inline ScalarInput InputScalar(const HostValue& input) {
+  ScalarInput scalar;
+  scalar.kind = InputKind(input);
+  switch (scalar.kind) {
+    case BindingPropertyKind::Bool:
+      scalar.boolean = input.boolean != 0;
+      break;
+    case BindingPropertyKind::Signed:
+      scalar.signedValue = input.signedValue;
+      break;
+    case BindingPropertyKind::Unsigned:
+      scalar.unsignedValue = input.unsignedValue;
+      break;
+    case BindingPropertyKind::Float:
+      scalar.floatValue = input.floatValue;
+      break;
+    case BindingPropertyKind::String:
+      if (input.text.data != nullptr) scalar.text = input.text.data;
+      break;
+    default:
+      break;
+  }
+  return scalar;
+}
 // The member `key` of a structure; a kind-0 value when there is none.
 const HostValue& InputMember(const HostValue& input, std::string_view key);
 inline uint32_t InputSize(const HostValue& input) {
