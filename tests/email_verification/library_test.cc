@@ -47,7 +47,9 @@ TEST(PluginLibrary, ShutdownGivesEveryBlockBack) {
   host.Call(kMethodGet, "/qor-email-verification/v1/email");
   EXPECT_GT(host.GetMemoryStats()[1], 0u);
   host.Shutdown();
-  EXPECT_EQ(host.GetMemoryStats()[1], 0u);
+  const std::vector<uint64_t> stats = host.GetMemoryStats();
+  EXPECT_EQ(stats[1], 0u);
+  EXPECT_EQ(stats[2], stats[4]) << "bytes allocated and freed";
   host.Unload();
   EXPECT_EQ(host.Table(), nullptr);
   // The routes went with the table: a call finds no entry.
