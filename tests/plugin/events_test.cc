@@ -118,6 +118,12 @@ BindingProperty Deep(int levels = 600) {
   return deep;
 }
 
+// Whether `future` is ready within 10 s: a test whose event or call never
+// comes fails instead of hanging.
+bool Arrives(std::future<void> future) {
+  return future.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+}
+
 // A service-proxy message of "svc.m".
 BindingProperty ProxyMessage(const char* uuid, const char* payload) {
   BindingProperty response;
@@ -418,7 +424,10 @@ TEST_F(Events, StopLeavesEverySubscriptionAndHandler) {
 TEST_F(Events, StopWaitsForASubscriptionOnItsWay) {
   plugin->holdNextSubscription = true;
   std::thread subscriber([this] { plugin->Subscribe("/c/x"); });
-  plugin->subscriptionHeld.get_future().wait();
+  if (!Arrives(plugin->subscriptionHeld.get_future())) {
+    subscriber.join();
+    FAIL() << "the subscription never reached the host";
+  }
   std::thread stopper([this] { plugin->Stop(); });
   // Long enough for a Stop that does not wait to finish first.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -454,11 +463,17 @@ TEST_F(Events, ShutdownWaitsForEventsAndCallsBeingHandled) {
     stopper.join();
   };
   std::thread deliverer([this] { host.DeliverResourceEvent("/h", "Update", Json("{}")); });
-  eventHeld.get_future().wait();
+  if (!Arrives(eventHeld.get_future())) {
+    deliverer.join();
+    FAIL() << "the event never reached its observer";
+  }
   waitsFor([this] { plugin->Stop(); }, eventReleased);
   deliverer.join();
   std::thread caller([this] { EXPECT_FALSE(host.Call(kMethodGet, "/held").error); });
-  callHeld.get_future().wait();
+  if (!Arrives(callHeld.get_future())) {
+    caller.join();
+    FAIL() << "the call never reached its handler";
+  }
   waitsFor([this] { host.Shutdown(); }, callReleased);
   caller.join();
   // A shut-down plugin has no endpoint left to call.
