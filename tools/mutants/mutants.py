@@ -203,8 +203,11 @@ def run_tests(exe, timeout, whole=False):
             os.killpg(process.pid, signal.SIGKILL)
         except ProcessLookupError:  # the group ended meanwhile
             pass
-        process.communicate()
-        return "timeout", []
+        # A whole run may have failed tests before the one that hung: those
+        # killed the mutant.
+        output = process.communicate()[0].decode(errors="replace")
+        failed = re.findall(r"^\[  FAILED  \] (\S+) \(", output, re.MULTILINE)
+        return ("fail" if failed else "timeout"), [f"{exe} {name}" for name in failed]
     failed = re.findall(r"^\[  FAILED  \] (\S+) \(", output, re.MULTILINE)
     # A test that crashed the executable was the last to start.
     started = re.findall(r"^\[ RUN      \] (\S+)$", output, re.MULTILINE)
