@@ -145,13 +145,24 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
       .Help("other");
   // A method code past the named one is 0 for the host.
   TypedEndpoint(dispatcher, &handler, kMethodNamed + 1, "/v1/odd", &Handler::Get);
+  // Parameters given no location still have a record each.
+  dispatcher.RegisterEndpoint(registry.RegisterFunction("Gn", 2)).Template("/v1/g");
   const ApiTable& odd = *dispatcher.BuildApiTable();
   const ApiEndpointEntry* end = odd.entries + odd.entryCount;
-  const ApiEndpointEntry* at = std::find_if(odd.entries, end, [](const ApiEndpointEntry& e) {
-    return std::string(e.pathTemplate) == "/v1/odd";
-  });
+  const auto path = [&](const char* text) {
+    return std::find_if(odd.entries, end, [&](const ApiEndpointEntry& e) {
+      return std::string(e.pathTemplate) == text;
+    });
+  };
+  const ApiEndpointEntry* at = path("/v1/odd");
   ASSERT_NE(at, end);
   EXPECT_EQ(uint32_t{at->method}, 0u);
+  const ApiEndpointEntry* unplaced = path("/v1/g");
+  ASSERT_NE(unplaced, end);
+  ASSERT_NE(unplaced->locations, nullptr);
+  EXPECT_EQ(uint32_t{unplaced->locations->location}, kLocationAny);
+  ASSERT_NE(unplaced->locations->next, nullptr);
+  EXPECT_EQ(unplaced->locations->next->next, nullptr);
 
   // A table built again describes each enumeration's values, and each
   // function's arguments, once.
