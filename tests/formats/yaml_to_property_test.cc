@@ -74,6 +74,7 @@ TEST(YamlToPropertyTest, Reads) {
       {"!!float 2.5", "f2.5"},
       {"!!float 1e999", "Value 1e999 for 'yaml' of type double is out of range"},
       {"!!bool yes", "true"},
+      {"!!bool Off", "false"},
       {"[!!bool maybe, 2]", "[~,u2]"},
       {"a: !local x\nb: *y", "Unsupported YAML tag '!local'."},
       // Mappings and their keys.
