@@ -51,9 +51,15 @@ TEST(BindingPropertyTest, EqualTextsShareOneEntryUntilTheLastReferenceGoes) {
   const std::vector<uint8_t> blob{1};
   root.Member("c").Member("a").SetBlob(blob);
   EXPECT_EQ(arena->StringCount(), 3u);
-  // A dropped entry's text goes with it.
+  // A dropped entry's text goes with it, whichever setter replaces it; so
+  // does a blob that a root holding it discards (its arena's memory is kept
+  // for the next tree, so one is kept before counting).
+  const std::string longText(64, 'x');
+  BindingProperty().SetString(longText);
   const std::size_t live = testing::AllocationLiveBytes();
-  root.Member("b").SetString(std::string(64, 'x')).SetBool(false);
+  root.Member("b").SetString(longText).SetBool(false).SetString(longText).SetUnsigned(1);
+  root.Member("b").SetString(longText).SetSigned(1).SetString(longText).SetFloat(1);
+  BindingProperty().SetBlob(std::vector<uint8_t>(64));
   EXPECT_EQ(testing::AllocationLiveBytes(), live);
   // Releasing a structure drops the references of its keys.
   root.Reset();
@@ -103,9 +109,14 @@ TEST(BindingPropertyTest, CopyBetweenTreesAndWithinOne) {
   target.SetSigned(1);
   target = source;
   EXPECT_EQ(Describe(target), text);
-  // Moved into itself, a root keeps its value.
+  // Moved into itself, a root keeps its value; moved from another root, it
+  // leaves that one empty.
   BindingProperty& same = target;
   target = std::move(same);
+  EXPECT_EQ(Describe(target), text);
+  BindingProperty left = SampleStructure();
+  target = std::move(left);
+  EXPECT_TRUE(left.IsEmpty());
   EXPECT_EQ(Describe(target), text);
   EXPECT_NE(target.Arena(), source.Arena());
   EXPECT_EQ(target.Find("nul").GetString(), std::string("a\0b", 3));
@@ -138,6 +149,9 @@ TEST(BindingPropertyTest, CopyBetweenTreesAndWithinOne) {
   BindingProperty hashed;
   hashed.Member("k", Fnv1a("k")).SetSigned(2);
   EXPECT_EQ(Describe(hashed), "{k:s2}");
+  // The empty key is the one entry that is not counted.
+  hashed.Member("", Fnv1a("")).SetSigned(3);
+  EXPECT_EQ(hashed.Arena()->StringCount(), 1u);
   EXPECT_EQ(hashed.Find("k").Size(), 1u);
   // A scalar copied needs no arena.
   BindingProperty number;
