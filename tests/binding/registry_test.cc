@@ -72,7 +72,7 @@ TEST(BindingRegistryTest, EventsKeepTheirFirstRegistrationUntilUnregistered) {
 
 // The records of the built-in events, which the host's help describes.
 TEST(BindingRegistryTest, KnowsTheBuiltinEventRecords) {
-  const BindingRegistry registry;
+  BindingRegistry registry;
   for (const auto& [name, fields] : std::vector<std::pair<std::string, std::string>>{
            {"BindingGenericEvent", "data"},
            {"BindingCallbackEvent", "id parameters"},
@@ -85,6 +85,12 @@ TEST(BindingRegistryTest, KnowsTheBuiltinEventRecords) {
     for (const BindingFieldDescriptor& field : type->fields) names += " " + field.name;
     EXPECT_EQ(names, " " + fields);
   }
+  // Cleared, it has none and is no longer initialised, until it is again.
+  registry.Clear();
+  EXPECT_EQ(std::pair(registry.IsInitialized(), registry.FindTypeByName("BindingGenericEvent")),
+            std::pair(false, static_cast<const BindingTypeDescriptor*>(nullptr)));
+  registry.Initialize();
+  EXPECT_NE(registry.FindTypeByName("BindingGenericEvent"), nullptr);
 }
 
 TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
