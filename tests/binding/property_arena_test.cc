@@ -45,8 +45,9 @@ TEST(PropertyArenaTest, ArenasBeyondThePoolAreFreed) {
 TEST(ArenaPageSourceTest, KeptRegionsFollowTheRecentPeak) {
   ArenaPageSource& source = ArenaPageSource::Instance();
   constexpr unsigned kPages = ArenaPageSource::kPagesPerRegion;
-  // Take every free page there is (kept regions included), then whole new
-  // regions: pages come region by region from then on.
+  // Nothing kept and no peak from earlier tests. Take every free page there
+  // is, then whole new regions: pages come region by region from then on.
+  source.ReleaseKept();
   const ArenaPageSource::Counters start = source.GetCounters();
   const uint64_t free = start.regionsLive * kPages - (start.pagesTaken - start.pagesReturned);
   std::vector<void*> earlier;
@@ -76,8 +77,14 @@ TEST(ArenaPageSourceTest, KeptRegionsFollowTheRecentPeak) {
   EXPECT_EQ(source.GetCounters().regionsReserved, kept.regionsReserved);
   source.ReturnPage(next);
 
-  // Small trees for a while: back to 1 MiB (or what is in use).
-  for (uint32_t i = 0; i < 4 * ArenaPageSource::kTreesPerDecay; ++i)
+  // Small trees for a while: the peak of inUse + 40 regions halves at each
+  // decay, back to 1 MiB (or what is in use).
+  for (uint32_t i = 0; i < 2 * ArenaPageSource::kTreesPerDecay; ++i)
+    BindingProperty().MakeCollection();
+  EXPECT_EQ(source.GetCounters().regionsKept,
+            std::min<uint64_t>(40, std::max<uint64_t>({ArenaPageSource::kMinKeptRegions, inUse,
+                                                       (inUse + 40) / 4})));
+  for (uint32_t i = 0; i < 2 * ArenaPageSource::kTreesPerDecay; ++i)
     BindingProperty().MakeCollection();
   EXPECT_EQ(source.GetCounters().regionsKept,
             std::min<uint64_t>(40, std::max<uint64_t>(ArenaPageSource::kMinKeptRegions, inUse)));
