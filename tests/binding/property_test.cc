@@ -84,6 +84,9 @@ TEST(BindingPropertyTest, ReplacingAValueWithItsOwnPartsIsSafe) {
   p.At(0).SetString(std::string("an element's text used as the key"));
   p.Member(p.Element(0).GetString()).SetSigned(2);
   EXPECT_EQ(p.Find("an element's text used as the key").GetSigned(), 2);
+  p.SetString(std::string("a key that a view of the text gives"));
+  p.Member(std::string_view(p.GetString())).SetSigned(3);
+  EXPECT_EQ(p.Find("a key that a view of the text gives").GetSigned(), 3);
   // Past the end, or of what is no collection, an element is empty.
   BindingProperty list;
   list.Append().SetSigned(1);
@@ -246,8 +249,13 @@ TEST(BindingPropertyTest, ReleaseWithoutMemoryForFramesFreesEverything) {
     root.Reset();
   }
   EXPECT_EQ(testing::AllocationLiveBytes(), live);
+  BindingProperty text;
+  text.SetString("t");
+  PropertyArena::ReleaseKeptMemory();
   testing::FailingLargeAllocations noLargeBlocks(1000);
   EXPECT_THROW(root.At(BindingProperty::kMaxCollectionSize), std::length_error);
+  // A copy that cannot have an arena of its own throws.
+  EXPECT_THROW(BindingProperty{text}, std::bad_alloc);
 }
 
 }  // namespace
