@@ -244,6 +244,12 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
     expectSame(host);
     ReleaseHostValue(host);
   }
+  // A vector refused as a whole is left empty, however long the text it got.
+  Outer refused;
+  refused.numbers = {1};
+  ConvertFromProperty(registry, With("numbers", binding_test::Text(std::string(1000, 'x'))),
+                      refused, "o");
+  EXPECT_TRUE(refused.numbers.empty());
 
   // Trees only the host makes: repeated keys (the last counts, kind 0 as
   // missing), null keys, texts and arrays, a text past its NUL.
