@@ -30,6 +30,14 @@ const char* TextAt(const void* base, std::size_t offset) { return At<const char*
 const void* PointerAt(const void* base, std::size_t offset) {
   return At<const void*>(base, offset);
 }
+// The location of each of an entry's parameters, in turn.
+std::vector<uint32_t> LocationsOf(const ApiEndpointEntry& entry) {
+  std::vector<uint32_t> locations;
+  for (const ApiLocationRecord* l = entry.locations; l != nullptr; l = l->next) {
+    locations.push_back(uint32_t{l->location});
+  }
+  return locations;
+}
 
 TEST(ApiTableLayout, EntriesLocationsAndTextListsAtTheirOffsets) {
   host::InProcessHost host;
@@ -106,12 +114,8 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   EXPECT_STREQ(entry.pathTemplate, "/v1/x");
   EXPECT_EQ(uint8_t{entry.flag}, 3u);
   EXPECT_EQ(uint32_t{entry.textListCount}, 1u);
-  std::vector<uint32_t> locations;
-  for (const ApiLocationRecord* l = entry.locations; l != nullptr; l = l->next) {
-    locations.push_back(uint32_t{l->location});
-  }
   // One a parameter, 0 where none was given.
-  EXPECT_EQ(locations, (std::vector<uint32_t>{0, 0, kLocationBody, 0, kLocationBody}));
+  EXPECT_EQ(LocationsOf(entry), (std::vector<uint32_t>{0, 0, kLocationBody, 0, kLocationBody}));
   // A function without a handler is answered as no function at all.
   ApiCallRecord call{};
   call.method = kMethodPost;
@@ -159,11 +163,7 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   EXPECT_EQ(uint32_t{at->method}, 0u);
   const ApiEndpointEntry* unplaced = path("/v1/g");
   ASSERT_NE(unplaced, end);
-  std::vector<uint32_t> unplacedLocations;
-  for (const ApiLocationRecord* l = unplaced->locations; l != nullptr; l = l->next) {
-    unplacedLocations.push_back(uint32_t{l->location});
-  }
-  EXPECT_EQ(unplacedLocations, (std::vector<uint32_t>{kLocationAny, kLocationAny}));
+  EXPECT_EQ(LocationsOf(*unplaced), (std::vector<uint32_t>{kLocationAny, kLocationAny}));
 
   // A table built again describes each enumeration's values, and each
   // function's arguments, once.

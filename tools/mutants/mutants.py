@@ -196,6 +196,7 @@ def run_tests(exe, timeout, whole=False):
     flags = [] if whole else ["--gtest_brief=1", "--gtest_fail_fast"]
     process = subprocess.Popen([BUILD / exe, *flags], cwd=BUILD, stdout=subprocess.PIPE,
                                stderr=subprocess.DEVNULL, start_new_session=True)
+    timed_out = False
     try:
         output = process.communicate(timeout=timeout)[0].decode(errors="replace")
     except subprocess.TimeoutExpired:
@@ -203,12 +204,13 @@ def run_tests(exe, timeout, whole=False):
             os.killpg(process.pid, signal.SIGKILL)
         except ProcessLookupError:  # the group ended meanwhile
             pass
+        output = process.communicate()[0].decode(errors="replace")
+        timed_out = True
+    failed = re.findall(r"^\[  FAILED  \] (\S+) \(", output, re.MULTILINE)
+    if timed_out:
         # A whole run may have failed tests before the one that hung: those
         # killed the mutant.
-        output = process.communicate()[0].decode(errors="replace")
-        failed = re.findall(r"^\[  FAILED  \] (\S+) \(", output, re.MULTILINE)
         return ("fail" if failed else "timeout"), [f"{exe} {name}" for name in failed]
-    failed = re.findall(r"^\[  FAILED  \] (\S+) \(", output, re.MULTILINE)
     # A test that crashed the executable was the last to start.
     started = re.findall(r"^\[ RUN      \] (\S+)$", output, re.MULTILINE)
     if process.returncode != 0 and started and not re.search(
