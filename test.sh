@@ -48,16 +48,19 @@ run_config() {
 }
 
 # A first start of wine in a new prefix has been seen to fail to load its own
-# kernel32 (exit 53) where the same start had passed before: a prefix left
-# half made is thrown away and made again, three times at most.
+# kernel32 (exit 53) right after making the prefix, where the same start had
+# passed before. The second try starts wine again in the prefix the first one
+# made; the third starts from nothing.
 wine_prefix() {
   local try
   for try in 1 2 3; do
     echo "=== windows: wine prefix (try $try)"
-    /usr/lib/wine/wine64 wineboot --init && /usr/lib/wine/wineserver --wait &&
-      [ -f "$WINEPREFIX/system.reg" ] && return 0
-    /usr/lib/wine/wineserver --kill || true
-    rm -rf "$WINEPREFIX"
+    if /usr/lib/wine/wine64 wineboot --init && /usr/lib/wine/wineserver --wait &&
+      [ -f "$WINEPREFIX/system.reg" ]; then
+      return 0
+    fi
+    timeout 60 /usr/lib/wine/wineserver --wait || /usr/lib/wine/wineserver --kill || true
+    if [ "$try" -eq 2 ]; then rm -rf "$WINEPREFIX"; fi
     sleep 5
   done
   echo "=== windows: no wine prefix after three tries" >&2
