@@ -3,7 +3,7 @@
 # 32-bit (under qemu-i386 where needed), AddressSanitizer+UBSan,
 # ThreadSanitizer and Windows (MinGW-w64, tests under wine64), checks the
 # release archive (./release.sh, read back by tests/release/release_check.py),
-# and runs every fuzz target for FUZZ_SECONDS (default 15) each; then the
+# and runs every fuzz target for FUZZ_SECONDS (default 10) each; then the
 # development host's checks (tests/devhost/check.sh) and its web console in
 # headless Chromium (tests/devhost/browser.sh); last a small fixed sample of
 # the mutation runner, to show it still works.
@@ -125,7 +125,7 @@ for config in "${configs[@]}"; do
       echo "=== release: check $archive"
       /usr/bin/python3 tests/release/release_check.py "$archive" build/windows-i686
       ;;
-    fuzz) fuzz/run.sh "${FUZZ_SECONDS:-15}" ;;
+    fuzz) fuzz/run.sh "${FUZZ_SECONDS:-10}" ;;
     devhost) tests/devhost/check.sh ;;
     browser) tests/devhost/browser.sh ;;
     mutants-sample) /usr/bin/python3 tools/mutants/mutants.py --cap 6 --own-tests util/ ;;
