@@ -51,6 +51,17 @@ inline ScalarInput InputScalar(const HostValue& input) {
   }
   return scalar;
 }
+// Whether a host key (null for none) is `key`, compared as the interned keys
+// of a property would be: a key with a NUL in it equals no host key, which
+// ends at its first NUL.
+inline bool InputKeyEquals(const char* hostKey, std::string_view key) {
+  if (hostKey == nullptr) hostKey = "";
+  for (const char c : key) {
+    if (c == '\0' || *hostKey != c) return false;
+    ++hostKey;
+  }
+  return *hostKey == '\0';
+}
 // The member `key` of a structure; a kind-0 value when there is none.
 const HostValue& InputMember(const HostValue& input, std::string_view key);
 inline uint32_t InputSize(const HostValue& input) {

@@ -32,28 +32,25 @@ bool IsZeroOrEmpty(const BindingProperty& value) {
   }
 }
 
-// The members a struct reads, field by field. A host value's are looked up
-// by name; a property's are found in one walk of its members, in key order,
-// beside the fields in key order.
+// The members a struct reads, one per field, found before the fields are
+// read. A property's are found in one walk of its members, in key order,
+// beside the fields in key order. A host value's are its entries one for one
+// when the host wrote them in key order, one per field (as this library
+// does), which one comparison per field confirms; otherwise each is looked
+// up by name.
 template <typename Input>
 class FieldMembers {
  public:
-  FieldMembers(const HostValue& input, const BindingTypeDescriptor&) : input(input) {}
-  const HostValue& Of(std::size_t, const BindingFieldDescriptor& field) const {
-    return InputMember(input, field.name);
-  }
-
- private:
-  const HostValue& input;
-};
-
-template <>
-class FieldMembers<BindingProperty> {
- public:
-  FieldMembers(const BindingProperty& input, const BindingTypeDescriptor& type) {
+  FieldMembers(const Input& input, const BindingTypeDescriptor& type) {
     const std::size_t count = type.fields.size();
     if (count > kInline) spilled.resize(count);
-    const BindingProperty** found = count > kInline ? spilled.data() : inline_.data();
+    found = count > kInline ? spilled.data() : inline_.data();
+    Find(input, type);
+  }
+  const Input& Of(std::size_t index) const { return *found[index]; }
+
+ private:
+  void Find(const BindingProperty& input, const BindingTypeDescriptor& type) {
     BindingMemberIterator member = input.Members().begin();
     const BindingMemberIterator end = input.Members().end();
     for (uint32_t index : type.keyOrder) {
@@ -62,17 +59,27 @@ class FieldMembers<BindingProperty> {
       found[index] =
           member != end && member.Key() == name ? &member.Value() : &BindingProperty::Empty();
     }
-    members = found;
   }
-  const BindingProperty& Of(std::size_t index, const BindingFieldDescriptor&) const {
-    return *members[index];
+  // writesHostDirectly also means no two fields of one name, so entries
+  // matched one for one hold no key twice (of which the last would count).
+  void Find(const HostValue& input, const BindingTypeDescriptor& type) {
+    const std::size_t count = type.fields.size();
+    const HostMemberEntry* const entries = input.structure.entries;
+    bool inKeyOrder = type.writesHostDirectly && input.kind == kHostStructure &&
+                      entries != nullptr && input.structure.count == count;
+    for (std::size_t k = 0; inKeyOrder && k < count; ++k) {
+      const uint32_t index = type.keyOrder[k];
+      inKeyOrder = InputKeyEquals(entries[k].key, type.fields[index].name);
+      found[index] = &entries[k].value;
+    }
+    if (inKeyOrder) return;
+    for (std::size_t i = 0; i < count; ++i) found[i] = &InputMember(input, type.fields[i].name);
   }
 
- private:
   static constexpr std::size_t kInline = 32;
-  std::array<const BindingProperty*, kInline> inline_;
-  std::vector<const BindingProperty*> spilled;
-  const BindingProperty** members = nullptr;
+  std::array<const Input*, kInline> inline_;
+  std::vector<const Input*> spilled;
+  const Input** found = nullptr;
 };
 
 // The struct rule over either kind of input.
@@ -105,7 +112,7 @@ void ReadStruct(BindingResult& result, void* value, const Input& input,
     const BindingFieldDescriptor& field = type->fields[i];
     if (!result.Ok()) return;
     if (field.converter == nullptr) continue;
-    const auto& member = members.Of(i, field);
+    const auto& member = members.Of(i);
     if (InputKind(member) != BindingPropertyKind::Empty) {
       ReadInput(*field.converter, result, base + field.offset, member, field.name,
                 field.type.descriptor, registry, field.flags);

@@ -263,6 +263,24 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
                                 {"names", Host(kHostCollection, nullptr, 2), 0},
                                 {"object", Host(kHostStringOwned, "ab\0cd", 5), 0}};
   expectSame(Host(kHostStructure, repeated, 9));
+  // Entries in key order, one per field, and then a key again; one per
+  // field, out of key order.
+  HostMemberEntry lined[] = {{"color", Host(kHostStringBorrowed, "Red", 3), 0},
+                             {"label", Host(kHostStringBorrowed, "a", 1), 0},
+                             {"label", Host(kHostStringBorrowed, "b", 1), 0}};
+  HostMemberEntry holdsLined[] = {{"inner", Host(kHostStructure, lined, 3), 0}};
+  expectSame(Host(kHostStructure, holdsLined, 1));
+  HostMemberEntry swapped[] = {lined[1], lined[0]};
+  HostMemberEntry holdsSwapped[] = {{"inner", Host(kHostStructure, swapped, 2), 0}};
+  expectSame(Host(kHostStructure, holdsSwapped, 1));
+  // Two fields of one name, and one entry for each: both read the last.
+  HostValue one = HostSigned(1), two = HostSigned(2);
+  HostMemberEntry twiceKeys[] = {{"k", Host(kHostCollection, &one, 1), 0},
+                                 {"k", Host(kHostCollection, &two, 1), 0}};
+  Twice twice;
+  EXPECT_TRUE(ConvertFromHostValue(registry, Host(kHostStructure, twiceKeys, 2), twice, "t").Ok());
+  EXPECT_EQ(twice.a, std::vector<int32_t>{2});
+  EXPECT_EQ(twice.b, std::vector<int32_t>{2});
   // A kind that does not convert fails the whole tree, even where no member
   // reads it, and so does too deep a tree.
   HostValue unknownKind = Host(42);
