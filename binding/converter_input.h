@@ -51,13 +51,13 @@ inline ScalarInput InputScalar(const HostValue& input) {
   }
   return scalar;
 }
-// Whether a host key (null for none) is `key`, compared as the interned keys
-// of a property would be: a key with a NUL in it equals no host key, which
-// ends at its first NUL.
+// Whether a host key (null for none) is `key` up to its first NUL, as a
+// property's member lookup counts a key.
 inline bool InputKeyEquals(const char* hostKey, std::string_view key) {
   if (hostKey == nullptr) hostKey = "";
   for (const char c : key) {
-    if (c == '\0' || *hostKey != c) return false;
+    if (c == '\0') break;
+    if (*hostKey != c) return false;
     ++hostKey;
   }
   return *hostKey == '\0';

@@ -83,6 +83,11 @@ struct Twice {
 
 struct Bare {};
 
+// Registered under a name with a NUL in it: the member is the name's first part.
+struct Cut {
+  int32_t id = 0;
+};
+
 // An enumeration registered only after the record that holds it.
 enum class Late : int32_t { A = 0 };
 struct Lately {
@@ -152,6 +157,7 @@ class StructConversionTest : public ::testing::Test {
         .Field("next", &HoldsUnlisted::next);
     RegisterStruct<Twice>(registry, "Twice").Field("k", &Twice::a).Field("k", &Twice::b);
     RegisterStruct<Bare>(registry, "Bare");
+    RegisterStruct<Cut>(registry, "Cut").Field(std::string("id\0x", 4), &Cut::id);
     // A one-letter name: the shortest key a record writes.
     RegisterStruct<Lately>(registry, "Lately").Field("l", &Lately::late);
     RegisterEnum<Late>(registry, "Late").Value("A", Late::A);
@@ -281,6 +287,15 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
   EXPECT_TRUE(ConvertFromHostValue(registry, Host(kHostStructure, twiceKeys, 2), twice, "t").Ok());
   EXPECT_EQ(twice.a, std::vector<int32_t>{2});
   EXPECT_EQ(twice.b, std::vector<int32_t>{2});
+  // A field name with a NUL in it reads the key its first part makes, alone
+  // or among others.
+  HostMemberEntry cutKeys[] = {{"id", HostSigned(5), 0}, {"other", HostSigned(1), 0}};
+  for (uint32_t count : {1u, 2u}) {
+    Cut cut;
+    EXPECT_TRUE(
+        ConvertFromHostValue(registry, Host(kHostStructure, cutKeys, count), cut, "c").Ok());
+    EXPECT_EQ(cut.id, 5) << count;
+  }
   // A kind that does not convert fails the whole tree, even where no member
   // reads it, and so does too deep a tree.
   HostValue unknownKind = Host(42);
