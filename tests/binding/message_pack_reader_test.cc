@@ -103,6 +103,7 @@ TEST(MessagePackReaderTest, ReadsValuesAndReportsFaultsWithTheirPositions) {
       // Nesting: 512 levels are read, the 513th is refused.
       {Repeat("91", 512, "01"), std::string(512, '[') + "s1" + std::string(512, ']'), 513},
       {Repeat("91", 513), "! at position 513. Nesting is deeper than 512 levels.", 513},
+      {Repeat("91", 512, "DC 00"), "! at position 513. Nesting is deeper than 512 levels.", 513},
       {Repeat("81 A1 61", 513, "C3"), "! at position 1537. Nesting is deeper than 512 levels.",
        1537},
       {Repeat("91", 100000), "! at position 513. Nesting is deeper than 512 levels.", 513}};
