@@ -104,7 +104,8 @@ void BindArgumentPath(BindingResult& callResult, BindingProperty& target,
       char* end = nullptr;
       errno = 0;
       const unsigned long long index = std::strtoull(segment.c_str(), &end, 0);
-      if (*end != '\0') {
+      // strtoull stops at a NUL that percent-decoding may have put inside.
+      if (end != segment.c_str() + segment.size()) {
         callResult.SetError(FormatMessage("Index %1 is in an incorrect format", segment));
         return;
       }

@@ -163,6 +163,8 @@ TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
       {kMethodGet, "/v1/scalars?i32", "", "", "Expected value for argument 'i32'."},
       {kMethodGet, "/v1/scalars?v.1a.99999999999999999999=x", "", "",
        "Index 1a is in an incorrect format"},
+      // A NUL inside an index: the message names the index up to it.
+      {kMethodGet, "/v1/scalars?v.1%00x=y", "", "", "Index 1 is in an incorrect format"},
       {kMethodGet, "/v1/scalars?v=[1]&v.65536=x", "", "", "Index 65536 is out of range"},
       {kMethodGet, "/v1/scalars?v.2147483647=x", "", "", "Index 2147483647 is out of range"},
       // The elements a call's paths add count together, each element once.
