@@ -5,42 +5,9 @@
 #include <limits>
 #include <system_error>
 
+#include "formats/number_magnitude.h"
+
 namespace Halden::json_internal {
-namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The exponent of ten of the number's first significant digit, saturated:
-// tells an overflow from an underflow.
-int64_t DecimalMagnitude(std::string_view number) {
-  constexpr int64_t kSaturation = int64_t{1} << 40;
-  std::size_t i = number.starts_with('-') ? 1 : 0;
-  int64_t magnitude = 0;
-  bool significant = false;
-  for (; i < number.size() && IsDigit(number[i]); ++i) {
-    significant = significant || number[i] != '0';
-    if (significant) magnitude = std::min(magnitude + 1, kSaturation);
-  }
-  if (i < number.size() && number[i] == '.') {
-    for (++i; i < number.size() && IsDigit(number[i]); ++i) {
-      significant = significant || number[i] != '0';
-      if (!significant) magnitude = std::max(magnitude - 1, -kSaturation);
-    }
-  }
-  if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
-    ++i;
-    const bool negative = number[i] == '-';
-    if (number[i] == '-' || number[i] == '+') ++i;
-    int64_t exponent = 0;
-    for (; i < number.size(); ++i) {
-      exponent = std::min(exponent * 10 + (number[i] - '0'), kSaturation);
-    }
-    magnitude += negative ? -exponent : exponent;
-  }
-  return magnitude;
-}
-
-}  // namespace
 
 JsonNumber ReadJsonNumber(std::string_view number) {
   JsonNumber read;
@@ -68,7 +35,9 @@ JsonNumber ReadJsonNumber(std::string_view number) {
     }
   }
   if (std::from_chars(first, last, read.floatValue).ec == std::errc::result_out_of_range) {
-    read.floatValue = DecimalMagnitude(number) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    read.floatValue = internal::NumberMagnitude(number, false) > 0
+                          ? std::numeric_limits<double>::infinity()
+                          : 0.0;
     if (number.starts_with('-')) read.floatValue = -read.floatValue;
   }
   return read;

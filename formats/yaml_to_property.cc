@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "binding/number_conversion.h"
+#include "formats/number_magnitude.h"
 #include "util/format.h"
 
 namespace Halden {
@@ -415,11 +416,8 @@ class EventReader {
     if (read.ptr != last) return false;
     if (read.ec == std::errc::result_out_of_range) {
       // Too small a magnitude reads as zero, too large as infinity.
-      const std::size_t exponent = text.find_first_of(hex ? "pP" : "eE", i);
-      if (exponent == std::string_view::npos || exponent + 1 >= text.size() ||
-          text[exponent + 1] != '-') {
-        return false;
-      }
+      const char* const digits = hex ? first + 2 : first;
+      if (internal::NumberMagnitude(std::string_view(digits, last - digits), hex) > 0) return false;
       number = 0;
     } else if (read.ec != std::errc() || !std::isfinite(number)) {
       return false;

@@ -28,6 +28,15 @@ void ExpectReads(const std::vector<ReadCase>& cases) {
 }
 
 TEST(YamlToPropertyTest, Reads) {
+  // Past a double's range, however the exponent is signed: too large stays
+  // text, too small is 0.
+  const std::string huge = "1" + std::string(400, '0') + "e-10";
+  const std::string hexHuge = "0x1" + std::string(300, '0') + "p-10";
+  const std::string quotedHuge = '"' + huge + '"', quotedHexHuge = '"' + hexHuge + '"';
+  ExpectReads({{huge, quotedHuge.c_str()},
+               {"0." + std::string(400, '0') + "1", "u0"},
+               {hexHuge, quotedHexHuge.c_str()},
+               {"0x0." + std::string(300, '0') + "1p+10", "u0"}});
   ExpectReads({
       // Plain scalars.
       {"", "~"},
