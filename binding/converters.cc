@@ -35,9 +35,9 @@ bool IsZeroOrEmpty(const BindingProperty& value) {
 // The members a struct reads, one per field, found before the fields are
 // read. A property's are found in one walk of its members, in key order,
 // beside the fields in key order. A host value's are its entries one for one
-// when the host wrote them in key order, one per field (as this library
-// does), which one comparison per field confirms; otherwise each is looked
-// up by name.
+// when the host wrote them one per field in key order (as this library does)
+// or in the fields' own order (as records are commonly written), which one
+// comparison per field confirms; otherwise each is looked up by name.
 template <typename Input>
 class FieldMembers {
  public:
@@ -64,16 +64,24 @@ class FieldMembers {
   // matched one for one hold no key twice (of which the last would count).
   void Find(const HostValue& input, const BindingTypeDescriptor& type) {
     const std::size_t count = type.fields.size();
-    const HostMemberEntry* const entries = input.structure.entries;
-    bool inKeyOrder = type.writesHostDirectly && input.kind == kHostStructure &&
-                      entries != nullptr && input.structure.count == count;
-    for (std::size_t k = 0; inKeyOrder && k < count; ++k) {
-      const uint32_t index = type.keyOrder[k];
-      inKeyOrder = InputKeyEquals(entries[k].key, type.fields[index].name);
+    if (type.writesHostDirectly && input.kind == kHostStructure &&
+        input.structure.entries != nullptr && input.structure.count == count &&
+        (MatchOneForOne(input.structure.entries, type, type.keyOrder.data()) ||
+         MatchOneForOne(input.structure.entries, type, nullptr))) {
+      return;
+    }
+    for (std::size_t i = 0; i < count; ++i) found[i] = &InputMember(input, type.fields[i].name);
+  }
+  // Whether entry k is the field order[k] (the field k without an order),
+  // for every k.
+  bool MatchOneForOne(const HostMemberEntry* entries, const BindingTypeDescriptor& type,
+                      const uint32_t* order) {
+    for (std::size_t k = 0; k < type.fields.size(); ++k) {
+      const std::size_t index = order != nullptr ? order[k] : k;
+      if (!InputKeyEquals(entries[k].key, type.fields[index].name)) return false;
       found[index] = &entries[k].value;
     }
-    if (inKeyOrder) return;
-    for (std::size_t i = 0; i < count; ++i) found[i] = &InputMember(input, type.fields[i].name);
+    return true;
   }
 
   static constexpr std::size_t kInline = 32;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <new>
 #include <string>
@@ -83,6 +84,11 @@ struct Twice {
 
 struct Bare {};
 
+// Registered as b, c, a: its fields' order is not its key order.
+struct Trio {
+  int32_t a = 0, b = 0, c = 0;
+};
+
 // Registered under a name with a NUL in it: the member is the name's first part.
 struct Cut {
   int32_t id = 0;
@@ -157,6 +163,10 @@ class StructConversionTest : public ::testing::Test {
         .Field("next", &HoldsUnlisted::next);
     RegisterStruct<Twice>(registry, "Twice").Field("k", &Twice::a).Field("k", &Twice::b);
     RegisterStruct<Bare>(registry, "Bare");
+    RegisterStruct<Trio>(registry, "Trio")
+        .Field("b", &Trio::b)
+        .Field("c", &Trio::c)
+        .Field("a", &Trio::a);
     RegisterStruct<Cut>(registry, "Cut").Field(std::string("id\0x", 4), &Cut::id);
     // A one-letter name: the shortest key a record writes.
     RegisterStruct<Lately>(registry, "Lately").Field("l", &Lately::late);
@@ -287,6 +297,16 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
   EXPECT_TRUE(ConvertFromHostValue(registry, Host(kHostStructure, twiceKeys, 2), twice, "t").Ok());
   EXPECT_EQ(twice.a, std::vector<int32_t>{2});
   EXPECT_EQ(twice.b, std::vector<int32_t>{2});
+  // One entry per field in key order, in the fields' order, and in neither:
+  // each field reads its own.
+  const HostMemberEntry a{"a", HostSigned(1), 0}, b{"b", HostSigned(2), 0},
+      c{"c", HostSigned(3), 0};
+  for (const auto& entries : {std::array{a, b, c}, std::array{b, c, a}, std::array{c, a, b}}) {
+    Trio trio;
+    EXPECT_TRUE(
+        ConvertFromHostValue(registry, Host(kHostStructure, entries.data(), 3), trio, "t").Ok());
+    EXPECT_EQ((std::array{trio.a, trio.b, trio.c}), (std::array{1, 2, 3})) << entries[0].key;
+  }
   // A field name with a NUL in it reads the key its first part makes, alone
   // or among others.
   HostMemberEntry cutKeys[] = {{"id", HostSigned(5), 0}, {"other", HostSigned(1), 0}};
