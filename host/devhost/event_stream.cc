@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "host/devhost/json_reply.h"
+#include "host/devhost/read_ahead_server.h"
 #include "host/devhost/valid_utf8.h"
 
 namespace Halden::devhost {
@@ -95,6 +96,9 @@ void EventStream::Serve(const httplib::Request& request, httplib::Response& resp
   response.set_chunked_content_provider(
       "text/event-stream",
       [this, progress](std::size_t, httplib::DataSink& sink) {
+        // A client that has closed its side will not read on: the server
+        // then drops the connection and the stream's place.
+        if (ReadAheadServer::ClientLeft()) return false;
         const auto now = std::chrono::steady_clock::now();
         std::string text;
         if (!progress->opened) {

@@ -1,5 +1,6 @@
 #include "host/devhost/http_front.h"
 
+#include <algorithm>
 #include <functional>
 #include <string_view>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "host/devhost/json_reply.h"
 #include "host/devhost/openapi_document.h"
 #include "host/devhost/raw_path.h"
+#include "host/devhost/read_ahead_server.h"
 #include "host/devhost/valid_utf8.h"
 #include "logging/log_level.h"
 #include "util/ascii_case.h"
@@ -63,31 +65,43 @@ std::string UnsupportedBodyText(const std::string& contentType) {
 }
 
 // Routes the methods the library knows for `pattern` to `answer`, with the
-// request's body, which the server has read whole already (a request with
-// neither Content-Length nor chunks has none). Where reading fails, the
-// library has set the answer's status.
+// request's body as it came. The server has framed it whole already; the
+// library reads no body of a GET or OPTIONS, and a multipart one only into
+// its form fields, so its reader is never asked.
 void RouteEveryMethod(
     httplib::Server& http, const std::string& pattern,
     const std::function<void(const httplib::Request&, std::string&&, httplib::Response&)>& answer) {
   auto plain = [answer](const httplib::Request& request, httplib::Response& response) {
-    answer(request, std::string(request.body), response);
+    const FramedRequest* framed = ReadAheadServer::Framed();
+    answer(request, framed != nullptr ? std::string(framed->body) : std::string(), response);
   };
-  auto withBody = [answer](const httplib::Request& request, httplib::Response& response,
-                           const httplib::ContentReader& reader) {
-    std::string body;
-    if (reader([&body](const char* data, std::size_t length) {
-          body.append(data, length);
-          return true;
-        })) {
-      answer(request, std::move(body), response);
-    }
-  };
+  auto withBody = [plain](const httplib::Request& request, httplib::Response& response,
+                          const httplib::ContentReader&) { plain(request, response); };
   http.Get(pattern, plain);
   http.Options(pattern, plain);
   http.Post(pattern, withBody);
   http.Put(pattern, withBody);
   http.Delete(pattern, withBody);
   http.Patch(pattern, withBody);
+}
+
+// The header lines of a framed head, in the order they came, names in lower
+// case as the core hands them over and values as sent: the library's own
+// list decodes percent escapes in values, drops empty ones and adds the
+// connection's addresses.
+host::HeaderList HeadFields(std::string_view head) {
+  host::HeaderList fields;
+  head.remove_prefix(std::min(head.size(), head.find("\r\n") + 2));
+  for (std::size_t end; (end = head.find("\r\n")) != std::string_view::npos && end > 0;
+       head.remove_prefix(end + 2)) {
+    const std::string_view line = head.substr(0, end);
+    const std::size_t colon = line.find(':');
+    std::string_view value = line.substr(colon + 1);
+    value.remove_prefix(std::min(value.size(), value.find_first_not_of(" \t")));
+    value.remove_suffix(value.size() - (value.find_last_not_of(" \t") + 1));
+    fields.emplace_back(LowerAscii(line.substr(0, colon)), std::string(value));
+  }
+  return fields;
 }
 
 // Answers 503 with why the plugin cannot be reached, when it cannot.
@@ -157,11 +171,14 @@ void HttpFront::CallPlugin(const httplib::Request& request, std::string body,
   host::CallRequest call;
   call.method = MethodCode(request.method);
   call.path = request.target;
-  // The core hands header names over in lower case, as the dispatcher
-  // looks them up.
-  for (const auto& [name, value] : request.headers)
-    call.headers.emplace_back(LowerAscii(name), value);
-  call.contentType = request.get_header_value("Content-Type");
+  const FramedRequest* framed = ReadAheadServer::Framed();
+  call.headers = HeadFields(framed != nullptr ? framed->head : "");
+  for (const auto& [name, value] : call.headers) {
+    if (name == "content-type") {
+      call.contentType = value;
+      break;
+    }
+  }
   call.hasBody = !body.empty();
   call.body = std::move(body);
   const PluginGate::Pass pass = plugin.Enter();

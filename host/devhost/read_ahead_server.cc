@@ -34,10 +34,11 @@ void Address(int socket, bool peer, std::string& ip, int& port) {
   }
 }
 
-// The connection whose request this thread answers, and whether its handler
-// dropped it.
+// The connection whose request this thread answers, the request as it was
+// framed, and whether its handler dropped the connection.
 struct Answering {
   int socket;
+  const FramedRequest& request;
   bool dropped = false;
 };
 thread_local Answering* answering = nullptr;
@@ -50,16 +51,11 @@ class FramedStream final : public httplib::Stream {
       : socket_(socket), request(request), writeTimeoutMs(writeTimeoutMs) {}
 
   bool is_readable() const override { return true; }
-  // As the library's own sockets: writable in time, and not closed by the
-  // client, which a client gone from an event stream is noticed by.
+  // Writable in time. A client that has only closed its own side still
+  // reads the answer; a stream that outlives its client asks ClientLeft.
   bool is_writable() const override {
     pollfd out{socket_, POLLOUT, 0};
-    if (poll(&out, 1, writeTimeoutMs) <= 0 || (out.revents & (POLLERR | POLLHUP)) != 0) {
-      return false;
-    }
-    pollfd in{socket_, POLLIN, 0};
-    char byte;
-    return poll(&in, 1, 0) <= 0 || recv(socket_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+    return poll(&out, 1, writeTimeoutMs) > 0 && (out.revents & (POLLERR | POLLHUP)) == 0;
   }
   ssize_t read(char* data, size_t size) override {
     const std::string& part = position < request.head.size() ? request.head : request.body;
@@ -123,12 +119,16 @@ bool ReadAheadServer::process_and_close_socket(socket_t socket) {
 bool ReadAheadServer::Answer(int socket, const FramedRequest& request, bool last) {
   FramedStream stream(socket, request,
                       static_cast<int>(write_timeout_sec_ * 1000 + write_timeout_usec_ / 1000));
-  Answering connection{socket};
+  Answering connection{socket, request};
   answering = &connection;
   bool closed = false;
   const bool open = process_request(stream, last, closed, nullptr) && !last && !closed;
   answering = nullptr;
   return open && !connection.dropped;
+}
+
+const FramedRequest* ReadAheadServer::Framed() {
+  return answering != nullptr ? &answering->request : nullptr;
 }
 
 void ReadAheadServer::DropConnection() {

@@ -20,9 +20,12 @@ class ReadAheadServer final : public httplib::Server {
   // the server has stopped listening.
   void StopReading() { reader.Stop(); }
 
-  // For a route's handler, about the connection of the request it answers
-  // on the calling thread: closes it without an answer, once the handler
-  // returns;
+  // For a route's handler, about the request it answers on the calling
+  // thread: the request as it came, head and body, where the library's
+  // reading changes header values and skips some bodies; null on any
+  // other thread;
+  static const FramedRequest* Framed();
+  // closes its connection without an answer, once the handler returns;
   static void DropConnection();
   // tells, without waiting, whether the client has closed it.
   static bool ClientLeft();

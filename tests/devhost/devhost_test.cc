@@ -224,9 +224,12 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
   const std::string account =
       R"({"email":"player@example.test","emailVerified":false,"fatalError":false})";
   const std::string token = R"({"token": <text>, "expiry": <number, optional>})";
-  const std::string form =
-      "Unsupported body content type 'application/x-www-form-urlencoded': send the body as "
-      "application/json, application/vnd.api+json, application/x-yaml or application/x-msgpack";
+  const auto unsupported = [](const std::string& type) {
+    return "Unsupported body content type '" + type +
+           "': send the body as application/json, application/vnd.api+json, application/x-yaml "
+           "or application/x-msgpack";
+  };
+  const char* multipart = "multipart/form-data; boundary=b";
   struct Case {
     const char* method;
     std::string path;
@@ -261,7 +264,11 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
        R"({"eventType":"Update","subscribers":1})"},
       {"PUT", kEmail, std::string(4097, 'x'), 413,
        "The request body exceeds the limit of 4096 bytes"},
-      {"PUT", kEmail, "email=x", 415, form, "", "application/x-www-form-urlencoded"},
+      {"PUT", kEmail, "email=x", 415, unsupported("application/x-www-form-urlencoded"), "",
+       "application/x-www-form-urlencoded"},
+      // The body reaches the plugin whatever its type.
+      {"PUT", kEmail, "--b\r\nContent-Disposition: form-data; name=\"email\"\r\n\r\nx\r\n--b--\r\n",
+       415, unsupported(multipart), "", multipart},
       // A method the server does not route.
       {"TRACE", kEmail, "", 400, "Malformed request"},
       {"GET", "/" + std::string(9000, 'a'), "", 414, "The request line is longer than 8192 bytes"},
@@ -496,6 +503,14 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   close(gone);
   EXPECT_EQ(last, 0) << streamed;
   EXPECT_THAT(streamed, Not(HasSubstr("event: delivered")));
+
+  // A client that has closed its side after a request still reads the
+  // answer.
+  const int halfClosed = connected();
+  ASSERT_TRUE(sent(halfClosed, "GET /_host/token HTTP/1.1\r\n" + host + "\r\n"));
+  shutdown(halfClosed, SHUT_WR);
+  EXPECT_TRUE(ReceivedAll(halfClosed).first.starts_with("HTTP/1.1 200 OK\r\n"));
+  close(halfClosed);
 
   // Stopping the host closes a connection it holds between requests, not
   // only its destruction or the connection's time-out.
@@ -802,7 +817,8 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
 // delivered again, replay as recorded.
 TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
   auto story = [&] {
-    Send("GET", kEmail);
+    // Header values and a GET's body as they were sent.
+    Send("GET", kEmail, "{}", {{"X-T", " 50%25 a "}, {"Flag", ""}});
     Send("PUT", kEmail, R"({"email":"x@example.test","password":"wrong"})");
     // The console's recording begins with a reload (refused once it runs).
     Send("POST", "/_host/recording");
@@ -847,9 +863,13 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
            R"("payload":{"data":{"expiry":77,"token":"dev-token-1"})",
            // A resource the configuration does not list is answered as missing.
            R"("answer":{"error":"Resource not found","status":404})",
+           R"("body":"{}","contentType":"application/json","headers":[)",
+           R"(["x-t","50%25 a"])",
+           R"(["flag",""])",
        }) {
     EXPECT_THAT(stopped->body, HasSubstr(token));
   }
+  EXPECT_THAT(stopped->body, Not(HasSubstr("remote_addr")));
   // Unloaded first: a library loaded twice in one process shares its state.
   devhost.reset();
   std::ofstream(recording) << stopped->body;
