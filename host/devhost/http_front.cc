@@ -170,8 +170,8 @@ void HttpFront::CallPlugin(const httplib::Request& request, std::string body,
                            httplib::Response& response) {
   host::CallRequest call;
   call.method = MethodCode(request.method);
-  call.path = request.target;
   const FramedRequest* framed = ReadAheadServer::Framed();
+  call.path = framed != nullptr ? framed->target : request.target;
   call.headers = HeadFields(framed != nullptr ? framed->head : "");
   for (const auto& [name, value] : call.headers) {
     if (name == "content-type") {

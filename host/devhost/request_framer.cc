@@ -31,6 +31,15 @@ int HexDigit(char c) {
 }  // namespace
 
 RequestFramer::Outcome RequestFramer::Read(std::string& input) {
+  // The input gives up what was read once, not once a line or chunk: a
+  // client's many small pieces would each move the rest of it.
+  std::string_view unread = input;
+  const Outcome outcome = ReadStages(unread);
+  input.erase(0, input.size() - unread.size());
+  return outcome;
+}
+
+RequestFramer::Outcome RequestFramer::ReadStages(std::string_view& input) {
   while (status == 0) {
     const Stage before = stage;
     switch (stage) {
@@ -50,7 +59,7 @@ RequestFramer::Outcome RequestFramer::Read(std::string& input) {
           Refuse(400, "A chunk of the body does not end where its size says");
           break;
         }
-        input.erase(0, 2);
+        input.remove_prefix(2);
         stage = Stage::kChunkSize;
         break;
       case Stage::kTrailers:
@@ -80,10 +89,10 @@ bool RequestFramer::TakeContinue() {
   return wanted;
 }
 
-void RequestFramer::ReadHead(std::string& input) {
+void RequestFramer::ReadHead(std::string_view& input) {
   for (;;) {
     const std::size_t end = input.find("\r\n", lineStart);
-    const std::size_t length = (end == std::string::npos ? input.size() : end + 2) - lineStart;
+    const std::size_t length = (end == std::string_view::npos ? input.size() : end + 2) - lineStart;
     if (length > limits.maxLine) {
       if (lines == 0) {
         Refuse(414, "The request line is longer than " + std::to_string(limits.maxLine) + " bytes");
@@ -96,10 +105,10 @@ void RequestFramer::ReadHead(std::string& input) {
       Refuse(431, "The request head is longer than " + std::to_string(limits.maxHead) + " bytes");
       return;
     }
-    if (end == std::string::npos) return;
+    if (end == std::string_view::npos) return;
     if (end == lineStart && lines == 0) {
       // An empty line before a request is tolerated.
-      input.erase(0, 2);
+      input.remove_prefix(2);
       continue;
     }
     if (end == lineStart) break;
@@ -110,8 +119,8 @@ void RequestFramer::ReadHead(std::string& input) {
     }
     lineStart = end + 2;
   }
-  const std::string head = input.substr(0, lineStart);
-  input.erase(0, lineStart + 2);
+  const std::string head(input.substr(0, lineStart));
+  input.remove_prefix(lineStart + 2);
   lineStart = 0;
   ParseHead(head);
 }
@@ -130,7 +139,13 @@ void RequestFramer::ParseHead(const std::string& head) {
   const std::string_view afterMethod =
       requestLine.substr(std::min(requestLine.size(), method.size() + 1));
   target = afterMethod.substr(0, afterMethod.find(' '));
-  request.head.assign(requestLine);
+  request.target = target;
+  const std::size_t query = requestLine.find('?');
+  request.head.assign(requestLine.substr(0, query));
+  for (std::size_t at = query; at < requestLine.size(); ++at) {
+    const bool later = requestLine[at] == '?' && at != query;
+    request.head += later ? std::string_view("%3F") : requestLine.substr(at, 1);
+  }
   request.head += "\r\n";
 
   while (!rest.empty()) {
@@ -217,17 +232,17 @@ bool RequestFramer::ParseHeader(std::string_view line) {
   return true;
 }
 
-void RequestFramer::ReadBody(std::string& input) {
+void RequestFramer::ReadBody(std::string_view& input) {
   const std::size_t taken = static_cast<std::size_t>(std::min<uint64_t>(remaining, input.size()));
-  request.body.append(input, 0, taken);
-  input.erase(0, taken);
+  request.body.append(input.substr(0, taken));
+  input.remove_prefix(taken);
   remaining -= taken;
   if (remaining == 0) stage = stage == Stage::kBody ? Stage::kDone : Stage::kChunkEnd;
 }
 
-void RequestFramer::ReadChunkSize(std::string& input) {
+void RequestFramer::ReadChunkSize(std::string_view& input) {
   const std::size_t end = input.find("\r\n");
-  if (end == std::string::npos) {
+  if (end == std::string_view::npos) {
     if (input.size() > limits.maxLine) Refuse(400, "A chunk's size line does not end");
     return;
   }
@@ -241,27 +256,27 @@ void RequestFramer::ReadChunkSize(std::string& input) {
     }
   }
   // Extensions after ";" are allowed and ignored.
-  const std::string_view after = Trim(std::string_view(input).substr(i, end - i));
+  const std::string_view after = Trim(input.substr(i, end - i));
   if (i == 0 || !(after.empty() || after.front() == ';')) {
     Refuse(400, "A chunk's size is not a hexadecimal number");
     return;
   }
-  input.erase(0, end + 2);
+  input.remove_prefix(end + 2);
   remaining = size;
   stage = size > 0 ? Stage::kChunkData : Stage::kTrailers;
 }
 
-void RequestFramer::ReadTrailers(std::string& input) {
+void RequestFramer::ReadTrailers(std::string_view& input) {
   for (;;) {
     const std::size_t end = input.find("\r\n");
-    const std::size_t length = end == std::string::npos ? input.size() : end + 2;
+    const std::size_t length = end == std::string_view::npos ? input.size() : end + 2;
     if (trailerBytes + length > limits.maxHead) {
       Refuse(431, "The trailers of the body are longer than " + std::to_string(limits.maxHead) +
                       " bytes");
       return;
     }
-    if (end == std::string::npos) return;
-    input.erase(0, end + 2);
+    if (end == std::string_view::npos) return;
+    input.remove_prefix(end + 2);
     if (end == 0) break;
     trailerBytes += length;
   }

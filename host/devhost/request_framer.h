@@ -36,11 +36,13 @@ struct FramingLimits {
 
 // A whole request as the HTTP library reads it: the head with its lines as
 // they came but Transfer-Encoding and "Expect: 100-continue" left out (the
-// body is decoded and the continue answered here), and Content-Length
-// giving a chunked body's decoded length.
+// body is decoded and the continue answered here), Content-Length giving a
+// chunked body's decoded length, and each '?' after the target's first
+// written %3F (the library refuses a second one, which a query may hold).
 struct FramedRequest {
   std::string head;  // request line, header lines, empty line
   std::string body;
+  std::string target;  // as it came
 };
 
 class RequestFramer {
@@ -73,13 +75,16 @@ class RequestFramer {
  private:
   enum class Stage { kHead, kBody, kChunkSize, kChunkData, kChunkEnd, kTrailers, kDone };
 
+  // Reads the stages in turn from the front of `input`, taking what each
+  // has read off the view.
+  Outcome ReadStages(std::string_view& input);
   // Each reads what it can of its stage and moves to the next, or refuses.
-  void ReadHead(std::string& input);
+  void ReadHead(std::string_view& input);
   // Takes the bytes of the body, or of a chunk, that have come, up to
   // `remaining`.
-  void ReadBody(std::string& input);
-  void ReadChunkSize(std::string& input);
-  void ReadTrailers(std::string& input);
+  void ReadBody(std::string_view& input);
+  void ReadChunkSize(std::string_view& input);
+  void ReadTrailers(std::string_view& input);
   void ParseHead(const std::string& head);
   // Keeps the line in the head unless the framing is decided by it; false
   // when refused.

@@ -819,6 +819,7 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
   auto story = [&] {
     // Header values and a GET's body as they were sent.
     Send("GET", kEmail, "{}", {{"X-T", " 50%25 a "}, {"Flag", ""}});
+    Send("GET", std::string(kEmail) + "?next=/a?b");
     Send("PUT", kEmail, R"({"email":"x@example.test","password":"wrong"})");
     // The console's recording begins with a reload (refused once it runs).
     Send("POST", "/_host/recording");
@@ -866,6 +867,7 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
            R"("body":"{}","contentType":"application/json","headers":[)",
            R"(["x-t","50%25 a"])",
            R"(["flag",""])",
+           R"("method":"GET","path":"/qor-email-verification/v1/email?next=/a?b")",
        }) {
     EXPECT_THAT(stopped->body, HasSubstr(token));
   }

@@ -64,6 +64,8 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
   } cases[] = {
       {"GET / HTTP/1.1\r\nHost: h\r\nX-9: a\r\n\r\n", 0,
        "GET / HTTP/1.1\r\nHost: h\r\nX-9: a\r\n\r\n", "", ""},
+      // The library reads one '?' in a target; the request keeps its own.
+      {"GET /a?b=?&c=d? HTTP/1.1\r\n\r\n", 0, "GET /a?b=%3F&c=d%3F HTTP/1.1\r\n\r\n"},
       // An empty line before a request, and the next request after it.
       {"\r\nGET / HTTP/1.1\r\n\r\nGET /b HTTP/1.1\r\n\r\n", 0, "GET / HTTP/1.1\r\n\r\n", "",
        "GET /b HTTP/1.1\r\n\r\n"},
@@ -143,6 +145,7 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       EXPECT_EQ(read.left, c.left);
     }
   }
+  EXPECT_EQ(Frame("GET /a?b=?&c=d? HTTP/1.1\r\n\r\n", false).request.target, "/a?b=?&c=d?");
 }
 
 }  // namespace
