@@ -296,8 +296,10 @@ void Devhost::Stop() {
   if (loop) loop->Stop();
   events.Close();
   logLines.Close();
-  front.Stop();
+  // The mock first: a call of the plugin's that a fault holds there then
+  // ends at once, where the front would wait for the plugin's time-out.
   mock.Stop();
+  front.Stop();
   terminal.Line(kLogAlways, "zvm-devhost: memory counters of the plugin at shutdown: " +
                                 MemoryCountersText(plugin.Shutdown()));
 }

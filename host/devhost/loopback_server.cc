@@ -54,9 +54,10 @@ LoopbackServer::LoopbackServer(std::size_t threads, std::size_t maxBody)
         return httplib::Server::HandlerResponse::Handled;
       });
   // The library's own failures (malformed request lines, paths no route
-  // takes) come without a body.
+  // takes) come without a body or a type; a route's answer has its type,
+  // an empty body included.
   server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
-    if (response.body.empty())
+    if (response.body.empty() && !response.has_header("Content-Type"))
       ReplyMessage(response, response.status, FailureText(response.status));
   });
 }

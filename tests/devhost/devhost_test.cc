@@ -675,6 +675,10 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
   const httplib::Result down = httplib::Client(devhost->MockUrl()).Put("/v1/account/email");
   EXPECT_EQ(down->status, 503);
   EXPECT_EQ(down->body, "Down");
+  // An answer given no body has none.
+  const std::string bare = R"({"PUT /v1/account/email":{"answer":"status","status":503}})";
+  EXPECT_EQ(Send("POST", "/_host/faults", bare).status, 200);
+  EXPECT_EQ(httplib::Client(devhost->MockUrl()).Put("/v1/account/email")->body, "");
   StreamReader log(devhost->Url(), "/_host/log");
   const std::string fetch = "EmailVerification: Email verification status fetch failure: ";
   const std::string unreadable =
@@ -732,6 +736,28 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
   // The hung change was not made once its client had left (the service
   // looks every 50 ms).
   EXPECT_EQ(Got("/_host/token").Find("account").ToText(), devhost->Config().accounts.front().email);
+}
+
+// Stopping while the plugin waits on a hung call to the mock service ends
+// that call, not the plugin's time-out.
+TEST_F(DevhostTest, StoppingEndsACallHeldByTheMockService) {
+  const std::string recording = kTerminal + ".jsonl";
+  options.record = recording;
+  options.timeoutScale = 0.05;
+  Restart();
+  const std::string hang = R"({"GET /v1/account/status":{"answer":"hang"}})";
+  ASSERT_EQ(Send("POST", "/_host/faults", hang).status, 200);
+  std::thread get([&] { Send("GET", kEmail); });
+  // Stopped once the plugin has the call.
+  const std::string call = std::string(R"("method":"GET","path":")") + kEmail;
+  for (int i = 0; i < 1000 && Read(recording).find(call) == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  devhost->Stop();
+  get.join();
+  std::filesystem::remove(recording);
+  const std::string shown = Shown();
+  EXPECT_THAT(shown, HasSubstr("Email verification status fetch failure: "));
+  EXPECT_THAT(shown, Not(HasSubstr("No answer within"))) << shown;
 }
 
 // The demo's recording, with a change made to what the plugin did then,
