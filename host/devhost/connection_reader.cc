@@ -80,7 +80,14 @@ ConnectionReader::~ConnectionReader() {
 void ConnectionReader::Add(int socket) {
   auto connection = std::make_shared<Connection>(socket, settings.limits);
   connection->deadline = Clock::now() + settings.requestTimeout;
-  workers.enqueue([this, connection]() mutable { Serve(std::move(connection), false); });
+  if (queued.load() >= settings.maxConnections + settings.workers) {
+    // The reader drains it, so that the client reads the answer.
+    Refuse(*connection, 503,
+           "The host has too many connections waiting for an answer; try again shortly");
+    Return(std::move(connection));
+    return;
+  }
+  Dispatch(std::move(connection), false);
 }
 
 void ConnectionReader::Stop() {
@@ -194,7 +201,7 @@ bool ConnectionReader::Frame(std::shared_ptr<Connection>& connection) {
       break;
   }
   connection->request = framer.Take();
-  Dispatch(connection);
+  Dispatch(connection, true);
   return false;
 }
 
@@ -213,8 +220,12 @@ void ConnectionReader::Refuse(Connection& connection, int status, const std::str
   connection.deadline = Clock::now() + settings.requestTimeout;
 }
 
-void ConnectionReader::Dispatch(std::shared_ptr<Connection> connection) {
-  workers.enqueue([this, connection]() mutable { Serve(std::move(connection), true); });
+void ConnectionReader::Dispatch(std::shared_ptr<Connection> connection, bool framed) {
+  ++queued;
+  workers.enqueue([this, connection, framed]() mutable {
+    --queued;
+    Serve(std::move(connection), framed);
+  });
 }
 
 ConnectionReader::Next ConnectionReader::AwaitRequest(Connection& connection) {

@@ -14,6 +14,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -37,7 +38,8 @@ struct ReaderSettings {
   std::chrono::milliseconds requestTimeout;
   std::size_t maxRequestsPerConnection;
   // Connections held at once; a new one beyond drops the one that has
-  // waited longest.
+  // waited longest. As many again, and one a worker, may wait for a
+  // worker; a new one beyond is refused with 503.
   std::size_t maxConnections;
   // Body bytes held by all connections being read; a connection whose body
   // would go past it is refused with 503.
@@ -80,7 +82,9 @@ class ConnectionReader {
   // is no longer the reader's to poll.
   bool Frame(std::shared_ptr<Connection>& connection);
   void Refuse(Connection& connection, int status, const std::string& reason);
-  void Dispatch(std::shared_ptr<Connection> connection);
+  // Queues the connection for a worker, to answer `framed` request first or
+  // to await one.
+  void Dispatch(std::shared_ptr<Connection> connection, bool framed);
   enum class Next { kRequest, kReader, kClosed };
   // On a worker: a client's request most often comes at once, with its
   // connection or right after the last answer. A moment's wait for it saves
@@ -99,6 +103,9 @@ class ConnectionReader {
   const Handler handler;
   RefusalLogger refusalLogger;
   httplib::ThreadPool workers;
+  // Connections queued for a worker, which the pool would hold without
+  // bound.
+  std::atomic<std::size_t> queued = 0;
   const int wakeup;  // an eventfd: a connection came, or came back
   std::thread thread;
   // The reader's own: the connections it polls.

@@ -88,6 +88,33 @@ TEST(ConnectionReader, ClosesTheLongestWaitingPastItsLimit) {
   for (int(&pair)[2] : ends) close(pair[1]);
 }
 
+// As many connections as the reader holds, and one a worker, may wait for a
+// worker; a new one beyond is answered 503 at once.
+TEST(ConnectionReader, RefusesANewConnectionWhenTooManyWaitForAWorker) {
+  std::atomic<bool> held = false;
+  std::atomic<bool> release = false;
+  int ends[11][2];
+  char buffer[64];
+  {
+    ConnectionReader reader(Settings(std::chrono::milliseconds(60000)),
+                            [&](int, const FramedRequest&, bool) {
+                              held = true;
+                              while (!release) std::this_thread::yield();
+                              return false;
+                            });
+    for (int(&pair)[2] : ends) ASSERT_TRUE(Connect(pair, 5));
+    send(ends[0][1], "GET / HTTP/1.1\r\n\r\n", 18, 0);
+    reader.Add(ends[0][0]);
+    while (!held) std::this_thread::yield();
+    for (int i = 1; i < 11; ++i) reader.Add(ends[i][0]);
+    const ssize_t count = recv(ends[10][1], buffer, sizeof buffer, 0);
+    EXPECT_TRUE(std::string(buffer, std::max<ssize_t>(count, 0)).starts_with("HTTP/1.1 503 "));
+    EXPECT_EQ(recv(ends[9][1], buffer, sizeof buffer, MSG_DONTWAIT), -1);
+    release = true;
+  }
+  for (int(&pair)[2] : ends) close(pair[1]);
+}
+
 using Lines = std::vector<std::string>;
 using Exchange = std::pair<std::string, Lines>;
 
