@@ -19,7 +19,12 @@ constexpr auto kKeepAlive = std::chrono::seconds(10);
 }  // namespace
 
 std::string FormatServerSentEvent(uint64_t id, const std::string& name, const std::string& data) {
-  return "id: " + std::to_string(id) + "\nevent: " + name + "\ndata: " + data + "\n\n";
+  // A line break would end the name's line and start a line of the
+  // client's choosing: a plugin's event names hold resource paths, which
+  // may be decoded from a caller's.
+  std::string line;
+  for (const char c : name) line += c == '\n' ? "%0A" : c == '\r' ? "%0D" : std::string(1, c);
+  return "id: " + std::to_string(id) + "\nevent: " + line + "\ndata: " + data + "\n\n";
 }
 
 void EventStream::Publish(const std::string& name, const std::string& data) {

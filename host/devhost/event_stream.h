@@ -20,7 +20,8 @@
 
 namespace Halden::devhost {
 
-// One event in the wire form above.
+// One event in the wire form above; a line break in the name is written
+// %0D or %0A.
 std::string FormatServerSentEvent(uint64_t id, const std::string& name, const std::string& data);
 
 class EventStream {

@@ -29,7 +29,7 @@ std::string NewLinkCode() {
 
 void ReplyText(httplib::Response& response, int status, const std::string& text) {
   response.status = status;
-  response.set_content(text, "text/plain");
+  response.set_content(text, "text/plain; charset=utf-8");
 }
 
 void RefuseToken(httplib::Response& response) {
@@ -151,7 +151,7 @@ bool MockEmailService::Misbehave(const char* endpoint, httplib::Response& respon
       response.set_content(fault.body,
                            JsonToProperty(fault.body.c_str()).Ok() && !fault.body.empty()
                                ? "application/json"
-                               : "text/plain");
+                               : "text/plain; charset=utf-8");
       return true;
     case MockFault::Answer::kNotJson:
       response.set_content("<!doctype html><title>Maintenance</title><p>Back soon.</p>",

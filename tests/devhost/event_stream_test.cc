@@ -70,6 +70,9 @@ TEST(EventStream, SendsEventsInOrderOnceReady) {
   EXPECT_EQ(next(), "");
   stream.Fill(held, "a", "1");
   EXPECT_EQ(next(), FormatServerSentEvent(1, "a", "1") + FormatServerSentEvent(2, "b", "2"));
+  // A name's line breaks cannot start lines of their own.
+  EXPECT_EQ(FormatServerSentEvent(3, "a\r\nevent: b", "1"),
+            "id: 3\nevent: a%0D%0Aevent: b\ndata: 1\n\n");
   std::string kept;
   for (int i = 3; i <= 302; ++i) {
     stream.Publish("c", std::to_string(i));

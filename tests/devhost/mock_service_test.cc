@@ -127,7 +127,8 @@ TEST_F(MockEmailServiceTest, MisbehavesOnDemand) {
     std::string type;
     std::string body;
   } cases[] = {
-      {R"({"answer":"status","status":503,"body":"Down"})", 503, "text/plain", "Down"},
+      {R"({"answer":"status","status":503,"body":"Down"})", 503, "text/plain; charset=utf-8",
+       "Down"},
       {R"({"answer":"status","status":500,"body":"{\"retry\":3}"})", 500, "application/json",
        R"({"retry":3})"},
       {R"({"answer":"not-json"})", 200, "text/html",
