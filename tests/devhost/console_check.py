@@ -195,6 +195,7 @@ def play(page, devhost):
     assert not driver.find_elements(By.CSS_SELECTOR, "#mailbox-list a"), "a used link is a link"
 
     play_forms(page, devhost)
+    play_odd_shapes(page, devhost)
     play_event_tools(page)
 
     page.submit("#message-form", payload='{"emailStatus":')
@@ -275,6 +276,48 @@ def play_forms(page, devhost):
              encodeBody({}, "application/x-yaml")])).catch((error) => done(String(error)));""")
     assert encoded == [1 + 2 + 5 + 100000, "{}"], encoded
     print("ok     a long text in MessagePack, an empty record in YAML", flush=True)
+
+
+def play_odd_shapes(page, devhost):
+    """What the plugin's own API cannot show: a field named like a form's
+    property, a typed body sent as MessagePack, YAML's line breaks, an
+    answer cut short, a HEAD's curl line."""
+    shown = page.driver.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        Promise.all(["body_encoding", "call", "curl_line", "api_explorer"].map(
+            (name) => import(`/console/${name}.js`))).then(async (
+                [{encodeBody}, {call}, {curlLine}, {showEndpoints}]) => {
+          const types = {"application/json": {}, "application/x-msgpack": {}};
+          const body = (schema) => ({requestBody: {content: Object.fromEntries(
+              Object.keys(types).map((type) => [type, {schema}]))}});
+          const endpoints = document.getElementById("endpoints");
+          const kept = [...endpoints.childNodes];
+          showEndpoints({paths: {
+            "/a": {put: body({type: "object", properties: {elements: {type: "string"}}})},
+            "/b": {put: body({type: "integer"})}}}, () => {});
+          const [named, typed] = endpoints.querySelectorAll("form.try");
+          typed.querySelector("select").value = "application/x-msgpack";
+          typed.querySelector("textarea").value = "5";
+          typed.querySelector("textarea").dispatchEvent(new Event("input", {bubbles: true}));
+          const previews = [named, typed].map((form) => form.querySelector(".preview").textContent);
+          endpoints.replaceChildren(...kept);
+          const fetched = window.fetch;
+          window.fetch = async () => ({status: 200, ok: true, headers: new Headers(),
+                                       arrayBuffer: async () => { throw new Error("cut"); }});
+          const cut = await call("GET", "/a").catch((error) => `rejected: ${error}`);
+          window.fetch = fetched;
+          done([...previews, encodeBody({t: "a\u0085b\u2028c\u2029"}, "application/x-yaml"),
+                cut.message ?? cut, curlLine("HEAD", "http://h/a", {}, undefined)]);
+        }).catch((error) => done(String(error)));""")
+    origin = "http://127.0.0.1:%d" % devhost.port
+    assert shown == [
+        "curl -X PUT '%s/a' -H 'Content-Type: application/json' --data-raw "
+        "'{\"elements\":\"\"}'" % origin,
+        "printf '\\x05' | curl -X PUT '%s/b' -H 'Content-Type: application/x-msgpack' "
+        "--data-binary @-" % origin,
+        '"t": "a\\u0085b\\u2028c\\u2029"', "No answer: cut", "curl --head 'http://h/a'"], shown
+    print("ok     a field named 'elements', a typed body in MessagePack, YAML's line breaks, "
+          "an answer cut short, a HEAD's curl line", flush=True)
 
 
 def play_event_tools(page):

@@ -79,9 +79,11 @@ function tryForm(openApi, path, method, operation, onCalled) {
       element("textarea", { name: "body", "data-in": "raw", rows: "3", spellcheck: "false" })));
   }
   const types = Object.keys(content);
-  const typeChoice = types.length ? element("label", {}, "Content type",
-    element("select", { name: "content-type" },
-      ...types.map((type) => element("option", { value: type }, type)))) : null;
+  // Held, not looked up by name on the form: a field of the API may be
+  // named like any property of a form.
+  const typeSelect = types.length ? element("select", { name: "content-type" },
+    ...types.map((type) => element("option", { value: type }, type))) : null;
+  const typeChoice = typeSelect ? element("label", {}, "Content type", typeSelect) : null;
   const preview = element("pre", { class: "payload preview" });
   const output = element("p", { class: "result" });
   const headers = element("pre", { class: "payload answer-headers" });
@@ -94,7 +96,7 @@ function tryForm(openApi, path, method, operation, onCalled) {
     output, headers, answer);
   const verb = method.toUpperCase();
   const showPreview = () => {
-    const request = readForm(form, path, record, false);
+    const request = readForm(form, path, record, typeSelect?.value, false);
     preview.textContent = curlLine(verb, location.origin + request.path, request.headers,
                                    request.body);
   };
@@ -103,7 +105,7 @@ function tryForm(openApi, path, method, operation, onCalled) {
     navigator.clipboard?.writeText(preview.textContent));
   form.addEventListener("submit", async (event) => {
     event.preventDefault();
-    const request = readForm(form, path, record, true);
+    const request = readForm(form, path, record, typeSelect?.value, true);
     const result = await call(verb, request.path, {
       body: request.body, contentType: request.headers["Content-Type"], headers: request.headers });
     showResult(output, result, result.text ? "" : "(no body)");
@@ -117,9 +119,11 @@ function tryForm(openApi, path, method, operation, onCalled) {
 }
 
 // The call the form describes: {path, headers, body}, the body encoded in
-// the chosen content type. Its password inputs are emptied as read for a
-// call (`sent`), and stand as HIDDEN_PASSWORD otherwise.
-function readForm(form, template, record, sent) {
+// `contentType`. Its password inputs are emptied as read for a call
+// (`sent`), and stand as HIDDEN_PASSWORD otherwise. A body typed as JSON
+// goes as typed in a text format, and as its value in MessagePack; one that
+// does not read as JSON goes as typed, for the plugin to refuse.
+function readForm(form, template, record, contentType, sent) {
   let path = template;
   const query = new URLSearchParams();
   const headers = {};
@@ -138,12 +142,20 @@ function readForm(form, template, record, sent) {
     else if (where === "body") setField(fields, name, value, record.properties[name]);
   }
   const search = query.toString();
-  const contentType = form.elements["content-type"]?.value;
   let body;
   if (record?.properties) body = encodeBody(fields, contentType);
-  else if (text !== undefined) body = text;
+  else if (text !== undefined) body = rawBody(text, contentType);
   if (body !== undefined) headers["Content-Type"] = contentType;
   return { path: search ? `${path}?${search}` : path, headers, body };
+}
+
+function rawBody(text, contentType) {
+  if (!contentType.startsWith("application/x-msgpack")) return text;
+  try {
+    return encodeBody(JSON.parse(text), contentType);
+  } catch {
+    return text;
+  }
 }
 
 // Texts go in as typed; other values as the JSON they are written in, left

@@ -9,14 +9,17 @@ export function encodeBody(value, contentType) {
 }
 
 // A record as one "name: value" line per field; JSON's texts, numbers and
-// flow collections are YAML too, and so is "{}", which no lines would not be.
+// flow collections are YAML too, and so is "{}", which no lines would not be,
+// once the three characters that YAML reads as line breaks and JSON leaves
+// as they are are escaped.
 function yaml(value) {
+  const text = (item) => JSON.stringify(item).replace(/[\u0085\u2028\u2029]/g,
+    (c) => `\\u${c.charCodeAt(0).toString(16).padStart(4, "0")}`);
   if (value === null || typeof value !== "object" || Array.isArray(value) ||
       Object.keys(value).length === 0) {
-    return JSON.stringify(value);
+    return text(value);
   }
-  return Object.entries(value).map(([name, field]) =>
-    `${JSON.stringify(name)}: ${JSON.stringify(field)}`).join("\n");
+  return Object.entries(value).map(([name, field]) => `${text(name)}: ${text(field)}`).join("\n");
 }
 
 function messagePack(value) {

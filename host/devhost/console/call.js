@@ -18,13 +18,14 @@ export async function call(method, path, { json, body, contentType, headers = {}
     init.headers["Content-Type"] = contentType ?? "application/json";
   }
   let response;
+  let bytes;
   try {
     response = await fetch(path, init);
+    bytes = new Uint8Array(await response.arrayBuffer());
   } catch (error) {
     return { status: 0, ok: false, bytes: new Uint8Array(), text: "", data: null, headers: [],
              message: `No answer: ${error.message}` };
   }
-  const bytes = new Uint8Array(await response.arrayBuffer());
   const text = new TextDecoder().decode(bytes);
   let data = null;
   try {

@@ -6,7 +6,9 @@ const quote = (text) => `'${text.replaceAll("'", "'\\''")}'`;
 // `body` is a text or bytes (MessagePack), undefined for none.
 export function curlLine(method, url, headers, body) {
   const words = ["curl"];
-  if (method !== "GET" || body !== undefined) words.push("-X", method);
+  // "-X HEAD" would wait for the body the answer's length announces.
+  if (method === "HEAD") words.push("--head");
+  else if (method !== "GET" || body !== undefined) words.push("-X", method);
   words.push(quote(url));
   for (const [name, value] of Object.entries(headers)) words.push("-H", quote(`${name}: ${value}`));
   if (typeof body === "string") return [...words, "--data-raw", quote(body)].join(" ");

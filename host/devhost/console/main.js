@@ -45,10 +45,14 @@ function refreshMailbox() {
 
 async function loadDescription() {
   const result = await call("GET", "/openapi.json");
+  const failure = document.getElementById("api-result");
   if (!result.ok) {
-    showResult(document.getElementById("api-result"), result, "");
+    showResult(failure, result, "");
     return;
   }
+  // A failure shown before, by an earlier reload, is over.
+  failure.textContent = "";
+  failure.classList.remove("error");
   const { info, paths } = result.data;
   document.getElementById("plugin-title").textContent = `${info.title} ${info.version}`;
   emailFeature = Boolean(paths?.[EMAIL_RESOURCE]);
