@@ -25,13 +25,22 @@ BuildOutcome RunBuild(const std::string& command, std::atomic<pid_t>& running) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+  // The host's sockets and files are not the build's: a daemon a build
+  // leaves behind would hold the host's ports after it ends.
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
+  // Nor its signals: blocked ones, and ignored ones, which exec keeps
+  // ignored (SIGPIPE, so that a pipe's writer would fail with an error).
   sigset_t none;
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attributes, &none);
+  sigset_t all;
+  sigfillset(&all);
+  posix_spawnattr_setsigdefault(&attributes, &all);
   posix_spawnattr_setpgroup(&attributes, 0);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   const char* arguments[] = {"/bin/sh", "-c", command.c_str(), nullptr};
   pid_t child = 0;
   const int failure = posix_spawn(&child, "/bin/sh", &actions, &attributes,

@@ -20,7 +20,8 @@ struct BuildOutcome {
 
 // Runs `command` in a process group of its own, so that `running`, which
 // holds the group's id while it runs (0 otherwise), can stop it whole with
-// StopBuild. It runs with no signal blocked, whatever the host blocks.
+// StopBuild. It runs with no signal blocked or ignored and no descriptor
+// but its three, whatever the host holds.
 BuildOutcome RunBuild(const std::string& command, std::atomic<pid_t>& running);
 void StopBuild(std::atomic<pid_t>& running);
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -175,6 +176,16 @@ TEST(LibraryBuild, RunsTheCommandAndFindsTheFirstError) {
   const BuildOutcome failed = RunBuild("printf e; exit 3", running);
   EXPECT_EQ(std::tie(failed.ok, failed.output), std::tuple(false, "e"));
   EXPECT_EQ(running, 0);
+  // Neither a signal the host ignores (a pipe's writer then fails with an
+  // error) nor a descriptor it holds reach the build.
+  const auto handler = std::signal(SIGPIPE, SIG_IGN);
+  const int held = dup(STDIN_FILENO);
+  const BuildOutcome isolated = RunBuild(
+      "yes | head -n 1; if [ -e /proc/$$/fd/" + std::to_string(held) + " ]; then echo held; fi",
+      running);
+  close(held);
+  std::signal(SIGPIPE, handler);
+  EXPECT_EQ(std::tie(isolated.ok, isolated.output), std::tuple(true, "y\n"));
   // Stopped, the build ends at once with every process it started.
   std::thread stopper([&] {
     while (running == 0) std::this_thread::sleep_for(milliseconds(1));
