@@ -1,7 +1,8 @@
 #include "host/devhost/devhost_config.h"
 
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "formats/yaml_to_property.h"
 #include "host/devhost/mock_faults.h"
@@ -21,15 +22,29 @@ bool ReadDevhostConfig(const std::string& text, const std::string& mockUrl, Devh
     error = document.Error();
     return false;
   }
+  // A part of another kind would otherwise read as none at all.
+  const BindingProperty& resources = document.Find("resources");
+  const BindingProperty& accounts = document.Find("accounts");
+  if (!document.IsEmpty() && document.GetKind() != BindingPropertyKind::Structure) {
+    error = "The configuration is not a mapping of resources, accounts and faults";
+    return false;
+  }
+  if (!resources.IsEmpty() && resources.GetKind() != BindingPropertyKind::Structure) {
+    error = "The resources are not a mapping of paths to answers";
+    return false;
+  }
+  if (!accounts.IsEmpty() && accounts.GetKind() != BindingPropertyKind::Collection) {
+    error = "The accounts are not a list";
+    return false;
+  }
   config = {};
-  for (const auto& [path, body] : document.Find("resources").Members()) {
+  for (const auto& [path, body] : resources.Members()) {
     if (!path.starts_with("/")) {
       error = "The resource path '" + path + "' does not begin with '/'";
       return false;
     }
     config.resources[path] = body;
   }
-  const BindingProperty& accounts = document.Find("accounts");
   for (uint32_t i = 0; i < accounts.Size() && accounts.GetKind() == BindingPropertyKind::Collection;
        ++i) {
     const BindingProperty& account = accounts.Element(i);
@@ -51,12 +66,15 @@ bool ReadDevhostConfig(const std::string& text, const std::string& mockUrl, Devh
 bool LoadDevhostConfig(const std::string& path, const std::string& mockUrl, DevhostConfig& config,
                        std::string& error) {
   std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  if (!(text << file.rdbuf())) {
+  // A folder opens as a file that reads nothing; an empty file is no
+  // configuration.
+  std::error_code ignored;
+  if (!file || std::filesystem::is_directory(path, ignored)) {
     error = "Cannot read the configuration file '" + path + "'";
     return false;
   }
-  if (!ReadDevhostConfig(text.str(), mockUrl, config, error)) {
+  const std::string text{std::istreambuf_iterator<char>(file), {}};
+  if (!ReadDevhostConfig(text, mockUrl, config, error)) {
     error = path + ": " + error;
     return false;
   }

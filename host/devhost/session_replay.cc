@@ -230,6 +230,12 @@ int ReplaySession(const std::string& library, const std::string& exportName,
       done[record.Find("during").GetUnsigned()].push_back(std::move(record));
     }
   }
+  // An empty file, or a folder, would otherwise pass as a session in which
+  // nothing differed.
+  if (actions.empty()) {
+    std::fprintf(out, "replay: the recording '%s' holds no actions\n", recording.c_str());
+    return 1;
+  }
   Player player(library, exportName);
   std::size_t count = 0;
   for (const BindingProperty& action : actions) {

@@ -835,6 +835,10 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
   std::ofstream(changed) << "[1]\n" << session;
   EXPECT_EQ(Replayed(changed),
             (std::pair{1, "replay: line 1 of " + changed + " is no record: it has no kind\n"}));
+  // Nor is a recording of nothing a session replayed.
+  std::ofstream(changed).close();
+  EXPECT_EQ(Replayed(changed),
+            (std::pair{1, "replay: the recording '" + changed + "' holds no actions\n"}));
   std::filesystem::remove(changed);
 }
 
