@@ -16,13 +16,20 @@ bool IsSource(const std::filesystem::path& path) {
           path.filename() == "CMakeLists.txt");
 }
 
+// A path in one spelling: a folder watched twice keeps the name it was
+// watched under last, and its changes come under that name, so "x/." or
+// "x/y/.." would hide the library's changes behind another name.
+std::filesystem::path Spelled(const std::string& path) {
+  std::filesystem::path normal = std::filesystem::absolute(path).lexically_normal();
+  return normal.has_filename() || !normal.has_relative_path() ? normal : normal.parent_path();
+}
+
 }  // namespace
 
 bool DevLoop::Start(std::string& error) {
-  const std::filesystem::path library = std::filesystem::absolute(settings.library);
-  if (!watcher.Watch(library.parent_path().string(), false, error)) return false;
+  if (!watcher.Watch(Spelled(settings.library).parent_path().string(), false, error)) return false;
   for (const std::string& directory : settings.sources) {
-    if (!watcher.Watch(std::filesystem::absolute(directory).string(), true, error)) return false;
+    if (!watcher.Watch(Spelled(directory).string(), true, error)) return false;
   }
   thread = std::thread([this] { Run(); });
   return true;
@@ -37,7 +44,7 @@ void DevLoop::Stop() {
 }
 
 void DevLoop::Run() {
-  const std::string library = std::filesystem::absolute(settings.library).string();
+  const std::string library = Spelled(settings.library).string();
   bool libraryChanged = false;
   std::string sourceChanged;
   while (!stopping) {

@@ -165,6 +165,10 @@ TEST(DevLoop, ReloadsALibraryChangedBeforeTheBuild) {
       (std::vector<std::string>{"building " + (folder / "sub/a.cc").string(), "built", "reload"}));
   EXPECT_EQ(Reports({library, {}, "true"}, {folder / "sub/b.cc", library}, 1),
             std::vector<std::string>{"reload"});
+  // However the folders are spelled.
+  EXPECT_EQ(
+      Reports({(folder / "sub/../x.so").string(), {folder.string() + "/."}, "true"}, {library}, 1),
+      std::vector<std::string>{"reload"});
   std::filesystem::remove_all(folder);
 }
 
