@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "formats/json_to_property.h"
+#include "formats/property_to_json.h"
 
 namespace Halden::devhost {
 namespace {
@@ -145,10 +147,20 @@ class Story {
   int step = 0;
 };
 
+// Bodies are written as JSON writes them: an account's address, token and
+// password may hold any character.
 std::string Session(const std::string& email, bool verified, bool fatal) {
-  auto flag = [](bool value) { return value ? "true" : "false"; };
-  return R"({"email":")" + email + R"(","emailVerified":)" + flag(verified) + R"(,"fatalError":)" +
-         flag(fatal) + "}";
+  BindingProperty session;
+  session.Member("email").SetString(email);
+  session.Member("emailVerified").SetBool(verified);
+  session.Member("fatalError").SetBool(fatal);
+  return PropertyToJson(session, nullptr, nullptr);
+}
+
+std::string TextsJson(std::initializer_list<std::pair<const char*, std::string>> members) {
+  BindingProperty object;
+  for (const auto& [name, text] : members) object.Member(name).SetString(text);
+  return PropertyToJson(object, nullptr, nullptr);
 }
 
 std::string Member(const std::string& json, const char* name) {
@@ -159,7 +171,7 @@ bool Play(Story& story, EventWatcher& events, const std::string& mockUrl,
           const MockAccount& account) {
   const std::string email = "changed.address@example.test";
   auto update = [&](const std::string& password) {
-    return R"({"email":")" + email + R"(","password":")" + password + R"("})";
+    return TextsJson({{"email", email}, {"password", password}});
   };
   // The session the resource's next Update event carries.
   auto published = [&]() -> std::string {
@@ -181,7 +193,7 @@ bool Play(Story& story, EventWatcher& events, const std::string& mockUrl,
 
   story.Step("sign in: the access token's Create event reaches the plugin");
   std::tie(status, body) =
-      story.Send("POST", "/_host/sign-in", R"({"token":")" + account.token + R"("})");
+      story.Send("POST", "/_host/sign-in", TextsJson({{"token", account.token}}));
   if (!story.Check(status == 200 && body == R"({"eventType":"Create","subscribers":1})",
                    "expected the Create event delivered to one subscription")) {
     return false;

@@ -557,6 +557,24 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
   }
   EXPECT_THAT(played, Not(HasSubstr("FAILED")));
   EXPECT_EQ(Send("POST", kConfirm).status, 500);
+  // An account's texts may hold what JSON escapes.
+  const std::string odd = kTerminal + ".yaml";
+  std::string text = Read(options.config);
+  for (const auto& [from, to] : {std::pair{"dev-token-1", R"('dev"1\')"},
+                                 std::pair{"player@example.test", R"('pl"ayer\@example.test')"},
+                                 std::pair{"correct-horse", R"('correct"horse\')"}}) {
+    for (std::size_t at; (at = text.find(from)) != std::string::npos;)
+      text.replace(at, std::strlen(from), to);
+  }
+  std::ofstream(odd) << text;
+  options.config = odd;
+  Restart();
+  std::filesystem::remove(odd);
+  const MockAccount oddAccount = devhost->Config().accounts.front();
+  std::tie(outcome, played) = Captured(
+      [&](std::FILE* out) { return RunDemo(devhost->Url(), devhost->MockUrl(), oddAccount, out); });
+  EXPECT_EQ(outcome, 0) << played;
+  options.config = ZVM_DEVHOST_CONFIG;
   // A service that fails a step fails the story there.
   for (const auto& [request, status, text, step, failure] : {
            // Another account's status, answered as usual.
