@@ -27,6 +27,11 @@ ApiResult<NoteList> NotesPlugin::GetNotes(const std::string& contains) {
 ApiResult<Note> NotesPlugin::PutNote(const std::string& id, const NoteEdit& edit) {
   if (!signedIn) return Refusal(kUnauthorized, "Sign in to change notes");
   if (edit.text.empty()) return Refusal(kBadRequest, "A note needs a text");
+  // Texts leave the plugin up to their first NUL: a note kept whole would
+  // be answered, announced and found under less than it holds.
+  if (id.find('\0') != std::string::npos || edit.text.find('\0') != std::string::npos) {
+    return Refusal(kBadRequest, "A note's id and text cannot hold a NUL");
+  }
   std::lock_guard lock(notesLock);
   Note& note = notes[id];
   note = {id, edit.text, edit.priority};

@@ -155,6 +155,8 @@ TEST_F(NotesTest, ChangesOneNoteByItsPath) {
        R"(0 {"notes":[{"id":"call mum","priority":"High","text":"Call mum"}]})", nullptr},
       {kMethodGet, "?contains=tea", nullptr, R"(0 {"notes":[]})", nullptr},
       {kMethodPut, "milk", R"({"text":""})", "400 A note needs a text", nullptr},
+      {kMethodPut, "a%00b", R"({"text":"One"})", "400 A note's id and text cannot hold a NUL",
+       nullptr},
       {kMethodPut, "", R"({"text":"No id"})", "0 Expected value for argument 'id'.", nullptr},
       {kMethodPut, "milk", R"({"text":"Buy milk","priority":"Urgent"})",
        "0 Urgent is not a valid ExampleNotesPriority enumeration value for 'priority'.", nullptr},
@@ -180,11 +182,17 @@ TEST_F(NotesTest, ChangesOneNoteByItsPath) {
     }
     EXPECT_EQ(List(), list) << step.id;
   }
+  // MessagePack brings a text's NULs along.
+  EXPECT_EQ(Answer(host.Call(kMethodPut, std::string(kNotes) + "/x", "application/x-msgpack",
+                             std::string("\x81\xa4text\xa4\0abc", 11))),
+            "400 A note's id and text cannot hold a NUL");
   EXPECT_EQ(Lines(kLogOkay),
             (Strings{"example-notes: note milk saved", "example-notes: note call mum saved",
                      "example-notes: note milk saved", "example-notes: note call mum deleted"}));
-  EXPECT_EQ(Lines(kLogWarning),
-            (Strings{"example-notes: A note needs a text", "example-notes: No note call mum"}));
+  EXPECT_EQ(Lines(kLogWarning), (Strings{"example-notes: A note needs a text",
+                                         "example-notes: A note's id and text cannot hold a NUL",
+                                         "example-notes: No note call mum",
+                                         "example-notes: A note's id and text cannot hold a NUL"}));
 }
 
 TEST_F(NotesTest, ChangesNeedSomeoneSignedIn) {
