@@ -235,6 +235,10 @@ class PluginRuntime : public ResourceSubscriber {
   std::mutex eventLock;
   std::recursive_mutex subscriptionLock;
   bool connected = false;
+  // Set by StopEvents: the runtime is going away, and a subscription or
+  // first read asked for later (by a call or a handler still running) is
+  // dropped, not made with the host.
+  bool stopped = false;
   std::map<std::string, uint32_t> deferredSubscriptions;
   std::vector<std::function<void()>> deferredReads;
   ObserverTable exactObservers;

@@ -96,6 +96,7 @@ void PluginRuntime::Unsubscribe(const std::string& uri) {
 void PluginRuntime::AddHostHandler(const std::string& name,
                                    std::shared_ptr<HostEventHandler> handler, uint32_t kind) {
   std::lock_guard subscription(subscriptionLock);
+  if (stopped) return;
   {
     std::lock_guard lock(eventLock);
     hostHandlers[name] = std::move(handler);
@@ -110,6 +111,7 @@ void PluginRuntime::AddHostHandler(const std::string& name,
 void PluginRuntime::ReadWhenConnected(std::function<void()> read) {
   {
     std::lock_guard subscription(subscriptionLock);
+    if (stopped) return;
     if (!connected) {
       deferredReads.push_back(std::move(read));
       return;
@@ -240,6 +242,7 @@ void PluginRuntime::StopEvents() {
     // A subscription made meanwhile would leave the host calling a runtime
     // that is going away.
     std::lock_guard subscription(subscriptionLock);
+    stopped = true;
     HandlerTable handlers;
     {
       std::lock_guard lock(eventLock);

@@ -412,6 +412,9 @@ TEST_F(Events, StopLeavesEverySubscriptionAndHandler) {
   plugin->AddAsyncServiceProxyHandler("svc.m", [held](const PluginServiceProxyResponse&) {});
   host.Deliver("OnServiceProxyUuidEvent", ProxyMessage("u2", "1"), 1);
   plugin->Stop();
+  // Nor does a subscription asked for after it, by a call or a handler
+  // still running, reach the host.
+  Record("/z");
   EXPECT_TRUE(host.Subscriptions().empty());
   EXPECT_EQ(held.use_count(), 1);
   bool answered = false;
