@@ -252,6 +252,8 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
        "No endpoint takes DELETE " + std::string(kEmail) + "; it takes GET, PUT", "GET, PUT"},
       {"PATCH", kEmail, "", 405,
        "No endpoint takes PATCH " + std::string(kEmail) + "; it takes GET, PUT", "GET, PUT"},
+      {"OPTIONS", kEmail, "", 405,
+       "No endpoint takes OPTIONS " + std::string(kEmail) + "; it takes GET, PUT", "GET, PUT"},
       {"PUT", "/openapi.json", "", 405, "No endpoint takes PUT /openapi.json; it takes GET, HEAD",
        "GET, HEAD"},
       {"GET", "/_host/nothing", "", 404, "No control endpoint GET /_host/nothing"},
@@ -868,6 +870,13 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
     // Header values and a GET's body as they were sent.
     Send("GET", kEmail, "{}", {{"X-T", " 50%25 a "}, {"Flag", ""}});
     Send("GET", std::string(kEmail) + "?next=/a?b");
+    const int raw = Connected(PortOf(devhost->Url()));
+    const std::string bare = std::string("GET ") + kEmail +
+                             " HTTP/1.1\r\nHost: " + devhost->Url().substr(7) +
+                             "\r\nX-U:v\r\nConnection: close\r\n\r\n";
+    send(raw, bare.data(), bare.size(), 0);
+    ReceivedAll(raw);
+    close(raw);
     Send("PUT", kEmail, R"({"email":"x@example.test","password":"wrong"})");
     // The console's recording begins with a reload (refused once it runs).
     Send("POST", "/_host/recording");
@@ -915,6 +924,7 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
            R"("body":"{}","contentType":"application/json","headers":[)",
            R"(["x-t","50%25 a"])",
            R"(["flag",""])",
+           R"(["x-u","v"])",
            R"("method":"GET","path":"/qor-email-verification/v1/email?next=/a?b")",
        }) {
     EXPECT_THAT(stopped->body, HasSubstr(token));
