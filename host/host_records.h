@@ -114,6 +114,7 @@ struct CallResponse {
   // The body tree as compact JSON (empty text for an empty body, or one that
   // does not convert).
   std::string json;
+  // A stream read whole; a read that fails sets `error`.
   bool streamed = false;
   std::string streamedBody;
 };

@@ -429,7 +429,13 @@ CallResponse InProcessHost::CallEntry(const ApiEndpointEntry& entry, const CallR
     bool more = true;
     while (more) {
       uint32_t length = sizeof chunk;
-      if (!response.streamRead(response.streamHandle, chunk, &length, &more)) break;
+      if (!response.streamRead(response.streamHandle, chunk, &length, &more)) {
+        // What came is not the answer: it would pass for a whole one.
+        result.error = true;
+        result.errorText = "The answer's stream failed after " +
+                           std::to_string(result.streamedBody.size()) + " bytes";
+        break;
+      }
       result.streamedBody.append(chunk, std::min<uint32_t>(length, sizeof chunk));
     }
     if (response.streamClose != nullptr) response.streamClose(response.streamHandle);

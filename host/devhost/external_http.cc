@@ -55,6 +55,28 @@ std::string Describe(httplib::Error error) {
   }
 }
 
+// The target as the plugin wrote it, but for the bytes a request line
+// cannot carry: the library's own encoding would also rewrite '+', ',', ';'
+// and '\'', and the service would read another URL.
+std::string RequestTarget(const std::string& target) {
+  std::string written;
+  for (const char c : target) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7f) {
+      char escape[4];
+      std::snprintf(escape, sizeof escape, "%%%02X", byte);
+      written += escape;
+    } else {
+      written += c;
+    }
+  }
+  return written;
+}
+
+bool HoldsLineBreak(const std::string& text) {
+  return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
 }  // namespace
 
 host::ExternalAnswer CarryExternalRequest(const host::ExternalCall& call, double timeoutScale) {
@@ -68,12 +90,27 @@ host::ExternalAnswer CarryExternalRequest(const host::ExternalCall& call, double
   if (!SplitUrl(call.url, origin, request.path)) {
     return Failure(httplib::Error::Unknown, "Unsupported URL '" + call.url + "'");
   }
+  request.path = RequestTarget(request.path);
   request.method = method;
-  for (const auto& [name, value] : call.headers) request.headers.emplace(name, value);
+  for (const auto& [name, value] : call.headers) {
+    // Written as it is, a line break would end the header and begin
+    // another of the text's choosing.
+    if (HoldsLineBreak(name) || HoldsLineBreak(value)) {
+      const std::string shown = name.substr(0, name.find_first_of("\r\n"));
+      return Failure(httplib::Error::Unknown,
+                     "The header '" + shown + "' holds a line break or a NUL");
+    }
+    request.headers.emplace(name, value);
+  }
   request.body = call.body;
   try {
     httplib::Client client(origin);
     client.set_tcp_nodelay(true);
+    // The target as written (the library would encode it again), and the
+    // answer as it came (the library would unpack a packed body under
+    // headers that still say it is packed).
+    client.set_url_encode(false);
+    client.set_decompress(false);
     const std::chrono::microseconds timeout = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::duration<double>(call.timeout * timeoutScale));
     if (call.timeout > 0) {

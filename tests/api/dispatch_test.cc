@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "api/call_response.h"
 #include "formats/json_to_property.h"
@@ -63,6 +64,10 @@ TEST_F(Dispatch, AnswersWithValueStatusKindContentTypeAndHeaders) {
   CallResponse stream = host.Call(kMethodGet, "/v1/stream?size=10000");
   EXPECT_TRUE(stream.streamed);
   EXPECT_EQ(stream.streamedBody, std::string(10000, 'x'));
+  // One that fails part way is no answer.
+  stream = host.Call(kMethodGet, "/v1/stream?size=2000000");
+  EXPECT_EQ(std::tie(stream.error, stream.errorText),
+            std::tuple(true, "The answer's stream failed after 1048576 bytes"));
 }
 
 TEST_F(Dispatch, HandlerFailuresAndExceptionsBecomeErrors) {

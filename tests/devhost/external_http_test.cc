@@ -10,6 +10,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "tests/support/loopback_socket.h"
 
@@ -22,6 +23,15 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
     response.status = 201;
     response.set_header("X-Seen", request.get_header_value("Authorization"));
     response.set_content(request.method + " " + request.target + " " + request.body, "text/plain");
+  });
+  // {"a":1} packed, though nobody asked for it packed.
+  const std::string packed(
+      "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xab\x56\x4a\x54\xb2\x32\xac\x05\x00\xaf\xac\x1b\x56"
+      "\x07\x00\x00\x00",
+      27);
+  server.Get("/packed", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_header("Content-Encoding", "gzip");
+    response.set_content(packed, "application/json");
   });
   server.Get("/slow", [](const httplib::Request&, httplib::Response& response) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
@@ -46,6 +56,9 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
       {7, base + "/echo?a=1#part", 30, 1, 0, 201, "PUT /echo?a=1 {\"x\":1}"},
       // A query right after the host asks for the root.
       {7, base + "?a=1", 30, 1, 0, 201, "PUT /?a=1 {\"x\":1}"},
+      // The target as written, but for what a request line cannot carry.
+      {7, base + "/echo?q=a+b,c;d's e\xC3\xA9", 30, 1, 0, 201,
+       "PUT /echo?q=a+b,c;d's%20e%C3%A9 {\"x\":1}"},
       {7, "HTTP" + base.substr(4) + "/echo", 0, 1, 0, 201, "PUT /echo {\"x\":1}"},
       {2, base + "/slow", 30, 0.02, static_cast<int32_t>(httplib::Error::Read), 0,
        "No answer within 0.6 s"},
@@ -69,6 +82,16 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
                 answer.headers.end());
     }
   }
+  // An answer is handed over as it came, its body as its headers say.
+  const host::ExternalAnswer unasked =
+      CarryExternalRequest({2, base + "/packed", {}, "", false, 5, 1}, 1);
+  EXPECT_EQ(unasked.body, packed);
+  // A header with a line break in it is not sent.
+  const host::ExternalAnswer refused = CarryExternalRequest(
+      {7, base + "/echo", {{"Authorization", "Bearer t\r\nX-Injected: yes"}}, "", false, 5, 1}, 1);
+  EXPECT_EQ(std::tie(refused.transport, refused.status, refused.body),
+            std::tuple(int32_t{1}, uint32_t{0},
+                       std::string("The header 'Authorization' holds a line break or a NUL")));
   server.stop();
   serving.join();
 }

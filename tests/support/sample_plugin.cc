@@ -12,13 +12,16 @@ namespace {
 
 class CountingStream final : public ResponseStream {
  public:
-  explicit CountingStream(uint32_t size) : remaining(size), size(size) {}
+  // A stream asked for more than 1 MiB fails once it has given 1 MiB.
+  explicit CountingStream(uint32_t size)
+      : remaining(std::min<uint32_t>(size, 1 << 20)), size(remaining), failing(size > 1 << 20) {}
   bool Read(char* buffer, uint32_t* length, bool* moreData) override {
+    if (failing && remaining == 0) return false;
     const uint32_t count = std::min(*length, remaining);
     std::memset(buffer, 'x', count);
     remaining -= count;
     *length = count;
-    *moreData = remaining > 0;
+    *moreData = remaining > 0 || failing;
     return true;
   }
   uint32_t ExpectedLength() const override { return size; }
@@ -26,6 +29,7 @@ class CountingStream final : public ResponseStream {
  private:
   uint32_t remaining;
   uint32_t size;
+  bool failing;
 };
 
 }  // namespace
@@ -170,7 +174,7 @@ ApiResponse SamplePlugin::Custom() {
 
 ApiResponse SamplePlugin::Stream(uint32_t size) {
   ApiResponse response;
-  response.stream = std::make_shared<CountingStream>(std::min<uint32_t>(size, 1 << 20));
+  response.stream = std::make_shared<CountingStream>(size);
   return response;
 }
 
