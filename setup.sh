@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 native=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   rapidjson-dev libyaml-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libmsgpack-cxx-dev g++-multilib qemu-user locales libcpp-httplib-dev
-  pkg-config)
+  pkg-config git)
 # Test tools: the mutation runner (libclang's Python binding, clang 14) and
 # coverage.
 tools=(python3-clang libclang1-14 gcovr)
@@ -121,7 +121,10 @@ if ! compgen -G "build/sources/libyaml-*/src/api.c" >/dev/null; then
   mkdir -p build/sources
   # As root, apt would hand the download to its sandbox user, who cannot
   # write here, and warn.
-  (cd build/sources && apt-get source -qq -o APT::Sandbox::User=root libyaml)
+  # With every package present the index was not refreshed, and may be
+  # too old to name the source.
+  fetch() { (cd build/sources && apt-get source -qq -o APT::Sandbox::User=root libyaml); }
+  fetch || { update_index && fetch; }
 fi
 
 # A locale with a decimal comma, for the tests that number reading ignores
@@ -134,7 +137,8 @@ fi
 # checks its OpenAPI 3.1 document with a validator (Debian has none for 3.1),
 # and the mutation report's HTML view is the mutation-testing elements.
 if ! command -v npm >/dev/null; then
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends nodejs npm
+  node() { DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends nodejs npm; }
+  node || { update_index && node; }
 fi
 npm_dir="build/npm"
 if [ ! -x "$npm_dir/node_modules/.bin/validate-api" ]; then

@@ -128,7 +128,13 @@ for config in "${configs[@]}"; do
     fuzz) fuzz/run.sh "${FUZZ_SECONDS:-10}" ;;
     devhost) tests/devhost/check.sh ;;
     browser) tests/devhost/browser.sh ;;
-    mutants-sample) /usr/bin/python3 tools/mutants/mutants.py --cap 6 --own-tests util/ ;;
+    mutants-sample)
+      /usr/bin/python3 tools/mutants/mutants.py --cap 6 --own-tests util/
+      # It shows the runner works: every mutant drawn built, and the tests
+      # killed some.
+      awk '$1 == "all" && $2 > 0 && $6 == 0 { works = 1 } END { exit !works }' \
+        build/mutants/summary.txt || { echo "mutants-sample: no mutant killed, or one did not build" >&2; exit 1; }
+      ;;
     coverage) coverage ;;
     *) echo "unknown configuration: $config" >&2; exit 2 ;;
   esac

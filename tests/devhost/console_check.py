@@ -398,9 +398,11 @@ def play_development_loop(page, devhost):
         }""")
     with open(SOURCE, "w") as source:
         source.write("int Part() { return undeclared; }\n")
+    # The compiler quotes with ‘’ under a UTF-8 locale, with '' under others.
     page.shows("#library-build", lambda text: text.startswith("failed after ") and
-               text.endswith("the old library serves on: %s:1:21: error: ‘undeclared’ was not "
-                             "declared in this scope" % SOURCE),
+               text.translate(str.maketrans("‘’", "''")).endswith(
+                   "the old library serves on: %s:1:21: error: 'undeclared' was not "
+                   "declared in this scope" % SOURCE),
                "a build that fails: its first error shown")
     page.blank("#email-result")
     page.click("#email-reload", ("#email-result", "200 loaded", "the old library serves on"))
