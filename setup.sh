@@ -137,15 +137,16 @@ fi
 # checks its OpenAPI 3.1 document with a validator (Debian has none for 3.1),
 # and the mutation report's HTML view is the mutation-testing elements.
 if ! command -v npm >/dev/null; then
-  node() { DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends nodejs npm; }
-  node || { update_index && node; }
+  install_node() { DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends nodejs npm; }
+  install_node || { update_index && install_node; }
 fi
+# Installed from the lock beside the list, so that what they depend on is
+# pinned too, not only their own versions.
 npm_dir="build/npm"
-if [ ! -x "$npm_dir/node_modules/.bin/validate-api" ]; then
-  npm install --prefix "$npm_dir" --no-audit --no-fund --loglevel=error \
-    @seriousme/openapi-schema-validator@2.11.0
-fi
-if [ ! -f "$npm_dir/node_modules/mutation-testing-elements/dist/mutation-test-elements.js" ]; then
-  npm install --prefix "$npm_dir" --no-audit --no-fund --loglevel=error \
-    mutation-testing-elements@3.9.0
+if [ ! -x "$npm_dir/node_modules/.bin/validate-api" ] ||
+  [ ! -f "$npm_dir/node_modules/mutation-testing-elements/dist/mutation-test-elements.js" ] ||
+  ! cmp -s tools/npm/package-lock.json "$npm_dir/package-lock.json"; then
+  mkdir -p "$npm_dir"
+  cp tools/npm/package.json tools/npm/package-lock.json "$npm_dir/"
+  npm ci --prefix "$npm_dir" --no-audit --no-fund --loglevel=error
 fi
