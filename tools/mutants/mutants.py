@@ -54,9 +54,12 @@ def main():
     tests_of = test_executables()
     files = product_files(args.paths, tests_of)
     equivalent = read_equivalent()
-    sample = choose(files, equivalent, args.cap, args.seed)
+    sample, skipped, stale = choose(files, equivalent, args.cap, args.seed)
     print(f"mutants: {len(sample)} from {len(files)} files "
           f"(cap {args.cap} per folder, seed {args.seed})", flush=True)
+    for path, mutant_id in stale:
+        print(f"mutants: {path} {mutant_id} is listed as equivalent but is no mutant of the "
+              f"code now; argue its mutant again", flush=True)
     orders = {m.path: test_order(m.path, tests_of, args.own_tests) for m in sample}
     needed = sorted({exe for executables, _ in orders.values() for exe in executables})
     build(needed, args.jobs, check=True)
@@ -71,7 +74,7 @@ def main():
                   f"{mutant.operator}: {report.short(mutant.original)} -> "
                   f"{report.short(mutant.replacement)}", flush=True)
     finally:
-        write_reports(results, tests, len(sample), len(equivalent), time.monotonic() - start)
+        write_reports(results, tests, len(sample), skipped, stale, time.monotonic() - start)
 
 
 def parse_arguments():
@@ -100,14 +103,13 @@ def sync_sources():
     so ninja rebuilds what changed and a mutant left by a killed run is undone."""
     listed = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT,
                             check=True, capture_output=True).stdout.decode().split("\0")
-    names = set(filter(None, listed))
+    # Removed from the working tree but not from git's index: gone all the same.
+    names = {name for name in listed if name and (ROOT / name).is_file()}
     for stale in [p for p in SOURCE.rglob("*") if p.is_file()]:
         if stale.relative_to(SOURCE).as_posix() not in names:
             stale.unlink()
     for name in sorted(names):
         source = ROOT / name
-        if not source.is_file():
-            continue
         target = SOURCE / name
         data = source.read_bytes()
         if not target.is_file() or target.read_bytes() != data:
@@ -144,8 +146,10 @@ def test_order(path, tests_of, own_only):
     """The test executables to try on the file's mutants, in order, and the
     subsystem's own among them, which comes first (a folder without tests of
     its own has none, and tries all that link the file)."""
-    own = f"{Path(path).parent.name}_tests"
-    if own not in tests_of[path]:
+    # A file in a folder below the subsystem's has the subsystem's tests.
+    candidates = (f"{Path(path).parent.name}_tests", f"{folder_of(path)}_tests")
+    own = next((name for name in candidates if name in tests_of[path]), None)
+    if own is None:
         return sorted(tests_of[path]), None
     if own_only:
         return [own], own
@@ -187,6 +191,13 @@ def test_names(exe):
     return names
 
 
+def end_group(process):
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:  # the group ended meanwhile
+        pass
+
+
 def run_tests(exe, timeout, whole=False):
     """The outcome, "pass", "fail" or "timeout", and the tests that failed
     when the executable ran `whole` (otherwise it stops at the first)."""
@@ -200,12 +211,13 @@ def run_tests(exe, timeout, whole=False):
     try:
         output = process.communicate(timeout=timeout)[0].decode(errors="replace")
     except subprocess.TimeoutExpired:
-        try:
-            os.killpg(process.pid, signal.SIGKILL)
-        except ProcessLookupError:  # the group ended meanwhile
-            pass
+        end_group(process)
         output = process.communicate()[0].decode(errors="replace")
         timed_out = True
+    except BaseException:
+        # Interrupted or stopped: its own session would outlive the runner.
+        end_group(process)
+        raise
     failed = re.findall(r"^\[  FAILED  \] (\S+) \(", output, re.MULTILINE)
     if timed_out:
         # A whole run may have failed tests before the one that hung: those
@@ -256,15 +268,21 @@ def choose(files, equivalent, cap, seed):
                 for e in json.loads((BUILD / "compile_commands.json").read_text())
                 if Path(e["file"]).is_relative_to(SOURCE)}
     by_folder = {}
+    skipped = set()
     for path in files:
         for mutant in operators.FileMutator(SOURCE, path, commands[path]).find():
-            if (mutant.path, mutant.id) not in equivalent:
+            if (mutant.path, mutant.id) in equivalent:
+                skipped.add((mutant.path, mutant.id))
+            else:
                 by_folder.setdefault(folder_of(path), []).append(mutant)
+    # An entry of these files that matches no mutant was argued for code
+    # that has changed since.
+    stale = sorted(entry for entry in equivalent if entry[0] in files and entry not in skipped)
     files_by_folder = []
     for folder in sorted(by_folder):
         ranked = sorted(by_folder[folder], key=lambda m: (rank(m, seed), m.path))
         files_by_folder.append(group_by_file(ranked[:cap]))
-    return interleave(files_by_folder)
+    return interleave(files_by_folder), len(skipped), stale
 
 
 def rank(mutant, seed):
@@ -317,13 +335,16 @@ def run_mutant(mutant, order, limits, jobs, by_test):
         file.write_bytes(original)
 
 
-def write_reports(results, tests, drawn, equivalent_count, seconds):
+def write_reports(results, tests, drawn, equivalent_count, stale, seconds):
     json_report = report.write_json(WORK / "report.json", SOURCE, results, tests)
     if ELEMENTS.is_file():
         report.write_html(WORK / "report.html", json_report, ELEMENTS)
     else:
         print(f"mutants: no HTML view ({ELEMENTS} is missing; ./setup.sh installs it)")
     lines = report.summary(results, folder_of, equivalent_count)
+    if stale:
+        lines.append(f"listed as equivalent but no mutant of the code now ({len(stale)}):")
+        lines += [f"  {path} {mutant_id}" for path, mutant_id in stale]
     if tests:
         lines += report.kills_by_test(results, tests)
     lines.append(f"\n{len(results)} mutants in {seconds / 60:.1f} minutes")

@@ -84,7 +84,10 @@ class FileMutator:
     def find(self):
         """Every mutant of the file, in file order, with stable ids."""
         self._walk(self.unit.cursor)
-        self.mutants.sort(key=lambda m: (m.start, m.end, m.operator, m.replacement))
+        # A struct declared with a variable of its type is walked twice.
+        unique = {(m.start, m.end, m.operator, m.replacement): m for m in self.mutants}
+        self.mutants = sorted(unique.values(), key=lambda m: (m.start, m.end, m.operator,
+                                                              m.replacement))
         self._assign_ids()
         return self.mutants
 
