@@ -1,6 +1,5 @@
 #include "host/devhost/http_front.h"
 
-#include <algorithm>
 #include <functional>
 #include <string_view>
 #include <utility>
@@ -16,7 +15,6 @@
 #include "host/devhost/read_ahead_server.h"
 #include "host/devhost/valid_utf8.h"
 #include "logging/log_level.h"
-#include "util/ascii_case.h"
 
 namespace Halden::devhost {
 namespace {
@@ -83,25 +81,6 @@ void RouteEveryMethod(
   http.Put(pattern, withBody);
   http.Delete(pattern, withBody);
   http.Patch(pattern, withBody);
-}
-
-// The header lines of a framed head, in the order they came, names in lower
-// case as the core hands them over and values as sent: the library's own
-// list decodes percent escapes in values, drops empty ones and adds the
-// connection's addresses.
-host::HeaderList HeadFields(std::string_view head) {
-  host::HeaderList fields;
-  head.remove_prefix(std::min(head.size(), head.find("\r\n") + 2));
-  for (std::size_t end; (end = head.find("\r\n")) != std::string_view::npos && end > 0;
-       head.remove_prefix(end + 2)) {
-    const std::string_view line = head.substr(0, end);
-    const std::size_t colon = line.find(':');
-    std::string_view value = line.substr(colon + 1);
-    value.remove_prefix(std::min(value.size(), value.find_first_not_of(" \t")));
-    value.remove_suffix(value.size() - (value.find_last_not_of(" \t") + 1));
-    fields.emplace_back(LowerAscii(line.substr(0, colon)), std::string(value));
-  }
-  return fields;
 }
 
 // Answers 503 with why the plugin cannot be reached, when it cannot.
@@ -172,7 +151,10 @@ void HttpFront::CallPlugin(const httplib::Request& request, std::string body,
   call.method = MethodCode(request.method);
   const FramedRequest* framed = ReadAheadServer::Framed();
   call.path = framed != nullptr ? framed->target : request.target;
-  call.headers = HeadFields(framed != nullptr ? framed->head : "");
+  // The core hands header names over in lower case, values as they came:
+  // the library's own list decodes percent escapes in values, drops empty
+  // ones and adds the connection's addresses.
+  if (framed != nullptr) call.headers = framed->fields;
   for (const auto& [name, value] : call.headers) {
     if (name == "content-type") {
       call.contentType = value;

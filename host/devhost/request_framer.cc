@@ -75,7 +75,9 @@ RequestFramer::Outcome RequestFramer::ReadStages(std::string_view& input) {
 
 FramedRequest RequestFramer::Take() {
   if (!transferEncoding.empty()) {
-    request.head += "Content-Length: " + std::to_string(request.body.size()) + "\r\n";
+    const std::string length = std::to_string(request.body.size());
+    request.head += "Content-Length: " + length + "\r\n";
+    request.fields.emplace_back("content-length", length);
   }
   request.head += "\r\n";
   FramedRequest taken = std::move(request);
@@ -229,6 +231,7 @@ bool RequestFramer::ParseHeader(std::string_view line) {
   }
   request.head.append(line);
   request.head += "\r\n";
+  request.fields.emplace_back(lower, value);
   return true;
 }
 

@@ -24,6 +24,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace Halden::devhost {
 
@@ -43,6 +45,9 @@ struct FramedRequest {
   std::string head;  // request line, header lines, empty line
   std::string body;
   std::string target;  // as it came
+  // The head's header lines, in order: names in lower case, values as sent
+  // but for the blanks around them.
+  std::vector<std::pair<std::string, std::string>> fields;
 };
 
 class RequestFramer {
