@@ -136,8 +136,7 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
   EXPECT_EQ(host.Requests().back().method, kMethodPost);
   EXPECT_EQ(host.TelemetryPosts(),
             (std::vector<std::pair<std::string, std::string>>{{"started", R"({"n":1})"}}));
-  // A method the host does not know goes as 0; the named method, the
-  // highest code, is known.
+  // An unknown method goes as 0; the named method, the highest code, is known.
   plugin->Request(99, "/setting");
   EXPECT_EQ(host.Requests().back().method, 0u);
   plugin->Request(kMethodNamed, "/setting");

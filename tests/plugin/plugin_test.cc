@@ -53,8 +53,9 @@ void* AlignedBlock(std::size_t size) {
 #endif
 
 // A host that gives no function table gets a plugin that did not start; null
-// instances and outputs are refused rather than followed.
-TEST(Plugin, RegistrationRefusesWhatItCannotFollow) {
+// instances and outputs are refused rather than followed. The runtime's own
+// records and events are registered, tagged, before the plugin's.
+TEST(Plugin, RegistrationRefusesWhatItCannotFollowAndRegistersTheRuntimeRecords) {
   host::InProcessHost host;
   ASSERT_TRUE(host.Register(&LoadTestPlugin));
   const PluginRegistration& record = host.Registration();
@@ -66,41 +67,7 @@ TEST(Plugin, RegistrationRefusesWhatItCannotFollow) {
   EXPECT_EQ(record.callbacks->Initialize(nullptr, &api), 0);
   record.callbacks->Shutdown(nullptr);
   record.callbacks->GetMemoryStats(record.instance, nullptr);
-}
-
-// A version reads as its numbers, then its pre-release and build when set.
-TEST(Plugin, VersionsReadAsTheirParts) {
-  EXPECT_EQ((PluginApiVersion{18, 3, 1, {}, {}}).ToText(), "18.3.1");
-  EXPECT_EQ((PluginApiVersion{18, 3, 1, "rc.1", "b7"}).ToText(), "18.3.1-rc.1+b7");
-}
-
-// The library's name follows the type; an unknown type is marked, and
-// logged.
-TEST(Plugin, FullNamesFollowTheType) {
-  host::InProcessHost host;
-  ASSERT_TRUE(host.Register(&LoadTestPlugin));
-  ASSERT_TRUE(host.Initialize());
-  for (const auto& [type, full] :
-       {std::pair{"backend", "zvm-be-x"}, {"frontend", "zvm-fe-x"}, {"other", "zvm-xx-x"}}) {
-    const PluginName name = MakePluginName("x", type);
-    EXPECT_EQ(name.fullName, full) << type;
-    EXPECT_EQ(name.shortName, "x");
-    EXPECT_EQ(name.type, type);
-  }
-  const std::vector<host::LoggedLine> lines = host.Lines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[1].message,
-            "            Plugin Manager| "
-            R"(GetFullNameFromShortNameAndType("x", "other") called with an unknown type)");
-  host.Shutdown();
-}
-
-// The runtime's own records and events are registered, tagged, before the
-// plugin's.
-TEST(Plugin, RegistersTheRuntimeRecords) {
-  host::InProcessHost host;
-  ASSERT_TRUE(host.Register(&LoadTestPlugin));
-  BindingRegistry& types = static_cast<TestPlugin*>(host.Registration().instance)->Types();
+  BindingRegistry& types = static_cast<TestPlugin*>(record.instance)->Types();
   for (const char* name : {"PluginManagerState", "PluginManagerResource", "PluginResourceEventType",
                            "PluginResourceEvent", "PluginLcdsEvent", "PluginLcdsResponse",
                            "PluginServiceProxyResponse"}) {
@@ -116,7 +83,11 @@ TEST(Plugin, RegistersTheRuntimeRecords) {
   }
 }
 
-TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
+// The first host initialized gets the process's logging; the user agent
+// reads the version, and a library's name follows its type (an unknown one
+// marked, and logged).
+TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheNames) {
+  EXPECT_EQ((PluginApiVersion{18, 3, 1, "rc.1", "b7"}).ToText(), "18.3.1-rc.1+b7");
   host::InProcessHost first;
   ASSERT_TRUE(first.Register(&LoadTestPlugin, 18, 3, 1));
   // The console targets are the host's, even one the process attached.
@@ -137,6 +108,18 @@ TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
   EXPECT_EQ(first.Waits(), (std::vector<std::pair<std::string, uint32_t>>{{"Wait: yield", 0}}));
   static_cast<TestPlugin*>(first.Registration().instance)->HostReserved(1, 2, 3, 4, 5);
   EXPECT_EQ(first.Calls().back(), "Reserved");
+  for (const auto& [type, full] :
+       {std::pair{"backend", "zvm-be-x"}, {"frontend", "zvm-fe-x"}, {"other", "zvm-xx-x"}}) {
+    const PluginName name = MakePluginName("x", type);
+    EXPECT_EQ(name.fullName, full) << type;
+    EXPECT_EQ(name.shortName, "x");
+    EXPECT_EQ(name.type, type);
+  }
+  lines = first.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1].message,
+            "            Plugin Manager| "
+            R"(GetFullNameFromShortNameAndType("x", "other") called with an unknown type)");
 
   // A second plugin in the process leaves the configuration to the first.
   LogSystem().SetMinimumLevel(kLogWarning);
@@ -150,7 +133,7 @@ TEST(Plugin, InitializeRoutesLoggingToTheFirstHostAndBuildsTheUserAgent) {
   TestPlugin::startThrows = false;
   EXPECT_EQ(LogSystem().GetMinimumLevel(), kLogWarning);
   EXPECT_EQ(second.Lines().size(), 0u);
-  EXPECT_EQ(first.Lines().size(), 2u);
+  EXPECT_EQ(first.Lines().size(), 3u);
   second.Shutdown();
   first.Shutdown();
   EXPECT_EQ(LogSystem().FindTarget("PluginLogTarget"), nullptr);
