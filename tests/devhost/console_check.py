@@ -8,6 +8,7 @@ notes example's page. Screenshots in build/console-check/.
 """
 import glob
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -19,7 +20,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-from devhost_process import EMAIL, PASSWORD, Devhost, request
+from devhost_process import EMAIL, PASSWORD, Devhost, notes_options, request
 
 BUILD = sys.argv[1]
 PROGRAM = os.path.join(BUILD, "host/devhost/zvm-devhost")
@@ -42,17 +43,23 @@ NO_TOKEN = "No KSA id token available"
 
 def browser():
     options = webdriver.ChromeOptions()
+    # This machine's network is closed: nothing to fetch.
     for argument in ["--headless=new", "--no-sandbox", "--disable-dev-shm-usage",
-                     # This machine's network is closed: nothing to fetch.
                      "--disable-background-networking", "--disable-component-update",
                      "--disable-sync", "--no-first-run", "--window-size=1280,900",
                      "--user-data-dir=" + os.path.abspath(OUTPUT + "/profile")]:
         options.add_argument(argument)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    driver.execute_cdp_cmd("Page.setDownloadBehavior",
-                           {"behavior": "allow", "downloadPath": DOWNLOADS})
+    driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow",
+                                                        "downloadPath": DOWNLOADS})
     return driver
+
+
+def verify(holds, what, found=None):
+    if not holds:
+        raise AssertionError("%s: %r" % (what, found))
+    print("ok     " + what, flush=True)
 
 
 class Page:
@@ -62,8 +69,8 @@ class Page:
         self.driver = driver
 
     def texts(self, selector, displayed=False):
-        """The texts of the elements as they show (of the displayed ones
-        only, if asked), their spaces and line breaks as one space each."""
+        """The texts of the elements (the displayed ones only, if asked), each
+        run of spaces and line breaks as one space."""
         return [" ".join(found.text.split())
                 for found in self.driver.find_elements(By.CSS_SELECTOR, selector)
                 if not displayed or found.is_displayed()]
@@ -75,12 +82,13 @@ class Page:
         return self.texts(selector, displayed=True)
 
     def check(self, *rows):
-        """Waits, for each row (selector, expected, what[, read]), until the
-        first element's text satisfies `expected` (a text it equals, or a
-        test); or, with read=Page.texts, the list of them."""
-        for selector, expected, what, *read in rows:
-            read = read[0] if read else Page.text
-            holds = expected if callable(expected) else lambda text: text == expected
+        """Waits, for each row (selector, expected[, what[, read]]), until the
+        first element's text, or with a list expected or read=Page.texts the
+        list of them, equals `expected` or passes it as a test."""
+        for selector, expected, *rest in rows:
+            what = rest[0] if rest else "%s shows %r" % (selector, expected)
+            read = rest[1] if rest[1:] else Page.texts if isinstance(expected, list) else Page.text
+            holds = expected if callable(expected) else lambda found: found == expected
             try:
                 # An element the page replaced while it was read is read again.
                 WebDriverWait(self.driver, 10, ignored_exceptions=[
@@ -89,9 +97,6 @@ class Page:
                 raise AssertionError("%s: %s shows %r" % (what, selector, read(self, selector)))
             print("ok     " + what, flush=True)
 
-    def shows(self, selector, expected, what, read=None):
-        self.check((selector, expected, what, read or Page.text))
-
     def fill(self, form, **values):
         for name, value in values.items():
             field = self.driver.find_element(By.CSS_SELECTOR, "%s [name=%s]" % (form, name))
@@ -99,32 +104,30 @@ class Page:
             field.send_keys(value)
 
     def click(self, selector, *rows):
-        """Clicks the element, then checks the rows."""
         self.driver.find_element(By.CSS_SELECTOR, selector).click()
         self.check(*rows)
 
-    def submit(self, form, **values):
+    def submit(self, form, *rows, **values):
         self.fill(form, **values)
-        self.click(form + " button[type=submit]")
+        self.click(form + " button[type=submit]", *rows)
 
     def select(self, selector, value=None, text=None):
         found = Select(self.driver.find_element(By.CSS_SELECTOR, selector))
         found.select_by_value(value) if text is None else found.select_by_visible_text(text)
 
     def blank(self, *selectors):
-        """Empties what the elements show, which the page must then show
-        anew."""
+        """Empties what the elements show, which the page must then show anew."""
         self.driver.execute_script(
             "for (const s of arguments) document.querySelector(s).textContent = ''", *selectors)
 
     def load(self, port, what):
         self.driver.get("http://127.0.0.1:%d/" % port)
-        self.shows("html", lambda _: self.driver.execute_script(
-            "return document.documentElement.dataset.ready") == "true", what)
+        self.check(("html", lambda _: self.driver.execute_script(
+            "return document.documentElement.dataset.ready") == "true", what))
 
     def sign_in(self, account, what):
-        self.submit("#sign-in-form", token=TOKEN)
-        self.shows("#token-state", "Signed in as " + account, what)
+        self.submit("#sign-in-form", ("#token-state", "Signed in as " + account, what),
+                    token=TOKEN)
 
 
 def newest_event(email, verified, fatal="false"):
@@ -144,38 +147,30 @@ def operation(name, selector=""):
 def play(page, devhost):
     page.load(devhost.port, "the page loads")
     page.check(
-        ("#events-state", "live", "the event stream is open"),
-        ("#log-state", "live", "the log stream is open"),
-        ("#token-state", "Signed out", "the host starts signed out"),
+        ("#events-state", "live"), ("#log-state", "live"), ("#token-state", "Signed out"),
         ("#email-result", "500 EmailVerification: Email verification status fetch failure: " +
-         NO_TOKEN, "without a token: the call's message"),
-        ("#memory-counters [data-counter=liveBlocks]", lambda text: text.replace(",", "").strip(
-            "0123456789") == "" and int("0" + text.replace(",", "")) > 0,
-         "the plugin's memory counters"))
+         NO_TOKEN),
+        ("#memory-counters [data-counter=liveBlocks]",
+         lambda text: re.fullmatch("[0-9,]*[1-9][0-9,]*", text), "the plugin's memory counters"))
 
     page.sign_in(FIRST, "the page names the signed-in account")
-    page.check(
-        ("#account-result", "200 Create event delivered to 1 subscription(s)",
-         "sign-in delivers the token's Create event"),
-        ("#email dd", [FIRST, "no", "no"],
-         "the status loaded: the account's address, not verified, no fatal error", Page.texts))
+    page.check(("#account-result", "200 Create event delivered to 1 subscription(s)"),
+               ("#email dd", [FIRST, "no", "no"], "the status: not verified, no fatal error"))
 
-    page.submit("#change-form", email=CHANGED, password=WRONG)
-    page.check(
-        ("#change-result", "400 Wrong password", "a wrong password: the service's text"),
+    page.submit(
+        "#change-form", ("#change-result", "400 Wrong password"),
         ("#log-list li", lambda text: text.endswith("ERROR email-verification: Wrong password"),
          "the plugin's error line in the log"),
-        ("#email-address", FIRST, "the address is unchanged"))
-    page.submit("#change-form", password=PASSWORD)
-    page.check(
-        ("#change-result", lambda text: text.startswith("204 "), "the right password: 204"),
+        ("#email-address", FIRST, "the address is unchanged"), email=CHANGED, password=WRONG)
+    page.submit(
+        "#change-form", ("#change-result", lambda text: text.startswith("204 "), "the right one"),
         ("#event-list li", newest_event(CHANGED, "false"),
          "the Update event listed first, once, with both its names", Page.texts),
         ("#email-address", CHANGED, "the event shows the new address"),
-        ("#email-result", "Update event received", "the view follows the event"))
+        ("#email-result", "Update event received"),
+        password=PASSWORD)
 
-    page.click("#verification-send",
-               ("#verification-result", "204 mail sent", "the verification request"),
+    page.click("#verification-send", ("#verification-result", "204 mail sent"),
                ("#mailbox-list li", lambda text: text.startswith("To %s (locale en_us)" % CHANGED),
                 "the mail to the new address in the mailbox"))
     driver = page.driver
@@ -183,35 +178,30 @@ def play(page, devhost):
     page.click("#mailbox-list a.mail-link")
     WebDriverWait(driver, 10).until(lambda _: len(driver.window_handles) == 2)
     driver.switch_to.window([handle for handle in driver.window_handles if handle != console][0])
-    page.shows("body", "Validated " + CHANGED, "the mail's link validates the address")
+    page.check(("body", "Validated " + CHANGED, "the mail's link validates the address"))
     driver.close()
     driver.switch_to.window(console)
     page.check(
-        ("#email dd", [CHANGED, "yes", "no"], "the verified state arrives through the events",
-         Page.texts),
+        ("#email dd", [CHANGED, "yes", "no"], "the verified state arrives through the events"),
         ("#event-list li", newest_event(CHANGED, "true"), "its Update event listed first, once",
          Page.texts),
-        ("#mailbox-list li", lambda text: text.endswith("(used)"), "the followed link shown used"))
-    assert not driver.find_elements(By.CSS_SELECTOR, "#mailbox-list a"), "a used link is a link"
+        ("#mailbox-list li", lambda text: text.endswith("(used)"), "the followed link shown used"),
+        ("#mailbox-list a", [], "a used link is no link"))
 
     play_forms(page, devhost)
     play_odd_shapes(page, devhost)
     play_event_tools(page)
 
-    page.submit("#message-form", payload='{"emailStatus":')
-    page.check(
-        ("#message-result", "200 Create event delivered to 1 subscription(s)",
-         "a messaging message sent from the page"),
-        ("#email dd", [CHANGED, "yes", "yes"], "the unreadable message: the fatal error published",
-         Page.texts),
+    page.submit(
+        "#message-form", ("#message-result", "200 Create event delivered to 1 subscription(s)"),
+        ("#email dd", [CHANGED, "yes", "yes"], "the unreadable message: the fatal error published"),
         ("#event-list li", newest_event(CHANGED, "true", "true"), "its Update event listed first",
-         Page.texts))
+         Page.texts), payload='{"emailStatus":')
     allocations = "#memory-counters [data-counter=allocations]"
     before = page.text(allocations)
     page.click(
-        "#memory-refresh",
-        (allocations, lambda text: text != before,
-         "the memory counters refreshed: %s allocations before" % before),
+        "#memory-refresh", (allocations, lambda text: text != before,
+                            "the memory counters refreshed: %s allocations before" % before),
         ("#records > details.record summary", lambda texts: texts and all(
             text.startswith("QorEmailVerification") for text in texts),
          "the plugin's records first", Page.texts),
@@ -219,19 +209,16 @@ def play(page, devhost):
          lambda text: text.startswith("Records of the framework and the host ("),
          "the others folded below them"))
 
-    page.click("#sign-out", ("#account-result", "200 Delete event delivered to 1 subscription(s)",
-                             "sign-out delivers the token's Delete event"),
-               ("#token-state", "Signed out", "the page shows the host signed out"))
+    page.click("#sign-out", ("#account-result", "200 Delete event delivered to 1 subscription(s)"),
+               ("#token-state", "Signed out"))
     page.click("#verification-send", ("#verification-result", lambda text: text.startswith(
         "500 ") and text.endswith(NO_TOKEN), "signed out, the request has no token"))
 
     values = driver.execute_script(
         "return [...document.querySelectorAll('input, textarea')].map(field => field.value)")
     shown = driver.execute_script("return document.body.innerText") + driver.page_source
-    for password in [PASSWORD, WRONG]:
-        assert not any(password in value for value in values), "a password stays in a field"
-        assert password not in shown, "the page shows a password"
-    print("ok     no password shown, none left in a field", flush=True)
+    verify(not any(password in text for password in [PASSWORD, WRONG] for text in values + [shown]),
+           "no password shown, none left in a field", values)
 
 
 def play_forms(page, devhost):
@@ -240,7 +227,7 @@ def play_forms(page, devhost):
     get = "GetQorEmailVerificationV1Email"
     put = "PutQorEmailVerificationV1Email"
     url = "http://127.0.0.1:%d%s" % (devhost.port, EMAIL)
-    page.shows(operation(get, ".preview"), "curl '%s'" % url, "the GET form's curl line")
+    page.check((operation(get, ".preview"), "curl '%s'" % url, "the GET form's curl line"))
     page.click(
         operation(get, "button[type=submit]"),
         (operation(get, "pre.answer"),
@@ -252,44 +239,36 @@ def play_forms(page, devhost):
          ["email (body, string) *", "password (body, string) *"],
          "the PUT form marks its required fields", Page.texts))
     page.fill(operation(put), email="form@example.test", password=WRONG)
-    page.shows(operation(put, ".preview"),
-               "curl -X PUT '%s' -H 'Content-Type: application/json' --data-raw "
-               "'{\"email\":\"form@example.test\",\"password\":\"<password>\"}'" % url,
-               "the PUT form's curl line, its password left out")
+    page.check((operation(put, ".preview"),
+                "curl -X PUT '%s' -H 'Content-Type: application/json' --data-raw "
+                "'{\"email\":\"form@example.test\",\"password\":\"<password>\"}'" % url,
+                "the PUT form's curl line, its password left out"))
     for content_type, line in [("application/x-yaml", '"email": "form@example.test"'),
                                ("application/x-msgpack",
                                 r"printf '\x82\xa5email\xb1form@example.test\xa8password")]:
         page.select(operation(put, "select"), content_type)
         page.fill(operation(put), password=WRONG)
-        page.shows(operation(put, ".preview"), lambda text: line in text and
-                   "-H 'Content-Type: %s'" % content_type in text,
-                   "the curl line in %s" % content_type)
+        page.check((operation(put, ".preview"), lambda text: line in text and
+                    "-H 'Content-Type: %s'" % content_type in text,
+                    "the curl line in %s" % content_type))
         page.blank(operation(put, "p.result"))
         page.click(operation(put, "button[type=submit]"), (operation(put, "p.result"),
                    "400 Wrong password", "a body in %s read by the plugin" % content_type))
-    # A long text in MessagePack (a fixmap, its key, a str32 head and the
-    # text), and an empty record in YAML, which must still be a body.
-    encoded = page.driver.execute_async_script("""
-        const done = arguments[arguments.length - 1];
-        import("/console/body_encoding.js").then(({encodeBody}) => done(
-            [encodeBody({t: "x".repeat(100000)}, "application/x-msgpack").length,
-             encodeBody({}, "application/x-yaml")])).catch((error) => done(String(error)));""")
-    assert encoded == [1 + 2 + 5 + 100000, "{}"], encoded
-    print("ok     a long text in MessagePack, an empty record in YAML", flush=True)
 
 
 def play_odd_shapes(page, devhost):
     """What the plugin's own API cannot show: a field named like a form's
     property, a typed body sent as MessagePack, YAML's line breaks, an
-    answer cut short, a HEAD's curl line."""
+    answer cut short, a HEAD's curl line; a long text in MessagePack (a
+    fixmap, its key, a str32 head and the text), and an empty record in
+    YAML, which must still be a body."""
     shown = page.driver.execute_async_script("""
         const done = arguments[arguments.length - 1];
         Promise.all(["body_encoding", "call", "curl_line", "api_explorer"].map(
             (name) => import(`/console/${name}.js`))).then(async (
                 [{encodeBody}, {call}, {curlLine}, {showEndpoints}]) => {
-          const types = {"application/json": {}, "application/x-msgpack": {}};
           const body = (schema) => ({requestBody: {content: Object.fromEntries(
-              Object.keys(types).map((type) => [type, {schema}]))}});
+              ["application/json", "application/x-msgpack"].map((type) => [type, {schema}]))}});
           const endpoints = document.getElementById("endpoints");
           const kept = [...endpoints.childNodes];
           showEndpoints({paths: {
@@ -307,69 +286,61 @@ def play_odd_shapes(page, devhost):
           const cut = await call("GET", "/a").catch((error) => `rejected: ${error}`);
           window.fetch = fetched;
           done([...previews, encodeBody({t: "a\u0085b\u2028c\u2029"}, "application/x-yaml"),
-                cut.message ?? cut, curlLine("HEAD", "http://h/a", {}, undefined)]);
+                cut.message ?? cut, curlLine("HEAD", "http://h/a", {}, undefined),
+                encodeBody({t: "x".repeat(100000)}, "application/x-msgpack").length,
+                encodeBody({}, "application/x-yaml")]);
         }).catch((error) => done(String(error)));""")
     origin = "http://127.0.0.1:%d" % devhost.port
-    assert shown == [
+    verify(shown == [
         "curl -X PUT '%s/a' -H 'Content-Type: application/json' --data-raw "
         "'{\"elements\":\"\"}'" % origin,
         "printf '\\x05' | curl -X PUT '%s/b' -H 'Content-Type: application/x-msgpack' "
         "--data-binary @-" % origin,
-        '"t": "a\\u0085b\\u2028c\\u2029"', "No answer: cut", "curl --head 'http://h/a'"], shown
-    print("ok     a field named 'elements', a typed body in MessagePack, YAML's line breaks, "
-          "an answer cut short, a HEAD's curl line", flush=True)
+        '"t": "a\\u0085b\\u2028c\\u2029"', "No answer: cut", "curl --head 'http://h/a'",
+        1 + 2 + 5 + 100000, "{}"], "a field named 'elements', a typed body in MessagePack, YAML's "
+        "line breaks, an answer cut short, a HEAD's curl line, long and empty bodies", shown)
 
 
 def play_event_tools(page):
     """The event list's filter and its Clear."""
     count = len(page.texts("#event-list li"))
     page.fill("#events", filter='"emailVerified": true')
-    page.shows("#event-list li", lambda texts: len(texts) == 1 and '"emailVerified": true' in
-               texts[0], "the filter keeps the one matching event", Page.shown)
+    page.check(("#event-list li", lambda texts: len(texts) == 1 and '"emailVerified": true' in
+                texts[0], "the filter keeps the one matching event", Page.shown))
     page.fill("#events", filter="no such text")
-    page.shows("#event-list li", [], "a filter nothing matches hides every event", Page.shown)
+    page.check(("#event-list li", [], "a filter nothing matches hides every event", Page.shown))
     page.driver.execute_script("const filter = document.getElementById('event-filter');"
                                "filter.value = ''; filter.dispatchEvent(new Event('input'))")
-    page.shows("#event-list li", lambda texts: len(texts) == count, "an empty filter shows all",
-               Page.shown)
-    page.click("#event-clear", ("#event-list li", [], "Clear empties the list", Page.texts))
+    page.check(("#event-list li", lambda texts: len(texts) == count, "an empty filter shows all",
+                Page.shown))
+    page.click("#event-clear", ("#event-list li", [], "Clear empties the list"))
 
 
 def play_notes(page, devhost):
     """Another plugin's page: only the panels every plugin has, and the API's
-    forms, whose calls bring the plugin's events."""
+    forms, a path and a query parameter filled (its events and log lines
+    are listed as the email plugin's are)."""
     page.load(devhost.port, "notes: the page loads")
-    page.shows("#plugin-title", "example-notes 18.0.0", "notes: the page names the plugin")
+    page.check(("#plugin-title", "example-notes 18.0.0"))
     hidden = page.driver.execute_script("return ['email', 'change', 'verification', 'faults', "
                                         "'library'].map((id) => document.getElementById(id).hidden)")
-    assert hidden == [True, True, True, True, False], \
-        "notes: the email panels or the library's show wrongly: %s" % hidden
-    print("ok     notes: the email panels and the faults are hidden, the library's card shows",
-          flush=True)
+    verify(hidden == [True, True, True, True, False],
+           "notes: the email panels and the faults are hidden, the library's card shows", hidden)
     # The notes configuration has no accounts of the mock service.
-    page.shows("#token-state", "Signed in, with a token the mock service does not know",
-               "notes: the host starts signed in")
+    page.check(("#token-state", "Signed in, with a token the mock service does not know"))
     put = operation("PutExampleNotesV1NotesById")
-    page.submit(put, id="tea", text="Buy tea", priority="Low")
-    page.check(
-        (put + " pre.answer", lambda text: '"text": "Buy tea"' in text,
-         "notes: the PUT form answers the note"),
-        ("#event-list li", lambda entries: any(
-            entry.startswith("OnJsonApiEvent_example-notes_v1_notes") and '"id": "tea"' in entry
-            for entry in entries), "notes: the Update event is listed", Page.texts),
-        ("#log-list li", lambda entries: any(
-            entry.endswith("OKAY example-notes: note tea saved") for entry in entries),
-         "notes: the plugin's log line", Page.texts))
+    page.submit(put, (put + " pre.answer", lambda text: '"text": "Buy tea"' in text,
+                      "notes: the PUT form, its id in the path, answers the note"),
+                id="tea", text="Buy tea", priority="Low")
     get = operation("GetExampleNotesV1Notes")
-    page.submit(get, contains="TEA")
-    page.shows(get + " pre.answer", lambda text: '"id": "tea"' in text and "milk" not in text,
-               "notes: the GET form filters by its query parameter")
+    page.submit(get, (get + " pre.answer", lambda text: '"id": "tea"' in text and
+                      "milk" not in text, "notes: the GET form filters by its query parameter"),
+                contains="TEA")
 
 
 def screenshots(driver):
-    """The whole page, wide and as narrow as a phone's; at either width
-    nothing may run over the side. The window cannot be made narrower than
-    500 pixels, so the viewport is set through the browser's emulation."""
+    """The whole page, wide and as narrow as a phone's, nothing running over
+    the side; the viewport is emulated, as no window is narrower than 500."""
     for name, width in [("console.png", 1280), ("console-narrow.png", 360)]:
         metrics = {"width": width, "height": 900, "deviceScaleFactor": 1, "mobile": False}
         driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", metrics)
@@ -377,8 +348,7 @@ def screenshots(driver):
             "const root = document.documentElement; return [root.scrollHeight, root.scrollWidth]")
         driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", metrics)
         driver.save_screenshot("%s/%s" % (OUTPUT, name))
-        assert wide <= width, "at %d pixels the page is %d wide" % (width, wide)
-    print("ok     wide and narrow, nothing runs over the side", flush=True)
+        verify(wide <= width, "%d pixels wide, nothing runs over the side" % width, wide)
 
 
 def play_development_loop(page, devhost):
@@ -399,13 +369,10 @@ def play_development_loop(page, devhost):
     with open(SOURCE, "w") as source:
         source.write("int Part() { return undeclared; }\n")
     # The compiler quotes with ‘’ under a UTF-8 locale, with '' under others.
-    page.shows("#library-build", lambda text: text.startswith("failed after ") and
-               text.translate(str.maketrans("‘’", "''")).endswith(
-                   "the old library serves on: %s:1:21: error: 'undeclared' was not "
-                   "declared in this scope" % SOURCE),
-               "a build that fails: its first error shown")
-    page.blank("#email-result")
-    page.click("#email-reload", ("#email-result", "200 loaded", "the old library serves on"))
+    page.check(("#library-build", lambda text: text.startswith("failed after ") and
+                text.translate(str.maketrans("‘’", "''")).endswith(
+                    "the old library serves on: %s:1:21: error: 'undeclared' was not "
+                    "declared in this scope" % SOURCE), "a failed build: its first error"))
     # What the page shows now, it must read again from the reloaded plugin.
     page.blank("#token-state", "#email-address", "#email-result")
     with open(SOURCE, "w") as source:
@@ -421,67 +388,61 @@ def play_development_loop(page, devhost):
         ("#token-state", "Signed in as " + CHANGED, "still signed in after the reload"),
         ("#email-address", CHANGED, "the reloaded plugin reads the account with the token"),
         ("#events-state", "live", "the event stream stayed open"))
-    assert driver.execute_script("return window.streamsLost") == 0, "a stream was lost"
-    print("ok     neither stream was lost across the reload", flush=True)
+    lost = driver.execute_script("return window.streamsLost")
+    verify(lost == 0, "neither stream was lost across the reload", lost)
 
     page.select("#fault-form [name=endpoint]", text="POST /v1/account/email/verification")
     page.select("#fault-form [name=answer]", "close")
-    page.click("#fault-form button[type=submit]", (
-        "#fault-list li", "POST /v1/account/email/verification: the connection closed",
-        "a fault set from the page is listed"))
-    page.click("#verification-send", (
-        "#verification-result", "500 EmailVerification: Error setting changed email: "
-        "Failed to read connection", "the plugin's answer to a connection closed"))
-    page.click("#faults-clear", ("#fault-list li", [], "the faults cleared", Page.texts))
+    page.click("#fault-form button[type=submit]",
+               ("#fault-list li", "POST /v1/account/email/verification: the connection closed"))
+    page.click("#verification-send", ("#verification-result", "500 EmailVerification: Error "
+                                      "setting changed email: Failed to read connection"))
+    page.click("#faults-clear", ("#fault-list li", []))
 
-    page.click("#recording-toggle", ("#recording-result", "200 recording since the plugin reloaded",
-                                     "a recording started from the page"))
+    page.click("#recording-toggle",
+               ("#recording-result", "200 recording since the plugin reloaded"))
     page.blank("#email-result")
     page.click("#email-reload", ("#email-result", "200 loaded", "a call recorded"))
     # A header that is not UTF-8, which the download must keep as it is.
-    assert request(devhost.port, "GET", EMAIL, headers={"X-Raw": "a\xffb"})[0] == 200
+    verify(request(devhost.port, "GET", EMAIL, headers={"X-Raw": "a\xffb"})[0] == 200,
+           "a call with a header that is not UTF-8")
     page.click("#recording-toggle", ("#recording-result", lambda text: text.startswith("200 ") and
                                      " records downloaded as session-" in text,
                                      "the recording stopped and downloaded"))
     recording = WebDriverWait(driver, 10).until(
         lambda _: glob.glob(DOWNLOADS + "/session-*.jsonl"))[0]
     with open(recording, "rb") as downloaded:
-        assert b'"x-raw","a\xffb"' in downloaded.read(), "the download changed a header's bytes"
+        verify(b'"x-raw","a\xffb"' in downloaded.read(), "the download keeps a header's bytes")
     replay = subprocess.run([PROGRAM, "--replay=" + recording], capture_output=True, text=True,
                             timeout=60)
-    assert replay.returncode == 0, "the downloaded recording does not replay:\n" + replay.stdout
-    print("ok     the downloaded recording replays: " + replay.stdout.strip(), flush=True)
+    verify(replay.returncode == 0, "the downloaded recording replays", replay.stdout)
 
 
 def reconnect(page, devhost):
     """A sign-out made elsewhere, then the host restarted on its port: the
     page follows, and reads all it shows again. Returns the new host."""
     page.sign_in(CHANGED, "signed in again, to the changed address")
-    assert request(devhost.port, "POST", "/_host/sign-out")[0] == 200
-    page.shows("#token-state", "Signed out", "a sign-out made elsewhere shows")
+    verify(request(devhost.port, "POST", "/_host/sign-out")[0] == 200, "signed out elsewhere")
+    page.check(("#token-state", "Signed out", "a sign-out made elsewhere shows"))
     devhost.stop()
-    page.shows("#events-state", "reconnecting…", "the host stopped: the streams reconnect")
+    page.check(("#events-state", "reconnecting…", "the host stopped: the streams reconnect"))
     devhost = Devhost(PROGRAM, "--port=%d" % devhost.port)
-    page.check(
-        ("#events-state", "live", "the host back on its port: the streams live again"),
-        ("#token-state", "Signed in as " + FIRST, "the new host's sign-in read again"),
-        ("#email-address", FIRST, "the new host's account read again"),
-        ("#mailbox-list li", [], "the new host's empty mailbox read again", Page.texts))
+    # The new host's sign-in, account and empty mailbox read again.
+    page.check(("#events-state", "live"), ("#token-state", "Signed in as " + FIRST),
+               ("#email-address", FIRST), ("#mailbox-list li", []))
     return devhost
 
 
 def check_browser_log(driver, devhost, prefix=""):
-    """No line at error level in the browser's log, but for the plugin's
-    calls the story fails on purpose (each answer is checked where it is
-    made) and the icon the browser asks of the mock service, in the tab of
-    the mail's link."""
+    """No error in the browser's log but for the plugin's calls the story
+    fails on purpose (each answer checked where it is made) and the icon of
+    the mail link's tab, which the mock service has not."""
     failed = "http://127.0.0.1:%d/qor-email-verification/v1/" % devhost.port
     icon = devhost.mock_url() + "/favicon.ico - "
     severe = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
     errors = [text for text in severe if not text.startswith(icon) and
               not (text.startswith(failed) and "the server responded" in text)]
-    assert not errors, prefix + "the browser's log has errors:\n  " + "\n  ".join(errors)
-    print("ok     %sno errors in the browser's log" % prefix, flush=True)
+    verify(not errors, prefix + "no errors in the browser's log", errors)
 
 
 def main():
@@ -497,7 +458,7 @@ def main():
     try:
         # The default configuration signs in at start; the story begins
         # before sign-in.
-        assert request(devhost.port, "POST", "/_host/sign-out")[0] == 200
+        verify(request(devhost.port, "POST", "/_host/sign-out")[0] == 200, "signed out at start")
         driver = browser()
         page = Page(driver)
         play(page, devhost)
@@ -509,9 +470,7 @@ def main():
         driver.get("about:blank")
         driver.get_log("browser")
         devhost.stop()
-        devhost = Devhost(PROGRAM, "--plugin", os.path.join(
-            BUILD, "examples/notes/zvm-be-example-notes.so"), "--export", "load_example_notes",
-            "--config", "examples/notes/devhost.yaml")
+        devhost = Devhost(PROGRAM, *notes_options(BUILD))
         play_notes(page, devhost)
         check_browser_log(driver, devhost, "notes: ")
         passed = True

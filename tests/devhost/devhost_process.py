@@ -7,16 +7,20 @@ import subprocess
 import threading
 import time
 
-# The email verification plugin's endpoint, and the password of the default
-# configuration's first account.
+# The email verification plugin's endpoint; the default configuration's first
+# account's password.
 EMAIL = "/qor-email-verification/v1/email"
 PASSWORD = "correct-horse"
 JSON = {"Content-Type": "application/json"}
 
 
-class Devhost:
-    """zvm-devhost on free ports, its output collected line by line."""
+def notes_options(build):
+    """The options that serve the notes example, as the README starts it."""
+    return ["--plugin", build + "/examples/notes/zvm-be-example-notes.so", "--export",
+            "load_example_notes", "--config", "examples/notes/devhost.yaml"]
 
+
+class Devhost:
     def __init__(self, program, *options):
         self.process = subprocess.Popen([program, "--port=0", *options], stdout=subprocess.PIPE,
                                         stderr=subprocess.STDOUT, text=True)
@@ -53,13 +57,8 @@ class Devhost:
 def request(port, method, path, body=None, headers=None, timeout=30):
     """The answer's status and body text."""
     connection = http.client.HTTPConnection("127.0.0.1", port, timeout=timeout)
-    connection.putrequest(method, path)
-    for name, value in (headers or {}).items():
-        connection.putheader(name, value)
-    data = body.encode() if isinstance(body, str) else body
-    if data is not None:
-        connection.putheader("Content-Length", str(len(data)))
-    connection.endheaders(data)
+    connection.request(method, path, body.encode() if isinstance(body, str) else body,
+                       headers or {})
     response = connection.getresponse()
     answer = (response.status, response.read().decode(errors="replace"))
     connection.close()

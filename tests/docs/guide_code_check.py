@@ -1,9 +1,8 @@
 #!/usr/bin/python3
-"""Keeps a guide's code real: every code block after a paragraph that starts
-with a file's name and ends with a colon ("`path/to/file`, whole:") must
-stand, as it is, in that file of the tree; the name holds for the blocks
-after it until the next name or heading. Shell
-blocks (```sh, commands to type) and blocks without a name are not checked.
+"""Keeps a guide's code real: each code block after a paragraph that starts
+with a file's name and ends with a colon ("`path/to/file`, whole:"), up to the
+next name or heading, must stand as it is in that file of the tree. Shell
+blocks and blocks without a name are not checked.
 
     guide_code_check.py <source tree> <guide.md>
 """
@@ -15,38 +14,21 @@ ROOT, GUIDE = sys.argv[1], sys.argv[2]
 
 
 def blocks(text):
-    """(file named before it or None, the block's text) for each code block
-    but the shell's."""
-    named = None
-    block = None
-    paragraph = []  # the lines of the last paragraph, kept over blank lines
-    ended = False
-    for line in text.splitlines():
-        if block is not None:
-            if line.startswith("```"):
-                if language != "sh":
-                    yield named, "\n".join(block) + "\n"
-                block = None
-            else:
-                block.append(line)
-        elif line.startswith("```"):
-            block, language = [], line[3:]
-            label = re.match(r"`([^`]+)`.*:$", " ".join(paragraph))
-            if label:
-                named = label.group(1)
-            paragraph = []
-        elif line.startswith("#"):
-            named, paragraph = None, []
-        elif line:
-            if ended:
-                paragraph = []
-            paragraph.append(line)
-        ended = not line
+    """(file named before it or None, its text) for each block but the shell's."""
+    named, start = None, 0
+    for block in re.finditer(r"^```([^\n]*)\n(.*?)^```[^\n]*", text, re.M | re.S):
+        # The last paragraph before the block, if no heading follows it.
+        sections = re.split(r"^#.*$", text[start:block.start()], flags=re.M)
+        paragraph = re.split(r"\n\n+", sections[-1].strip("\n"))[-1].replace("\n", " ")
+        label = re.match(r"`([^`]+)`.*:$", paragraph)
+        named = label.group(1) if label else None if len(sections) > 1 else named
+        start = block.end()
+        if block.group(1) != "sh":
+            yield named, block.group(2) or "\n"
 
 
 def main():
-    with open(GUIDE) as guide:
-        found = [(named, code) for named, code in blocks(guide.read()) if named is not None]
+    found = [(named, code) for named, code in blocks(open(GUIDE).read()) if named is not None]
     failures = 0
     for named, code in found:
         path = os.path.join(ROOT, named)
