@@ -19,11 +19,8 @@ TEST(ConsoleFiles, ServesOnlyFlatNamesOfItsKinds) {
   }
   // Beside the directory: what a name climbing out of it would reach.
   std::ofstream(directory.parent_path() / "outside.js") << "outside";
-
-  struct Case {
-    const char* name;
-    const char* contentType;  // null: refused with 404
-  } cases[] = {
+  const std::pair<std::string, const char*> cases[] = {
+      // null type: refused with 404
       {"page.html", "text/html; charset=utf-8"},
       {"az-09_x.js", "text/javascript; charset=utf-8"},
       {"style.css", "text/css; charset=utf-8"},
@@ -37,19 +34,19 @@ TEST(ConsoleFiles, ServesOnlyFlatNamesOfItsKinds) {
       {".js", nullptr},
       {"missing.js", nullptr},
   };
-  for (const Case& c : cases) {
+  for (const auto& [name, type] : cases) {
     httplib::Response response;
-    ServeConsoleFile(directory.string(), c.name, response);
-    if (c.contentType == nullptr) {
-      EXPECT_EQ(response.status, 404) << c.name;
-      const std::string message = "No console file '" + std::string(c.name) + "' in " +
-                                  directory.string() + " (see --console-dir)";
-      EXPECT_EQ(response.body, "{\"message\":\"" + message + "\",\"status\":404}");
-      EXPECT_FALSE(response.has_header("Content-Security-Policy")) << c.name;
+    ServeConsoleFile(directory.string(), name, response);
+    SCOPED_TRACE(name);
+    if (type == nullptr) {
+      EXPECT_EQ(response.status, 404);
+      EXPECT_EQ(response.body, "{\"message\":\"No console file '" + name + "' in " +
+                                   directory.string() + " (see --console-dir)\",\"status\":404}");
+      EXPECT_FALSE(response.has_header("Content-Security-Policy"));
       continue;
     }
-    EXPECT_EQ(response.get_header_value("Content-Type"), c.contentType) << c.name;
-    EXPECT_EQ(response.body, std::string(c.name) == "empty.css" ? "" : c.name);
+    EXPECT_EQ(response.get_header_value("Content-Type"), type);
+    EXPECT_EQ(response.body, name == "empty.css" ? "" : name);
     EXPECT_EQ(response.get_header_value("Content-Security-Policy"), kConsoleSecurityPolicy);
     EXPECT_EQ(response.get_header_value("X-Content-Type-Options"), "nosniff");
     EXPECT_EQ(response.get_header_value("Referrer-Policy"), "no-referrer");

@@ -1,3 +1,5 @@
+#include "host/devhost/dev_loop.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,7 +16,6 @@
 #include <tuple>
 #include <vector>
 
-#include "host/devhost/dev_loop.h"
 #include "host/devhost/file_watcher.h"
 #include "host/devhost/library_build.h"
 
@@ -34,10 +35,8 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   std::string error;
   ASSERT_TRUE(watcher.Watch(folder.string(), true, error)) << error;
   EXPECT_TRUE(watcher.Wait(milliseconds(0), milliseconds(0)).empty());
-
-  // A folder made after the watch began is watched too, and what was
-  // written in it before its watch; a file written twice is one change; a
-  // hidden folder is not watched.
+  // A new folder is watched, with what came before; a file written twice is one change;
+  // a hidden folder is not watched.
   std::filesystem::create_directory(folder / "new");
   for (const char* name : {"old/a.cc", "new/b.h", "old/a.cc", ".hidden/c.cc"}) {
     std::ofstream(folder / name) << name;
@@ -66,16 +65,13 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   ASSERT_TRUE(flat.Watch(folder.string(), false, error)) << error;
   for (const char* name : {"old/c.cc", "d.cc"}) std::ofstream(folder / name) << name;
   EXPECT_EQ(flat.Wait(milliseconds(5000), milliseconds(200)), Paths{at("d.cc")});
-
   // A folder deleted: the files it held are changes, its watch's end is none.
   watcher.Wait(milliseconds(0), milliseconds(0));
   std::filesystem::remove_all(folder / "old");
   changed = watcher.Wait(milliseconds(5000), milliseconds(200));
   std::sort(changed.begin(), changed.end());
   EXPECT_EQ(changed, (Paths{at("old/a.cc"), at("old/c.cc")}));
-
-  // A folder moved in with a folder in it that cannot be read: the rest is
-  // read, and the watcher goes on.
+  // A folder moved in with an unreadable one in it: the rest is read.
   const std::filesystem::path moved = folder.string() + "-moved";
   std::filesystem::create_directories(moved / "locked");
   std::ofstream(moved / "a.cc") << "a";
@@ -93,24 +89,17 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   // A flat watch does not go into it.
   EXPECT_TRUE(flat.Wait(milliseconds(0), milliseconds(0)).empty());
   std::filesystem::permissions(folder / "moved/locked", std::filesystem::perms::owner_all);
-
   // A wake ends the wait with no change, even with one waiting.
   std::ofstream(folder / "e.cc") << "e";
   flat.Wake();
   EXPECT_TRUE(flat.Wait(milliseconds(5000), milliseconds(200)).empty());
-
   EXPECT_FALSE(watcher.Watch(at("none"), false, error));
   EXPECT_EQ(error.rfind("cannot watch " + at("none") + ": ", 0), 0u) << error;
-  // Nor does the loop start with a library's or a source folder it cannot
-  // watch.
-  DevLoop loop({at("x.so"), {at("none")}, "true"}, {});
-  EXPECT_FALSE(loop.Start(error));
-  DevLoop lost({at("none/x.so"), {}, "true"}, {});
-  EXPECT_FALSE(lost.Start(error));
+  // Nor does a loop start whose library's or source folder it cannot watch.
+  EXPECT_FALSE(DevLoop({at("x.so"), {at("none")}, "true"}, {}).Start(error));
+  EXPECT_FALSE(DevLoop({at("none/x.so"), {}, "true"}, {}).Start(error));
   std::filesystem::remove_all(folder);
-
-  // With standard input closed, the watcher's descriptor may be 0: it is
-  // closed all the same.
+  // A watcher's descriptor is closed even when it is 0 (standard input closed).
   const int input = dup(0);
   close(0);
   {
@@ -122,8 +111,7 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   close(input);
 }
 
-// What a loop reports once `files` are written in turn, up to `count`
-// reports.
+// What a loop reports once `files` are written in turn, up to `count` reports.
 std::vector<std::string> Reports(const DevLoop::Settings& settings,
                                  const std::vector<std::filesystem::path>& files,
                                  std::size_t count) {
@@ -152,9 +140,7 @@ std::vector<std::string> Reports(const DevLoop::Settings& settings,
   return seen;
 }
 
-// A library replaced along with a source is reloaded once the build is
-// done, though the build leaves the library as it is. Sources are watched
-// below their folders; the library's folder for the library alone.
+// A library replaced with a source is reloaded after the build, which left it as it was.
 TEST(DevLoop, ReloadsALibraryChangedBeforeTheBuild) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("loop-" + std::to_string(::getpid()));
@@ -163,6 +149,7 @@ TEST(DevLoop, ReloadsALibraryChangedBeforeTheBuild) {
   EXPECT_EQ(
       Reports({library, {folder.string()}, "true"}, {library, folder / "sub/a.cc"}, 3),
       (std::vector<std::string>{"building " + (folder / "sub/a.cc").string(), "built", "reload"}));
+  // Sources are watched below their folders; the library alone in its own.
   EXPECT_EQ(Reports({library, {}, "true"}, {folder / "sub/b.cc", library}, 1),
             std::vector<std::string>{"reload"});
   // However the folders are spelled.
@@ -180,8 +167,7 @@ TEST(LibraryBuild, RunsTheCommandAndFindsTheFirstError) {
   const BuildOutcome failed = RunBuild("printf e; exit 3", running);
   EXPECT_EQ(std::tie(failed.ok, failed.output), std::tuple(false, "e"));
   EXPECT_EQ(running, 0);
-  // Neither a signal the host ignores (a pipe's writer then fails with an
-  // error) nor a descriptor it holds reach the build.
+  // Neither a signal the host ignores nor a descriptor it holds reach the build.
   const auto handler = std::signal(SIGPIPE, SIG_IGN);
   const int held = dup(STDIN_FILENO);
   const BuildOutcome isolated = RunBuild(
@@ -199,11 +185,7 @@ TEST(LibraryBuild, RunsTheCommandAndFindsTheFirstError) {
   stopper.join();
   EXPECT_EQ(std::tie(stopped.ok, stopped.output), std::tuple(false, ""));
   EXPECT_LT(stopped.took, std::chrono::seconds(10));
-
-  struct Case {
-    const char* output;
-    const char* first;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"[1/2] Building x.o\nFAILED: x.o\nc++ -Werror -c x.cc\nx.cc: In function 'f':\n"
        "x.cc:3:9: error: 'y' was not declared\n    3 |   return y;\nx.cc:4:1: error: z\n",
        "x.cc:3:9: error: 'y' was not declared"},
@@ -214,7 +196,7 @@ TEST(LibraryBuild, RunsTheCommandAndFindsTheFirstError) {
       {"make: *** [all] Interrupted\n\n", "make: *** [all] Interrupted"},
       {"", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(FirstError(c.output), c.first) << c.output;
+  for (const auto& [output, first] : cases) EXPECT_EQ(FirstError(output), first) << output;
 }
 
 }  // namespace

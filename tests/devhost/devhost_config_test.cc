@@ -11,10 +11,7 @@ namespace {
 
 // The default file is read by every test of the host: here, what is refused.
 TEST(DevhostConfig, RefusesWhatItCannotUse) {
-  struct Case {
-    const char* text;
-    const char* error;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"resources: {a: [1", "YAML parser error"},
       {"resources:\n  region-locale: {}\n", "The resource path 'region-locale' does not begin"},
       {"accounts:\n  - email: a@x\n", "Account 1 has no token"},
@@ -24,22 +21,20 @@ TEST(DevhostConfig, RefusesWhatItCannotUse) {
       {"faults:\n  PUT /v1/account/email: {answer: slow}\n",
        "The fault of PUT /v1/account/email has an answer that is none of"},
   };
-  for (const Case& c : cases) {
-    DevhostConfig config;
-    std::string error;
-    EXPECT_FALSE(ReadDevhostConfig(c.text, "", config, error)) << c.text;
-    EXPECT_NE(error.find(c.error), std::string::npos) << error;
-  }
   DevhostConfig config;
   std::string error;
+  for (const auto& [text, refusal] : cases) {
+    EXPECT_FALSE(ReadDevhostConfig(text, "", config, error)) << text;
+    EXPECT_NE(error.find(refusal), std::string::npos) << error;
+  }
   EXPECT_FALSE(LoadDevhostConfig("/nonexistent/devhost.yaml", "", config, error));
   EXPECT_EQ(error, "Cannot read the configuration file '/nonexistent/devhost.yaml'");
   EXPECT_FALSE(LoadDevhostConfig(::testing::TempDir(), "", config, error));
   // A file's refusal names the file.
   const std::string file = ::testing::TempDir() + "refused.yaml";
-  std::ofstream(file) << cases[2].text;
+  std::ofstream(file) << cases[2].first;
   EXPECT_FALSE(LoadDevhostConfig(file, "", config, error));
-  EXPECT_EQ(error.rfind(file + ": " + cases[2].error, 0), 0u) << error;
+  EXPECT_EQ(error.rfind(file + ": " + cases[2].second, 0), 0u) << error;
   // An empty file is no configuration, not a refusal.
   std::ofstream(file).close();
   EXPECT_TRUE(LoadDevhostConfig(file, "", config, error)) << error;

@@ -25,7 +25,6 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
   EXPECT_EQ(std::tie(options.hostname, options.config, options.consoleDir, options.plugin,
                      options.exportName),
             std::tuple("http://h", "c.yaml", "pages", "notes.so", "load_notes"));
-
   DevhostOptions loop;
   ASSERT_TRUE(
       ParseDevhostOptions({"--replay", "r", "--demo", "--port=65535", "--mock-port=0",
@@ -37,29 +36,24 @@ TEST(DevhostOptions, BothFormsAndTheirRefusals) {
             std::tuple(65535, 2147483648u, false, true, 0.05));
   EXPECT_EQ(std::tie(loop.watch, loop.build, loop.record, loop.replay),
             std::tuple(std::vector<std::string>{"a", "b"}, "make x", "s.jsonl", "r"));
-
-  struct Case {
-    std::vector<std::string> arguments;
-    const char* error;
-  } cases[] = {
-      {{"--bogus"}, "Unknown option --bogus"},
-      {{"--demo=1"}, "--demo takes no value"},
-      {{"--port"}, "--port needs a value"},
-      {{"--port=65536"}, "The value of --port does not read: '65536'"},
-      {{"--port=80x"}, "The value of --port does not read: '80x'"},
-      {{"--port=-1"}, "The value of --port does not read: '-1'"},
-      {{"--mock-port=-1"}, "The value of --mock-port does not read: '-1'"},
-      {{"--mock-port=65536"}, "The value of --mock-port does not read: '65536'"},
-      {{"--max-body=0"}, "The value of --max-body does not read: '0'"},
-      {{"--max-body=2147483649"}, "The value of --max-body does not read: '2147483649'"},
-      {{"--no-reload=yes"}, "--no-reload takes no value"},
-      {{"--timeout-scale=0"}, "The value of --timeout-scale does not read: '0'"},
-      {{"--timeout-scale=2"}, "The value of --timeout-scale does not read: '2'"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [argument, refusal] : {
+           std::pair{"--bogus", "Unknown option --bogus"},
+           {"--demo=1", "--demo takes no value"},
+           {"--port", "--port needs a value"},
+           {"--port=65536", "The value of --port does not read: '65536'"},
+           {"--port=80x", "The value of --port does not read: '80x'"},
+           {"--port=-1", "The value of --port does not read: '-1'"},
+           {"--mock-port=-1", "The value of --mock-port does not read: '-1'"},
+           {"--mock-port=65536", "The value of --mock-port does not read: '65536'"},
+           {"--max-body=0", "The value of --max-body does not read: '0'"},
+           {"--max-body=2147483649", "The value of --max-body does not read: '2147483649'"},
+           {"--no-reload=yes", "--no-reload takes no value"},
+           {"--timeout-scale=0", "The value of --timeout-scale does not read: '0'"},
+           {"--timeout-scale=2", "The value of --timeout-scale does not read: '2'"},
+       }) {
     DevhostOptions refused;
-    EXPECT_FALSE(ParseDevhostOptions(c.arguments, refused, error));
-    EXPECT_EQ(error, c.error);
+    EXPECT_FALSE(ParseDevhostOptions({argument}, refused, error));
+    EXPECT_EQ(error, refusal);
   }
 }
 

@@ -9,9 +9,8 @@
 namespace Halden::devhost {
 namespace {
 
-// A client is a peer address and User-Agent: each holds four streams, all
-// of them eight, and a stream that ends gives its place back.
-TEST(EventStream, BoundsTheStreamsOfEachClientAndOfAll) {
+// A client (address and User-Agent) holds 4 streams, all 8; an ended one frees its place.
+TEST(EventStream, BoundsItsStreamsAndSendsInOrder) {
   EventStream stream(8, 4, "things");
   std::list<httplib::Response> open;
   const auto opened = [&](const std::string& agent) {
@@ -32,8 +31,7 @@ TEST(EventStream, BoundsTheStreamsOfEachClientAndOfAll) {
             "serves at once\",\"status\":503}");
   open.pop_front();
   EXPECT_EQ(opened("c"), "");
-  // Its client gets back only that place: "a" holds 4 again, and with a
-  // place free in all, one more is still too many.
+  // Only its own client gets the place back.
   open.pop_back();
   EXPECT_EQ(opened("a"), "");
   open.erase(std::prev(open.end(), 3));  // one of "b"'s
@@ -42,12 +40,8 @@ TEST(EventStream, BoundsTheStreamsOfEachClientAndOfAll) {
   open.clear();
   for (int i = 0; i < 4; ++i) EXPECT_EQ(opened("a"), "");
   EXPECT_NE(opened("a").find("this client holds 4 streams"), std::string::npos);
-}
-
-// A stream sends events in order, each once those before it are ready;
-// one that falls more than 256 events behind skips the oldest.
-TEST(EventStream, SendsEventsInOrderOnceReady) {
-  EventStream stream(8, 4, "things");
+  open.clear();
+  // Events go in order once those before are ready; past 256 behind, the oldest are skipped.
   httplib::Response response;
   stream.Serve(httplib::Request(), response);
   std::string sent;

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <future>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -42,50 +41,52 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
   std::thread serving([&] { server.listen_after_bind(); });
   while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const std::string base = "http://127.0.0.1:" + std::to_string(port);
-
+  // A service with a full queue is given up on at the call's time-out, not the library's.
+  const int listening = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = testing::Loopback(0);
+  socklen_t length = sizeof address;
+  EXPECT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), length), 0);
+  EXPECT_EQ(listen(listening, 0), 0);
+  getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length);
+  const int queued = testing::Connected(ntohs(address.sin_port));
+  const std::string full = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
   // `scale` shortens the clock: the plugin's 30 s are 0.6 s at 0.02.
-  struct Case {
-    uint32_t method;
-    std::string url;
-    uint32_t timeout;
-    double scale;
-    int32_t transport;
-    uint32_t status;
-    std::string body;
-  } cases[] = {
-      {7, base + "/echo?a=1#part", 30, 1, 0, 201, "PUT /echo?a=1 {\"x\":1}"},
-      // A query right after the host asks for the root.
-      {7, base + "?a=1", 30, 1, 0, 201, "PUT /?a=1 {\"x\":1}"},
-      // The target as written, but for what a request line cannot carry.
-      {7, base + "/echo?q=a+b,c;d's e\xC3\xA9", 30, 1, 0, 201,
-       "PUT /echo?q=a+b,c;d's%20e%C3%A9 {\"x\":1}"},
-      {7, "HTTP" + base.substr(4) + "/echo", 0, 1, 0, 201, "PUT /echo {\"x\":1}"},
-      {2, base + "/slow", 30, 0.02, static_cast<int32_t>(httplib::Error::Read), 0,
-       "No answer within 0.6 s"},
-      {2, "https" + base.substr(4) + "/echo", 5, 1,
-       static_cast<int32_t>(httplib::Error::SSLConnection), 0, "TLS failure: SSLConnection"},
-      {2, "ftp://127.0.0.1/x", 5, 1, 1, 0, "Unsupported URL 'ftp://127.0.0.1/x'"},
-      {2, "http:///x", 5, 1, 1, 0, "Unsupported URL 'http:///x'"},
-      {2, "http", 5, 1, 1, 0, "Unsupported URL 'http'"},
-      {8, base + "/echo", 5, 1, 1, 0, "Unsupported method code 8"},
-  };
-  for (const Case& c : cases) {
-    host::ExternalCall call{c.method,  c.url, {{"Authorization", "Bearer t"}}, "{\"x\":1}", false,
-                            c.timeout, 1};
-    const host::ExternalAnswer answer = CarryExternalRequest(call, c.scale);
-    EXPECT_EQ(answer.transport, c.transport) << c.url;
-    EXPECT_EQ(answer.status, c.status) << c.url;
-    EXPECT_EQ(answer.body, c.body) << c.url;
-    if (c.status == 201) {
+  const std::tuple<uint32_t, std::string, uint32_t, double, int32_t, uint32_t, std::string>
+      cases[] = {
+          {7, base + "/echo?a=1#part", 30, 1, 0, 201, "PUT /echo?a=1 {\"x\":1}"},
+          // A query right after the host asks for the root.
+          {7, base + "?a=1", 30, 1, 0, 201, "PUT /?a=1 {\"x\":1}"},
+          // The target as written, but for what a request line cannot carry.
+          {7, base + "/echo?q=a+b,c;d's e\xC3\xA9", 30, 1, 0, 201,
+           "PUT /echo?q=a+b,c;d's%20e%C3%A9 {\"x\":1}"},
+          {7, "HTTP" + base.substr(4) + "/echo", 0, 1, 0, 201, "PUT /echo {\"x\":1}"},
+          {2, base + "/slow", 30, 0.02, static_cast<int32_t>(httplib::Error::Read), 0,
+           "No answer within 0.6 s"},
+          {2, full, 30, 0.02, static_cast<int32_t>(httplib::Error::ConnectionTimeout), 0,
+           "No answer within 0.6 s"},
+          // An answer comes as it came, its body as its headers say.
+          {2, base + "/packed", 5, 1, 0, 200, packed},
+          {2, "https" + base.substr(4) + "/echo", 5, 1,
+           static_cast<int32_t>(httplib::Error::SSLConnection), 0, "TLS failure: SSLConnection"},
+          {2, "ftp://127.0.0.1/x", 5, 1, 1, 0, "Unsupported URL 'ftp://127.0.0.1/x'"},
+          {2, "http:///x", 5, 1, 1, 0, "Unsupported URL 'http:///x'"},
+          {2, "http", 5, 1, 1, 0, "Unsupported URL 'http'"},
+          {8, base + "/echo", 5, 1, 1, 0, "Unsupported method code 8"},
+      };
+  for (const auto& [method, url, timeout, scale, transport, status, body] : cases) {
+    const host::ExternalAnswer answer = CarryExternalRequest(
+        {method, url, {{"Authorization", "Bearer t"}}, "{\"x\":1}", false, timeout, 1}, scale);
+    EXPECT_EQ(std::tie(answer.transport, answer.status, answer.body),
+              std::tie(transport, status, body))
+        << url;
+    if (status == 201) {
       EXPECT_NE(std::find(answer.headers.begin(), answer.headers.end(),
                           std::pair<std::string, std::string>{"X-Seen", "Bearer t"}),
                 answer.headers.end());
     }
   }
-  // An answer is handed over as it came, its body as its headers say.
-  const host::ExternalAnswer unasked =
-      CarryExternalRequest({2, base + "/packed", {}, "", false, 5, 1}, 1);
-  EXPECT_EQ(unasked.body, packed);
+  close(listening);
+  close(queued);
   // A header with a line break in it is not sent.
   const host::ExternalAnswer refused = CarryExternalRequest(
       {7, base + "/echo", {{"Authorization", "Bearer t\r\nX-Injected: yes"}}, "", false, 5, 1}, 1);
@@ -94,29 +95,6 @@ TEST(ExternalHttp, CarriesRequestsAndMapsTransportFailures) {
                        std::string("The header 'Authorization' holds a line break or a NUL")));
   server.stop();
   serving.join();
-}
-
-// A service that accepts no connection is given up on at the call's
-// time-out, not after the library's minutes.
-TEST(ExternalHttp, GivesUpOnAServiceThatAcceptsNothing) {
-  const int listening = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = testing::Loopback(0);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), length), 0);
-  ASSERT_EQ(listen(listening, 0), 0);
-  getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length);
-  // The one connection its queue holds; the next handshake is not answered.
-  const int queued = testing::Connected(ntohs(address.sin_port));
-  const host::ExternalCall call{
-      2, "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)), {}, "", false, 30, 1};
-  std::future<host::ExternalAnswer> answer =
-      std::async(std::launch::async, [&] { return CarryExternalRequest(call, 0.02); });
-  const bool given = answer.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-  // A call still trying is refused from now on.
-  close(listening);
-  ASSERT_TRUE(given);
-  EXPECT_EQ(answer.get().body, "No answer within 0.6 s");
-  close(queued);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "formats/json_to_property.h"
 #include "formats/property_to_json.h"
@@ -10,15 +11,10 @@
 namespace Halden::devhost {
 namespace {
 
-// Each document applied to the faults in force before it: what is in force
-// after, or the refusal, which changes nothing.
+// Each document applied to the faults in force: those after, or its refusal (null after).
 TEST(MockFaults, AppliedOrRefusedWhole) {
   const std::string before = R"({"GET /v1/account/status":{"delay":100}})";
-  struct Case {
-    const char* document;
-    const char* after;
-    const char* error;
-  } cases[] = {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
       {R"({"PUT /v1/account/email":{"answer":"status","status":503,"body":"Down"}})",
        R"({"GET /v1/account/status":{"delay":100},)"
        R"("PUT /v1/account/email":{"answer":"status","body":"Down","status":503}})",
@@ -57,18 +53,16 @@ TEST(MockFaults, AppliedOrRefusedWhole) {
       {R"({"PUT /v1/account/email":{"answer":"close","status":500}})", nullptr,
        "The fault of PUT /v1/account/email has a status or body but does not answer"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [document, after, refusal] : cases) {
     std::map<std::string, MockFault> faults;
     std::string error;
     ASSERT_TRUE(ApplyMockFaults(JsonToProperty(before.c_str()), faults, error)) << error;
-    const bool applied = ApplyMockFaults(JsonToProperty(c.document), faults, error);
-    EXPECT_EQ(applied, c.after != nullptr) << c.document;
+    const bool applied = ApplyMockFaults(JsonToProperty(document), faults, error);
+    EXPECT_EQ(applied, after != nullptr) << document;
     EXPECT_EQ(PropertyToJson(MockFaultsJson(faults), nullptr, nullptr),
-              c.after != nullptr ? c.after : before)
-        << c.document;
-    if (!applied) {
-      EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
-    }
+              after != nullptr ? after : before)
+        << document;
+    EXPECT_TRUE(applied || error.starts_with(refusal)) << error;
   }
 }
 

@@ -25,8 +25,7 @@ std::string Library(const char* name, const Parts&... parts) {
 
 // What a library carries is devhost_test's, in /_host/plugin.
 TEST(PluginBuildInfo, RefusedWithoutIt) {
-  // A damaged library: its one section, the section names, says it is
-  // larger than a plugin's names could be.
+  // Damaged: its one section, the names, larger than a plugin's could be.
   Elf64_Ehdr header{};
   std::memcpy(header.e_ident, ELFMAG, SELFMAG);
   header.e_ident[EI_CLASS] = ELFCLASS64;
@@ -48,16 +47,13 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
   // A library cut short: its section table lies past its end.
   header.e_shoff = 1 << 20;
   const std::string cut = Library("cut.so", header);
-  // One whose section table is larger than a plugin's could be, though the
-  // file holds it.
+  // A section table larger than a plugin's could be, though the file holds it.
   header.e_shoff = sizeof header;
   header.e_shnum = 20000;
   const auto table = std::make_unique<std::array<Elf64_Shdr, 20000>>();
   const std::string many = Library("many.so", header, *table);
-  struct Case {
-    std::string path;
-    const char* error;  // after the path
-  } cases[] = {
+  const std::pair<std::string, const char*> cases[] = {
+      // the error after the path
       {"/no/such/library.so", " cannot be read as a 64-bit ELF file"},
       {ZVM_DEVHOST_CONFIG, " cannot be read as a 64-bit ELF file"},
       // This test program is an ELF file without the section.
@@ -67,11 +63,11 @@ TEST(PluginBuildInfo, RefusedWithoutIt) {
       {cut, ": the section table cannot be read"},
       {many, ": the section table cannot be read"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [path, refusal] : cases) {
     std::map<std::string, std::string> none;
     std::string error;
-    EXPECT_FALSE(ReadPluginBuildInfo(c.path, none, error));
-    EXPECT_EQ(error, c.path + c.error);
+    EXPECT_FALSE(ReadPluginBuildInfo(path, none, error));
+    EXPECT_EQ(error, path + refusal);
     EXPECT_TRUE(none.empty());
   }
   for (const std::string& path : {damaged, large, cut, many}) std::remove(path.c_str());

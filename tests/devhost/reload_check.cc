@@ -4,6 +4,7 @@
 // open files, threads and mapped memory must be back where they were; the
 // first kWarmUp cycles come before that measure (the HTTP and C libraries'
 // first uses are not the plugin's). Exits 0 passed, 1 failed, 2 misused.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -33,26 +34,19 @@ struct ProcessState {
   std::size_t libraryMappings = 0;
 };
 
-std::size_t Entries(const char* directory) {
-  return static_cast<std::size_t>(
-      std::distance(std::filesystem::directory_iterator(directory), {}));
-}
-
 ProcessState Measure(const std::string& library) {
-  // The mock service closes the connections its clients left a moment
-  // after they did.
+  // The mock service closes the connections its clients left a moment later.
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ProcessState state;
   // The iterator's own descriptor is among them, in every measurement.
-  state.files = Entries("/proc/self/fd");
-  state.threads = Entries("/proc/self/task");
+  state.files = std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  state.threads = std::distance(std::filesystem::directory_iterator("/proc/self/task"), {});
   std::ifstream maps("/proc/self/maps");
   std::string line;
   while (std::getline(maps, line)) {
     unsigned long long start = 0, end = 0;
     char access[5] = "";
-    // Reserved address space (the C library's arenas of each thread, the
-    // stacks' guard pages) is no memory until made accessible.
+    // Reserved address space (arenas, guard pages) is no memory until made accessible.
     if (std::sscanf(line.c_str(), "%llx-%llx %4s", &start, &end, access) == 3 &&
         std::string(access) != "---p") {
       state.mappedBytes += end - start;
@@ -60,32 +54,6 @@ ProcessState Measure(const std::string& library) {
     if (line.ends_with(library)) ++state.libraryMappings;
   }
   return state;
-}
-
-// One life of the plugin; its live blocks after Shutdown, or -1 when it did
-// not load or answer as it should.
-long long Cycle(host::InProcessHost& host, const std::string& library,
-                const devhost::DevhostConfig& config, std::string& failure) {
-  const auto failed = [&](const std::string& why) {
-    failure = why;
-    return -1LL;
-  };
-  if (!host.Load(library, ZVM_PLUGIN_EXPORT)) return failed(host.Error());
-  if (!host.Initialize()) return failed("Initialize failed");
-  const BindingProperty& token = config.resources.at(devhost::kTokenResource);
-  host.DeliverResourceEvent(devhost::kTokenResource, "Create", token);
-  const std::string email = "/qor-email-verification/v1/email";
-  const host::CallResponse read = host.Call(kMethodGet, email);
-  const host::CallResponse change = host.Call(kMethodPut, email, "application/json",
-                                              R"({"email":"reload@example.test","password":")" +
-                                                  config.accounts.front().password + R"("})");
-  if (read.error || change.error) {
-    return failed("GET answered " + read.errorText + read.json + ", PUT " + change.errorText);
-  }
-  host.Shutdown();
-  const long long live = static_cast<long long>(host.GetMemoryStats()[1]);
-  host.Unload();
-  return live;
 }
 
 }  // namespace
@@ -114,13 +82,31 @@ int main(int argc, char** argv) {
       [](const host::ExternalCall& call) { return devhost::CarryExternalRequest(call); });
   for (const auto& [path, body] : config.resources) host.SetResourceBody(path, body);
 
+  const BindingProperty& token = config.resources.at(devhost::kTokenResource);
+  const std::string email = "/qor-email-verification/v1/email";
+  const std::string change =
+      R"({"email":"reload@example.test","password":")" + config.accounts.front().password + R"("})";
   long long mostLive = 0;
   std::string failure;
   ProcessState before;
   for (int i = 0; i < kWarmUp + kCycles && failure.empty(); ++i) {
     if (i == kWarmUp) before = Measure(library);
-    const long long live = Cycle(host, library, config, failure);
-    if (live > mostLive) mostLive = live;
+    if (!host.Load(library, ZVM_PLUGIN_EXPORT)) {
+      failure = host.Error();
+    } else if (!host.Initialize()) {
+      failure = "Initialize failed";
+    } else {
+      host.DeliverResourceEvent(devhost::kTokenResource, "Create", token);
+      const host::CallResponse read = host.Call(kMethodGet, email);
+      const host::CallResponse put = host.Call(kMethodPut, email, "application/json", change);
+      if (read.error || put.error) {
+        failure = "GET answered " + read.errorText + read.json + ", PUT " + put.errorText;
+        continue;
+      }
+      host.Shutdown();
+      mostLive = std::max(mostLive, static_cast<long long>(host.GetMemoryStats()[1]));
+      host.Unload();
+    }
   }
   const ProcessState after = Measure(library);
   mock.Stop();

@@ -17,8 +17,7 @@ struct Read {
   bool continued = false;
 };
 
-// Reads `input` given all at once, or one byte at a time as a slow client
-// sends it.
+// Reads `input` given all at once, or one byte at a time as a slow client sends it.
 Read Frame(const std::string& input, bool byByte) {
   RequestFramer framer(kLimits);
   Read read;
@@ -102,11 +101,9 @@ TEST(RequestFramer, FramesOrRefusesWhateverWayTheBytesCome) {
       // The first refusal holds, whatever follows it.
       {post + "X: " + v55 + "\r\nY: " + v55 + "\r\nZ: " + v55 + "QQQ\r\nbad\r\n\r\n", 431,
        "The request head is longer than 200 bytes"},
-      // Trailers count by their own lines, not by what follows them: these
-      // are 200 bytes, the limit, their empty line included.
+      // Trailers count by their own bytes: 200 pass (the limit), 201 do not.
       {chunked + "0\r\nT: " + std::string(193, 't') + "\r\n\r\n" + next, 0,
        "POST /m HTTP/1.1\r\nContent-Length: 0\r\n\r\n", "", next.c_str()},
-      // Trailers of 201 bytes, their empty line included.
       {chunked + "0\r\nT: " + std::string(61, 't') + "\r\nU: " + std::string(61, 'u') +
            "\r\nV: " + std::string(62, 'v') + "\r\n\r\n",
        431},

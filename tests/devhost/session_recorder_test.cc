@@ -27,71 +27,62 @@ std::string Lines(std::initializer_list<const char*> lines) {
   return text;
 }
 
+// Steps count from each recording's beginning; the file closes with the recorder.
 TEST(SessionRecorder, NumbersEachRecordingFromItsBeginning) {
-  SessionRecorder recorder;
-  auto log = [](const char* text) { return LogRecord({2, text}); };
-  {
-    // Nothing records yet: nothing is made.
-    const auto unseen = recorder.Begin([]() -> BindingProperty {
-      ADD_FAILURE() << "a record made that nothing records";
-      return {};
-    });
-  }
-  const std::string path = ::testing::TempDir() + "recorder-test.jsonl";
-  std::string error;
-  ASSERT_TRUE(recorder.OpenFile(path, error)) << error;
-  {
-    const auto first = recorder.Begin([] { return ActionRecord("initialize"); });
-    recorder.Add([&] { return log("one"); });
-    recorder.StartBuffer();
-    recorder.Add([&] { return log("two"); });
-  }
-  {
-    const auto second = recorder.Begin([] { return ActionRecord("shutdown"); });
-    recorder.Add([&] { return log("three"); });
-  }
-  recorder.Add([&] { return log("four"); });
-  EXPECT_TRUE(recorder.Buffering());
-  const std::optional<std::string> buffer = recorder.StopBuffer();
-  EXPECT_FALSE(recorder.Buffering());
-  EXPECT_FALSE(recorder.StopBuffer());
-  ASSERT_TRUE(buffer);
-  // The file records on without the buffer.
-  recorder.Add([&] { return log("five"); });
-  // The buffer's first action began before it did: its line is not there.
-  EXPECT_EQ(Untimed(*buffer),
-            Lines({R"({"step":1,"kind":"log","level":"ERROR","text":"two"})",
-                   R"({"step":2,"kind":"shutdown"})",
-                   R"({"step":3,"during":2,"kind":"log","level":"ERROR","text":"three"})",
-                   R"({"step":4,"kind":"log","level":"ERROR","text":"four"})"}));
-  std::stringstream lines;
-  lines << std::ifstream(path).rdbuf();
-  EXPECT_EQ(Untimed(lines.str()),
-            Lines({R"({"step":1,"kind":"initialize"})",
-                   R"({"step":2,"during":1,"kind":"log","level":"ERROR","text":"one"})",
-                   R"({"step":3,"during":1,"kind":"log","level":"ERROR","text":"two"})",
-                   R"({"step":4,"kind":"shutdown"})",
-                   R"({"step":5,"during":4,"kind":"log","level":"ERROR","text":"three"})",
-                   R"({"step":6,"kind":"log","level":"ERROR","text":"four"})",
-                   R"({"step":7,"kind":"log","level":"ERROR","text":"five"})"}));
-  std::remove(path.c_str());
-}
-
-// The recorder's file is closed with it.
-TEST(SessionRecorder, ClosesItsFile) {
   const auto descriptors = [] {
     const std::filesystem::directory_iterator open("/proc/self/fd");
     return std::distance(begin(open), end(open));
   };
-  const auto before = descriptors();
-  const std::string path = ::testing::TempDir() + "recorder-closes.jsonl";
+  const auto open = descriptors();
+  const std::string path = ::testing::TempDir() + "recorder-test.jsonl";
   {
     SessionRecorder recorder;
+    auto log = [](const char* text) { return LogRecord({2, text}); };
+    {
+      // Nothing records yet: nothing is made.
+      const auto unseen = recorder.Begin([]() -> BindingProperty {
+        ADD_FAILURE() << "a record made that nothing records";
+        return {};
+      });
+    }
     std::string error;
     ASSERT_TRUE(recorder.OpenFile(path, error)) << error;
-    EXPECT_EQ(descriptors(), before + 1);
+    {
+      const auto first = recorder.Begin([] { return ActionRecord("initialize"); });
+      recorder.Add([&] { return log("one"); });
+      recorder.StartBuffer();
+      recorder.Add([&] { return log("two"); });
+    }
+    {
+      const auto second = recorder.Begin([] { return ActionRecord("shutdown"); });
+      recorder.Add([&] { return log("three"); });
+    }
+    recorder.Add([&] { return log("four"); });
+    EXPECT_TRUE(recorder.Buffering());
+    const std::optional<std::string> buffer = recorder.StopBuffer();
+    EXPECT_FALSE(recorder.Buffering());
+    EXPECT_FALSE(recorder.StopBuffer());
+    ASSERT_TRUE(buffer);
+    // The file records on without the buffer.
+    recorder.Add([&] { return log("five"); });
+    // The buffer's first action began before it did: its line is not there.
+    EXPECT_EQ(Untimed(*buffer),
+              Lines({R"({"step":1,"kind":"log","level":"ERROR","text":"two"})",
+                     R"({"step":2,"kind":"shutdown"})",
+                     R"({"step":3,"during":2,"kind":"log","level":"ERROR","text":"three"})",
+                     R"({"step":4,"kind":"log","level":"ERROR","text":"four"})"}));
+    std::stringstream lines;
+    lines << std::ifstream(path).rdbuf();
+    EXPECT_EQ(Untimed(lines.str()),
+              Lines({R"({"step":1,"kind":"initialize"})",
+                     R"({"step":2,"during":1,"kind":"log","level":"ERROR","text":"one"})",
+                     R"({"step":3,"during":1,"kind":"log","level":"ERROR","text":"two"})",
+                     R"({"step":4,"kind":"shutdown"})",
+                     R"({"step":5,"during":4,"kind":"log","level":"ERROR","text":"three"})",
+                     R"({"step":6,"kind":"log","level":"ERROR","text":"four"})",
+                     R"({"step":7,"kind":"log","level":"ERROR","text":"five"})"}));
   }
-  EXPECT_EQ(descriptors(), before);
+  EXPECT_EQ(descriptors(), open);
   std::remove(path.c_str());
 }
 

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "formats/json_to_property.h"
-#include "formats/property_to_json.h"
 
 namespace Halden::devhost {
 namespace {
@@ -21,18 +21,13 @@ std::string Text(const BindingProperty& record) {
   return record.IsEmpty() ? "nothing" : ComparedText(record);
 }
 
-// Recorded and replayed doings of one action, and the differences found:
-// "expected -> got" each. A log line changed or missing is devhost_test's,
-// on the demo's recording.
+// The differences, "expected -> got", of recorded and replayed doings of one action.
 TEST(SessionReplay, PairsWhatWasDoneWithWhatWasRecorded) {
   const char* log = R"({"step":3,"time":0.1,"during":2,"kind":"log","text":"a"})";
   const char* other = R"({"kind":"log","text":"b"})";
   const char* send = R"({"step":4,"time":0.1,"during":2,"kind":"send","payload":{"x":1,"y":2}})";
-  struct Case {
-    std::vector<const char*> expected;
-    std::vector<const char*> got;
-    std::vector<std::string> differences;
-  } cases[] = {
+  using Texts = std::vector<const char*>;
+  const std::tuple<Texts, Texts, std::vector<std::string>> cases[] = {
       // Times, steps, the host's answers and members' order do not count.
       {{log, send},
        {R"({"kind":"log","text":"a"})", R"({"payload":{"y":2,"x":1},"kind":"send"})"},
@@ -54,12 +49,12 @@ TEST(SessionReplay, PairsWhatWasDoneWithWhatWasRecorded) {
         R"({"kind":"send","payload":{"x":1,"y":2}} -> {"kind":"send","payload":{"x":0}})",
         R"({"kind":"log","text":"z"} -> nothing)"}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [expected, got, differences] : cases) {
     std::vector<std::string> found;
-    for (const ReplayDifference& difference : CompareActions(Records(c.expected), Records(c.got))) {
+    for (const ReplayDifference& difference : CompareActions(Records(expected), Records(got))) {
       found.push_back(Text(difference.expected) + " -> " + Text(difference.got));
     }
-    EXPECT_EQ(found, c.differences) << c.expected.size() << " expected, " << c.got.size();
+    EXPECT_EQ(found, differences) << expected.size() << " expected, " << got.size();
   }
 }
 

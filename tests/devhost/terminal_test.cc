@@ -6,17 +6,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 namespace Halden::devhost {
 namespace {
 
 TEST(Terminal, LevelsQuietAndControlCharacters) {
-  struct Case {
-    bool quiet;
-    uint32_t level;
-    const char* text;
-    const char* shown;
-  } cases[] = {
+  const std::tuple<bool, uint32_t, const char*, const char*> cases[] = {
       {false, 0, "GET / 200", "  OKAY| GET / 200\n"},
       {false, 1, "warned", "  WARN| warned\n"},
       {true, 0, "GET / 200", ""},
@@ -28,15 +24,15 @@ TEST(Terminal, LevelsQuietAndControlCharacters) {
       // C1 controls (U+0080 to U+009F) command a terminal too; U+00A0 does not.
       {false, 0, "a\xC2\x9B[2J\xC2\x9F\xC2\xA0", "  OKAY| a?[2J?\xC2\xA0\n"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [quiet, level, text, shown] : cases) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
-    Terminal(file, c.quiet).Line(c.level, c.text);
+    Terminal(file, quiet).Line(level, text);
     // What reached the file, past the stream's own buffer.
     char buffer[256] = {};
     const ssize_t length = pread(fileno(file), buffer, sizeof buffer - 1, 0);
     std::fclose(file);
-    EXPECT_EQ(std::string(buffer, std::max<ssize_t>(length, 0)), c.shown) << c.text;
+    EXPECT_EQ(std::string(buffer, std::max<ssize_t>(length, 0)), shown) << text;
   }
 }
 

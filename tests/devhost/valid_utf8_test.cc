@@ -9,10 +9,7 @@ namespace {
 
 TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
   const std::string r = "\xEF\xBF\xBD";
-  struct Case {
-    std::string text;
-    std::string valid;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"plain", "plain"},
       {std::string("a\0b", 3), std::string("a\0b", 3)},
       {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
@@ -37,10 +34,10 @@ TEST(ValidUtf8, ReplacesEachIllFormedPartAsBrowsersDecode) {
       {"\xF5\x80\x80\x80", r + r + r + r},  // no lead past 0xF4
       {"\xF0\x9F\x98", r},
   };
-  for (const Case& c : cases) {
+  for (const auto& [text, valid] : cases) {
     // Followed by a byte that must not be read.
-    const std::string padded = c.text + "\x80";
-    EXPECT_EQ(ValidUtf8(std::string_view(padded.data(), c.text.size())), c.valid) << c.text;
+    const std::string padded = text + "\x80";
+    EXPECT_EQ(ValidUtf8(std::string_view(padded.data(), text.size())), valid) << text;
   }
 }
 
