@@ -2,7 +2,6 @@
 // the boundary layout (pointers 4 bytes wide in the 32-bit build).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -12,13 +11,12 @@
 #include "api/method.h"
 #include "api/typed_endpoint.h"
 #include "binding/registration.h"
-#include "host/in_process_host.h"
-#include "tests/support/sample_plugin.h"
+#include "tests/api/dispatch_fixture.h"
 
 namespace Halden {
 namespace {
 
-constexpr std::size_t P = sizeof(void*);
+constexpr std::size_t P = sizeof(void*);  // 4 in the 32-bit build
 
 template <typename T>
 T At(const void* base, std::size_t offset) {
@@ -39,9 +37,7 @@ std::vector<uint32_t> LocationsOf(const ApiEndpointEntry& entry) {
   return locations;
 }
 
-TEST(ApiTableLayout, EntriesLocationsAndTextListsAtTheirOffsets) {
-  host::InProcessHost host;
-  ASSERT_TRUE(host.Register(&testing::LoadSamplePlugin));
+TEST_F(Dispatch, TableEntriesLocationsAndTextListsAtTheirOffsets) {
   const void* table = host.Registration().apiTable;
   const void* entries = PointerAt(table, 0);
   const uint32_t count = At<uint32_t>(table, P);
@@ -50,7 +46,6 @@ TEST(ApiTableLayout, EntriesLocationsAndTextListsAtTheirOffsets) {
   EXPECT_NE(PointerAt(table, 2 * P + 8), nullptr);  // events
 
   const std::size_t entrySize = 15 * P + 30;
-  static_assert(P != 4 || 15 * P + 30 == 90);
   EXPECT_EQ(sizeof(ApiEndpointEntry), entrySize);
   const void* put = nullptr;
   const void* purge = nullptr;
@@ -116,16 +111,21 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   EXPECT_EQ(uint32_t{entry.textListCount}, 1u);
   // One a parameter, 0 where none was given.
   EXPECT_EQ(LocationsOf(entry), (std::vector<uint32_t>{0, 0, kLocationBody, 0, kLocationBody}));
-  // A function without a handler is answered as no function at all.
+  // A function without a handler is answered as no function at all, and so
+  // is a call without its record; one without a response is ignored.
   ApiCallRecord call{};
   call.method = kMethodPost;
   call.path = "/v1/x";
   call.callContext = entry.function.callContext;
-  JsonApiResponse response{};
-  entry.callback(&response, &call);
-  EXPECT_STREQ(response.errorText, "Invalid function");
-  EXPECT_EQ(uint32_t{response.status}, 404u);
-  response.release(&response);
+  for (const ApiCallRecord* record : {&call, static_cast<ApiCallRecord*>(nullptr)}) {
+    JsonApiResponse response{};
+    entry.callback(&response, record);
+    EXPECT_STREQ(response.errorText, "Invalid function");
+    EXPECT_EQ(uint32_t{response.errorFlag}, 1u);
+    EXPECT_EQ(uint32_t{response.status}, 404u);
+    response.release(&response);
+  }
+  entry.callback(nullptr, nullptr);
 
   // A typed registration describes its function; a second one of the same
   // name has none to describe.
@@ -152,18 +152,8 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
   // Parameters given no location still have a record each.
   dispatcher.RegisterEndpoint(registry.RegisterFunction("Gn", 2)).Template("/v1/g");
   const ApiTable& odd = *dispatcher.BuildApiTable();
-  const ApiEndpointEntry* end = odd.entries + odd.entryCount;
-  const auto path = [&](const char* text) {
-    return std::find_if(odd.entries, end, [&](const ApiEndpointEntry& e) {
-      return std::string(e.pathTemplate) == text;
-    });
-  };
-  const ApiEndpointEntry* at = path("/v1/odd");
-  ASSERT_NE(at, end);
-  EXPECT_EQ(uint32_t{at->method}, 0u);
-  const ApiEndpointEntry* unplaced = path("/v1/g");
-  ASSERT_NE(unplaced, end);
-  EXPECT_EQ(LocationsOf(*unplaced), (std::vector<uint32_t>{kLocationAny, kLocationAny}));
+  EXPECT_EQ(uint32_t{Find(odd, "/v1/odd").method}, 0u);
+  EXPECT_EQ(LocationsOf(Find(odd, "/v1/g")), (std::vector<uint32_t>{kLocationAny, kLocationAny}));
 
   // A table built again describes each enumeration's values, and each
   // function's arguments, once.
@@ -175,11 +165,7 @@ TEST(ApiTableLayout, TheBuildersFirstRecordMakesTheEntry) {
     while (tone != again.types + again.typeCount && std::string(tone->name) != "Tone") ++tone;
     ASSERT_NE(tone, again.types + again.typeCount);
     EXPECT_EQ(uint32_t{tone->count}, 2u) << build;
-    const ApiEndpointEntry* put = std::find_if(
-        again.entries, again.entries + again.entryCount,
-        [](const ApiEndpointEntry& e) { return std::string(e.pathTemplate) == "/v1/p"; });
-    ASSERT_NE(put, again.entries + again.entryCount);
-    EXPECT_EQ(uint32_t{put->function.argumentCount}, 1u) << build;
+    EXPECT_EQ(uint32_t{Find(again, "/v1/p").function.argumentCount}, 1u) << build;
     // No function is registered as safe on any thread; the reserved word is 0.
     EXPECT_EQ(uint32_t{again.entries[1].function.reserved}, 0u);
     EXPECT_EQ(uint32_t{again.entries[1].function.threadSafe}, 0u);

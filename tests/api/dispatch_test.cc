@@ -7,9 +7,8 @@
 #include <string>
 #include <tuple>
 
-#include "api/call_response.h"
-#include "formats/json_to_property.h"
 #include "host/in_process_host.h"
+#include "tests/api/dispatch_fixture.h"
 #include "tests/support/allocation_probe.h"
 #include "tests/support/sample_plugin.h"
 #include "tests/support/small_stack.h"
@@ -19,28 +18,6 @@ namespace {
 
 using host::CallRequest;
 using host::CallResponse;
-using testing::SamplePlugin;
-
-class Dispatch : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(host.Register(&testing::LoadSamplePlugin));
-    ASSERT_TRUE(host.Initialize());
-    plugin = static_cast<SamplePlugin*>(host.Registration().instance);
-  }
-
-  const ApiEndpointEntry& Entry(const char* name) {
-    const ApiTable& table = *host.Table();
-    for (uint32_t i = 0; i < table.entryCount; ++i) {
-      if (std::strcmp(table.entries[i].function.name, name) == 0) return table.entries[i];
-    }
-    ADD_FAILURE() << "no entry " << name;
-    return table.entries[0];
-  }
-
-  host::InProcessHost host;
-  SamplePlugin* plugin = nullptr;
-};
 
 TEST_F(Dispatch, AnswersWithValueStatusKindContentTypeAndHeaders) {
   CallResponse summary = host.Call(kMethodGet, "/v1/summary");
@@ -68,24 +45,6 @@ TEST_F(Dispatch, AnswersWithValueStatusKindContentTypeAndHeaders) {
   stream = host.Call(kMethodGet, "/v1/stream?size=2000000");
   EXPECT_EQ(std::tie(stream.error, stream.errorText),
             std::tuple(true, "The answer's stream failed after 1048576 bytes"));
-}
-
-TEST_F(Dispatch, HandlerFailuresAndExceptionsBecomeErrors) {
-  struct Case {
-    const char* path;
-    uint32_t status;
-    const char* text;
-  } cases[] = {
-      {"/v1/fail/busy", 409, "conflict: busy"},   {"/v1/fail/throw", 500, "handler failed"},
-      {"/v1/fail/memory", 500, "std::bad_alloc"}, {"/v1/fail/length", 500, "vector<T> too long"},
-      {"/v1/fail/other", 500, "Unknown error"},
-  };
-  for (const Case& c : cases) {
-    CallResponse response = host.Call(kMethodGet, c.path);
-    EXPECT_TRUE(response.error) << c.path;
-    EXPECT_EQ(response.status, c.status) << c.path;
-    EXPECT_EQ(response.errorText, c.text);
-  }
 }
 
 // A named method's route matches the call's method name, not its code.
@@ -146,56 +105,64 @@ TEST_F(Dispatch, BindsEveryParameterTypeFromTheQuery) {
   EXPECT_NE(response.json.find(R"("obj":{},)"), std::string::npos) << response.json;
 }
 
-TEST_F(Dispatch, EachBindingFailureStopsTheCallWithItsMessage) {
+// A failure of the binding or of the handler stops the call with its message.
+TEST_F(Dispatch, EachFailureStopsTheCallWithItsMessage) {
   struct Case {
     uint32_t method;
     const char* path;
-    const char* contentType;
-    const char* body;
     const char* text;
+    uint32_t status = 0;
+    const char* contentType = "";
+    const char* body = "";
   } cases[] = {
+      {kMethodGet, "/v1/fail/busy", "conflict: busy", 409},
+      {kMethodGet, "/v1/fail/throw", "handler failed", 500},
+      {kMethodGet, "/v1/fail/memory", "std::bad_alloc", 500},
+      {kMethodGet, "/v1/fail/length", "vector<T> too long", 500},
+      {kMethodGet, "/v1/fail/other", "Unknown error", 500},
       // The first failure stops the binding: the later ones say nothing.
-      {kMethodGet, "/v1/scalars?aaa=1&obj={", "", "", "Unknown argument 'aaa' for 'GetV1Scalars'."},
-      {kMethodPost, "/v1/echo?aaa=1", "application/json", "{",
-       "Unknown argument 'aaa' for 'PostV1Echo'."},
-      {kMethodDelete, "/v1/items/3?secret=x", "", "",
+      {kMethodGet, "/v1/scalars?aaa=1&obj={", "Unknown argument 'aaa' for 'GetV1Scalars'."},
+      {kMethodPost, "/v1/echo?aaa=1", "Unknown argument 'aaa' for 'PostV1Echo'.", 0,
+       "application/json", "{"},
+      {kMethodDelete, "/v1/items/3?secret=x",
        "Argument 'secret' for 'DeleteV1ItemsById' was specified in an invalid location."},
-      {kMethodPut, "/v1/items/3?id=4", "", "",
+      {kMethodPut, "/v1/items/3?id=4",
        "Argument 'id' for 'PutV1ItemsById' was specified in an invalid location."},
       // A misplaced value is not read: "{" would not parse.
-      {kMethodPut, "/v1/summary?summary={", "", "",
+      {kMethodPut, "/v1/summary?summary={",
        "Argument 'summary' for 'PutV1Summary' was specified in an invalid location."},
-      {kMethodGet, "/v1/scalars?i32", "", "", "Expected value for argument 'i32'."},
-      {kMethodGet, "/v1/scalars?v.1a.99999999999999999999=x", "", "",
-       "Index 1a is in an incorrect format"},
+      {kMethodGet, "/v1/scalars?i32", "Expected value for argument 'i32'."},
+      {kMethodGet, "/v1/scalars?v.1a.99999999999999999999=x", "Index 1a is in an incorrect format"},
       // A NUL inside an index: the message names the index up to it.
-      {kMethodGet, "/v1/scalars?v.1%00x=y", "", "", "Index 1 is in an incorrect format"},
-      {kMethodGet, "/v1/scalars?v=[1]&v.65536=x", "", "", "Index 65536 is out of range"},
-      {kMethodGet, "/v1/scalars?v.2147483647=x", "", "", "Index 2147483647 is out of range"},
+      {kMethodGet, "/v1/scalars?v.1%00x=y", "Index 1 is in an incorrect format"},
+      {kMethodGet, "/v1/scalars?v=[1]&v.65536=x", "Index 65536 is out of range"},
+      {kMethodGet, "/v1/scalars?v.2147483647=x", "Index 2147483647 is out of range"},
       // The elements a call's paths add count together, each element once.
-      {kMethodGet, "/v1/scalars?obj.65535.0=x", "", "", "Index 0 is out of range"},
-      {kMethodGet, "/v1/scalars?v.0=x&v.65535=y&v.65535.0=z", "", "", "Index 0 is out of range"},
-      {kMethodGet, "/v1/scalars?v.99999999999999999999=x", "", "",
+      {kMethodGet, "/v1/scalars?obj.65535.0=x", "Index 0 is out of range"},
+      {kMethodGet, "/v1/scalars?v.0=x&v.65535=y&v.65535.0=z", "Index 0 is out of range"},
+      {kMethodGet, "/v1/scalars?v.99999999999999999999=x",
        "Index 99999999999999999999 is out of range"},
-      {kMethodGet, "/v1/scalars?obj={", "", "",
+      {kMethodGet, "/v1/scalars?obj={",
        "Couldn't deserialize JSON value for parameter 'obj' of 'GetV1Scalars': Error: Missing a "
        "name for object member. at offset 1."},
-      {kMethodPost, "/v1/echo", "text/plain", "x", "Unsupported body content type"},
-      {kMethodPost, "/v1/echo", "application/x-msgpack", "\x01\x02",
-       "Extra MessgePack data found in body"},
-      {kMethodPut, "/v1/items/3", "", "", "A value for 'item' is required."},
-      {kMethodPut, "/v1/items/3", "application/json", " null ", "A value for 'item' is required."},
-      {kMethodPut, "/v1/items/3", "application/json", R"({"count":"x"})",
-       "Value x for 'count' of type uint32 is in an incorrect format"},
-      {kMethodPost, "/v1/echo", "application/json", "[1,", "Error: Invalid value. at offset 3."},
+      {kMethodPost, "/v1/echo", "Unsupported body content type", 0, "text/plain", "x"},
+      {kMethodPost, "/v1/echo", "Extra MessgePack data found in body", 0, "application/x-msgpack",
+       "\x01\x02"},
+      {kMethodPut, "/v1/items/3", "A value for 'item' is required."},
+      {kMethodPut, "/v1/items/3", "A value for 'item' is required.", 0, "application/json",
+       " null "},
+      {kMethodPut, "/v1/items/3", "Value x for 'count' of type uint32 is in an incorrect format", 0,
+       "application/json", R"({"count":"x"})"},
+      {kMethodPost, "/v1/echo", "Error: Invalid value. at offset 3.", 0, "application/json", "[1,"},
   };
   for (const Case& c : cases) {
     CallResponse response = host.Call(c.method, c.path, c.contentType, c.body);
     ASSERT_TRUE(response.found) << c.path;
     EXPECT_TRUE(response.error) << c.path;
     EXPECT_EQ(response.errorText, c.text) << c.path;
-    EXPECT_EQ(response.status, 0u) << c.path;
+    EXPECT_EQ(response.status, c.status) << c.path;
   }
+  // No handler that counts its calls was reached.
   EXPECT_EQ(plugin->calls, 0);
 }
 
@@ -366,16 +333,6 @@ TEST_F(Dispatch, AStreamIsReadThroughTheRecordUntilReleased) {
   response.release(&response);
   EXPECT_EQ(uint32_t{response.expectedLength}, 0u);
   EXPECT_EQ(static_cast<void*>(response.streamHandle), nullptr);
-}
-
-TEST_F(Dispatch, NullCallAndContextAreRefused) {
-  JsonApiResponse response{};
-  ApiDispatcher::HandleCall(&response, nullptr);
-  EXPECT_STREQ(response.errorText, "Invalid function");
-  EXPECT_EQ(uint32_t{response.errorFlag}, 1u);
-  EXPECT_EQ(uint32_t{response.status}, 404u);
-  response.release(&response);
-  ApiDispatcher::HandleCall(nullptr, nullptr);
 }
 
 }  // namespace

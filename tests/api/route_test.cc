@@ -26,8 +26,7 @@ TEST(RouteTest, NormalizeTemplate) {
   EXPECT_EQ(NormalizeTemplate(""), "");
 }
 
-// The captures std::regex gives for the expression, named as MatchRoute names
-// them.
+// The captures std::regex gives for the expression, named as MatchRoute does.
 std::optional<RouteCaptures> RegexMatch(const RoutePattern& pattern, const std::string& path) {
   const std::regex expression(pattern.expression, std::regex::ECMAScript | std::regex::optimize);
   std::smatch match;
