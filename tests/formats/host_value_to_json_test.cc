@@ -16,8 +16,7 @@ namespace {
 
 using binding_test::Host;
 
-// The text the way through a property writes, "-" when the tree does not
-// convert.
+// The text written through a property, "-" when the tree does not convert.
 std::string ThroughProperty(const HostValue& value) {
   BindingProperty property;
   if (!HostValueToProperty(value, property, "<value>", nullptr)) return "-";
@@ -29,8 +28,7 @@ std::string Direct(const HostValue& value) {
   return HostValueToJson(value, json) ? json : "-";
 }
 
-// Host trees as a host may make them, written straight or through a
-// property, give the same text.
+// Host trees as a host may make them write as their properties would.
 TEST(HostValueToJsonTest, WritesWhatThePropertyWouldWrite) {
   std::vector<HostValue> trees;
   for (const char* json :

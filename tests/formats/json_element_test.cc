@@ -44,6 +44,12 @@ TEST(JsonElementTest, CopiesMovesAndMembers) {
   } doubling;
   object["a"].Accept(doubling);
   EXPECT_EQ(Render(object["a"]), "[2,'x',N]");
+  Element empty;
+  empty.Accept(doubling);
+  // Read as another kind, a constant element gives that kind's default.
+  const Element& number = *object["a"].AsArray().begin();
+  EXPECT_EQ(number.AsNumber().Value(), 2);
+  EXPECT_EQ(number.AsString().Value(), "");
 }
 
 TEST(JsonElementTest, Equality) {

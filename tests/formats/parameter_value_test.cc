@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "tests/binding/conversion_test_support.h"
 
@@ -12,15 +11,13 @@ namespace {
 
 using binding_test::Describe;
 
-struct DecodeCase {
-  std::string value;
-  std::string contentType;
-  bool allowGuessing;
-  std::string expected;  // the decoded value, or the call's error
-};
-
 TEST(DecodeParameterValueTest, ChoosesTheFormat) {
-  const std::vector<DecodeCase> cases = {
+  const struct {
+    std::string value;
+    std::string contentType;
+    bool allowGuessing;
+    std::string expected;  // the decoded value, or the call's error
+  } cases[] = {
       // MessagePack; bytes after the first value are ignored.
       {"\x92\x01\x02\xc0", "application/x-msgpack", false, "[s1,s2]"},
       {"\x81\xa1k\x05", "", true, "{k:s5}"},
@@ -56,7 +53,7 @@ TEST(DecodeParameterValueTest, ChoosesTheFormat) {
       {std::string("a\0b", 3), "application/octet-stream", false, "bYQBi"},
       {std::string("a\0b", 3), "", false, std::string("\"a\0b\"", 5)},
       {"5", "", true, "\"5\""}};
-  for (const DecodeCase& c : cases) {
+  for (const auto& c : cases) {
     // The target is a member of a tree, which a failure leaves as it was.
     BindingProperty arguments;
     BindingProperty& target = arguments.Member("p").SetSigned(9);

@@ -17,7 +17,7 @@ using binding_test::Describe;
 
 BindingResult Read(const std::string& text) { return YamlToProperty(text.data(), text.size()); }
 
-using ReadCase = std::pair<std::string, const char*>;  // the text, what it reads as
+using ReadCase = std::pair<std::string, std::string>;  // the text, what it reads as
 
 // Reads every case; a failure is described by its message.
 void ExpectReads(const std::vector<ReadCase>& cases) {
@@ -32,13 +32,11 @@ TEST(YamlToPropertyTest, Reads) {
   // text, too small is 0.
   const std::string huge = "1" + std::string(400, '0') + "e-10";
   const std::string hexHuge = "0x1" + std::string(300, '0') + "p-10";
-  const std::string quotedHuge = '"' + huge + '"', quotedHexHuge = '"' + hexHuge + '"';
-  ExpectReads({{huge, quotedHuge.c_str()},
-               {"0." + std::string(400, '0') + "1", "u0"},
-               {hexHuge, quotedHexHuge.c_str()},
-               {"0x0." + std::string(300, '0') + "1p+10", "u0"}});
   ExpectReads({
-      // Plain scalars.
+      {huge, '"' + huge + '"'},
+      {"0." + std::string(400, '0') + "1", "u0"},
+      {hexHuge, '"' + hexHuge + '"'},
+      {"0x0." + std::string(300, '0') + "1p+10", "u0"},
       {"", "~"},
       {"~", "~"},
       {"nULL", "\"nULL\""},
@@ -69,7 +67,6 @@ TEST(YamlToPropertyTest, Reads) {
       // A literal block may begin with a tab: a blank before the number.
       {"a: |2-\n  \t5", "{a:u5}"},
       {"- 1\n- two\n-\n- [x, {}]", "[u1,\"two\",~,[\"x\",{}]]"},
-      // Quoted and tagged scalars.
       {"'yes'", "\"yes\""},
       {"''", "\"\""},
       {"[!!str 12, 2]", "[\"12\",u2]"},
@@ -86,7 +83,6 @@ TEST(YamlToPropertyTest, Reads) {
       {"!!bool Off", "false"},
       {"[!!bool maybe, 2]", "[~,u2]"},
       {"a: !local x\nb: *y", "Unsupported YAML tag '!local'."},
-      // Mappings and their keys.
       {"b: 1\na: 2", "{a:u2,b:u1}"},
       {"1: a\nnull: b\n'x': c\n!!str 5: d", "{1:\"a\",5:\"d\",null:\"b\",x:\"c\"}"},
       {"a:\nb: {}", "{a:~,b:{}}"},
@@ -97,7 +93,6 @@ TEST(YamlToPropertyTest, Reads) {
        "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
       {"? [a]\n: b", "Unexpected start of sequence. At line: 1 col: 3"},
       {"? {a: 1}\n: b", "Unexpected start of mapping. At line: 1 col: 3"},
-      // Documents.
       // UTF-8 only: "a: 1" in UTF-16 with its byte order mark is not read as one.
       {std::string("\xff\xfe\x61\0:\0 \0\x31\0", 10),
        "YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
@@ -105,7 +100,6 @@ TEST(YamlToPropertyTest, Reads) {
       {"---\n...\n---\na: 1", "{a:u1}"},
       {"--- ~\n--- 5", "u5"},
       {"--- &a ~\n--- [*a, *a]", "Undefined alias encountered: \"a\". At line: 2 col: 6"},
-      // Anchors and aliases.
       {"a: &x {b: 1}\nc: *x", "{a:{b:u1},c:{b:u1}}"},
       {"- &x 5\n- *x\n- [*x]", "[u5,u5,[u5]]"},
       {"&k a: 1\nb: *k\n*k : 3\nc: 2", "{a:u3,b:\"a\",c:u2}"},
@@ -121,7 +115,6 @@ TEST(YamlToPropertyTest, Reads) {
       {"a: &x [1]\na: 2\nb: *x", "{a:u2,b:u2}"},
       {"a: &x {b: &y 1}\na: [3]\nc: *y", "{a:[u3],c:~}"},
       {"a: &x {b: 1}\na: {c: *x}", "{a:{b:u1,c:{b:u1,c:~}}}"},
-      // The parser's faults.
       {"a: [1", "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
       {"\xff", "YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
       {"a: 'x", "YAML parser error: found unexpected end of stream. At line: 0 col: 5"},
