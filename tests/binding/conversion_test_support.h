@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "binding/property.h"
 #include "boundary/host_value.h"
@@ -22,12 +21,6 @@ inline BindingProperty Text(const std::string& value) {
 }
 inline BindingProperty Enum(int32_t value, const StaticType* type) {
   return BindingProperty().SetEnum({value, type});
-}
-inline BindingProperty Blob() { return BindingProperty().SetBlob(std::vector<uint8_t>{1, 2}); }
-inline BindingProperty Structure() {
-  BindingProperty property;
-  property.Member("a").SetSigned(1);
-  return property;
 }
 
 // A host value of `kind`. A text, blob or array is borrowed: `pointer` and

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "binding/registration.h"
+#include "binding/type_code.h"
 #include "tests/binding/conversion_test_support.h"
 #include "tests/support/allocation_probe.h"
 
@@ -65,7 +66,7 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
   EXPECT_EQ(Describe(replaced), "[true,u3,f1.5,\"\",~]");
   ReleaseHostValue(host);
   EXPECT_EQ(Read(host.kind), kHostNone);
-  // Every owned part is freed, from the first element and entry on, and a
+  // Every owned part is freed, from the first element and entry on; a
   // borrowed key is left alone.
   list.At(0).SetString("first");
   const std::size_t live = testing::AllocationLiveBytes();
@@ -106,13 +107,18 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
   EXPECT_EQ(testing::AllocationLiveBytes(), before);
 }
 
-// The kind names that messages about host values use.
-TEST(HostValueConversionTest, NamesEveryHostKind) {
+// The names that messages give host kinds and type codes; none past either end.
+TEST(HostValueConversionTest, NamesHostKindsAndTypeCodes) {
   // Indexed by kind: kHostNone (0) to kHostStructure (10), then one past the last.
   const char* const names[] = {"",       "bool", "signed", "unsigned",   "float",     "string",
                                "string", "blob", "blob",   "collection", "structure", ""};
   static_assert(kHostNone == 0 && kHostStructure == 10);
   for (int32_t kind = 0; kind <= 11; ++kind) EXPECT_STREQ(HostKindName(kind), names[kind]) << kind;
+  const auto past = static_cast<BindingTypeCode>(static_cast<int32_t>(BindingTypeCode::Map) + 1);
+  EXPECT_STREQ(TypeCodeName(BindingTypeCode::None), "");
+  EXPECT_STREQ(TypeCodeName(BindingTypeCode::Bool), "bool");
+  EXPECT_STREQ(TypeCodeName(BindingTypeCode::Map), "map");
+  EXPECT_STREQ(TypeCodeName(past), "");
 }
 
 }  // namespace

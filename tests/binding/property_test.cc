@@ -4,14 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/fnv1a.h"
+#include "binding/property_visitor.h"
 #include "tests/binding/conversion_test_support.h"
-#include "tests/binding/recording_visitor.h"
 #include "tests/support/allocation_probe.h"
 #include "tests/support/small_stack.h"
 
@@ -19,8 +19,55 @@ namespace Halden {
 namespace {
 
 using binding_test::Describe;
-using binding_test::RecordingVisitor;
 using ::testing::ElementsAre;
+
+// Records a walk's events as "Name(argument)" and the entries of its strings;
+// stops after event `stopAt`. With `keep` false it only counts the events,
+// folds them into `digest` and counts Begin less End events in `open`.
+class RecordingVisitor : public BindingPropertyVisitor {
+ public:
+  explicit RecordingVisitor(std::size_t stop = SIZE_MAX, bool keep = true)
+      : stopAt(stop), keep(keep) {}
+
+  bool VisitEmpty() override { return Add("VisitEmpty", ""); }
+  bool VisitBool(bool v) override { return Add("VisitBool", v ? "true" : "false"); }
+  bool VisitSigned(int64_t v) override { return Add("VisitSigned", std::to_string(v)); }
+  bool VisitUnsigned(uint64_t v) override { return Add("VisitUnsigned", std::to_string(v)); }
+  bool VisitFloat(double v) override { return Add("VisitFloat", std::to_string(v)); }
+  bool VisitString(const InternedString& v) override {
+    if (keep) strings.push_back(&v);
+    return Add("VisitString", v.Text());
+  }
+  bool VisitBlob(const std::vector<uint8_t>& v) override {
+    return Add("VisitBlob", std::to_string(v.size()));
+  }
+  bool VisitEnum(const EnumValue& v) override { return Add("VisitEnum", std::to_string(v.value)); }
+  bool BeginCollection(uint32_t n) override { return Add("BeginCollection", std::to_string(n)); }
+  bool BeginElement(uint32_t i) override { return Add("BeginElement", std::to_string(i)); }
+  bool EndElement(uint32_t i) override { return Add("EndElement", std::to_string(i)); }
+  bool EndCollection() override { return Add("EndCollection", ""); }
+  bool BeginStructure(uint32_t n) override { return Add("BeginStructure", std::to_string(n)); }
+  bool BeginMember(const std::string& key) override { return Add("BeginMember", key); }
+  bool EndMember(const std::string& key) override { return Add("EndMember", key); }
+  bool EndStructure() override { return Add("EndStructure", ""); }
+
+  std::vector<std::string> events;
+  std::vector<const InternedString*> strings;
+  std::size_t count = 0;
+  uint64_t digest = 0;
+  int64_t open = 0;
+
+ private:
+  bool Add(const char* name, const std::string& argument) {
+    std::string event = std::string(name) + "(" + argument + ")";
+    digest = digest * 1099511628211u + std::hash<std::string>()(event);
+    open += name[0] == 'B' ? 1 : name[0] == 'E' ? -1 : 0;
+    if (keep) events.push_back(std::move(event));
+    return ++count <= stopAt;
+  }
+  std::size_t stopAt;
+  bool keep;
+};
 
 const InternedString* EntryOf(const BindingProperty& p) {
   RecordingVisitor recorder;
@@ -52,8 +99,7 @@ TEST(BindingPropertyTest, EqualTextsShareOneEntryUntilTheLastReferenceGoes) {
   root.Member("c").Member("a").SetBlob(blob);
   EXPECT_EQ(arena->StringCount(), 3u);
   // A dropped entry's text goes with it, whichever setter replaces it; so
-  // does a blob that a root holding it discards (its arena's memory is kept
-  // for the next tree, so one is kept before counting).
+  // does a discarded root's blob (one arena is kept before counting).
   const std::string longText(64, 'x');
   BindingProperty().SetString(longText);
   const std::size_t live = testing::AllocationLiveBytes();
@@ -147,15 +193,14 @@ TEST(BindingPropertyTest, CopyBetweenTreesAndWithinOne) {
   target.Member("y") = std::move(from.Member("y"));
   EXPECT_EQ(std::pair(target.Find("y").GetString(), from.Arena()->StringCount()),
             std::pair(std::string("moving"), std::size_t{1}));
-  // A member named with its hash makes a structure of an empty property; a
-  // scalar counts one.
+  // A member named with its hash makes a structure of an empty property.
   BindingProperty hashed;
   hashed.Member("k", Fnv1a("k")).SetSigned(2);
   EXPECT_EQ(Describe(hashed), "{k:s2}");
   // The empty key is the one entry that is not counted.
   hashed.Member("", Fnv1a("")).SetSigned(3);
   EXPECT_EQ(hashed.Arena()->StringCount(), 1u);
-  EXPECT_EQ(hashed.Find("k").Size(), 1u);
+  EXPECT_EQ(hashed.Find("k").Size(), 1u);  // a scalar counts one
   // A scalar copied needs no arena.
   BindingProperty number;
   number = hashed.Find("k");
@@ -163,7 +208,7 @@ TEST(BindingPropertyTest, CopyBetweenTreesAndWithinOne) {
   EXPECT_EQ(number.Arena(), nullptr);
 }
 
-TEST(BindingPropertyTest, EachKindAsText) {
+TEST(BindingPropertyTest, EachKindAsTextAndWalks) {
   const std::pair<BindingProperty, std::string> cases[] = {
       {BindingProperty(), ""},
       {BindingProperty().SetBool(false), "false"},
@@ -178,9 +223,7 @@ TEST(BindingPropertyTest, EachKindAsText) {
       {SampleStructure(), ""},
   };
   for (const auto& [property, text] : cases) EXPECT_EQ(property.ToText(), text);
-}
-
-TEST(BindingPropertyTest, WalkOrderAndStop) {
+  // A walk goes in key order and stops at the first event refused.
   BindingProperty p;
   p.Member("b").SetSigned(1);
   p.Member("a").Append().SetBool(true);
@@ -201,14 +244,11 @@ TEST(BindingPropertyTest, WalkOrderAndStop) {
   }
 }
 
-// Code may build a tree deeper than any reader accepts: copying, walking and
-// releasing it must not take stack in proportion to its depth.
+// Copying, walking and releasing a tree deeper than any reader accepts takes
+// no stack in proportion to its depth.
 TEST(BindingPropertyTest, DeepTreesNeedNoDeepStack) {
   constexpr int kLevels = 100000;
-  constexpr std::size_t kAll = std::numeric_limits<std::size_t>::max();
-  RecordingVisitor original(kAll, false);
-  RecordingVisitor copied(kAll, false);
-  RecordingVisitor assigned(kAll, false);
+  RecordingVisitor original(SIZE_MAX, false), copied(SIZE_MAX, false), assigned(SIZE_MAX, false);
   ASSERT_TRUE(testing::RunOnSmallStack(
       [&] {
         BindingProperty root;
@@ -235,8 +275,8 @@ TEST(BindingPropertyTest, DeepTreesNeedNoDeepStack) {
   EXPECT_EQ(assigned.digest, original.digest);
 }
 
-// Without memory for the frames of its walk, a release falls back on the machine stack and
-// still frees every level; an index past the length limit is refused before memory is asked.
+// Without memory for its walk's frames, a release falls back on the machine
+// stack and frees every level; an index past the limit is refused first.
 TEST(BindingPropertyTest, ReleaseWithoutMemoryForFramesFreesEverything) {
   BindingProperty root;
   root.MakeCollection();

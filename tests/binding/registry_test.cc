@@ -49,12 +49,7 @@ TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
   registry.RegisterType(0, "Nothing", StaticTypeOf<void>(), false);
   EXPECT_NE(registry.FindTypeByName("Nothing"), nullptr);
   EXPECT_EQ(registry.FindType(&StaticTypeOf<void>()), nullptr);
-}
-
-TEST(BindingRegistryTest, EventsKeepTheirFirstRegistrationUntilUnregistered) {
-  BindingRegistry registry;
-  const BindingTypeDescriptor* type =
-      registry.RegisterType(4, "Sample", StaticTypeOf<Sample>(), false).Descriptor();
+  // An event keeps its first registration too, until it is unregistered.
   registry.RegisterEvent("OnSample", type).AddTag("").AddTag("e").SetDescription("d");
   BindingEventBuilder again = registry.RegisterEvent("OnSample", nullptr);
   EXPECT_TRUE(again.Existed());
@@ -70,8 +65,9 @@ TEST(BindingRegistryTest, EventsKeepTheirFirstRegistrationUntilUnregistered) {
   EXPECT_EQ(registry.FindEvent("OnSample"), nullptr);
 }
 
-// The records of the built-in events, which the host's help describes.
-TEST(BindingRegistryTest, KnowsTheBuiltinEventRecords) {
+// The records of the built-in events, which the host's help describes; and
+// functions, attached or detached.
+TEST(BindingRegistryTest, BuiltinEventRecordsAndFunctions) {
   BindingRegistry registry;
   for (const auto& [name, fields] : std::vector<std::pair<std::string, std::string>>{
            {"BindingGenericEvent", "data"},
@@ -91,10 +87,7 @@ TEST(BindingRegistryTest, KnowsTheBuiltinEventRecords) {
             std::pair(false, static_cast<const BindingTypeDescriptor*>(nullptr)));
   registry.Initialize();
   EXPECT_NE(registry.FindTypeByName("BindingGenericEvent"), nullptr);
-}
 
-TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
-  BindingRegistry registry;
   BindingFunctionDescriptor* function = registry.RegisterFunction("GetSample", 2);
   EXPECT_EQ(registry.FunctionCount(), 1u);
   ASSERT_EQ(function->arguments.size(), 2u);
@@ -122,12 +115,9 @@ TEST(BindingRegistryTest, FunctionsAndDetachedFunctions) {
   EXPECT_EQ(registry.FunctionCount(), 0u);
   EXPECT_EQ(registry.FindFunction("GetSample"), nullptr);
   EXPECT_NE(registry.FindTypeByName("BindingGenericEvent"), nullptr);
-}
 
-// A secret field makes a function's arguments secret at any depth; a record
-// that holds itself is looked at once.
-TEST(BindingRegistryTest, TakesSecretSeesSecretFieldsAtAnyDepth) {
-  BindingRegistry registry;
+  // A secret field makes a function's arguments secret at any depth; a
+  // record that holds itself is looked at once.
   BindingTypeBuilder inner = registry.RegisterType(4, "Inner", StaticTypeOf<Sample>(), false);
   inner.AddField("password", "", 0, &StaticTypeOf<int32_t>(), {BindingTypeCode::Int32}, {},
                  kBindingFieldSecret, nullptr, false);
@@ -136,11 +126,11 @@ TEST(BindingRegistryTest, TakesSecretSeesSecretFieldsAtAnyDepth) {
     return BindingTypeRef{BindingTypeCode::Struct, BindingTypeCode::None, type.Descriptor()};
   };
   outer.AddField("self", "", 0, nullptr, record(outer), {}, 0, nullptr, false);
-  BindingFunctionDescriptor* function = registry.RegisterFunction("F", 1);
-  function->SetArgumentType(0, record(outer), false);
-  EXPECT_FALSE(function->TakesSecret());
+  BindingFunctionDescriptor* secret = registry.RegisterFunction("F", 1);
+  secret->SetArgumentType(0, record(outer), false);
+  EXPECT_FALSE(secret->TakesSecret());
   outer.AddField("inner", "", 0, nullptr, record(inner), {}, 0, nullptr, false);
-  EXPECT_TRUE(function->TakesSecret());
+  EXPECT_TRUE(secret->TakesSecret());
 }
 
 }  // namespace

@@ -17,13 +17,7 @@
 namespace Halden {
 namespace {
 
-using binding_test::Bool;
-using binding_test::Enum;
-using binding_test::Float;
-using binding_test::Signed;
-using binding_test::Structure;
-using binding_test::Text;
-using binding_test::Unsigned;
+using namespace binding_test;
 
 enum class Letter : int32_t { A = 0, B = 7 };
 enum class Unregistered { X };
@@ -117,8 +111,7 @@ TEST_F(ScalarConversionTest, SignedIntegerRule) {
   Check<int16_t>({{Unsigned(32768), 0, Range("32768", "int16")}}, int16_t{1});
   // Limits of either sign: an unsigned 0 fits [-9, 0] and not [-9, -1].
   int64_t number = 5;
-  BindingResult fits;
-  BindingResult refused;
+  BindingResult fits, refused;
   EXPECT_TRUE(SignedFromScalar(fits, Unsigned(0), "m", "t", -9, 0, number));
   EXPECT_FALSE(SignedFromScalar(refused, Unsigned(0), "m", "t", -9, -1, number));
 }
@@ -176,7 +169,7 @@ TEST_F(ScalarConversionTest, FloatingRule) {
                  {Text("0xnan"), 0, Format("0xnan", "double")},
                  {Text("0x.8"), 0.5, ""},
                  {Text("1,5"), 0, Format("1,5", "double")},
-                 {Structure(), 0, InvalidType("double", "structure")}},
+                 {BindingProperty().MakeStructure(), 0, InvalidType("double", "structure")}},
                 -1.0);
   Check<float>({{Signed(std::numeric_limits<int64_t>::max()), 9223372036854775808.0f, ""},
                 {Text("-3.4028234663852886e38"), std::numeric_limits<float>::lowest(), ""},
@@ -193,7 +186,7 @@ TEST_F(ScalarConversionTest, FloatingRule) {
   }
 }
 
-TEST_F(ScalarConversionTest, EnumerationRule) {
+TEST_F(ScalarConversionTest, EnumerationAndStringRules) {
   auto invalid = [](const std::string& value) {
     return value + " is not a valid E enumeration value for 'm'.";
   };
@@ -213,15 +206,21 @@ TEST_F(ScalarConversionTest, EnumerationRule) {
                  {Unsigned(4294967303u), Letter::A, invalid("4294967303")},
                  {Enum(1, &StaticTypeOf<Letter>()), Letter::A, invalid("1")},
                  {Float(7), Letter::A, invalidType + "float."},
-                 {Structure(), Letter::A, invalidType + "structure."}},
+                 {BindingProperty().MakeStructure(), Letter::A, invalidType + "structure."}},
                 Letter::A);
   // An enumeration that was never registered has no valid value.
   Unregistered value = Unregistered::X;
   EXPECT_EQ(ConvertFromProperty(registry, Signed(0), value, "m").Error(),
             "0 is not a valid  enumeration value for 'm'.");
+  // A string takes texts and enumerator names.
+  Check<std::string>(
+      {{Text("t"), "t", ""},
+       {Enum(7, &StaticTypeOf<Letter>()), "B", ""},
+       {Enum(3, &StaticTypeOf<Letter>()), "", "3 is not a valid enumeration value for 'm'."}},
+      "kept");
 }
 
-TEST_F(ScalarConversionTest, BoolRuleReadsFourTexts) {
+TEST_F(ScalarConversionTest, BoolRuleReadsFourTextsAndRulesDoNothingAfterAFailure) {
   // 1 and 0 are the values read; -1 is a refused text, which leaves the flag.
   const std::pair<const char*, int> texts[] = {
       {"1", 1}, {"true", 1}, {"0", 0}, {"false", 0}, {"yes", -1}};
@@ -232,17 +231,6 @@ TEST_F(ScalarConversionTest, BoolRuleReadsFourTexts) {
     EXPECT_EQ(result.Ok(), value >= 0) << text;
     EXPECT_EQ(flag, value != 0) << text;
   }
-}
-
-TEST_F(ScalarConversionTest, StringRuleTakesTextsAndEnumeratorNames) {
-  Check<std::string>(
-      {{Text("t"), "t", ""},
-       {Enum(7, &StaticTypeOf<Letter>()), "B", ""},
-       {Enum(3, &StaticTypeOf<Letter>()), "", "3 is not a valid enumeration value for 'm'."}},
-      "kept");
-}
-
-TEST_F(ScalarConversionTest, RulesDoNothingAfterAFailure) {
   BindingResult result;
   result.SetError("first");
   const auto initial = std::tuple(false, int64_t{1}, uint64_t{1}, 1.0, std::string("kept"), 1);

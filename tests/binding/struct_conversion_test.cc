@@ -16,9 +16,7 @@
 namespace Halden {
 namespace {
 
-using binding_test::Describe;
-using binding_test::Host;
-using binding_test::HostSigned;
+using namespace binding_test;
 
 enum class Color : int32_t { Red = 1, Green = 2 };
 
@@ -52,11 +50,16 @@ struct Unlisted {
   int32_t value = 0;
 };
 
-// A member left out when empty makes the members be written one by one.
+// Holder, with a member that may be left out, is written member by member;
+// HoldsUnlisted straight in key order. Both fail on an unregistered record.
 struct Holder {
   Unlisted unlisted;
   std::vector<Unlisted> many;
   int32_t after = 0;
+};
+struct HoldsUnlisted {
+  std::vector<Unlisted> list;
+  int32_t next = 0;
 };
 
 struct Flagged {
@@ -69,14 +72,7 @@ struct Flagged {
   BindingProperty nothing;
 };
 
-// Neither writes its members straight into a host value: a unregistered
-// element, and two members of one name.
-struct HoldsUnlisted {
-  std::vector<Unlisted> list;
-  int32_t next = 0;
-};
-
-// The later member replaces the earlier one, not merges into it.
+// Two members of one name: the later replaces the earlier, not merges into it.
 struct Twice {
   std::vector<int32_t> a = {1};
   std::vector<int32_t> b = {2};
@@ -89,7 +85,7 @@ struct Trio {
   int32_t a = 0, b = 0, c = 0;
 };
 
-// Registered under a name with a NUL in it: the member is the name's first part.
+// Named with a NUL in it: the member is the name's first part.
 struct Cut {
   int32_t id = 0;
 };
@@ -105,7 +101,7 @@ struct Tree {
   std::vector<Tree> children;
 };
 
-// A tree one level down, so that a vector comes where the levels end.
+// One level down, so that a vector comes where the levels end.
 struct Rooted {
   Tree tree;
 };
@@ -176,24 +172,24 @@ class StructConversionTest : public ::testing::Test {
   }
 
   static Outer Sample() {
-    Outer outer{.flag = true,
-                .i32 = -2000000000,
-                .u32 = 4000000000u,
-                .i64 = -9000000000000000000LL,
-                .u64 = 18000000000000000000u,
-                .f32 = 0.5f,
-                .f64 = -1.25,
-                .text = "text",
-                .color = Color::Green,
-                .inner = {"in", Color::Green},
-                .inners = {{"a", Color::Red}, {"b", Color::Green}},
-                .names = {"x", "", "y"},
-                .numbers = {1, -2},
-                .objects = {With("k", binding_test::Text("v")),
-                            BindingProperty().SetBlob(std::vector<uint8_t>{1, 2, 3})},
-                .object = {},
-                .colors = {Color::Green},
-                .bytes = {0, 255}};
+    Outer outer{
+        .flag = true,
+        .i32 = -2000000000,
+        .u32 = 4000000000u,
+        .i64 = -9000000000000000000LL,
+        .u64 = 18000000000000000000u,
+        .f32 = 0.5f,
+        .f64 = -1.25,
+        .text = "text",
+        .color = Color::Green,
+        .inner = {"in", Color::Green},
+        .inners = {{"a", Color::Red}, {"b", Color::Green}},
+        .names = {"x", "", "y"},
+        .numbers = {1, -2},
+        .objects = {With("k", Text("v")), BindingProperty().SetBlob(std::vector<uint8_t>{1, 2, 3})},
+        .object = {},
+        .colors = {Color::Green},
+        .bytes = {0, 255}};
     outer.object.Append().SetFloat(2.5);
     return outer;
   }
@@ -201,9 +197,8 @@ class StructConversionTest : public ::testing::Test {
   BindingRegistry registry;
 };
 
-// The rules' messages; and reading a host value where it lies gives what
-// converting it to a property first gives: the same message and the same
-// native value.
+// The rules' messages; and reading a host value where it lies gives the
+// message and native value that reading it through a property gives.
 TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
   auto expectSame = [&](const HostValue& host) {
     Outer direct = Sample();
@@ -222,13 +217,13 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
               Describe(ConvertToProperty(registry, staged)));
     return stagedError;
   };
-  BindingProperty mixed = With("i32", binding_test::Text("12"));
+  BindingProperty mixed = With("i32", Text("12"));
   mixed.Member("flag").SetString("true");
   mixed.Member("f64").SetSigned(3);
   mixed.Member("names").Append().SetString("a");
   mixed.Member("names").Append();
   mixed.Member("object").Member("deep").Append().SetString("x");
-  const BindingProperty number = binding_test::Signed(3);
+  const BindingProperty number = Signed(3);
   BindingProperty badColor;
   badColor.Append().Member("color").SetString("Blue");
   const std::pair<BindingProperty, std::string> cases[] = {
@@ -245,10 +240,10 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
       {With("inners", badColor), "Blue is not a valid Color enumeration value for 'color'."},
       {With("numbers", With("0", number)),
        "Couldn't assign value to 'numbers' of type vector because the input not a collection."},
-      {With("u32", binding_test::Signed(-1)), "Value -1 for 'u32' of type uint32 is out of range"},
-      {With("text", binding_test::Blob()),
+      {With("u32", Signed(-1)), "Value -1 for 'u32' of type uint32 is out of range"},
+      {With("text", BindingProperty().SetBlob(std::vector<uint8_t>{1, 2})),
        "Couldn't assign value to 'text' because the input is not a string."},
-      {With("bytes", binding_test::Text("x")),
+      {With("bytes", Text("x")),
        "Couldn't assign value to 'bytes' of type vector because the input not a collection."},
   };
   for (const auto& [input, error] : cases) {
@@ -263,8 +258,7 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
   // A vector refused as a whole is left empty, however long the text it got.
   Outer refused;
   refused.numbers = {1};
-  ConvertFromProperty(registry, With("numbers", binding_test::Text(std::string(1000, 'x'))),
-                      refused, "o");
+  ConvertFromProperty(registry, With("numbers", Text(std::string(1000, 'x'))), refused, "o");
   EXPECT_TRUE(refused.numbers.empty());
 
   // Trees only the host makes: repeated keys (the last counts, kind 0 as
@@ -279,8 +273,7 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
                                 {"names", Host(kHostCollection, nullptr, 2), 0},
                                 {"object", Host(kHostStringOwned, "ab\0cd", 5), 0}};
   expectSame(Host(kHostStructure, repeated, 9));
-  // Entries in key order, one per field, and then a key again; one per
-  // field, out of key order.
+  // Entries one per field in key order, then a key again; or out of key order.
   HostMemberEntry lined[] = {{"color", Host(kHostStringBorrowed, "Red", 3), 0},
                              {"label", Host(kHostStringBorrowed, "a", 1), 0},
                              {"label", Host(kHostStringBorrowed, "b", 1), 0}};
@@ -297,8 +290,7 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
   EXPECT_TRUE(ConvertFromHostValue(registry, Host(kHostStructure, twiceKeys, 2), twice, "t").Ok());
   EXPECT_EQ(twice.a, std::vector<int32_t>{2});
   EXPECT_EQ(twice.b, std::vector<int32_t>{2});
-  // One entry per field in key order, in the fields' order, and in neither:
-  // each field reads its own.
+  // One entry per field in key, field or neither order: each reads its own.
   const HostMemberEntry a{"a", HostSigned(1), 0}, b{"b", HostSigned(2), 0},
       c{"c", HostSigned(3), 0};
   for (const auto& entries : {std::array{a, b, c}, std::array{b, c, a}, std::array{c, a, b}}) {
@@ -307,8 +299,7 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
         ConvertFromHostValue(registry, Host(kHostStructure, entries.data(), 3), trio, "t").Ok());
     EXPECT_EQ((std::array{trio.a, trio.b, trio.c}), (std::array{1, 2, 3})) << entries[0].key;
   }
-  // A field name with a NUL in it reads the key its first part makes, alone
-  // or among others.
+  // A field name with a NUL reads the key of its first part, alone or not.
   HostMemberEntry cutKeys[] = {{"id", HostSigned(5), 0}, {"other", HostSigned(1), 0}};
   for (uint32_t count : {1u, 2u}) {
     Cut cut;
@@ -316,8 +307,7 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
         ConvertFromHostValue(registry, Host(kHostStructure, cutKeys, count), cut, "c").Ok());
     EXPECT_EQ(cut.id, 5) << count;
   }
-  // A kind that does not convert fails the whole tree, even where no member
-  // reads it, and so does too deep a tree.
+  // An unconvertible kind fails the whole tree, even unread; so does depth.
   HostValue unknownKind = Host(42);
   HostMemberEntry unread[] = {{"i32", HostSigned(1), 0},
                               {"unknown", Host(kHostCollection, &unknownKind, 1), 0}};
@@ -331,9 +321,8 @@ TEST_F(StructConversionTest, MessagesAndHostValuesReadAsTheirProperties) {
             "incompatible type 'collection'.");
 }
 
-TEST_F(StructConversionTest, UnregisteredStructs) {
-  // A member's failure becomes the whole output's, and no later member is
-  // written.
+TEST_F(StructConversionTest, UnregisteredStructsAndFieldFlags) {
+  // A member's failure becomes the whole output's; no later member is written.
   const std::string unregistered =
       "{error:\"Couldn't convert native value because it's an unregistered structure.\"}";
   Holder holder;
@@ -347,9 +336,7 @@ TEST_F(StructConversionTest, UnregisteredStructs) {
   EXPECT_EQ(ConvertFromProperty(registry, input, holder, "h").Error(),
             "Couldn't assign value to 'many' because the input is an unregistered structure or "
             "not a structure at all.");
-}
 
-TEST_F(StructConversionTest, FieldFlags) {
   Flagged flagged;
   flagged.color = static_cast<Color>(0);
   EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)), "{must:s0}");
@@ -358,8 +345,7 @@ TEST_F(StructConversionTest, FieldFlags) {
   EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)),
             "{color:e2,maybe:\"m\",must:s0,none:[s0],off:true,zero:s3}");
 
-  BindingProperty input;
-  input.Member("maybe").SetString("x");
+  input = With("maybe", Text("x"));
   EXPECT_EQ(ConvertFromProperty(registry, input, flagged, "f").Error(),
             "Couldn't assign value to 'f' of type Flagged because the input structure doesn't "
             "have required field 'must'.");
@@ -372,7 +358,7 @@ TEST_F(StructConversionTest, FieldFlags) {
   auto fields = RegisterStruct<Unlisted>(wide, "Wide");
   for (int i = 0; i < 40; ++i) fields.Field("f" + std::to_string(i), &Unlisted::value);
   Unlisted read;
-  EXPECT_TRUE(ConvertFromProperty(wide, With("f39", binding_test::Signed(7)), read, "w").Ok());
+  EXPECT_TRUE(ConvertFromProperty(wide, With("f39", Signed(7)), read, "w").Ok());
   EXPECT_EQ(read.value, 7);
 }
 
@@ -408,8 +394,7 @@ std::string DescribeHost(const HostValue& value) {
   }
 }
 
-// A tree of `levels` records, each in a vector of its parent: two levels of
-// containers a record.
+// `levels` records, each in a vector of its parent: two containers a record.
 Tree Grown(int levels) {
   Tree root;
   Tree* at = &root;
@@ -425,12 +410,10 @@ Outer Nested(int levels, bool members = false) {
   return root;
 }
 
-// A native value written straight into a host value must give the very
-// tree that the way through a property gives, and take that way whenever it
-// would leave members out, merge them or fail.
+// Writing straight into a host value gives the tree that the way through a
+// property gives, and takes that way where it would omit, merge or fail.
 TEST_F(StructConversionTest, EveryConverterWritesWhatThePropertyWouldCross) {
-  // What each way makes of `value`: the tree, or "-" for none, and through a
-  // property its failure's message.
+  // What each way makes of `value`: the tree, or "-" (via a property: its error).
   const auto bothWays = [this](const auto& value) {
     std::pair<std::string, std::string> ways{"-", "-"};
     HostValue direct{};
