@@ -339,6 +339,7 @@ TEST_F(StructConversionTest, UnregisteredStructsAndFieldFlags) {
 
   Flagged flagged;
   flagged.color = static_cast<Color>(0);
+  flagged.nothing.SetFloat(0);
   EXPECT_EQ(Describe(ConvertToProperty(registry, flagged)), "{must:s0}");
   flagged = {
       .maybe = "m", .zero = 3, .off = true, .none = {0}, .color = Color::Green, .nothing = {}};
