@@ -109,6 +109,11 @@ TEST(JsonHostTreeTest, ReadsWithinTheLengthAndBeyondItsOwnMemory) {
   EXPECT_EQ(ReadTree(std::string("{\"a\":1}\0garbage", 15), 15), "{a:u1}");
   const std::string large = "[" + Repeat("\"" + std::string(100, 'x') + "\",", 99) + "{}]";
   EXPECT_EQ(ReadTree(large, large.size()), Describe(JsonToProperty(large.c_str())));
+  // A tree read again keeps nothing of its last text when the new one fails.
+  JsonHostTree tree;
+  ASSERT_TRUE(tree.Read("[1]", 3));
+  EXPECT_FALSE(tree.Read("[", 1));
+  EXPECT_EQ(tree.Root().kind, kHostNone);
 }
 
 // The message the recursive parser gives, which the reader must repeat.
