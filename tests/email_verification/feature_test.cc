@@ -3,7 +3,6 @@
 // scripted remote service.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -17,7 +16,6 @@
 #include "email_verification/email_verification_plugin.h"
 #include "formats/json_to_property.h"
 #include "host/in_process_host.h"
-#include "platform/shared_library.h"
 #include "tests/support/allocation_probe.h"
 
 namespace Halden::feature_test {
@@ -110,68 +108,6 @@ class FeatureTest : public ::testing::Test {
   host::InProcessHost host;
   std::map<std::string, host::ExternalAnswer> service;
 };
-
-// The loader finds the one export, which ignores a null record. Every record
-// the library reads or writes is described to the host; after Shutdown no
-// subscription is left and every block is back, and the library unloads
-// with its routes and loads again.
-TEST_F(FeatureTest, TheLibraryLoadsShutsDownAndReloads) {
-  std::string error;
-  EXPECT_EQ(platform::LoadSharedLibrary("no-such-plugin-library", error), nullptr);
-  EXPECT_NE(error.find("no-such-plugin-library"), std::string::npos) << error;
-  void* library = platform::LoadSharedLibrary(ZVM_PLUGIN_LIBRARY, error);
-  ASSERT_NE(library, nullptr) << error;
-  auto load = reinterpret_cast<host::InProcessHost::Export>(
-      platform::FindExport(library, ZVM_PLUGIN_EXPORT));
-  ASSERT_NE(load, nullptr);
-  load(nullptr);
-  platform::UnloadSharedLibrary(library);
-  EXPECT_FALSE(host.Load(ZVM_PLUGIN_LIBRARY, "load_another_plugin"));
-  EXPECT_EQ(host.Error(), std::string("load_another_plugin not exported by ") + ZVM_PLUGIN_LIBRARY);
-
-  Start();
-  EXPECT_STREQ(host.Registration().shortName, "qor-email-verification");
-  Strings types;
-  for (uint32_t i = 0; i < host.Table()->typeCount; ++i) {
-    const std::string name = host.Table()->types[i].name;
-    if (name.starts_with("QorEmailVerification")) types.push_back(name.substr(20));
-  }
-  std::sort(types.begin(), types.end());
-  EXPECT_EQ(types, (Strings{"AccessToken", "EmailUpdate", "EmailVerificationSession",
-                            "RegionLocale", "RemoteEmailVerificationSession", "ValidationStatus"}));
-  ASSERT_FALSE(host.Subscriptions().empty());
-  Get();
-  const uint64_t live = host.GetMemoryStats()[1];
-  host.Shutdown();
-  EXPECT_TRUE(host.Subscriptions().empty());
-#if defined(_WIN32)
-  GTEST_SKIP() << "the DLL's own C runtime keeps blocks until it is unloaded (its atexit table, "
-                  "its mutexes', its threads'); only the development host, on Linux, reloads";
-#endif
-  EXPECT_GT(live, 0u);
-  const std::vector<uint64_t> stats = host.GetMemoryStats();
-  EXPECT_EQ(stats[1], 0u);
-  EXPECT_EQ(stats[2], stats[4]) << "bytes allocated and freed";
-  host.Unload();
-  EXPECT_EQ(host.Table(), nullptr);
-  EXPECT_FALSE(Get().found);
-  Start();
-  EXPECT_EQ(Get().status, 500u);
-}
-
-TEST(PluginLibraryDeathTest, IncompatibleCoreEndsTheProcessWithTheReport) {
-  // Two patterns, since the Windows build's matcher takes no newline in ".*";
-  // the second also holds that the report gives no line.
-  for (const char* pattern :
-       {"core's plugin API 19\\.0\\.0", "failed!\\s+Expression: ALE-EECF0606"}) {
-    EXPECT_DEATH(
-        {
-          host::InProcessHost host;
-          host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT, 19, 0, 0);
-        },
-        pattern);
-  }
-}
 
 TEST_F(FeatureTest, ServiceUrlFromBuiltInDataStoreAndCommandLine) {
   const char* const eu = R"({"region":"EU"})";
