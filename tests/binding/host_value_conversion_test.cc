@@ -27,7 +27,7 @@ T Read(T value) {
 
 enum class Shade : int32_t { Dark = 0, Light = 1 };
 
-TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
+TEST(HostValueConversionTest, PropertiesToHostValuesAndBackAndKindNames) {
   BindingRegistry types;
   RegisterEnum<Shade>(types, "Shade").Value("Dark", Shade::Dark).Value("Light", Shade::Light);
   BindingProperty property;
@@ -105,11 +105,8 @@ TEST(HostValueConversionTest, PropertiesToHostValuesAndBack) {
     EXPECT_THROW(PropertyToHostValue(large, host, nullptr), std::bad_alloc);
   }
   EXPECT_EQ(testing::AllocationLiveBytes(), before);
-}
-
-// The names that messages give host kinds and type codes; none past either end.
-TEST(HostValueConversionTest, NamesHostKindsAndTypeCodes) {
-  // Indexed by kind: kHostNone (0) to kHostStructure (10), then one past the last.
+  // The names that messages give host kinds and type codes; none past either end,
+  // indexed by kind: kHostNone (0) to kHostStructure (10), then one past the last.
   const char* const names[] = {"",       "bool", "signed", "unsigned",   "float",     "string",
                                "string", "blob", "blob",   "collection", "structure", ""};
   static_assert(kHostNone == 0 && kHostStructure == 10);

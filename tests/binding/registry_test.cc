@@ -18,7 +18,7 @@ struct Other {
   int64_t b;
 };
 
-TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
+TEST(BindingRegistryTest, RegistrationsBuiltinRecordsAndFunctions) {
   BindingRegistry registry;
   BindingTypeBuilder first = registry.RegisterType(8, "Sample", StaticTypeOf<Sample>(), false);
   EXPECT_FALSE(first.Existed());
@@ -63,12 +63,9 @@ TEST(BindingRegistryTest, SecondRegistrationOfANameKeepsTheFirst) {
   EXPECT_TRUE(registry.UnregisterEvent("OnSample"));
   EXPECT_FALSE(registry.UnregisterEvent("OnSample"));
   EXPECT_EQ(registry.FindEvent("OnSample"), nullptr);
-}
 
-// The records of the built-in events, which the host's help describes; and
-// functions, attached or detached.
-TEST(BindingRegistryTest, BuiltinEventRecordsAndFunctions) {
-  BindingRegistry registry;
+  // The records of the built-in events, which the host's help describes; and
+  // functions, attached or detached.
   for (const auto& [name, fields] : std::vector<std::pair<std::string, std::string>>{
            {"BindingGenericEvent", "data"},
            {"BindingCallbackEvent", "id parameters"},

@@ -53,8 +53,7 @@ class ScalarConversionTest : public ::testing::Test {
     }
   }
 
-  // Converts each input into a T that starts as `initial`: a success stores
-  // the expected value, a failure gives the message and leaves `initial`.
+  // Each input gives `expected`, or fails with `error` and leaves `initial`.
   template <typename T>
   void Check(const std::vector<Case<T>>& cases, T initial) {
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -71,8 +70,8 @@ class ScalarConversionTest : public ::testing::Test {
   BindingRegistry registry;
 };
 
-TEST_F(ScalarConversionTest, SignedIntegerRule) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
+TEST_F(ScalarConversionTest, NumberRules) {
+  const double nan = NAN, inf = HUGE_VAL;
   Check<int32_t>({{Signed(-2147483648LL), std::numeric_limits<int32_t>::min(), ""},
                   {Unsigned(2147483647), 2147483647, ""},
                   {Float(-3.9), -3, ""},
@@ -102,7 +101,7 @@ TEST_F(ScalarConversionTest, SignedIntegerRule) {
   // Doubles at the edge of 64 bits are out of range rather than undefined.
   Check<int64_t>({{Float(-9223372036854775808.0), std::numeric_limits<int64_t>::min(), ""},
                   {Float(9223372036854775808.0), 0, Range("9.22337e+18", "int64")},
-                  {Float(std::numeric_limits<double>::infinity()), 0, Range("inf", "int64")},
+                  {Float(inf), 0, Range("inf", "int64")},
                   {Unsigned(9223372036854775808u), 0, Range("9223372036854775808", "int64")},
                   {Text("9223372036854775808"), 0, Range("9223372036854775808", "int64")},
                   {Text("99999999999999999999"), 0, Range("99999999999999999999", "int64")}},
@@ -114,9 +113,6 @@ TEST_F(ScalarConversionTest, SignedIntegerRule) {
   BindingResult fits, refused;
   EXPECT_TRUE(SignedFromScalar(fits, Unsigned(0), "m", "t", -9, 0, number));
   EXPECT_FALSE(SignedFromScalar(refused, Unsigned(0), "m", "t", -9, -1, number));
-}
-
-TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
   Check<uint32_t>({{Signed(5), 5, ""},
                    {Signed(0), 0, ""},
                    {Float(3.9), 3, ""},
@@ -144,10 +140,6 @@ TEST_F(ScalarConversionTest, UnsignedIntegerRule) {
   Check<uint8_t>({{Signed(256), 0, Range("256", "uint8")}}, uint8_t{1});
   Check<uint16_t>({{Text("0xffff"), 65535, ""}, {Text("65536"), 0, Range("65536", "uint16")}},
                   uint16_t{1});
-}
-
-TEST_F(ScalarConversionTest, FloatingRule) {
-  const double inf = std::numeric_limits<double>::infinity();
   Check<double>({{Signed(-3), -3.0, ""},
                  {Unsigned(18446744073709551615u), 18446744073709551616.0, ""},
                  {Enum(7, &StaticTypeOf<Letter>()), 7.0, ""},
@@ -162,8 +154,7 @@ TEST_F(ScalarConversionTest, FloatingRule) {
                  {Text("-Infinity"), 0, Range("-Infinity", "double")},
                  {Text("1e"), 0, Format("1e", "double")},
                  {Text("+-1"), 0, Format("+-1", "double")},
-                 // Digits follow "0x" at once: no second sign, no word; and
-                 // only "0" comes before the x.
+                 // Digits follow "0x" at once, which only a "0" comes before.
                  {Text("1x5"), 0, Format("1x5", "double")},
                  {Text("0x-1"), 0, Format("0x-1", "double")},
                  {Text("0xnan"), 0, Format("0xnan", "double")},
@@ -178,7 +169,6 @@ TEST_F(ScalarConversionTest, FloatingRule) {
                 {Text("-1e39"), 0, Range("-1e39", "float")}},
                -1.0f);
   // A NaN passes the limits.
-  const double nan = std::numeric_limits<double>::quiet_NaN();
   for (const BindingProperty& input : {Float(nan), Text("-nan"), Text("nan(1)")}) {
     float value = 0;
     EXPECT_TRUE(ConvertFromProperty(registry, input, value, "m").Ok());
