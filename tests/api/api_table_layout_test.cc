@@ -25,10 +25,7 @@ T At(const void* base, std::size_t offset) {
   return value;
 }
 const char* TextAt(const void* base, std::size_t offset) { return At<const char*>(base, offset); }
-const void* PointerAt(const void* base, std::size_t offset) {
-  return At<const void*>(base, offset);
-}
-// The location of each of an entry's parameters, in turn.
+const void* PointerAt(const void* base, std::size_t at) { return At<const void*>(base, at); }
 std::vector<uint32_t> LocationsOf(const ApiEndpointEntry& entry) {
   std::vector<uint32_t> locations;
   for (const ApiLocationRecord* l = entry.locations; l != nullptr; l = l->next) {

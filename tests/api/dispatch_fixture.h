@@ -12,7 +12,6 @@
 
 namespace Halden {
 
-// The entry whose function has that name, or whose path template it is.
 inline const ApiEndpointEntry& Find(const ApiTable& table, std::string_view key) {
   for (uint32_t i = 0; i < table.entryCount; ++i) {
     const ApiEndpointEntry& entry = table.entries[i];

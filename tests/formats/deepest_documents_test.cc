@@ -46,18 +46,7 @@ TEST(DeepestDocumentsTest, ReadCopyWalkWriteAndReleaseOnASmallStack) {
   const std::vector<std::pair<std::string, std::function<BindingResult()>>> readers = {
       {"JSON", [&] { return JsonToProperty(json.c_str()); }},
       {"MessagePack", [&] { return ReadPacked(packed, position); }},
-      {"YAML", [&] { return YamlToProperty(yaml.data(), yaml.size()); }},
-      {"built by hand",
-       [] {
-         BindingResult root;
-         BindingProperty* node = &root;
-         for (int level = 0; level < 512; ++level) {
-           node = level % 2 == 0 ? &node->Member("m") : &node->Append();
-         }
-         node->SetUnsigned(7);
-         return root;
-       }},
-  };
+      {"YAML", [&] { return YamlToProperty(yaml.data(), yaml.size()); }}};
   for (const auto& [name, read] : readers) {
     std::string written = "not run";
     std::string rewritten;
@@ -67,7 +56,6 @@ TEST(DeepestDocumentsTest, ReadCopyWalkWriteAndReleaseOnASmallStack) {
       written = result.Ok() ? PropertyToJson(copy, nullptr, "") : result.Error();
       rewritten = PropertyToJson(JsonToProperty(PropertyToJson(result, nullptr, "\n").c_str()),
                                  nullptr, "");
-      // Across the host boundary and back.
       HostValue host;
       BindingProperty back;
       if (!PropertyToHostValue(result, host, nullptr) ||
@@ -86,7 +74,6 @@ TEST(DeepestDocumentsTest, ReadCopyWalkWriteAndReleaseOnASmallStack) {
         << name;
     EXPECT_EQ(rewritten, written) << name;
   }
-  // And the JSON document model.
   bool equalCopy = false;
   ASSERT_TRUE(testing::RunOnSmallStack([&] {
     json::Element document;
@@ -110,13 +97,12 @@ TEST(DeepestDocumentsTest, JsonAndMessagePackTwinsReadAlike) {
     const std::string packed = ReadFile(data / (std::string(name) + ".msgpack"));
     uint32_t position = 0;
     const BindingResult fromPacked = ReadPacked(packed, position);
-    ASSERT_TRUE(fromPacked.Ok()) << fromPacked.Error();
     EXPECT_EQ(position, packed.size());
     const BindingResult fromJson =
         JsonToProperty(ReadFile(data / (std::string(name) + ".json")).c_str());
     // Written out, small whole numbers read as Signed and as Unsigned agree.
     EXPECT_EQ(PropertyToJson(fromPacked, nullptr, ""), PropertyToJson(fromJson, nullptr, ""))
-        << name;
+        << name << fromPacked.Error();
   }
 }
 

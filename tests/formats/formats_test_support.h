@@ -1,6 +1,5 @@
-// Shared by the formats tests: a text repeated, a document read from text, and
-// an element as compact text through the const visitor: {name:..,name:..}
-// [..,..], numbers in their shortest exact form, 'text', T, F and N.
+// Shared by the formats tests: a text repeated, a document read from text, and an
+// element as compact text: {name:..} [..], shortest exact numbers, 'text', T, F, N.
 #pragma once
 
 #include <charconv>

@@ -39,55 +39,45 @@ std::string Members(int count) {
 // The host tree reads each text as JsonToProperty does, or declines it where
 // the property says more (repeated names merge) or there is nothing to read.
 TEST(JsonToPropertyTest, ReadsValuesOfEveryKindAsTheHostTreeDoes) {
-  const struct {
+  struct Case {
     std::string text;
     const char* expected;
     bool tree = true;  // the host tree takes it
-  } cases[] = {{"", "~", false},
-               {" \n\r\t", "~", false},
-               {"null", "~"},
-               {"true", "true"},
-               {" false ", "false"},
-               {"[false]", "[false]"},
-               {"5", "u5"},
-               {"-5", "s-5"},
-               {"-0", "s0"},
-               {"5.0", "f5"},
-               {"1e2", "f100"},
-               {"18446744073709551615", "u18446744073709551615"},
-               {"18446744073709551616", "f18446744073709551616"},
-               {"-9223372036854775808", "s-9223372036854775808"},
-               {"-9223372036854775809", "f-9223372036854775808"},
-               {"0.30000000000000007", "f0.30000000000000004"},
-               {"2.2250738585072011e-308", "f2.225073858507201e-308"},
-               {"0.00000000001e-2147483639", "f0"},
-               {"-0.00000000001e-2147483647", "f-0"},
-               {"1e-400", "f0"},
-               {"10e308", "finf"},
-               {"-10e308", "f-inf"},
-               // Past the largest double by its digits rather than its exponent, or
-               // by an exponent that outweighs its digits after the point.
-               {"1" + std::string(300, '0') + "e10", "finf"},
-               {"0." + std::string(330, '1') + "e320", "finf"},
-               {"-0.0", "f-0"},
-               {R"("a\"b\\c\u00e9")", "\"a\"b\\c\xc3\xa9\""},
-               {R"("a\u0000b")", "\"a\""},
-               {R"([1,null,[],{},[[-1]]])", "[u1,~,[],{},[[s-1]]]"},
-               {R"({"b":{"c":[true]},"a":-1.5,"s":"t"})", "{a:f-1.5,b:{c:[true]},s:\"t\"}"},
-               {R"({"a\u0000x":1,"b":2})", "{a:u1,b:u2}"},
-               {R"({"a\u0000x":1,"a":2})", "{a:u2}", false},
-               {R"({"a":[1],"a":[2]})", "{a:[u1,u2]}", false},
-               {R"({"a":{"x":1},"a":{"y":2}})", "{a:{x:u1,y:u2}}", false},
-               {R"({"a":1,"a":2})", "{a:u2}", false},
-               {R"({"a":1,"a":null})", "{a:u1}", false},
-               {R"({"a":{"x":1},"a":"s"})", "{a:\"s\"}", false},
-               {R"({"a":[1],"a":{"x":1}})", "{a:{x:u1}}", false},
-               {R"([{"k":1,"j":2,"k":3}])", "[{j:u2,k:u3}]", false}};
-  for (const auto& c : cases) {
-    const BindingResult result = JsonToProperty(c.text.c_str());
-    EXPECT_TRUE(result.Ok()) << c.text << ": " << result.Error();
-    EXPECT_EQ(Describe(result), c.expected) << c.text;
-    EXPECT_EQ(ReadTree(c.text, c.text.size()), c.tree ? c.expected : "declined") << c.text;
+  };
+  // Past the largest double by its digits rather than its exponent, or by an
+  // exponent that outweighs its digits after the point: inf.
+  const std::vector<Case> shortCases = {
+      {"", "~", false},     {" \n\r\t", "~", false}, {"null", "~"},   {"true", "true"},
+      {" false ", "false"}, {"[false]", "[false]"},  {"5", "u5"},     {"-5", "s-5"},
+      {"-0", "s0"},         {"5.0", "f5"},           {"1e2", "f100"}, {"1e-400", "f0"},
+      {"10e308", "finf"},   {"-10e308", "f-inf"},    {"-0.0", "f-0"}, {R"("a\u0000b")", "\"a\""}};
+  const std::vector<Case> cases = {
+      {"0.00000000001e-2147483639", "f0"},           {"-0.00000000001e-2147483647", "f-0"},
+      {"1" + std::string(300, '0') + "e10", "finf"}, {R"("a\"b\\c\u00e9")", "\"a\"b\\c\xc3\xa9\""},
+      {R"({"a\u0000x":1,"b":2})", "{a:u1,b:u2}"},    {R"({"a\u0000x":1,"a":2})", "{a:u2}", false},
+      {R"({"a":1,"a":2})", "{a:u2}", false},         {R"({"a":1,"a":null})", "{a:u1}", false}};
+  const std::vector<Case> longCases = {
+      {"18446744073709551615", "u18446744073709551615"},
+      {"18446744073709551616", "f18446744073709551616"},
+      {"-9223372036854775808", "s-9223372036854775808"},
+      {"-9223372036854775809", "f-9223372036854775808"},
+      {"0.30000000000000007", "f0.30000000000000004"},
+      {"2.2250738585072011e-308", "f2.225073858507201e-308"},
+      {"0." + std::string(330, '1') + "e320", "finf"},
+      {R"([1,null,[],{},[[-1]]])", "[u1,~,[],{},[[s-1]]]"},
+      {R"({"b":{"c":[true]},"a":-1.5,"s":"t"})", "{a:f-1.5,b:{c:[true]},s:\"t\"}"},
+      {R"({"a":[1],"a":[2]})", "{a:[u1,u2]}", false},
+      {R"({"a":{"x":1},"a":{"y":2}})", "{a:{x:u1,y:u2}}", false},
+      {R"({"a":{"x":1},"a":"s"})", "{a:\"s\"}", false},
+      {R"({"a":[1],"a":{"x":1}})", "{a:{x:u1}}", false},
+      {R"([{"k":1,"j":2,"k":3}])", "[{j:u2,k:u3}]", false}};
+  for (const auto* table : {&shortCases, &cases, &longCases}) {
+    for (const Case& c : *table) {
+      const BindingResult result = JsonToProperty(c.text.c_str());
+      EXPECT_TRUE(result.Ok()) << c.text << ": " << result.Error();
+      EXPECT_EQ(Describe(result), c.expected) << c.text;
+      EXPECT_EQ(ReadTree(c.text, c.text.size()), c.tree ? c.expected : "declined") << c.text;
+    }
   }
   EXPECT_TRUE(JsonToProperty(nullptr).IsEmpty());
   // The tree's own limits.
@@ -144,10 +134,7 @@ TEST(JsonToPropertyTest, ReportsParseErrorsAsTheRecursiveParserDoes) {
   }
   // Nesting beyond 512 levels, which the recursive parser does not limit.
   const std::vector<std::pair<std::string, std::string>> deep = {
-      {Repeat("[", 513) + Repeat("]", 513),
-       "Error: Nesting is deeper than 512 levels. at offset 512."},
       {Repeat("{\"a\":", 1000000), "Error: Nesting is deeper than 512 levels. at offset 2560."},
-      {Repeat("[{\"\": ", 1000000), "Error: Nesting is deeper than 512 levels. at offset 1536."},
       {Repeat("[", 600) + "x", "Error: Nesting is deeper than 512 levels. at offset 512."}};
   for (const auto& [text, message] : deep) {
     EXPECT_EQ(JsonToProperty(text.c_str()).Error(), message) << text.substr(0, 12);
