@@ -1,5 +1,3 @@
-// Resource observers, host subscriptions, routing, publishing, service-proxy
-// messages, through the in-process host.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -77,8 +75,7 @@ class EarlyPlugin : public ObservingPlugin {
     Subscribe("/early/other");
     Subscribe("/early/gone");
     Unsubscribe("/early/gone");
-    // One unsubscription too many, or of what was never subscribed, leaves
-    // nothing owed: the next subscription holds.
+    // Unsubscribing too often leaves nothing owed: the next subscription holds.
     Unsubscribe("/early/never");
     Subscribe("/early/back");
     Unsubscribe("/early/back");
@@ -88,18 +85,14 @@ class EarlyPlugin : public ObservingPlugin {
       seen.push_back("dropped:" + event.data.text);
     });
     UnobserveResource("/early/dropped");
-    requestError = Request(kMethodGet, "/early/note").Error().message;
-    RemoteRequest external;
-    external.url = "http://example.invalid/";
-    const auto answer = ExternalTextRequest(external);
-    externalError = std::to_string(answer.transport) + " " + answer.error;
+    seen.push_back(Request(kMethodGet, "/early/note").Error().message);
+    const auto answer = ExternalTextRequest({0, "http://example.invalid/", {}, "", 0, 0});
+    seen.push_back(std::to_string(answer.transport) + " " + answer.error);
     PublishResource("/early/note", Note{"x", 1});
     Wait();
   }
 
   std::vector<std::string> seen;
-  std::string requestError;
-  std::string externalError;
 };
 
 void ZVM_CDECL LoadEarlyPlugin(PluginRegistration* registration) {
@@ -108,8 +101,7 @@ void ZVM_CDECL LoadEarlyPlugin(PluginRegistration* registration) {
 
 BindingProperty Json(const std::string& text) { return JsonToProperty(text.c_str()); }
 
-// `levels` collections, each the only element of the one before; by default
-// deeper than any conversion takes.
+// Nested collections, by default deeper than any conversion takes.
 BindingProperty Deep(int levels = 600) {
   BindingProperty deep;
   BindingProperty* at = &deep;
@@ -117,22 +109,25 @@ BindingProperty Deep(int levels = 600) {
   return deep;
 }
 
-// Whether `future` is ready within 10 s, else `thread` is joined: a test
-// whose event or call never comes fails instead of hanging.
+// A test whose event or call never comes fails instead of hanging.
 bool Arrives(std::future<void> future, std::thread& thread) {
   if (future.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return true;
   thread.join();
   return false;
 }
 
-// A service-proxy message of "svc.m".
-BindingProperty ProxyMessage(const char* uuid, const char* payload) {
-  BindingProperty response;
-  response.Member("uuid").SetString(uuid);
-  response.Member("serviceName").SetString("svc");
-  response.Member("methodName").SetString("m");
-  response.Member("payload").SetString(payload);
-  return response;
+BindingProperty ProxyMessage(const std::string& uuid, const std::string& payload) {
+  return Json(R"({"serviceName":"svc","methodName":"m","uuid":")" + uuid + R"(","payload":")" +
+              payload + "\"}");
+}
+
+// The names of the host's subscriptions of `kind`.
+std::vector<std::string> Subscribed(const host::InProcessHost& host, uint32_t kind = 0) {
+  std::vector<std::string> names;
+  for (const host::HostSubscription& subscription : host.Subscriptions()) {
+    if (subscription.kind == kind) names.push_back(subscription.name);
+  }
+  return names;
 }
 
 class Events : public ::testing::Test {
@@ -143,13 +138,20 @@ class Events : public ::testing::Test {
     plugin = static_cast<ObservingPlugin*>(host.Registration().instance);
   }
 
-  int SubscriptionsNamed(const std::string& name) const {
-    int count = 0;
-    for (const auto& subscription : host.Subscriptions()) count += subscription.name == name;
-    return count;
+  // `stop` must not return before `released` is set.
+  void WaitsFor(const std::function<void()>& stop, std::promise<void>& released) {
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+      stop();
+      stopped = true;
+    });
+    // Long enough for a stop that does not wait to finish first.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(stopped);
+    released.set_value();
+    stopper.join();
   }
 
-  // Observes `uri`, recording what arrives as "<type>:<uri>:<text>".
   void Record(const std::string& uri) {
     plugin->ObserveResource<Note>(uri, [this, uri](const ResourceEvent<Note>& event) {
       static const char* const kTypes[] = {"Create", "Update", "Delete"};
@@ -174,12 +176,9 @@ TEST(EventNames, NamesAndPatternsOfUris) {
     EXPECT_EQ(EventNameForUri(uri), name) << uri;
   }
   for (const auto& [pattern, uri, matches] :
-       {std::tuple<std::string_view, std::string_view, bool>{"/a/*", "/a/b", true},
-        {"/a/*/c", "/a/bb/c", true},
-        {"/a/*", "/a/", false},
-        // Read within its bounds: the "/" after it is not the uri's.
-        {"/a/*", std::string_view("/a//", 3), false},
-        {"/a/*", "/a/b/c", false},
+       {// Read within its bounds: the "/" after it is not the uri's.
+        std::tuple<std::string_view, std::string_view, bool>{"/a/*", std::string_view("/a//", 3),
+                                                             false},
         {"/a", "/a/b", false},
         {"/a/b", "/a", false},
         {"*", "", false}}) {
@@ -195,18 +194,13 @@ TEST_F(Events, ObservingSharesOneHostSubscriptionPerNameUntilStop) {
   Record("/a/b/c/d");
   Record("/a/b/c/e");  // nothing to read
   EXPECT_EQ(seen, std::vector<std::string>{"/a/b/c/d Create:/a/b/c/d:now"});
-  EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 1);
+  EXPECT_EQ(Subscribed(host), std::vector<std::string>{"OnJsonApiEvent_a_b_c"});
   plugin->UnobserveResource("/a/b/c/d");
-  plugin->UnobserveResource("/a/b/c/d");  // no longer observed: nothing to undo
-  EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 1);
+  plugin->UnobserveResource("/a/b/c/d");
+  EXPECT_EQ(Subscribed(host), std::vector<std::string>{"OnJsonApiEvent_a_b_c"});
   plugin->UnobserveResource("/a/b/c/e");
-  EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_a_b_c"), 0);
-  // Service-proxy messages are subscribed with kind 1 from the start.
-  int proxies = 0;
-  for (const auto& subscription : host.Subscriptions()) proxies += subscription.kind == 1;
-  EXPECT_EQ(proxies, 3);
-  Record("/x/y");
-  Record("/w/*");
+  EXPECT_TRUE(Subscribed(host).empty());
+  EXPECT_EQ(Subscribed(host, 1).size(), 3u);  // service-proxy messages
   auto held = std::make_shared<int>(0);
   plugin->AddServiceProxyRequest("u1", [held](const PluginServiceProxyResponse&) {});
   plugin->AddAsyncServiceProxyHandler("svc.m", [held](const PluginServiceProxyResponse&) {});
@@ -226,19 +220,15 @@ TEST(EarlyEvents, ObserversMadeBeforeInitializeSubscribeAndReadWhenItComes) {
   ASSERT_TRUE(host.Register(&LoadEarlyPlugin));
   auto& plugin = *static_cast<EarlyPlugin*>(host.Registration().instance);
   EXPECT_TRUE(host.Calls().empty());
-  EXPECT_EQ(plugin.requestError,
-            "Error response for GET /early/note: The host has not initialized the plugin yet");
-  // -1: not sent.
-  EXPECT_EQ(plugin.externalError, "-1 The host has not initialized the plugin yet");
+  const std::string refused = "The host has not initialized the plugin yet";
+  EXPECT_EQ(plugin.seen, (std::vector<std::string>{"Error response for GET /early/note: " + refused,
+                                                   "-1 " + refused}));
+  plugin.seen.clear();
 
   host.SetResourceBody("/early/note", Json(R"({"text":"first"})"));
   host.SetResourceBody("/early/dropped", Json(R"({"text":"never"})"));
   ASSERT_TRUE(host.Initialize());
-  std::vector<std::string> names;
-  for (const host::HostSubscription& subscription : host.Subscriptions()) {
-    if (subscription.kind == 0) names.push_back(subscription.name);
-  }
-  EXPECT_EQ(names,
+  EXPECT_EQ(Subscribed(host),
             (std::vector<std::string>{"OnJsonApiEvent_early_back", "OnJsonApiEvent_early_note",
                                       "OnJsonApiEvent_early_other"}));
   host.DeliverResourceEvent("/early/note", "Update", Json(R"({"text":"second"})"));
@@ -257,14 +247,13 @@ TEST_F(Events, RoutesToObserversAndDropsPayloadsThatDoNotConvert) {
   host.DeliverResourceEvent("/x/y", "Update", Json(R"({"text":"wrong","count":-1})"));
   host.DeliverResourceEvent("/x/y", "Delete", Json(R"("garbage")"));
   host.DeliverResourceEvent("/x/y", "Bogus", Json(R"({"text":"no such event type"})"));
-  for (const char* uri : {"/w/b/c", "/w//c", "/w/b/d/c", "/w/b", "/w/"}) {
-    BindingProperty payload;
-    payload.Member("uri").SetString(uri);
-    payload.Member("eventType").SetString("Update");
-    payload.Member("data").Member("text").SetString(uri);
-    EXPECT_EQ(host.Deliver(EventNameForUri("/w/*/c"), payload), 1);
+  for (const std::string uri : {"/w/b/c", "/w//c", "/w/b/d/c", "/w/b", "/w/"}) {
+    EXPECT_EQ(host.Deliver(EventNameForUri("/w/*/c"),
+                           Json(R"({"uri":")" + uri + R"(","eventType":"Update","data":{"text":")" +
+                                uri + "\"}}")),
+              1);
   }
-  // Where an event without a uri goes, whatever its data.
+  // Where a uri that is not a string would wrongly go.
   plugin->ObserveResource<BindingProperty>(
       "/", [this](const ResourceEvent<BindingProperty>& e) { seen.push_back("/ " + e.uri); });
   const std::string name = EventNameForUri("/x/y");
@@ -285,7 +274,7 @@ TEST_F(Events, RoutesToObserversAndDropsPayloadsThatDoNotConvert) {
   members[2].value.kind = kHostNone;
   members[0].value.kind = kHostSigned;
   PluginRuntime::OnHostEvent(&event);
-  // A name nobody subscribed to, with a payload that would convert.
+  // A name nobody subscribed to.
   members[0].value.kind = kHostStringBorrowed;
   const std::string unknown = EventNameForUri("/nobody");
   event.name = unknown.c_str();
@@ -294,7 +283,7 @@ TEST_F(Events, RoutesToObserversAndDropsPayloadsThatDoNotConvert) {
   event.payload.kind = kHostSigned;
   PluginRuntime::OnHostEvent(&event);
   PluginRuntime::OnHostEvent(nullptr);
-  event.userData = 0;  // no runtime to deliver to
+  event.userData = 0;
   PluginRuntime::OnHostEvent(&event);
   event.name = nullptr;
   PluginRuntime::OnHostEvent(&event);
@@ -308,31 +297,24 @@ TEST_F(Events, RoutesToObserversAndDropsPayloadsThatDoNotConvert) {
                   }));
 }
 
+// What does not convert is not sent; a record that leaves a member out goes
+// through a property, sent alike.
 TEST_F(Events, PublishingSendsUnderBothNames) {
   plugin->PublishResource("/x/y", Note{"hi", 2});
-  const std::vector<host::SentEvent> sent = host.SentEvents();
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[0].name, "OnJsonApiEvent_x_y");
-  EXPECT_EQ(sent[1].name, "OnJsonApiEvent");
-  for (const host::SentEvent& event : sent) {
-    EXPECT_EQ(event.payload,
-              R"({"data":{"count":2,"text":"hi"},"eventType":"Update","uri":"/x/y"})");
-    EXPECT_EQ(event.kind, 0u);
-  }
   plugin->SendEvent("OnJsonApiEvent_x_y", {"/x/y", PluginResourceEventType::Create, {}}, 4);
-  EXPECT_EQ(host.SentEvents().size(), 3u);
-  // What does not convert is not sent.
   plugin->SendEvent("OnJsonApiEvent", {"/x/y", PluginResourceEventType::Create, Deep()}, 0);
-  plugin->PublishResource("/x/y", Deep());
-  EXPECT_EQ(host.SentEvents().size(), 3u);
-  // A record that leaves a member out goes through a property, sent alike.
   plugin->PublishResource("/x/y", Tagged{});
-  const std::vector<host::SentEvent> omitted = host.SentEvents();
-  ASSERT_EQ(omitted.size(), 5u);
-  for (std::size_t i = 3; i < 5; ++i) {
-    EXPECT_EQ(omitted[i].payload, R"({"data":{},"eventType":"Update","uri":"/x/y"})");
-    EXPECT_EQ(omitted[i].kind, 0u);
+  std::vector<std::string> sent;
+  for (const host::SentEvent& e : host.SentEvents()) {
+    sent.push_back(e.name + " " + std::to_string(e.kind) + " " + e.payload);
   }
+  const std::string note = R"({"data":{"count":2,"text":"hi"},"eventType":"Update","uri":"/x/y"})";
+  const std::string tagged = R"({"data":{},"eventType":"Update","uri":"/x/y"})";
+  EXPECT_EQ(sent,
+            (std::vector<std::string>{
+                "OnJsonApiEvent_x_y 0 " + note, "OnJsonApiEvent 0 " + note,
+                "OnJsonApiEvent_x_y 4 {\"data\":null,\"eventType\":\"Create\",\"uri\":\"/x/y\"}",
+                "OnJsonApiEvent_x_y 0 " + tagged, "OnJsonApiEvent 0 " + tagged}));
   // Data as deep as the event may nest it is sent; one level more is not.
   plugin->PublishResource("/x/y", Deep(512));
   EXPECT_EQ(host.SentEvents().size(), 5u);
@@ -396,7 +378,7 @@ TEST_F(Events, ServiceProxyMessagesReachPendingRequestsOrAsyncHandlers) {
             "observing: Could not find registered handler for async service proxy event svc.x");
   EXPECT_EQ(lines.back().level, 2u);
 
-  // A handler that throws is answered once and blocks no later request.
+  // A handler that throws is answered once and blocks no later one.
   int throwing = 0;
   plugin->AddServiceProxyRequest("u3", [&](const PluginServiceProxyResponse&) {
     ++throwing;
@@ -418,13 +400,9 @@ TEST_F(Events, StopWaitsForASubscriptionOnItsWay) {
   plugin->holdNextSubscription = true;
   std::thread subscriber([this] { plugin->Subscribe("/c/x"); });
   ASSERT_TRUE(Arrives(plugin->subscriptionHeld.get_future(), subscriber));
-  std::thread stopper([this] { plugin->Stop(); });
-  // Long enough for a Stop that does not wait to finish first.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  plugin->subscriptionReleased.set_value();
+  WaitsFor([this] { plugin->Stop(); }, plugin->subscriptionReleased);
   subscriber.join();
-  stopper.join();
-  EXPECT_EQ(SubscriptionsNamed("OnJsonApiEvent_c_x"), 0);
+  EXPECT_TRUE(host.Subscriptions().empty());
 }
 
 // The plugin is destroyed once Shutdown returns: its Stop lets the events
@@ -439,58 +417,39 @@ TEST_F(Events, ShutdownWaitsForEventsAndCallsBeingHandled) {
     callHeld.set_value();
     callReleased.get_future().wait();
   };
-  // `stop` must not return before `released` is set.
-  const auto waitsFor = [](const std::function<void()>& stop, std::promise<void>& released) {
-    std::atomic<bool> stopped{false};
-    std::thread stopper([&] {
-      stop();
-      stopped = true;
-    });
-    // Long enough for a stop that does not wait to finish first.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(stopped);
-    released.set_value();
-    stopper.join();
-  };
   std::thread deliverer([this] { host.DeliverResourceEvent("/h", "Update", Json("{}")); });
   ASSERT_TRUE(Arrives(eventHeld.get_future(), deliverer));
-  waitsFor([this] { plugin->Stop(); }, eventReleased);
+  WaitsFor([this] { plugin->Stop(); }, eventReleased);
   deliverer.join();
   std::thread caller([this] { EXPECT_FALSE(host.Call(kMethodGet, "/held").error); });
   ASSERT_TRUE(Arrives(callHeld.get_future(), caller));
-  waitsFor([this] { host.Shutdown(); }, callReleased);
+  WaitsFor([this] { host.Shutdown(); }, callReleased);
   caller.join();
   // A shut-down plugin has no endpoint left to call.
   EXPECT_FALSE(host.Call(kMethodGet, "/held").found);
 }
 
 TEST_F(Events, ConcurrentDeliveryWhileObservingAndPublishing) {
-  constexpr int kThreads = 8;
-  constexpr int kEvents = 300;
+  constexpr int kThreads = 8, kEvents = 300;
   std::atomic<int> received[kThreads] = {};
-  for (int t = 0; t < kThreads; ++t) {
-    plugin->ObserveResource<Note>("/s/" + std::to_string(t),
-                                  [&received, t](const ResourceEvent<Note>& e) {
-                                    if (e.data.count == static_cast<uint32_t>(t)) ++received[t];
-                                  });
-  }
   std::atomic<bool> done{false};
   std::thread churn([&] {
     for (int i = 0; !done; ++i) {
-      plugin->ObserveResource<Note>("/c/" + std::to_string(i % 4),
-                                    [](const ResourceEvent<Note>&) {});
+      const std::string uri = "/c/" + std::to_string(i % 4);
+      plugin->ObserveResource<Note>(uri, [](const ResourceEvent<Note>&) {});
       plugin->PublishResource("/p", Note{"n", 1});
-      plugin->UnobserveResource("/c/" + std::to_string(i % 4));
+      plugin->UnobserveResource(uri);
     }
   });
   std::vector<std::thread> senders;
   for (int t = 0; t < kThreads; ++t) {
     senders.emplace_back([&, t] {
-      BindingProperty data;
-      data.Member("count").SetUnsigned(t);
-      for (int i = 0; i < kEvents; ++i) {
-        host.DeliverResourceEvent("/s/" + std::to_string(t), "Update", data);
-      }
+      const std::string uri = "/s/" + std::to_string(t);
+      plugin->ObserveResource<Note>(uri, [&received, t](const ResourceEvent<Note>& e) {
+        if (e.data.count == static_cast<uint32_t>(t)) ++received[t];
+      });
+      const BindingProperty data = Json(R"({"count":)" + std::to_string(t) + "}");
+      for (int i = 0; i < kEvents; ++i) host.DeliverResourceEvent(uri, "Update", data);
     });
   }
   for (std::thread& sender : senders) sender.join();

@@ -1,9 +1,9 @@
-// The runtime's requests through the in-process host: local JSON API
-// requests, streamed answers and external requests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "binding/registration.h"
@@ -31,8 +31,7 @@ class RequestingPlugin : public Plugin {
         .Field("name", &Setting::name)
         .Field("mode", &Setting::mode);
   }
-  // A wait that fails, as collecting a streamed body may, and a host call
-  // that fails, before or after the host answered.
+  // Host calls that fail, before or after the host answered.
   void HostYield() override {
     if (failYield) throw std::runtime_error("yield failed");
     Plugin::HostYield();
@@ -71,11 +70,7 @@ class HostRequest : public ::testing::Test {
   // Every answer the host filled, on every path a test took, was released.
   void TearDown() override { EXPECT_EQ(host::InProcessHost::UnreleasedResponses(), 0); }
 
-  int Count(const std::string& call) const {
-    int count = 0;
-    for (const std::string& name : host.Calls()) count += name == call;
-    return count;
-  }
+  long Count(const std::string& call) const { return std::ranges::count(host.Calls(), call); }
 
   host::InProcessHost host;
   RequestingPlugin* plugin = nullptr;
@@ -88,19 +83,17 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
   EXPECT_EQ(setting.Value().name, "a");
   EXPECT_EQ(setting.Value().mode, Mode::On);
   const host::RecordedRequest sent = host.Requests().back();
-  EXPECT_EQ(sent.method, kMethodGet);
-  EXPECT_EQ(sent.url, "/setting?x=1");
-  EXPECT_EQ(sent.hostToken, 0xabu);
+  EXPECT_EQ(std::tuple(sent.method, sent.url, sent.hostToken),
+            std::tuple(kMethodGet, std::string("/setting?x=1"), 0xabu));
 
   host.SetResourceBody("/setting", Json(R"({"mode":"Sideways"})"));
   setting = plugin->Request<Setting>(kMethodGet, "/setting");
   EXPECT_EQ(setting.Error().message,
             "Error converting response for GET /setting: Sideways is not a valid Mode enumeration "
             "value for 'mode'.");
-  EXPECT_EQ(setting.Error().status, 0u);
-  EXPECT_EQ(setting.Error().fields.count("errorCode_int"), 0u);
+  EXPECT_EQ(setting.Error().status + setting.Error().fields.count("errorCode_int"), 0u);
 
-  // A value of a kind the plugin does not know fails the request.
+  // An answer of a kind the plugin does not know.
   host.SetResourceBody("/setting", Json("1"));
   plugin->answerKind = 99;
   EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/setting").Error().message,
@@ -145,62 +138,47 @@ TEST_F(HostRequest, TypedAnswersAndTheirFailures) {
   EXPECT_EQ(plugin->Request(kMethodGet, "/setting").Error().status, 500u);
   EXPECT_EQ(plugin->Request<BindingProperty>(kMethodGet, "/setting").Error().message,
             "Error converting response for GET /setting: failed after the answer");
-  plugin->failRequest = true;
-  EXPECT_EQ(plugin->Request(kMethodGet, "/setting").Error().status, 500u);
 }
 
 TEST_F(HostRequest, StreamedAnswers) {
   const std::string padded = "[" + std::string(9000, ' ') + "1]";
-  // Full chunks with more to come are read again at once; a short chunk
-  // with more to come waits for the host first.
-  struct Case {
-    std::string streamed;
-    uint32_t chunkSize, overReport, failAtChunk;
-    const char* answer;  // the body as JSON, or the error after "...GET /s: "
-    int yields;
-  } cases[] = {
-      {"[" + std::string(4094, ' ') + "]", 4096, 0, 0, "[]", 0},
-      {padded, 4096, 0, 0, "[1]", 0},
-      {padded, 1000, 0, 0, "[1]", 9},
-      {padded, 4096, 1, 0, "Stream read error", 0},
-      {padded, 4096, 0, 2, "Stream read error", 0},
-      {"[1,", 4096, 0, 0, "Error: Invalid value. at offset 3.", 0},
+  // The announced length is a hint only.
+  const auto streamed = [](const std::string& text, uint32_t chunkSize, uint32_t overReport = 0,
+                           uint32_t failAtChunk = 0) {
+    return host::ResourceAnswer{{},   false,     "",          200,         true,
+                                text, chunkSize, 4000000000u, failAtChunk, overReport};
   };
-  host::ResourceAnswer answer;
-  answer.stream = true;
-  answer.expectedLength = 4000000000u;  // a hint only
-  for (const Case& c : cases) {
-    answer.streamed = c.streamed;
-    answer.chunkSize = c.chunkSize;
-    answer.overReport = c.overReport;
-    answer.failAtChunk = c.failAtChunk;
+  // Full chunks with more to come are read again at once; a short chunk
+  // with more to come waits for the host first. The body as JSON, or the
+  // error after "...GET /s: ", and the waits.
+  const std::tuple<host::ResourceAnswer, const char*, long> cases[] = {
+      {streamed("[" + std::string(4094, ' ') + "]", 4096), "[]", 0},
+      {streamed(padded, 4096), "[1]", 0},
+      {streamed(padded, 1000), "[1]", 9},
+      {streamed(padded, 4096, 1), "Stream read error", 0},
+      {streamed(padded, 4096, 0, 2), "Stream read error", 0},
+      {streamed("[1,", 4096), "Error: Invalid value. at offset 3.", 0},
+  };
+  for (const auto& [answer, expected, yields] : cases) {
     host.SetResource("/s", answer);
-    const int yields = Count("Yield");
+    const long before = Count("Yield");
     RequestResult<BindingProperty> body = plugin->Request<BindingProperty>(kMethodGet, "/s");
     EXPECT_EQ(
         body.Ok() ? PropertyToJson(body.Value(), nullptr, "") : body.Error().message.substr(44),
-        c.answer)
-        << c.streamed.size();
-    EXPECT_EQ(Count("Yield") - yields, c.yields) << c.streamed.size();
+        expected)
+        << answer.streamed.size();
+    EXPECT_EQ(Count("Yield") - before, yields) << answer.streamed.size();
   }
-  answer.streamed = padded;
-  answer.chunkSize = 1000;
-  host.SetResource("/s", answer);
-  EXPECT_EQ(plugin->Request<std::vector<uint32_t>>(kMethodGet, "/s").Value(),
-            std::vector<uint32_t>{1});
   // The untyped request does not read the body.
-  answer.overReport = 1;
-  host.SetResource("/s", answer);
+  host.SetResource("/s", streamed(padded, 4096, 1));
   EXPECT_TRUE(plugin->Request(kMethodGet, "/s").Ok());
-  answer.overReport = 0;
-  answer.chunkSize = 2;
-  host.SetResource("/s", answer);
+  host.SetResource("/s", streamed(padded, 2));
   plugin->failYield = true;
   const ApiError unread = plugin->Request<BindingProperty>(kMethodGet, "/s").Error();
   EXPECT_EQ(unread.message, "Error reading streamed response for GET /s: yield failed");
   EXPECT_EQ(unread.status, 0u);
   // Every stream read above was closed, after success and failure alike.
-  EXPECT_EQ(Count("StreamClose"), 8);
+  EXPECT_EQ(Count("StreamClose"), 7);
 }
 
 TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
@@ -237,7 +215,6 @@ TEST_F(HostRequest, ExternalRequestsAndTheirFailures) {
     const char* error;
   } cases[] = {
       {5, "refused", false, 1, -1, -1, "refused"},
-      {-1, "refused", false, -1, -1, -1, "refused"},
       {2, "", false, 2, -1, -1, ""},
       {0, "", false, 0, 1, -1, "Error converting response for PUT http://svc/x: body was empty"},
       {0, "nope", false, 0, 1, -1,
