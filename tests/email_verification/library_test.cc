@@ -37,9 +37,8 @@ TEST(PluginLibrary, RegistersInitializesAndShutsDown) {
 // it, and is lost at every reload.
 TEST(PluginLibrary, ShutdownGivesEveryBlockBack) {
 #if defined(_WIN32)
-  GTEST_SKIP() << "the DLL's own C runtime and threads library keep blocks until it is unloaded "
-                  "(its atexit table, each mutex's, made at its first lock, the calling "
-                  "thread's record); only the development host, on Linux, reloads the library";
+  // Its C runtime keeps blocks (atexit table, mutexes) until the DLL is unloaded.
+  GTEST_SKIP() << "only the development host, on Linux, reloads the library";
 #endif
   InProcessHost host;
   ASSERT_TRUE(host.Load(ZVM_PLUGIN_LIBRARY, ZVM_PLUGIN_EXPORT)) << host.Error();

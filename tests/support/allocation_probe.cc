@@ -11,7 +11,6 @@ namespace {
 constexpr std::size_t kHeader = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
 
 std::atomic<std::size_t> live{0};
-std::atomic<std::size_t> count{0};
 std::atomic<std::size_t> spanBase{0};
 std::atomic<std::size_t> spanPeak{0};
 std::atomic<std::size_t> failFrom{0};
@@ -22,7 +21,6 @@ void* Allocate(std::size_t size) {
   auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
   if (block == nullptr) throw std::bad_alloc();
   *reinterpret_cast<std::size_t*>(block) = size;
-  count.fetch_add(1, std::memory_order_relaxed);
   const std::size_t now = live.fetch_add(size, std::memory_order_relaxed) + size;
   std::size_t peak = spanPeak.load(std::memory_order_relaxed);
   while (now > peak && !spanPeak.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
@@ -45,8 +43,6 @@ void StartAllocationSpan() {
 }
 
 std::size_t AllocationSpanPeak() { return spanPeak.load() - spanBase.load(); }
-
-std::size_t AllocationCount() { return count.load(); }
 
 std::size_t AllocationLiveBytes() { return live.load(); }
 

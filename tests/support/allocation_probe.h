@@ -12,8 +12,6 @@ void StartAllocationSpan();
 // The most bytes live at once since StartAllocationSpan, above those live
 // when it started.
 std::size_t AllocationSpanPeak();
-// Allocations made since the binary started.
-std::size_t AllocationCount();
 // Bytes allocated and not yet freed.
 std::size_t AllocationLiveBytes();
 

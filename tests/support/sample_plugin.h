@@ -49,7 +49,6 @@ struct Scalars {
   int32_t opt = -1;
 };
 
-// The body of PUT /v1/items/{id}.
 // A record without fields.
 struct Marker {};
 
