@@ -1,10 +1,8 @@
 #!/usr/bin/python3
-"""zvm-devhost as a program: the OpenAPI documents of both plugins given to a
-validator, Ctrl-C, hostile clients (hostile_checks.py), the README's curl
-lines, the notes example served as the README starts it, and the load check.
-
-    devhost_checks.py <build dir> <OpenAPI validator command>
-"""
+"""devhost_checks.py <build dir> <OpenAPI validator command>: zvm-devhost as a program:
+the OpenAPI documents of both plugins given to a validator, Ctrl-C, hostile clients
+(hostile_checks.py), the README's curl lines, the notes example served as the README
+starts it, and the load check."""
 import http.client
 import json
 import os
@@ -45,8 +43,7 @@ def check_document(devhost, operations):
 def check_readme_calls(devhost):
     """The README's curl lines, each as a user pastes it, on the host's port."""
     text = open("README.md").read().split("Calls from a terminal", 1)[1]
-    block = text.split("```sh\n", 1)[1].split("```", 1)[0].replace("\\\n", " ")
-    for line in block.splitlines():
+    for line in text.split("```sh\n", 1)[1].split("```", 1)[0].replace("\\\n", " ").splitlines():
         words = [word.replace(":8080/", ":%d/" % devhost.port) for word in shlex.split(line)]
         result = subprocess.run(words + ["-sS", "--fail-with-body"], capture_output=True,
                                 text=True, timeout=30)
@@ -54,20 +51,17 @@ def check_readme_calls(devhost):
 
 
 def check_notes(devhost):
-    """The notes example served as any plugin, with the notes of its
-    configuration (its answers are notes_test's)."""
-    check_document(devhost, [(NOTES, "get"), (NOTES + "/{id}", "delete"),
-                             (NOTES + "/{id}", "put")])
+    """The notes example served as any plugin, with its configuration's notes."""
+    check_document(devhost, [(NOTES, "get"), (NOTES + "/{id}", "delete"), (NOTES + "/{id}", "put")])
     answer = request(devhost.port, "GET", NOTES + "?contains=MILK")
     check(answer == (200, '{"notes":[{"id":"milk","priority":"High","text":"Buy milk"}]}'),
           "notes: the configuration's notes served: %s" % (answer,))
 
 
 def check_load(devhost, clients=8, calls=10000):
-    """Concurrent clients, each on a connection of its own, make GET and PUT
-    calls of the email resource: none may fail, and the plugin's live blocks
-    may grow by the region or two it keeps for later trees, not by a leak of
-    one block every thousand calls."""
+    """Concurrent clients, each on a connection of its own, make GET and PUT calls of the
+    email resource: none may fail, and the plugin's live blocks may grow by the region or
+    two it keeps for later trees, not by a leak of one block every thousand calls."""
     def client(number, count):
         connection = http.client.HTTPConnection("127.0.0.1", devhost.port, timeout=30)
         failures = []
@@ -85,20 +79,16 @@ def check_load(devhost, clients=8, calls=10000):
         return failures
 
     def run(count):
-        started = time.time()
         with ThreadPoolExecutor(clients) as pool:
-            failures = sum(pool.map(client, range(clients), [count // clients] * clients), [])
-        return failures, time.time() - started
+            return sum(pool.map(client, range(clients), [count // clients] * clients), [])
 
-    def live_blocks():
-        return json.loads(request(devhost.port, "GET", "/_host/memory")[1])["liveBlocks"]
-
+    blocks = lambda: json.loads(request(devhost.port, "GET", "/_host/memory")[1])["liveBlocks"]
     run(calls // 4)  # settles the plugin's caches and pools
-    before = live_blocks()
-    failures, seconds = run(calls)
+    before, started = blocks(), time.time()
+    failures, seconds = run(calls), time.time() - started
     check(not failures, "load: %d calls from %d clients in %.2f s, %.0f requests/s; failed: %s" %
           (calls, clients, seconds, calls / seconds, failures[:3]))
-    after = live_blocks()
+    after = blocks()
     check(after <= before + 8, "the plugin's live blocks: %d before the load, %d after" %
           (before, after))
     check(not any("  OKAY|" in line for line in devhost.lines), "--quiet shows no OKAY lines")
@@ -119,8 +109,7 @@ def main():
         ("/qor-email-verification/v1/confirm-email", "post"), (EMAIL, "get"), (EMAIL, "put")]))
     check(code == 0 and devhost.find("memory counters of the plugin at shutdown") is not None,
           "Ctrl-C shuts the plugin down and prints its memory counters")
-    serve(lambda devhost: hostile_checks.run(devhost, check),
-          "--max-body=%d" % hostile_checks.MAX_BODY)
+    serve(lambda devhost: hostile_checks.run(devhost, check))
     serve(check_readme_calls)
     serve(check_notes, *notes_options(BUILD))
     serve(check_load, "--quiet")

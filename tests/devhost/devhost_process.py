@@ -1,21 +1,18 @@
-"""zvm-devhost as the checks run it: started on free ports, its output
-collected line by line, and plain HTTP requests to it."""
+"""zvm-devhost as the checks run it: on free ports, its output collected line
+by line, and plain HTTP requests to it."""
 import http.client
-import json
 import signal
 import subprocess
 import threading
 import time
 
-# The email verification plugin's endpoint; the default configuration's first
-# account's password.
-EMAIL = "/qor-email-verification/v1/email"
-PASSWORD = "correct-horse"
+# The email plugin's endpoint; the default configuration's first account's password.
+EMAIL, PASSWORD = "/qor-email-verification/v1/email", "correct-horse"
 JSON = {"Content-Type": "application/json"}
 
 
 def notes_options(build):
-    """The options that serve the notes example, as the README starts it."""
+    """The notes example served as the README starts it."""
     return ["--plugin", build + "/examples/notes/zvm-be-example-notes.so", "--export",
             "load_example_notes", "--config", "examples/notes/devhost.yaml"]
 
@@ -25,7 +22,8 @@ class Devhost:
         self.process = subprocess.Popen([program, "--port=0", *options], stdout=subprocess.PIPE,
                                         stderr=subprocess.STDOUT, text=True)
         self.lines = []
-        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader = threading.Thread(target=self.lines.extend, args=(self.process.stdout,),
+                                       daemon=True)
         self.reader.start()
         deadline = time.time() + 30
         while time.time() < deadline and not self.mock_url():
@@ -35,10 +33,6 @@ class Devhost:
             self.process.kill()
             raise SystemExit("zvm-devhost did not start:\n" + "".join(self.lines))
         self.port = int(serving.split(" on http://127.0.0.1:")[1].split(" ")[0])
-
-    def _read(self):
-        for line in self.process.stdout:
-            self.lines.append(line)
 
     def find(self, text):
         return next((line for line in self.lines if text in line), None)
@@ -63,13 +57,3 @@ def request(port, method, path, body=None, headers=None, timeout=30):
     answer = (response.status, response.read().decode(errors="replace"))
     connection.close()
     return answer
-
-
-def message(body):
-    """The message of a JSON answer in UTF-8 ("" when it has none), or None
-    when the answer is not one."""
-    try:
-        value = json.loads(body.decode("utf-8") if isinstance(body, bytes) else body)
-    except ValueError:
-        return None
-    return value.get("message", "") if isinstance(value, dict) else ""
