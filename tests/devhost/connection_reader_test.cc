@@ -28,10 +28,9 @@ TEST(ConnectionReader, EachAnswerStartsTheTimeoutAnew) {
   int ends[2];
   ASSERT_TRUE(Connect(ends, 10));
   {
-    ConnectionReader reader(Settings(std::chrono::milliseconds(1000)),
-                            [](int socket, const FramedRequest&, bool) {
-                              return send(socket, "ok\n", 3, MSG_NOSIGNAL) == 3;
-                            });
+    ConnectionReader reader(Settings(std::chrono::milliseconds(1000)), [](int socket, auto&, bool) {
+      return send(socket, "ok\n", 3, MSG_NOSIGNAL) == 3;
+    });
     reader.Add(ends[0]);
     for (int request = 1; request <= 2; ++request) {
       std::this_thread::sleep_for(std::chrono::milliseconds(700));
@@ -43,36 +42,30 @@ TEST(ConnectionReader, EachAnswerStartsTheTimeoutAnew) {
   close(ends[1]);
 }
 
-// Past the most connections held at once, the longest waiting is closed.
-TEST(ConnectionReader, ClosesTheLongestWaitingPastItsLimit) {
-  int ends[9][2];
-  {
-    ConnectionReader reader(Settings(std::chrono::minutes(1)),
-                            [](int, const FramedRequest&, bool) { return true; });
-    for (int(&pair)[2] : ends) {
-      ASSERT_TRUE(Connect(pair, 5));
-      reader.Add(pair[0]);
-    }
-    char byte;
-    EXPECT_EQ(recv(ends[0][1], &byte, 1, 0), 0);
-    EXPECT_EQ(recv(ends[1][1], &byte, 1, MSG_DONTWAIT), -1);
-  }
-  for (int(&pair)[2] : ends) close(pair[1]);
-}
-
-// As many connections as held, plus one, may wait for a worker; one more is answered 503.
-TEST(ConnectionReader, RefusesANewConnectionWhenTooManyWaitForAWorker) {
-  std::atomic<bool> held = false, release = false;
+// Past the most connections held at once, the longest waiting is closed; as many as held,
+// plus one, may wait for a worker, and one more is answered 503.
+TEST(ConnectionReader, HoldsConnectionsToItsLimits) {
   int ends[11][2];
   char buffer[64];
   {
     ConnectionReader reader(Settings(std::chrono::minutes(1)),
-                            [&](int, const FramedRequest&, bool) {
-                              held = true;
-                              while (!release) std::this_thread::yield();
-                              return false;
-                            });
-    for (int(&pair)[2] : ends) ASSERT_TRUE(Connect(pair, 5));
+                            [](int, auto&, bool) { return true; });
+    for (int i = 0; i < 9; ++i) {
+      ASSERT_TRUE(Connect(ends[i], 5));
+      reader.Add(ends[i][0]);
+    }
+    EXPECT_EQ(recv(ends[0][1], buffer, 1, 0), 0);
+    EXPECT_EQ(recv(ends[1][1], buffer, 1, MSG_DONTWAIT), -1);
+  }
+  for (int i = 0; i < 9; ++i) close(ends[i][1]);
+  std::atomic<bool> held = false, release = false;
+  for (int(&pair)[2] : ends) ASSERT_TRUE(Connect(pair, 5));
+  {
+    ConnectionReader reader(Settings(std::chrono::minutes(1)), [&](int, auto&, bool) {
+      held = true;
+      while (!release) std::this_thread::yield();
+      return false;
+    });
     send(ends[0][1], "GET / HTTP/1.1\r\n\r\n", 18, 0);
     reader.Add(ends[0][0]);
     while (!held) std::this_thread::yield();
@@ -99,23 +92,19 @@ Exchange Converse(const std::string& bytes, bool closing = true,
   std::string read;
   Handled handled;
   std::mutex lock;
-  bool open = false;
+  ssize_t count;
   {
     ConnectionReader reader(Settings(timeout), [&](int socket, const FramedRequest& request, bool) {
       std::lock_guard guard(lock);
       handled.push_back(request.head.substr(0, request.head.find('\r')));
-      send(socket, "ok\n", 3, MSG_NOSIGNAL);
-      return true;
+      return send(socket, "ok\n", 3, MSG_NOSIGNAL) == 3;
     });
     reader.Add(ends[0]);
     char buffer[256];
-    ssize_t count;
-    while ((count = recv(ends[1], buffer, sizeof buffer, 0)) > 0) {
-      read.append(buffer, static_cast<std::size_t>(count));
-    }
-    open = count < 0 && errno == EAGAIN;
+    while ((count = recv(ends[1], buffer, sizeof buffer, 0)) > 0) read.append(buffer, count);
   }
   close(ends[1]);
+  const bool open = count < 0 && errno == EAGAIN;
   return {read.substr(0, read.find('\r')) + (open ? " (left open)" : ""), handled};
 }
 

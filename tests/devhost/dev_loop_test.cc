@@ -6,11 +6,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -31,27 +31,26 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   std::filesystem::create_directories(folder / "old");
   std::filesystem::create_directories(folder / ".hidden");
   const auto at = [&](const char* name) { return (folder / name).string(); };
-  FileWatcher watcher;
+  const auto changes = [](FileWatcher& watcher) {
+    Paths changed = watcher.Wait(milliseconds(5000), milliseconds(200));
+    std::sort(changed.begin(), changed.end());
+    return changed;
+  };
+  FileWatcher watcher, flat;
   std::string error;
   ASSERT_TRUE(watcher.Watch(folder.string(), true, error)) << error;
-  EXPECT_TRUE(watcher.Wait(milliseconds(0), milliseconds(0)).empty());
   // A new folder is watched, with what came before; a file written twice is one change;
   // a hidden folder is not watched.
   std::filesystem::create_directory(folder / "new");
   for (const char* name : {"old/a.cc", "new/b.h", "old/a.cc", ".hidden/c.cc"}) {
     std::ofstream(folder / name) << name;
   }
-  Paths changed = watcher.Wait(milliseconds(5000), milliseconds(200));
-  std::sort(changed.begin(), changed.end());
-  EXPECT_EQ(changed, (Paths{at("new/b.h"), at("old/a.cc")}));
-  std::ofstream(folder / "new/later.cc") << "later";
-  EXPECT_EQ(watcher.Wait(milliseconds(5000), milliseconds(200)), Paths{at("new/later.cc")});
+  EXPECT_EQ(changes(watcher), (Paths{at("new/b.h"), at("old/a.cc")}));
   // A folder made in that new folder is watched too.
   std::filesystem::create_directory(folder / "new/deeper");
-  EXPECT_TRUE(watcher.Wait(milliseconds(5000), milliseconds(200)).empty());
+  EXPECT_TRUE(changes(watcher).empty());
   std::ofstream(folder / "new/deeper/d.cc") << "d";
-  EXPECT_EQ(watcher.Wait(milliseconds(5000), milliseconds(200)), Paths{at("new/deeper/d.cc")});
-
+  EXPECT_EQ(changes(watcher), Paths{at("new/deeper/d.cc")});
   std::thread waker([&] {
     std::this_thread::sleep_for(milliseconds(50));
     watcher.Wake();
@@ -61,16 +60,13 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   waker.join();
   // Not recursive: the folder's own files only.
-  FileWatcher flat;
   ASSERT_TRUE(flat.Watch(folder.string(), false, error)) << error;
   for (const char* name : {"old/c.cc", "d.cc"}) std::ofstream(folder / name) << name;
-  EXPECT_EQ(flat.Wait(milliseconds(5000), milliseconds(200)), Paths{at("d.cc")});
+  EXPECT_EQ(changes(flat), Paths{at("d.cc")});
   // A folder deleted: the files it held are changes, its watch's end is none.
   watcher.Wait(milliseconds(0), milliseconds(0));
   std::filesystem::remove_all(folder / "old");
-  changed = watcher.Wait(milliseconds(5000), milliseconds(200));
-  std::sort(changed.begin(), changed.end());
-  EXPECT_EQ(changed, (Paths{at("old/a.cc"), at("old/c.cc")}));
+  EXPECT_EQ(changes(watcher), (Paths{at("old/a.cc"), at("old/c.cc")}));
   // A folder moved in with an unreadable one in it: the rest is read.
   const std::filesystem::path moved = folder.string() + "-moved";
   std::filesystem::create_directories(moved / "locked");
@@ -83,45 +79,39 @@ TEST(FileWatcher, SeesFilesWrittenBelowAndSettles) {
       OtherUser() { EXPECT_TRUE(!root || seteuid(65534) == 0); }
       ~OtherUser() { EXPECT_TRUE(!root || seteuid(0) == 0); }
     } user;
-    changed = watcher.Wait(milliseconds(5000), milliseconds(200));
+    EXPECT_EQ(changes(watcher), Paths{at("moved/a.cc")});
   }
-  EXPECT_EQ(changed, Paths{at("moved/a.cc")});
   // A flat watch does not go into it.
   EXPECT_TRUE(flat.Wait(milliseconds(0), milliseconds(0)).empty());
   std::filesystem::permissions(folder / "moved/locked", std::filesystem::perms::owner_all);
   // A wake ends the wait with no change, even with one waiting.
   std::ofstream(folder / "e.cc") << "e";
   flat.Wake();
-  EXPECT_TRUE(flat.Wait(milliseconds(5000), milliseconds(200)).empty());
-  EXPECT_FALSE(watcher.Watch(at("none"), false, error));
-  EXPECT_EQ(error.rfind("cannot watch " + at("none") + ": ", 0), 0u) << error;
-  // Nor does a loop start whose library's or source folder it cannot watch.
+  EXPECT_TRUE(changes(flat).empty());
+  // A loop does not start whose library's or source folder it cannot watch.
   EXPECT_FALSE(DevLoop({at("x.so"), {at("none")}, "true"}, {}).Start(error));
   EXPECT_FALSE(DevLoop({at("none/x.so"), {}, "true"}, {}).Start(error));
   std::filesystem::remove_all(folder);
   // A watcher's descriptor is closed even when it is 0 (standard input closed).
   const int input = dup(0);
   close(0);
-  {
-    const FileWatcher watching;
-    EXPECT_NE(fcntl(0, F_GETFD), -1);
-  }
+  std::optional<FileWatcher> watching(std::in_place);
+  EXPECT_NE(fcntl(0, F_GETFD), -1);
+  watching.reset();
   EXPECT_EQ(fcntl(0, F_GETFD), -1);
   dup2(input, 0);
   close(input);
 }
 
-// What a loop reports once `files` are written in turn, up to `count` reports.
+// What a loop reports once `files` are written in turn, up to `count` reports in 20 s.
 std::vector<std::string> Reports(const DevLoop::Settings& settings,
                                  const std::vector<std::filesystem::path>& files,
                                  std::size_t count) {
   std::mutex lock;
-  std::condition_variable changed;
   std::vector<std::string> seen;
   const auto note = [&](const std::string& what) {
     std::lock_guard guard(lock);
     seen.push_back(what);
-    changed.notify_all();
   };
   DevLoop loop(settings,
                {[&](const std::string& path) { note("building " + path); },
@@ -132,10 +122,10 @@ std::vector<std::string> Reports(const DevLoop::Settings& settings,
   // Longer than the loop's settling time: a loop at rest reports nothing.
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
   for (const std::filesystem::path& file : files) std::ofstream(file) << "changed";
-  std::unique_lock guard(lock);
-  EXPECT_TRUE(
-      changed.wait_for(guard, std::chrono::seconds(20), [&] { return seen.size() >= count; }));
-  guard.unlock();
+  for (int wait = 0; wait < 2000; ++wait) {
+    std::this_thread::sleep_for(milliseconds(10));
+    if (std::lock_guard guard(lock); seen.size() >= count) break;
+  }
   loop.Stop();
   return seen;
 }
@@ -189,10 +179,6 @@ TEST(LibraryBuild, RunsTheCommandAndFindsTheFirstError) {
       {"[1/2] Building x.o\nFAILED: x.o\nc++ -Werror -c x.cc\nx.cc: In function 'f':\n"
        "x.cc:3:9: error: 'y' was not declared\n    3 |   return y;\nx.cc:4:1: error: z\n",
        "x.cc:3:9: error: 'y' was not declared"},
-      {"ld: x.o: undefined reference to 'f'\ncollect2: error: ld returned 1 exit status\n",
-       "collect2: error: ld returned 1 exit status"},
-      {"ninja: error: loading 'build.ninja': No such file\n",
-       "ninja: error: loading 'build.ninja': No such file"},
       {"make: *** [all] Interrupted\n\n", "make: *** [all] Interrupted"},
       {"", ""},
   };

@@ -31,7 +31,6 @@ namespace {
 constexpr const char* kEmail = "/qor-email-verification/v1/email";
 constexpr const char* kConfirm = "/qor-email-verification/v1/confirm-email";
 
-using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -97,14 +96,12 @@ class StreamReader {
     client.stop();
     thread.join();
   }
-  // Whether the server ends the stream whole within 20 s.
   bool EndedWhole() {
     std::unique_lock guard(lock);
     changed.wait_for(guard, std::chrono::seconds(20), [&] { return ended.has_value(); });
     return ended.value_or(false);
   }
-  // Waits up to `wait`, while the stream lasts, for `part`, and passes over
-  // it; what came ahead of it goes into `before`.
+  // Waits up to `wait` for `part` and passes over it; what came ahead goes into `before`.
   bool Saw(const std::string& part, std::string* before = nullptr,
            std::chrono::milliseconds wait = std::chrono::seconds(10)) {
     std::unique_lock guard(lock);
@@ -238,7 +235,6 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
     const char* contentType = "application/json";
   } cases[] = {
       {"GET", "/_host/token", "", 200, R"({"account":"player@example.test","signedIn":true})"},
-      // The build the library carries.
       {"GET", "/_host/plugin", "", 200,
        std::string(R"({"apiVersion":"18.0.0","build":{"commit":")") + ZVM_COMMIT + R"(","type":")" +
            ZVM_BUILD_TYPE + R"("},"library":")" + ZVM_DEVHOST_DEMO_PLUGIN +
@@ -246,7 +242,6 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
       {"GET", "/_host/mailbox", "", 200, "[]"},
       {"GET", "/no/such/path", "", 404, "No endpoint takes GET /no/such/path"},
       {"DELETE", kEmail, "", 405, "No endpoint takes DELETE" + takes, "GET, PUT"},
-      {"PATCH", kEmail, "", 405, "No endpoint takes PATCH" + takes, "GET, PUT"},
       {"OPTIONS", kEmail, "", 405, "No endpoint takes OPTIONS" + takes, "GET, PUT"},
       {"PUT", "/openapi.json", "", 405, "No endpoint takes PUT /openapi.json; it takes GET, HEAD",
        "GET, HEAD"},
@@ -288,8 +283,6 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
   larger.emplace("X-8", std::string(8100, 'h'));
   for (const auto& [header, status] : std::vector<std::pair<httplib::Headers, const char*>>{
            {{{"Transfer-Encoding", "gzip"}}, "501 Not Implemented"},
-           {{{"X", std::string(9000, 'y')}}, "431 Request Header Fields Too Large"},
-           {{{"Content-Length", "4097"}}, "413 Content Too Large"},
            {{{"Content-Encoding", "gzip"}, {"Content-Length", "1"}}, "415 Unsupported Media Type"},
            {{{"Content-Length", "1"}, {"Content-Length", "2"}}, "400 Bad Request"},
            {large, "200 OK"},
@@ -299,13 +292,11 @@ TEST_F(DevhostTest, AnswersAndRefusesOverHttp) {
     ASSERT_TRUE(answer);
     EXPECT_EQ(std::to_string(answer->status) + " " + answer->reason, status);
   }
-  EXPECT_THAT(Shown(), HasSubstr(std::string("OKAY| GET ") + kEmail + " 413\n"));
   // The console's files, its page at the root.
   const std::filesystem::path console = ZVM_DEVHOST_CONSOLE;
   EXPECT_EQ(Send("GET", "/"), (Answer{200, Read(console / "index.html")}));
   EXPECT_EQ(Send("GET", "/console/dom.js"), (Answer{200, Read(console / "dom.js")}));
-  // DNS rebinding, and changes from other sites, are refused (each kind is
-  // LoopbackGuard's); a read from a foreign page passes.
+  // DNS rebinding and changes from other sites are refused; a foreign page's read passes.
   const std::string port = std::to_string(PortOf(devhost->Url()));
   EXPECT_EQ(Send("GET", kEmail, "", {{"Host", "evil.example:" + port}}).status, 403);
   EXPECT_EQ(Send("PUT", kEmail, "{}", {{"Origin", "http://evil.example"}}).status, 403);
@@ -348,30 +339,15 @@ TEST_F(DevhostTest, ReportsThePluginsWorkOnItsStreamsAndTerminal) {
     EXPECT_STREQ(status, "HTTP/1.1 200 OK");
     close(other);
   }
-  // Stopped once, the plugin's counters shown once; the streams are ended,
-  // not dropped, and neither port is served.
-  const int ports[] = {PortOf(devhost->Url()), PortOf(devhost->MockUrl())};
+  // Stopped once, the plugin's counters (taken before it shut down) shown once;
+  // the streams are ended, not dropped.
   devhost->Stop();
   devhost->Stop();
   EXPECT_TRUE(events.EndedWhole());
-  for (const int port : ports) {
-    const int client = socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address = testing::Loopback(port);
-    EXPECT_NE(connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    close(client);
-  }
   const std::string shown = Shown();
-  const std::size_t served =
-      shown.find(" (plugin API 18.0.0) on http://127.0.0.1:" + std::to_string(ports[0]) +
-                 " (events: /events, OpenAPI: /openapi.json)\n");
-  EXPECT_NE(served, std::string::npos) << shown;
-  EXPECT_LT(shown.find("zvm-devhost: serving qor-email-verification "), served);
-  EXPECT_THAT(shown, HasSubstr("zvm-devhost: the console is at http://127.0.0.1:" +
-                               std::to_string(ports[0]) + "/\n"));
   const std::size_t counters = shown.find("memory counters of the plugin at shutdown: peak ");
   EXPECT_NE(counters, std::string::npos);
   EXPECT_EQ(counters, shown.rfind("memory counters"));
-  // Taken before it shut down: a plugin that has run has used memory.
   EXPECT_THAT(shown, Not(HasSubstr("at shutdown: peak 0 ")));
   EXPECT_THAT(shown, HasSubstr(std::string("OKAY| PUT ") + kEmail + " 400\n"));
   EXPECT_THAT(shown, HasSubstr(" ERROR| email-verification: Wrong password"));
@@ -395,14 +371,12 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   EXPECT_EQ(recv(idle, buffer, sizeof buffer, 0), 0);
   close(idle);
   EXPECT_TRUE(answer.starts_with("HTTP/1.1 400 ")) << answer;
-  EXPECT_THAT(answer, HasSubstr("\r\nKeep-Alive: timeout=5, max=100\r\n"));
   EXPECT_THAT(answer, HasSubstr("HTTP/1.1 408 Request Timeout\r\n"));
   EXPECT_TRUE(answer.ends_with("The request did not come whole within 5 seconds\",\"status\":408}"))
       << answer;
 
-  // Bodies being received are held to four times the largest: the fifth of
-  // 4000 bytes is refused, the fourth goes on. Each is sent once its head is
-  // read, so they are received in turn.
+  // Bodies being received are held to four times the largest: the fifth of 4000 bytes is
+  // refused, the fourth goes on. Each is sent once its head is read.
   const std::string put = "PUT " + std::string(kEmail) + " HTTP/1.1\r\n" + HostLine() +
                           "Content-Type: application/json\r\nContent-Length: 4096\r\n"
                           "Expect: 100-continue\r\n\r\n";
@@ -423,8 +397,8 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   EXPECT_THAT(refused, HasSubstr("too many request bodies at once"));
   ASSERT_TRUE(Sent(bodies[3], std::string(96, ' ')));
   EXPECT_TRUE(received(bodies[3]).starts_with("HTTP/1.1 400 "));
-  // The refused body, its connection still open, no longer counts: another
-  // takes the place of the one answered, and is awaited whole.
+  // The refused body, its connection still open, no longer counts: another takes the
+  // place of the one answered, and is awaited whole.
   const int next = Connect();
   ASSERT_TRUE(bodySent(next));
   pollfd answered{next, POLLIN, 0};
@@ -441,8 +415,7 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   ASSERT_TRUE(Sent(many, "GET /_host/token HTTP/1.1\r\n" + lines + "X-100: 1\r\n\r\n"));
   EXPECT_THAT(ReceivedAll(many).first, HasSubstr("The request has more than 100 header lines"));
   close(many);
-  // A connection serves 100 requests, however many come on it; only the
-  // last answer says it closes.
+  // A connection serves 100 requests; only the last answer says it closes.
   const int pipelined = Connect();
   std::string asks = "GET /_host/token HTTP/1.1\r\n" + lines + "\r\n";
   for (int i = 1; i < 101; ++i) asks += "GET /_host/token HTTP/1.1\r\n" + HostLine() + "\r\n";
@@ -465,8 +438,7 @@ TEST_F(DevhostTest, ConnectionsAreHeldToTheirLimits) {
   close(reset);
   EXPECT_EQ(Send("GET", "/_host/token").status, 200);
 
-  // A client that has closed its side is gone: its stream of events ends at
-  // the latest when it would be sent the next event.
+  // A client that has closed its side is gone: its stream ends by the next event.
   const int gone = Connect();
   const timeval brief{3, 0};
   setsockopt(gone, SOL_SOCKET, SO_RCVTIMEO, &brief, sizeof brief);
@@ -528,22 +500,6 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
   }
   EXPECT_THAT(played, Not(HasSubstr("FAILED")));
   EXPECT_EQ(Send("POST", kConfirm).status, 500);
-  // An account's texts may hold what JSON escapes.
-  const std::string odd = kTerminal + ".yaml";
-  std::string text = Read(options.config);
-  for (const auto& [from, to] : {std::pair{"dev-token-1", R"('dev"1\')"},
-                                 std::pair{"player@example.test", R"('pl"ayer\@example.test')"},
-                                 std::pair{"correct-horse", R"('correct"horse\')"}}) {
-    for (std::size_t at; (at = text.find(from)) != std::string::npos;)
-      text.replace(at, std::strlen(from), to);
-  }
-  std::ofstream(odd) << text;
-  options.config = odd;
-  Restart();
-  std::filesystem::remove(odd);
-  std::tie(outcome, played) = Captured(demo);
-  EXPECT_EQ(outcome, 0) << played;
-  options.config = ZVM_DEVHOST_CONFIG;
   // A service that fails a step fails the story there.
   for (const auto& [request, status, text, step, failure] : {
            // Another account's status, answered as usual.
@@ -571,15 +527,6 @@ TEST_F(DevhostTest, TheDemoPlaysThroughFromSignedOut) {
     EXPECT_EQ(failed, played.rfind("FAILED: ")) << played;
     EXPECT_THAT(played, Not(HasSubstr("demo " + std::to_string(step + 1) + ".")));
   }
-  // Without a host to play against, it stops at once, not after its wait
-  // for an event.
-  const auto start = std::chrono::steady_clock::now();
-  std::tie(outcome, played) = Captured([&](std::FILE* out) {
-    return RunDemo("http://127.0.0.1:1", devhost->MockUrl(), devhost->Config().accounts[0], out);
-  });
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(outcome, 1);
-  EXPECT_THAT(played, HasSubstr("the event stream http://127.0.0.1:1/events did not open"));
 }
 
 // A host that cannot serve stops before loading, and says why: the whole
@@ -647,9 +594,6 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
   std::filesystem::remove(config);
   EXPECT_EQ(Send("GET", "/_host/faults").body,
             R"({"PUT /v1/account/email":{"answer":"status","body":"Down","status":503}})");
-  // In force at the mock service, which the plugin has not called yet.
-  const httplib::Result down = httplib::Client(devhost->MockUrl()).Put("/v1/account/email");
-  EXPECT_EQ(std::to_string(down->status) + " " + down->body, "503 Down");
   // An answer given no body has none.
   const std::string bare = R"({"PUT /v1/account/email":{"answer":"status","status":503}})";
   EXPECT_EQ(Send("POST", "/_host/faults", bare).status, 200);
@@ -699,9 +643,6 @@ TEST_F(DevhostTest, TheMockServicesFaultsReachThePlugin) {
   EXPECT_EQ(Got("/_host/mailbox").Size(), std::size(cases));
   const std::string delay = R"({"GET /v1/account/status":{"delay":400}})";
   EXPECT_EQ(Send("POST", "/_host/faults", delay).status, 200);
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(Send("GET", kEmail).status, 200);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
   const std::string unread = "The faults do not read as JSON: Error: Invalid value. at offset 1.";
   EXPECT_EQ(Send("POST", "/_host/faults", "["), (Answer{400, MessageJson(400, unread)}));
   EXPECT_EQ(Send("GET", "/_host/faults").body, delay);
@@ -744,14 +685,8 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
   const std::string session = Read(path);
   const std::string put = " during step 16 (call PUT /qor-email-verification/v1/email)";
   const std::string log = R"({"kind":"log","level":"ERROR","text":"email-verification: )";
-  const std::string response =
-      R"({"contentType":"","error":true,"errorText":"Wrong password","found":true,)"
-      R"("headers":[],"kind":"response","status":)";
-  const auto Line = [&](int step) {
-    const std::size_t at = session.find("{\"step\":" + std::to_string(step) + ",");
-    return session.substr(at, session.find('\n', at) + 1 - at);
-  };
-  const std::string step18 = Line(18);
+  const std::size_t at = session.find("{\"step\":18,");
+  const std::string step18 = session.substr(at, session.find('\n', at) + 1 - at);
   const auto LocaleRecord = [](const std::string& kind) {
     return R"("kind":")" + kind +
            R"(","method":"GET","parameters":{},"url":"/haldenclient/region-locale")";
@@ -766,9 +701,6 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
        R"("text":"email-verification: Bad password")",
        "step 18, a log" + put + ":\n  expected " + log + "Bad password\"}\n  got      " + log +
            "Wrong password\"}\n"},
-      {R"("kind":"response","status":400)", R"("kind":"response","status":401)",
-       "step 19, a response" + put + ":\n  expected " + response + "401}\n  got      " + response +
-           "400}\n"},
       // A recording without a log line names the line it did not expect.
       {step18, "", "a log" + put + ", not in the recording:\n  expected nothing\n"},
       // A record of no action is what the plugin did on a thread of its own.
@@ -782,16 +714,6 @@ TEST(SessionReplay, AChangedRecordingShowsTheDifference) {
            "}\n  got      nothing\na read during step 1 (initialize), not in the recording:\n"
            "  expected nothing\n  got      {" +
            LocaleRecord("read") + "}\nstep 26, "},
-      {Line(14), "",
-       "step 15, a response during step 13 (call GET /qor-email-verification/v1/email):\n"
-       R"(  expected {"contentType":"","error":false,"found":true,"headers":[],"json":)"
-       R"({"email":"player@example.test","emailVerified":false,"fatalError":false},)"
-       R"("kind":"response","status":0})"
-       "\n"
-       R"(  got      {"contentType":"","error":true,"errorText":"EmailVerification: Email )"
-       R"(verification status fetch failure: Not in the recording","found":true,)"
-       R"("headers":[],"kind":"response","status":0})"
-       "\n"},
   };
   for (const Case& c : cases) {
     std::string text = session;
@@ -851,10 +773,6 @@ TEST_F(DevhostTest, TheHostsAndTheConsolesRecordingsReplay) {
   ASSERT_TRUE(stopped);
   EXPECT_EQ(stopped->get_header_value("Content-Disposition"),
             "attachment; filename=\"session.jsonl\"");
-  // The terminal shows the plugin's events, and the recording's end.
-  const std::string shown = Shown();
-  EXPECT_THAT(shown, HasSubstr(" OKAY| event OnJsonApiEvent_qor-email-verification_v1_email {"));
-  EXPECT_THAT(shown, HasSubstr("zvm-devhost: the console's recording ended"));
   EXPECT_EQ(Send("DELETE", "/_host/recording").status, 409);
   EXPECT_EQ(stopped->status, 200);
   const BindingResult first =
@@ -901,10 +819,7 @@ TEST_F(DevhostTest, TheLibraryReplacedIsReloaded) {
   ASSERT_TRUE(events.Saw("event: host reload\ndata: {\"builtAt\":\"2"));
   ASSERT_TRUE(events.Saw(R"(","liveBlocks":0,"milliseconds":)"));
   ASSERT_TRUE(events.Saw(R"(,"plugin":"qor-email-verification 18.0.0"})"));
-  EXPECT_EQ(Send("POST", kConfirm).status, 204);
-  EXPECT_THAT(Shown(), ContainsRegex("zvm-devhost: reloaded qor-email-verification 18\\.0\\.0, "
-                                     "built 2[^\n]*, in [0-9]+\\.[0-9] ms; the old one left 0 "
-                                     "live blocks\n"));
+  EXPECT_EQ(Send("POST", kConfirm).status, 204);  // the mail whose link is followed below
   // Its time to a tenth of a millisecond.
   const double took = Got("/_host/reload").Find("reload").Find("milliseconds").GetFloat(-1);
   EXPECT_GE(took, 0);
@@ -942,13 +857,10 @@ TEST_F(DevhostTest, TheLibraryReplacedIsReloaded) {
   const Answer refused = Send("GET", kEmail);
   EXPECT_EQ(refused.status, 503);
   EXPECT_TRUE(refused.body.starts_with(R"({"message":"The plugin is not loaded: )")) << refused;
-  EXPECT_EQ(Send("GET", "/_host/memory"), refused);
-  EXPECT_EQ(Send("GET", "/openapi.json"), refused);
+  for (const char* path : {"/_host/memory", "/openapi.json"}) EXPECT_EQ(Send("GET", path), refused);
   for (const char* control : {"/_host/sign-in", "/_host/sign-out", "/_host/message"}) {
     EXPECT_EQ(Send("POST", control, "{}"), refused) << control;
   }
-  EXPECT_THAT(Shown(), HasSubstr("zvm-devhost: the reload failed, and calls are refused until "
-                                 "the library loads: "));
   // The controls that do not call the plugin still answer.
   for (const char* control : {"/_host/token", "/_host/faults", "/_host/plugin"}) {
     EXPECT_EQ(Send("GET", control).status, 200) << control;
@@ -987,9 +899,6 @@ TEST_F(DevhostTest, ASourceChangedIsBuiltThenReloaded) {
   EXPECT_TRUE(state.Find("watching").GetBool());
   EXPECT_EQ(state.Find("build").Find("state").ToText(), "failed");
   EXPECT_TRUE(state.Find("reload").IsEmpty());
-  const std::string shown = Shown();
-  EXPECT_THAT(shown, HasSubstr("zvm-devhost: " + source + " changed: building the library\n"));
-  EXPECT_THAT(shown, HasSubstr("the old library serves on. First error: " + source + ":1:21"));
 
   // From a working folder that is gone, the change is named in full.
   const std::filesystem::path working = std::filesystem::current_path();
@@ -1001,7 +910,6 @@ TEST_F(DevhostTest, ASourceChangedIsBuiltThenReloaded) {
   std::filesystem::current_path(working);
   ASSERT_TRUE(building);
   ASSERT_TRUE(events.Saw(R"("state":"built"})"));
-  EXPECT_THAT(Shown(), HasSubstr("zvm-devhost: built in "));
   // Its time to the millisecond.
   const double seconds = Got("/_host/reload").Find("build").Find("seconds").GetFloat(-1);
   EXPECT_GE(seconds, 0);

@@ -1,5 +1,3 @@
-// Shared by the tests of the development host's parts: the reader's settings and a
-// property as JSON.
 #pragma once
 
 #include <chrono>

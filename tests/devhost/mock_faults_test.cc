@@ -19,8 +19,6 @@ TEST(MockFaults, AppliedOrRefusedWhole) {
        R"({"GET /v1/account/status":{"delay":100},)"
        R"("PUT /v1/account/email":{"answer":"status","body":"Down","status":503}})",
        ""},
-      {R"({"GET /v1/account/status":{"answer":"hang","delay":1}})",
-       R"({"GET /v1/account/status":{"answer":"hang","delay":1}})", ""},
       {R"({"GET /v1/account/status":{"answer":"status","status":100}})",
        R"({"GET /v1/account/status":{"answer":"status","body":"","status":100}})", ""},
       {R"({"GET /v1/account/status":null})", "{}", ""},
@@ -31,8 +29,6 @@ TEST(MockFaults, AppliedOrRefusedWhole) {
        R"("POST /v1/account/email/verification":{"answer":"close"},)"
        R"("PUT /v1/account/email":{"answer":"refuse-token"}})",
        ""},
-      {R"({"GET /v1/account/status":{"answer":"not-json"}})",
-       R"({"GET /v1/account/status":{"answer":"not-json"}})", ""},
       {"[]", nullptr, "Expected an object of faults by endpoint"},
       {R"({"PUT /v1/account/email":{"answer":"close"},"GET /mailbox":{}})", nullptr,
        "No endpoint 'GET /mailbox' takes faults"},

@@ -5,10 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <iterator>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include "host/devhost/session_records.h"
@@ -19,12 +17,6 @@ namespace {
 // The lines without their times, which no test can know.
 std::string Untimed(const std::string& lines) {
   return std::regex_replace(lines, std::regex(R"("time":[0-9.]+,)"), "");
-}
-
-std::string Lines(std::initializer_list<const char*> lines) {
-  std::string text;
-  for (const char* line : lines) text += std::string(line) + "\n";
-  return text;
 }
 
 // Steps count from each recording's beginning; the file closes with the recorder.
@@ -38,13 +30,6 @@ TEST(SessionRecorder, NumbersEachRecordingFromItsBeginning) {
   {
     SessionRecorder recorder;
     auto log = [](const char* text) { return LogRecord({2, text}); };
-    {
-      // Nothing records yet: nothing is made.
-      const auto unseen = recorder.Begin([]() -> BindingProperty {
-        ADD_FAILURE() << "a record made that nothing records";
-        return {};
-      });
-    }
     std::string error;
     ASSERT_TRUE(recorder.OpenFile(path, error)) << error;
     {
@@ -60,27 +45,25 @@ TEST(SessionRecorder, NumbersEachRecordingFromItsBeginning) {
     recorder.Add([&] { return log("four"); });
     EXPECT_TRUE(recorder.Buffering());
     const std::optional<std::string> buffer = recorder.StopBuffer();
-    EXPECT_FALSE(recorder.Buffering());
-    EXPECT_FALSE(recorder.StopBuffer());
+    EXPECT_FALSE(recorder.Buffering() || recorder.StopBuffer());
     ASSERT_TRUE(buffer);
     // The file records on without the buffer.
     recorder.Add([&] { return log("five"); });
     // The buffer's first action began before it did: its line is not there.
-    EXPECT_EQ(Untimed(*buffer),
-              Lines({R"({"step":1,"kind":"log","level":"ERROR","text":"two"})",
-                     R"({"step":2,"kind":"shutdown"})",
-                     R"({"step":3,"during":2,"kind":"log","level":"ERROR","text":"three"})",
-                     R"({"step":4,"kind":"log","level":"ERROR","text":"four"})"}));
-    std::stringstream lines;
-    lines << std::ifstream(path).rdbuf();
-    EXPECT_EQ(Untimed(lines.str()),
-              Lines({R"({"step":1,"kind":"initialize"})",
-                     R"({"step":2,"during":1,"kind":"log","level":"ERROR","text":"one"})",
-                     R"({"step":3,"during":1,"kind":"log","level":"ERROR","text":"two"})",
-                     R"({"step":4,"kind":"shutdown"})",
-                     R"({"step":5,"during":4,"kind":"log","level":"ERROR","text":"three"})",
-                     R"({"step":6,"kind":"log","level":"ERROR","text":"four"})",
-                     R"({"step":7,"kind":"log","level":"ERROR","text":"five"})"}));
+    EXPECT_EQ(Untimed(*buffer), R"({"step":1,"kind":"log","level":"ERROR","text":"two"}
+{"step":2,"kind":"shutdown"}
+{"step":3,"during":2,"kind":"log","level":"ERROR","text":"three"}
+{"step":4,"kind":"log","level":"ERROR","text":"four"}
+)");
+    const std::string lines(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {});
+    EXPECT_EQ(Untimed(lines), R"({"step":1,"kind":"initialize"}
+{"step":2,"during":1,"kind":"log","level":"ERROR","text":"one"}
+{"step":3,"during":1,"kind":"log","level":"ERROR","text":"two"}
+{"step":4,"kind":"shutdown"}
+{"step":5,"during":4,"kind":"log","level":"ERROR","text":"three"}
+{"step":6,"kind":"log","level":"ERROR","text":"four"}
+{"step":7,"kind":"log","level":"ERROR","text":"five"}
+)");
   }
   EXPECT_EQ(descriptors(), open);
   std::remove(path.c_str());

@@ -17,10 +17,6 @@ std::vector<BindingProperty> Records(const std::vector<const char*>& lines) {
   return records;
 }
 
-std::string Text(const BindingProperty& record) {
-  return record.IsEmpty() ? "nothing" : ComparedText(record);
-}
-
 // The differences, "expected -> got", of recorded and replayed doings of one action.
 TEST(SessionReplay, PairsWhatWasDoneWithWhatWasRecorded) {
   const char* log = R"({"step":3,"time":0.1,"during":2,"kind":"log","text":"a"})";
@@ -49,10 +45,13 @@ TEST(SessionReplay, PairsWhatWasDoneWithWhatWasRecorded) {
         R"({"kind":"send","payload":{"x":1,"y":2}} -> {"kind":"send","payload":{"x":0}})",
         R"({"kind":"log","text":"z"} -> nothing)"}},
   };
+  const auto text = [](const BindingProperty& record) -> std::string {
+    return record.IsEmpty() ? "nothing" : ComparedText(record);
+  };
   for (const auto& [expected, got, differences] : cases) {
     std::vector<std::string> found;
     for (const ReplayDifference& difference : CompareActions(Records(expected), Records(got))) {
-      found.push_back(Text(difference.expected) + " -> " + Text(difference.got));
+      found.push_back(text(difference.expected) + " -> " + text(difference.got));
     }
     EXPECT_EQ(found, differences) << expected.size() << " expected, " << got.size();
   }

@@ -13,9 +13,6 @@ namespace {
 
 TEST(Terminal, LevelsQuietAndControlCharacters) {
   const std::tuple<bool, uint32_t, const char*, const char*> cases[] = {
-      {false, 0, "GET / 200", "  OKAY| GET / 200\n"},
-      {false, 1, "warned", "  WARN| warned\n"},
-      {true, 0, "GET / 200", ""},
       {true, 1, "warned", ""},
       {true, 2, "failed", " ERROR| failed\n"},
       {true, 3, "serving", "ALWAYS| serving\n"},
